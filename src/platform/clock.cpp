@@ -1,0 +1,52 @@
+#include "platform/clock.h"
+
+#include <QElapsedTimer>
+#include <cmath>
+
+namespace kolvane {
+
+namespace {
+const QDate kEpoch(1899, 12, 30);
+constexpr double kMsPerDay = 86400000.0;
+}  // namespace
+
+Tick SystemClock::tick() const {
+  static const QElapsedTimer timer = [] {
+    QElapsedTimer t;
+    t.start();
+    return t;
+  }();
+  // Start above zero so that 0 stays free as an "off" marker.
+  return static_cast<Tick>(static_cast<std::uint64_t>(timer.elapsed() + 1000) & 0xFFFFFFFFu);
+}
+
+DateTime SystemClock::now() const { return toDateTime(QDateTime::currentDateTime()); }
+
+void ManualClock::setNow(const QDateTime& dt) { now_ = toDateTime(dt); }
+
+void ManualClock::advance(std::uint32_t ms) {
+  tick_ += ms;
+  now_ += ms / kMsPerDay;
+}
+
+DateTime toDateTime(const QDateTime& dt) {
+  const QDateTime local = dt.toLocalTime();
+  const double days = static_cast<double>(kEpoch.daysTo(local.date()));
+  const double msOfDay = local.time().msecsSinceStartOfDay();
+  return days + msOfDay / kMsPerDay;
+}
+
+QDateTime fromDateTime(DateTime dt) {
+  const double whole = std::floor(dt);
+  long long ms = std::llround((dt - whole) * kMsPerDay);
+  long long days = static_cast<long long>(whole);
+  if (ms >= 86400000LL) {
+    ms -= 86400000LL;
+    ++days;
+  }
+  return QDateTime(kEpoch.addDays(days), QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
+}
+
+long long dayOf(DateTime dt) { return static_cast<long long>(std::floor(dt)); }
+
+}  // namespace kolvane
