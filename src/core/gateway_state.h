@@ -1,0 +1,183 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+#include <map>
+
+#include "gsm/char_replacement.h"
+#include "platform/clock.h"
+#include "settings/settings.h"
+
+namespace kolvane {
+
+// Working files, each the program folder plus a fixed name.
+namespace files {
+inline constexpr char kSettings[] = "Kolvane.ini";
+inline constexpr char kLang[] = "Lang.ini";
+inline constexpr char kLog[] = "Log.txt";
+inline constexpr char kLogOld[] = "Log.old";
+inline constexpr char kExceptReport[] = "ExceptReport.txt";
+inline constexpr char kSmtpTmp[] = "Smtp.Tmp";
+inline constexpr char kSmtpRun[] = "Smtp.Run";
+inline constexpr char kSmtpWaitTmp[] = "SmtpWait.Tmp";
+inline constexpr char kSmtpWaitRun[] = "SmtpWait.Run";
+inline constexpr char kSmtpPriHTmp[] = "SmtpPriH.Tmp";
+inline constexpr char kSmtpPriHRun[] = "SmtpPriH.Run";
+inline constexpr char kPop3Tmp[] = "Pop3.Tmp";
+inline constexpr char kPop3Cut[] = "Pop3.Cut";
+inline constexpr char kMishmashPrefix[] = "Mishmash";
+}  // namespace files
+
+// The five lamp fields, compared and copied as one unit.
+struct LampState {
+  std::uint8_t semaphore = 0;  // 0 stopped, 1 started
+  std::uint8_t linkStage = 0;  // 0 none, 1 connected, 2 idle, 3 listing, 4 SMS received,
+                               // 5 sending, 6 disconnected
+  std::uint8_t reserved = 0;
+  std::uint8_t smtpBits = 0;  // bit 0 listening, bit 1 store not empty, bit 2 client connected
+  std::uint8_t pop3Bits = 0;  // bit 0 listening, bit 1 store not empty, bit 2 client connected
+  bool operator==(const LampState&) const = default;
+};
+inline constexpr std::uint8_t kLampListening = 1;
+inline constexpr std::uint8_t kLampStore = 2;
+inline constexpr std::uint8_t kLampClient = 4;
+
+struct AliasType {
+  QString NamePC;
+  QString AliasName;
+};
+struct ReplaceType {
+  QByteArray TelNo;
+  QByteArray EmlAddr;
+};
+struct SmsToCmdSubstType {
+  QString Subst;
+  QString CmdStr;
+};
+struct tAutoPop3RoutRec {
+  QByteArray TelNo;
+  DateTime EndTime = 0;
+  QByteArray NamePC;
+};
+
+// Placement of one window as kept in the settings file, also while the window does not exist.
+struct WindowPlacement {
+  int Top = 0;
+  int Left = 0;
+  int Height = 0;
+  int Width = 0;
+  bool valid = false;
+};
+
+// The core's process-wide values. One object, reachable by every module through the Gateway.
+struct GatewayState {
+  // Working folder, with a trailing "/".
+  QString ProgramDir;
+  QString file(const char* name) const { return ProgramDir + QLatin1String(name); }
+  QString ProgramVersion;
+  QString CommandLineText;  // the command-line text after the program path
+
+  // Settings of section CFG; the counters SmsInCnt, SmsOutCnt, EmlInCnt, EmlOutCnt and the run
+  // position SmtpRunPos live there under their keys.
+  Settings cfg;
+  bool CountersChanged = false;
+
+  // Settings tables.
+  QList<AliasType> Aliases;
+  QList<ReplaceType> Replacements;
+  QList<QString> SmsToCmdTelNo;
+  QList<SmsToCmdSubstType> SmsToCmdSubst;
+  QList<tAutoPop3RoutRec> AutoPop3RoutArr;
+  CharReplacement charRepl;
+  int InMailAdrPlusPos = -1;  // index of "<+>" in InMailAdr, -1 when absent
+  int GsmDeviceIdx = 0;       // index into the device table
+  QString ComNoText;          // the main window's COM number field
+  int ComTcpIdx = 0;          // the main window's link selector
+  std::map<QString, WindowPlacement> Placements;  // by form name
+  int PgNdx = 0;
+
+  // Relation state.
+  bool RelationOn = false;
+  bool RelationClosing = false;
+  // Nothing runs at start, so a close before the first relation goes through.
+  bool RelationIdle = true;
+  bool StopPending = false;
+  bool UserStopped = false;
+  bool KickOffPending = false;
+  bool ExtraRoundWanted = false;
+  bool ExtraRoundDone = false;
+  bool RestartWanted = false;
+  bool TestStart = false;
+  std::uint8_t TestStartErr = 0;
+  bool FirstStart = true;
+  std::int32_t TcpRetryCount = 0;
+
+  // Timing.
+  Tick TickBegin = 0;
+  DateTime TimerLast = 0;
+  bool Run = false;
+  Tick RelationBase = 0;
+  std::uint32_t IntervalMs = 0;
+  std::uint32_t PeriodicIntervalMs = 0;  // Interval in ms, 0 when out of range
+  std::uint32_t RefrOn = 0;              // ms
+  std::uint32_t RefrPer = 0;             // ms
+  bool RefreshMode = false;
+  std::uint32_t RefreshOffset = 0;
+  Tick NextSecondTick = 0;
+  bool SendPhaseDue = false;
+  Tick SendPhaseAt = kNoTick;
+  bool SendPhaseOn = false;
+  Tick CloseAtTick = kNoTick;
+  Tick SendUpAtTick = 0;
+  DateTime RecoveryAt = 2958465.99998843;  // 31 December 9999 23:59:59
+
+  // The mail job in hand.
+  std::int32_t SmtpRunNext = 0;
+  std::int32_t SmtpRunSize = -1;
+  bool StoreMovePending = false;
+  QByteArray JobNamePC, JobTelNo, JobSubj;
+  bool JobReport = false;
+  QByteArray JobRawText;
+  std::uint8_t JobLoID = 0, JobLoHi = 0, JobLoNo = 0;
+  QByteArray JobText;
+  QString JobWideText;
+  bool JobOk = false;
+  bool JobLast = false;
+  bool JobUCS2 = false;
+  std::uint8_t LastCharset = 100;
+
+  // Queue flags of the command runner and speech (their queues live with them).
+  bool RunThreadOn = false;
+  bool RunResultsDue = false;
+  bool RunReporting = false;
+  bool SpeakThreadOn = false;
+
+  // Display state the windows show.
+  LampState Lamps;
+  LampState LampShown{255, 255, 255, 255, 255};
+  std::uint8_t WaitLamp = 0;
+  QString StatusText;
+  QString StatusShown;
+  QString StartStopCaption;
+  int StartStopImage = 0;
+  QString MainCaption = QStringLiteral("Kolvane-init");
+  QString CounterDateText;
+
+  // Alarm.
+  bool AlarmBeep = false;
+  std::int32_t AlarmBeepTick = 0;
+
+  // Start-up gate.
+  bool FirstPaintPending = true;
+  bool StartupDue = false;
+  std::int32_t StartupWaitTicks = 0;
+  bool InstallMode = false;
+  bool TempCopyMode = false;
+  bool ShortcutClose = false;
+};
+
+}  // namespace kolvane

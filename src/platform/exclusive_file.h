@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <optional>
+
+#include "platform/file_lock.h"
+
+namespace kolvane {
+
+// A file opened without sharing: while one ExclusiveFile holds it, every other attempt to open
+// it as ExclusiveFile (in this or another process) fails at once, like a sharing violation.
+// The lock is released when the object goes away.
+class ExclusiveFile {
+ public:
+  enum class OpenError { None, NotFound, Busy, Failed };
+
+  explicit ExclusiveFile(const QString& path) : file_(path) {}
+  ExclusiveFile(const ExclusiveFile&) = delete;
+  ExclusiveFile& operator=(const ExclusiveFile&) = delete;
+  ~ExclusiveFile() { close(); }
+
+  // mode as for QFile::open (ReadOnly, WriteOnly|Append, ReadWrite, ...).
+  bool open(QIODevice::OpenMode mode);
+  void close();
+  OpenError error() const { return error_; }
+  QFile& file() { return file_; }
+  bool isOpen() const { return file_.isOpen(); }
+
+ private:
+  QFile file_;
+  std::optional<FileLock> lock_;
+  OpenError error_ = OpenError::None;
+};
+
+}  // namespace kolvane

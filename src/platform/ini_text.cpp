@@ -1,0 +1,154 @@
+#include "platform/ini_text.h"
+
+#include <QRegularExpression>
+
+namespace kolvane {
+
+namespace {
+bool sameName(const QString& a, const QString& b) {
+  return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+}  // namespace
+
+IniText IniText::parse(const QString& text) {
+  IniText ini;
+  if (text.isEmpty()) return ini;
+  const qsizetype lf = text.indexOf(QLatin1Char('\n'));
+  ini.eol_ = (lf > 0 && text[lf - 1] == QLatin1Char('\r')) || lf < 0 ? QStringLiteral("\r\n")
+                                                                     : QStringLiteral("\n");
+  static const QRegularExpression lineBreak(QStringLiteral("\r\n|\n|\r"));
+  ini.lines_ = text.split(lineBreak);
+  // A final line break does not open another line.
+  if (!ini.lines_.isEmpty() && ini.lines_.last().isEmpty()) ini.lines_.removeLast();
+  return ini;
+}
+
+QString IniText::toString() const {
+  QString out;
+  for (const QString& line : lines_) {
+    out += line;
+    out += eol_;
+  }
+  return out;
+}
+
+std::optional<QString> IniText::sectionName(const QString& line) {
+  const QString t = line.trimmed();
+  if (!t.startsWith(QLatin1Char('['))) return std::nullopt;
+  const qsizetype close = t.indexOf(QLatin1Char(']'));
+  if (close < 0) return std::nullopt;
+  return t.mid(1, close - 1).trimmed();
+}
+
+std::optional<IniText::Entry> IniText::splitKeyLine(const QString& line) {
+  const QString t = line.trimmed();
+  if (t.isEmpty() || t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('['))) {
+    return std::nullopt;
+  }
+  const qsizetype eq = t.indexOf(QLatin1Char('='));
+  if (eq <= 0) return std::nullopt;
+  QString value = t.mid(eq + 1).trimmed();
+  if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) {
+    value = value.mid(1, value.size() - 2);
+  }
+  return Entry{t.left(eq).trimmed(), value};
+}
+
+QPair<int, int> IniText::sectionRange(const QString& section) const {
+  int header = -1;
+  for (int i = 0; i < lines_.size(); ++i) {
+    const auto name = sectionName(lines_[i]);
+    if (!name) continue;
+    if (header >= 0) return {header, i};
+    if (sameName(*name, section)) header = i;
+  }
+  return {header, static_cast<int>(lines_.size())};
+}
+
+std::optional<IniText::KeyLine> IniText::findKey(const QString& section,
+                                                  const QString& key) const {
+  const auto [header, end] = sectionRange(section);
+  if (header < 0) return std::nullopt;
+  for (int i = header + 1; i < end; ++i) {
+    const auto entry = splitKeyLine(lines_[i]);
+    if (entry && sameName(entry->first, key)) return KeyLine{i, entry->first, entry->second};
+  }
+  return std::nullopt;
+}
+
+std::optional<QString> IniText::value(const QString& section, const QString& key) const {
+  const auto found = findKey(section, key);
+  if (!found) return std::nullopt;
+  return found->value;
+}
+
+bool IniText::hasSection(const QString& section) const {
+  return sectionRange(section).first >= 0;
+}
+
+QStringList IniText::sections() const {
+  QStringList names;
+  for (const QString& line : lines_) {
+    const auto name = sectionName(line);
+    if (!name) continue;
+    const bool seen = std::any_of(names.cbegin(), names.cend(),
+                                  [&](const QString& n) { return sameName(n, *name); });
+    if (!seen) names << *name;
+  }
+  return names;
+}
+
+QList<IniText::Entry> IniText::entries(const QString& section) const {
+  QList<Entry> out;
+  const auto [header, end] = sectionRange(section);
+  if (header < 0) return out;
+  for (int i = header + 1; i < end; ++i) {
+    const auto entry = splitKeyLine(lines_[i]);
+    if (!entry) continue;
+    const bool seen = std::any_of(out.cbegin(), out.cend(),
+                                  [&](const Entry& e) { return sameName(e.first, entry->first); });
+    if (!seen) out << *entry;
+  }
+  return out;
+}
+
+QStringList IniText::keys(const QString& section) const {
+  QStringList names;
+  for (const Entry& e : entries(section)) names << e.first;
+  return names;
+}
+
+void IniText::setValue(const QString& section, const QString& key, const QString& value) {
+  const QString line = key + QLatin1Char('=') + value;
+  if (const auto found = findKey(section, key)) {
+    lines_[found->line] = line;
+    return;
+  }
+  const auto [header, end] = sectionRange(section);
+  if (header < 0) {
+    lines_ << QLatin1Char('[') + section + QLatin1Char(']') << line;
+    return;
+  }
+  // After the last non-blank line of the section, so blank separators stay below it.
+  int at = end;
+  while (at > header + 1 && lines_[at - 1].trimmed().isEmpty()) --at;
+  lines_.insert(at, line);
+}
+
+void IniText::removeKey(const QString& section, const QString& key) {
+  if (const auto found = findKey(section, key)) lines_.removeAt(found->line);
+}
+
+void IniText::eraseSection(const QString& section) {
+  const auto [header, end] = sectionRange(section);
+  if (header < 0) return;
+  lines_.remove(header, end - header);
+}
+
+void IniText::mergeFrom(const IniText& other) {
+  for (const QString& section : other.sections()) {
+    for (const Entry& e : other.entries(section)) setValue(section, e.first, e.second);
+  }
+}
+
+}  // namespace kolvane

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include "platform/ini_text.h"
+
+namespace kolvane {
+
+// INI text appended to the end of the program file: a pre-configured copy of the program
+// carries its own defaults.
+struct ExeIniBlock {
+  // Number of block bytes (0 without block), or -1 open failed, -2 read failed, -3 no end
+  // of the block within the window.
+  int result = 0;
+  IniText ini;
+};
+
+ExeIniBlock readExeIniBlock(const QString& programFile);
+// The log text for a negative result; empty otherwise.
+QString exeIniErrorText(int result);
+
+// The ".DEF" copy builder. Returns the text of the information or error box.
+struct DefCopyResult {
+  bool ok = false;
+  QString message;
+};
+// True when the command-line text asks for a pre-configured copy.
+bool isDefCopyRequest(const QString& commandLineText);
+DefCopyResult buildDefCopy(const QString& programFile, const QString& programDir,
+                           const QString& commandLineText);
+
+}  // namespace kolvane

@@ -1,0 +1,327 @@
+#include "settings/settings_loader.h"
+
+#include <QFileInfo>
+#include <cmath>
+#include <limits>
+
+#include "platform/regional.h"
+#include "settings/value_codec.h"
+
+namespace kolvane {
+
+namespace {
+
+const QString kCfg = QStringLiteral("CFG");
+
+// Reads one CFG key into its member; a missing or unreadable value leaves the default.
+void readKey(const SettingKey& k, const IniText& ini, Settings& s) {
+  const auto text = ini.value(kCfg, QLatin1String(k.name));
+  if (!text) return;
+  switch (k.type) {
+    case SettingType::Bool:
+      if (const auto v = parseIniBool(*text)) s.*k.boolMember = *v;
+      break;
+    case SettingType::Int:
+      if (const auto v = parseIniInt(*text); v && *v >= std::numeric_limits<int>::min() &&
+                                             *v <= std::numeric_limits<int>::max()) {
+        s.*k.intMember = static_cast<int>(*v);
+      }
+      break;
+    case SettingType::Int16:
+      if (const auto v = parseIniInt(*text)) s.*k.int16Member = static_cast<std::uint16_t>(*v);
+      break;
+    case SettingType::Int8:
+      if (const auto v = parseIniInt(*text)) s.*k.int8Member = static_cast<std::uint8_t>(*v);
+      break;
+    case SettingType::Real:
+      if (const auto v = regional::parseReal(*text)) s.*k.realMember = *v;
+      break;
+    case SettingType::DateTime:
+      if (const auto v = regional::parseDateTime(*text)) s.*k.realMember = *v;
+      break;
+    case SettingType::Str:
+      s.*k.strMember = *text;
+      break;
+    case SettingType::Str8:
+      s.*k.str8Member = text->toUtf8();
+      break;
+  }
+}
+
+QString keyText(const SettingKey& k, const Settings& s) {
+  switch (k.type) {
+    case SettingType::Bool:
+      return formatIniBool(s.*k.boolMember);
+    case SettingType::Int:
+      return QString::number(s.*k.intMember);
+    case SettingType::Int16:
+      return QString::number(s.*k.int16Member);
+    case SettingType::Int8:
+      return QString::number(s.*k.int8Member);
+    case SettingType::Real:
+      return regional::formatReal(s.*k.realMember);
+    case SettingType::DateTime:
+      return regional::formatDateTime(s.*k.realMember);
+    case SettingType::Str:
+      return s.*k.strMember;
+    case SettingType::Str8:
+      return QString::fromUtf8(s.*k.str8Member);
+  }
+  return {};
+}
+
+bool isCounter(const char* name) {
+  const QLatin1String n(name);
+  return n == QLatin1String("SmsInCnt") || n == QLatin1String("SmsOutCnt") ||
+         n == QLatin1String("EmlInCnt") || n == QLatin1String("EmlOutCnt");
+}
+
+QString normalisedLanguage(const QString& value) {
+  const QString upper = value.toUpper();
+  if (upper == QLatin1String("INI") || upper == QLatin1String("CZ")) return upper;
+  return QStringLiteral("EN");
+}
+
+void loadLists(GatewayState& gs, const IniText& ini, DateTime startTime) {
+  gs.Aliases.clear();
+  for (const auto& e : ini.entries(QStringLiteral("AliasComp"))) {
+    gs.Aliases.append({e.second, ini.value(QStringLiteral("AliasName"), e.first, QString())});
+  }
+  gs.Replacements.clear();
+  for (const auto& e : ini.entries(QStringLiteral("ReplAdrTel"))) {
+    gs.Replacements.append({e.first.toUtf8(), e.second.toUtf8()});
+  }
+  gs.SmsToCmdTelNo.clear();
+  for (const auto& e : ini.entries(QStringLiteral("SmsToCmdTelNo"))) gs.SmsToCmdTelNo << e.second;
+  gs.SmsToCmdSubst.clear();
+  for (const auto& e : ini.entries(QStringLiteral("SmsToCmdSubst"))) {
+    gs.SmsToCmdSubst.append({e.first, e.second});
+  }
+  gs.AutoPop3RoutArr.clear();
+  if (!gs.cfg.AutoPop3Routing) return;
+  for (const auto& e : ini.entries(QStringLiteral("AutoPop3Routing"))) {
+    const qsizetype bar = e.second.indexOf(QLatin1Char('|'));
+    if (bar < 0) continue;
+    const DateTime end = regional::parseReal(e.second.left(bar)).value_or(0);
+    if (end <= startTime) continue;
+    gs.AutoPop3RoutArr.append({e.first.toUtf8(), end, e.second.mid(bar + 1).toUtf8()});
+  }
+}
+
+void loadPlacements(GatewayState& gs, const IniText& ini) {
+  for (const char* form : kPlacementForms) {
+    const QString section = QLatin1String(form);
+    if (!ini.hasSection(section)) continue;
+    WindowPlacement p;
+    const auto readInt = [&](const char* key) -> std::optional<int> {
+      const auto v = parseIniInt(ini.value(section, QLatin1String(key), QString()));
+      if (!v) return std::nullopt;
+      return static_cast<int>(*v);
+    };
+    const auto top = readInt("Top");
+    const auto left = readInt("Left");
+    const auto height = readInt("Height");
+    const auto width = readInt("Width");
+    p.Top = top.value_or(0);
+    p.Left = left.value_or(0);
+    p.Height = height.value_or(0);
+    p.Width = width.value_or(0);
+    p.valid = top && left && height && width;
+    gs.Placements[section] = p;
+  }
+  const auto pg = parseIniInt(ini.value(QStringLiteral("FCfg"), QStringLiteral("PgNdx"), {}));
+  gs.PgNdx = (pg && *pg >= 0 && *pg < kCfgTreePages) ? static_cast<int>(*pg) : 0;
+}
+
+}  // namespace
+
+const std::array<GsmDeviceEntry, 11>& gsmDevices() {
+  static const std::array<GsmDeviceEntry, 11> devices{{
+      {"Unknown", "Unknown"},
+      {"BlueGateISDN", "Blue Gate ISDN"},
+      {"MiniGateA", "Mini Gate A"},
+      {"BlueGateSIP", "Blue Gate SIP"},
+      {"PRImaGate", "PRIma Gate"},
+      {"BlueGateA", "Blue Gate A"},
+      {"GSMmodemTC35", "GSM modem TC35"},
+      {"GPRSmodemMC35", "GPRS modem MC35"},
+      {"SiemensC35i", "Siemens C35i"},
+      {"BlueGateISDNBrave", "Blue Gate ISDN Brave"},
+      {"SBlueGateABrave", "Blue Gate A Brave"},
+  }};
+  return devices;
+}
+
+int gsmDeviceIndex(const QString& id) {
+  int found = 0;
+  const auto& devices = gsmDevices();
+  for (int i = 0; i < static_cast<int>(devices.size()); ++i) {
+    if (id.compare(QLatin1String(devices[i].id), Qt::CaseInsensitive) == 0) found = i;
+  }
+  return found;
+}
+
+void applyIntervals(GatewayState& gs) {
+  const double minutes = gs.cfg.Interval;
+  gs.PeriodicIntervalMs = (minutes >= 0.2 && minutes <= 1000)
+                              ? static_cast<std::uint32_t>(std::llround(minutes * 60000.0))
+                              : 0;
+  gs.IntervalMs =
+      gs.cfg.OnLine ? static_cast<std::uint32_t>(gs.cfg.IntervalOnLine) : gs.PeriodicIntervalMs;
+  gs.RefrOn = static_cast<std::uint32_t>(gs.cfg.RefrOn) * 60000u;
+  gs.RefrPer = static_cast<std::uint32_t>(gs.cfg.RefrPer) * 60000u;
+}
+
+void loadSettings(GatewayState& gs, const IniText& layered, DateTime startTime,
+                  const LogFn& log) {
+  Settings& s = gs.cfg;
+  s = Settings{};
+  for (const SettingKey& k : settingKeys()) {
+    // PrioritySw is saved but every run starts with it off; TtsMark follows CommandMark.
+    if (QLatin1String(k.name) == QLatin1String("PrioritySw")) continue;
+    if (isCounter(k.name)) continue;
+    readKey(k, layered, s);
+  }
+  if (!layered.hasKey(kCfg, QStringLiteral("TtsMark"))) s.TtsMark = s.CommandMark;
+
+  // The day's counters only when they were saved today.
+  if (dayOf(s.DTSaveToIni) == dayOf(startTime)) {
+    for (const SettingKey& k : settingKeys()) {
+      if (isCounter(k.name)) readKey(k, layered, s);
+    }
+  }
+
+  gs.InMailAdrPlusPos = static_cast<int>(s.InMailAdr.indexOf(QLatin1String("<+>")));
+  applyIntervals(gs);
+
+  gs.ComNoText = QString::number(s.ComNdx + 1);
+  if (s.ComNo > 0 && s.ComNo < 100) gs.ComNoText = QString::number(s.ComNo);
+  gs.ComTcpIdx = s.ComTcp;
+
+  gs.charRepl = CharReplacement{};
+  if (!s.MailSmsInCh.isEmpty() && !s.MailSmsOutCh.isEmpty()) {
+    if (!gs.charRepl.setFromLists(s.MailSmsInCh, s.MailSmsOutCh)) {
+      log(QStringLiteral("Error - different length of MailSmsInCh and MailSmsOutCh"));
+    }
+  }
+
+  s.Language = normalisedLanguage(s.Language);
+  gs.GsmDeviceIdx = gsmDeviceIndex(s.GsmDevice);
+  s.GsmDevice = QLatin1String(gsmDevices()[gs.GsmDeviceIdx].id);
+
+  loadLists(gs, layered, startTime);
+  loadPlacements(gs, layered);
+}
+
+bool storeParamAsSms(IniFile& ini, const QString& text) {
+  return ini.update([&](IniText& t) {
+    long long largest = -1;
+    for (const QString& key : t.keys(QStringLiteral("ParamAsSMS"))) {
+      bool ok = false;
+      const long long v = key.trimmed().toLongLong(&ok);
+      largest = std::max(largest, ok ? v : -1);
+    }
+    t.setValue(QStringLiteral("ParamAsSMS"), QString::number(std::max(1LL, largest + 1)), text);
+  });
+}
+
+bool saveSettings(const GatewayState& gs, IniFile& file, DateTime now) {
+  const Settings& s = gs.cfg;
+  return file.update([&](IniText& ini) {
+    const auto put = [&](const char* name) {
+      const SettingKey* k = findSettingKey(QLatin1String(name));
+      if (k) ini.setValue(kCfg, QLatin1String(k->name), keyText(*k, s));
+    };
+    const auto putAll = [&](std::initializer_list<const char*> names) {
+      for (const char* n : names) put(n);
+    };
+    const auto putPlacement = [&](const QString& form) {
+      const auto it = gs.Placements.find(form);
+      if (it == gs.Placements.end() || !it->second.valid) return;
+      const WindowPlacement& p = it->second;
+      ini.setValue(form, QStringLiteral("Top"), QString::number(p.Top));
+      ini.setValue(form, QStringLiteral("Left"), QString::number(p.Left));
+      ini.setValue(form, QStringLiteral("Height"), QString::number(p.Height));
+      ini.setValue(form, QStringLiteral("Width"), QString::number(p.Width));
+    };
+
+    // The device in force and the main window's port fields.
+    put("GsmDevice");
+    const auto comNo = parseIniInt(gs.ComNoText);
+    ini.setValue(kCfg, QStringLiteral("ComNo"),
+                 QString::number(comNo && *comNo >= std::numeric_limits<int>::min() &&
+                                         *comNo <= std::numeric_limits<int>::max()
+                                     ? *comNo
+                                     : 1));
+    ini.setValue(kCfg, QStringLiteral("ComTcp"), QString::number(gs.ComTcpIdx));
+    put("OnLine");
+    ini.setValue(kCfg, QStringLiteral("Interval"),
+                 regional::formatReal(gs.PeriodicIntervalMs / 60000.0));
+    putAll({"StartGo", "MaxSmsSendOn", "MaxSmsSendNo", "EndClose", "SmtpRunPos"});
+
+    putPlacement(QStringLiteral("FMain"));
+    putPlacement(QStringLiteral("FCfg"));
+    ini.setValue(QStringLiteral("FCfg"), QStringLiteral("PgNdx"), QString::number(gs.PgNdx));
+
+    ini.setValue(kCfg, QStringLiteral("Language"), normalisedLanguage(s.Language));
+    putAll({"AliasOn", "ReplAddrOn", "ReplTelNoOn", "SmtpPort", "Pop3Port"});
+
+    putAll({"AutoPop3Routing", "AutoPop3RouteTout"});
+    if (s.AutoPop3Routing) {
+      ini.eraseSection(QStringLiteral("AutoPop3Routing"));
+      for (const tAutoPop3RoutRec& r : gs.AutoPop3RoutArr) {
+        if (r.EndTime <= now) continue;
+        ini.setValue(QStringLiteral("AutoPop3Routing"), QString::fromUtf8(r.TelNo),
+                     regional::formatReal(r.EndTime) + QLatin1Char('|') +
+                         QString::fromUtf8(r.NamePC));
+      }
+    }
+
+    putAll({"BasketOn",       "BasketToo",     "BasketName",    "EmlSmsChConv",
+            "EmlSmsAuto",     "EmlSmsNoOk",    "CutEMail",      "CutEMax",
+            "CutELong",       "ConcatenateSMS", "PreSetTimeSw", "PreSetPrefix",
+            "PreSetErr",      "PreSetMaskDT",  "PreSetMaskTi",  "ReportSw",
+            "ReportPrefix",   "ReportAll",     "SmtpCliLimOn",  "Pop3CliLimOn",
+            "SmtpCliMax",     "Pop3CliMax",    "UserName",      "SendUCS2SmsPermit"});
+
+    ini.eraseSection(QStringLiteral("AliasComp"));
+    ini.eraseSection(QStringLiteral("AliasName"));
+    for (int i = 0; i < gs.Aliases.size(); ++i) {
+      const QString key = QStringLiteral("A%1").arg(i);
+      ini.setValue(QStringLiteral("AliasComp"), key, gs.Aliases[i].NamePC);
+      ini.setValue(QStringLiteral("AliasName"), key, gs.Aliases[i].AliasName);
+    }
+    ini.eraseSection(QStringLiteral("ReplAdrTel"));
+    for (const ReplaceType& r : gs.Replacements) {
+      if (r.TelNo.isEmpty() || r.EmlAddr.isEmpty()) continue;
+      ini.setValue(QStringLiteral("ReplAdrTel"), QString::fromUtf8(r.TelNo),
+                   QString::fromUtf8(r.EmlAddr));
+    }
+
+    putAll({"SmsToCmdSw", "SmsToCmdEml", "SmsToCmdStat", "SmsToCmdPC", "SmsToTtsSw",
+            "SmsToTtsEml", "SmsToTtsPC", "TtsVoice", "PrioritySw", "PriorityEmail"});
+
+    ini.eraseSection(QStringLiteral("SmsToCmdTelNo"));
+    for (int i = 0; i < gs.SmsToCmdTelNo.size(); ++i) {
+      ini.setValue(QStringLiteral("SmsToCmdTelNo"), QStringLiteral("A%1").arg(i),
+                   gs.SmsToCmdTelNo[i]);
+    }
+    ini.eraseSection(QStringLiteral("SmsToCmdSubst"));
+    for (const SmsToCmdSubstType& sub : gs.SmsToCmdSubst) {
+      ini.setValue(QStringLiteral("SmsToCmdSubst"), sub.Subst, sub.CmdStr);
+    }
+
+    if (s.ComParamOn) putAll({"RTSOn", "DTROn", "BaudRate", "PDUText"});
+
+    putAll({"GtIPAdress", "GtTCPPort", "SmsInCnt", "SmsOutCnt", "EmlInCnt", "EmlOutCnt"});
+    ini.setValue(kCfg, QStringLiteral("DTSaveToIni"), regional::formatDateTime(now));
+
+    // Views and the send-SMS dialog that are open keep their placement.
+    for (const char* form : {"fSiSend", "fSmtpTmpView", "fPop3TmpView", "fWaitTmpView",
+                             "fSmtpCliView", "fPop3CliView"}) {
+      putPlacement(QLatin1String(form));
+    }
+  });
+}
+
+}  // namespace kolvane

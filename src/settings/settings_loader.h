@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "core/gateway_state.h"
+#include "platform/ini_file.h"
+#include "platform/ini_text.h"
+
+namespace kolvane {
+
+using LogFn = std::function<void(const QString&)>;
+
+// The device table: identifiers as written in the settings file and their display names.
+struct GsmDeviceEntry {
+  const char* id;
+  const char* displayName;
+};
+const std::array<GsmDeviceEntry, 11>& gsmDevices();
+// Index of the device whose identifier matches (last match wins), 0 ("Unknown") for none.
+int gsmDeviceIndex(const QString& id);
+
+inline constexpr int kCfgTreePages = 19;
+// Forms whose placement the settings file keeps.
+inline constexpr const char* kPlacementForms[] = {
+    "FMain",        "FCfg",         "fSiSend",      "fSmtpTmpView",
+    "fPop3TmpView", "fWaitTmpView", "fSmtpCliView", "fPop3CliView"};
+
+// Reads every CFG key and list section of the layered settings (Exe-Ini block with the file
+// written over it) into the state and derives the values the program works with.
+// startTime decides which routing entries are still in force and whether the day's counters
+// are restored.
+void loadSettings(GatewayState& gs, const IniText& layered, DateTime startTime, const LogFn& log);
+
+// Derived values that follow the settings and change when the settings dialog changes them.
+void applyIntervals(GatewayState& gs);
+
+// Queues a command-line text under the next numeric key of section ParamAsSMS.
+bool storeParamAsSms(IniFile& ini, const QString& text);
+
+// Writes the keys saved at shutdown, in their documented order, and rewrites the list sections.
+bool saveSettings(const GatewayState& gs, IniFile& ini, DateTime now);
+
+}  // namespace kolvane
