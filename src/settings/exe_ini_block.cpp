@@ -11,12 +11,13 @@ constexpr qint64 kWindow = 65535;
 }
 
 ExeIniBlock readExeIniBlock(const QString& programFile) {
-  ExeIniBlock out;
   QFile file(programFile);
-  if (!file.open(QIODevice::ReadOnly)) {
-    out.result = -1;
-    return out;
-  }
+  if (!file.open(QIODevice::ReadOnly)) return {-1, {}};
+  return readExeIniBlock(file);
+}
+
+ExeIniBlock readExeIniBlock(QIODevice& file) {
+  ExeIniBlock out;
   const qint64 window = std::min(kWindow, file.size());
   if (!file.seek(file.size() - window)) {
     out.result = -2;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIODevice>
 #include <QString>
 
 #include "platform/ini_text.h"
@@ -16,6 +17,8 @@ struct ExeIniBlock {
 };
 
 ExeIniBlock readExeIniBlock(const QString& programFile);
+// The same on an open device (tests feed devices that fail).
+ExeIniBlock readExeIniBlock(QIODevice& device);
 // The log text for a negative result; empty otherwise.
 QString exeIniErrorText(int result);
 

@@ -1,0 +1,263 @@
+#include "core/gateway.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "settings/exe_ini_block.h"
+#include "settings/settings_loader.h"
+
+namespace kolvane {
+
+namespace {
+
+QString withSlash(QString dir) {
+  if (!dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
+  return dir;
+}
+
+QString dateLabel(DateTime now) {
+  const QDate d = fromDateTime(now).date();
+  return QStringLiteral("%1.%2.").arg(d.day()).arg(d.month());
+}
+
+}  // namespace
+
+QString resolveProgramDir(const StartupOptions& options) {
+  return withSlash(options.programDir.isEmpty()
+                       ? QFileInfo(options.programFile).absolutePath()
+                       : QFileInfo(options.programDir).absoluteFilePath());
+}
+
+Gateway::Gateway(const Clock& clock, StartupOptions options, QObject* parent)
+    : QObject(parent),
+      clock_(clock),
+      options_(std::move(options)),
+      language_(resolveProgramDir(options_)) {
+  gs_.ProgramDir = resolveProgramDir(options_);
+  gs_.CommandLineText = options_.commandLineText;
+  gs_.TimerLast = clock_.now();
+  log_ = std::make_unique<LogWriter>(clock_, gs_.ProgramDir);
+  traffic_ = std::make_unique<TrafficLogs>(clock_, gs_.ProgramDir);
+  cycleTimer_.setInterval(100);
+  connect(&cycleTimer_, &QTimer::timeout, this, &Gateway::TimerTimer);
+}
+
+Gateway::~Gateway() = default;
+
+bool Gateway::detectInstallMode() {
+  const QString upperText = gs_.CommandLineText.toUpper();
+  const QString fileName = QFileInfo(options_.programFile).fileName();
+  if (upperText.contains(QLatin1String("*I")) ||
+      fileName.toUpper().contains(QLatin1String("_SETUP"))) {
+    gs_.InstallMode = true;
+    return true;
+  }
+  // A program file run from the temporary folder is an installer's or uninstaller's copy.
+  const QString programFolder = withSlash(QFileInfo(options_.programFile).absolutePath()).toUpper();
+  const QString temp = withSlash(QDir::tempPath()).toUpper();
+  const qsizetype at = programFolder.indexOf(temp);
+  if (at < 0 || at > 2) return true;
+
+  gs_.TempCopyMode = true;
+  gs_.MainCaption = QStringLiteral("Kolvane-Tmp");
+  const QString folder = gs_.CommandLineText.trimmed();
+  if (fileName.startsWith(QLatin1String("U_"), Qt::CaseInsensitive) && !folder.isEmpty() &&
+      QFileInfo(folder).isDir()) {
+    if (hooks_.runUninstaller) {
+      const bool removed = hooks_.runUninstaller(folder);
+      if (hooks_.showInfo) hooks_.showInfo(Text(removed ? 42 : 43));
+    }
+    return false;
+  }
+  if (fileName.startsWith(QLatin1String("I_"), Qt::CaseInsensitive)) {
+    gs_.InstallMode = true;
+    return true;
+  }
+  return false;
+}
+
+void Gateway::applyLogOptions() {
+  const Settings& s = gs_.cfg;
+  LogOptions o;
+  o.Debug = s.Debug;
+  o.ExceptReport = s.ExceptReport;
+  o.LogFiOn = s.LogFiOn;
+  o.LogSeekMax = s.LogSeekMax;
+  o.LogFiNumMask = s.LogFiNumMask;
+  o.LogFiDateMask = s.LogFiDateMask;
+  o.MeMaxLi = s.MeMaxLi;
+  log_->configure(o);
+  traffic_->configure({s.Pop3TxtMask, s.SmtpTxtMask, s.SentOutTxtMask});
+}
+
+void Gateway::loadAllSettings(DateTime startTime) {
+  const ExeIniBlock block = readExeIniBlock(options_.programFile);
+  if (block.result < 0) Log(true, exeIniErrorText(block.result));
+  IniText layered = block.ini;
+  layered.mergeFrom(IniFile(gs_.file(files::kSettings)).read());
+  loadSettings(gs_, layered, startTime, [this](const QString& line) { Log(true, line); });
+  applyLogOptions();
+  language_.setLanguage(gs_.cfg.Language);
+}
+
+bool Gateway::InitX() {
+  // 1. Start time, version, folder.
+  const DateTime startTime = clock_.now();
+  gs_.ProgramVersion = QStringLiteral(KOLVANE_VERSION);
+
+  // 2. The pre-configured copy builder.
+  if (isDefCopyRequest(gs_.CommandLineText)) {
+    const DefCopyResult r =
+        buildDefCopy(options_.programFile, gs_.ProgramDir, gs_.CommandLineText.trimmed());
+    const auto& box = r.ok ? hooks_.showInfo : hooks_.showError;
+    if (box) box(r.message);
+    return false;
+  }
+
+  // 3. Installer and uninstaller copies.
+  if (!detectInstallMode()) return false;
+
+  // 4. Empty the pending lines and the memo.
+  log_->clearPending();
+  memo_.clear();
+
+  // 5.-10. Settings, derived values, tables, routing, placement, counters.
+  loadAllSettings(startTime);
+
+  // 11. From here on every write goes to the file itself.
+  settingsFile_.emplace(gs_.file(files::kSettings));
+
+  // 12. Hand a command-line text to whichever copy sends it.
+  if (gs_.cfg.RunParamAsSMS && !gs_.CommandLineText.isEmpty()) {
+    storeParamAsSms(*settingsFile_, gs_.CommandLineText);
+  }
+
+  // 13. One running copy per folder unless MultiRun allows more.
+  if (!gs_.TempCopyMode) {
+    if (!gs_.cfg.MultiRun) {
+      instanceLock_ = std::make_unique<InstanceLock>(gs_.ProgramDir);
+      if (!instanceLock_->tryAcquire()) return false;
+    }
+    gs_.MainCaption = QStringLiteral("Kolvane");
+  }
+
+  // 14. Language on every window.
+  if (hooks_.applyLanguageToWindows) hooks_.applyLanguageToWindows();
+
+  // 15. Installer.
+  if (gs_.InstallMode) {
+    if (hooks_.runInstaller) hooks_.runInstaller();
+    return false;
+  }
+
+  // 16. Normal run.
+  normalRunStart();
+  return true;
+}
+
+void Gateway::normalRunStart() {
+  if (gs_.cfg.LogFiOn) log_->prepareLogFiles();
+  gs_.StartStopCaption = QStringLiteral("Start");
+  gs_.StartStopImage = 0;
+  gs_.CounterDateText = dateLabel(clock_.now());
+  gs_.CountersChanged = true;
+  Log(true, QString());
+  if (hooks_.loadClientLists) hooks_.loadClientLists();
+  if (hooks_.checkPop3Store) hooks_.checkPop3Store();
+
+  const auto exists = [this](const char* name) { return QFileInfo::exists(gs_.file(name)); };
+  if (exists(files::kSmtpTmp)) gs_.Lamps.smtpBits |= kLampStore;
+  if (exists(files::kPop3Tmp)) gs_.Lamps.pop3Bits |= kLampStore;
+  gs_.WaitLamp = (gs_.cfg.PreSetTimeSw ? 1 : 0) | (exists(files::kSmtpWaitTmp) ? 2 : 0);
+
+  if (hooks_.startLinkPasses) hooks_.startLinkPasses();
+  if (hooks_.fillVoiceList) hooks_.fillVoiceList();
+}
+
+bool Gateway::closeQuery() {
+  if (gs_.ShortcutClose) {
+    gs_.ShortcutClose = false;
+  } else if (gs_.cfg.CloseOff && !options_.headless) {
+    // The window goes to the notification area instead; the windows module hides it.
+    return false;
+  }
+  if (gs_.RelationIdle) return true;
+  Log(true, Text(105));
+  return false;
+}
+
+bool Gateway::requestClose() {
+  if (shutDown_) return true;
+  if (!closeQuery()) return false;
+  shutdown();
+  return true;
+}
+
+void Gateway::shutdown() {
+  shutDown_ = true;
+  cycleTimer_.stop();
+  if (!gs_.InstallMode && !gs_.TempCopyMode) {
+    if (!gs_.cfg.CmdOnClose.isEmpty() && hooks_.runHookCommand) {
+      hooks_.runHookCommand(gs_.cfg.CmdOnClose);
+    }
+    if (hooks_.savePlacementsOfOpenWindows) hooks_.savePlacementsOfOpenWindows();
+    if (settingsFile_) saveSettings(gs_, *settingsFile_, clock_.now());
+    if (hooks_.stopLinkPasses) hooks_.stopLinkPasses();
+    if (hooks_.linkHandleOpen && hooks_.linkHandleOpen()) {
+      // The device gets 400 ms to settle before its handle is closed.
+      QTimer::singleShot(400, this, [this] {
+        if (hooks_.closeLinkHandle) hooks_.closeLinkHandle();
+        Q_EMIT finished();
+      });
+      return;
+    }
+  }
+  QTimer::singleShot(0, this, [this] { Q_EMIT finished(); });
+}
+
+void Gateway::startCycle() { cycleTimer_.start(); }
+
+void Gateway::TimerTimer() {
+  if (gs_.Run) return;
+  gs_.Run = true;
+  try {
+    runTick();
+  } catch (const std::exception&) {
+    Log(true, QStringLiteral("Timer exception"));
+  }
+  gs_.Run = false;
+}
+
+void Gateway::runTick() {
+  // 1. Date change: the counters count one calendar day.
+  const DateTime now = clock_.now();
+  if (dayOf(now) != dayOf(gs_.TimerLast)) {
+    gs_.cfg.SmsInCnt = gs_.cfg.SmsOutCnt = gs_.cfg.EmlInCnt = gs_.cfg.EmlOutCnt = 0;
+    gs_.CounterDateText = dateLabel(now);
+    gs_.CountersChanged = true;
+  }
+  gs_.TimerLast = now;
+
+  // 3. Start-up wait: until the first paint, or about 10 s without one.
+  if (gs_.FirstPaintPending && !gs_.StartupDue) {
+    if (++gs_.StartupWaitTicks > 100 && !gs_.InstallMode) {
+      gs_.StartupDue = true;
+      gs_.FirstPaintPending = false;
+    }
+    return;
+  }
+
+  // 4.
+  gs_.TickBegin = clock_.tick();
+
+  // 5. Start-up stage; the gateway start itself is wired in with the link.
+  if (gs_.StartupDue) gs_.StartupDue = false;
+
+  // 7. One pending log line into the memo.
+  memo_.showPendingLine(*log_);
+
+  // 26. Self-close.
+  if (gs_.CloseAtTick < gs_.TickBegin) requestClose();
+}
+
+}  // namespace kolvane

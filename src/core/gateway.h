@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <memory>
+#include <optional>
+
+#include "core/gateway_hooks.h"
+#include "core/gateway_state.h"
+#include "log/log_memo.h"
+#include "log/log_writer.h"
+#include "log/traffic_logs.h"
+#include "platform/clock.h"
+#include "platform/ini_file.h"
+#include "platform/instance_lock.h"
+#include "settings/language.h"
+
+namespace kolvane {
+
+struct StartupOptions;
+QString resolveProgramDir(const StartupOptions& options);
+
+struct StartupOptions {
+  QString programFile;      // path of the program file (holds the Exe-Ini block)
+  QString programDir;       // working folder; empty = folder of the program file
+  QString commandLineText;  // command-line text after the program's own options
+  bool headless = false;
+};
+
+// The gateway: owns the shared state and the services every module reaches (log, texts,
+// settings file, clock) and runs start-up, the close query and shutdown.
+class Gateway : public QObject {
+  Q_OBJECT
+
+ public:
+  Gateway(const Clock& clock, StartupOptions options, QObject* parent = nullptr);
+  ~Gateway() override;
+
+  GatewayState& state() { return gs_; }
+  const GatewayState& state() const { return gs_; }
+  const Clock& clock() const { return clock_; }
+  LogWriter& log() { return *log_; }
+  LogMemo& memo() { return memo_; }
+  TrafficLogs& traffic() { return *traffic_; }
+  Language& language() { return language_; }
+  QString Text(int n) const { return language_.Text(n); }
+  // The live settings file; exists from start-up step 11 on.
+  IniFile* settingsFile() { return settingsFile_ ? &*settingsFile_ : nullptr; }
+  GatewayHooks& hooks() { return hooks_; }
+  const StartupOptions& options() const { return options_; }
+
+  // Log(show, text) of every module.
+  void Log(bool show, const QString& text) { log_->Log(show, text); }
+
+  // Start-up. True: run the event loop. False: the program has done its work or must not run.
+  bool InitX();
+
+  // The close of the main window: the close query, then shutdown. True when the program ends.
+  bool requestClose();
+  // The close query alone.
+  bool closeQuery();
+
+  // Starts the 100 ms main cycle on this thread's event loop.
+  void startCycle();
+  // One tick of the main cycle.
+  void TimerTimer();
+
+ Q_SIGNALS:
+  // Shutdown is complete; the event loop may end.
+  void finished();
+
+ private:
+  bool detectInstallMode();
+  void loadAllSettings(DateTime startTime);
+  void normalRunStart();
+  void shutdown();
+  void applyLogOptions();
+  void runTick();
+
+  const Clock& clock_;
+  StartupOptions options_;
+  Language language_;
+  GatewayState gs_;
+  std::unique_ptr<LogWriter> log_;
+  std::unique_ptr<TrafficLogs> traffic_;
+  LogMemo memo_;
+  std::optional<IniFile> settingsFile_;
+  std::unique_ptr<InstanceLock> instanceLock_;
+  GatewayHooks hooks_;
+  QTimer cycleTimer_;
+  bool shutDown_ = false;
+};
+
+}  // namespace kolvane
