@@ -119,11 +119,11 @@ QStringList IniText::keys(const QString& section) const {
 }
 
 void IniText::setValue(const QString& section, const QString& key, const QString& value) {
-  const QString line = key + QLatin1Char('=') + value;
   if (const auto found = findKey(section, key)) {
-    lines_[found->line] = line;
+    lines_[found->line] = found->key + QLatin1Char('=') + value;
     return;
   }
+  const QString line = key + QLatin1Char('=') + value;
   const auto [header, end] = sectionRange(section);
   if (header < 0) {
     lines_ << QLatin1Char('[') + section + QLatin1Char(']') << line;
