@@ -1,0 +1,128 @@
+#include <QCoreApplication>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "core/gateway.h"
+#include "platform/regional.h"
+
+using namespace kolvane;
+
+namespace {
+
+class GatewayStartup : public ::testing::Test {
+ protected:
+  std::unique_ptr<Gateway> make(const QString& text = {}) {
+    StartupOptions o;
+    // The test binary stands in for the program file: it lies outside the temporary folder.
+    o.programFile = QCoreApplication::applicationFilePath();
+    o.programDir = dir.path();
+    o.commandLineText = text;
+    o.headless = true;
+    return std::make_unique<Gateway>(clock, o);
+  }
+  void writeIni(const QByteArray& text) {
+    QFile f(dir.filePath("Kolvane.ini"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+  }
+  QStringList drain(Gateway& g) {
+    QStringList lines;
+    while (auto l = g.log().takePendingLine()) lines << l->mid(10);
+    return lines;
+  }
+
+  QTemporaryDir dir;
+  ManualClock clock{5000, toDateTime(QDateTime(QDate(2026, 12, 9), QTime(10, 0)))};
+};
+
+}  // namespace
+
+TEST_F(GatewayStartup, FreshFolderStartsWithDefaultsAndSavesAtClose) {
+  auto g = make();
+  ASSERT_TRUE(g->InitX());
+  const GatewayState& gs = g->state();
+  EXPECT_EQ(gs.MainCaption, "Kolvane");
+  EXPECT_EQ(gs.StartStopCaption, "Start");
+  EXPECT_EQ(gs.CounterDateText, "9.12.");
+  EXPECT_EQ(gs.cfg.SmsOutCnt, 0);
+  EXPECT_TRUE(gs.RelationIdle);
+  EXPECT_EQ(drain(*g), QStringList{""});  // the separator line of a new run
+  QSignalSpy finished(g.get(), &Gateway::finished);
+  ASSERT_TRUE(g->requestClose());
+  EXPECT_TRUE(finished.wait(1000));
+  const IniText saved = IniFile(dir.filePath("Kolvane.ini")).read();
+  EXPECT_EQ(saved.value("CFG", "SmtpPort"), "25");
+  EXPECT_EQ(saved.value("CFG", "DTSaveToIni"), regional::formatDateTime(clock.now()));
+}
+
+TEST_F(GatewayStartup, LampsFollowTheStoreFiles) {
+  for (const char* name : {"Smtp.Tmp", "SmtpWait.Tmp"}) {
+    QFile f(dir.filePath(name));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  writeIni("[CFG]\nPreSetTimeSw=1\n");
+  auto g = make();
+  ASSERT_TRUE(g->InitX());
+  EXPECT_EQ(g->state().Lamps.smtpBits, kLampStore);
+  EXPECT_EQ(g->state().Lamps.pop3Bits, 0);
+  EXPECT_EQ(g->state().WaitLamp, 3);
+}
+
+TEST_F(GatewayStartup, CloseIsRefusedDuringARelation) {
+  writeIni("[CFG]\nLanguage=cz\nCloseOff=1\n");
+  auto g = make();
+  ASSERT_TRUE(g->InitX());
+  drain(*g);
+  g->state().RelationIdle = false;
+  g->state().ShortcutClose = true;
+  EXPECT_FALSE(g->requestClose());
+  EXPECT_FALSE(g->state().ShortcutClose);
+  EXPECT_EQ(drain(*g),
+            QStringList{"Ukončení odmítnuto - ukončení je možné po dokonšení relace"});
+  g->state().RelationIdle = true;
+  EXPECT_TRUE(g->requestClose());
+}
+
+TEST_F(GatewayStartup, SecondInstanceOnTheSameFolderEnds) {
+  auto first = make();
+  ASSERT_TRUE(first->InitX());
+  writeIni("[CFG]\nRunParamAsSMS=1\n");
+  auto second = make("hello there");
+  EXPECT_FALSE(second->InitX());
+  // The text was queued for the running copy first.
+  EXPECT_EQ(IniFile(dir.filePath("Kolvane.ini")).value("ParamAsSMS", "1"), "hello there");
+
+  writeIni("[CFG]\nMultiRun=1\n");
+  auto third = make();
+  EXPECT_TRUE(third->InitX());
+}
+
+TEST_F(GatewayStartup, InstallerSwitchEndsWithoutSaving) {
+  auto g = make("*i");
+  bool installerShown = false;
+  g->hooks().runInstaller = [&] { installerShown = true; };
+  EXPECT_FALSE(g->InitX());
+  EXPECT_TRUE(installerShown);
+  EXPECT_TRUE(g->state().InstallMode);
+}
+
+TEST_F(GatewayStartup, CycleWaitsForStartupAndResetsCountersAtMidnight) {
+  writeIni("[CFG]\nDTSaveToIni=" + regional::formatDateTime(clock.now()).toUtf8() +
+           "\nSmsOutCnt=7\n");
+  auto g = make();
+  ASSERT_TRUE(g->InitX());
+  GatewayState& gs = g->state();
+  EXPECT_EQ(gs.cfg.SmsOutCnt, 7);
+  for (int i = 0; i < 100; ++i) g->TimerTimer();
+  EXPECT_TRUE(gs.FirstPaintPending);
+  g->TimerTimer();
+  EXPECT_FALSE(gs.FirstPaintPending);
+  EXPECT_TRUE(gs.StartupDue);
+  clock.setNow(QDateTime(QDate(2026, 12, 10), QTime(0, 0, 1)));
+  g->TimerTimer();
+  EXPECT_EQ(gs.cfg.SmsOutCnt, 0);
+  EXPECT_EQ(gs.CounterDateText, "10.12.");
+  EXPECT_EQ(g->memo().lineCount(), 1);
+}
