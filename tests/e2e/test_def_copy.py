@@ -1,0 +1,52 @@
+"""Building a pre-configured program copy from a ".DEF" file on the command line."""
+
+import os
+import unittest
+
+import kolvane_e2e as k
+
+DEF_TEXT = b"[CFG]\r\nUserName=office\r\nSmtpPort=2727\r\n"
+
+
+class DefCopy(unittest.TestCase):
+    def test_copy_is_built_and_runs_with_the_def_values(self):
+        folder = k.scratch_folder(self)
+        k.write_bytes(os.path.join(folder, "Office.DEF"), DEF_TEXT)
+        rc, out, err = k.run_to_end(folder, "Office.DEF")
+        self.assertEqual((rc, out, err), (0, "Kolvane + Office.DEF = Office\n", ""))
+
+        copy = os.path.join(folder, "Office")
+        self.assertEqual(k.read_bytes(copy), k.read_bytes(k.PROGRAM) + DEF_TEXT)
+        self.assertTrue(os.access(copy, os.X_OK))
+        # The builder ends without starting the gateway.
+        self.assertFalse(os.path.exists(k.settings_path(folder)))
+
+        work = k.new_folder(self)
+        k.run_once(self, work, program=copy)
+        self.assertEqual(k.value(work, "CFG", "UserName"), "office")
+        self.assertEqual(k.value(work, "CFG", "SmtpPort"), "2727")
+
+    def test_missing_def_file_is_reported(self):
+        folder = k.new_folder(self)
+        rc, out, err = k.run_to_end(folder, "Office.DEF")
+        self.assertEqual((rc, out, err), (0, "", "Office.DEF neexistuje\n"))
+        self.assertEqual(os.listdir(folder), [])
+
+    def test_def_suffix_is_matched_without_regard_to_case(self):
+        folder = k.new_folder(self)
+        k.write_bytes(os.path.join(folder, "branch.def"), DEF_TEXT)
+        rc, out, _ = k.run_to_end(folder, "branch.def")
+        self.assertEqual((rc, out), (0, "Kolvane + branch.def = branch\n"))
+        self.assertTrue(os.path.isfile(os.path.join(folder, "branch")))
+
+    def test_only_the_first_65535_bytes_of_the_def_file_are_appended(self):
+        folder = k.new_folder(self)
+        big = DEF_TEXT + b";" + b"y" * 70000 + b"\r\n"
+        k.write_bytes(os.path.join(folder, "Big.DEF"), big)
+        k.run_to_end(folder, "Big.DEF")
+        self.assertEqual(k.read_bytes(os.path.join(folder, "Big")),
+                         k.read_bytes(k.PROGRAM) + big[:65535])
+
+
+if __name__ == "__main__":
+    k.main()

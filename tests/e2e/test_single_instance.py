@@ -1,0 +1,72 @@
+"""One running copy per program folder, and command-line texts handed over through
+section ParamAsSMS of the settings file."""
+
+import os
+import unittest
+
+import kolvane_e2e as k
+
+
+class SingleInstance(unittest.TestCase):
+    def test_second_start_on_the_same_folder_ends_at_once_silently(self):
+        folder = k.new_folder(self)
+        first = k.start(self, folder)
+        before = sorted(os.listdir(folder))
+        self.assertEqual(k.run_to_end(folder), (0, "", ""))
+        self.assertTrue(first.running())
+        # The second copy wrote nothing; the first saves as usual.
+        self.assertEqual(sorted(os.listdir(folder)), before)
+        self.assertEqual(first.stop(), 0)
+        self.assertIsNotNone(k.value(folder, "CFG", "DTSaveToIni"))
+
+    def test_multirun_lets_both_run(self):
+        folder = k.new_folder(self)
+        k.write_ini(folder, "[CFG]\nMultiRun=1\n")
+        first = k.start(self, folder)
+        second = k.start(self, folder)
+        self.assertTrue(first.running())
+        self.assertEqual(second.stop(), 0)
+        self.assertEqual(first.stop(), 0)
+
+    def test_other_folders_are_not_affected(self):
+        first = k.start(self, k.new_folder(self))
+        second = k.start(self, k.new_folder(self))
+        self.assertEqual(second.stop(), 0)
+        self.assertEqual(first.stop(), 0)
+
+    def test_folder_is_free_again_after_the_first_ends(self):
+        folder = k.new_folder(self)
+        k.run_once(self, folder)
+        k.run_once(self, folder)
+
+
+class ParamAsSms(unittest.TestCase):
+    def test_two_starts_with_texts_queue_them_as_1_and_2(self):
+        folder = k.new_folder(self)
+        k.write_ini(folder, "[CFG]\nRunParamAsSMS=1\n")
+        first = k.start(self, folder, "hello", "world")
+        self.assertEqual(k.section(folder, "ParamAsSMS"), [("1", "hello world")])
+
+        rc, out, err = k.run_to_end(folder, "second text")
+        self.assertEqual((rc, out, err), (0, "", ""))
+        expected = [("1", "hello world"), ("2", "second text")]
+        self.assertEqual(k.section(folder, "ParamAsSMS"), expected)
+
+        # Saving at shutdown keeps what the second copy wrote meanwhile.
+        self.assertEqual(first.stop(), 0)
+        self.assertEqual(k.section(folder, "ParamAsSMS"), expected)
+
+    def test_next_key_follows_the_largest_number(self):
+        folder = k.new_folder(self)
+        k.write_ini(folder, "[CFG]\nRunParamAsSMS=1\n[ParamAsSMS]\n3=old\nx=odd\n")
+        k.run_once(self, folder, "new")
+        self.assertEqual(k.value(folder, "ParamAsSMS", "4"), "new")
+
+    def test_texts_are_not_queued_when_switched_off(self):
+        folder = k.new_folder(self)
+        k.run_once(self, folder, "hello")
+        self.assertEqual(k.section(folder, "ParamAsSMS"), [])
+
+
+if __name__ == "__main__":
+    k.main()
