@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "core/gateway.h"
+#include "log/log_memo.h"
 #include "platform/clock.h"
 
 namespace {
@@ -65,17 +66,10 @@ int main(int argc, char** argv) {
   auto& hooks = gateway.hooks();
   hooks.showInfo = [](const QString& text) { printLine(stdout, text); };
   hooks.showError = [](const QString& text) { printLine(stderr, text); };
-  gateway.log().setEchoSink([](const QString& line) { printLine(stdout, line); });
+  gateway.log().setEchoSink(
+      [](const QString& line) { printLine(stdout, kolvane::shownText(line)); });
 
-  if (!gateway.InitX()) return 0;
-
-  // Headless: the main window counts as painted at once.
-  auto& gs = gateway.state();
-  gs.FirstPaintPending = false;
-  gs.StartupDue = true;
-
-  QObject::connect(&gateway, &kolvane::Gateway::finished, &app, &QCoreApplication::quit);
-
+  // Handlers first: a signal during start-up waits in the socket pair for the event loop.
   if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalFds) == 0) {
     auto* notifier = new QSocketNotifier(signalFds[1], QSocketNotifier::Read, &app);
     auto* retry = new QTimer(&app);
@@ -102,6 +96,15 @@ int main(int argc, char** argv) {
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
   }
+
+  if (!gateway.InitX()) return 0;
+
+  // Headless: the main window counts as painted at once.
+  auto& gs = gateway.state();
+  gs.FirstPaintPending = false;
+  gs.StartupDue = true;
+
+  QObject::connect(&gateway, &kolvane::Gateway::finished, &app, &QCoreApplication::quit);
 
   gateway.startCycle();
   return app.exec();

@@ -87,7 +87,11 @@ void Gateway::applyLogOptions() {
   o.LogFiDateMask = s.LogFiDateMask;
   o.MeMaxLi = s.MeMaxLi;
   log_->configure(o);
-  traffic_->configure({s.Pop3TxtMask, s.SmtpTxtMask, s.SentOutTxtMask});
+  TrafficLogMasks masks;
+  masks.Pop3TxtMask = s.Pop3TxtMask;
+  masks.SmtpTxtMask = s.SmtpTxtMask;
+  masks.SentOutTxtMask = s.SentOutTxtMask;
+  traffic_->configure(masks);
 }
 
 void Gateway::loadAllSettings(DateTime startTime) {
@@ -156,7 +160,8 @@ bool Gateway::InitX() {
 }
 
 void Gateway::normalRunStart() {
-  if (gs_.cfg.LogFiOn) log_->prepareLogFiles();
+  // Sets the report path always; the log-file generation only with LogFiOn.
+  log_->prepareLogFiles();
   gs_.StartStopCaption = QStringLiteral("Start");
   gs_.StartStopImage = 0;
   gs_.CounterDateText = dateLabel(clock_.now());
