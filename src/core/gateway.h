@@ -8,6 +8,7 @@
 
 #include "core/gateway_hooks.h"
 #include "core/gateway_state.h"
+#include "gsm/link_state.h"
 #include "log/log_memo.h"
 #include "log/log_writer.h"
 #include "log/traffic_logs.h"
@@ -39,6 +40,8 @@ class Gateway : public QObject {
 
   GatewayState& state() { return gs_; }
   const GatewayState& state() const { return gs_; }
+  LinkState& link() { return link_; }
+  const LinkState& link() const { return link_; }
   const Clock& clock() const { return clock_; }
   LogWriter& log() { return *log_; }
   LogMemo& memo() { return memo_; }
@@ -82,6 +85,7 @@ class Gateway : public QObject {
   StartupOptions options_;
   Language language_;
   GatewayState gs_;
+  LinkState link_;
   std::unique_ptr<LogWriter> log_;
   std::unique_ptr<TrafficLogs> traffic_;
   LogMemo memo_;

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <cstdint>
+#include <memory>
+
+#include "gsm/device_link.h"
+#include "gsm/sms_rec.h"
+#include "platform/clock.h"
+
+namespace kolvane {
+
+// The GSM link's shared values: the transport, the AT automaton and the list reader.
+// Everything runs on the gateway's one event loop, so no value needs a lock.
+struct LinkState {
+  // Transport.
+  std::unique_ptr<DeviceLink> ComHandle;  // open serial link, or null ("invalid handle")
+  bool comHandleValid() const { return ComHandle && ComHandle->isOpen(); }
+  std::uint8_t LinkKind = 0;  // 1 serial, 2 TCP, 0 none
+  bool GtNetConnected = false;
+  bool GtNetError = false;
+  bool GtNetRefused = false;
+  QByteArray GtNetRecvBuf;
+  QByteArray GsmRecvStr;
+  QByteArray GsmSendStr;
+  bool GsmSendOn = false;
+  QByteArray GateSendStr;
+  bool GateSendOn = false;
+  DateTime GateSendTime = 0;
+  bool RecvBusy = false;
+  bool SendBusy = false;
+  bool RecvStopOK = false;
+  bool SendStopOK = false;
+  std::int32_t NoAnswerCnt = 0;
+  Tick LastSendTick = 0;
+  Tick LastActTick = 0;
+  std::int32_t RecvByteCnt = 0;
+
+  // AT automaton.
+  std::uint32_t GsmTimeout = 2000;
+  std::uint8_t AutPhase = 0;
+  std::uint8_t CpasValue = 255;
+  bool CscaPending = true;
+  QByteArray SmscNo = QByteArrayLiteral("+420600000001");
+  std::uint8_t MemIdx = 0;
+  bool PhoneMemOn = true;
+  Tick ListTick = 0;
+  QByteArray ListBuf;
+  QByteArray ListPrev;
+  bool ListDone = false;
+  std::int32_t DelPos = -1;
+  std::int32_t DelCnt = 0;
+  bool SmsAccepted = false;
+  bool WaitPrompt = false;
+  bool WaitResult = false;
+  bool SmsSendDone = false;
+  bool SmsSendFail = false;
+  QByteArray GsmSmsBody;
+  std::int32_t ErrCnt = 0;
+  std::uint8_t ComErrCnt = 0;
+  bool GsmConnected = false;
+  bool FirstOkPending = false;
+  bool LinkFailed = false;
+
+  // Received SMS.
+  SmsRecvArray SmsRecvArr;
+  SmsLongArray SmsLongArr;
+};
+
+inline constexpr int RestartLimit = 5;
+
+}  // namespace kolvane
