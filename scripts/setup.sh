@@ -9,13 +9,16 @@ PACKAGES=(
   qt6-base-dev qt6-serialport-dev qt6-speech-dev qt6-declarative-dev
   qt6-speech-speechd-plugin speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
   libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
-  python3 python3-gammu socat swaks curl xvfb xauth nodejs npm
+  python3 python3-gammu socat swaks curl xvfb xauth
 )
 
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
 done
+# The test oracles need node and npm; a machine may already have them from another source.
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 if ((${#missing[@]})); then
   SUDO=""
   if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
