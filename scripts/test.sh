@@ -4,4 +4,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 [ -x tests/oracle/setup.sh ] && tests/oracle/setup.sh || true
+# The PDU codec and character conversions once more under ASan and UBSan, with random input,
+# in a small build of their own.
+cmake -S tests/unit/codec_sanitize -B build-sanitize -G Ninja >/dev/null
+cmake --build build-sanitize -j"$(nproc)"
+build-sanitize/codec_robustness_test --gtest_brief=1
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 900
