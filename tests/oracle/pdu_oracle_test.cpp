@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <iostream>
 #include <optional>
 
 #include "gsm/pdu_codec.h"

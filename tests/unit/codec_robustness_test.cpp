@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <random>
 
-#include "gsm/charset_to_gsm.h"
-#include "gsm/charsets.h"
 #include "gsm/gsm_alphabet.h"
 #include "gsm/pdu_codec.h"
 #include "gsm/ucs2.h"
@@ -183,19 +181,6 @@ TEST_F(RandomInput, Ucs2ReadersOfArbitraryInput) {
     ASSERT_EQ(units.size(), hex.size() / 2);
     ASSERT_EQ(Ucs2Bytes(units), hex.left(hex.size() & ~qsizetype(1)));
     ASSERT_EQ(TextOfUcs2Hex(Ucs2HexOfText(units)), Utf16UnitsToUtf8(units));
-  }
-}
-
-TEST_F(RandomInput, EightBitMailOfArbitraryBytes) {
-  SCOPED_TRACE(testing::Message() << "seed " << seed_);
-  CharReplacement repl;
-  for (int i = 0; i < rounds_ / 20; ++i) {
-    const auto name = kMailCharsets[Int(0, int(kMailCharsets.size()) - 1)];
-    const QByteArrayView charset(name.data(), qsizetype(name.size()));
-    const QByteArray in = Bytes(100);
-    const QByteArray out = EightBitCharsetToGsmAlphabet(charset, in, {true, {}}, repl, {});
-    ASSERT_GE(out.size(), in.size());
-    ASSERT_EQ(DecodeFromNamedCharset(charset, in).isEmpty(), in.isEmpty());
   }
 }
 
