@@ -64,6 +64,17 @@ QByteArray Unpack7Bit(QByteArrayView octets, qsizetype count) {
   return septets;
 }
 
+// What the decoder found; empty fields where it stopped before them.
+struct PduFields {
+  QString error;  // the last one recorded
+  QByteArray address;
+  QByteArray time;
+  QByteArray text;
+  int fo = 0;
+  int udl = -1;  // as listed: -1 unless the text was read as 7-bit or 8-bit data
+  std::uint8_t loId = 0, loHi = 0, loNo = 0;
+};
+
 class PduDecoder {
  public:
   explicit PduDecoder(QByteArrayView pdu) : reader_(pdu), total_(pdu.size()) {}
@@ -83,24 +94,18 @@ class PduDecoder {
       if (reader_.remaining() < 14)
         return record(
             QStringLiteral("Time Length (14) > TotalLength (%1)").arg(reader_.remaining()));
-      time_ = ScTimeStamp(reader_.chars(14));
+      f_.time = ScTimeStamp(reader_.chars(14));
     } else {
       reader_.skipOctets(validityOctets());
     }
     userData(dcs, reader_.number());
   }
 
-  QString error;
-  QByteArray address;
-  QByteArray text;
-  int fo = 0;
-  int udl = -1;  // as listed: -1 unless the text was read as 7-bit or 8-bit data
-  std::uint8_t loId = 0, loHi = 0, loNo = 0;
-  QByteArray time() const { return time_; }
+  const PduFields& fields() const { return f_; }
   bool badOctet() const { return reader_.badOctet(); }
 
  private:
-  void record(const QString& e) { error = e; }
+  void record(const QString& e) { f_.error = e; }
 
   QByteArray semiOctets(qsizetype digits) {
     const QByteArray swapped = SwapSemiOctets(reader_.chars(2 * ((digits + 1) / 2)), false);
@@ -134,8 +139,8 @@ class PduDecoder {
   // The message type indicator decides; the other flag bits (status-report indication, reply
   // path, more-messages) do not make a message unreadable.
   std::optional<Kind> firstOctet() {
-    fo = reader_.number();
-    switch (fo & 0x03) {
+    f_.fo = reader_.number();
+    switch (f_.fo & 0x03) {
       case 0:
         return Kind::Deliver;
       case 1:
@@ -143,7 +148,7 @@ class PduDecoder {
       case 2:
         return Kind::StatusReport;
       default:
-        record(QStringLiteral("First octet (%1)").arg(QString::fromLatin1(HexOctet(fo))));
+        record(QStringLiteral("First octet (%1)").arg(QString::fromLatin1(HexOctet(f_.fo))));
         return std::nullopt;
     }
   }
@@ -156,13 +161,13 @@ class PduDecoder {
                  .arg(reader_.remaining()));
       return false;
     }
-    address = typePrefix(QStringLiteral("Sender No."));
-    address += semiOctets(digits);
+    f_.address = typePrefix(QStringLiteral("Sender No."));
+    f_.address += semiOctets(digits);
     return true;
   }
 
   int validityOctets() const {
-    switch ((fo >> 3) & 0x03) {
+    switch ((f_.fo >> 3) & 0x03) {
       case 0:
         return 0;
       case 2:
@@ -175,20 +180,20 @@ class PduDecoder {
   void statusReport() {
     const QByteArray sent = ScTimeStamp(reader_.chars(14));
     const QByteArray discharged = ScTimeStamp(reader_.chars(14));
-    time_ = sent;
-    text = "SMS-STATUS-REPORT  -  Sent : " + sent + "  -  ";
+    f_.time = sent;
+    f_.text = "SMS-STATUS-REPORT  -  Sent : " + sent + "  -  ";
     // Status 0x20 and above: the message has not reached the recipient (yet).
     const std::optional<int> status =
         reader_.remaining() >= 2 ? std::optional<int>(reader_.number()) : std::nullopt;
     if (status && *status >= 0x20)
-      text += "Not delivered (status " + HexOctet(*status) + ") : " + discharged;
+      f_.text += "Not delivered (status " + HexOctet(*status) + ") : " + discharged;
     else
-      text += "Received : " + discharged;
+      f_.text += "Received : " + discharged;
   }
 
   // Concatenation from the user-data header; returns the octets the header takes.
   qsizetype header(QByteArrayView ud) {
-    if (!(fo & 0x40) || ud.isEmpty()) return 0;
+    if (!(f_.fo & 0x40) || ud.isEmpty()) return 0;
     const qsizetype end = std::min<qsizetype>(static_cast<std::uint8_t>(ud[0]) + 1, ud.size());
     for (qsizetype i = 1; i + 1 < end;) {
       const auto id = static_cast<std::uint8_t>(ud[i]);
@@ -197,9 +202,9 @@ class PduDecoder {
       if (ie.size() < len) break;
       // 8-bit reference, or 16-bit reference kept to its low octet.
       if ((id == 0x00 && len == 3) || (id == 0x08 && len == 4)) {
-        loId = static_cast<std::uint8_t>(ie[len - 3]);
-        loHi = static_cast<std::uint8_t>(ie[len - 2]);
-        loNo = static_cast<std::uint8_t>(ie[len - 1]);
+        f_.loId = static_cast<std::uint8_t>(ie[len - 3]);
+        f_.loHi = static_cast<std::uint8_t>(ie[len - 2]);
+        f_.loNo = static_cast<std::uint8_t>(ie[len - 1]);
       }
       i += 2 + len;
     }
@@ -208,7 +213,7 @@ class PduDecoder {
 
   void userData(std::uint8_t dcs, int length) {
     if (length == 0) {
-      udl = 0;  // an empty message is listed as such, whatever its alphabet
+      f_.udl = 0;  // an empty message is listed as such, whatever its alphabet
       return;
     }
     const int alphabet = (dcs >> 2) & 0x03;
@@ -225,30 +230,30 @@ class PduDecoder {
     const qsizetype headerOctets = header(ud);
 
     if (alphabet == 2) {
-      text = Utf16UnitsToUtf8(TextOfUcs2Bytes(QByteArrayView(ud).sliced(headerOctets)));
+      f_.text = Utf16UnitsToUtf8(TextOfUcs2Bytes(QByteArrayView(ud).sliced(headerOctets)));
       return;
     }
-    udl = length;
+    f_.udl = length;
     if (alphabet == 1) {
-      text = GsmAlphabetToText(QByteArrayView(ud).sliced(headerOctets));
+      f_.text = GsmAlphabetToText(QByteArrayView(ud).sliced(headerOctets));
       return;
     }
     const qsizetype septets = std::min<qsizetype>(length, ud.size() * 8 / 7);
     const qsizetype skip = std::min((headerOctets * 8 + 6) / 7, septets);
-    text = GsmAlphabetToText(Unpack7Bit(ud, septets).sliced(skip));
+    f_.text = GsmAlphabetToText(Unpack7Bit(ud, septets).sliced(skip));
   }
 
   PduReader reader_;
   qsizetype total_;
-  QByteArray time_;
+  PduFields f_;
 };
 
-QByteArray RewriteHeader(QByteArrayView header, const PduDecoder& d) {
+QByteArray RewriteHeader(QByteArrayView header, const PduFields& f) {
   const qsizetype comma = header.indexOf(',');
   QByteArray out =
       (comma < 0 ? header : header.first(std::min(comma + 2, header.size()))).toByteArray();
-  out += ",\"" + d.address + "\",,\"" + d.time() + "\"," + QByteArray::number(d.fo) + ',' +
-         QByteArray::number(d.udl) + ",,";
+  out += ",\"" + f.address + "\",,\"" + f.time + "\"," + QByteArray::number(f.fo) + ',' +
+         QByteArray::number(f.udl) + ",,";
   return out;
 }
 
@@ -258,16 +263,17 @@ DecodedPdu DecodePdu(QByteArrayView pdu, QByteArrayView header, const QString& s
                      const LogLineFn& log) {
   PduDecoder d(pdu.trimmed());
   d.run();
+  const PduFields& f = d.fields();
 
   DecodedPdu result;
-  result.error = d.error;
-  result.LoID = d.loId;
-  result.LoHi = d.loHi;
-  result.LoNo = d.loNo;
-  result.text = d.text;
-  if (!d.error.isEmpty() && log) log(QStringLiteral("PDU to Text Err : ") + d.error);
+  result.error = f.error;
+  result.LoID = f.loId;
+  result.LoHi = f.loHi;
+  result.LoNo = f.loNo;
+  result.text = f.text;
+  if (!f.error.isEmpty() && log) log(QStringLiteral("PDU to Text Err : ") + f.error);
   if (d.badOctet()) result.text.prepend(smsPduErrText.toUtf8() + "\r\n");
-  result.header = RewriteHeader(header, d);
+  result.header = RewriteHeader(header, f);
   return result;
 }
 
