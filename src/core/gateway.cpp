@@ -3,6 +3,12 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "core/gateway_start.h"
+#include "core/mail_listeners.h"
+#include "core/main_cycle.h"
+#include "gsm/gt_net_client.h"
+#include "gsm/link_passes.h"
+#include "gsm/serial_device_link.h"
 #include "settings/exe_ini_block.h"
 #include "settings/settings_loader.h"
 
@@ -13,11 +19,6 @@ namespace {
 QString withSlash(QString dir) {
   if (!dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
   return dir;
-}
-
-QString dateLabel(DateTime now) {
-  const QDate d = fromDateTime(now).date();
-  return QStringLiteral("%1.%2.").arg(d.day()).arg(d.month());
 }
 
 }  // namespace
@@ -38,11 +39,28 @@ Gateway::Gateway(const Clock& clock, StartupOptions options, QObject* parent)
   gs_.TimerLast = clock_.now();
   log_ = std::make_unique<LogWriter>(clock_, gs_.ProgramDir);
   traffic_ = std::make_unique<TrafficLogs>(clock_, gs_.ProgramDir);
+  passes_ = std::make_unique<LinkPasses>(*this);
+  gtNet_ = std::make_unique<TdmGtNET>(*this);
+  listeners_ = std::make_unique<MailListeners>();
+  installLinkHooks();
   cycleTimer_.setInterval(100);
   connect(&cycleTimer_, &QTimer::timeout, this, &Gateway::TimerTimer);
+  tmrAlarm_.setInterval(10000);
+  connect(&tmrAlarm_, &QTimer::timeout, this, &Gateway::TmrAlarmTimer);
 }
 
 Gateway::~Gateway() = default;
+
+void Gateway::installLinkHooks() {
+  hooks_.openSerial = openSerialDevice;
+  hooks_.startLinkPasses = [this] { passes_->start(); };
+  hooks_.stopLinkPasses = [this] { passes_->stop(); };
+  hooks_.linkHandleOpen = [this] { return link_.comHandleValid(); };
+  hooks_.closeLinkHandle = [this] {
+    if (link_.ComHandle) link_.ComHandle->close();
+    link_.ComHandle.reset();
+  };
+}
 
 bool Gateway::detectInstallMode() {
   const QString upperText = gs_.CommandLineText.toUpper();
@@ -57,6 +75,11 @@ bool Gateway::detectInstallMode() {
   const QString temp = withSlash(QDir::tempPath()).toUpper();
   const qsizetype at = programFolder.indexOf(temp);
   if (at < 0 || at > 2) return true;
+  // Only the installer's own copies act from there; a plain program file built or unpacked
+  // under the temporary folder runs as usual instead of ending silently.
+  const bool installerCopy = fileName.startsWith(QLatin1String("U_"), Qt::CaseInsensitive) ||
+                             fileName.startsWith(QLatin1String("I_"), Qt::CaseInsensitive);
+  if (!installerCopy) return true;
 
   gs_.TempCopyMode = true;
   gs_.MainCaption = QStringLiteral("Kolvane-Tmp");
@@ -164,7 +187,7 @@ void Gateway::normalRunStart() {
   log_->prepareLogFiles();
   gs_.StartStopCaption = QStringLiteral("Start");
   gs_.StartStopImage = 0;
-  gs_.CounterDateText = dateLabel(clock_.now());
+  gs_.CounterDateText = counterDateLabel(clock_.now());
   gs_.CountersChanged = true;
   Log(true, QString());
   if (hooks_.loadClientLists) hooks_.loadClientLists();
@@ -201,6 +224,7 @@ bool Gateway::requestClose() {
 void Gateway::shutdown() {
   shutDown_ = true;
   cycleTimer_.stop();
+  tmrAlarm_.stop();
   if (!gs_.InstallMode && !gs_.TempCopyMode) {
     if (!gs_.cfg.CmdOnClose.isEmpty() && hooks_.runHookCommand) {
       hooks_.runHookCommand(gs_.cfg.CmdOnClose);
@@ -220,49 +244,13 @@ void Gateway::shutdown() {
   QTimer::singleShot(0, this, [this] { Q_EMIT finished(); });
 }
 
-void Gateway::startCycle() { cycleTimer_.start(); }
-
-void Gateway::TimerTimer() {
-  if (gs_.Run) return;
-  gs_.Run = true;
-  try {
-    runTick();
-  } catch (const std::exception&) {
-    Log(true, QStringLiteral("Timer exception"));
-  }
-  gs_.Run = false;
+void Gateway::startCycle() {
+  cycleTimer_.start();
+  tmrAlarm_.start();
 }
 
-void Gateway::runTick() {
-  // 1. Date change: the counters count one calendar day.
-  const DateTime now = clock_.now();
-  if (dayOf(now) != dayOf(gs_.TimerLast)) {
-    gs_.cfg.SmsInCnt = gs_.cfg.SmsOutCnt = gs_.cfg.EmlInCnt = gs_.cfg.EmlOutCnt = 0;
-    gs_.CounterDateText = dateLabel(now);
-    gs_.CountersChanged = true;
-  }
-  gs_.TimerLast = now;
+void Gateway::TimerTimer() { runMainCycle(*this); }
 
-  // 3. Start-up wait: until the first paint, or about 10 s without one.
-  if (gs_.FirstPaintPending && !gs_.StartupDue) {
-    if (++gs_.StartupWaitTicks > 100 && !gs_.InstallMode) {
-      gs_.StartupDue = true;
-      gs_.FirstPaintPending = false;
-    }
-    return;
-  }
-
-  // 4.
-  gs_.TickBegin = clock_.tick();
-
-  // 5. Start-up stage; the gateway start itself is wired in with the link.
-  if (gs_.StartupDue) gs_.StartupDue = false;
-
-  // 7. One pending log line into the memo.
-  memo_.showPendingLine(*log_);
-
-  // 26. Self-close.
-  if (gs_.CloseAtTick < gs_.TickBegin) requestClose();
-}
+void Gateway::TmrAlarmTimer() { kolvane::TmrAlarmTimer(*this); }
 
 }  // namespace kolvane

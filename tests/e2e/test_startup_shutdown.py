@@ -19,12 +19,18 @@ class Startup(unittest.TestCase):
         self.assertEqual(k.start(self, None, program=program).stop(), 0)
         self.assertEqual(k.value(os.path.dirname(program), "CFG", "UserName"), "kolvane")
 
-    def test_program_file_in_the_temp_folder_ends_at_once_and_writes_nothing(self):
-        program = k.program_copy(self, folder=k.new_folder(self))
+    def test_uninstaller_copy_in_the_temp_folder_without_folder_ends_at_once(self):
+        program = k.program_copy(self, name="U_Kolvane", folder=k.new_folder(self))
         folder = k.new_folder(self)
         rc, out, err = k.run_to_end(folder, program=program)
         self.assertEqual((rc, out, err), (0, "", ""))
         self.assertEqual(os.listdir(folder), [])
+
+    def test_plain_program_file_in_the_temp_folder_runs(self):
+        program = k.program_copy(self, folder=k.new_folder(self))
+        folder = k.new_folder(self)
+        self.assertEqual(k.start(self, folder, program=program).stop(), 0)
+        self.assertIsNotNone(k.value(folder, "CFG", "DTSaveToIni"))
 
 
 class Closing(unittest.TestCase):
