@@ -50,6 +50,9 @@ struct LinkState {
   bool ListDone = false;
   std::int32_t DelPos = -1;
   std::int32_t DelCnt = 0;
+  // With SMSDeleteOff a harmless "AT" stands in for the delete command; its answer still
+  // belongs to the delete step.
+  bool DelStandIn = false;
   bool SmsAccepted = false;
   bool WaitPrompt = false;
   bool WaitResult = false;

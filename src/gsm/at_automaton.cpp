@@ -1,0 +1,155 @@
+#include "gsm/at_automaton.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "core/gateway.h"
+#include "gsm/at_commands.h"
+#include "gsm/at_steps.h"
+#include "settings/catalogue.h"
+
+namespace kolvane {
+
+namespace {
+
+bool IsLineEnd(char c) {
+  return c == '\n' || c == '\r';
+}
+
+// "ERR" right at the start, or after "+CMS" where the modem puts its SMS error code.
+bool IsErrorLine(const QByteArray& upper) {
+  const qsizetype err = upper.indexOf("ERR");
+  if (err == 0 || err == 1) return true;
+  return upper.startsWith("+CMS") && err >= 4 && err <= 6;
+}
+
+// While the list is coming in every byte refreshes the stall timer; zero would mean idle.
+Tick NonZeroTick(Tick t) {
+  return t == 0 ? 1 : t;
+}
+
+void PromptAwaited(Gateway& g) {
+  LinkState& link = g.link();
+  const QByteArray& recv = link.GsmRecvStr;
+  const bool visible = std::any_of(recv.begin(), recv.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) > 32; });
+  if (!visible) return;
+  link.WaitPrompt = false;
+  const qsizetype prompt = recv.indexOf('>');
+  if (prompt == 0 || prompt == 1) {
+    at::DebugLog(g, QStringLiteral("->>"));
+    link.GsmSendStr = link.GsmSmsBody + at::kCtrlZ;
+    link.GsmSendOn = true;
+    link.NoAnswerCnt = 0;
+    link.GsmTimeout = at::kLongTimeout;
+    link.WaitResult = true;
+  } else {
+    // Something else (an unsolicited line) came first: the body is not written blindly.
+    g.Log(true, QStringLiteral("GSM Busy - End of session"));
+    link.GsmSendOn = false;
+    link.GsmSendStr.clear();
+    link.GsmTimeout = at::kCommandTimeout;
+    link.NoAnswerCnt = 100;
+    link.WaitResult = false;
+  }
+}
+
+void ReplyStep(Gateway& g) {
+  LinkState& link = g.link();
+  const QByteArray line = link.GsmRecvStr;
+  const int state = at::AnsweredState(link);
+  at::DebugLog(g, QStringLiteral("->|") + QString::fromUtf8(line) + QLatin1Char('|'));
+  const QByteArray upper = line.toUpper();
+  int next = at::kNoState;
+  if (upper == "OK") {
+    next = at::OkTransition(g, state);
+  } else if (IsErrorLine(upper)) {
+    next = at::ErrorTransition(g, state);
+  } else if (line == link.GsmSendStr) {
+    link.NoAnswerCnt = 0;  // echo, before "ATE0" took effect
+  } else {
+    at::InformationLine(g, upper);
+  }
+  if (next != at::kNoState) at::CommandStep(g, next);
+}
+
+}  // namespace
+
+void RecvATcmd(Gateway& gateway) {
+  LinkState& link = gateway.link();
+  try {
+    QByteArray& recv = link.GsmRecvStr;
+    if (!recv.isEmpty() && static_cast<unsigned char>(recv.back()) > 127) {
+      gateway.Log(true,
+                  fillPlaceholders(gateway.Text(47),
+                                   {QString::number(static_cast<unsigned char>(recv.back()))}));
+      if (link.ComErrCnt < 255) ++link.ComErrCnt;
+      gateway.state().RestartWanted = true;
+      recv.clear();
+    }
+    if (link.WaitPrompt) PromptAwaited(gateway);
+    if (link.ListTick != 0) {
+      link.ListTick = NonZeroTick(gateway.clock().tick());
+      if (!recv.isEmpty()) link.ListBuf += recv.back();
+    }
+    if (!recv.isEmpty() && IsLineEnd(recv.back())) {
+      recv.chop(1);
+      if (!recv.isEmpty()) GsmAutomat(gateway, at::kNoState);
+      link.GsmRecvStr.clear();
+    }
+  } catch (const std::exception&) {
+    gateway.Log(true, QStringLiteral("Any error in RecvATcmd"));
+    link.GsmRecvStr.clear();
+  }
+}
+
+void GsmAutomat(Gateway& gateway, int N) {
+  if (N < 0) return ReplyStep(gateway);
+  if (N == 19) {
+    gateway.link().DelCnt = 1;
+    gateway.link().DelPos = 0;
+  }
+  at::CommandStep(gateway, N);
+}
+
+void KickOffAT(Gateway& gateway) {
+  LinkState& link = gateway.link();
+  link.GsmSendStr = at::kAt;
+  link.GsmTimeout = at::kKickOffTimeout;
+  link.NoAnswerCnt = 0;
+  link.LastSendTick = static_cast<Tick>(-1001);
+  link.DelCnt = 0;
+  link.DelPos = -1;
+  link.DelStandIn = false;
+  link.WaitPrompt = false;
+  link.WaitResult = false;
+  link.SmsSendFail = false;
+  link.GsmSendOn = true;
+}
+
+void AnswerWatch(Gateway& gateway, Tick passTick) {
+  LinkState& link = gateway.link();
+  GatewayState& gs = gateway.state();
+  if (link.NoAnswerCnt <= 0) return;
+  if (!(static_cast<Tick>(link.LastSendTick + link.GsmTimeout) < passTick)) return;
+  if (link.NoAnswerCnt >= 4) {
+    link.NoAnswerCnt = 0;
+    if (link.CpasValue == 3 || link.CpasValue == 4) {
+      gateway.Log(true, gateway.Text(64));
+    } else {
+      gateway.Log(true, gateway.Text(63));
+      const QString& cmd = gs.cfg.CmdOnConnectFailed;
+      if (!cmd.isEmpty() && gateway.hooks().runHookCommand) gateway.hooks().runHookCommand(cmd);
+    }
+    if (gs.TestStart) gs.TestStartErr = link.GsmConnected ? 5 : 3;
+    return;
+  }
+  ++link.NoAnswerCnt;
+  if (link.WaitPrompt || link.WaitResult)
+    link.LastSendTick = passTick;  // an SMS body is never written twice
+  else
+    link.GsmSendOn = true;
+  link.LastActTick = passTick;
+}
+
+}  // namespace kolvane

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/clock.h"
+
+namespace kolvane {
+
+class Gateway;
+
+// The AT line assembler: called once per received byte, after the byte has been appended to
+// GsmRecvStr. Completed lines drive GsmAutomat(-1); the SMS prompt is recognised here.
+void RecvATcmd(Gateway& gateway);
+
+// One automaton step. N = -1 answers the reply line in GsmRecvStr; N >= 0 starts state N
+// (19 also resets the delete position to the first listed SMS).
+void GsmAutomat(Gateway& gateway, int N);
+
+// Makes "AT" the next command of a new relation or reading round.
+void KickOffAT(Gateway& gateway);
+
+// Answer watchdog, run by a receive pass that read nothing: repeats the command in flight and
+// declares the device dead after the third time-out.
+void AnswerWatch(Gateway& gateway, Tick passTick);
+
+}  // namespace kolvane

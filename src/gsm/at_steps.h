@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace kolvane {
+
+class Gateway;
+struct LinkState;
+
+namespace at {
+
+// The state a reply answers, recognised from the last command sent.
+int AnsweredState(const LinkState& link);
+
+// Next state after "OK", or after an error line, for the state answered.
+int OkTransition(Gateway& gateway, int state);
+int ErrorTransition(Gateway& gateway, int state);
+
+// A reply line that is neither a result nor the echo (upper-cased).
+void InformationLine(Gateway& gateway, const QByteArray& upper);
+
+// Writes the command of state N and arms the watchdog for it.
+void CommandStep(Gateway& gateway, int N);
+
+// A trace shown only with Debug on.
+void DebugLog(Gateway& gateway, const QString& text);
+
+}  // namespace at
+}  // namespace kolvane

@@ -1,0 +1,81 @@
+#include "gsm/sms_groups.h"
+
+#include <algorithm>
+
+#include "core/gateway.h"
+#include "gsm/sms_list_reader.h"
+
+namespace kolvane {
+
+namespace {
+
+bool IsGroupedPart(const tSmsRec& rec) {
+  return rec.LoHi >= 2 && rec.LoNo >= 1 && rec.LoNo <= rec.LoHi;
+}
+
+}  // namespace
+
+// A group is known by the reference of its filled slots; a different part count means a
+// different message, whose parts would not fit the slots.
+qsizetype FindSmsGroup(const SmsLongArray& groups, std::uint8_t ref, std::uint8_t parts) {
+  for (qsizetype i = groups.size() - 1; i >= 0; --i) {
+    const QList<tSmsRec>& group = groups[i];
+    if (group.size() != parts) continue;
+    const bool sameRef = std::any_of(group.begin(), group.end(), [ref](const tSmsRec& slot) {
+      return slot.LoStat != 0 && slot.LoID == ref;
+    });
+    if (sameRef) return i;
+  }
+  return -1;
+}
+
+void PutPartInGroup(SmsLongArray& groups, const tSmsRec& part) {
+  if (!IsGroupedPart(part)) return;
+  qsizetype g = FindSmsGroup(groups, part.LoID, part.LoHi);
+  if (g < 0) {
+    groups.append(QList<tSmsRec>(part.LoHi));
+    g = groups.size() - 1;
+  }
+  tSmsRec& slot = groups[g][part.LoNo - 1];
+  slot = part;
+  slot.LoStat = 1;  // a part listed twice overwrites its slot
+}
+
+void SmsRecvArrToSmsRec(Gateway& gateway, int index, tSmsRec& out) {
+  LinkState& link = gateway.link();
+  out = tSmsRec{};
+  if (index < 0 || index >= link.SmsRecvArr.size()) {
+    gateway.Log(true, QStringLiteral("!!!!  Pozor !!!! špatný parametr SmsRecvArrToSmsRec : ") +
+                          QString::number(index));
+    return;
+  }
+  const tSmsRec& entry = link.SmsRecvArr[index];
+  if (!IsGroupedPart(entry)) {
+    out.Text = entry.Text;
+  } else {
+    const qsizetype g = FindSmsGroup(link.SmsLongArr, entry.LoID, entry.LoHi);
+    if (g < 0) return;
+    QList<tSmsRec>& group = link.SmsLongArr[g];
+    // Not ready while a part is missing; already delivered at an earlier part.
+    if (!std::all_of(group.begin(), group.end(),
+                     [](const tSmsRec& slot) { return slot.LoStat == 1; }))
+      return;
+    for (tSmsRec& slot : group) {
+      out.Text += slot.Text;
+      slot.LoStat = 2;
+    }
+  }
+  out.TelStr = entry.TelStr;
+  out.Time = entry.Time;
+  out.OK = true;
+}
+
+void FreeSMSArr(LinkState& link) {
+  link.SmsRecvArr.clear();
+  for (QList<tSmsRec>& group : link.SmsLongArr)
+    if (!group.isEmpty() && group.first().LoStat == 2) group.clear();
+  while (!link.SmsLongArr.isEmpty() && link.SmsLongArr.last().isEmpty())
+    link.SmsLongArr.removeLast();
+}
+
+}  // namespace kolvane

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <cstdint>
+
+namespace kolvane {
+
+// The body of one listed message and the concatenation found with it.
+struct ListedBody {
+  QByteArray text;  // UTF-8 (septet values for the packed form)
+  std::uint8_t LoID = 0;
+  std::uint8_t LoHi = 0;
+  std::uint8_t LoNo = 0;
+};
+
+// Text mode: takes the body that follows a "+CMGL" header off the front of `rest`.
+// `length` is the header's length field (-1 when missing or out of range), `lineEnd` the
+// 1-based position of the first line end in `rest` (0 when there is none).
+ListedBody TakeTextModeBody(QByteArray& rest, int length, qsizetype lineEnd);
+
+// PDU mode: the hex line up to and including its line end (the whole rest without one).
+QByteArray TakePduLine(QByteArray& rest);
+
+// Packed septets given as hex: each pair of hex digits an octet, other characters skipped;
+// septets from `firstBit` on, zero septets dropped.
+QByteArray UnpackHexSeptets(QByteArrayView hex, int firstBit);
+
+}  // namespace kolvane

@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+
+#include "unit/at_test_gateway.h"
+#include "unit/qt_print.h"
+
+#include "gsm/sms_list_reader.h"
+
+namespace kolvane {
+namespace {
+
+const QByteArray kOk = "\r\nOK\r\n";
+const QByteArray kError = "\r\nERROR\r\n";
+
+const QByteArray kTextListing =
+    "\r\n+CMGL: 1,\"REC UNREAD\",\"+420777111222\",,\"24/05/01,10:20:30+08\",145,11\r\n"
+    "Hello there\r\n"
+    "+CMGL: 2,\"REC READ\",\"+420777333444\",,\"24/05/01,10:21:00+08\",145,6\r\n"
+    "010C00610075\r\n";
+
+// A modem with two SMS in its SIM storage that answers every command.
+QByteArray Modem(const QByteArray& command, const QByteArray& listing = kTextListing) {
+  if (command == "AT+CPAS") return "\r\n+CPAS: 0\r\n" + kOk;
+  if (command == "AT+CSCA?") return "\r\n+CSCA: \"+420603052000\",145\r\n" + kOk;
+  if (command == "AT+CSQ") return "\r\n+CSQ: 20,99\r\n" + kOk;
+  if (command.startsWith("AT+CMGL=")) return listing + kOk;
+  return kOk;
+}
+
+class AtAutomaton : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(t.started); }
+
+  // The relation start as the start path leaves it.
+  void startRelation() {
+    t.link().FirstOkPending = true;
+    KickOffAT(t.g());
+  }
+
+  // A text job written up to its body, the result awaited.
+  void sendJob() {
+    t.gs().JobTelNo = "+420777111222";
+    t.gs().JobText = "Hi there";
+    GsmAutomat(t.g(), 56);
+    ASSERT_EQ(t.takeCommand(), "AT+CMGS=\"+420777111222\"");
+    EXPECT_EQ(t.gs().Lamps.linkStage, 5);
+    t.feed("\r\n> ");
+    ASSERT_TRUE(t.takeCommand());
+    ASSERT_TRUE(t.link().WaitResult);
+  }
+
+  AtTestGateway t;
+};
+
+TEST_F(AtAutomaton, TextModeRelationReadsTheSimAndSkipsTheServiceCentreNextTime) {
+  t.gs().RefreshMode = true;
+  startRelation();
+  EXPECT_EQ(t.link().GsmTimeout, 1000u);
+  const QList<QByteArray> first = t.converse([](const QByteArray& c) { return Modem(c); });
+  EXPECT_EQ(first, (QList<QByteArray>{"AT", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0", "AT+CPAS",
+                                      "ATE0", "AT+CSCA?", "AT+CMGF=1", "AT+CSDH=1", "AT+CSQ",
+                                      "AT+CPMS=\"SM\"", "AT+CMGL=\"ALL\""}));
+  EXPECT_TRUE(t.link().ListDone);
+  EXPECT_EQ(t.gs().Lamps.linkStage, 3);
+  ReadSmsList(t.g());
+  EXPECT_EQ(t.logs(), (QStringList{"GSM gateway connected", "SMS operator No. \"+420603052000\"",
+                                   "GSM text SMS mode set on", "GSM signal quality: 68%",
+                                   "GSM gateway received 2 SMS to SIM"}));
+  EXPECT_EQ(t.link().SmscNo, "+420603052000");
+  EXPECT_FALSE(t.gs().RefreshMode);
+  EXPECT_EQ(t.link().ListTick, 0u);
+  ASSERT_EQ(t.link().SmsRecvArr.size(), 2);
+  EXPECT_EQ(t.link().SmsRecvArr[1].Text, "=C4=8Cau");
+
+  // The delete phase removes both by their storage index.
+  GsmAutomat(t.g(), 19);
+  EXPECT_EQ(t.converse([](const QByteArray& c) { return Modem(c); }),
+            (QList<QByteArray>{"AT+CMGD=1", "AT+CMGD=2"}));
+  EXPECT_EQ(t.link().DelPos, 2);
+
+  FreeSMSArr(t.link());
+  t.link().ListDone = false;
+  startRelation();
+  const QList<QByteArray> second = t.converse([](const QByteArray& c) { return Modem(c, {}); });
+  EXPECT_FALSE(second.contains("AT+CSCA?"));
+  EXPECT_EQ(second.size(), 10);
+  EXPECT_TRUE(t.link().ListDone);
+  EXPECT_TRUE(t.link().SmsRecvArr.isEmpty());
+}
+
+TEST_F(AtAutomaton, PduModeRelationHasNoHeaderDisplayAndListsByNumber) {
+  t.gs().cfg.PDUText = false;
+  t.gs().cfg.MemCheOn = false;
+  startRelation();
+  EXPECT_EQ(t.converse([](const QByteArray& c) { return Modem(c, {}); }),
+            (QList<QByteArray>{"AT", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0", "AT+CPAS", "ATE0",
+                               "AT+CSCA?", "AT+CMGF=0", "AT+CSQ", "AT+CMGL=4"}));
+  EXPECT_TRUE(t.logs().contains("GSM PDU SMS mode set on"));
+}
+
+TEST_F(AtAutomaton, EchoedCommandsAndAFailedEchoOffAreTolerated) {
+  startRelation();
+  auto echoing = [](const QByteArray& c) {
+    return c + "\r" + (c == "ATE0" ? kError : Modem(c, {}));
+  };
+  t.converse(echoing);
+  EXPECT_TRUE(t.link().ListDone);
+  EXPECT_TRUE(t.logs().contains("GSM echo off failed"));
+  EXPECT_TRUE(t.gs().cfg.EchoSkip);
+  EXPECT_EQ(t.link().ErrCnt, 0);
+
+  startRelation();
+  EXPECT_FALSE(t.converse(echoing).contains("ATE0"));
+
+  // An echo alone is no answer, but it shows the modem is there.
+  t.link().GsmSendStr = "AT+CSQ";
+  t.link().NoAnswerCnt = 2;
+  t.line("AT+CSQ");
+  EXPECT_EQ(t.link().NoAnswerCnt, 0);
+  EXPECT_FALSE(t.link().GsmSendOn);
+}
+
+TEST_F(AtAutomaton, SilentModemIsWrittenThreeTimesThenDeclaredInactive) {
+  QStringList hooks;
+  t.g().hooks().runHookCommand = [&](const QString& c) { hooks << c; };
+  t.gs().cfg.CmdOnConnectFailed = "notify.sh down";
+  t.gs().TestStart = true;
+  startRelation();
+  int writes = 0;
+  for (int pass = 0; pass < 20; ++pass) {
+    if (t.takeCommand()) ++writes;
+    t.clock.advance(250);
+    AnswerWatch(t.g(), t.clock.tick());
+  }
+  EXPECT_EQ(writes, 3);
+  EXPECT_EQ(t.logs(), QStringList{"GSM gateway inactive"});
+  EXPECT_EQ(hooks, QStringList{"notify.sh down"});
+  EXPECT_EQ(t.gs().TestStartErr, 3);
+}
+
+TEST_F(AtAutomaton, BusyModemEndsTheInitialisationAndIsReportedAtTheTimeOut) {
+  t.gs().TestStart = true;
+  startRelation();
+  const QList<QByteArray> commands = t.converse([](const QByteArray& c) -> QByteArray {
+    return c == "AT+CPAS" ? "\r\n+CPAS: 3\r\n" + kOk : Modem(c);
+  });
+  EXPECT_EQ(commands.last(), "AT+CPAS");
+  EXPECT_TRUE(t.link().GsmSendStr.isEmpty());
+  const Tick sent = t.link().LastSendTick;
+  t.clock.setTick(sent + 2000);
+  AnswerWatch(t.g(), t.clock.tick());
+  t.clock.setTick(sent + 2001);
+  AnswerWatch(t.g(), t.clock.tick());
+  EXPECT_EQ(t.logs(), (QStringList{"GSM gateway connected", "GSM status: 3", "GSM gateway busy"}));
+  EXPECT_EQ(t.gs().TestStartErr, 5);  // it had answered
+}
+
+TEST_F(AtAutomaton, BytesAboveAsciiAskForARestart) {
+  t.link().GsmSendStr = "AT";
+  t.feed("\r\nO\xC3");
+  EXPECT_EQ(t.logs(), QStringList{"Error at communication on COM port (Char No. 195)"});
+  EXPECT_EQ(t.link().ComErrCnt, 1);
+  EXPECT_TRUE(t.gs().RestartWanted);
+  t.feed("K\r\n");  // the rest of the broken line is no "OK"
+  EXPECT_FALSE(t.link().GsmSendOn);
+}
+
+TEST_F(AtAutomaton, InformationLines) {
+  struct Case {
+    QByteArray line, number;
+  };
+  for (const Case& c : {
+           Case{"+CSCA: \"00420603052000\",129", "00420603052000"},
+           Case{"+CSCA: \"420603052000\",129", "+420603052000"},
+           Case{"+CSCA: \"002B003400320030003600300033\",145", "+420603"},
+           Case{"+CSCA: \"1234\",129", {}},
+           Case{"+CSCA: \"+420603052000", {}},
+       }) {
+    t.link().SmscNo = "unchanged";
+    t.link().GsmSendStr = "AT+CSCA?";
+    t.line(c.line);
+    EXPECT_EQ(t.link().SmscNo, c.number.isEmpty() ? "unchanged" : c.number) << c.line.data();
+    if (c.number.isEmpty()) {
+      EXPECT_EQ(t.link().NoAnswerCnt, 100);
+    }
+  }
+  EXPECT_EQ(t.logs().filter("failed").size(), 2);
+
+  t.link().GsmSendStr = "AT+CSQ";
+  for (const char* l : {"+CSQ: 99,99", "+CSQ: 31,0", "+CSQ: 3,0", "+CSQ: 15,0", "+CSQ: x"})
+    t.line(l);
+  EXPECT_EQ(t.logs(), (QStringList{"GSM signal quality: 0%", "GSM signal quality: 100%",
+                                   "GSM signal quality: 8%", "GSM signal quality: 48%",
+                                   "GSM signal quality: 0%"}));
+}
+
+TEST_F(AtAutomaton, ErrorsOutsideTheSendPhase) {
+  t.gs().cfg.Debug = true;
+  t.link().GsmSendStr = "AT+XYZ";
+  t.line("OK");  // answers nothing the automaton knows
+  EXPECT_TRUE(t.logs().contains("GSM automat - unexpected state \"InComSendNo\" : -1"));
+  EXPECT_FALSE(t.link().GsmSendOn);
+  t.gs().cfg.Debug = false;
+
+  t.link().GsmSendStr = "AT+CMGF=1";
+  t.line("ERROR");
+  EXPECT_EQ(t.logs(), (QStringList{"GSM text SMS mode unsupported", "Switch to the PDU mode"}));
+  EXPECT_TRUE(t.link().GsmSendStr.isEmpty());
+  EXPECT_FALSE(t.link().GsmSendOn);
+
+  t.link().GsmSendStr = "AT+CSQ";
+  t.line("+CMS ERROR: 302");
+  EXPECT_EQ(t.link().ErrCnt, 1);
+  t.link().GsmSendStr = "AT+CSQ";
+  t.line("+CMS: 1,\"ERRATA\"");  // "ERR" further on is no error
+  EXPECT_EQ(t.link().ErrCnt, 1);
+
+  // A failing phone storage is given up and the send phase follows.
+  t.link().MemIdx = 1;
+  t.link().GsmSendStr = "AT+CPMS=\"ME\"";
+  t.line("+CMS ERROR: 310");
+  EXPECT_FALSE(t.link().PhoneMemOn);
+  EXPECT_EQ(t.link().MemIdx, 0);
+  EXPECT_FALSE(t.link().GsmSendOn);
+  EXPECT_EQ(t.gs().SendPhaseAt, t.clock.tick() + 1000);
+}
+
+TEST_F(AtAutomaton, DeletePhaseAdvancesOverErrorsAndUnknownPositions) {
+  GsmAutomat(t.g(), 19);
+  EXPECT_EQ(t.takeCommand(), "AT+CMGD=200");  // nothing listed
+  t.link().SmsRecvArr.resize(2);
+  t.link().SmsRecvArr[0].MemPos = 4;
+  t.link().SmsRecvArr[1].MemPos = 9;
+  GsmAutomat(t.g(), 19);
+  EXPECT_EQ(t.converse([](const QByteArray& c) { return c.endsWith('4') ? kError : kOk; }),
+            (QList<QByteArray>{"AT+CMGD=4", "AT+CMGD=9"}));
+  EXPECT_EQ(t.link().DelPos, 2);
+  EXPECT_EQ(t.link().ErrCnt, 1);
+
+  // Messages kept in the device: a harmless exchange per entry keeps the phase moving.
+  t.gs().cfg.SMSDeleteOff = true;
+  t.logs();
+  GsmAutomat(t.g(), 19);
+  EXPECT_EQ(t.converse([](const QByteArray& c) { return c == "AT" ? kOk : kError; }),
+            (QList<QByteArray>{"AT", "AT"}));
+  EXPECT_EQ(t.logs(), (QStringList{"SMSDeleteOff Pos:4", "SMSDeleteOff Pos:9"}));
+  EXPECT_EQ(t.link().DelPos, 2);
+  EXPECT_EQ(t.link().AutPhase, 0);  // not taken for the kick-off's "AT"
+}
+
+TEST_F(AtAutomaton, TextJobIsSentAfterThePromptAndCountedAtOk) {
+  sendJob();
+  EXPECT_EQ(t.link().GsmSendStr, "Hi there\x1A");
+  t.feed("\r\n+CMGS: 12\r\n" + kOk);
+  EXPECT_TRUE(t.link().SmsSendDone);
+  EXPECT_FALSE(t.link().GsmSendOn);
+  EXPECT_EQ(t.gs().cfg.SmsOutCnt, 1);
+  EXPECT_TRUE(t.gs().CountersChanged);
+  EXPECT_EQ(t.gs().Lamps.linkStage, 2);
+  EXPECT_EQ(t.logs(), QStringList{"GSM gateway dispatched SMS to +420777111222"});
+
+  sendJob();
+  t.line("OK");  // no "+CMGS" line: sent all the same
+  EXPECT_TRUE(t.link().SmsSendDone);
+}
+
+TEST_F(AtAutomaton, JobFailures) {
+  sendJob();
+  t.line("+CMS ERROR: 500");
+  EXPECT_TRUE(t.link().SmsSendFail);
+  EXPECT_FALSE(t.link().SmsSendDone);
+  EXPECT_EQ(t.logs(), QStringList{"GSM gateway: non-delivery SMS to +420777111222"});
+
+  // Something other than the prompt: the body stays unsent.
+  GsmAutomat(t.g(), 56);
+  t.takeCommand();
+  t.feed("\r\n+CMTI: \"SM\",3\r\n");
+  EXPECT_FALSE(t.takeCommand());
+  EXPECT_EQ(t.logs(), QStringList{"GSM Busy - End of session"});
+  t.clock.advance(2001);
+  AnswerWatch(t.g(), t.clock.tick());
+  EXPECT_EQ(t.logs(), QStringList{"GSM gateway inactive"});
+  EXPECT_FALSE(t.link().SmsSendDone);
+
+  // A body in flight is never written again and dies at the fourth time-out.
+  sendJob();
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_TRUE(t.logs().isEmpty());
+    t.clock.advance(8001);
+    AnswerWatch(t.g(), t.clock.tick());
+    EXPECT_FALSE(t.link().GsmSendOn);
+  }
+  EXPECT_EQ(t.logs(), QStringList{"GSM gateway inactive"});
+}
+
+TEST_F(AtAutomaton, Ucs2JobSwitchesTheCharacterSetAndSendsHex) {
+  t.gs().JobUCS2 = true;
+  t.gs().JobWideText = QStringLiteral("Čau");
+  t.gs().JobTelNo = "+42";
+  t.link().AutPhase = 2;
+  GsmAutomat(t.g(), 50);
+  EXPECT_EQ(t.converse([](const QByteArray& c) {
+    return c.startsWith("AT+CMGS") ? QByteArray("\r\n> ") : kOk;
+  }),
+            (QList<QByteArray>{"AT+CSCS=\"UCS2\"", "AT+CSMP=17,167,0,8", "AT+CMGS=\"002B00340032\"",
+                               "010C00610075\x1A"}));
+  EXPECT_EQ(t.gs().LastCharset, 1);
+}
+
+TEST_F(AtAutomaton, PduJobGivesTheLengthWithoutTheServiceCentre) {
+  t.gs().cfg.PDUText = false;
+  t.gs().cfg.RecoveryStartIncMin = 2;
+  t.link().SmscNo = "+420603052000";
+  t.gs().JobTelNo = "+420777111222";
+  t.gs().JobText = "Hi";
+  GsmAutomat(t.g(), 56);
+  EXPECT_EQ(t.takeCommand(), "AT+CMGS=16");
+  EXPECT_TRUE(t.link().GsmSmsBody.startsWith("0791246030500200"));
+  EXPECT_TRUE(t.link().GsmSmsBody.endsWith("02C834"));
+  // Every command step pushes the recovery restart further out.
+  EXPECT_NEAR(t.gs().RecoveryAt, t.clock.now() + 2.0 / 1440, 1e-9);
+}
+
+}  // namespace
+}  // namespace kolvane

@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include "unit/at_test_gateway.h"
+#include "unit/qt_print.h"
+
+#include "gsm/sms_list_reader.h"
+
+namespace kolvane {
+namespace {
+
+const QByteArray kOk = "\r\nOK\r\n";
+
+QByteArray TextHeader(int index, const QByteArray& sender, int length,
+                      const QByteArray& time = "24/05/01,10:20:30+08") {
+  QByteArray h = "+CMGL: " + QByteArray::number(index) + ",\"REC UNREAD\",\"" + sender + "\",,\"" +
+                 time + "\",145";
+  if (length >= 0) h += ',' + QByteArray::number(length);
+  return h + "\r\n";
+}
+
+QByteArray PduEntry(int index, const QByteArray& pdu) {
+  return "+CMGL: " + QByteArray::number(index) + ",1,," + QByteArray::number(pdu.size() / 2 - 1) +
+         "\r\n" + pdu + "\r\n";
+}
+
+// SMS-DELIVER PDUs: 7-bit "Hello there", UCS2 "Čau", and the two parts of "Hello world"
+// (reference 2A), the second part stamped five seconds later.
+const QByteArray kPduHello = "00040C912470771121220000425010010203000BC8329BFD06D1D1657919";
+const QByteArray kPduUcs2 = "00040C9124707733434400084250100102030006010C00610075";
+const QByteArray kPduPart1 = "00440C912470775565660000425010010203000D0500032A0201906536FB0D02";
+const QByteArray kPduPart2 = "00440C912470775565660000425010010253000C0500032A0202EE6F399B0C";
+
+class SmsListReader : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(t.started);
+    t.gs().cfg.MemCheOn = false;
+  }
+
+  // The list command goes out and the modem's answer comes back in one receive pass.
+  void list(const QByteArray& answer) {
+    GsmAutomat(t.g(), 15);
+    t.takeCommand();
+    t.feed(answer);
+    t.clock.advance(100);
+    ReadSmsList(t.g());
+  }
+
+  const SmsRecvArray& arr() { return t.link().SmsRecvArr; }
+
+  tSmsRec joined(int index) {
+    tSmsRec rec;
+    SmsRecvArrToSmsRec(t.g(), index, rec);
+    return rec;
+  }
+
+  AtTestGateway t;
+};
+
+TEST_F(SmsListReader, TextModeListingGivesOneRecordPerMessage) {
+  list(TextHeader(1, "+420777111222", 18) + "Line one\r\nLine two\r\n" +
+       TextHeader(2, "+420777333444", 6, "24/05/01,10:21:00+08") + "010C00610075\r\n" +
+       TextHeader(5, "+420777", 9) + QByteArray("Price=5 \x00\r\n", 11) +
+       TextHeader(7, "+420777", -1) + "First\r\nSecond\r\n" + TextHeader(8, "+420777", 1) +
+       "Y\r\n" + kOk);
+  EXPECT_TRUE(t.link().ListDone);
+  EXPECT_EQ(t.link().ListTick, 0u);
+  EXPECT_EQ(t.logs(), QStringList{"GSM gateway received 5 SMS to SIM"});
+  ASSERT_EQ(arr().size(), 5);
+  const tSmsRec& first = arr()[0];
+  EXPECT_EQ(first.MemPos, 1);
+  EXPECT_EQ(first.SmsMode, "REC UNREAD");
+  EXPECT_EQ(first.TelStr, "+420777111222");
+  EXPECT_EQ(first.Time, "24/05/01,10:20:30+08");
+  EXPECT_EQ(first.SmsType, 145);
+  EXPECT_EQ(first.SmsLen, 18);
+  EXPECT_EQ(first.Text, "Line one=0D=0ALine two");  // the length carries it past the break
+  EXPECT_EQ(first.LoStat, 1);
+  EXPECT_EQ(arr()[1].Text, "=C4=8Cau");
+  EXPECT_EQ(arr()[1].Time, "24/05/01,10:21:00+08");
+  EXPECT_EQ(arr()[2].Text, "Price=3D5 @");  // GSM code 0 is "@"
+  EXPECT_EQ(arr()[3].Text, "First");        // no length: the text ends at the line break
+  EXPECT_EQ(arr()[3].SmsLen, -1);
+  EXPECT_EQ(arr()[4].Text, "Y");  // one character is no packed hex
+  EXPECT_TRUE(joined(1).OK);
+}
+
+TEST_F(SmsListReader, PduModeListingIsDecodedAndPartsAreJoined) {
+  t.gs().cfg.PDUText = false;
+  list(PduEntry(1, kPduHello) + PduEntry(2, kPduUcs2) + PduEntry(3, kPduPart1) +
+       PduEntry(4, kPduPart2) + kOk);
+  EXPECT_EQ(t.logs(), QStringList{"GSM gateway received 4 SMS to SIM"});
+  ASSERT_EQ(arr().size(), 4);
+  EXPECT_EQ(arr()[0].Text, "Hello there");
+  EXPECT_EQ(arr()[0].TelStr, "+420777111222");
+  EXPECT_EQ(arr()[0].Time, "24/05/01,10:20:30");
+  EXPECT_EQ(arr()[0].SmsMode, "1");
+  EXPECT_EQ(arr()[0].SmsType, 4);
+  EXPECT_EQ(arr()[0].SmsLen, 11);
+  EXPECT_EQ(arr()[1].Text, "=C4=8Cau");
+  EXPECT_EQ(arr()[2].LoID, 0x2A);
+  EXPECT_EQ(arr()[3].LoNo, 2);
+
+  const tSmsRec whole = joined(2);
+  EXPECT_TRUE(whole.OK);
+  EXPECT_EQ(whole.Text, "Hello world");  // the blank at the end of part 1 survives
+  EXPECT_FALSE(joined(3).OK);
+  EXPECT_FALSE(joined(2).OK);  // delivered once
+}
+
+TEST_F(SmsListReader, SecondPartListedFirstDeliversAtItsOwnEntry) {
+  t.gs().cfg.PDUText = false;
+  list(PduEntry(8, QByteArray(kPduPart2).replace("42501001025300", "42501001025300")) +
+       PduEntry(3, kPduPart1) + kOk);
+  ASSERT_EQ(arr().size(), 2);
+  EXPECT_EQ(t.link().SmsLongArr.size(), 1);
+  const tSmsRec whole = joined(0);
+  EXPECT_TRUE(whole.OK);
+  EXPECT_EQ(whole.Text, "Hello world");
+  EXPECT_EQ(whole.Time, "24/05/01,10:20:35");  // part 2's
+  EXPECT_EQ(whole.TelStr, "+420777555666");
+  EXPECT_FALSE(joined(1).OK);
+}
+
+TEST_F(SmsListReader, TextModePartsKeepTheirBlanksInEveryForm) {
+  // UCS2 parts: "Hello " and "world".
+  list(TextHeader(1, "+420777", 18) + "0500032A0201" + "00480065006C006C006F0020\r\n" +
+       TextHeader(2, "+420777", 16) + "0500032A0202" + "0077006F0072006C0064\r\n" + kOk);
+  EXPECT_EQ(joined(0).Text, "Hello world");
+
+  // Parts whose header the modem shows in septets.
+  FreeSMSArr(t.link());
+  list(TextHeader(1, "+420777", 13) + QByteArray("\x05\x00\x03\x2B\x20\x20\x00Hello \r\n", 16) +
+       TextHeader(2, "+420777", 12) + QByteArray("\x05\x00\x03\x2B\x20\x40\x00world\r\n", 14) +
+       kOk);
+  ASSERT_EQ(arr().size(), 2);
+  EXPECT_EQ(arr()[0].LoID, 0x2B);
+  EXPECT_EQ(arr()[1].LoNo, 2);
+  EXPECT_EQ(joined(0).Text, "Hello world");
+
+  // A single message is still trimmed.
+  FreeSMSArr(t.link());
+  list(TextHeader(1, "+420777", 7) + " Hello \r\n" + kOk);
+  EXPECT_EQ(arr()[0].Text, "Hello");
+}
+
+TEST_F(SmsListReader, HexBodiesWithConcatenationHeaders) {
+  list(TextHeader(1, "+420777", 9) + "0500030102019069\r\n" + TextHeader(2, "+420777", 8) +
+       "0500032A0200" + "0041\r\n" + TextHeader(3, "+420777", 8) + "0500032A0203" + "0042\r\n" +
+       kOk);
+  ASSERT_EQ(arr().size(), 3);
+  // Packed septets: the text begins after the fill bit, the last odd bit is ignored.
+  EXPECT_EQ(arr()[0].Text, "Hi");
+  EXPECT_EQ(arr()[0].LoID, 1);
+  EXPECT_EQ(arr()[0].LoHi, 2);
+  EXPECT_EQ(arr()[0].LoNo, 1);
+  EXPECT_FALSE(joined(0).OK);  // part 2 has not come yet
+  // Part numbers outside the count make messages of their own.
+  EXPECT_EQ(t.link().SmsLongArr.size(), 1);
+  EXPECT_EQ(joined(1).Text, "A");
+  EXPECT_EQ(joined(2).Text, "B");
+}
+
+TEST_F(SmsListReader, MessageWithoutSenderIsNeitherStoredNorDeleted) {
+  list(TextHeader(1, "", 5) + "Hello\r\n" + TextHeader(2, "+420777", 5) + "World\r\n" + kOk);
+  ASSERT_EQ(arr().size(), 1);
+  EXPECT_EQ(arr()[0].MemPos, 2);
+  GsmAutomat(t.g(), 19);
+  EXPECT_EQ(t.takeCommand(), "AT+CMGD=2");
+}
+
+TEST_F(SmsListReader, AnswerIsStoredOnceWhenComplete) {
+  list(kOk);  // too short to parse: the "OK" line ends the list
+  EXPECT_TRUE(t.link().ListDone);
+  EXPECT_NE(t.link().ListTick, 0u);
+  EXPECT_TRUE(arr().isEmpty());
+  EXPECT_TRUE(t.logs().isEmpty());
+
+  // A modem with its echo on repeats the command first; that "+CMGL" is no header.
+  list("AT+CMGL=\"ALL\"\r" + TextHeader(1, "+420777", 5) + "Hello\r\n");
+  EXPECT_TRUE(arr().isEmpty());
+  t.feed(TextHeader(2, "+420777", 5) + "World\r\n" + kOk);
+  t.clock.advance(100);
+  ReadSmsList(t.g());
+  ASSERT_EQ(arr().size(), 2);
+  EXPECT_EQ(arr()[0].Text, "Hello");
+  ReadSmsList(t.g());  // the list is idle again
+  EXPECT_EQ(arr().size(), 2);
+}
+
+TEST_F(SmsListReader, StalledAnswerStoresWhatArrived) {
+  list(TextHeader(1, "+420777", 5) + "Hello\r\n" + TextHeader(2, "+420888", 11) + "Hello");
+  EXPECT_TRUE(arr().isEmpty());
+  t.clock.advance(1400);  // 1500 ms after the last byte
+  ReadSmsList(t.g());
+  EXPECT_TRUE(arr().isEmpty());
+  t.clock.advance(1);
+  ReadSmsList(t.g());
+  EXPECT_EQ(t.logs(), QStringList{"GSM gateway - List SMS messages - timeout"});
+  ASSERT_EQ(arr().size(), 2);
+  EXPECT_EQ(arr()[1].Text, "Hello");
+  EXPECT_TRUE(t.link().ListBuf.isEmpty());
+  EXPECT_EQ(t.link().ListTick, t.clock.tick() + 200);
+  EXPECT_FALSE(t.link().ListDone);
+}
+
+TEST_F(SmsListReader, IncompleteGroupWaitsForALaterRelation) {
+  t.gs().cfg.PDUText = false;
+  list(PduEntry(3, kPduPart1) + kOk);
+  EXPECT_FALSE(joined(0).OK);
+  FreeSMSArr(t.link());
+  EXPECT_EQ(t.link().SmsLongArr.size(), 1);
+
+  list(PduEntry(4, kPduPart2) + kOk);
+  EXPECT_EQ(joined(0).Text, "Hello world");
+  FreeSMSArr(t.link());
+  EXPECT_TRUE(t.link().SmsLongArr.isEmpty());
+}
+
+TEST_F(SmsListReader, BadIndexIsReportedAndGivesNothing) {
+  tSmsRec rec;
+  rec.Text = "stale";
+  SmsRecvArrToSmsRec(t.g(), 0, rec);
+  EXPECT_FALSE(rec.OK);
+  EXPECT_TRUE(rec.Text.isEmpty());
+  EXPECT_EQ(rec.MemPos, -1);
+  EXPECT_EQ(t.logs(),
+            QStringList{QStringLiteral("!!!!  Pozor !!!! špatný parametr SmsRecvArrToSmsRec : 0")});
+}
+
+}  // namespace
+}  // namespace kolvane
