@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace kolvane::modemsim {
+
+// Misbehaviour switched on for tests; all off by default.
+struct Faults {
+  bool silent = false;     // nothing is answered, not even the echo
+  int cpas = 0;            // activity status answered to AT+CPAS (3 = ringing, 4 = call)
+  QStringList errorOn;     // command lines answered ERROR; a trailing "*" matches a prefix
+  int cmsError = 0;        // +CMS ERROR code answered to every SMS body; 0 = sends succeed
+  bool highBytes = false;  // every answer starts with the byte 0xFF
+  int dropAfter = 0;       // the link drops when command N+1 arrives; 0 = never
+  int delayMs = 0;         // every answer is held back this long
+  int splitBytes = 0;      // answers go out in chunks of this many bytes; 0 = whole
+  int splitPauseMs = 50;   // pause between chunks
+
+  bool answersError(const QByteArray& commandLine) const;
+};
+
+// Applies one control command (see kFaultCommandHelp); false with *error set when malformed.
+bool applyFaultCommand(Faults& faults, const QString& line, QString* error);
+
+inline constexpr const char* kFaultCommandHelp =
+    "  silent on|off         answer nothing\n"
+    "  busy on|off           AT+CPAS answers 3 (off: 0)\n"
+    "  cpas N                AT+CPAS answers N\n"
+    "  error-on COMMAND      answer ERROR to this command line (trailing * = prefix)\n"
+    "  error-off COMMAND|all stop answering ERROR to it\n"
+    "  cms-error N|off       answer +CMS ERROR: N to every SMS sent\n"
+    "  high-bytes on|off     put the byte 0xFF in front of every answer\n"
+    "  drop-after N|off      drop the link when command N+1 of a connection arrives\n"
+    "  delay MS              hold every answer back MS milliseconds (0 = off)\n"
+    "  split BYTES [MS]|off  write answers in chunks of BYTES, MS apart (default 50)\n"
+    "  reset                 all faults off\n";
+
+}  // namespace kolvane::modemsim

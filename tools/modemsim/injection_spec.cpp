@@ -1,0 +1,71 @@
+#include "modemsim/injection_spec.h"
+
+#include <QStringList>
+
+#include "modemsim/sent_sms.h"
+
+namespace kolvane::modemsim {
+namespace {
+
+std::optional<Injection> make(const QString& number, const QString& text, Coding coding,
+                              bool concat, Storage storage, QString* error) {
+  if (number.trimmed().isEmpty()) {
+    if (error) *error = QStringLiteral("no sender number");
+    return std::nullopt;
+  }
+  Injection sms;
+  sms.sender = number.trimmed();
+  sms.coding = coding;
+  sms.concat = concat;
+  sms.storage = storage;
+  if (concat && text.contains(u'|')) {
+    for (const QString& part : text.split(u'|')) sms.parts.append(unescapeField(part));
+  } else {
+    sms.text = unescapeField(text);
+  }
+  return sms;
+}
+
+}  // namespace
+
+std::optional<Injection> parseSmsSpec(const QString& spec, Coding coding, bool concat,
+                                      Storage storage, QString* error) {
+  const qsizetype colon = spec.indexOf(u':');
+  if (colon < 0) {
+    if (error) *error = QStringLiteral("expected NUMBER:TEXT, got ") + spec;
+    return std::nullopt;
+  }
+  return make(spec.left(colon), spec.mid(colon + 1), coding, concat, storage, error);
+}
+
+std::optional<Injection> parseInjectLine(const QString& line, Storage storage, QString* error) {
+  const QStringList fields = line.split(u'\t');
+  if (fields.size() < 2 || fields.size() > 3) {
+    if (error) *error = QStringLiteral("expected NUMBER<TAB>TEXT[<TAB>FLAGS], got ") + line;
+    return std::nullopt;
+  }
+  Coding coding = Coding::Auto;
+  bool concat = false;
+  for (const QString& raw : fields.value(2).split(u',', Qt::SkipEmptyParts)) {
+    const QString flag = raw.trimmed().toLower();
+    if (flag == u"gsm") {
+      coding = Coding::Gsm7;
+    } else if (flag == u"ucs2") {
+      coding = Coding::Ucs2;
+    } else if (flag == u"8bit") {
+      coding = Coding::Data8;
+    } else if (flag == u"concat") {
+      concat = true;
+    } else if (flag == u"sm") {
+      storage = Storage::SM;
+    } else if (flag == u"me") {
+      storage = Storage::ME;
+    } else {
+      if (error) *error = QStringLiteral("unknown flag ") + raw;
+      return std::nullopt;
+    }
+  }
+  return make(fields[0], fields[1], coding, concat, storage, error);
+}
+
+}  // namespace kolvane::modemsim

@@ -1,0 +1,50 @@
+#include <sys/signalfd.h>
+#include <unistd.h>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+#include "options.h"
+#include "pty_endpoint.h"
+#include "sim_runner.h"
+#include "tcp_endpoint.h"
+
+using namespace kolvane::modemsim;
+
+int main(int argc, char** argv) {
+  // SIGINT and SIGTERM end the event loop, so the pseudo-terminal link is removed on the way out.
+  sigset_t quitSignals;
+  sigemptyset(&quitSignals);
+  sigaddset(&quitSignals, SIGINT);
+  sigaddset(&quitSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &quitSignals, nullptr);
+
+  QCoreApplication app(argc, argv);
+  ParsedOptions parsed = parseOptions(app.arguments());
+  if (!parsed.options) {
+    std::fputs((parsed.text + u'\n').toLocal8Bit().constData(), parsed.help ? stdout : stderr);
+    return parsed.help ? 0 : 2;
+  }
+  RunOptions options = std::move(*parsed.options);
+
+  const int signalFd = signalfd(-1, &quitSignals, SFD_CLOEXEC | SFD_NONBLOCK);
+  QSocketNotifier quitNotifier(signalFd, QSocketNotifier::Read);
+  QObject::connect(&quitNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+
+  std::unique_ptr<Endpoint> endpoint;
+  if (options.ptyLink.isEmpty())
+    endpoint = std::make_unique<TcpEndpoint>(*options.tcpPort);
+  else
+    endpoint = std::make_unique<PtyEndpoint>(options.ptyLink);
+  SimRunner runner(std::move(options), std::move(endpoint));
+  QString error;
+  if (!runner.start(&error)) {
+    std::fprintf(stderr, "modemsim: %s\n", error.toLocal8Bit().constData());
+    return 1;
+  }
+  const int code = app.exec();
+  ::close(signalFd);
+  return code;
+}

@@ -1,0 +1,211 @@
+#include "modemsim/modem_sim.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "modemsim/at_replies.h"
+#include "modemsim/gsm7.h"
+#include "modemsim/hex_text.h"
+
+namespace kolvane::modemsim {
+
+using namespace replies;
+
+namespace {
+
+constexpr char kCtrlZ = 26;
+constexpr char kEscape = 27;
+constexpr qsizetype kMaxLine = 1024;
+constexpr qsizetype kMaxBody = 2048;
+
+bool earlier(Tick a, Tick b) {
+  return static_cast<std::int32_t>(a - b) < 0;
+}
+
+bool allBelow128(const QByteArray& bytes) {
+  return std::all_of(bytes.begin(), bytes.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 128; });
+}
+
+}  // namespace
+
+ModemSim::ModemSim(ModemConfig config)
+    : config_(std::move(config)),
+      stores_{MessageStore(config_.simCapacity), MessageStore(config_.phoneCapacity)},
+      echo_(config_.echo),
+      serviceCentre_(config_.serviceCentre) {}
+
+void ModemSim::receive(const QByteArray& bytes, Tick now) {
+  for (const char byte : bytes) {
+    if (!connected_ || config_.faults.silent) return;
+    if (send_)
+      bodyByte(byte, now);
+    else
+      commandByte(byte, now);
+  }
+}
+
+QByteArray ModemSim::takeOutput(Tick now) {
+  for (auto it = scheduled_.begin(); it != scheduled_.end();) {
+    if (reached(it->first, now)) {
+      const Injection sms = it->second;
+      it = scheduled_.erase(it);
+      inject(sms, now);
+    } else {
+      ++it;
+    }
+  }
+  return out_.take(now);
+}
+
+std::optional<Tick> ModemSim::nextDue() const {
+  std::optional<Tick> due = out_.nextDue();
+  for (const auto& [tick, sms] : scheduled_)
+    if (!due || earlier(tick, *due)) due = tick;
+  return due;
+}
+
+bool ModemSim::takeHangup() {
+  return std::exchange(hangup_, false);
+}
+
+void ModemSim::connectionOpened() {
+  line_.clear();
+  send_.reset();
+  out_.clear();
+  connected_ = true;
+  hangup_ = false;
+  commandsThisConnection_ = 0;
+}
+
+QList<int> ModemSim::inject(const Injection& sms, Tick now) {
+  const int reference = sms.reference >= 0 ? sms.reference & 0xFF : nextReference_;
+  const std::vector<StoredSms> messages =
+      buildMessages(sms, reference, sms.time.isValid() ? sms.time : wallTime());
+  MessageStore& store = storage(sms.storage);
+  if (static_cast<int>(messages.size()) > store.freeSlots()) return {};
+  if (sms.reference < 0 && !messages.front().header.isEmpty())
+    nextReference_ = nextReference_ % 255 + 1;
+  QList<int> indices;
+  for (const StoredSms& message : messages) {
+    const int index = store.add(message);
+    indices.append(index);
+    if (config_.newMessageIndication)
+      respond("\r\n+CMTI: " + quoted(storageName(sms.storage)) + "," + QByteArray::number(index) +
+                  "\r\n",
+              now);
+  }
+  return indices;
+}
+
+void ModemSim::injectAt(const Injection& sms, Tick due) {
+  scheduled_.emplace_back(due, sms);
+}
+
+std::vector<SentSms> ModemSim::takeSent() {
+  return std::exchange(sent_, {});
+}
+
+void ModemSim::commandByte(char byte, Tick now) {
+  if (echo_) out_.push(QByteArray(1, byte), now);
+  if (byte == '\r') {
+    runLine(std::exchange(line_, {}), now);
+  } else if (byte == '\b') {
+    if (!line_.isEmpty()) line_.chop(1);
+  } else if (byte != '\n' && line_.size() < kMaxLine) {
+    line_.append(byte);
+  }
+}
+
+void ModemSim::bodyByte(char byte, Tick now) {
+  if (byte == kCtrlZ) {
+    respond(finishSend(now), now);
+  } else if (byte == kEscape) {
+    send_.reset();
+    respond(kOk, now);
+  } else {
+    if (echo_) out_.push(QByteArray(1, byte), now);
+    if (send_->body.size() < kMaxBody) send_->body.append(byte);
+  }
+}
+
+void ModemSim::runLine(const QByteArray& line, Tick now) {
+  const std::optional<AtCommand> cmd = parseAtCommand(line);
+  if (!cmd) return;  // only lines beginning with AT are commands
+  ++commandsThisConnection_;
+  if (config_.faults.dropAfter > 0 && commandsThisConnection_ > config_.faults.dropAfter) {
+    hangup_ = true;
+    connected_ = false;
+    out_.clear();
+    return;
+  }
+  if (config_.faults.answersError(line)) {
+    respond(kError, now);
+    return;
+  }
+  respond(dispatch(*cmd), now);
+}
+
+void ModemSim::respond(const QByteArray& answer, Tick now) {
+  const Faults& f = config_.faults;
+  if (answer.isEmpty() || f.silent) return;
+  out_.push(f.highBytes ? '\xFF' + answer : answer, now, f.delayMs, f.splitBytes, f.splitPauseMs);
+}
+
+QByteArray ModemSim::dispatch(const AtCommand& cmd) {
+  using Handler = QByteArray (ModemSim::*)(const AtCommand&);
+  struct Entry {
+    const char* name;
+    Handler handler;
+  };
+  static constexpr std::array<Entry, 14> kTable = {{{"+CPAS", &ModemSim::cpas},
+                                                    {"+CSCA", &ModemSim::csca},
+                                                    {"+CMGF", &ModemSim::cmgf},
+                                                    {"+CSDH", &ModemSim::csdh},
+                                                    {"+CSQ", &ModemSim::csq},
+                                                    {"+CSCS", &ModemSim::cscs},
+                                                    {"+CSMP", &ModemSim::csmp},
+                                                    {"+CPMS", &ModemSim::cpms},
+                                                    {"+CMGL", &ModemSim::cmgl},
+                                                    {"+CMGD", &ModemSim::cmgd},
+                                                    {"+CMGS", &ModemSim::cmgs},
+                                                    {"+CNMI", &ModemSim::accepted},
+                                                    {"+CMEE", &ModemSim::accepted},
+                                                    {"+CREG", &ModemSim::accepted}}};
+  if (cmd.kind == AtCommand::Kind::Basic) return basic(cmd);
+  if (cmd.kind == AtCommand::Kind::Malformed) return kError;
+  for (const Entry& e : kTable)
+    if (cmd.name == e.name) return (this->*e.handler)(cmd);
+  return kError;
+}
+
+QByteArray ModemSim::teString(const QString& text) const {
+  switch (charset_) {
+    case Charset::Ucs2:
+      return utf16BeOf(text).toHex().toUpper();
+    case Charset::Ira: {
+      QByteArray out;
+      for (const QChar c : text)
+        out.append(c.unicode() < 128 ? static_cast<char>(c.unicode()) : '?');
+      return out;
+    }
+    default:
+      return gsm7::fromText(text);
+  }
+}
+
+std::optional<QString> ModemSim::fromTeString(const QByteArray& bytes) const {
+  if (charset_ == Charset::Ucs2) {
+    const std::optional<QByteArray> octets = octetsOfHex(bytes);
+    if (!octets || octets->size() % 2 != 0) return std::nullopt;
+    return textOfUtf16Be(*octets);
+  }
+  if (!allBelow128(bytes)) return std::nullopt;
+  return charset_ == Charset::Gsm ? gsm7::toText(bytes) : QString::fromLatin1(bytes);
+}
+
+QDateTime ModemSim::wallTime() const {
+  return config_.wallClock ? config_.wallClock() : QDateTime::currentDateTime();
+}
+
+}  // namespace kolvane::modemsim

@@ -1,0 +1,137 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <array>
+#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "modemsim/at_command.h"
+#include "modemsim/faults.h"
+#include "modemsim/message_store.h"
+#include "modemsim/reply_queue.h"
+#include "modemsim/sent_sms.h"
+#include "modemsim/sms_builder.h"
+#include "modemsim/stored_sms.h"
+
+namespace kolvane::modemsim {
+
+struct ModemConfig {
+  QString serviceCentre = QStringLiteral("+420603052000");
+  int signal = 20;   // first value of +CSQ
+  bool echo = true;  // command echo at power-on (ATE1)
+  int simCapacity = 30;
+  int phoneCapacity = 100;
+  // Every sent SMS comes back from its number as "Re: " + text after this delay.
+  bool echoBack = false;
+  int echoBackDelayMs = 3000;
+  bool newMessageIndication = false;  // "+CMTI" for every message stored
+  Faults faults;
+  std::function<QDateTime()> wallClock;  // time stamps; empty: the local time
+};
+
+// An AT-command GSM modem without I/O: bytes in with receive(), bytes out with takeOutput(),
+// time passed in by the caller, so a test drives it on a manual clock.
+class ModemSim {
+ public:
+  explicit ModemSim(ModemConfig config = {});
+
+  void receive(const QByteArray& bytes, Tick now);
+  // The answer bytes due at now; also stores the echo-back messages that have become due.
+  QByteArray takeOutput(Tick now);
+  QByteArray feed(const QByteArray& bytes, Tick now) {
+    receive(bytes, now);
+    return takeOutput(now);
+  }
+  // When takeOutput next has something to do; nullopt when nothing is pending.
+  std::optional<Tick> nextDue() const;
+
+  // The link should be dropped (drop-after fault); true once. Input is ignored until
+  // connectionOpened().
+  bool takeHangup();
+  // A new connection: half-typed input, a pending send and unsent answers are dropped; the
+  // settings and the storages stay.
+  void connectionOpened();
+
+  // Stores the injected message (all parts or nothing); the storage indices, empty when full.
+  QList<int> inject(const Injection& sms, Tick now);
+  void injectAt(const Injection& sms, Tick due);
+
+  std::vector<SentSms> takeSent();
+
+  Faults& faults() { return config_.faults; }
+  MessageStore& storage(Storage s) { return stores_[static_cast<int>(s)]; }
+  bool echo() const { return echo_; }
+  bool textMode() const { return textMode_; }
+  // Why the last SMS body was refused, for tracing.
+  const QString& lastRejection() const { return lastRejection_; }
+
+ private:
+  enum class Charset { Gsm, Ira, Ucs2 };
+  struct PendingSend {
+    bool pdu = false;
+    QString number;
+    int length = 0;
+    QByteArray body;
+  };
+
+  void commandByte(char byte, Tick now);
+  void bodyByte(char byte, Tick now);
+  void runLine(const QByteArray& line, Tick now);
+  void respond(const QByteArray& answer, Tick now);
+  QByteArray dispatch(const AtCommand& cmd);
+
+  QByteArray basic(const AtCommand& cmd);
+  QByteArray cpas(const AtCommand& cmd);
+  QByteArray csca(const AtCommand& cmd);
+  QByteArray cmgf(const AtCommand& cmd);
+  QByteArray csdh(const AtCommand& cmd);
+  QByteArray csq(const AtCommand& cmd);
+  QByteArray cscs(const AtCommand& cmd);
+  QByteArray csmp(const AtCommand& cmd);
+  QByteArray cpms(const AtCommand& cmd);
+  QByteArray cmgl(const AtCommand& cmd);
+  QByteArray cmgd(const AtCommand& cmd);
+  QByteArray cmgs(const AtCommand& cmd);
+  QByteArray accepted(const AtCommand& cmd);
+  QByteArray finishSend(Tick now);
+  std::optional<SentSms> decodeTextBody(const PendingSend& send);
+  void echoBack(const SentSms& sms, Tick now);
+
+  QByteArray listEntry(int index, const StoredSms& sms) const;
+  QByteArray teString(const QString& text) const;
+  std::optional<QString> fromTeString(const QByteArray& bytes) const;
+  QDateTime wallTime() const;
+  MessageStore& mem(int which) { return storage(mems_[which]); }
+  void resetSettings();
+
+  ModemConfig config_;
+  std::array<MessageStore, 2> stores_;
+  bool echo_ = true;
+  bool textMode_ = false;
+  bool showHeader_ = false;
+  Charset charset_ = Charset::Gsm;
+  std::array<int, 4> csmp_ = {17, 167, 0, 0};  // first octet, validity, protocol id, coding
+  QString serviceCentre_;
+  std::array<Storage, 3> mems_ = {Storage::SM, Storage::SM, Storage::SM};
+  int nextReference_ = 1;
+  int nextMessageReference_ = 0;
+
+  QByteArray line_;
+  std::optional<PendingSend> send_;
+  ReplyQueue out_;
+  bool connected_ = true;
+  bool hangup_ = false;
+  int commandsThisConnection_ = 0;
+
+  std::vector<std::pair<Tick, Injection>> scheduled_;
+  std::vector<SentSms> sent_;
+  QString lastRejection_;
+  std::map<QString, std::map<int, QString>> echoParts_;  // parts of concatenated sends
+};
+
+}  // namespace kolvane::modemsim

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QSocketNotifier>
+#include <memory>
+
+#include "endpoint.h"
+
+namespace kolvane::modemsim {
+
+// A pseudo-terminal in raw mode; the gateway opens its slave side through a stable symbolic
+// link. A dropped link is a new pseudo-terminal behind the same link.
+class PtyEndpoint final : public Endpoint {
+  Q_OBJECT
+
+ public:
+  explicit PtyEndpoint(QString link, QObject* parent = nullptr);
+  ~PtyEndpoint() override;
+  bool open(QString* error) override;
+  void write(const QByteArray& bytes) override;
+  void drop() override;
+
+ private:
+  void readMaster();
+  void closePty();
+
+  QString link_;
+  int master_ = -1;
+  int keeper_ = -1;  // our own slave descriptor: the master never sees a hang-up
+  std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+}  // namespace kolvane::modemsim

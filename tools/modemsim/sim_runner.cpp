@@ -1,0 +1,133 @@
+#include "sim_runner.h"
+
+#include <QFile>
+#include <cstdio>
+
+#include "modemsim/injection_spec.h"
+#include "modemsim/sent_sms.h"
+
+namespace kolvane::modemsim {
+namespace {
+
+constexpr int kFilePollMs = 200;
+
+void printLine(std::FILE* stream, const QString& line) {
+  std::fputs((line + u'\n').toLocal8Bit().constData(), stream);
+  std::fflush(stream);
+}
+
+}  // namespace
+
+SimRunner::SimRunner(RunOptions options, std::unique_ptr<Endpoint> endpoint)
+    : options_(std::move(options)), sim_(options_.modem), endpoint_(std::move(endpoint)) {
+  clock_.start();
+  pumpTimer_.setSingleShot(true);
+  connect(&pumpTimer_, &QTimer::timeout, this, &SimRunner::pump);
+  connect(&fileTimer_, &QTimer::timeout, this, &SimRunner::pollFiles);
+  connect(endpoint_.get(), &Endpoint::received, this, &SimRunner::onReceived);
+  connect(endpoint_.get(), &Endpoint::connected, this, [this] {
+    trace(QStringLiteral("connected"));
+    sim_.connectionOpened();
+  });
+  connect(endpoint_.get(), &Endpoint::announced, this,
+          [](const QString& line) { printLine(stdout, line); });
+}
+
+bool SimRunner::start(QString* error) {
+  for (const Injection& sms : options_.injections) {
+    if (sim_.inject(sms, tick()).isEmpty()) {
+      *error = QStringLiteral("storage full: cannot store the SMS from ") + sms.sender;
+      return false;
+    }
+  }
+  if (!options_.injectPath.isEmpty()) {
+    // Lines already in the file are not ours to inject.
+    injectFile_.emplace(options_.injectPath);
+    injectFile_->readNewLines();
+  }
+  if (!options_.controlPath.isEmpty()) {
+    controlFile_.emplace(options_.controlPath);
+    controlFile_->readNewLines();
+  }
+  if (injectFile_ || controlFile_) fileTimer_.start(kFilePollMs);
+  return endpoint_->open(error);
+}
+
+void SimRunner::onReceived(const QByteArray& bytes) {
+  trace(QStringLiteral("<-"), bytes);
+  sim_.receive(bytes, tick());
+  pump();
+}
+
+void SimRunner::pump() {
+  const QByteArray out = sim_.takeOutput(tick());
+  if (!out.isEmpty()) {
+    trace(QStringLiteral("->"), out);
+    endpoint_->write(out);
+  }
+  if (sim_.takeHangup()) {
+    trace(QStringLiteral("dropping the link"));
+    endpoint_->drop();
+  }
+  if (sim_.lastRejection() != lastRejection_) {
+    lastRejection_ = sim_.lastRejection();
+    trace(QStringLiteral("SMS refused: ") + lastRejection_);
+  }
+  writeSent();
+  if (const std::optional<Tick> due = sim_.nextDue())
+    pumpTimer_.start(std::max(0, static_cast<int>(static_cast<std::int32_t>(*due - tick()))));
+  else
+    pumpTimer_.stop();
+}
+
+void SimRunner::pollFiles() {
+  if (injectFile_) {
+    for (const QString& line : injectFile_->readNewLines()) {
+      QString why;
+      const std::optional<Injection> sms = parseInjectLine(line, options_.injectStorage, &why);
+      if (!sms)
+        printLine(stderr, QStringLiteral("modemsim: ") + why);
+      else if (sim_.inject(*sms, tick()).isEmpty())
+        printLine(stderr,
+                  QStringLiteral("modemsim: storage full, SMS from %1 lost").arg(sms->sender));
+      else
+        trace(QStringLiteral("stored SMS from ") + sms->sender);
+    }
+  }
+  if (controlFile_) {
+    for (const QString& line : controlFile_->readNewLines()) {
+      QString why;
+      if (applyFaultCommand(sim_.faults(), line, &why))
+        trace(QStringLiteral("control: ") + line);
+      else
+        printLine(stderr, QStringLiteral("modemsim: ") + why);
+    }
+  }
+  pump();
+}
+
+void SimRunner::writeSent() {
+  const std::vector<SentSms> sent = sim_.takeSent();
+  if (sent.empty()) return;
+  QByteArray lines;
+  for (const SentSms& sms : sent) {
+    trace(QStringLiteral("sent: ") + sentLine(sms));
+    lines += sentLine(sms).toUtf8() + '\n';
+  }
+  if (options_.sentPath.isEmpty()) return;
+  QFile file(options_.sentPath);
+  if (!file.open(QIODevice::Append) || file.write(lines) != lines.size())
+    printLine(stderr, QStringLiteral("modemsim: cannot write ") + options_.sentPath);
+}
+
+void SimRunner::trace(const QString& what, const QByteArray& bytes) const {
+  if (!options_.trace) return;
+  QString shown;
+  for (const char c : bytes) {
+    const auto u = static_cast<unsigned char>(c);
+    shown += u < 32 || u >= 127 ? QStringLiteral("<%1>").arg(u) : QString(QChar(u));
+  }
+  printLine(stderr, bytes.isEmpty() ? what : what + u' ' + shown);
+}
+
+}  // namespace kolvane::modemsim
