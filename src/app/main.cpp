@@ -1,11 +1,12 @@
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
+#include "core/demo_mode.h"
 #include "core/gateway.h"
 #include "log/log_memo.h"
 #include "platform/clock.h"
@@ -14,6 +15,7 @@ namespace {
 
 struct CommandLine {
   bool headless = false;
+  bool demo = false;
   QString dir;
   QStringList rest;
 };
@@ -26,6 +28,12 @@ CommandLine parseCommandLine(const QStringList& args) {
       cl.headless = true;
     } else if (a == QLatin1String("--dir") && i + 1 < args.size()) {
       cl.dir = args[++i];
+    } else if (a == QLatin1String("--demo")) {
+      // Headless beside the simulated modem, in FOLDER (default ./kolvane-demo).
+      cl.demo = true;
+      cl.headless = true;
+      cl.dir = QString::fromLatin1(kolvane::kDemoFolder);
+      if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--"))) cl.dir = args[++i];
     } else {
       cl.rest << a;
     }
@@ -83,7 +91,10 @@ int main(int argc, char** argv) {
         retry->start();
       }
     };
-    QObject::connect(retry, &QTimer::timeout, &app, askToClose);
+    // Later tries wait quietly for the relation's end; the refusal was logged once.
+    QObject::connect(retry, &QTimer::timeout, &app, [&gateway, askToClose] {
+      if (gateway.state().RelationIdle) askToClose();
+    });
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [askToClose] {
       char c;
       [[maybe_unused]] const auto n = ::read(signalFds[1], &c, 1);
@@ -97,15 +108,46 @@ int main(int argc, char** argv) {
     ::sigaction(SIGTERM, &sa, nullptr);
   }
 
-  if (!gateway.InitX()) return 0;
-
-  // Headless: the main window counts as painted at once.
-  auto& gs = gateway.state();
-  gs.FirstPaintPending = false;
-  gs.StartupDue = true;
-
   QObject::connect(&gateway, &kolvane::Gateway::finished, &app, &QCoreApplication::quit);
 
-  gateway.startCycle();
+  // Start-up proper; false when the program has done its work or must not run.
+  const auto run = [&gateway, &app] {
+    if (!gateway.InitX()) return false;
+    // Headless: the main window counts as painted at once.
+    auto& gs = gateway.state();
+    gs.FirstPaintPending = false;
+    gs.StartupDue = true;
+    gateway.startCycle();
+    return true;
+  };
+
+  if (!cl.demo) {
+    if (!run()) return 0;
+    return app.exec();
+  }
+
+  // The demo starts the gateway once the simulated modem listens, and stops the modem at exit.
+  kolvane::DemoModem modem(
+      QCoreApplication::applicationDirPath() + QStringLiteral("/kolvane-modemsim"), cl.dir);
+  QObject::connect(&modem, &kolvane::DemoModem::ready, &app, [&](quint16 port) {
+    QString error;
+    if (!kolvane::prepareDemoFolder(cl.dir, port, &error)) {
+      printLine(stderr, error);
+      app.exit(1);
+      return;
+    }
+    printLine(stdout, QStringLiteral("Demo in %1: SMTP on port %2, POP3 on port %3; SMS to "
+                                     "receive go into %4")
+                          .arg(cl.dir)
+                          .arg(kolvane::kDemoSmtpPort)
+                          .arg(kolvane::kDemoPop3Port)
+                          .arg(kolvane::DemoModem::injectFile(cl.dir)));
+    if (!run()) app.exit(0);
+  });
+  QObject::connect(&modem, &kolvane::DemoModem::failed, &app, [&](const QString& why) {
+    printLine(stderr, why);
+    app.exit(1);
+  });
+  modem.start();
   return app.exec();
 }

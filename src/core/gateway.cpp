@@ -24,9 +24,8 @@ QString withSlash(QString dir) {
 }  // namespace
 
 QString resolveProgramDir(const StartupOptions& options) {
-  return withSlash(options.programDir.isEmpty()
-                       ? QFileInfo(options.programFile).absolutePath()
-                       : QFileInfo(options.programDir).absoluteFilePath());
+  return withSlash(options.programDir.isEmpty() ? QFileInfo(options.programFile).absolutePath()
+                                                : QFileInfo(options.programDir).absoluteFilePath());
 }
 
 Gateway::Gateway(const Clock& clock, StartupOptions options, QObject* parent)
@@ -249,8 +248,12 @@ void Gateway::startCycle() {
   tmrAlarm_.start();
 }
 
-void Gateway::TimerTimer() { runMainCycle(*this); }
+void Gateway::TimerTimer() {
+  runMainCycle(*this);
+}
 
-void Gateway::TmrAlarmTimer() { kolvane::TmrAlarmTimer(*this); }
+void Gateway::TmrAlarmTimer() {
+  kolvane::TmrAlarmTimer(*this);
+}
 
 }  // namespace kolvane

@@ -19,6 +19,9 @@
 
 namespace kolvane {
 
+class LinkPasses;
+class MailListeners;
+class TdmGtNET;
 struct StartupOptions;
 QString resolveProgramDir(const StartupOptions& options);
 
@@ -51,6 +54,10 @@ class Gateway : public QObject {
   // The live settings file; exists from start-up step 11 on.
   IniFile* settingsFile() { return settingsFile_ ? &*settingsFile_ : nullptr; }
   GatewayHooks& hooks() { return hooks_; }
+  // The link's receive and send passes, the TCP gateway client, the mail listening sockets.
+  LinkPasses& passes() { return *passes_; }
+  TdmGtNET& gtNet() { return *gtNet_; }
+  MailListeners& listeners() { return *listeners_; }
   const StartupOptions& options() const { return options_; }
 
   // Log(show, text) of every module.
@@ -64,10 +71,12 @@ class Gateway : public QObject {
   // The close query alone.
   bool closeQuery();
 
-  // Starts the 100 ms main cycle on this thread's event loop.
+  // Starts the 100 ms main cycle and the 10 s recovery timer on this thread's event loop.
   void startCycle();
   // One tick of the main cycle.
   void TimerTimer();
+  // One run of the recovery timer.
+  void TmrAlarmTimer();
 
  Q_SIGNALS:
   // Shutdown is complete; the event loop may end.
@@ -79,7 +88,7 @@ class Gateway : public QObject {
   void normalRunStart();
   void shutdown();
   void applyLogOptions();
-  void runTick();
+  void installLinkHooks();
 
   const Clock& clock_;
   StartupOptions options_;
@@ -92,7 +101,11 @@ class Gateway : public QObject {
   std::optional<IniFile> settingsFile_;
   std::unique_ptr<InstanceLock> instanceLock_;
   GatewayHooks hooks_;
+  std::unique_ptr<LinkPasses> passes_;
+  std::unique_ptr<TdmGtNET> gtNet_;
+  std::unique_ptr<MailListeners> listeners_;
   QTimer cycleTimer_;
+  QTimer tmrAlarm_;
   bool shutDown_ = false;
 };
 

@@ -2,6 +2,10 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
+
+#include "core/cycle_hooks.h"
+#include "gsm/device_link.h"
 
 namespace kolvane {
 
@@ -36,6 +40,27 @@ struct GatewayHooks {
 
   // Command runner, hook form: runs the sibling command program with the hook's text.
   std::function<void(const QString& commandLine)> runHookCommand;
+
+  // Opens the serial device of a relation; null or a closed link when it cannot be opened.
+  // The gateway sets it to the real serial port; tests plug in a simulated device.
+  std::function<std::unique_ptr<DeviceLink>(const SerialParams&)> openSerial;
+
+  // ISDN/LAN gateway devices: starts their line protocol; receives one byte (already appended
+  // to GsmRecvStr).
+  std::function<void()> startGateProtocol;
+  std::function<void()> gateReceiver;
+
+  // A checked start's failure explained in a message box (OK and Cancel, or OK alone); true
+  // when the answer is OK. Empty (headless): the explanation is logged.
+  std::function<bool(const QString& text, bool okCancel)> askExplanation;
+  // Settings dialog opened on a page with the focus on one field.
+  enum class SettingsField { ComPort, GatewayAddress, SmtpPort, Pop3Port };
+  std::function<void(SettingsField field)> openSettingsAt;
+  // Focus on the Start/Stop button.
+  std::function<void()> focusStartStop;
+
+  // The main cycle's hand-overs.
+  CycleHooks cycle;
 
   // Windows that save their placement at shutdown (open views, send-SMS dialog).
   std::function<void()> savePlacementsOfOpenWindows;

@@ -96,7 +96,13 @@ struct GatewayState {
   int InMailAdrPlusPos = -1;  // index of "<+>" in InMailAdr, -1 when absent
   int GsmDeviceIdx = 0;       // index into the device table
   QString ComNoText;          // the main window's COM number field
-  int ComTcpIdx = 0;          // the main window's link selector
+  int ComTcpIdx = 0;          // the main window's link selector: 0 "COM", 1 "TCP-IP"
+  // The selector's text; an index outside the list selects nothing.
+  QString ComTcpText() const {
+    if (ComTcpIdx == 0) return QStringLiteral("COM");
+    if (ComTcpIdx == 1) return QStringLiteral("TCP-IP");
+    return {};
+  }
   std::map<QString, WindowPlacement> Placements;  // by form name
   int PgNdx = 0;
 
@@ -115,6 +121,12 @@ struct GatewayState {
   std::uint8_t TestStartErr = 0;
   bool FirstStart = true;
   std::int32_t TcpRetryCount = 0;
+  // A start waits for the TCP gateway to connect; the main cycle holds off meanwhile.
+  bool StartWaitOn = false;
+
+  // The mail servers' listening sockets are open.
+  bool SmtpListen = false;
+  bool Pop3Listen = false;
 
   // Timing.
   Tick TickBegin = 0;
@@ -164,6 +176,8 @@ struct GatewayState {
   QString StatusShown;
   QString StartStopCaption;
   int StartStopImage = 0;
+  // The link selector, the COM number and the "More setting" button; locked during a relation.
+  bool LinkControlsEnabled = true;
   QString MainCaption = QStringLiteral("Kolvane-init");
   QString CounterDateText;
 

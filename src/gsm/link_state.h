@@ -21,6 +21,9 @@ struct LinkState {
   bool GtNetError = false;
   bool GtNetRefused = false;
   QByteArray GtNetRecvBuf;
+  // The relation's end waits for the gateway to drop the connection, until GtNetCloseUntil.
+  bool GtNetClosing = false;
+  Tick GtNetCloseUntil = 0;
   QByteArray GsmRecvStr;
   QByteArray GsmSendStr;
   bool GsmSendOn = false;

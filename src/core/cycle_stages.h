@@ -1,0 +1,17 @@
+#pragma once
+
+// The main cycle's stages that live in files of their own, in the order the tick runs them.
+namespace kolvane {
+
+class Gateway;
+
+void listedSmsStage(Gateway& gateway);   // the list is complete
+void allDeletedStage(Gateway& gateway);  // the delete phase has passed the last entry
+void storageSwitchOrSendPhase(Gateway& gateway);
+void sendPhaseStage(Gateway& gateway);    // the scheduled send phase is due
+void nonDeliveryStage(Gateway& gateway);  // the job in hand failed
+void jobDoneStage(Gateway& gateway);      // the job in hand has ended
+void idleEndStage(Gateway& gateway);      // an idle relation ends
+void relationEndStage(Gateway& gateway);  // both passes have stopped: the link closes
+
+}  // namespace kolvane

@@ -1,0 +1,94 @@
+#include "core/demo_mode.h"
+
+#include <sys/prctl.h>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <csignal>
+
+#include "platform/ini_file.h"
+
+namespace kolvane {
+
+bool prepareDemoFolder(const QString& folder, quint16 modemPort, QString* error) {
+  if (!QDir().mkpath(folder)) {
+    *error = QStringLiteral("cannot create ") + folder;
+    return false;
+  }
+  IniFile ini(QDir(folder).filePath(QStringLiteral("Kolvane.ini")));
+  const bool written = ini.update([modemPort](IniText& text) {
+    const QString cfg = QStringLiteral("CFG");
+    const auto set = [&](const char* key, const QString& value) {
+      text.setValue(cfg, QString::fromLatin1(key), value);
+    };
+    set("ComTcp", QStringLiteral("1"));
+    set("GtIPAdress", QStringLiteral("127.0.0.1"));
+    set("GtTCPPort", QString::number(modemPort));
+    set("SmtpPort", QString::number(kDemoSmtpPort));
+    set("Pop3Port", QString::number(kDemoPop3Port));
+    set("StartGo", QStringLiteral("1"));
+    set("OnLine", QStringLiteral("1"));
+    set("IntervalOnLine", QString::number(kDemoIntervalOnLineMs));
+  });
+  if (!written) *error = QStringLiteral("cannot write ") + ini.path();
+  return written;
+}
+
+DemoModem::DemoModem(QString program, QString folder, QObject* parent)
+    : QObject(parent), program_(std::move(program)), folder_(std::move(folder)) {
+  process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  // The modem goes with the gateway even when the gateway is killed.
+  process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+  connect(&process_, &QProcess::readyReadStandardOutput, this, &DemoModem::readOutput);
+  connect(&process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError e) {
+    if (e == QProcess::FailedToStart)
+      Q_EMIT failed(program_ + QStringLiteral(" cannot be started"));
+  });
+  connect(&process_, &QProcess::finished, this, [this] {
+    if (!announced_) Q_EMIT failed(program_ + QStringLiteral(" ended before it listened"));
+  });
+}
+
+DemoModem::~DemoModem() {
+  if (process_.state() == QProcess::NotRunning) return;
+  process_.disconnect(this);
+  process_.terminate();
+  if (!process_.waitForFinished(3000)) {
+    process_.kill();
+    process_.waitForFinished(1000);
+  }
+}
+
+QString DemoModem::injectFile(const QString& folder) {
+  return QDir(folder).filePath(QStringLiteral("modemsim-inject.txt"));
+}
+
+QString DemoModem::sentFile(const QString& folder) {
+  return QDir(folder).filePath(QStringLiteral("modemsim-sent.txt"));
+}
+
+void DemoModem::start() {
+  if (!QFileInfo(program_).isExecutable()) {
+    Q_EMIT failed(program_ + QStringLiteral(" not found (build it beside the program)"));
+    return;
+  }
+  process_.start(program_, {QStringLiteral("--tcp"), QStringLiteral("0"), QStringLiteral("--echo"),
+                            QStringLiteral("--sent"), sentFile(folder_),
+                            QStringLiteral("--inject-file"), injectFile(folder_)});
+}
+
+void DemoModem::readOutput() {
+  output_ += process_.readAllStandardOutput();
+  if (announced_) {
+    output_.clear();
+    return;
+  }
+  static const QRegularExpression listening(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
+  const QRegularExpressionMatch m = listening.match(QString::fromUtf8(output_));
+  if (!m.hasMatch()) return;
+  announced_ = true;
+  output_.clear();
+  Q_EMIT ready(static_cast<quint16>(m.captured(1).toUInt()));
+}
+
+}  // namespace kolvane

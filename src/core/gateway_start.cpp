@@ -1,0 +1,224 @@
+#include "core/gateway_start.h"
+
+#include "core/gateway.h"
+#include "core/mail_listeners.h"
+#include "gsm/gt_net_client.h"
+#include "gsm/serial_device_link.h"
+#include "gsm/sms_list_reader.h"
+#include "settings/catalogue.h"
+
+namespace kolvane {
+
+namespace {
+
+const QString kStart = QStringLiteral("Start");
+const QString kStop = QStringLiteral("Stop");
+
+// RelationBase becomes the last point of its grid not after now; a refresh offset the last
+// refresh point not after now. Counted rather than looped, so a tick wrap cannot spin.
+void alignSchedule(GatewayState& gs, Tick now) {
+  if (gs.IntervalMs > 0 && gs.RelationBase != 0) {
+    if (gs.RelationBase <= now) {
+      const std::uint64_t steps = (now - gs.RelationBase) / gs.IntervalMs + 1;
+      gs.RelationBase += static_cast<Tick>(steps * gs.IntervalMs);
+    }
+    gs.RelationBase -= gs.IntervalMs;
+  } else {
+    gs.RelationBase = now;
+  }
+  if (gs.RefreshMode) {
+    gs.RefreshOffset = 0;
+    // A refresh period of 0 would never leave the loop.
+    if (gs.RefrPer > 0 && gs.RelationBase <= now) {
+      const std::uint64_t steps = (now - gs.RelationBase) / gs.RefrPer + 1;
+      gs.RefreshOffset = static_cast<std::uint32_t>(steps * gs.RefrPer);
+      if (gs.RefreshOffset > 0) gs.RefreshOffset -= gs.RefrPer;
+    }
+  }
+  gs.NextSecondTick = now;
+}
+
+void openMailListener(Gateway& g, bool smtp) {
+  GatewayState& gs = g.state();
+  bool& listening = smtp ? gs.SmtpListen : gs.Pop3Listen;
+  if (listening) return;
+  std::uint8_t& bits = smtp ? gs.Lamps.smtpBits : gs.Lamps.pop3Bits;
+  bits |= kLampListening;
+  MailListeners& l = g.listeners();
+  if (smtp ? l.listenSmtp(gs.cfg.SmtpPort) : l.listenPop3(gs.cfg.Pop3Port)) {
+    listening = true;
+    return;
+  }
+  bits &= ~kLampListening;
+  g.Log(true, g.Text(smtp ? 106 : 107));
+  if (gs.TestStart) gs.TestStartErr = smtp ? 6 : 7;
+}
+
+void linkOpened(Gateway& g) {
+  GatewayState& gs = g.state();
+  LinkState& link = g.link();
+  link.LinkFailed = false;
+  gs.RelationOn = true;
+  if (link.LinkKind == 1) g.Log(true, QStringLiteral("COM") + gs.ComNoText + ' ' + g.Text(87));
+  gs.KickOffPending = true;
+  gs.Lamps.linkStage = 1;
+  gs.LinkControlsEnabled = false;
+  link.GsmConnected = false;
+  link.FirstOkPending = true;
+  gs.StoreMovePending = true;
+  openMailListener(g, true);
+  openMailListener(g, false);
+}
+
+void linkFailed(Gateway& g) {
+  GatewayState& gs = g.state();
+  const LinkState& link = g.link();
+  // A refused gateway is asked again by the periodic start; without one nothing would ask.
+  const bool giveUp = link.LinkKind == 1 || (link.LinkKind == 2 && !link.GtNetRefused) ||
+                      gs.TcpRetryCount >= 2 || gs.IntervalMs == 0;
+  if (!giveUp) {
+    ++gs.TcpRetryCount;
+    gs.RelationBase = g.clock().tick() - gs.IntervalMs + 5000;
+    // No relation exists while the retry waits: a close or a Stop must not wait for one.
+    gs.RelationIdle = true;
+    return;
+  }
+  gs.TcpRetryCount = 0;
+  g.Log(true, fillPlaceholders(g.Text(75), {gs.ComTcpText()}));
+  if (!gs.cfg.CmdOnConnectFailed.isEmpty() && g.hooks().runHookCommand) {
+    g.hooks().runHookCommand(gs.cfg.CmdOnConnectFailed);
+  }
+  gs.RelationIdle = true;
+  if (gs.IntervalMs >= gs.RefrOn) gs.RefreshMode = true;
+  if (gs.TestStart) gs.TestStartErr = 2;
+}
+
+void finishStart(Gateway& g, bool linkOpen) {
+  GatewayState& gs = g.state();
+  if (linkOpen) {
+    linkOpened(g);
+  } else {
+    linkFailed(g);
+    // A Stop pressed while the link was being opened: with no relation to wait for, the stop
+    // happens now instead of blocking every later start.
+    if (gs.StopPending) {
+      gs.StopPending = false;
+      RelationStop(g);
+      return;
+    }
+  }
+  if (gs.TestStartErr > 0) RelationStop(g);
+}
+
+void openSerialLink(Gateway& g) {
+  const GatewayState& gs = g.state();
+  LinkState& link = g.link();
+  if (link.comHandleValid()) return;
+  SerialParams p;
+  // With ComName set, the COM number of the window is not used.
+  p.deviceName = serialDeviceName(gs.cfg.ComName, gs.ComNoText.toInt());
+  p.baudRate = gs.cfg.BaudRate;
+  p.rts = gs.cfg.RTSOn;
+  p.dtr = gs.cfg.DTROn;
+  link.ComHandle = g.hooks().openSerial ? g.hooks().openSerial(p) : nullptr;
+}
+
+void startPath(Gateway& g, StartSender sender) {
+  GatewayState& gs = g.state();
+  LinkState& link = g.link();
+  if (sender == StartSender::Button) gs.UserStopped = false;
+  gs.TestStart = false;
+  gs.TestStartErr = 0;
+  gs.TestStart = sender == StartSender::Button && gs.cfg.TestStartOn && gs.FirstStart;
+
+  gs.Lamps.semaphore = 1;
+  if (sender != StartSender::None) link.ComErrCnt = 0;
+  link.RecvByteCnt = 0;
+  gs.RelationIdle = false;
+  gs.RelationClosing = false;
+  gs.ExtraRoundWanted = false;
+  gs.ExtraRoundDone = false;
+  link.MemIdx = 0;
+  link.RecvStopOK = false;
+  link.SendStopOK = false;
+  gs.CloseAtTick = kNoTick;
+
+  const Tick now = g.clock().tick();
+  link.LastActTick = now;
+  alignSchedule(gs, now);
+
+  if (gs.IntervalMs != 0) {
+    gs.StartStopCaption = kStop;
+    gs.StartStopImage = 1;
+  }
+  if (gs.cfg.SendFiTxtDelay != 0) gs.SendUpAtTick = now + gs.cfg.SendFiTxtDelay * 1000u;
+
+  const QString kind = gs.ComTcpText();
+  link.LinkKind = kind.contains(QLatin1String("COM"))   ? 1
+                  : kind.contains(QLatin1String("TCP")) ? 2
+                                                        : 0;
+  if (link.LinkKind == 1) {
+    openSerialLink(g);
+    finishStart(g, link.comHandleValid());
+    return;
+  }
+  if (link.LinkKind == 2) {
+    link.GtNetClosing = false;
+    TdmGtNET& net = g.gtNet();
+    net.open(gs.cfg.GtIPAdress, gs.cfg.GtTCPPort);
+    gs.StartWaitOn = true;
+    net.waitForConnect([&g](bool connected) {
+      g.state().StartWaitOn = false;
+      finishStart(g, connected);
+    });
+    return;
+  }
+  finishStart(g, false);
+}
+
+}  // namespace
+
+void BBt1Click(Gateway& g, StartSender sender) {
+  GatewayState& gs = g.state();
+  LinkState& link = g.link();
+  if (gs.StopPending) return;
+  if (gs.StartStopCaption == kStop && sender == StartSender::Button) {
+    gs.UserStopped = true;
+    if (!gs.RelationIdle) {
+      gs.Lamps.semaphore = 0;
+      gs.StopPending = true;
+      gs.StartStopCaption = g.Text(90);
+      g.Log(true, g.Text(91));
+      return;
+    }
+  }
+  if (gs.SendPhaseDue || gs.SendPhaseOn) return;
+  if (!link.SmsRecvArr.isEmpty()) {
+    g.Log(true, QStringLiteral("!!! Error !!! Length(SmsRecvArr)=%1 => FreeSMSArr")
+                    .arg(link.SmsRecvArr.size()));
+    FreeSMSArr(link);
+  }
+  if (gs.StartStopCaption != kStart && sender != StartSender::CycleTimer &&
+      sender != StartSender::None) {
+    gs.Lamps.semaphore = 0;
+    RelationStop(g);
+    return;
+  }
+  startPath(g, sender);
+}
+
+void TmrAlarmTimer(Gateway& g) {
+  GatewayState& gs = g.state();
+  const DateTime now = g.clock().now();
+  if (!(now > gs.RecoveryAt)) return;
+  gs.RecoveryAt = now + gs.cfg.RecoveryStartIncMin / 1440.0;
+  if (gs.UserStopped) return;
+  g.Log(true, QStringLiteral(">>> !!! --- recovery auto-start --- !!! <<<"));
+  gs.SendPhaseDue = false;
+  gs.SendPhaseOn = false;
+  gs.StartStopCaption = kStart;
+  gs.StartStopImage = 0;
+  BBt1Click(g, StartSender::CycleTimer);
+}
+
+}  // namespace kolvane

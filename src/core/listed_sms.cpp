@@ -1,0 +1,69 @@
+#include "core/cycle_stages.h"
+#include "core/gateway.h"
+#include "core/main_cycle.h"
+#include "gsm/sms_list_reader.h"
+
+namespace kolvane {
+
+void storageSwitchOrSendPhase(Gateway& g) {
+  LinkState& link = g.link();
+  if (g.state().cfg.MemCheOn && link.MemIdx == 0 && link.PhoneMemOn) {
+    // The phone's own storage is listed next, within the same relation.
+    link.MemIdx = 1;
+    link.DelCnt = 0;
+    link.DelPos = -1;
+    link.WaitPrompt = false;
+    link.WaitResult = false;
+    link.SmsSendFail = false;
+    link.GsmSendStr = QByteArrayLiteral("AT+CPMS=\"ME\"");
+    link.NoAnswerCnt = 0;
+    link.GsmTimeout = 8000;
+    link.GsmSendOn = true;
+    return;
+  }
+  scheduleSendPhase(g);
+}
+
+void listedSmsStage(Gateway& g) {
+  GatewayState& gs = g.state();
+  LinkState& link = g.link();
+  if (!link.ListDone) return;
+  link.LastActTick = gs.TickBegin;
+  link.ListDone = false;
+  if (!link.SmsRecvArr.isEmpty()) {
+    gs.Lamps.linkStage = 4;
+    if (link.SmsRecvArr.size() >= 10 && !link.PhoneMemOn) gs.ExtraRoundWanted = true;
+    if (g.hooks().cycle.dispatchReceivedSms) {
+      g.hooks().cycle.dispatchReceivedSms();
+    } else {
+      // Nobody stores them yet, so nothing is deleted from the device: the relation goes on
+      // as after an empty list.
+      FreeSMSArr(link);
+      storageSwitchOrSendPhase(g);
+    }
+    if (!gs.cfg.InSmsAlarmStr.isEmpty()) {
+      gs.AlarmBeep = true;
+      gs.AlarmBeepTick = 0;
+      if (g.hooks().cycle.showAlarmWindow) g.hooks().cycle.showAlarmWindow();
+    }
+  } else {
+    if (!link.LinkFailed) gs.Lamps.linkStage = 2;
+    storageSwitchOrSendPhase(g);
+  }
+  link.LastActTick = g.clock().tick();
+}
+
+void allDeletedStage(Gateway& g) {
+  GatewayState& gs = g.state();
+  LinkState& link = g.link();
+  if (!(link.DelPos > link.SmsRecvArr.size() - 1)) return;
+  if (!link.LinkFailed) gs.Lamps.linkStage = 2;
+  link.LastActTick = gs.TickBegin;
+  link.DelCnt = 0;
+  link.DelPos = -1;
+  FreeSMSArr(link);
+  gs.StatusText.clear();
+  storageSwitchOrSendPhase(g);
+}
+
+}  // namespace kolvane

@@ -1,0 +1,214 @@
+#include "core/main_cycle.h"
+
+#include <exception>
+
+#include "core/cycle_stages.h"
+#include "core/gateway.h"
+#include "core/gateway_start.h"
+#include "gsm/at_automaton.h"
+#include "gsm/link_passes.h"
+#include "gsm/sms_list_reader.h"
+
+namespace kolvane {
+
+namespace {
+
+QString minutesSeconds(std::uint32_t seconds) {
+  return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+void dateChangeStage(Gateway& g) {
+  GatewayState& gs = g.state();
+  const DateTime now = g.clock().now();
+  if (dayOf(now) != dayOf(gs.TimerLast)) {
+    gs.cfg.SmsInCnt = gs.cfg.SmsOutCnt = gs.cfg.EmlInCnt = gs.cfg.EmlOutCnt = 0;
+    gs.CounterDateText = counterDateLabel(now);
+    gs.CountersChanged = true;
+  }
+  gs.TimerLast = now;
+}
+
+void counterLabelsStage(Gateway& g) {
+  GatewayState& gs = g.state();
+  if (!gs.CountersChanged) return;
+  gs.CountersChanged = false;
+  if (g.hooks().cycle.showCounters) g.hooks().cycle.showCounters();
+}
+
+// True while the cycle still waits for the first paint (or about 10 s without one).
+bool startupWaitStage(GatewayState& gs) {
+  if (!gs.FirstPaintPending || gs.StartupDue) return false;
+  if (++gs.StartupWaitTicks > 100 && !gs.InstallMode) {
+    gs.StartupDue = true;
+    gs.FirstPaintPending = false;
+  }
+  return true;
+}
+
+void startupStage(Gateway& g) {
+  GatewayState& gs = g.state();
+  if (!gs.StartupDue) return;
+  gs.StartupDue = false;
+  if (gs.cfg.StartGo) BBt1Click(g, StartSender::Other);
+}
+
+void restartStage(Gateway& g) {
+  GatewayState& gs = g.state();
+  if (!gs.RestartWanted) return;
+  gs.RestartWanted = false;
+  if (g.link().ComErrCnt < RestartLimit) {
+    BBt1Click(g, StartSender::None);
+  } else {
+    g.Log(true, g.Text(49));
+    if (gs.TestStart) gs.TestStartErr = 4;
+  }
+}
+
+void logMemoStage(Gateway& g) {
+  if (g.memo().showPendingLine(g.log())) g.link().LastActTick = g.state().TickBegin;
+}
+
+void countdownStage(Gateway& g) {
+  GatewayState& gs = g.state();
+  const Tick t = gs.TickBegin;
+  const std::uint32_t left = (gs.RelationBase + gs.IntervalMs - t) / 1000;
+  QString text;
+  if (left <= 60000) {
+    text = g.Text(73) + QLatin1Char(' ');
+    if (gs.RefreshMode) {
+      const std::uint32_t refresh = (gs.RelationBase + gs.RefreshOffset + gs.RefrPer - t) / 1000;
+      text +=
+          minutesSeconds(refresh) + QStringLiteral(" (") + minutesSeconds(left) + QLatin1Char(')');
+    } else {
+      text += minutesSeconds(left);
+    }
+  }
+  if (text != gs.StatusText) gs.StatusText = text;
+  g.memo().trim(gs.cfg.MeMaxLi, gs.RelationOn);
+}
+
+void periodicStage(Gateway& g) {
+  GatewayState& gs = g.state();
+  if (gs.IntervalMs == 0 || gs.RelationBase == 0) return;
+  const Tick t = gs.TickBegin;
+  if (gs.RelationBase + gs.IntervalMs < t ||
+      (gs.RefreshMode && gs.RelationBase + gs.RefreshOffset + gs.RefrPer < t)) {
+    BBt1Click(g, StartSender::CycleTimer);
+  }
+  if (gs.NextSecondTick < t) {
+    gs.NextSecondTick += 1000;
+    countdownStage(g);
+  }
+}
+
+void kickOffStage(Gateway& g) {
+  GatewayState& gs = g.state();
+  if (!gs.KickOffPending || !gs.SmtpListen || !gs.Pop3Listen) return;
+  gs.KickOffPending = false;
+  if (usesGatewayProtocol(gs.cfg.GsmDevice)) {
+    if (g.hooks().startGateProtocol) g.hooks().startGateProtocol();
+  } else {
+    KickOffAT(g);
+  }
+}
+
+void statusDisplayStage(Gateway& g) {
+  GatewayState& gs = g.state();
+  if (gs.Lamps == gs.LampShown && gs.StatusText == gs.StatusShown) return;
+  if (g.hooks().cycle.refreshStatusDisplay) {
+    g.hooks().cycle.refreshStatusDisplay();
+  } else {
+    gs.LampShown = gs.Lamps;
+    gs.StatusShown = gs.StatusText;
+  }
+}
+
+void fileDropStage(Gateway& g) {
+  GatewayState& gs = g.state();
+  const CycleHooks& hooks = g.hooks().cycle;
+  const Tick now = g.clock().tick();
+  if (gs.SendUpAtTick == 0 || !(now > gs.SendUpAtTick)) return;
+  gs.SendUpAtTick = now + gs.cfg.SendFiTxtDelay * 1000u;
+  if (hooks.smtpSessionActive && hooks.smtpSessionActive()) {
+    gs.SendUpAtTick = now + 200;
+  } else if (hooks.sendUpFiles) {
+    hooks.sendUpFiles();
+  }
+}
+
+void alarmBeepStage(Gateway& g) {
+  GatewayState& gs = g.state();
+  if (!gs.AlarmBeep) return;
+  if (gs.AlarmBeepTick == 0 && g.hooks().cycle.beep) g.hooks().cycle.beep();
+  if (++gs.AlarmBeepTick > 10) gs.AlarmBeepTick = 0;
+}
+
+void selfCloseStage(Gateway& g) {
+  if (!(g.state().CloseAtTick < g.state().TickBegin)) return;
+  if (g.hooks().cycle.closeMainWindow) {
+    g.hooks().cycle.closeMainWindow();
+  } else {
+    g.requestClose();
+  }
+}
+
+void tick(Gateway& g) {
+  GatewayState& gs = g.state();
+  LinkState& link = g.link();
+  const CycleHooks& hooks = g.hooks().cycle;
+
+  dateChangeStage(g);                                                        // 1
+  counterLabelsStage(g);                                                     // 2
+  if (startupWaitStage(gs)) return;                                          // 3
+  gs.TickBegin = g.clock().tick();                                           // 4
+  startupStage(g);                                                           // 5
+  restartStage(g);                                                           // 6
+  logMemoStage(g);                                                           // 7
+  periodicStage(g);                                                          // 8, 9
+  kickOffStage(g);                                                           // 10
+  if (link.ListTick != 0) ReadSmsList(g);                                    // 11
+  listedSmsStage(g);                                                         // 12
+  allDeletedStage(g);                                                        // 13
+  sendPhaseStage(g);                                                         // 14
+  nonDeliveryStage(g);                                                       // 15
+  jobDoneStage(g);                                                           // 16
+  idleEndStage(g);                                                           // 17
+  if (gs.Pop3Listen && hooks.deliverPop3Reply) hooks.deliverPop3Reply();     // 18
+  if (gs.SmtpListen && hooks.deliverSmtpReply) hooks.deliverSmtpReply();     // 19
+  relationEndStage(g);                                                       // 20
+  statusDisplayStage(g);                                                     // 21
+  fileDropStage(g);                                                          // 22
+  if (hooks.runWaitingStore) hooks.runWaitingStore();                        // 23
+  alarmBeepStage(g);                                                         // 24
+  if (gs.RunResultsDue && hooks.reportRunResults) hooks.reportRunResults();  // 25
+  selfCloseStage(g);                                                         // 26
+}
+
+}  // namespace
+
+QString counterDateLabel(DateTime now) {
+  const QDate d = fromDateTime(now).date();
+  return QStringLiteral("%1.%2.").arg(d.day()).arg(d.month());
+}
+
+void scheduleSendPhase(Gateway& g) {
+  GatewayState& gs = g.state();
+  gs.SendPhaseDue = true;
+  gs.SendPhaseAt = gs.TickBegin + static_cast<Tick>(gs.cfg.SendSMSDelay);
+  g.link().LastActTick = gs.SendPhaseAt + g.link().GsmTimeout;
+}
+
+void runMainCycle(Gateway& g) {
+  GatewayState& gs = g.state();
+  const LinkState& link = g.link();
+  if (link.RecvBusy || link.SendBusy || gs.Run || gs.StartWaitOn) return;
+  gs.Run = true;
+  try {
+    tick(g);
+  } catch (...) {
+    g.Log(true, QStringLiteral("Timer exception"));
+  }
+  gs.Run = false;
+}
+
+}  // namespace kolvane

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+#include "platform/clock.h"
+
+namespace kolvane {
+
+class Gateway;
+
+// One tick of the 100 ms main cycle, with its guard: nothing happens while a link pass is busy,
+// while the cycle itself runs, or while a start waits for the TCP gateway.
+void runMainCycle(Gateway& gateway);
+
+// The counter labels' date, "d.m.".
+QString counterDateLabel(DateTime now);
+
+// Schedules the next send phase SendSMSDelay after this tick and keeps the relation open
+// until then.
+void scheduleSendPhase(Gateway& gateway);
+
+}  // namespace kolvane

@@ -1,0 +1,92 @@
+#include "core/cycle_stages.h"
+#include "core/gateway.h"
+#include "core/gateway_start.h"
+#include "gsm/at_automaton.h"
+#include "gsm/gt_net_client.h"
+#include "settings/catalogue.h"
+
+namespace kolvane {
+
+namespace {
+
+// The TCP close waits up to 101 steps of 200 ms for the gateway to drop the connection.
+constexpr std::uint32_t kGtNetCloseWaitMs = 101 * 200;
+
+void linkClosed(Gateway& g) {
+  GatewayState& gs = g.state();
+  gs.Lamps.linkStage = 0;
+  gs.KickOffPending = false;
+  if (gs.StopPending || gs.IntervalMs == 0 || gs.TestStartErr > 0) {
+    gs.StopPending = false;
+    RelationStop(g);
+  }
+}
+
+void closeSerialLink(Gateway& g) {
+  GatewayState& gs = g.state();
+  LinkState& link = g.link();
+  link.ComHandle->close();
+  link.ComHandle.reset();
+  g.Log(true, QStringLiteral("COM") + gs.ComNoText + QLatin1Char(' ') + g.Text(88));
+  if (link.ErrCnt > 3) g.Log(true, fillPlaceholders(g.Text(65), {QString::number(link.ErrCnt)}));
+  link.ErrCnt = 0;
+  linkClosed(g);
+}
+
+// True while the gateway connection is still being closed.
+bool closeGatewayLink(Gateway& g) {
+  GatewayState& gs = g.state();
+  LinkState& link = g.link();
+  if (!link.GtNetClosing) {
+    if (!link.GtNetConnected) return false;
+    link.GtNetClosing = true;
+    link.GtNetCloseUntil = gs.TickBegin + kGtNetCloseWaitMs;
+    g.gtNet().disconnectGracefully();
+  }
+  const bool timeLeft = static_cast<std::int32_t>(link.GtNetCloseUntil - gs.TickBegin) > 0;
+  if (link.GtNetConnected && timeLeft) return true;
+  link.GtNetClosing = false;
+  g.Log(true, g.Text(122));
+  linkClosed(g);
+  return false;
+}
+
+}  // namespace
+
+void idleEndStage(Gateway& g) {
+  GatewayState& gs = g.state();
+  LinkState& link = g.link();
+  if (!gs.RelationOn || gs.RelationClosing || gs.SendPhaseAt != kNoTick) return;
+  const bool idle = link.LastActTick + link.GsmTimeout + 1000 < gs.TickBegin;
+  if (!idle && link.ComErrCnt < RestartLimit) return;
+  if (gs.ExtraRoundWanted && !gs.ExtraRoundDone) {
+    // Ten or more SMS were listed: the device is read once more before the relation ends.
+    gs.ExtraRoundDone = true;
+    KickOffAT(g);
+    return;
+  }
+  gs.RelationClosing = true;
+  gs.RelationOn = false;
+  if (link.comHandleValid()) {
+    link.ComHandle->setRts(false);
+    link.ComHandle->setDtr(false);
+  }
+}
+
+void relationEndStage(Gateway& g) {
+  GatewayState& gs = g.state();
+  LinkState& link = g.link();
+  if (!gs.RelationClosing || !link.RecvStopOK || !link.SendStopOK) return;
+  if (link.comHandleValid()) closeSerialLink(g);
+  if (closeGatewayLink(g)) return;
+  // The link was gone before the relation ended (a failed write, a dropped connection): a Stop
+  // asked for meanwhile still has to happen.
+  if (gs.StopPending) {
+    gs.StopPending = false;
+    RelationStop(g);
+  }
+  if (gs.cfg.EndClose && gs.CloseAtTick == kNoTick) gs.CloseAtTick = gs.TickBegin + 3000;
+  gs.RelationIdle = true;
+}
+
+}  // namespace kolvane

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <optional>
+
+#include "platform/clock.h"
+
+namespace kolvane {
+
+class Gateway;
+
+// "PRImaGate" and "BlueGateISDNBrave" speak their own framed line protocol; every other
+// device speaks AT commands.
+bool usesGatewayProtocol(const QString& gsmDevice);
+
+// The link's receive pass (every 250 ms) and send pass (every 50 ms) on the gateway's event
+// loop. Each pass skips while the other is busy. A write that the device takes only in part
+// goes on with the rest 200 ms later; until the write has ended the send pass stays busy and
+// starts nothing new, so replies are read only after the command is out.
+class LinkPasses : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit LinkPasses(Gateway& gateway, QObject* parent = nullptr);
+
+  void start();
+  void stop();
+
+  // One pass each; the timers call them, tests call them themselves.
+  void RecvPass();
+  void SendPass();
+
+  bool writePending() const { return write_.has_value(); }
+
+  static constexpr int kRecvPassMs = 250;
+  static constexpr int kSendPassMs = 50;
+  static constexpr int kWriteAttempts = 11;
+  static constexpr std::uint32_t kWriteRetryMs = 200;
+
+ private:
+  struct PendingWrite {
+    QByteArray rest;  // what the device has not taken yet
+    int attempts = 0;
+    Tick dueAt = 0;
+    bool serial = false;
+    bool atDevice = true;
+  };
+
+  QByteArray takeReceivedBlock();
+  void handOver(const QByteArray& block);
+  bool takeSendRequest(QByteArray* data);
+  void writeAttempt();
+  qint64 writeToLink(const QByteArray& data, bool serial);
+  void writeEnded(bool complete);
+  void endSendPass();
+
+  Gateway& gateway_;
+  QTimer recvPassTimer_;
+  QTimer sendPassTimer_;
+  std::optional<PendingWrite> write_;
+};
+
+}  // namespace kolvane

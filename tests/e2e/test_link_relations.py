@@ -1,0 +1,101 @@
+"""Relations with the simulated modem over real transports: TCP, a pseudo-terminal as serial
+port, and the demo mode that starts the modem itself."""
+
+import os
+import re
+import signal
+import subprocess
+import sys
+import threading
+import unittest
+
+import kolvane_e2e as k
+
+MODEMSIM = os.path.join(k.BIN_DIR, "kolvane-modemsim")
+RELATION_DEADLINE = 60.0
+# Short relations: no phone storage, no wait before the send phase.
+QUICK = "StartGo=1\nOnLine=1\nIntervalOnLine=9000\nMemCheOn=0\nSendSMSDelay=100\n" \
+        "SmtpPort=0\nPop3Port=0\n"
+
+
+class Modem:
+    """kolvane-modemsim as a child of the test; its ready line names the port or terminal."""
+
+    def __init__(self, test, *args):
+        self.proc = subprocess.Popen([MODEMSIM, *args], stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        test.addCleanup(self.stop)
+        self.ready = self.proc.stdout.readline().decode().strip()
+        # Keep draining, so the modem never blocks on a full pipe.
+        self.drain = threading.Thread(target=self.proc.stdout.read, daemon=True)
+        self.drain.start()
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            self.proc.wait(10)
+        self.drain.join(10)
+        self.proc.stdout.close()
+
+
+def count(run, text):
+    return sum(1 for line in run.lines() if line.endswith("  " + text))
+
+
+def children(pid):
+    try:
+        with open("/proc/%d/task/%d/children" % (pid, pid)) as f:
+            return [int(p) for p in f.read().split()]
+    except OSError:
+        return []
+
+
+class Relations(unittest.TestCase):
+    def test_tcp_gateway(self):
+        modem = Modem(self, "--tcp", "0", "--sms", "+420777111222:Hello from TCP")
+        port = re.search(r":(\d+)$", modem.ready).group(1)
+        folder = k.new_folder(self)
+        k.write_ini(folder, "[CFG]\nComTcp=1\nGtIPAdress=127.0.0.1\nGtTCPPort=%s\n%s"
+                    % (port, QUICK))
+        run = k.start(self, folder)
+        self.assertTrue(k.wait_until(lambda: count(run, "GSM Gate disconnected") >= 2,
+                                     RELATION_DEADLINE), run.lines())
+        self.assertGreaterEqual(count(run, "GSM gateway connected"), 2)
+        self.assertGreaterEqual(count(run, "GSM gateway received 1 SMS to SIM"), 2)
+        self.assertEqual(run.stop(), 0)
+
+    def test_pseudo_terminal_as_serial_port(self):
+        folder = k.new_folder(self)
+        link = os.path.join(folder, "modem")
+        modem = Modem(self, "--pty", link, "--sms", "+420777111222:Hello from the port")
+        self.assertTrue(modem.ready.startswith("modemsim pty "), modem.ready)
+        k.write_ini(folder, "[CFG]\nComTcp=0\nComName=%s\n%s" % (link, QUICK))
+        run = k.start(self, folder)
+        self.assertTrue(k.wait_until(lambda: count(run, "COM1 disconnected") >= 2,
+                                     RELATION_DEADLINE), run.lines())
+        self.assertGreaterEqual(count(run, "COM1 connected"), 2)
+        self.assertGreaterEqual(count(run, "GSM gateway received 1 SMS to SIM"), 2)
+        self.assertEqual(run.stop(), 0)
+
+    def test_demo_runs_the_modem_beside_the_gateway_and_stops_it(self):
+        folder = os.path.join(k.new_folder(self), "demo")
+        run = k.Running(None, "--demo", folder)
+        self.addCleanup(run.kill)
+        run.wait_ready()
+        self.assertTrue(k.wait_until(
+            lambda: count(run, "Connect to GSM Gate throught ethernet succeeded") >= 1,
+            RELATION_DEADLINE), run.lines())
+        modems = children(run.proc.pid)
+        self.assertEqual(len(modems), 1)
+        self.assertEqual(k.value(folder, "CFG", "ComTcp"), "1")
+        self.assertEqual(k.value(folder, "CFG", "SmtpPort"), "2525")
+        self.assertEqual(k.value(folder, "CFG", "Pop3Port"), "2110")
+        self.assertEqual(run.stop(timeout=RELATION_DEADLINE), 0)
+        self.assertFalse(os.path.exists("/proc/%d" % modems[0]))
+
+
+if __name__ == "__main__":
+    if not os.access(MODEMSIM, os.X_OK):
+        print("skipped: %s not built" % MODEMSIM)
+        sys.exit(k.SKIPPED)
+    k.main()
