@@ -9,6 +9,7 @@
 #include <map>
 
 #include "gsm/char_replacement.h"
+#include "mail/pending_appends.h"
 #include "platform/clock.h"
 #include "settings/settings.h"
 
@@ -71,6 +72,14 @@ struct WindowPlacement {
   int Height = 0;
   int Width = 0;
   bool valid = false;
+};
+
+// The waiting store's requests and schedule (kept here while no waiting-store window exists).
+struct WaitStoreState {
+  QByteArray ReturnSenderID;   // PosID of a waiting job to return to its sender
+  QByteArray DeleteItemID;     // PosID of a waiting job to drop
+  bool PreSetTimeRun = false;  // a scan is running
+  DateTime WaitNextTime = 0;   // earliest preset time known to wait; 0 = scan at every tick
 };
 
 // The core's process-wide values. One object, reachable by every module through the Gateway.
@@ -161,6 +170,10 @@ struct GatewayState {
   bool JobLast = false;
   bool JobUCS2 = false;
   std::uint8_t LastCharset = 100;
+
+  // Stores.
+  WaitStoreState WaitStore;
+  PendingAppends StoreAppends;
 
   // Queue flags of the command runner and speech (their queues live with them).
   bool RunThreadOn = false;

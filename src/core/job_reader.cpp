@@ -1,0 +1,142 @@
+#include "core/job_reader.h"
+
+#include <QFile>
+
+#include "core/gateway.h"
+#include "gsm/gsm_alphabet.h"
+#include "gsm/utf8_conversion.h"
+#include "mail/quoted_printable.h"
+#include "mail/store_append.h"
+#include "mail/store_file.h"
+
+namespace kolvane {
+
+namespace {
+
+constexpr qint64 kWindow = 1024;
+constexpr int kMaxGsmChars = 160;
+constexpr int kMaxUcs2Chars = 70;
+
+QString runFault(const char* what) {
+  return QStringLiteral("!!! ") + QLatin1String(files::kSmtpRun) + QLatin1String(what);
+}
+
+void scheduleNextPhase(Gateway& g) {
+  GatewayState& gs = g.state();
+  gs.SendPhaseDue = true;
+  gs.SendPhaseAt = gs.TickBegin + static_cast<Tick>(gs.cfg.SendSMSDelay);
+  g.link().LastActTick = gs.SendPhaseAt + g.link().GsmTimeout;
+}
+
+// The bytes at SmtpRunPos, at least the first whole record of them; empty when nothing could
+// be read. A run file read empty is done with.
+QByteArray readChunk(Gateway& g) {
+  GatewayState& gs = g.state();
+  const QString path = gs.file(files::kSmtpRun);
+  ExclusiveFile run(path);
+  if (!run.open(QIODevice::ReadOnly)) {
+    g.Log(true, runFault(" - OpenFile fault !!!"));
+    return {};
+  }
+  const qint64 pos = std::max(gs.cfg.SmtpRunPos, 0);
+  const auto chunk = ReadRecordWindow(run.file(), pos, kWindow, HoldsWholeRecord);
+  gs.SmtpRunSize = static_cast<std::int32_t>(run.file().size());
+  run.close();
+  if (chunk && !chunk->isEmpty()) return *chunk;
+  QFile::remove(path);
+  if (!chunk) g.Log(true, runFault(" - ReadFile error !!!"));
+  return {};
+}
+
+// A concatenation header (05 00 03 reference count number, then 0) leads the text of a part.
+void takeConcatHeader(GatewayState& gs) {
+  gs.JobLoID = gs.JobLoHi = gs.JobLoNo = 0;
+  const QByteArray& raw = gs.JobRawText;
+  if (raw.size() < 7 || raw[0] != 5 || raw[1] != 0 || raw[2] != 3 || raw[6] != 0) return;
+  gs.JobLoID = static_cast<std::uint8_t>(raw[3]);
+  gs.JobLoHi = static_cast<std::uint8_t>(raw[4]);
+  gs.JobLoNo = static_cast<std::uint8_t>(raw[5]);
+  gs.JobRawText.remove(0, 7);
+}
+
+void takeJob(GatewayState& gs, const tMailRec& rec) {
+  gs.JobNamePC = rec.NamePC;
+  gs.JobTelNo = rec.TelNo;
+  gs.JobSubj = rec.Subj;
+  gs.JobReport = rec.Report;
+  gs.JobRawText = QpDecode(rec.MimeBody);
+  takeConcatHeader(gs);
+  const QByteArray ascii = Utf8TranslitToAscii(gs.JobRawText);
+  gs.JobWideText = ascii == gs.JobRawText ? QString() : QString::fromUtf8(gs.JobRawText);
+  gs.JobText = Utf8ToGsmAlphabet(ascii);
+  gs.JobOk = !gs.JobTelNo.isEmpty() && gs.JobText.size() <= kMaxGsmChars;
+  if (!gs.JobTelNo.isEmpty()) gs.JobWideText.truncate(kMaxUcs2Chars);
+}
+
+int readyResult(GatewayState& gs) {
+  if (gs.cfg.PDUText) {
+    gs.JobUCS2 = !gs.JobWideText.isEmpty();
+    if (!gs.JobUCS2) gs.JobText = TextModeForm(gs.JobText);
+  }
+  const std::uint8_t charset = gs.JobUCS2 ? 1 : 0;
+  if (gs.LastCharset == charset) return kJobReady;
+  gs.LastCharset = charset;
+  return kJobReadyNewCharset;
+}
+
+// A well-formed job that cannot be sent goes back to its sender through the POP3 store.
+void reportUndispatched(Gateway& g, tMailRec rec) {
+  GatewayState& gs = g.state();
+  static const QByteArray kMark = QByteArrayLiteral("Undispatched SMS: ");
+  rec.Subj = kMark + gs.JobSubj;
+  if (AppendRecord(g, gs.file(files::kPop3Tmp), rec, true) != AppendResult::Failed) {
+    g.traffic().trafficLine(
+        gs.cfg.Pop3TxtMask, gs.JobTelNo,
+        '!' + kMark + '!' + LogTextOfRaw(gs.JobRawText) + '(' + gs.JobRawText + ')');
+    gs.Lamps.pop3Bits |= kLampStore;
+  }
+  g.Log(true, QString::fromLatin1(kMark) + QString::fromLocal8Bit(gs.JobSubj));
+}
+
+// Bytes that hold no job are kept aside for a look by hand.
+void keepMishmash(Gateway& g, const QByteArray& chunk) {
+  GatewayState& gs = g.state();
+  g.Log(true, runFault(" - Mishmash in file !!!"));
+  const QByteArray stamp =
+      fromDateTime(g.clock().now()).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1();
+  AppendBytes(g, gs.ProgramDir + QLatin1String(files::kMishmashPrefix) + files::kSmtpRun,
+              stamp + "->|" + chunk + "|<-\r\n");
+}
+
+}  // namespace
+
+void AdvanceSmtpRunPos(Gateway& g, std::int32_t next) {
+  g.state().cfg.SmtpRunPos = next;
+  if (IniFile* ini = g.settingsFile()) {
+    ini->setValue(QStringLiteral("CFG"), QStringLiteral("SmtpRunPos"), QString::number(next));
+  }
+}
+
+int ReadNextJob(Gateway& g) {
+  GatewayState& gs = g.state();
+  const QByteArray chunk = readChunk(g);
+  if (chunk.isEmpty()) return gs.JobLast ? kJobNoneAfterLast : kJobNone;
+
+  const tMailRec rec = StrToMailRec(chunk, subjectRules(gs.cfg, g.clock().now()));
+  gs.SmtpRunNext = std::max(gs.cfg.SmtpRunPos, 0) +
+                   (rec.EndPos < 0 ? static_cast<std::int32_t>(chunk.size()) : rec.EndPos);
+  if (gs.SmtpRunSize >= 0 && gs.SmtpRunNext + 10 > gs.SmtpRunSize) gs.JobLast = true;
+  takeJob(gs, rec);
+  if (gs.JobOk) return readyResult(gs);
+
+  if (rec.OK) {
+    reportUndispatched(g, rec);
+  } else {
+    keepMishmash(g, chunk);
+  }
+  AdvanceSmtpRunPos(g, gs.SmtpRunNext);
+  scheduleNextPhase(g);
+  return kJobReported;
+}
+
+}  // namespace kolvane

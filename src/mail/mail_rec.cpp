@@ -1,0 +1,108 @@
+#include "mail/mail_rec.h"
+
+#include "settings/settings.h"
+
+namespace kolvane {
+
+namespace {
+
+const QByteArray kCrLf = QByteArrayLiteral("\r\n");
+
+// Header values come from single lines; a stray line break would end the record early.
+QByteArray headerValue(const QByteArray& value) {
+  QByteArray v = value;
+  v.replace('\r', ' ').replace('\n', ' ');
+  return v;
+}
+
+bool isBlank(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
+
+QByteArray trimmedBody(const QByteArray& body) {
+  qsizetype begin = 0;
+  qsizetype end = body.size();
+  while (begin < end && isBlank(body[begin])) ++begin;
+  while (end > begin && isBlank(body[end - 1])) --end;
+  return body.mid(begin, end - begin);
+}
+
+// No body line may start with "." or it would end the record.
+QByteArray dotSafeBody(const QByteArray& body) {
+  QByteArray b = kCrLf + trimmedBody(body);
+  for (qsizetype i = 0; (i = b.indexOf("\r\n..", i)) >= 0; i += 3) b.remove(i + 2, 1);
+  for (qsizetype i = 0; (i = b.indexOf("\r\n.", i)) >= 0; i += 3) b.insert(i + 2, ' ');
+  return b.mid(2);
+}
+
+QByteArray labelValue(const QByteArray& window, const char* label) {
+  const qsizetype at = window.indexOf(label);
+  if (at < 0) return {};
+  const qsizetype start = at + qstrlen(label);
+  const qsizetype end = window.indexOf(kCrLf, start);
+  if (end < 0) return {};
+  return window.mid(start, end - start);
+}
+
+}  // namespace
+
+SubjectRules subjectRules(const Settings& cfg, DateTime now) {
+  return {cfg.ReportPrefix.toLocal8Bit(), cfg.PreSetPrefix.toLocal8Bit(), cfg.PreSetMaskDT, now};
+}
+
+QByteArray MailRecToStr(const tMailRec& rec) {
+  QByteArray out;
+  out += "PosID: " + headerValue(rec.PosID) + kCrLf;
+  out += "NamePC: " + headerValue(rec.NamePC) + kCrLf;
+  out += "From: " + headerValue(rec.From) + kCrLf;
+  out += "To: " + headerValue(rec.Toe) + kCrLf;
+  out += "Subject: " + headerValue(rec.Subj) + kCrLf;
+  out += kCrLf;
+  out += dotSafeBody(rec.MimeBody) + kCrLf;
+  out += "." + kCrLf;
+  return out;
+}
+
+tMailRec StrToMailRec(const QByteArray& window, const SubjectRules& rules) {
+  tMailRec rec;
+  rec.PosID = labelValue(window, "PosID: ");
+  rec.NamePC = labelValue(window, "NamePC: ");
+  rec.From = labelValue(window, "From: ");
+  rec.Toe = labelValue(window, "To: ");
+  rec.Subj = labelValue(window, "Subject: ");
+
+  rec.TelNo = TelNoFromStr(rec.Toe);
+  if (rec.TelNo.size() < 4) rec.TelNo = TelNoFromStr(rec.Subj);
+  if (rec.TelNo.size() < 4) rec.TelNo.clear();
+
+  if (!rec.Subj.isEmpty()) {
+    rec.SendTime = PreSetTimeParse(rec.Subj, rules);
+    rec.Report =
+        !rules.ReportPrefix.isEmpty() && rec.Subj.toUpper().contains(rules.ReportPrefix.toUpper());
+  }
+
+  const qsizetype head = window.indexOf("\r\n\r\n");
+  if (head < 0) return rec;
+  const qsizetype bodyStart = head + 4;
+  const qsizetype dot = window.indexOf("\r\n.", bodyStart);
+  if (dot < 0) return rec;
+  rec.MimeBody = window.mid(bodyStart, dot - bodyStart);
+  rec.EndPos = static_cast<std::int32_t>(dot + 4);
+  rec.OK = !rec.NamePC.isEmpty() && !rec.From.isEmpty() && !rec.Toe.isEmpty();
+  return rec;
+}
+
+QByteArray TelNoFromStr(const QByteArray& text) {
+  const QByteArray t = text + ' ';
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  for (qsizetype i = 0; i + 1 < t.size(); ++i) {
+    if ((t[i] == '+' || digit(t[i])) && digit(t[i + 1])) {
+      qsizetype end = i + 1;
+      while (end < t.size() && digit(t[end])) ++end;
+      return t.mid(i, end - i);
+    }
+  }
+  return {};
+}
+
+}  // namespace kolvane

@@ -1,0 +1,78 @@
+#include <QFile>
+
+#include "core/gateway.h"
+#include "mail/store_file.h"
+#include "mail/store_protocols.h"
+
+namespace kolvane {
+
+namespace {
+
+constexpr char kSmtpIns[] = "Smtp.ins";
+constexpr char kSmtpApp[] = "Smtp.app";
+
+// Appends the whole of one file to another. The merge's files are its own, so a busy file is
+// not queued: the merge stops and its working files are picked up by the next one.
+bool appendFile(const QString& from, const QString& to) {
+  const auto bytes = ReadWholeFile(from);
+  if (!bytes) return false;
+  if (bytes->isEmpty()) return true;
+  auto store = FileOpenAppend(to);
+  return store->isOpen() && store->file().write(*bytes) == bytes->size() && store->file().flush();
+}
+
+// Moves `from` to the end of `to`, or becomes `to` when that does not exist.
+bool moveToEnd(const QString& from, const QString& to) {
+  if (!QFile::exists(to)) return QFile::rename(from, to);
+  return appendFile(from, to) && QFile::remove(from);
+}
+
+// Working files of an interrupted merge hold jobs: the priority run and the taken mail store go
+// in front of the priority store, jobs that arrived meanwhile to the end of the mail store. A
+// crash in here can repeat a job, never lose one. False: leave the merge for next time.
+bool recoverInterruptedMerge(const GatewayState& gs) {
+  const QString priHTmp = gs.file(files::kSmtpPriHTmp);
+  const QString priHRun = gs.file(files::kSmtpPriHRun);
+  if (QFile::exists(priHRun)) {
+    if (QFile::exists(priHTmp) && !(appendFile(priHTmp, priHRun) && QFile::remove(priHTmp))) {
+      return false;
+    }
+    if (!QFile::rename(priHRun, priHTmp)) return false;
+  }
+  const QString ins = gs.file(kSmtpIns);
+  if (QFile::exists(ins) && !moveToEnd(ins, priHTmp)) return false;
+  const QString app = gs.file(kSmtpApp);
+  if (QFile::exists(app) && !moveToEnd(app, gs.file(files::kSmtpTmp))) return false;
+  return true;
+}
+
+}  // namespace
+
+void PriHMerge(Gateway& g, const std::function<void()>& duringMerge) {
+  const GatewayState& gs = g.state();
+  if (!recoverInterruptedMerge(gs)) return;
+  const QString priHTmp = gs.file(files::kSmtpPriHTmp);
+  const QString priHRun = gs.file(files::kSmtpPriHRun);
+  const QString smtpTmp = gs.file(files::kSmtpTmp);
+  const QString ins = gs.file(kSmtpIns);
+  const QString app = gs.file(kSmtpApp);
+  if (!QFile::exists(priHTmp)) return;
+  if (!QFile::exists(smtpTmp)) {
+    QFile::rename(priHTmp, smtpTmp);
+    return;
+  }
+  if (!QFile::rename(priHTmp, priHRun)) return;
+  if (!QFile::rename(smtpTmp, ins)) return;
+  if (duringMerge) duringMerge();
+  if (!appendFile(ins, priHRun) || !QFile::remove(ins)) return;
+  if (QFile::exists(smtpTmp)) {
+    // A writer started a new mail store meanwhile: its jobs follow the merged ones.
+    if (!QFile::rename(smtpTmp, app)) return;
+    if (!QFile::rename(priHRun, smtpTmp)) return;
+    if (appendFile(app, smtpTmp)) QFile::remove(app);
+    return;
+  }
+  QFile::rename(priHRun, smtpTmp);
+}
+
+}  // namespace kolvane

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace kolvane {
+
+// The quoted-printable form of stored bodies: bytes below 32, "=" and bytes of 128 or more as
+// "=" + two upper-case hex digits; no line breaks.
+QByteArray QpEncode(const QByteArray& bytes);
+// Upper-case hex escapes only; any other "=" sequence is dropped with the two bytes after it.
+QByteArray QpDecode(const QByteArray& bytes);
+
+// A stored body as one readable log line.
+QByteArray LogText(const QByteArray& body);
+// The same for a body already decoded.
+QByteArray LogTextOfRaw(const QByteArray& raw);
+
+}  // namespace kolvane

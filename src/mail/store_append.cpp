@@ -1,0 +1,110 @@
+#include "mail/store_append.h"
+
+#include <QFileInfo>
+#include <QTimer>
+#include <set>
+
+#include "core/gateway.h"
+#include "mail/store_file.h"
+
+namespace kolvane {
+
+namespace {
+
+constexpr int kQuickRetries = 20;
+constexpr int kQuickRetryMs = 10;
+constexpr int kSlowRetryMs = 1000;
+
+void scheduleRetry(Gateway& g) {
+  PendingAppends& q = g.state().StoreAppends;
+  if (q.retryScheduled) return;
+  q.retryScheduled = true;
+  const int delay = q.retries < kQuickRetries ? kQuickRetryMs : kSlowRetryMs;
+  QTimer::singleShot(delay, &g, [&g] { RetryPendingAppends(g); });
+}
+
+enum class Attempt { Written, Busy, Failed };
+
+Attempt attempt(Gateway& g, const QString& path, const AppendMaker& make) {
+  auto store = FileOpenAppend(path);
+  if (!store->isOpen()) {
+    if (store->error() == ExclusiveFile::OpenError::Busy) return Attempt::Busy;
+    g.Log(true, QStringLiteral("!!! ") + QFileInfo(path).fileName() +
+                    QStringLiteral(" - OpenFile fault !!!"));
+    return Attempt::Failed;
+  }
+  const QByteArray bytes = make(g, store->file());
+  if (store->file().write(bytes) != bytes.size() || !store->file().flush()) {
+    g.Log(true, QStringLiteral("!!! ") + QFileInfo(path).fileName() +
+                    QStringLiteral(" - WriteFile error !!!"));
+    return Attempt::Failed;
+  }
+  return Attempt::Written;
+}
+
+bool queuedFor(const PendingAppends& q, const QString& path) {
+  for (const PendingAppend& p : q.items) {
+    if (p.path == path) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+AppendResult AppendToStore(Gateway& g, const QString& path, AppendMaker make) {
+  PendingAppends& q = g.state().StoreAppends;
+  // Behind a queued append the record waits its turn, so a store keeps its order.
+  if (!queuedFor(q, path)) {
+    switch (attempt(g, path, make)) {
+      case Attempt::Written:
+        return AppendResult::Written;
+      case Attempt::Failed:
+        return AppendResult::Failed;
+      case Attempt::Busy:
+        g.Log(g.state().cfg.Debug,
+              QFileInfo(path).fileName() + QStringLiteral(" held by another writer, retrying"));
+        break;
+    }
+  }
+  q.items.push_back({path, std::move(make)});
+  scheduleRetry(g);
+  return AppendResult::Queued;
+}
+
+AppendResult AppendRecord(Gateway& g, const QString& path, const tMailRec& rec, bool newPosId) {
+  return AppendToStore(g, path, [rec, newPosId](Gateway& gw, QFile& store) {
+    tMailRec r = rec;
+    if (newPosId) r.PosID = NewPosID(gw, store);
+    return MailRecToStr(r);
+  });
+}
+
+AppendResult AppendBytes(Gateway& g, const QString& path, const QByteArray& bytes) {
+  return AppendToStore(g, path, [bytes](Gateway&, QFile&) { return bytes; });
+}
+
+void RetryPendingAppends(Gateway& g) {
+  PendingAppends& q = g.state().StoreAppends;
+  q.retryScheduled = false;
+  std::set<QString> busy;
+  std::deque<PendingAppend> left;
+  while (!q.items.empty()) {
+    PendingAppend item = std::move(q.items.front());
+    q.items.pop_front();
+    if (busy.count(item.path) == 0) {
+      const Attempt result = attempt(g, item.path, item.make);
+      if (result != Attempt::Busy) continue;
+      busy.insert(item.path);
+    }
+    left.push_back(std::move(item));
+  }
+  q.items = std::move(left);
+  if (q.items.empty()) {
+    q.retries = 0;
+    return;
+  }
+  ++q.retries;
+  scheduleRetry(g);
+}
+
+}  // namespace kolvane

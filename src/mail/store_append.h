@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "mail/mail_rec.h"
+#include "mail/pending_appends.h"
+
+namespace kolvane {
+
+class Gateway;
+
+enum class AppendResult {
+  Written,
+  Queued,  // the store is held by another writer; the append follows on the event loop
+  Failed,  // the store cannot be opened at all (logged)
+};
+
+// Appends to a store: FileOpenAppend, make the bytes, write, close. A store held open by
+// another writer gets the append queued (behind earlier ones for the same store) and retried
+// every 10 ms for the first 20 attempts, then once a second.
+AppendResult AppendToStore(Gateway& g, const QString& path, AppendMaker make);
+// One record; with newPosId it gets the next identifier of the store, else it keeps its own.
+AppendResult AppendRecord(Gateway& g, const QString& path, const tMailRec& rec, bool newPosId);
+AppendResult AppendBytes(Gateway& g, const QString& path, const QByteArray& bytes);
+
+// Runs the queued appends that can run now; reschedules itself while any remain.
+void RetryPendingAppends(Gateway& g);
+
+}  // namespace kolvane

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <functional>
+
+namespace kolvane {
+
+class Gateway;
+
+// Puts the high-priority store "SmtpPriH.Tmp" in front of the mail store. Working files left by
+// an interrupted merge are folded back first, so no job is lost. duringMerge, when given, runs
+// while the mail store is taken away, where another writer may start a new one.
+void PriHMerge(Gateway& g, const std::function<void()>& duringMerge = {});
+
+// Limits the run file to MaxSmsSendNo records; the rest goes to the end of the mail store.
+void SmtpRunCut(Gateway& g);
+
+// Scans the waiting store: due jobs go to the mail store, returned ones to the POP3 store,
+// deleted ones vanish; the others wait on. Sets WaitNextTime and the store lamps.
+void PreSetTimeProc(Gateway& g);
+// The main cycle's waiting-store stage: runs PreSetTimeProc when due and not already running.
+void RunWaitingStoreIfDue(Gateway& g);
+
+// The send phase takes the mail store over as the run file (once per relation).
+void TakeOverMailStore(Gateway& g);
+
+}  // namespace kolvane

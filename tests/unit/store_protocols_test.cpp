@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include "core/job_reader.h"
+#include "mail/quoted_printable.h"
+#include "mail/store_append.h"
+#include "mail/store_file.h"
+#include "mail/store_protocols.h"
+#include "store_test_gateway.h"
+
+using namespace kolvane;
+
+namespace {
+
+class StoreProtocols : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(t.started); }
+
+  QByteArray newId(const QString& name) {
+    auto store = FileOpenAppend(t.path(name));
+    EXPECT_TRUE(store->isOpen());
+    return NewPosID(t.g(), store->file());
+  }
+  void add(const QString& name, const tMailRec& rec) { t.append(name, MailRecToStr(rec)); }
+  QList<QByteArray> ids(const QString& name) {
+    QList<QByteArray> out;
+    for (const tMailRec& r : t.records(name)) out << r.PosID;
+    return out;
+  }
+  void setNow(int y, int mo, int d, int h = 10, int mi = 0) {
+    t.clock.setNow(QDateTime(QDate(y, mo, d), QTime(h, mi)));
+  }
+
+  StoreTestGateway t;
+};
+
+using List = QList<QByteArray>;
+
+}  // namespace
+
+TEST_F(StoreProtocols, NewPosIdCountsPerDayAndFile) {
+  EXPECT_EQ(newId("Smtp.Tmp"), "260201000000");
+  ASSERT_EQ(AppendRecord(t.g(), t.path("Smtp.Tmp"), job({}, "<+420777>", "a"), true),
+            AppendResult::Written);
+  ASSERT_EQ(AppendRecord(t.g(), t.path("Smtp.Tmp"), job({}, "<+420777>", "b"), true),
+            AppendResult::Written);
+  EXPECT_EQ(ids("Smtp.Tmp"), (List{"260201000000", "260201000001"}));
+  EXPECT_EQ(newId("Pop3.Tmp"), "260201000000");  // each file has its own sequence
+  setNow(2026, 2, 2);
+  EXPECT_EQ(newId("Smtp.Tmp"), "260202000000");
+  EXPECT_TRUE(t.logs().isEmpty());
+}
+
+TEST_F(StoreProtocols, NewPosIdContinuesALaterDateAndLogsIt) {
+  add("Smtp.Tmp", job("260202000004", "<+420777>", "a"));
+  EXPECT_EQ(newId("Smtp.Tmp"), "260202000005");
+  EXPECT_EQ(t.logs(), QStringList{"PosID: 260202000004 error"});
+  // Labels not followed by digits are no identifiers.
+  t.append("Smtp.Tmp", "PosID: 2602x1000009\r\n");
+  EXPECT_EQ(newId("Smtp.Tmp"), "260202000005");
+}
+
+TEST_F(StoreProtocols, NewPosIdAfterARecordLongerThanTheTail) {
+  add("Smtp.Tmp", job("260201000041", "<+420777>", "a"));
+  add("Smtp.Tmp", job("260201000042", "<+420777>", QByteArray(3000, 'x')));
+  EXPECT_EQ(newId("Smtp.Tmp"), "260201000043");
+}
+
+TEST_F(StoreProtocols, HeldStoreIsRetriedInOrder) {
+  ExclusiveFile holder(t.path("Smtp.Tmp"));
+  ASSERT_TRUE(holder.open(QIODevice::ReadWrite | QIODevice::Append));
+  EXPECT_EQ(AppendRecord(t.g(), t.path("Smtp.Tmp"), job({}, "<+420777>", "first"), true),
+            AppendResult::Queued);
+  EXPECT_EQ(AppendRecord(t.g(), t.path("Smtp.Tmp"), job({}, "<+420777>", "second"), true),
+            AppendResult::Queued);
+  EXPECT_EQ(AppendRecord(t.g(), t.path("Pop3.Tmp"), job("1", "<+420777>", "other"), false),
+            AppendResult::Written);
+  RetryPendingAppends(t.g());
+  EXPECT_EQ(t.read("Smtp.Tmp"), "");
+  EXPECT_EQ(t.gs().StoreAppends.items.size(), 2u);
+  holder.close();
+  RetryPendingAppends(t.g());
+  const auto recs = t.records("Smtp.Tmp");
+  ASSERT_EQ(recs.size(), 2);
+  EXPECT_EQ(recs[0].MimeBody, "first");
+  EXPECT_EQ(recs[1].PosID, "260201000001");
+  EXPECT_TRUE(t.gs().StoreAppends.items.empty());
+}
+
+TEST_F(StoreProtocols, PriHMergeWithoutMailStoreRenames) {
+  add("SmtpPriH.Tmp", job("260201000000", "<+420777>", "urgent"));
+  const QByteArray bytes = t.read("SmtpPriH.Tmp");
+  PriHMerge(t.g());
+  EXPECT_FALSE(t.exists("SmtpPriH.Tmp"));
+  EXPECT_EQ(t.read("Smtp.Tmp"), bytes);
+}
+
+TEST_F(StoreProtocols, PriHMergePutsPriorityFirstAndKeepsJobsArrivingMeanwhile) {
+  add("Smtp.Tmp", job("260201000000", "<+420777>", "old"));
+  add("SmtpPriH.Tmp", job("260201000000", "<+420777>", "urgent"));
+  PriHMerge(t.g(), [&] {
+    EXPECT_FALSE(t.exists("Smtp.Tmp"));
+    ASSERT_EQ(AppendRecord(t.g(), t.path("Smtp.Tmp"), job({}, "<+420777>", "new"), true),
+              AppendResult::Written);
+  });
+  QList<QByteArray> bodies;
+  for (const tMailRec& r : t.records("Smtp.Tmp")) bodies << r.MimeBody;
+  EXPECT_EQ(bodies, (List{"urgent", "old", "new"}));
+  for (const char* f : {"SmtpPriH.Tmp", "SmtpPriH.Run", "Smtp.ins", "Smtp.app"}) {
+    EXPECT_FALSE(t.exists(f)) << f;
+  }
+  PriHMerge(t.g());  // nothing to merge
+  EXPECT_EQ(t.records("Smtp.Tmp").size(), 3);
+}
+
+TEST_F(StoreProtocols, PriHMergeTakesBackWhatAnInterruptedMergeLeft) {
+  // Stopped after the mail store was taken and while jobs arrived: nothing of it may be lost.
+  add("SmtpPriH.Run", job("1", "<+420777>", "urgent-1"));
+  add("Smtp.ins", job("2", "<+420777>", "old"));
+  add("Smtp.app", job("3", "<+420777>", "meanwhile"));
+  add("Smtp.Tmp", job("4", "<+420777>", "newer"));
+  add("SmtpPriH.Tmp", job("5", "<+420777>", "urgent-2"));
+  PriHMerge(t.g());
+  EXPECT_EQ(ids("Smtp.Tmp"), (List{"1", "5", "2", "4", "3"}));
+  for (const char* f : {"SmtpPriH.Tmp", "SmtpPriH.Run", "Smtp.ins", "Smtp.app"}) {
+    EXPECT_FALSE(t.exists(f)) << f;
+  }
+}
+
+TEST_F(StoreProtocols, SmtpRunCutKeepsMaxSmsSendNo) {
+  t.gs().cfg.MaxSmsSendNo = 3;
+  QByteArray run;
+  for (int i = 1; i <= 5; ++i) {
+    // Record 2 is longer than a read window and still counts as one.
+    const QByteArray body = i == 2 ? QByteArray(2500, 'y') : QByteArray::number(i);
+    run += MailRecToStr(job(QByteArray::number(i), "<+420777>", body));
+  }
+  t.write("Smtp.Run", run);
+  SmtpRunCut(t.g());
+  EXPECT_EQ(ids("Smtp.Run"), (List{"1", "2", "3"}));
+  EXPECT_EQ(ids("Smtp.Tmp"), (List{"4", "5"}));
+  EXPECT_FALSE(t.exists("Smtp.Cut"));
+  EXPECT_TRUE(t.gs().Lamps.smtpBits & kLampStore);
+
+  // With a newer mail store the cut jobs follow its jobs.
+  t.write("Smtp.Run", run);
+  t.write("Smtp.Tmp", MailRecToStr(job("9", "<+420777>", "newer")));
+  SmtpRunCut(t.g());
+  EXPECT_EQ(ids("Smtp.Tmp"), (List{"9", "4", "5"}));
+  EXPECT_EQ(ids("Smtp.Run"), (List{"1", "2", "3"}));
+
+  // Nothing beyond the limit: nothing changes.
+  const QByteArray three = t.read("Smtp.Run");
+  SmtpRunCut(t.g());
+  EXPECT_EQ(t.read("Smtp.Run"), three);
+  EXPECT_EQ(ids("Smtp.Tmp"), (List{"9", "4", "5"}));
+}
+
+TEST_F(StoreProtocols, WaitingJobsMoveAtTheirTime) {
+  add("SmtpWait.Tmp", job("260201000000", "<+420777>", "due", "SendTime 2026-02-01 09:00:00"));
+  add("SmtpWait.Tmp", job("260201000001", "<+420778>", "later",
+                          "SendTime 2026-02-01 12:00:00" + QByteArray(900, ' ') + "x"));
+  add("SmtpWait.Tmp", job("260201000002", "<+420779>", "soon", "SendTime 2026-02-01 11:00:00"));
+  PreSetTimeProc(t.g());
+  EXPECT_EQ(ids("Smtp.Tmp"), (List{"260201000000"}));
+  EXPECT_EQ(ids("SmtpWait.Tmp"), (List{"260201000001", "260201000002"}));
+  EXPECT_FALSE(t.exists("SmtpWait.Run"));
+  EXPECT_DOUBLE_EQ(t.gs().WaitStore.WaitNextTime,
+                   toDateTime(QDateTime(QDate(2026, 2, 1), QTime(11, 0))));
+  EXPECT_EQ(t.gs().WaitLamp & kLampStore, kLampStore);
+  EXPECT_EQ(t.traffic(t.gs().cfg.SmtpTxtMask), (List{"+420777\tdue"}));
+
+  // Not due before WaitNextTime; due after it.
+  setNow(2026, 2, 1, 10, 30);
+  RunWaitingStoreIfDue(t.g());
+  EXPECT_EQ(t.records("SmtpWait.Tmp").size(), 2);
+  setNow(2026, 2, 1, 12, 1);
+  RunWaitingStoreIfDue(t.g());
+  EXPECT_EQ(ids("Smtp.Tmp"), (List{"260201000000", "260201000001", "260201000002"}));
+  EXPECT_EQ(t.records("Smtp.Tmp")[1].Subj.size(), 28 + 900 + 1);
+  EXPECT_FALSE(t.exists("SmtpWait.Tmp"));
+  EXPECT_EQ(t.gs().WaitLamp & kLampStore, 0);
+}
+
+TEST_F(StoreProtocols, WaitingJobsReturnedDeletedOrWithoutTime) {
+  add("SmtpWait.Tmp", job("260201000000", "<+420777>", "back", "SendTime 2026-02-02 09:00:00"));
+  add("SmtpWait.Tmp", job("260201000001", "<+420778>", "gone", "SendTime 2026-02-02 09:00:00"));
+  add("SmtpWait.Tmp", job("260131000009", "<+420779>", "a=3Db", "no time"));
+  add("Pop3.Tmp", job("260201000005", "<x>", "earlier"));
+  t.gs().WaitStore.ReturnSenderID = "260201000000";
+  t.gs().WaitStore.DeleteItemID = "260201000001";
+  RunWaitingStoreIfDue(t.g());
+  const auto pop3 = t.records("Pop3.Tmp");
+  ASSERT_EQ(pop3.size(), 3);
+  EXPECT_EQ(pop3[1].PosID, "260201000006");
+  EXPECT_EQ(pop3[1].Subj, "Manual return SMS: SendTime 2026-02-02 09:00:00");
+  EXPECT_EQ(pop3[2].PosID, "260131000009");
+  EXPECT_EQ(pop3[2].Subj, "Undispatched SMS: no time");
+  EXPECT_FALSE(t.exists("SmtpWait.Tmp"));
+  EXPECT_FALSE(t.exists("Smtp.Tmp"));
+  EXPECT_TRUE(t.gs().WaitStore.ReturnSenderID.isEmpty());
+  EXPECT_TRUE(t.gs().WaitStore.DeleteItemID.isEmpty());
+  EXPECT_EQ(t.traffic(t.gs().cfg.Pop3TxtMask), (List{"+420777\t!Manual return SMS: !back",
+                                                     "+420779\t!Undispatched SMS: !a=b(a=3Db)"}));
+  EXPECT_EQ(t.traffic(t.gs().cfg.SmtpTxtMask), (List{"+420778\t!Manual delete SMS: !gone"}));
+  EXPECT_TRUE(t.gs().Lamps.pop3Bits & kLampStore);
+}
+
+TEST_F(StoreProtocols, TakeOverMakesTheRunFileAndSavesItsPosition) {
+  t.gs().cfg.SmtpRunPos = 777;
+  t.gs().cfg.MaxSmsSendOn = true;
+  t.gs().cfg.MaxSmsSendNo = 1;
+  add("Smtp.Tmp", job("1", "<+420777>", "a"));
+  add("Smtp.Tmp", job("2", "<+420777>", "b"));
+  add("SmtpPriH.Tmp", job("3", "<+420777>", "urgent"));
+  TakeOverMailStore(t.g());  // not pending: nothing happens
+  EXPECT_FALSE(t.exists("Smtp.Run"));
+  t.gs().StoreMovePending = true;
+  TakeOverMailStore(t.g());
+  EXPECT_FALSE(t.gs().StoreMovePending);
+  EXPECT_EQ(ids("Smtp.Run"), (List{"3"}));
+  EXPECT_EQ(ids("Smtp.Tmp"), (List{"1", "2"}));
+  EXPECT_EQ(t.gs().cfg.SmtpRunPos, 0);
+  EXPECT_EQ(t.g().settingsFile()->value("CFG", "SmtpRunPos"), "0");
+  EXPECT_EQ(t.gs().SmtpRunSize, -1);
+}
