@@ -149,7 +149,7 @@ TEST_F(PduOracle, GammuReadsOurSubmitPdus) {
       {Job("+420603123456", full160), "+420603123456", QString::fromLatin1(full160)},
       {Job("+420603123456", full160 + "cut"), "+420603123456", QString::fromLatin1(full160)},
   };
-  cases[0].job.SmscNo = "+420603052000";
+  cases[0].job.SmscNo = "+420600000100";
   cases[1].job.statusReport = true;
 
   // A long text in three parts of at most 153 characters, as the mail side splits it.
@@ -174,7 +174,7 @@ TEST_F(PduOracle, GammuReadsOurSubmitPdus) {
     EXPECT_EQ(g["type"].toString(), "Submit");
     EXPECT_EQ(g["number"].toString(), cases[i].number);
     EXPECT_EQ(g["text"].toString(), cases[i].text);
-    EXPECT_EQ(g["smsc"].toString(), i == 0 ? "+420603052000" : "");
+    EXPECT_EQ(g["smsc"].toString(), i == 0 ? "+420600000100" : "");
     if (job.JobLoHi >= 2) {
       EXPECT_EQ(g["udh"].toString(), "ConcatenatedMessages");
       EXPECT_EQ(g["ref"].toInt(), job.JobLoID);

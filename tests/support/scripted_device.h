@@ -73,7 +73,7 @@ class ScriptedDevice final : public DeviceLink {
 inline QByteArray okModem(const QByteArray& line) {
   if (line == "AT+CPAS") return "\r\n+CPAS: 0\r\n\r\nOK\r\n";
   if (line == "AT+CSQ") return "\r\n+CSQ: 20,99\r\n\r\nOK\r\n";
-  if (line == "AT+CSCA?") return "\r\n+CSCA: \"+420603052000\",145\r\n\r\nOK\r\n";
+  if (line == "AT+CSCA?") return "\r\n+CSCA: \"+420600000100\",145\r\n\r\nOK\r\n";
   return "\r\nOK\r\n";
 }
 

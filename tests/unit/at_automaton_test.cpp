@@ -20,7 +20,7 @@ const QByteArray kTextListing =
 // A modem with two SMS in its SIM storage that answers every command.
 QByteArray Modem(const QByteArray& command, const QByteArray& listing = kTextListing) {
   if (command == "AT+CPAS") return "\r\n+CPAS: 0\r\n" + kOk;
-  if (command == "AT+CSCA?") return "\r\n+CSCA: \"+420603052000\",145\r\n" + kOk;
+  if (command == "AT+CSCA?") return "\r\n+CSCA: \"+420600000100\",145\r\n" + kOk;
   if (command == "AT+CSQ") return "\r\n+CSQ: 20,99\r\n" + kOk;
   if (command.startsWith("AT+CMGL=")) return listing + kOk;
   return kOk;
@@ -62,10 +62,10 @@ TEST_F(AtAutomaton, TextModeRelationReadsTheSimAndSkipsTheServiceCentreNextTime)
   EXPECT_TRUE(t.link().ListDone);
   EXPECT_EQ(t.gs().Lamps.linkStage, 3);
   ReadSmsList(t.g());
-  EXPECT_EQ(t.logs(), (QStringList{"GSM gateway connected", "SMS operator No. \"+420603052000\"",
+  EXPECT_EQ(t.logs(), (QStringList{"GSM gateway connected", "SMS operator No. \"+420600000100\"",
                                    "GSM text SMS mode set on", "GSM signal quality: 68%",
                                    "GSM gateway received 2 SMS to SIM"}));
-  EXPECT_EQ(t.link().SmscNo, "+420603052000");
+  EXPECT_EQ(t.link().SmscNo, "+420600000100");
   EXPECT_FALSE(t.gs().RefreshMode);
   EXPECT_EQ(t.link().ListTick, 0u);
   ASSERT_EQ(t.link().SmsRecvArr.size(), 2);
@@ -169,11 +169,11 @@ TEST_F(AtAutomaton, InformationLines) {
     QByteArray line, number;
   };
   for (const Case& c : {
-           Case{"+CSCA: \"00420603052000\",129", "00420603052000"},
-           Case{"+CSCA: \"420603052000\",129", "+420603052000"},
+           Case{"+CSCA: \"00420600000100\",129", "00420600000100"},
+           Case{"+CSCA: \"420600000100\",129", "+420600000100"},
            Case{"+CSCA: \"002B003400320030003600300033\",145", "+420603"},
            Case{"+CSCA: \"1234\",129", {}},
-           Case{"+CSCA: \"+420603052000", {}},
+           Case{"+CSCA: \"+420600000100", {}},
        }) {
     t.link().SmscNo = "unchanged";
     t.link().GsmSendStr = "AT+CSCA?";
@@ -309,7 +309,7 @@ TEST_F(AtAutomaton, Ucs2JobSwitchesTheCharacterSetAndSendsHex) {
 TEST_F(AtAutomaton, PduJobGivesTheLengthWithoutTheServiceCentre) {
   t.gs().cfg.PDUText = false;
   t.gs().cfg.RecoveryStartIncMin = 2;
-  t.link().SmscNo = "+420603052000";
+  t.link().SmscNo = "+420600000100";
   t.gs().JobTelNo = "+420777111222";
   t.gs().JobText = "Hi";
   GsmAutomat(t.g(), 56);

@@ -18,7 +18,7 @@ namespace {
 
 const QDateTime kNow(QDate(2024, 5, 1), QTime(10, 20, 30), QTimeZone(7200));
 constexpr char kSender[] = "+420777123456";
-// "Hi €" from kSender at kNow, service centre +420603052000.
+// "Hi €" from kSender at kNow, service centre +420600000100.
 constexpr char kHiEuroPdu[] = "0791246030500200040C9124707721436500004250100102038005C834685306";
 
 // The modem on a manual clock; cmd() writes a line as the gateway does (command + CR).
@@ -55,7 +55,7 @@ TEST(ModemSimDialogue, EchoUntilAte0ThenPlainAnswers) {
   EXPECT_EQ(m.cmd("AT"), "AT\r\r\nOK\r\n");
   EXPECT_EQ(m.cmd("ATE0"), "ATE0\r\r\nOK\r\n");
   EXPECT_EQ(m.cmd("AT+CPAS"), "\r\n+CPAS: 0\r\n\r\nOK\r\n");
-  EXPECT_EQ(m.cmd("AT+CSCA?"), "\r\n+CSCA: \"+420603052000\",145\r\n\r\nOK\r\n");
+  EXPECT_EQ(m.cmd("AT+CSCA?"), "\r\n+CSCA: \"+420600000100\",145\r\n\r\nOK\r\n");
   EXPECT_EQ(m.cmd("AT+CSQ"), "\r\n+CSQ: 20,99\r\n\r\nOK\r\n");
   EXPECT_EQ(m.cmd("AT+CSMP=17,167,0,0"), "\r\nOK\r\n");
   EXPECT_EQ(m.cmd("AT+CMGF=1"), "\r\nOK\r\n");

@@ -21,7 +21,7 @@
 namespace kolvane::modemsim {
 
 struct ModemConfig {
-  QString serviceCentre = QStringLiteral("+420603052000");
+  QString serviceCentre = QStringLiteral("+420600000100");
   int signal = 20;   // first value of +CSQ
   bool echo = true;  // command echo at power-on (ATE1)
   int simCapacity = 30;

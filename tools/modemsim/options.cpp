@@ -68,7 +68,7 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       flag("echo", "Demo: every SMS sent comes back from its number as \"Re: \" + text."),
       value("echo-delay-ms", "Delay of the --echo answer (default 3000).", "MS"),
       flag("ate0", "Start with the command echo off, as after ATE0."),
-      value("csca", "Service-centre number (default +420603052000).", "NUMBER"),
+      value("csca", "Service-centre number (default +420600000100).", "NUMBER"),
       value("csq", "Signal value answered to AT+CSQ (default 20).", "N"),
       value("sim-size", "Capacity of the SIM storage (default 30).", "N"),
       value("phone-size", "Capacity of the phone storage (default 100).", "N"),
