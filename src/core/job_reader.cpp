@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include "core/gateway.h"
+#include "core/main_cycle.h"
 #include "gsm/gsm_alphabet.h"
 #include "gsm/utf8_conversion.h"
 #include "mail/quoted_printable.h"
@@ -19,13 +20,6 @@ constexpr int kMaxUcs2Chars = 70;
 
 QString runFault(const char* what) {
   return QStringLiteral("!!! ") + QLatin1String(files::kSmtpRun) + QLatin1String(what);
-}
-
-void scheduleNextPhase(Gateway& g) {
-  GatewayState& gs = g.state();
-  gs.SendPhaseDue = true;
-  gs.SendPhaseAt = gs.TickBegin + static_cast<Tick>(gs.cfg.SendSMSDelay);
-  g.link().LastActTick = gs.SendPhaseAt + g.link().GsmTimeout;
 }
 
 // The bytes at SmtpRunPos, at least the first whole record of them; empty when nothing could
@@ -135,7 +129,7 @@ int ReadNextJob(Gateway& g) {
     keepMishmash(g, chunk);
   }
   AdvanceSmtpRunPos(g, gs.SmtpRunNext);
-  scheduleNextPhase(g);
+  scheduleSendPhase(g);
   return kJobReported;
 }
 
