@@ -314,7 +314,7 @@ TEST_F(AtAutomaton, PduJobGivesTheLengthWithoutTheServiceCentre) {
   t.gs().JobText = "Hi";
   GsmAutomat(t.g(), 56);
   EXPECT_EQ(t.takeCommand(), "AT+CMGS=16");
-  EXPECT_TRUE(t.link().GsmSmsBody.startsWith("0791246030500200"));
+  EXPECT_TRUE(t.link().GsmSmsBody.startsWith("0791246000001000"));
   EXPECT_TRUE(t.link().GsmSmsBody.endsWith("02C834"));
   // Every command step pushes the recovery restart further out.
   EXPECT_NEAR(t.gs().RecoveryAt, t.clock.now() + 2.0 / 1440, 1e-9);

@@ -19,7 +19,7 @@ namespace {
 const QDateTime kNow(QDate(2024, 5, 1), QTime(10, 20, 30), QTimeZone(7200));
 constexpr char kSender[] = "+420777123456";
 // "Hi €" from kSender at kNow, service centre +420600000100.
-constexpr char kHiEuroPdu[] = "0791246030500200040C9124707721436500004250100102038005C834685306";
+constexpr char kHiEuroPdu[] = "0791246000001000040C9124707721436500004250100102038005C834685306";
 
 // The modem on a manual clock; cmd() writes a line as the gateway does (command + CR).
 struct Modem {
@@ -70,7 +70,7 @@ TEST(ModemSimDialogue, EchoUntilAte0ThenPlainAnswers) {
   EXPECT_EQ(m.sim.feed("S2\"\r", m.now), "\r\nOK\r\n");
   EXPECT_EQ(
       m.cmd("AT+CSCA?"),
-      "\r\n+CSCA: \"002B003400320030003600300033003000350032003000300030\",145\r\n\r\nOK\r\n");
+      "\r\n+CSCA: \"002B003400320030003600300030003000300030003100300030\",145\r\n\r\nOK\r\n");
 }
 
 TEST(ModemSimList, TextModeWithHeaderFieldsMarksRead) {
@@ -129,7 +129,7 @@ TEST(ModemSimList, PduModeListsDeliverPdusWithServiceCentre) {
   EXPECT_TRUE(list.startsWith(QByteArray("\r\n+CMGL: 1,0,,24\r\n") + kHiEuroPdu + "\r\n"))
       << list.toStdString();
   // Alphanumeric sender: type D0, 14 semi-octets carrying 8 septets.
-  EXPECT_TRUE(list.contains("\r\n+CMGL: 2,0,,22\r\n0791246030500200040ED0D637396C7EBBCB0000"));
+  EXPECT_TRUE(list.contains("\r\n+CMGL: 2,0,,22\r\n0791246000001000040ED0D637396C7EBBCB0000"));
   EXPECT_TRUE(list.endsWith("\r\n\r\nOK\r\n"));
   EXPECT_EQ(m.cmd("AT+CMGL=\"ALL\""), "\r\n+CMS ERROR: 304\r\n");
 }
