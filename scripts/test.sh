@@ -9,4 +9,8 @@ cd "$(dirname "$0")/.."
 cmake -S tests/unit/codec_sanitize -B build-sanitize -G Ninja >/dev/null
 cmake --build build-sanitize -j"$(nproc)"
 build-sanitize/codec_robustness_test --gtest_brief=1
+# The log writer, shared between threads, under ThreadSanitizer.
+cmake -S tests/unit/log_tsan -B build-log-tsan -G Ninja >/dev/null
+cmake --build build-log-tsan -j"$(nproc)"
+TSAN_OPTIONS=halt_on_error=1 build-log-tsan/log_writer_tsan_test --gtest_brief=1
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 900
