@@ -1,0 +1,98 @@
+#include "core/gateway.h"
+#include "gsm/charset_to_gsm.h"
+#include "gsm/charsets.h"
+#include "gsm/utf8_conversion.h"
+#include "mail/mail_recv.h"
+#include "mail/quoted_printable.h"
+
+namespace kolvane {
+
+namespace {
+
+bool isBase64Char(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+         c == '/';
+}
+
+// Malformed input never fails: stray characters are skipped and a short last group is filled.
+QByteArray decodeBase64(const QByteArray& text) {
+  QByteArray clean;
+  clean.reserve(text.size() + 4);
+  std::copy_if(text.begin(), text.end(), std::back_inserter(clean), isBase64Char);
+  clean += "AAAA";
+  clean.truncate(clean.size() / 4 * 4);
+  QByteArray bytes = QByteArray::fromBase64(clean);
+  while (!bytes.isEmpty() && bytes.back() == '\0') bytes.chop(1);
+  return bytes;
+}
+
+QByteArray trimmedLeading(const QByteArray& s) {
+  qsizetype n = 0;
+  while (n < s.size() && (s[n] == '\r' || s[n] == '\n' || s[n] == ' ')) ++n;
+  return s.mid(n);
+}
+
+// A single-byte text in the GSM alphabet: the upper half through the charset's replacement in
+// force, the ASCII half recoded like any text ("$", "@", "_" and the brackets have other codes
+// in the GSM alphabet).
+QByteArray eightBitToGsm(Gateway& g, const QByteArray& charset, const QByteArray& bytes) {
+  GatewayState& gs = g.state();
+  const CharsetChoice choice{gs.cfg.EmlSmsAuto, gs.cfg.EmlSmsChConv.toLatin1()};
+  EightBitCharsetToGsmAlphabet(charset, {}, choice, gs.charRepl,
+                               [&g](const QString& line) { g.Log(true, line); });
+  QByteArray out;
+  out.reserve(bytes.size());
+  qsizetype i = 0;
+  while (i < bytes.size()) {
+    qsizetype j = i;
+    const bool ascii = static_cast<unsigned char>(bytes[i]) < 128;
+    while (j < bytes.size() && (static_cast<unsigned char>(bytes[j]) < 128) == ascii) ++j;
+    const QByteArrayView run(bytes.constData() + i, j - i);
+    out += ascii ? Utf8ToGsmAlphabet(run) : ApplyCharReplacement(run, gs.charRepl);
+    i = j;
+  }
+  return out;
+}
+
+}  // namespace
+
+void TMailRecv::MailDecode() {
+  SmtpDataOn = false;
+  while (!BodyMail_Str.isEmpty() &&
+         (BodyMail_Str.back() == '\r' || BodyMail_Str.back() == '\n' || BodyMail_Str.back() == ' '))
+    BodyMail_Str.chop(1);
+  OKChar = true;
+
+  const QByteArray encoding = Encoding_Str.toUpper();
+  if (encoding == "BASE64") {
+    BodyASCI_Str = decodeBase64(BodyMail_Str);
+  } else if (encoding == "QUOTED-PRINTABLE") {
+    BodyASCI_Str = QpDecode(BodyMail_Str);
+  } else {
+    // 7bit, 8bit or none: an "=" in the text is just an equals sign.
+    BodyASCI_Str = BodyMail_Str;
+  }
+
+  BodySMS_StrA = MailCharset.contains("utf-8") ? Utf8ToGsmAlphabet(BodyASCI_Str)
+                                               : eightBitToGsm(g_, MailCharset, BodyASCI_Str);
+  for (char& c : BodySMS_StrA) {
+    if (static_cast<unsigned char>(c) >= 128) {
+      c = '-';
+      OKChar = false;
+    }
+  }
+
+  BodySMS_Utf8Str.clear();
+  BodySMS_StrB.clear();
+  BodySMS_Utf8WinOk = IsKnownCharset(MailCharset);
+  if (BodySMS_Utf8WinOk) {
+    BodySMS_Utf8Str = trimmedLeading(DecodeFromNamedCharset(MailCharset, BodyASCI_Str).toUtf8());
+    BodySMS_StrB = Utf8ToGsmAlphabet(Utf8TranslitToAscii(BodySMS_Utf8Str));
+    BodySMS_Str = BodySMS_StrB;
+  } else {
+    BodySMS_Str = BodySMS_StrA;
+  }
+  BodySMS_Str = trimmedLeading(BodySMS_Str);
+}
+
+}  // namespace kolvane

@@ -1,0 +1,139 @@
+#include <algorithm>
+#include <cstring>
+
+#include "core/gateway.h"
+#include "mail/mail_addresses.h"
+#include "mail/mail_recv.h"
+
+namespace kolvane {
+
+namespace {
+
+bool isQuote(char c) {
+  return c == '"' || c == '\'';
+}
+
+QByteArray stripLeading(QByteArray s, const char* chars) {
+  qsizetype n = 0;
+  while (n < s.size() && std::strchr(chars, s[n]) != nullptr && s[n] != '\0') ++n;
+  return s.mid(n);
+}
+
+QByteArray stripTrailing(QByteArray s, const char* chars) {
+  while (!s.isEmpty() && s.back() != '\0' && std::strchr(chars, s.back()) != nullptr) s.chop(1);
+  return s;
+}
+
+// A header parameter value from just after its "=": a quoted value up to its closing quote, a
+// plain one up to the next ";" or blank, so parameters that follow it are not taken along.
+QByteArray parameterValue(const QByteArray& afterEquals) {
+  QByteArray v = stripLeading(afterEquals, " \t");
+  if (!v.isEmpty() && isQuote(v[0])) {
+    const qsizetype close = v.indexOf(v[0], 1);
+    return close < 0 ? stripTrailing(v.mid(1), "\n\r \"';") : v.mid(1, close - 1);
+  }
+  qsizetype end = 0;
+  while (end < v.size() && v[end] != ';' && v[end] != ' ' && v[end] != '\t') ++end;
+  return v.left(end);
+}
+
+QByteArray charsetValue(const QByteArray& line, const QByteArray& idStr) {
+  qsizetype eq = line.indexOf('=', idStr.indexOf("CHARSET"));
+  if (eq < 0) eq = line.indexOf('=');
+  return parameterValue(line.mid(eq + 1).toLower());
+}
+
+QByteArray encodingValue(const QByteArray& line, const QByteArray& idStr) {
+  const QByteArray v = line.mid(idStr.indexOf("ENCODING") + 9);
+  return stripTrailing(stripLeading(v, " \"':"), "\n\r \"'");
+}
+
+QByteArray boundaryValue(const QByteArray& line, const QByteArray& idStr) {
+  return parameterValue(line.mid(idStr.indexOf("BOUNDARY=") + 9));
+}
+
+}  // namespace
+
+void TMailRecv::MailLine() {
+  if (SmtpBodyOn) {
+    bodyLine();
+  } else {
+    headerLine();
+  }
+}
+
+void TMailRecv::headerLine() {
+  GatewayState& gs = g_.state();
+  const Settings& cfg = gs.cfg;
+  const QByteArray& line = SmtpRecvStr;
+  const AddressReplacement repl{cfg.ReplAddrOn, &gs.Replacements};
+  const auto addresses = [&](const QByteArray& list) {
+    return cfg.ToTakeFromRcpt ? TestRcptList(list) : AddRcptList(list, To_StrLi, repl);
+  };
+  const bool important = cfg.PrioritySw && cfg.PriorityEmail;
+
+  // Folded continuation lines of an address header carry more addresses.
+  if (SmtpTo_Go) SmtpTo_Go = addresses(line);
+
+  if (IdStr.startsWith("FROM:")) {
+    From_Str = NextMailAddr(line.mid(5)).address;
+  } else if (IdStr.startsWith("TO:") || IdStr.startsWith("CC:")) {
+    SmtpTo_Go = addresses(line.mid(3));
+  } else if (IdStr.startsWith("SUBJECT:")) {
+    Subj_Str = line.mid(8);
+  } else if (IdStr.contains("CHARSET") && line.contains('=')) {
+    MailCharset = charsetValue(line, IdStr);
+  } else if (IdStr.contains("ENCODING")) {
+    Encoding_Str = encodingValue(line, IdStr);
+  } else if (IdStr.contains("BOUNDARY=")) {
+    Boundary_Str = boundaryValue(line, IdStr);
+  } else if (IdStr.contains("IMPORTANCE")) {
+    if (important && IdStr.contains("HIGH")) Importance = true;
+  } else if (IdStr.contains("X-PRIORITY")) {
+    if (important && line.contains('1')) Importance = true;
+  } else if (line.isEmpty()) {
+    SmtpBodyOn = true;
+    SmtpBodyGo = 2;
+  }
+}
+
+bool TMailRecv::isBoundaryLine() const {
+  const QByteArray& line = SmtpRecvStr;
+  if (!Boundary_Str.isEmpty() && line.contains(Boundary_Str)) return true;
+  return std::any_of(InnerBoundaries.begin(), InnerBoundaries.end(),
+                     [&line](const QByteArray& b) { return line.contains(b); });
+}
+
+void TMailRecv::bodyLine() {
+  const QByteArray& line = SmtpRecvStr;
+  if (SmtpBodyGo == 2) {
+    if (Boundary_Str.isEmpty() && IdStr.contains("-BOUNDARY")) {
+      Boundary_Str = stripTrailing(stripLeading(line, " \"'"), "\n\r \"'");
+      SmtpBodyGo = 0;
+    } else if (!Boundary_Str.isEmpty() && line.contains(Boundary_Str)) {
+      SmtpBodyGo = 0;
+    }
+    if (SmtpBodyGo == 2 && (line.contains("-=_") || isBoundaryLine() || line == ".")) {
+      SmtpBodyGo = 0;
+    }
+    if (SmtpBodyGo == 2) {
+      BodyMail_Str += line + "\r\n";
+      return;
+    }
+  }
+  if (IdStr.startsWith("CONTENT-TYPE") && IdStr.indexOf("TEXT/PLAIN") >= 12) SmtpBodyGo = 1;
+  // A nested multipart ends its parts with a boundary of its own.
+  if (IdStr.contains("BOUNDARY=")) {
+    const QByteArray inner = boundaryValue(line, IdStr);
+    if (!inner.isEmpty() && inner != Boundary_Str) InnerBoundaries << inner;
+  }
+  if (SmtpBodyGo != 1) return;
+  if (IdStr.contains("CHARSET") && line.contains('=')) MailCharset = charsetValue(line, IdStr);
+  if (IdStr.contains("ENCODING")) Encoding_Str = encodingValue(line, IdStr);
+  if (line.isEmpty()) {
+    SmtpBodyGo = 2;
+    BodyMail_Str.clear();
+  }
+}
+
+}  // namespace kolvane

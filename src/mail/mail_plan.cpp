@@ -1,0 +1,179 @@
+#include "mail/mail_plan.h"
+
+#include <QFileInfo>
+#include <QTimer>
+#include <memory>
+
+#include "core/gateway.h"
+#include "mail/quoted_printable.h"
+#include "mail/store_append.h"
+#include "mail/store_file.h"
+
+namespace kolvane {
+
+namespace {
+
+// A held store is tried again every 10 ms for 20 tries, then every 100 ms, about a second in all.
+constexpr int kQuickRetries = 20;
+constexpr int kHeldRetries = 28;
+constexpr int kQuickRetryMs = 10;
+constexpr int kSlowRetryMs = 100;
+
+QByteArray nextPosId(const QByteArray& id) {
+  return id.left(6) + QByteArray::number(id.mid(6).toLongLong() + 1).rightJustified(6, '0');
+}
+
+// All records in one write, numbered on from the store's next identifier.
+QByteArray recordsBytes(Gateway& g, QFile& store, const QList<tMailRec>& records) {
+  QByteArray bytes;
+  QByteArray id = NewPosID(g, store);
+  for (tMailRec rec : records) {
+    rec.PosID = id;
+    bytes += MailRecToStr(rec);
+    id = nextPosId(id);
+  }
+  return bytes;
+}
+
+bool queuedFor(const GatewayState& gs, const QString& path) {
+  const auto& items = gs.StoreAppends.items;
+  return std::any_of(items.begin(), items.end(),
+                     [&path](const PendingAppend& p) { return p.path == path; });
+}
+
+enum class Write { Done, Held, Failed };
+
+Write writeOnce(Gateway& g, const QString& path, const QList<tMailRec>& records) {
+  // Appends already waiting for this store keep their place in front.
+  if (queuedFor(g.state(), path)) return Write::Held;
+  auto store = FileOpenAppend(path);
+  if (!store->isOpen()) {
+    return store->error() == ExclusiveFile::OpenError::Busy ? Write::Held : Write::Failed;
+  }
+  const QByteArray bytes = recordsBytes(g, store->file(), records);
+  const bool ok = store->file().write(bytes) == bytes.size() && store->file().flush();
+  return ok ? Write::Done : Write::Failed;
+}
+
+// Writes the records, retrying a store held by another writer for a short while.
+void writeHeld(Gateway& g, QString path, QList<tMailRec> records, int attempt,
+               std::function<void(bool)> done) {
+  const Write result = writeOnce(g, path, records);
+  if (result == Write::Held && attempt < kHeldRetries) {
+    const int delay = attempt < kQuickRetries ? kQuickRetryMs : kSlowRetryMs;
+    QTimer::singleShot(delay, &g, [&g, path, records, attempt, done] {
+      writeHeld(g, path, records, attempt + 1, done);
+    });
+    return;
+  }
+  if (result != Write::Done) {
+    g.Log(true, QStringLiteral("!!! ") + QFileInfo(path).fileName() +
+                    (result == Write::Held ? QStringLiteral(" - held by another writer !!!")
+                                           : QStringLiteral(" - WriteFile error !!!")));
+  }
+  done(result == Write::Done);
+}
+
+QByteArray bareAddress(const QByteArray& toe) {
+  return toe.mid(1, toe.size() - 2);
+}
+
+void setStoreLamp(std::uint8_t& bits) {
+  bits |= kLampStore;
+}
+
+void reportWritten(Gateway& g, const tMailRec& report) {
+  GatewayState& gs = g.state();
+  g.traffic().trafficLine(gs.cfg.Pop3TxtMask, bareAddress(report.Toe),
+                          "!Undispatched SMS: !" + LogText(report.MimeBody));
+  setStoreLamp(gs.Lamps.pop3Bits);
+}
+
+void route(GatewayState& gs, const QByteArray& telNo, const QByteArray& pc, DateTime endTime) {
+  auto& arr = gs.AutoPop3RoutArr;
+  auto it = std::find_if(arr.rbegin(), arr.rend(),
+                         [&telNo](const tAutoPop3RoutRec& r) { return r.TelNo == telNo; });
+  tAutoPop3RoutRec* entry = nullptr;
+  if (it != arr.rend()) {
+    entry = &*it;
+  } else {
+    arr.append({telNo, 0, {}});
+    entry = &arr.back();
+  }
+  entry->EndTime = endTime;
+  entry->NamePC = pc;
+}
+
+// Everything that follows once the mail's own records are on disk.
+PlanOutcome completeStoredPlan(Gateway& g, const MailPlan& plan, bool jobsFirst) {
+  GatewayState& gs = g.state();
+  PlanOutcome out;
+  out.stored = true;
+  const QString pop3 = gs.file(files::kPop3Tmp);
+  const auto written = [&out](const char* name) {
+    const QString n = QLatin1String(name);
+    if (!out.filesWritten.contains(n)) out.filesWritten << n;
+  };
+
+  if (jobsFirst) {
+    out.jobsWritten = static_cast<int>(plan.jobs.size());
+    for (const tMailRec& job : plan.jobs) {
+      g.traffic().trafficLine(gs.cfg.SmtpTxtMask, TelNoFromStr(job.Toe), LogText(job.MimeBody));
+    }
+    if (plan.jobStore == files::kSmtpWaitTmp) {
+      gs.WaitLamp |= kLampStore;
+    } else {
+      setStoreLamp(gs.Lamps.smtpBits);
+    }
+    written(plan.jobStore);
+    for (const tMailRec& report : plan.reports) {
+      if (AppendRecord(g, pop3, report, true) == AppendResult::Failed) continue;
+      ++out.reportsWritten;
+      reportWritten(g, report);
+      written(files::kPop3Tmp);
+    }
+  } else {
+    out.reportsWritten = static_cast<int>(plan.reports.size());
+    for (const tMailRec& report : plan.reports) reportWritten(g, report);
+    if (!plan.reports.isEmpty()) written(files::kPop3Tmp);
+  }
+
+  for (const tMailRec& copy : plan.copies) {
+    if (AppendRecord(g, pop3, copy, true) == AppendResult::Failed) continue;
+    setStoreLamp(gs.Lamps.pop3Bits);
+    written(files::kPop3Tmp);
+  }
+
+  const DateTime routeEnd = g.clock().now() + gs.cfg.AutoPop3RouteTout / 1440.0;
+  for (const QByteArray& telNo : plan.routedTelNos) route(gs, telNo, plan.routePC, routeEnd);
+
+  WaitStoreState& wait = gs.WaitStore;
+  if (plan.earliestWait != 0 && wait.WaitNextTime != 0 && wait.WaitNextTime > plan.earliestWait) {
+    wait.WaitNextTime = plan.earliestWait;
+  }
+
+  if (!gs.cfg.CmdOnUndispatched.isEmpty() && g.hooks().runHookCommand) {
+    for (int i = 0; i < plan.undispatchedCommands; ++i) {
+      g.hooks().runHookCommand(gs.cfg.CmdOnUndispatched);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+void CommitMailPlan(Gateway& g, MailPlan plan, std::function<void(const PlanOutcome&)> done) {
+  const bool jobsFirst = !plan.jobs.isEmpty();
+  QList<tMailRec> own = jobsFirst ? plan.jobs : plan.reports;
+  if (own.isEmpty()) {
+    done(completeStoredPlan(g, plan, false));
+    return;
+  }
+  const QString path = g.state().file(jobsFirst ? plan.jobStore : files::kPop3Tmp);
+  auto shared = std::make_shared<MailPlan>(std::move(plan));
+  writeHeld(g, path, std::move(own), 0, [&g, shared, jobsFirst, done](bool ok) {
+    done(ok ? completeStoredPlan(g, *shared, jobsFirst) : PlanOutcome{});
+  });
+}
+
+}  // namespace kolvane

@@ -1,0 +1,183 @@
+#include "mail/mail_recv.h"
+
+#include <optional>
+
+#include "core/gateway.h"
+#include "mail/mail_addresses.h"
+#include "settings/catalogue.h"
+
+namespace kolvane {
+
+namespace {
+
+const QByteArray kOk = QByteArrayLiteral("250 Kolvane");
+// The client keeps a mail answered so and delivers it again later.
+const QByteArray kStoreFailed = QByteArrayLiteral("451 Kolvane mail store not available");
+
+QByteArray upperAscii(const QByteArray& line) {
+  QByteArray up = line;
+  for (char& c : up) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return up;
+}
+
+// "<...>" of a MAIL or RCPT line: its first "<" at the fifth byte or later and its first ">"
+// after that.
+std::optional<QByteArray> bracketedAddress(const QByteArray& line) {
+  const qsizetype lt = line.indexOf('<');
+  const qsizetype gt = line.indexOf('>');
+  if (lt < 4 || gt < lt) return std::nullopt;
+  return line.mid(lt, gt - lt + 1);
+}
+
+}  // namespace
+
+TMailRecv::TMailRecv(Gateway& g, SmtpServerState& server)
+    : g_(g), server_(server), alive_(std::make_shared<bool>(true)) {}
+
+TMailRecv::~TMailRecv() = default;
+
+void TMailRecv::StartInitX(const QString& clientName) {
+  ++session_;
+  heldLines_.clear();
+  server_.setReply("220 Kolvane");
+  SmtpDataOn = false;
+  SmtpBodyOn = false;
+  SmtpBodyGo = 0;
+  SmtpSaveOkCnt = 0;
+  SmtpSaveErrCnt = 0;
+  NamePC_IPAdr = clientName;
+  QuitSeen = false;
+  EnvelopeFrom.clear();
+  // Recipients of a client that went away mid-mail are not the next client's.
+  if (g_.state().cfg.ToTakeFromRcpt) To_StrLi.clear();
+}
+
+void TMailRecv::AddRecvStr(const QByteArray& line) {
+  if (storing_) {
+    heldLines_ << line;
+    return;
+  }
+  SmtpRecvStr = line;
+  if (!SmtpDataOn) {
+    IdStr = upperAscii(line);
+    command();
+    return;
+  }
+  if (line == ".") {
+    endOfMail();
+    return;
+  }
+  // Clients double a leading dot of a content line; the mail text has one.
+  if (SmtpRecvStr.startsWith('.')) SmtpRecvStr.remove(0, 1);
+  IdStr = upperAscii(SmtpRecvStr);
+  MailLine();
+}
+
+void TMailRecv::DATAInit() {
+  SmtpDataOn = true;
+  SmtpBodyOn = false;
+  SmtpBodyGo = 0;
+  Importance = false;
+  PreSetTimeAct = 0;
+  From_Str.clear();
+  Subj_Str.clear();
+  Encoding_Str.clear();
+  Boundary_Str.clear();
+  InnerBoundaries.clear();
+  BodyMail_Str.clear();
+  BodyASCI_Str.clear();
+  BodySMS_StrA.clear();
+  BodySMS_StrB.clear();
+  if (!g_.state().cfg.ToTakeFromRcpt) To_StrLi.clear();
+}
+
+void TMailRecv::command() {
+  GatewayState& gs = g_.state();
+  const Settings& cfg = gs.cfg;
+  const QByteArray& line = SmtpRecvStr;
+  const QByteArray rest = IdStr.mid(4);
+  const QString logArg = QString::fromLocal8Bit(line.mid(5));
+  const bool helo = IdStr.startsWith("HELO");
+  const bool ehlo = IdStr.startsWith("EHLO");
+
+  if (helo || (ehlo && !cfg.Ehlo500)) {
+    server_.setReply(cfg.HeloAdd && line.size() > 4 ? kOk + rest : kOk);
+    g_.Log(true, fillPlaceholders(g_.Text(41), {logArg}));
+    if (helo && cfg.ToTakeFromRcpt) To_StrLi.clear();
+  } else if (ehlo) {
+    server_.setReply(line.size() > 4 ? "500" + rest : QByteArray("500"));
+    g_.Log(true, fillPlaceholders(g_.Text(40), {logArg}) + QStringLiteral(" - EHLO"));
+  } else if (IdStr.startsWith("AUTH")) {
+    server_.setReply("235 Authentication omitted");
+  } else if (IdStr.startsWith("MAIL")) {
+    const auto address = bracketedAddress(line);
+    server_.setReply(address ? kOk + ' ' + *address + " sender ok" : QByteArray("550"));
+    if (address) EnvelopeFrom = *address;
+  } else if (IdStr.startsWith("RCPT")) {
+    const auto address = bracketedAddress(line);
+    server_.setReply(address ? kOk + ' ' + *address + " recipient ok" : QByteArray("550"));
+    if (address && cfg.ToTakeFromRcpt) {
+      AddRcptList(*address, To_StrLi, {cfg.ReplAddrOn, &gs.Replacements});
+    }
+  } else if (IdStr.startsWith("DATA")) {
+    server_.setReply("354 Kolvane");
+    SmtpDataOn = true;
+    DATAInit();
+    SmtpTo_Go = false;
+  } else if (IdStr.startsWith("RSET")) {
+    server_.setReply(kOk);
+    if (cfg.ToTakeFromRcpt) To_StrLi.clear();
+  } else if (IdStr.startsWith("QUIT")) {
+    server_.setReply(kOk);
+    g_.Log(true, fillPlaceholders(g_.Text(93), {QString::number(SmtpSaveOkCnt)}));
+    gs.cfg.EmlInCnt += SmtpSaveOkCnt;
+    gs.CountersChanged = true;
+    if (SmtpSaveErrCnt > 0) {
+      g_.Log(true, fillPlaceholders(g_.Text(94), {QString::number(SmtpSaveErrCnt)}));
+    }
+    SmtpSaveOkCnt = 0;
+    SmtpSaveErrCnt = 0;
+    QuitSeen = true;
+    if (onQuit) onQuit();
+  }
+}
+
+void TMailRecv::endOfMail() {
+  MailDecode();
+  server_.SmtpNetRun = true;
+  MailPlan plan = MailToJobs();
+  // The mail is over; the next one names its own recipients.
+  if (g_.state().cfg.ToTakeFromRcpt) To_StrLi.clear();
+  storing_ = true;
+  const std::weak_ptr<bool> alive = alive_;
+  const std::uint32_t session = session_;
+  CommitMailPlan(g_, std::move(plan), [this, alive, session](const PlanOutcome& outcome) {
+    if (alive.expired()) return;
+    storeFinished(session, outcome);
+  });
+}
+
+void TMailRecv::storeFinished(std::uint32_t session, const PlanOutcome& outcome) {
+  storing_ = false;
+  server_.SmtpNetRun = false;
+  if (onStoreWritten) {
+    for (const QString& name : outcome.filesWritten) onStoreWritten(name);
+  }
+  // A client that went away while its mail was stored gets no answer; the mail is kept.
+  if (session == session_) {
+    SmtpSaveOkCnt += outcome.jobsWritten;
+    SmtpSaveErrCnt += outcome.reportsWritten;
+    server_.setReply(outcome.stored ? kOk : kStoreFailed);
+  }
+  replayHeldLines();
+}
+
+void TMailRecv::replayHeldLines() {
+  const QList<QByteArray> lines = std::exchange(heldLines_, {});
+  // A line that ends another mail holds the rest again, in order.
+  for (const QByteArray& line : lines) AddRecvStr(line);
+}
+
+}  // namespace kolvane

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "mail/mail_plan.h"
+#include "mail/smtp_server_state.h"
+#include "platform/clock.h"
+
+namespace kolvane {
+
+class Gateway;
+
+// The SMTP dialogue with the client being served and the conversion of its mails into SMS
+// jobs. One object for the whole run; the connection layer starts it for each client it
+// serves, hands it every received line without its terminator, and delivers the reply left in
+// the shared reply slot.
+class TMailRecv {
+ public:
+  TMailRecv(Gateway& g, SmtpServerState& server);
+  ~TMailRecv();
+  TMailRecv(const TMailRecv&) = delete;
+  TMailRecv& operator=(const TMailRecv&) = delete;
+
+  // A connection is to be served: queues the greeting.
+  void StartInitX(const QString& clientName);
+  // One complete line of the client.
+  void AddRecvStr(const QByteArray& line);
+  // Per-mail state reset at DATA.
+  void DATAInit();
+
+  // The client sent QUIT. The connection stays open; the client closes it.
+  bool QuitSeen = false;
+  std::function<void()> onQuit;
+  // A store file received records (store windows reload it from the start).
+  std::function<void(const QString& fileName)> onStoreWritten;
+
+  // The mail's records are being written; lines that arrive meanwhile wait their turn.
+  bool Storing() const { return storing_; }
+
+  // Conversion steps, in the order the end of a mail runs them.
+  void MailLine();
+  void MailDecode();
+  MailPlan MailToJobs();
+
+  bool OKChar = false;
+  bool SmtpBodyOn = false;
+  std::uint8_t SmtpBodyGo = 0;  // 0 skipping, 1 text/plain part header, 2 collecting
+  bool SmtpTo_Go = false;
+  std::int32_t SmtpSaveOkCnt = 0;
+  std::int32_t SmtpSaveErrCnt = 0;
+  QByteArray IdStr;
+  QString NamePC_IPAdr;
+  QByteArray From_Str;
+  QByteArray EnvelopeFrom;  // bracketed MAIL FROM address; sender of a mail without "From:"
+  QList<QByteArray> To_StrLi;
+  QByteArray Subj_Str;
+  DateTime PreSetTimeAct = 0;
+  bool Importance = false;
+  QByteArray Encoding_Str;
+  QByteArray Boundary_Str;
+  QList<QByteArray> InnerBoundaries;  // boundaries of nested multiparts
+  QByteArray BodyMail_Str;
+  QByteArray BodyASCI_Str;
+  QByteArray BodySMS_StrA;
+  QByteArray BodySMS_StrB;
+  QByteArray BodySMS_Str;
+  QByteArray BodySMS_Utf8Str;
+  bool BodySMS_Utf8WinOk = false;
+  QByteArray SmtpRecvStr;
+  bool SmtpDataOn = false;
+  // Character set of the mail; a mail that names none is read with the previous one.
+  QByteArray MailCharset;
+  std::uint8_t ConcatRef = 1;  // 1 to 250, for the whole run
+
+ private:
+  void command();
+  void endOfMail();
+  void storeFinished(std::uint32_t session, const PlanOutcome& outcome);
+  void replayHeldLines();
+  void headerLine();
+  void bodyLine();
+  bool isBoundaryLine() const;
+
+  Gateway& g_;
+  SmtpServerState& server_;
+  std::shared_ptr<bool> alive_;  // a store finishing after this object is gone answers no one
+  bool storing_ = false;
+  std::uint32_t session_ = 0;  // a store finishing after a new StartInitX answers no one
+  QList<QByteArray> heldLines_;
+};
+
+}  // namespace kolvane

@@ -1,0 +1,177 @@
+#include <algorithm>
+
+#include "core/gateway.h"
+#include "gsm/gsm_alphabet.h"
+#include "gsm/utf8_conversion.h"
+#include "mail/mail_recv.h"
+#include "mail/quoted_printable.h"
+#include "settings/catalogue.h"
+
+namespace kolvane {
+
+namespace {
+
+constexpr int kSmsBytes = 160;
+constexpr int kConcatPartBytes = 153;
+constexpr int kUcs2Chars = 70;
+constexpr std::uint8_t kConcatRefMax = 250;
+constexpr std::uint8_t kGsmEscapeByte = 27;
+constexpr DateTime kOneMinute = 60.0 / 86400.0;
+
+// The first n bytes of a GSM text, one less when the cut would part an escape from its code.
+qsizetype gsmCut(const QByteArray& text, qsizetype n) {
+  if (n >= text.size()) return text.size();
+  qsizetype i = 0;
+  while (i < n) i += static_cast<std::uint8_t>(text[i]) == kGsmEscapeByte ? 2 : 1;
+  return i > n ? n - 1 : n;
+}
+
+QList<QByteArray> gsmParts(QByteArray text, qsizetype size) {
+  QList<QByteArray> parts;
+  while (!text.isEmpty()) {
+    const qsizetype n = std::max<qsizetype>(gsmCut(text, size), 1);
+    parts << text.left(n);
+    text.remove(0, n);
+  }
+  return parts;
+}
+
+QByteArray concatHeader(std::uint8_t ref, qsizetype total, qsizetype number) {
+  QByteArray h("\x05\x00\x03", 3);
+  h += static_cast<char>(ref);
+  h += static_cast<char>(total);
+  h += static_cast<char>(number);
+  h += '\0';
+  return h;
+}
+
+// The quoted-printable body of a record. The store trims blanks from a body's ends and puts a
+// space before a leading dot, so those are written as escapes and the text comes back exactly.
+QByteArray storedBody(const QByteArray& text) {
+  QByteArray body = QpEncode(text);
+  if (body.startsWith(' ') || body.startsWith('.')) {
+    body.replace(0, 1, body.startsWith(' ') ? "=20" : "=2E");
+  }
+  if (body.endsWith(' ')) body.replace(body.size() - 1, 1, "=20");
+  return body;
+}
+
+}  // namespace
+
+MailPlan TMailRecv::MailToJobs() {
+  GatewayState& gs = g_.state();
+  const Settings& cfg = gs.cfg;
+  const DateTime now = g_.clock().now();
+  const QByteArray namePC = NamePC_IPAdr.toLocal8Bit();
+  const QByteArray sender = From_Str.isEmpty() ? EnvelopeFrom : From_Str;
+
+  MailPlan plan;
+  plan.routePC = namePC;
+  plan.jobStore = files::kSmtpTmp;
+
+  // Preset time and priority are the mail's, so all its jobs share one store.
+  bool presetFailed = false;
+  if (cfg.PreSetTimeSw) {
+    const SubjectRules rules = subjectRules(cfg, now);
+    PreSetTimeAct = PreSetTimeParse(Subj_Str, rules);
+    // Only a subject that names a preset time can name it wrongly.
+    const bool named = Subj_Str.toUpper().contains(rules.PreSetPrefix.toUpper());
+    presetFailed = PreSetTimeAct == 0 && cfg.PreSetErr && named;
+    if (PreSetTimeAct > now + kOneMinute) {
+      plan.jobStore = files::kSmtpWaitTmp;
+      plan.earliestWait = PreSetTimeAct;
+    }
+  }
+  if (cfg.PrioritySw && Importance) plan.jobStore = files::kSmtpPriHTmp;
+
+  const int cutMax = std::clamp(cfg.CutEMax, 1, 255);
+  for (const QByteArray& address : std::as_const(To_StrLi)) {
+    const QByteArray toe = '<' + address + '>';
+    QByteArray text = BodySMS_Str;
+    bool ucs2 = false;
+    if (cfg.SendUCS2SmsPermit && !BodySMS_Utf8Str.isEmpty() && BodySMS_Utf8WinOk) {
+      const QString plain =
+          QString::fromUtf8(Utf8TranslitToAscii(BodySMS_Utf8Str)).left(kUcs2Chars);
+      const QString wide = QString::fromUtf8(BodySMS_Utf8Str).left(kUcs2Chars);
+      // A text that survives transliteration unchanged goes in the GSM alphabet.
+      if (plain != wide) {
+        text = wide.toUtf8();
+        ucs2 = true;
+      }
+    }
+
+    QString error;
+    if (!OKChar && cfg.EmlSmsNoOk != 1) {
+      error = g_.Text(145);
+    } else if (TelNoFromStr(address).size() < 4) {
+      if (To_StrLi.size() >= 2) {
+        error = g_.Text(146);
+      } else if (TelNoFromStr(Subj_Str).size() < 4) {
+        error = g_.Text(147);
+      }
+    }
+    if (error.isEmpty() && presetFailed) error = g_.Text(148);
+
+    bool concatenated = false;
+    QByteArray sendText = text;
+    if (error.isEmpty() && !ucs2 && text.size() > kSmsBytes) {
+      const int limit =
+          !cfg.CutEMail ? kSmsBytes : cutMax * (cfg.ConcatenateSMS ? kConcatPartBytes : kSmsBytes);
+      concatenated = cfg.CutEMail && cfg.ConcatenateSMS;
+      if (text.size() > limit) {
+        if (cfg.CutELong) {
+          sendText = text.left(gsmCut(text, limit));
+        } else {
+          error = fillPlaceholders(g_.Text(149), {QString::number(limit)});
+        }
+      }
+    }
+
+    if (!error.isEmpty()) {
+      tMailRec report;
+      report.NamePC = namePC;
+      report.From = sender;
+      report.Toe = toe;
+      report.Subj = "Undispatched SMS:  (" + error.toLocal8Bit() + ") " + Subj_Str;
+      report.MimeBody = storedBody(ucs2 ? text : GsmAlphabetToText(text));
+      plan.reports << report;
+      ++plan.undispatchedCommands;
+      continue;
+    }
+
+    QList<QByteArray> parts;
+    if (ucs2) {
+      parts << text;
+    } else {
+      const QList<QByteArray> chunks =
+          gsmParts(sendText, concatenated ? kConcatPartBytes : kSmsBytes);
+      if (concatenated) ConcatRef = ConcatRef >= kConcatRefMax ? 1 : ConcatRef + 1;
+      for (qsizetype i = 0; i < chunks.size(); ++i) {
+        const QByteArray header =
+            concatenated ? concatHeader(ConcatRef, chunks.size(), i + 1) : QByteArray();
+        parts << header + GsmAlphabetToText(chunks[i]);
+      }
+    }
+
+    for (const QByteArray& part : std::as_const(parts)) {
+      tMailRec job;
+      job.NamePC = namePC;
+      job.From = sender;
+      job.Toe = toe;
+      job.Subj = Subj_Str;
+      job.MimeBody = storedBody(part);
+      plan.jobs << job;
+      if (cfg.SmtpToPop3Report) {
+        tMailRec copy = job;
+        copy.From = namePC;
+        copy.Subj = Subj_Str + " ( " + g_.Text(150).toLocal8Bit() + " )";
+        plan.copies << copy;
+      }
+    }
+    const QByteArray telNo = TelNoFromStr(address);
+    if (cfg.AutoPop3Routing && !telNo.isEmpty() && !parts.isEmpty()) plan.routedTelNos << telNo;
+  }
+  return plan;
+}
+
+}  // namespace kolvane

@@ -1,0 +1,311 @@
+#include <gtest/gtest.h>
+
+#include "core/job_reader.h"
+#include "unit/smtp_test_session.h"
+
+using namespace kolvane;
+
+namespace {
+
+using MailToSms = SmtpTestSession;
+
+const QByteArray kTo = "+420603111222@sms.lan";
+const QByteArray kCzechPlain = "Prilis zlutoucky kun";
+const QByteArray kCzechUtf8 =
+    "P\xC5\x99\xC3\xADli\xC5\xA1 \xC5\xBElu\xC5\xA5ou\xC4\x8Dk\xC3\xBD k\xC5\xAF\xC5\x88";
+
+QByteArray concatHeader(int ref, int total, int part) {
+  QByteArray h("\x05\x00\x03", 3);
+  for (int b : {ref, total, part, 0}) h += static_cast<char>(b);
+  return h;
+}
+
+}  // namespace
+
+TEST_F(MailToSms, PlainMailBecomesOneJob) {
+  EXPECT_EQ(mailTo(kTo, "From: Alice <alice@lan>\nTo: someone\nSubject: Hi there", "Hello world"),
+            "250 Kolvane");
+  const auto jobs = t.records("Smtp.Tmp");
+  ASSERT_EQ(jobs.size(), 1);
+  EXPECT_EQ(jobs[0].Toe, "<" + kTo + ">");
+  EXPECT_EQ(jobs[0].TelNo, "+420603111222");
+  EXPECT_EQ(jobs[0].NamePC, "pc1");
+  EXPECT_EQ(jobs[0].From, "alice@lan");
+  EXPECT_EQ(jobs[0].Subj, " Hi there");
+  EXPECT_EQ(QpDecode(jobs[0].MimeBody), "Hello world");
+  EXPECT_EQ(t.traffic(cfg().SmtpTxtMask), QList<QByteArray>{"+420603111222\tHello world"});
+  EXPECT_TRUE(t.gs().Lamps.smtpBits & kLampStore);
+  // The characters the GSM alphabet codes differently come through a mail without charset.
+  mailTo(kTo, "Subject: x", "Cost $5 [approx] @home {1}");
+  EXPECT_EQ(texts("Smtp.Tmp").value(1), "Cost $5 [approx] @home {1}");
+  // Without a "From:" header the envelope sender stands in, so the record stays complete.
+  mailTo(kTo, "Subject: x", "text");
+  EXPECT_EQ(t.records("Smtp.Tmp").value(2).From, "<sender@lan>");
+}
+
+TEST_F(MailToSms, CzechTextInEveryEncodingIsTransliterated) {
+  const QList<std::pair<QByteArray, QByteArray>> mails = {
+      {"Content-Type: text/plain; charset=utf-8\nContent-Transfer-Encoding: 8bit", kCzechUtf8},
+      {"Content-Type: text/plain; charset=\"windows-1250\"",
+       "P\xF8\xEDli\x9A \x9Elu\x9Dou\xE8k\xFD k\xF9\xF2"},
+      {"Content-Type: text/plain; charset=ISO-8859-2",
+       "P\xF8\xEDli\xB9 \xBElu\xBBou\xE8k\xFD k\xF9\xF2"},
+      {"Content-Type: text/plain; charset=utf-8\nContent-Transfer-Encoding: base64",
+       "UMWZw61sacWhIMW+bHXF\npW91xI1rw70ga8WvxYg="},
+      // Malformed base64: stray characters and a missing pad.
+      {"Content-Type: text/plain; charset=utf-8\nContent-Transfer-Encoding: BASE64",
+       "UMWZw61sacWhIMW+bHXF!!\npW91xI1rw70ga8WvxYg"},
+      {"Content-Type: text/plain; charset=utf-8\nContent-Transfer-Encoding: quoted-printable",
+       "P=C5=99=C3=ADli=C5=A1 =C5=BElu=C5=A5ou=\n=C4=8Dk=C3=BD k=C5=AF=C5=88"},
+      // Parameters after the charset do not spoil it.
+      {"Content-Type: text/plain; charset=UTF-8; format=flowed", kCzechUtf8},
+      // A mail naming no charset is read with the previous mail's.
+      {"Subject: none", kCzechUtf8},
+  };
+  for (const auto& [headers, body] : mails) mailTo(kTo, headers, body);
+  const auto got = texts("Smtp.Tmp");
+  ASSERT_EQ(got.size(), mails.size());
+  for (qsizetype i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], kCzechPlain) << "mail " << i;
+}
+
+TEST_F(MailToSms, TransferEncodingsDecodeOnlyWhenNamed) {
+  mailTo(kTo, "Content-Transfer-Encoding: 7bit", "1+1=2 and a=3Db stay");
+  mailTo(kTo, "Content-Transfer-Encoding: quoted-printable", "soft=\nbreak, a=3Db\nnext");
+  EXPECT_EQ(texts("Smtp.Tmp"),
+            (QList<QByteArray>{"1+1=2 and a=3Db stay", "softbreak, a=b\r\nnext"}));
+}
+
+TEST_F(MailToSms, MultipartTakesTheTextPlainPartOnly) {
+  mailTo(kTo, "Content-Type: multipart/alternative;\n boundary=\"b1\"",
+         "This is a multi-part message in MIME format.\n"
+         "--b1\n"
+         "Content-Type: text/plain; charset=utf-8\n"
+         "Content-Transfer-Encoding: quoted-printable\n"
+         "\n"
+         "plain =C5=BElu=C5=A5ou=C4=8Dk=C3=BD\n"
+         "--b1\n"
+         "Content-Type: text/html; charset=utf-8\n"
+         "Content-Transfer-Encoding: base64\n"
+         "\n"
+         "PGI+aHRtbDwvYj4=\n"
+         "--b1--");
+  // Nested: the alternative inside a mixed mail with an attachment.
+  mailTo(kTo, "Content-Type: multipart/mixed; boundary=\"outer\"",
+         "--outer\n"
+         "Content-Type: multipart/alternative; boundary=\"inner\"\n"
+         "\n"
+         "--inner\n"
+         "Content-Type: text/plain; charset=\"us-ascii\"\n"
+         "\n"
+         "nested plain\n"
+         "--inner\n"
+         "Content-Type: text/html\n"
+         "\n"
+         "<p>html</p>\n"
+         "--inner--\n"
+         "--outer\n"
+         "Content-Type: application/pdf\n"
+         "Content-Transfer-Encoding: base64\n"
+         "\n"
+         "JVBERi0=\n"
+         "--outer--");
+  EXPECT_EQ(texts("Smtp.Tmp"), (QList<QByteArray>{"plain zlutoucky", "nested plain"}));
+}
+
+TEST_F(MailToSms, NumberFromAddressOrSubject) {
+  // Several recipients each get their job.
+  mail({kTo, "+420603333444@sms.lan"}, "Subject: both\n\ntext");
+  // A single recipient without a number sends to the number of the subject.
+  mail({"office@lan"}, "Subject: +42060355566 call\n\ntext");
+  auto jobs = t.records("Smtp.Tmp");
+  ASSERT_EQ(jobs.size(), 3);
+  EXPECT_EQ(jobs[1].TelNo, "+420603333444");
+  EXPECT_EQ(jobs[2].Toe, "<office@lan>");
+  EXPECT_EQ(jobs[2].TelNo, "+42060355566");
+  EXPECT_FALSE(t.exists("Pop3.Tmp"));
+
+  // Two such recipients are not sent: each gets a report.
+  cfg().CmdOnUndispatched = QStringLiteral("notify.cmd");
+  mail({"office@lan", "boss@lan"}, "From: me@lan\nSubject: +42060355566\n\nthe text");
+  mail({"office@lan"}, "From: me@lan\nSubject: no number\n\nthe text");
+  const auto reports = t.records("Pop3.Tmp");
+  ASSERT_EQ(reports.size(), 3);
+  EXPECT_EQ(reports[0].Subj,
+            "Undispatched SMS:  (impossible to use a tel. number in address)  +42060355566");
+  EXPECT_EQ(reports[1].Toe, "<boss@lan>");
+  EXPECT_EQ(reports[0].From, "me@lan");
+  EXPECT_EQ(reports[0].NamePC, "pc1");
+  EXPECT_EQ(QpDecode(reports[0].MimeBody), "the text");
+  EXPECT_EQ(reports[2].Subj,
+            "Undispatched SMS:  (impossible to use a tel. number in subject)  no number");
+  EXPECT_EQ(t.records("Smtp.Tmp").size(), 3);
+  EXPECT_EQ(t.traffic(cfg().Pop3TxtMask).value(0), "office@lan\t!Undispatched SMS: !the text");
+  EXPECT_EQ(commands, QStringList(3, QStringLiteral("notify.cmd")));
+  EXPECT_TRUE(t.gs().Lamps.pop3Bits & kLampStore);
+}
+
+TEST_F(MailToSms, RecipientsFromHeadersAndReplacedAddresses) {
+  cfg().ToTakeFromRcpt = false;
+  cfg().ReplAddrOn = true;
+  t.gs().Replacements = {{"+420603999888", "boss@firm.cz"}};
+  mail({"ignored@lan"},
+       "To: \"Doe, John\" <+420603111222@sms.lan>,\n"
+       "\t+420603333444@sms.lan\n"
+       "Cc: boss@firm.cz\n"
+       "Subject: s\n\ntext");
+  QList<QByteArray> toe;
+  for (const tMailRec& r : t.records("Smtp.Tmp")) toe << r.Toe;
+  EXPECT_EQ(toe, (QList<QByteArray>{"<+420603111222@sms.lan>", "<+420603333444@sms.lan>",
+                                    "<+420603999888@kolvane.lan>"}));
+}
+
+TEST_F(MailToSms, LongTextsAreCutOrRefused) {
+  const QByteArray text200(200, 'a');
+  mailTo(kTo, "Subject: s", text200);
+  EXPECT_EQ(texts("Smtp.Tmp"), QList<QByteArray>{QByteArray(160, 'a')});
+  cfg().CutELong = false;
+  mailTo(kTo, "Subject: s", text200);
+  const auto reports = t.records("Pop3.Tmp");
+  ASSERT_EQ(reports.size(), 1);
+  EXPECT_EQ(reports[0].Subj, "Undispatched SMS:  (message is longer than 160 characters)  s");
+  EXPECT_EQ(QpDecode(reports[0].MimeBody), text200);
+
+  // Separate SMS of 160 bytes, within CutEMax of them.
+  cfg().CutEMail = true;
+  cfg().CutEMax = 2;
+  mailTo(kTo, "Subject: s", QByteArray(170, 'b'));
+  mailTo(kTo, "Subject: s", QByteArray(321, 'c'));
+  EXPECT_EQ(texts("Smtp.Tmp").mid(1),
+            (QList<QByteArray>{QByteArray(160, 'b'), QByteArray(10, 'b')}));
+  EXPECT_TRUE(
+      t.records("Pop3.Tmp").value(1).Subj.contains("(message is longer than 320 characters)"));
+}
+
+TEST_F(MailToSms, ConcatenatedParts) {
+  cfg().CutEMail = true;
+  cfg().ConcatenateSMS = true;
+  mailTo(kTo, "Subject: s", QByteArray(153, 'a') + QByteArray(153, 'b'));
+  mailTo(kTo, "Subject: s", QByteArray(307, 'c'));
+  auto got = texts("Smtp.Tmp");
+  ASSERT_EQ(got.size(), 5);
+  EXPECT_EQ(got[0], concatHeader(2, 2, 1) + QByteArray(153, 'a'));
+  EXPECT_EQ(got[1], concatHeader(2, 2, 2) + QByteArray(153, 'b'));
+  EXPECT_EQ(got[2], concatHeader(3, 3, 1) + QByteArray(153, 'c'));
+  EXPECT_EQ(got[4], concatHeader(3, 3, 3) + "c");
+
+  // An extension character is not parted from its escape at the cut.
+  mailTo(kTo, "Subject: s", QByteArray(152, 'd') + "[" + QByteArray(10, 'e'));
+  got = texts("Smtp.Tmp");
+  EXPECT_EQ(got[5], concatHeader(4, 2, 1) + QByteArray(152, 'd'));
+  EXPECT_EQ(got[6], concatHeader(4, 2, 2) + "[" + QByteArray(10, 'e'));
+
+  // The limit is CutEMax parts.
+  cfg().CutEMax = 2;
+  cfg().CutELong = false;
+  mailTo(kTo, "Subject: s", QByteArray(400, 'f'));
+  EXPECT_TRUE(
+      t.records("Pop3.Tmp").value(0).Subj.contains("(message is longer than 306 characters)"));
+}
+
+TEST_F(MailToSms, Ucs2WhenPermittedAndNeeded) {
+  const QByteArray headers = "Content-Type: text/plain; charset=utf-8";
+  mailTo(kTo, headers, kCzechUtf8);
+  cfg().SendUCS2SmsPermit = true;
+  mailTo(kTo, headers, kCzechUtf8);
+  mailTo(kTo, headers, "plain ascii");
+  // At most 70 characters, however long the text.
+  QByteArray longText;
+  for (int i = 0; i < 10; ++i) longText += kCzechUtf8;
+  mailTo(kTo, headers, longText);
+  const auto got = texts("Smtp.Tmp");
+  ASSERT_EQ(got.size(), 4);
+  EXPECT_EQ(got[0], kCzechPlain);
+  EXPECT_EQ(got[1], kCzechUtf8);
+  EXPECT_EQ(got[2], "plain ascii");
+  EXPECT_EQ(QString::fromUtf8(got[3]), QString::fromUtf8(longText).left(70));
+}
+
+TEST_F(MailToSms, PresetTimeGoesToTheWaitingStore) {
+  cfg().PreSetTimeSw = true;
+  t.gs().WaitStore.WaitNextTime = toDateTime(QDateTime(QDate(2026, 3, 1), QTime(0, 0)));
+  mailTo(kTo, "Subject: SendTime 2026-02-02 08:30:00", "later");
+  mailTo(kTo, "Subject: no time named", "now");
+  mailTo(kTo, "Subject: SendTime 2026-02-01 10:00:30", "within a minute");
+  mailTo(kTo, "Subject: SendTime soon", "bad");
+  const auto waiting = t.records("SmtpWait.Tmp");
+  ASSERT_EQ(waiting.size(), 1);
+  EXPECT_EQ(waiting[0].Subj, " SendTime 2026-02-02 08:30:00");
+  EXPECT_EQ(t.gs().WaitStore.WaitNextTime, toDateTime(QDateTime(QDate(2026, 2, 2), QTime(8, 30))));
+  EXPECT_TRUE(t.gs().WaitLamp & kLampStore);
+  EXPECT_EQ(texts("Smtp.Tmp"), (QList<QByteArray>{"now", "within a minute"}));
+  const auto reports = t.records("Pop3.Tmp");
+  ASSERT_EQ(reports.size(), 1);
+  EXPECT_EQ(reports[0].Subj, "Undispatched SMS:  (error in pre-set time detection)  SendTime soon");
+}
+
+TEST_F(MailToSms, ImportantMailJumpsTheQueue) {
+  mailTo(kTo, "Importance: High\nSubject: s", "not switched on");
+  cfg().PrioritySw = true;
+  cfg().PriorityEmail = true;
+  cfg().PreSetTimeSw = true;
+  mailTo(kTo, "Importance: High\nSubject: s", "important");
+  mailTo(kTo, "X-Priority: 1 (Highest)\nSubject: SendTime 2026-02-02 08:30:00", "also");
+  mailTo(kTo, "X-Priority: 3\nSubject: s", "normal");
+  EXPECT_EQ(texts("SmtpPriH.Tmp"), (QList<QByteArray>{"important", "also"}));
+  EXPECT_EQ(texts("Smtp.Tmp"), (QList<QByteArray>{"not switched on", "normal"}));
+}
+
+TEST_F(MailToSms, UnconvertibleCharacters) {
+  const QByteArray headers = "Content-Type: text/plain; charset=x-unknown\nSubject: s";
+  mailTo(kTo, headers, "caf\xE9");
+  cfg().EmlSmsNoOk = 1;
+  mailTo(kTo, headers, "caf\xE9");
+  const auto reports = t.records("Pop3.Tmp");
+  ASSERT_EQ(reports.size(), 1);
+  EXPECT_EQ(reports[0].Subj, "Undispatched SMS:  (conversion of characters failed)  s");
+  EXPECT_EQ(QpDecode(reports[0].MimeBody), "caf-");
+  EXPECT_EQ(texts("Smtp.Tmp"), QList<QByteArray>{"caf-"});
+}
+
+TEST_F(MailToSms, RoutingEntriesAndPop3Copies) {
+  cfg().AutoPop3Routing = true;
+  cfg().SmtpToPop3Report = true;
+  mail({kTo, "+420603333444@sms.lan"}, "Subject: s\n\ntext");
+  recv.StartInitX(QStringLiteral("pc2"));
+  t.clock.advance(60000);
+  mailTo(kTo, "Subject: s", "again");
+  const auto& routes = t.gs().AutoPop3RoutArr;
+  ASSERT_EQ(routes.size(), 2);
+  EXPECT_EQ(routes[0].TelNo, "+420603111222");
+  EXPECT_EQ(routes[0].NamePC, "pc2");
+  EXPECT_DOUBLE_EQ(routes[0].EndTime, t.clock.now() + 120.0 / 1440);
+  EXPECT_EQ(routes[1].NamePC, "pc1");
+  const auto copies = t.records("Pop3.Tmp");
+  ASSERT_EQ(copies.size(), 3);
+  EXPECT_EQ(copies[0].From, "pc1");
+  EXPECT_EQ(copies[0].NamePC, "pc1");
+  EXPECT_EQ(copies[0].Subj, " s ( SMTP to POP3 report )");
+  EXPECT_EQ(QpDecode(copies[2].MimeBody), "again");
+}
+
+TEST_F(MailToSms, JobsReadBackAsTheSendPhaseNeedsThem) {
+  cfg().CutEMail = true;
+  cfg().ConcatenateSMS = true;
+  cfg().SendUCS2SmsPermit = true;
+  mailTo(kTo, "Subject: s", QByteArray(152, 'a') + "{x}" + QByteArray(10, 'b'));
+  mailTo(kTo, "Content-Type: text/plain; charset=utf-8", kCzechUtf8);
+  ASSERT_TRUE(QFile::rename(t.path("Smtp.Tmp"), t.path("Smtp.Run")));
+  GatewayState& gs = t.gs();
+  ASSERT_EQ(ReadNextJob(t.g()), kJobReadyNewCharset);
+  EXPECT_EQ(gs.JobTelNo, "+420603111222");
+  EXPECT_EQ(std::tuple(gs.JobLoID, gs.JobLoHi, gs.JobLoNo), std::tuple(2, 2, 1));
+  EXPECT_EQ(gs.JobRawText, QByteArray(152, 'a'));
+  AdvanceSmtpRunPos(t.g(), gs.SmtpRunNext);
+  ASSERT_EQ(ReadNextJob(t.g()), kJobReady);
+  EXPECT_EQ(std::tuple(gs.JobLoID, gs.JobLoHi, gs.JobLoNo), std::tuple(2, 2, 2));
+  EXPECT_EQ(gs.JobRawText, "{x}" + QByteArray(10, 'b'));
+  AdvanceSmtpRunPos(t.g(), gs.SmtpRunNext);
+  ASSERT_EQ(ReadNextJob(t.g()), kJobReadyNewCharset);
+  EXPECT_TRUE(gs.JobUCS2);
+  EXPECT_EQ(gs.JobWideText, QString::fromUtf8(kCzechUtf8));
+}

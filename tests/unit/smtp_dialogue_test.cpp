@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+#include <random>
+
+#include "platform/exclusive_file.h"
+#include "unit/smtp_test_session.h"
+
+using namespace kolvane;
+
+namespace {
+
+using SmtpDialogue = SmtpTestSession;
+
+}  // namespace
+
+TEST_F(SmtpDialogue, GreetingHeloAndEhlo) {
+  EXPECT_EQ(reply(), "220 Kolvane");
+  EXPECT_EQ(say("HELO pc1"), "250 Kolvane PC1");
+  EXPECT_EQ(say("EHLO x"), "500 X");
+  EXPECT_EQ(say("EHLO"), "500");
+  EXPECT_EQ(t.logs(),
+            (QStringList{"SMTP client \"pc1\" logged in", "SMTP client \"x\" Denied - EHLO",
+                         "SMTP client \"\" Denied - EHLO"}));
+  cfg().Ehlo500 = false;
+  cfg().HeloAdd = false;
+  EXPECT_EQ(say("EHLO x"), "250 Kolvane");
+  EXPECT_EQ(say("HELO pc1"), "250 Kolvane");
+}
+
+TEST_F(SmtpDialogue, EnvelopeCommands) {
+  reply();
+  EXPECT_EQ(say("MAIL FROM:<x>"), "250 Kolvane <x> sender ok");
+  EXPECT_EQ(say("MAIL FROM: x@y"), "550");
+  EXPECT_EQ(say("MAIL FROM:x> <y"), "550");
+  EXPECT_EQ(say("RCPT TO:<x>"), "250 Kolvane <x> recipient ok");
+  EXPECT_TRUE(recv.To_StrLi.isEmpty());  // no at sign: no recipient
+  EXPECT_EQ(say("rcpt to:<+420603111222@sms.lan>"),
+            "250 Kolvane <+420603111222@sms.lan> recipient ok");
+  EXPECT_EQ(recv.To_StrLi, QList<QByteArray>{"+420603111222@sms.lan"});
+  EXPECT_EQ(say("RSET"), "250 Kolvane");
+  EXPECT_TRUE(recv.To_StrLi.isEmpty());
+  EXPECT_EQ(say("AUTH LOGIN"), "235 Authentication omitted");
+  EXPECT_EQ(say("NOOP"), "-");
+  EXPECT_EQ(say("."), "-");
+  EXPECT_FALSE(t.exists("Smtp.Tmp"));
+}
+
+TEST_F(SmtpDialogue, BurstLeavesOnlyTheLastReply) {
+  for (const char* line : {"HELO pc1", "MAIL FROM:<a@b>", "RCPT TO:<+420603111222@b>", "DATA"}) {
+    recv.AddRecvStr(line);
+  }
+  EXPECT_EQ(reply(), "354 Kolvane");
+  EXPECT_TRUE(recv.SmtpDataOn);
+}
+
+TEST_F(SmtpDialogue, QuitCountsTheStoredJobsAndKeepsTheSession) {
+  int quits = 0;
+  recv.onQuit = [&] { ++quits; };
+  say("HELO pc1");
+  EXPECT_EQ(mail({"+420603111222@sms.lan", "nobody@lan", "+420603333444@sms.lan"}, "\nhello"),
+            "250 Kolvane");
+  EXPECT_EQ(t.records("Smtp.Tmp").size(), 2);
+  EXPECT_EQ(t.records("Pop3.Tmp").size(), 1);
+  t.logs();
+  const int before = cfg().EmlInCnt;
+  EXPECT_EQ(say("QUIT"), "250 Kolvane");
+  EXPECT_EQ(cfg().EmlInCnt, before + 2);
+  EXPECT_TRUE(t.gs().CountersChanged);
+  EXPECT_EQ(t.logs(), (QStringList{"SMTP server received and saved 2 mails",
+                                   "SMTP server passed to POP3 server 1 mails as non-delivery"}));
+  EXPECT_TRUE(recv.QuitSeen);
+  EXPECT_EQ(quits, 1);
+}
+
+TEST_F(SmtpDialogue, ContentLinesAreUnstuffedAndAnyLengthIsTaken) {
+  const QByteArray longLine(5000, 'x');
+  EXPECT_EQ(mailTo("+420603111222@sms.lan", "Subject: s", ".5 mg\n" + longLine), "250 Kolvane");
+  EXPECT_TRUE(recv.BodyMail_Str.startsWith(".5 mg\r\n" + longLine.left(10)));
+  // The leading dot survives the store as well.
+  const auto jobs = texts("Smtp.Tmp");
+  ASSERT_EQ(jobs.size(), 1);
+  EXPECT_EQ(jobs[0].left(10), ".5 mg\r\nxxx");
+}
+
+TEST_F(SmtpDialogue, EachMailHasItsOwnRecipients) {
+  say("HELO pc1");
+  mailTo("+420603111222@sms.lan", "Subject: one", "first");
+  // A client that sends its next mail without RSET or HELO.
+  mailTo("+420603333444@sms.lan", "Subject: two", "second");
+  const auto jobs = t.records("Smtp.Tmp");
+  ASSERT_EQ(jobs.size(), 2);
+  EXPECT_EQ(jobs[1].Toe, "<+420603333444@sms.lan>");
+  // A new connection does not inherit recipients of one that left mid-mail.
+  say("RCPT TO:<+420603555666@sms.lan>");
+  recv.StartInitX(QStringLiteral("pc2"));
+  reply();
+  EXPECT_EQ(say("DATA"), "354 Kolvane");
+  say("");
+  say("text");
+  EXPECT_EQ(say("."), "250 Kolvane");
+  EXPECT_EQ(t.records("Smtp.Tmp").size(), 2);
+}
+
+TEST_F(SmtpDialogue, MailWaitsForAStoreBrieflyHeld) {
+  say("HELO pc1");
+  auto holder = std::make_unique<ExclusiveFile>(t.path("Smtp.Tmp"));
+  ASSERT_TRUE(holder->open(QIODevice::ReadWrite));
+  EXPECT_EQ(mailTo("+420603111222@sms.lan", "Subject: s", "text"), "-");
+  EXPECT_TRUE(recv.Storing());
+  EXPECT_TRUE(server.SmtpNetRun);
+  // Lines sent meanwhile are taken in order once the mail is stored.
+  recv.AddRecvStr("QUIT");
+  holder.reset();
+  ASSERT_TRUE(waitStored());
+  EXPECT_FALSE(server.SmtpNetRun);
+  EXPECT_EQ(t.records("Smtp.Tmp").size(), 1);
+  EXPECT_EQ(reply(), "250 Kolvane");  // QUIT's, after the mail's
+  EXPECT_TRUE(recv.QuitSeen);
+  EXPECT_TRUE(t.logs().contains("SMTP server received and saved 1 mails"));
+}
+
+TEST_F(SmtpDialogue, MailIsRefusedForNowWhenTheStoreStaysHeld) {
+  say("HELO pc1");
+  ExclusiveFile holder(t.path("Smtp.Tmp"));
+  ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
+  mail({"+420603111222@sms.lan", "nobody@lan"}, "Subject: s\n\ntext");
+  ASSERT_TRUE(waitStored());
+  EXPECT_TRUE(reply().startsWith("451 "));
+  EXPECT_TRUE(t.logs().contains("!!! Smtp.Tmp - held by another writer !!!"));
+  holder.close();
+  // Nothing of the refused mail was kept: no job, no report of its other recipient.
+  EXPECT_EQ(t.read("Smtp.Tmp"), "");
+  EXPECT_FALSE(t.exists("Pop3.Tmp"));
+  say("QUIT");
+  EXPECT_EQ(cfg().EmlInCnt, 0);
+  // The client's next try goes through.
+  EXPECT_EQ(mail({"+420603111222@sms.lan"}, "Subject: s\n\ntext"), "250 Kolvane");
+  EXPECT_EQ(t.records("Smtp.Tmp").size(), 1);
+}
+
+TEST_F(SmtpDialogue, StoreFinishingAfterTheClientLeftAnswersTheNextOneNot) {
+  say("HELO pc1");
+  auto holder = std::make_unique<ExclusiveFile>(t.path("Smtp.Tmp"));
+  ASSERT_TRUE(holder->open(QIODevice::ReadWrite));
+  mailTo("+420603111222@sms.lan", "Subject: s", "text");
+  recv.StartInitX(QStringLiteral("pc2"));
+  EXPECT_EQ(reply(), "220 Kolvane");
+  recv.AddRecvStr("HELO pc2");
+  holder.reset();
+  ASSERT_TRUE(waitStored());
+  EXPECT_EQ(reply(), "250 Kolvane PC2");
+  EXPECT_EQ(t.records("Smtp.Tmp").size(), 1);
+  EXPECT_EQ(recv.SmtpSaveOkCnt, 0);
+}
+
+TEST_F(SmtpDialogue, ArbitraryLinesNeverBreakTheDialogue) {
+  cfg().PreSetTimeSw = true;
+  cfg().SendUCS2SmsPermit = true;
+  const QList<QByteArray> pieces = {"DATA",
+                                    ".",
+                                    "",
+                                    "RCPT TO:<+420603111222@x>",
+                                    "RCPT TO:<",
+                                    "+420603111222@x",
+                                    ">",
+                                    "To: ",
+                                    "Cc:",
+                                    "From:",
+                                    "Subject:",
+                                    "SendTime ",
+                                    "2026-",
+                                    "Content-Type: text/plain; charset=",
+                                    "utf-8",
+                                    "windows-1250",
+                                    "\"",
+                                    "boundary=",
+                                    "-BOUNDARY",
+                                    "-=_",
+                                    "--",
+                                    "Content-Transfer-Encoding: ",
+                                    "base64",
+                                    "quoted-printable",
+                                    "=",
+                                    "=C5",
+                                    "=\r",
+                                    "<",
+                                    "@",
+                                    ",",
+                                    ";",
+                                    "\t",
+                                    "\xC5",
+                                    "\xFF",
+                                    "\x1b",
+                                    QByteArray(1, '\0'),
+                                    "X-Priority: 1"};
+  std::mt19937 random(7);
+  for (int i = 0; i < 20000; ++i) {
+    QByteArray line;
+    const int n = static_cast<int>(random() % 6);
+    for (int k = 0; k < n; ++k) line += pieces[random() % pieces.size()];
+    recv.AddRecvStr(line);
+    if (recv.Storing()) {
+      ASSERT_TRUE(waitStored());
+    }
+  }
+  if (recv.SmtpDataOn) say(".");
+  ASSERT_TRUE(waitStored());
+  EXPECT_EQ(say("HELO pc1"), "250 Kolvane PC1");
+  EXPECT_FALSE(t.records("Smtp.Tmp").isEmpty());
+}
