@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -40,6 +41,12 @@ struct GatewayHooks {
 
   // Command runner, hook form: runs the sibling command program with the hook's text.
   std::function<void(const QString& commandLine)> runHookCommand;
+  // Command runner, SMS form: queues a command line from an SMS with its parameters; the
+  // result goes back to the sender's number. Empty: commands are not available.
+  std::function<void(const QByteArray& telNo, const QString& commandLine, const QString& params)>
+      runSmsCommand;
+  // Speech: queues a text to be spoken. Empty: speech is not available.
+  std::function<void(const QString& text)> speak;
 
   // Opens the serial device of a relation; null or a closed link when it cannot be opened.
   // The gateway sets it to the real serial port; tests plug in a simulated device.
