@@ -9,6 +9,7 @@
 #include "gsm/gt_net_client.h"
 #include "gsm/link_passes.h"
 #include "gsm/serial_device_link.h"
+#include "mail/smtp_server.h"
 #include "settings/exe_ini_block.h"
 #include "settings/settings_loader.h"
 
@@ -41,6 +42,7 @@ Gateway::Gateway(const Clock& clock, StartupOptions options, QObject* parent)
   passes_ = std::make_unique<LinkPasses>(*this);
   gtNet_ = std::make_unique<TdmGtNET>(*this);
   listeners_ = std::make_unique<MailListeners>();
+  smtp_ = std::make_unique<TdmSMTP>(*this);
   installLinkHooks();
   cycleTimer_.setInterval(100);
   connect(&cycleTimer_, &QTimer::timeout, this, &Gateway::TimerTimer);

@@ -22,6 +22,7 @@ namespace kolvane {
 class LinkPasses;
 class MailListeners;
 class TdmGtNET;
+class TdmSMTP;
 struct StartupOptions;
 QString resolveProgramDir(const StartupOptions& options);
 
@@ -58,6 +59,8 @@ class Gateway : public QObject {
   LinkPasses& passes() { return *passes_; }
   TdmGtNET& gtNet() { return *gtNet_; }
   MailListeners& listeners() { return *listeners_; }
+  // The SMTP server: client admission, registry, reply delivery.
+  TdmSMTP& smtp() { return *smtp_; }
   const StartupOptions& options() const { return options_; }
 
   // Log(show, text) of every module.
@@ -104,6 +107,7 @@ class Gateway : public QObject {
   std::unique_ptr<LinkPasses> passes_;
   std::unique_ptr<TdmGtNET> gtNet_;
   std::unique_ptr<MailListeners> listeners_;
+  std::unique_ptr<TdmSMTP> smtp_;
   QTimer cycleTimer_;
   QTimer tmrAlarm_;
   bool shutDown_ = false;

@@ -11,10 +11,12 @@ MailListeners::MailListeners(QObject* parent) : QObject(parent) {
           [this] { accept(sckPOP3srv_, onPop3Client); });
 }
 
-bool MailListeners::listen(QTcpServer& server, int port) {
+bool MailListeners::listen(QTcpServer& server, int port, const std::function<void()>& listens) {
   if (server.isListening()) return true;
   if (port < 0 || port > 65535) return false;
-  return server.listen(QHostAddress::Any, static_cast<quint16>(port));
+  if (!server.listen(QHostAddress::Any, static_cast<quint16>(port))) return false;
+  if (listens) listens();
+  return true;
 }
 
 void MailListeners::accept(QTcpServer& server, const std::function<void(QTcpSocket*)>& dialogue) {

@@ -17,8 +17,8 @@ class MailListeners : public QObject {
   explicit MailListeners(QObject* parent = nullptr);
 
   // Opens the listening socket on port (0 picks a free one); false when it cannot be opened.
-  bool listenSmtp(int port) { return listen(sckSMTPsrv_, port); }
-  bool listenPop3(int port) { return listen(sckPOP3srv_, port); }
+  bool listenSmtp(int port) { return listen(sckSMTPsrv_, port, onSmtpListens); }
+  bool listenPop3(int port) { return listen(sckPOP3srv_, port, onPop3Listens); }
   bool smtpListening() const { return sckSMTPsrv_.isListening(); }
   bool pop3Listening() const { return sckPOP3srv_.isListening(); }
   quint16 smtpPort() const { return sckSMTPsrv_.serverPort(); }
@@ -26,9 +26,12 @@ class MailListeners : public QObject {
 
   std::function<void(QTcpSocket* client)> onSmtpClient;
   std::function<void(QTcpSocket* client)> onPop3Client;
+  // The server has begun to listen.
+  std::function<void()> onSmtpListens;
+  std::function<void()> onPop3Listens;
 
  private:
-  static bool listen(QTcpServer& server, int port);
+  static bool listen(QTcpServer& server, int port, const std::function<void()>& listens);
   static void accept(QTcpServer& server, const std::function<void(QTcpSocket*)>& dialogue);
 
   QTcpServer sckSMTPsrv_;

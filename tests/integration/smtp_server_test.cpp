@@ -1,0 +1,347 @@
+#include <gtest/gtest.h>
+#include <QHostInfo>
+#include <QTcpSocket>
+#include <QTest>
+#include <memory>
+
+#include "unit/qt_print.h"
+
+#include "core/mail_listeners.h"
+#include "mail/mail_recv.h"
+#include "mail/smtp_server.h"
+#include "platform/ini_file.h"
+#include "platform/regional.h"
+#include "unit/store_test_gateway.h"
+
+using namespace kolvane;
+
+namespace {
+
+// A mail program on the loopback; from picks the loopback address it connects from, so that
+// the server sees different PCs.
+class Client {
+ public:
+  Client(quint16 port, const char* from) {
+    socket_.bind(QHostAddress(QString::fromLatin1(from)));
+    socket_.connectToHost(QHostAddress::LocalHost, port);
+  }
+  void send(const QByteArray& bytes) {
+    socket_.write(bytes);
+    socket_.flush();
+  }
+  void close() { socket_.disconnectFromHost(); }
+  bool closed() const { return socket_.state() == QAbstractSocket::UnconnectedState; }
+  // Complete lines received so far (CR LF ended), taken out.
+  QList<QByteArray> take() {
+    buffer_ += socket_.readAll();
+    QList<QByteArray> lines;
+    for (qsizetype end; (end = buffer_.indexOf("\r\n")) >= 0; buffer_.remove(0, end + 2)) {
+      lines << buffer_.left(end);
+    }
+    return lines;
+  }
+  QByteArray received() const { return buffer_; }
+
+ private:
+  QTcpSocket socket_;
+  QByteArray buffer_;
+};
+
+class SmtpServer : public ::testing::Test {
+ protected:
+  SmtpServer() {
+    cfg().DNSOff = true;
+    EXPECT_TRUE(t.g().listeners().listenSmtp(0));
+    t.gs().SmtpListen = true;
+    port = t.g().listeners().smtpPort();
+    t.logs();
+  }
+
+  Settings& cfg() { return t.gs().cfg; }
+  TdmSMTP& smtp() { return t.g().smtp(); }
+
+  std::unique_ptr<Client> connect(const char* from = "127.0.0.1") {
+    return std::make_unique<Client>(port, from);
+  }
+  // One turn of the loop: socket events, then the cycle's reply delivery.
+  void turn() {
+    QTest::qWait(2);
+    t.g().hooks().cycle.deliverSmtpReply();
+  }
+  bool until(const std::function<bool()>& done) {
+    for (int i = 0; i < 2000; ++i) {
+      if (done()) return true;
+      turn();
+    }
+    return false;
+  }
+  // Enough turns for anything in flight to arrive.
+  void settle() {
+    for (int i = 0; i < 30; ++i) turn();
+  }
+  // The next line the client receives.
+  QByteArray line(Client& c) {
+    QList<QByteArray> lines;
+    until([&] {
+      lines += c.take();
+      return !lines.isEmpty();
+    });
+    EXPECT_EQ(lines.size(), 1) << lines.join('|').toStdString();
+    return lines.value(0, "<nothing>");
+  }
+  QByteArray say(Client& c, const QByteArray& command) {
+    c.send(command + "\r\n");
+    return line(c);
+  }
+  QString ini(const char* section, const char* key) {
+    return IniFile(t.path("Kolvane.ini")).value(section, key, "-");
+  }
+  QStringList connectLogs() {
+    QStringList out;
+    for (const QString& l : t.logs()) {
+      if (l.startsWith("SMTP client")) out << l;
+    }
+    return out;
+  }
+
+  StoreTestGateway t;
+  quint16 port = 0;
+};
+
+TEST_F(SmtpServer, WaitingClientsGetNoGreetingAndTheOneRegisteredLastIsServedNext) {
+  auto a = connect("127.0.0.1");
+  EXPECT_EQ(line(*a), "220 Kolvane");
+  auto b = connect("127.0.0.2");
+  ASSERT_TRUE(until([&] { return smtp().Clients().size() == 2; }));
+  auto c = connect("127.0.0.3");
+  ASSERT_TRUE(until([&] { return smtp().Clients().size() == 3; }));
+  c->send("HELO c\r\n");  // waits in the socket until its turn
+  EXPECT_EQ(say(*a, "HELO a"), "250 Kolvane A");
+  settle();
+  EXPECT_TRUE(b->take().isEmpty());
+  EXPECT_TRUE(c->take().isEmpty());
+  EXPECT_EQ(smtp().SmtpRunName(), "127.0.0.1");
+  EXPECT_TRUE(t.gs().Lamps.smtpBits & kLampClient);
+
+  a->close();
+  // The early HELO is read at once; its reply takes the greeting's place in the one slot.
+  EXPECT_EQ(line(*c), "250 Kolvane C");
+  EXPECT_TRUE(b->take().isEmpty());
+  c->close();
+  EXPECT_EQ(line(*b), "220 Kolvane");
+  EXPECT_EQ(say(*b, "HELO b"), "250 Kolvane B");
+  b->close();
+  ASSERT_TRUE(until([&] { return smtp().connectionCount() == 0; }));
+  EXPECT_EQ(smtp().SmtpRunSockHandle(), 0);
+  EXPECT_FALSE(t.gs().Lamps.smtpBits & kLampClient);
+  EXPECT_EQ(connectLogs(), (QStringList{
+                               "SMTP client \"127.0.0.1\" connected",
+                               "SMTP client \"127.0.0.2\" connected",
+                               "SMTP client \"127.0.0.3\" connected",
+                               "SMTP client \"a\" logged in",
+                               "SMTP client \"127.0.0.1\" disconnected",
+                               "SMTP client \"c\" logged in",
+                               "SMTP client \"127.0.0.3\" disconnected",
+                               "SMTP client \"b\" logged in",
+                               "SMTP client \"127.0.0.2\" disconnected",
+                           }));
+}
+
+TEST_F(SmtpServer, SeveralConnectionsOfOnePcAreAllServedInTurn) {
+  std::vector<std::unique_ptr<Client>> clients;
+  for (int i = 0; i < 3; ++i) clients.push_back(connect());
+  ASSERT_TRUE(until([&] { return smtp().connectionCount() == 3; }));
+  settle();
+  ASSERT_EQ(smtp().Clients().size(), 1u);
+  int greeted = 0;
+  for (int round = 0; round < 3; ++round) {
+    Client* served = nullptr;
+    ASSERT_TRUE(until([&] {
+      for (auto& c : clients) {
+        if (c && !c->take().isEmpty()) served = c.get();
+      }
+      return served != nullptr;
+    }));
+    ++greeted;
+    EXPECT_TRUE(smtp().Clients()[0].ConOn);
+    served->close();
+    for (auto& c : clients) {
+      if (c.get() == served) c.reset();
+    }
+  }
+  EXPECT_EQ(greeted, 3);
+  ASSERT_TRUE(until([&] { return smtp().connectionCount() == 0; }));
+  EXPECT_FALSE(smtp().Clients()[0].ConOn);
+  EXPECT_EQ(smtp().Clients()[0].Handle, 0);
+}
+
+TEST_F(SmtpServer, SwitchedOffPcIsClosedAtOnceAndTheServedDialogueGoesOn) {
+  auto a = connect("127.0.0.1");
+  EXPECT_EQ(line(*a), "220 Kolvane");
+  EXPECT_EQ(say(*a, "MAIL FROM:<x@lan>"), "250 Kolvane <x@lan> sender ok");
+  {
+    auto x = connect("127.0.0.2");
+    ASSERT_TRUE(until([&] { return smtp().Clients().size() == 2; }));
+    x->close();
+    ASSERT_TRUE(until([&] { return !smtp().Clients()[1].ConOn; }));
+  }
+  EXPECT_FALSE(smtp().switchOnOff("127.0.0.1"));  // connected: left alone
+  EXPECT_TRUE(smtp().switchOnOff("127.0.0.2"));
+  EXPECT_EQ(ini("SmtpCliOnOff", "127.0.0.2"), "0");
+  t.logs();
+
+  auto x = connect("127.0.0.2");
+  ASSERT_TRUE(until([&] { return x->closed(); }));
+  EXPECT_TRUE(x->take().isEmpty());
+  EXPECT_EQ(x->received(), "");
+  // No new greeting, no lost recipient: the served client carries on.
+  EXPECT_EQ(say(*a, "RCPT TO:<+420603111222@sms.lan>"),
+            "250 Kolvane <+420603111222@sms.lan> recipient ok");
+  EXPECT_EQ(smtp().mailRecv().To_StrLi, QList<QByteArray>{"+420603111222@sms.lan"});
+  EXPECT_EQ(smtp().SmtpRunName(), "127.0.0.1");
+  EXPECT_EQ(connectLogs(), (QStringList{"SMTP client \"127.0.0.2\" connected",
+                                        "SMTP client \"127.0.0.2\" disconnected"}));
+}
+
+TEST_F(SmtpServer, LimitAdmitsUpToOneMoreThanTheMaximumAndDeletedPcsDoNotCount) {
+  cfg().SmtpCliLimOn = true;
+  cfg().SmtpCliMax = 0;
+  auto a = connect("127.0.0.1");
+  EXPECT_EQ(line(*a), "220 Kolvane");  // nothing counted yet: 0 <= 0
+  auto b = connect("127.0.0.2");
+  ASSERT_TRUE(until([&] { return b->closed(); }));
+  EXPECT_EQ(b->received(), "");
+  EXPECT_EQ(ini("SmtpCliOnOff", "127.0.0.1"), "1");
+  EXPECT_EQ(ini("SmtpCliOnOff", "127.0.0.2"), "0");
+  EXPECT_EQ(ini("SmtpCliDateTime", "127.0.0.1"), regional::formatReal(t.clock.now()));
+
+  a->close();
+  ASSERT_TRUE(until([&] { return smtp().connectionCount() == 0; }));
+  EXPECT_FALSE(smtp().deleteItem("nobody"));
+  EXPECT_TRUE(smtp().deleteItem("127.0.0.1"));
+  EXPECT_EQ(ini("SmtpCliDateTime", "127.0.0.1"), "0");
+
+  // A refused PC while the server is idle leaves it idle.
+  auto b2 = connect("127.0.0.2");
+  ASSERT_TRUE(until([&] { return b2->closed(); }));
+  auto c = connect("127.0.0.3");
+  EXPECT_EQ(line(*c), "220 Kolvane");  // the deleted PC is no longer counted
+  EXPECT_EQ(smtp().Clients().size(), 3);
+  EXPECT_TRUE(smtp().Clients()[2].SetOn);
+
+  // A deleted PC that comes back in the same run keeps its entry and its switch.
+  auto a2 = connect("127.0.0.1");
+  ASSERT_TRUE(until([&] { return smtp().Clients()[0].ConTime > 0; }));
+  EXPECT_TRUE(smtp().Clients()[0].SetOn);
+  EXPECT_EQ(smtp().Clients().size(), 3);
+}
+
+TEST_F(SmtpServer, RegistryLoadsEntriesWithATimeAndTheirSwitches) {
+  IniFile f(t.path("Kolvane.ini"));
+  f.setValue("SmtpCliDateTime", "pc1", regional::formatReal(46000.25));
+  f.setValue("SmtpCliDateTime", "removed", "0");
+  f.setValue("SmtpCliDateTime", "bad", "yesterday");
+  f.setValue("SmtpCliOnOff", "pc1", "0");
+  f.setValue("SmtpCliOnOff", "removed", "1");
+  smtp().ClientsInit();
+  const QList<tSocketClient>& c = smtp().Clients();
+  ASSERT_EQ(c.size(), 2);
+  EXPECT_EQ(c[0].Name, "pc1");
+  EXPECT_EQ(c[0].ConTime, 46000.25);
+  EXPECT_FALSE(c[0].SetOn);
+  EXPECT_EQ(c[1].Name, "bad");
+  EXPECT_EQ(c[1].ConTime, t.clock.now());
+  EXPECT_TRUE(c[1].SetOn);
+  EXPECT_EQ(t.logs(), QStringList{"Error Read SmtpCliDateTime bad"});
+  EXPECT_EQ(smtp().SocketToNamePCorIPAdr(0), "!?!?!?!");
+
+  // After a restart a deleted PC is new again, and the limit decides afresh.
+  cfg().SmtpCliLimOn = true;
+  cfg().SmtpCliMax = 0;
+  auto r = connect("127.0.0.1");
+  ASSERT_TRUE(until([&] { return r->closed(); }));  // "bad" is on and counts
+  EXPECT_EQ(ini("SmtpCliOnOff", "127.0.0.1"), "0");
+}
+
+TEST_F(SmtpServer, EachConnectionLearnsItsOwnLineTerminator) {
+  auto a = connect();
+  EXPECT_EQ(line(*a), "220 Kolvane");
+  EXPECT_EQ(say(*a, "HELO a"), "250 Kolvane A");  // CR learned; its LF is dropped
+  a->send("HELO b\n");                           // LF alone never ends a line here
+  settle();
+  EXPECT_TRUE(a->take().isEmpty());
+  a->close();
+
+  auto b = connect();
+  EXPECT_EQ(line(*b), "220 Kolvane");
+  b->send("HELO c\n");
+  EXPECT_EQ(line(*b), "250 Kolvane C");
+  b->send("HE");
+  settle();
+  b->send("LO d\n");
+  EXPECT_EQ(line(*b), "250 Kolvane D");
+  b->send("HELO e\r\n");  // the CR is dropped without ending the line
+  EXPECT_EQ(line(*b), "250 Kolvane E");
+}
+
+TEST_F(SmtpServer, RepliesGoWholeToTheServedClientOrAreDiscarded) {
+  cfg().Debug = true;
+  smtp().server().setReply("250 nobody");
+  turn();
+  EXPECT_EQ(t.logs(), (QStringList{"SMTP DATA->|250 nobody|", "SMTP DATA-> discard"}));
+
+  auto a = connect();
+  EXPECT_EQ(line(*a), "220 Kolvane");
+  a->send("NOOP\r\n");
+  settle();
+  EXPECT_TRUE(a->take().isEmpty());  // no reply at all
+  const QByteArray big = "250 " + QByteArray(1 << 20, 'x');
+  smtp().server().setReply(big);
+  EXPECT_EQ(line(*a), big);
+  EXPECT_TRUE(t.logs().contains("SMTP DATA<-|NOOP|"));
+}
+
+TEST_F(SmtpServer, PcIsRegisteredUnderItsAddressOrItsName) {
+  auto a = connect();
+  EXPECT_EQ(line(*a), "220 Kolvane");
+  a->close();
+  ASSERT_TRUE(until([&] { return smtp().connectionCount() == 0; }));
+  cfg().DNSOff = false;
+  const QString host = QHostInfo::fromName("127.0.0.1").hostName();
+  auto b = connect();
+  EXPECT_EQ(line(*b), "220 Kolvane");
+  EXPECT_EQ(smtp().SmtpRunName(), host);
+  EXPECT_EQ(smtp().Clients()[0].Name, "127.0.0.1");
+  if (host != "127.0.0.1") {
+    EXPECT_EQ(smtp().Clients().size(), 2);
+  }
+}
+
+TEST_F(SmtpServer, MailIsStoredAndAnsweredAndTheOperatorCanCutTheConnection) {
+  auto a = connect();
+  EXPECT_EQ(line(*a), "220 Kolvane");
+  EXPECT_EQ(say(*a, "EHLO pc"), "500 PC");
+  EXPECT_EQ(say(*a, "HELO pc"), "250 Kolvane PC");
+  EXPECT_EQ(say(*a, "MAIL FROM:<me@lan>"), "250 Kolvane <me@lan> sender ok");
+  EXPECT_EQ(say(*a, "RCPT TO:<+420603111222@sms.lan>"),
+            "250 Kolvane <+420603111222@sms.lan> recipient ok");
+  EXPECT_EQ(say(*a, "DATA"), "354 Kolvane");
+  a->send("From: me@lan\r\nSubject: hi\r\n\r\nHello\r\n..dots\r\n");
+  EXPECT_EQ(say(*a, "."), "250 Kolvane");
+  const QList<tMailRec> jobs = t.records("Smtp.Tmp");
+  ASSERT_EQ(jobs.size(), 1);
+  EXPECT_EQ(jobs[0].NamePC, "127.0.0.1");
+  EXPECT_EQ(jobs[0].Toe, "<+420603111222@sms.lan>");
+  EXPECT_EQ(say(*a, "QUIT"), "250 Kolvane");
+  EXPECT_EQ(cfg().EmlInCnt, 1);
+  settle();
+  EXPECT_FALSE(a->closed());  // QUIT leaves the connection to the client
+
+  EXPECT_FALSE(smtp().disconnectClient("127.0.0.9"));
+  EXPECT_TRUE(smtp().disconnectClient("127.0.0.1"));
+  ASSERT_TRUE(until([&] { return a->closed() && smtp().connectionCount() == 0; }));
+  EXPECT_TRUE(t.logs().contains("SMTP client \"127.0.0.1\" disconnected"));
+  EXPECT_EQ(smtp().SmtpRunSockHandle(), 0);
+}
+
+}  // namespace
