@@ -6,6 +6,7 @@
 #include "core/gateway_start.h"
 #include "core/mail_listeners.h"
 #include "core/main_cycle.h"
+#include "core/send_wiring.h"
 #include "gsm/gt_net_client.h"
 #include "gsm/link_passes.h"
 #include "gsm/serial_device_link.h"
@@ -44,6 +45,7 @@ Gateway::Gateway(const Clock& clock, StartupOptions options, QObject* parent)
   listeners_ = std::make_unique<MailListeners>();
   smtp_ = std::make_unique<TdmSMTP>(*this);
   installLinkHooks();
+  installSendHooks(*this);
   cycleTimer_.setInterval(100);
   connect(&cycleTimer_, &QTimer::timeout, this, &Gateway::TimerTimer);
   tmrAlarm_.setInterval(10000);

@@ -3,8 +3,10 @@
 
 #include "core/cycle_stages.h"
 #include "core/gateway.h"
+#include "core/job_reader.h"
 #include "core/main_cycle.h"
 #include "gsm/at_automaton.h"
+#include "mail/store_protocols.h"
 
 namespace kolvane {
 
@@ -16,61 +18,46 @@ void restoreGsmCharset(Gateway& g) {
   GsmAutomat(g, 50);
 }
 
-void resetRunPosition(GatewayState& gs) {
-  gs.cfg.SmtpRunPos = 0;
-  gs.SmtpRunNext = 0;
-  gs.SmtpRunSize = -1;
-}
-
-// A run file read to within 4 bytes of its end is done with.
+// A run file read to within 4 bytes of its end is done with. The file goes before its
+// position is reset, so a crash in between cannot send the run file again.
 void dropUsedUpRunFile(Gateway& g) {
   GatewayState& gs = g.state();
   const QFileInfo run(gs.file(files::kSmtpRun));
   if (!run.exists() || (run.size() != 0 && gs.cfg.SmtpRunPos < run.size() - 4)) return;
-  QFile::remove(run.filePath());
-  resetRunPosition(gs);
-  if (gs.JobUCS2) restoreGsmCharset(g);
+  if (!QFile::remove(run.filePath())) return;
+  AdvanceSmtpRunPos(g, 0);
+  gs.SmtpRunNext = 0;
+  gs.SmtpRunSize = -1;
 }
 
-// Once per relation the mail store becomes the run file.
-void takeOverMailStore(Gateway& g) {
-  GatewayState& gs = g.state();
-  const CycleHooks& hooks = g.hooks().cycle;
-  if (!gs.StoreMovePending || QFileInfo::exists(gs.file(files::kSmtpRun))) return;
-  gs.StoreMovePending = false;
-  if (hooks.priHMerge) hooks.priHMerge();
-  if (!QFileInfo::exists(gs.file(files::kSmtpTmp))) return;
-  if (!QFile::rename(gs.file(files::kSmtpTmp), gs.file(files::kSmtpRun))) return;
-  gs.Lamps.smtpBits &= ~kLampStore;
-  resetRunPosition(gs);
-  if (gs.cfg.MaxSmsSendOn && hooks.smtpRunCut) hooks.smtpRunCut();
-}
-
-void nextJob(Gateway& g) {
+// Starts the next job of the run file; true when the automaton now sends it or a later phase
+// is scheduled.
+bool nextJob(Gateway& g) {
   GatewayState& gs = g.state();
   if (!QFileInfo::exists(gs.file(files::kSmtpRun))) {
     g.Log(true, g.Text(85));
     gs.SendPhaseOn = false;
-    return;
+    return false;
   }
   const auto& reader = g.hooks().cycle.readNextJob;
-  const int result = reader ? reader() : -3;
+  const int result = reader ? reader() : kJobNone;
   switch (result) {
-    case 1:
+    case kJobReady:
       GsmAutomat(g, 56);
-      break;
-    case 2:
+      return true;
+    case kJobReadyNewCharset:
+      // After a character set restore the automaton would stop at the parameters.
+      g.link().AutPhase = 2;
       GsmAutomat(g, 50);
-      break;
-    case 3:
-      if (gs.JobUCS2) restoreGsmCharset(g);
-      break;
+      return true;
+    case kJobReported:
+      return true;
     default:
-      break;
+      // Nothing was read and no further phase is scheduled: the phase is over, or every
+      // later start would be refused while it counts as running.
+      gs.SendPhaseOn = false;
+      return false;
   }
-  // Nothing was read and no further phase is scheduled: the phase is over, or every later
-  // start would be refused while it counts as running.
-  if (result == 3 || result == -3) gs.SendPhaseOn = false;
 }
 
 }  // namespace
@@ -86,8 +73,11 @@ void sendPhaseStage(Gateway& g) {
     g.hooks().cycle.queueParamAsSms();
   }
   dropUsedUpRunFile(g);
-  takeOverMailStore(g);
-  nextJob(g);
+  TakeOverMailStore(g);
+  // The GSM character set comes back only when no job follows: a job of a store taken over
+  // in this phase sets its own, and a restore in flight would be overwritten by it while the
+  // job reader already counted on GSM.
+  if (!nextJob(g) && gs.JobUCS2) restoreGsmCharset(g);
 }
 
 void nonDeliveryStage(Gateway& g) {
@@ -109,7 +99,7 @@ void jobDoneStage(Gateway& g) {
   if (!link.SmsSendDone) return;
   link.SmsSendDone = false;
   link.LastActTick = gs.TickBegin;
-  gs.cfg.SmtpRunPos = gs.SmtpRunNext;
+  AdvanceSmtpRunPos(g, gs.SmtpRunNext);
   scheduleSendPhase(g);
 }
 

@@ -1,0 +1,50 @@
+#include "core/param_as_sms.h"
+
+#include "core/gateway.h"
+#include "mail/pseudo_address.h"
+#include "mail/quoted_printable.h"
+#include "mail/store_append.h"
+
+namespace kolvane {
+
+namespace {
+
+const QString kSection = QStringLiteral("ParamAsSMS");
+
+tMailRec commandLineJob(const GatewayState& gs, const QString& text) {
+  tMailRec rec;
+  rec.NamePC = QByteArrayLiteral("localhost");
+  rec.From = QByteArrayLiteral("<Kolvane>");
+  rec.Toe = PseudoRecipient(gs.cfg.RunParDefTelNo);
+  rec.Subj = QByteArrayLiteral("Kolvane sends SMS message from command line");
+  rec.MimeBody = QpEncode(text.toUtf8());
+  return rec;
+}
+
+}  // namespace
+
+void QueueParamAsSms(Gateway& g) {
+  IniFile* ini = g.settingsFile();
+  if (ini == nullptr) return;
+  GatewayState& gs = g.state();
+  const QList<IniText::Entry> entries = ini->read().entries(kSection);
+  if (entries.isEmpty()) return;
+  QList<IniText::Entry> taken;
+  for (const IniText::Entry& entry : entries) {
+    // A store that cannot be opened at all keeps the text for the next send phase.
+    if (AppendRecord(g, gs.file(files::kSmtpTmp), commandLineJob(gs, entry.second), true) ==
+        AppendResult::Failed) {
+      continue;
+    }
+    gs.Lamps.smtpBits |= kLampStore;
+    taken << entry;
+  }
+  // Only keys still holding the text taken go; another copy may have queued more meanwhile.
+  ini->update([&](IniText& t) {
+    for (const IniText::Entry& entry : taken) {
+      if (t.value(kSection, entry.first) == entry.second) t.removeKey(kSection, entry.first);
+    }
+  });
+}
+
+}  // namespace kolvane

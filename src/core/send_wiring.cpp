@@ -1,0 +1,23 @@
+#include "core/send_wiring.h"
+
+#include "core/file_drop.h"
+#include "core/gateway.h"
+#include "core/job_reader.h"
+#include "core/non_delivery.h"
+#include "core/param_as_sms.h"
+#include "mail/store_protocols.h"
+
+namespace kolvane {
+
+void installSendHooks(Gateway& g) {
+  CycleHooks& c = g.hooks().cycle;
+  c.queueParamAsSms = [&g] { QueueParamAsSms(g); };
+  c.priHMerge = [&g] { PriHMerge(g); };
+  c.smtpRunCut = [&g] { SmtpRunCut(g); };
+  c.readNextJob = [&g] { return ReadNextJob(g); };
+  c.reportNonDelivery = [&g] { ReportNonDelivery(g); };
+  c.sendUpFiles = [&g] { SendUpFiles(g); };
+  c.runWaitingStore = [&g] { RunWaitingStoreIfDue(g); };
+}
+
+}  // namespace kolvane
