@@ -6,11 +6,14 @@
 
 #include "unit/qt_print.h"
 
+#include "core/gateway_start.h"
 #include "core/mail_listeners.h"
 #include "mail/mail_recv.h"
 #include "mail/smtp_server.h"
 #include "platform/ini_file.h"
 #include "platform/regional.h"
+#include "support/link_test_gateway.h"
+#include "support/sim_modem_device.h"
 #include "unit/store_test_gateway.h"
 
 using namespace kolvane;
@@ -267,7 +270,7 @@ TEST_F(SmtpServer, EachConnectionLearnsItsOwnLineTerminator) {
   auto a = connect();
   EXPECT_EQ(line(*a), "220 Kolvane");
   EXPECT_EQ(say(*a, "HELO a"), "250 Kolvane A");  // CR learned; its LF is dropped
-  a->send("HELO b\n");                           // LF alone never ends a line here
+  a->send("HELO b\n");                            // LF alone never ends a line here
   settle();
   EXPECT_TRUE(a->take().isEmpty());
   a->close();
@@ -342,6 +345,55 @@ TEST_F(SmtpServer, MailIsStoredAndAnsweredAndTheOperatorCanCutTheConnection) {
   ASSERT_TRUE(until([&] { return a->closed() && smtp().connectionCount() == 0; }));
   EXPECT_TRUE(t.logs().contains("SMTP client \"127.0.0.1\" disconnected"));
   EXPECT_EQ(smtp().SmtpRunSockHandle(), 0);
+}
+
+// The whole way in simulated time: the main cycle delivers the replies, the simulated modem
+// sends the jobs.
+TEST(SmtpToModem, ImportantMailJumpsTheQueue) {
+  LinkTestGateway t("ComTcp=0\nInterval=0\nMemCheOn=0\nSendSMSDelay=100\nPriorityEmail=1\n");
+  auto sim = std::make_shared<SimModem>(t.clock);
+  t.g().hooks().openSerial = [sim](const SerialParams&) -> std::unique_ptr<DeviceLink> {
+    return std::make_unique<SimModemDevice>(sim);
+  };
+  t.gs().cfg.PrioritySw = true;  // never loaded at start: the settings dialog switches it on
+  const auto relation = [&] {
+    BBt1Click(t.g(), StartSender::Button);
+    return t.loop().runUntil([&] { return t.gs().RelationIdle; }, 120000);
+  };
+  ASSERT_TRUE(relation());  // opens the listener
+  ASSERT_TRUE(t.gs().SmtpListen);
+
+  Client c(t.g().listeners().smtpPort(), "127.0.0.1");
+  const auto next = [&] {
+    QList<QByteArray> lines;
+    for (int i = 0; i < 5000 && lines.isEmpty(); ++i) {
+      QTest::qWait(1);
+      t.loop().run(10);
+      lines = c.take();
+    }
+    return lines.value(0);
+  };
+  const auto say = [&](const QByteArray& text) {
+    c.send(text + "\r\n");
+    return next();
+  };
+  EXPECT_EQ(next(), "220 Kolvane");
+  EXPECT_EQ(say("HELO pc"), "250 Kolvane PC");
+  for (const QByteArray name : {"first", "second", "urgent"}) {
+    say("MAIL FROM:<me@lan>");
+    say("RCPT TO:<+420603000001@sms.lan>");
+    EXPECT_EQ(say("DATA"), "354 Kolvane");
+    const QByteArray flag = name == "urgent" ? "Importance: High\r\n" : "";
+    c.send("Subject: " + name + "\r\n" + flag + "\r\n" + name + " mail\r\n");
+    EXPECT_EQ(say("."), "250 Kolvane");
+  }
+  QFile priority(t.path("SmtpPriH.Tmp"));
+  ASSERT_TRUE(priority.open(QIODevice::ReadOnly));
+  EXPECT_EQ(priority.readAll().count("PosID: "), 1);
+  ASSERT_TRUE(relation());
+  QStringList texts;
+  for (const modemsim::SentSms& sms : sim->modem.takeSent()) texts << sms.text;
+  EXPECT_EQ(texts, (QStringList{"urgent mail", "first mail", "second mail"}));
 }
 
 }  // namespace
