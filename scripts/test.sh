@@ -13,4 +13,8 @@ build-sanitize/codec_robustness_test --gtest_brief=1
 cmake -S tests/unit/log_tsan -B build-log-tsan -G Ninja >/dev/null
 cmake --build build-log-tsan -j"$(nproc)"
 TSAN_OPTIONS=halt_on_error=1 build-log-tsan/log_writer_tsan_test --gtest_brief=1
+# The command runner hands records between the gateway's thread and its worker.
+cmake -S tests/unit/runner_tsan -B build-runner-tsan -G Ninja >/dev/null
+cmake --build build-runner-tsan -j"$(nproc)"
+TSAN_OPTIONS=halt_on_error=1 build-runner-tsan/command_runner_tsan_test --gtest_brief=1
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 900

@@ -4,12 +4,15 @@
 #include <QFileInfo>
 
 #include "core/gateway_start.h"
+#include "core/host_actions.h"
 #include "core/mail_listeners.h"
 #include "core/main_cycle.h"
+#include "core/received_sms_dispatch.h"
 #include "core/send_wiring.h"
 #include "gsm/gt_net_client.h"
 #include "gsm/link_passes.h"
 #include "gsm/serial_device_link.h"
+#include "mail/pop3_server.h"
 #include "mail/smtp_server.h"
 #include "settings/exe_ini_block.h"
 #include "settings/settings_loader.h"
@@ -43,8 +46,11 @@ Gateway::Gateway(const Clock& clock, StartupOptions options, QObject* parent)
   passes_ = std::make_unique<LinkPasses>(*this);
   gtNet_ = std::make_unique<TdmGtNET>(*this);
   listeners_ = std::make_unique<MailListeners>();
+  pop3_ = std::make_unique<TdmPOP3>(*this);
   smtp_ = std::make_unique<TdmSMTP>(*this);
   installLinkHooks();
+  hostActions_ = installHostActions(*this);
+  installReceiveHooks(*this);
   installSendHooks(*this);
   cycleTimer_.setInterval(100);
   connect(&cycleTimer_, &QTimer::timeout, this, &Gateway::TimerTimer);

@@ -19,9 +19,11 @@
 
 namespace kolvane {
 
+class HostActions;
 class LinkPasses;
 class MailListeners;
 class TdmGtNET;
+class TdmPOP3;
 class TdmSMTP;
 struct StartupOptions;
 QString resolveProgramDir(const StartupOptions& options);
@@ -59,8 +61,12 @@ class Gateway : public QObject {
   LinkPasses& passes() { return *passes_; }
   TdmGtNET& gtNet() { return *gtNet_; }
   MailListeners& listeners() { return *listeners_; }
+  // The POP3 server: client admission, registry, dialogue, reply delivery.
+  TdmPOP3& pop3() { return *pop3_; }
   // The SMTP server: client admission, registry, reply delivery.
   TdmSMTP& smtp() { return *smtp_; }
+  // Command runner and speech.
+  HostActions& hostActions() { return *hostActions_; }
   const StartupOptions& options() const { return options_; }
 
   // Log(show, text) of every module.
@@ -107,7 +113,9 @@ class Gateway : public QObject {
   std::unique_ptr<LinkPasses> passes_;
   std::unique_ptr<TdmGtNET> gtNet_;
   std::unique_ptr<MailListeners> listeners_;
+  std::unique_ptr<TdmPOP3> pop3_;
   std::unique_ptr<TdmSMTP> smtp_;
+  std::unique_ptr<HostActions> hostActions_;
   QTimer cycleTimer_;
   QTimer tmrAlarm_;
   bool shutDown_ = false;

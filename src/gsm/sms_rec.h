@@ -4,6 +4,8 @@
 #include <QList>
 #include <cstdint>
 
+#include "platform/clock.h"
+
 namespace kolvane {
 
 // One received SMS as listed by the modem.
@@ -22,6 +24,9 @@ struct tSmsRec {
   std::uint8_t LoNo = 0;
   std::uint8_t LoStat = 0;  // 0 empty, 1 part present, 2 delivered in a joined message
   bool OK = false;
+  // When the gateway first held this part of a concatenated message; an incomplete message
+  // is delivered a day after its first part came.
+  DateTime Seen = 0;
 };
 
 // The last listing, in list order.

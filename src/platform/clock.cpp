@@ -6,7 +6,8 @@
 namespace kolvane {
 
 namespace {
-const QDate kEpoch(1899, 12, 30);
+// Constant-initialised: tests build dates at namespace scope before this file is initialised.
+constexpr QDate kEpoch = QDate::fromJulianDay(2415019);  // 30 December 1899
 constexpr double kMsPerDay = 86400000.0;
 }  // namespace
 
@@ -20,9 +21,13 @@ Tick SystemClock::tick() const {
   return static_cast<Tick>(static_cast<std::uint64_t>(timer.elapsed() + 1000) & 0xFFFFFFFFu);
 }
 
-DateTime SystemClock::now() const { return toDateTime(QDateTime::currentDateTime()); }
+DateTime SystemClock::now() const {
+  return toDateTime(QDateTime::currentDateTime());
+}
 
-void ManualClock::setNow(const QDateTime& dt) { now_ = toDateTime(dt); }
+void ManualClock::setNow(const QDateTime& dt) {
+  now_ = toDateTime(dt);
+}
 
 void ManualClock::advance(std::uint32_t ms) {
   tick_ += ms;
@@ -47,6 +52,8 @@ QDateTime fromDateTime(DateTime dt) {
   return QDateTime(kEpoch.addDays(days), QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
 }
 
-long long dayOf(DateTime dt) { return static_cast<long long>(std::floor(dt)); }
+long long dayOf(DateTime dt) {
+  return static_cast<long long>(std::floor(dt));
+}
 
 }  // namespace kolvane

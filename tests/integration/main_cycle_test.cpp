@@ -145,6 +145,7 @@ TEST(MainCycle, BytesAboveAsciiRestartUntilTheLimitThenTheRelationEnds) {
 
 TEST(MainCycle, ListedSmsStayInTheDeviceWhileNothingDispatchesThem) {
   LinkTestGateway t("Interval=0\nMemCheOn=0\n");
+  t.g().hooks().cycle.dispatchReceivedSms = nullptr;
   t.answer = [](const QByteArray& line) -> QByteArray {
     if (line == "AT+CMGL=\"ALL\"")
       return "\r\n+CMGL: 3,\"REC UNREAD\",\"+420777111222\",,\"26/12/09,10:00:00+04\",145,5"

@@ -1,0 +1,210 @@
+#include "core/received_sms_dispatch.h"
+
+#include <QTimer>
+
+#include "core/cycle_stages.h"
+#include "core/gateway.h"
+#include "core/waiting_sms_parts.h"
+#include "gsm/at_automaton.h"
+#include "gsm/sms_list_reader.h"
+#include "mail/mail_rec.h"
+#include "mail/pop3_expire.h"
+#include "mail/pop3_received.h"
+#include "mail/pop3_routing.h"
+#include "mail/quoted_printable.h"
+#include "mail/store_file.h"
+#include "settings/catalogue.h"
+
+namespace kolvane {
+
+namespace {
+
+constexpr int kOverdueCheckMs = 3600 * 1000;
+
+struct Dispatch {
+  Gateway& g;
+  QFile& store;
+  TrafficLogFile& log;
+};
+
+// The text of an SMS as the UTF-16 text it carries.
+QString decodedText(const QByteArray& escaped) {
+  return QString::fromUtf8(QpDecode(escaped));
+}
+
+void appendReport(Dispatch& d, const tSmsRec& sms, const QString& pc, const char* kind,
+                  const QString& result) {
+  GatewayState& gs = d.g.state();
+  tMailRec rec;
+  rec.PosID = NewPosID(d.g, d.store);
+  rec.NamePC = pc.toUtf8();
+  rec.From = '<' + PhoneToMailAddr(d.g, sms.TelStr) + '>';
+  rec.Toe = '<' + gs.cfg.UserName.toUtf8() + '>';
+  rec.Subj = "SMS from phone No.: " + sms.TelStr + kind;
+  rec.MimeBody = sms.Text + QpEncode(result.toUtf8());
+  const QByteArray bytes = MailRecToStr(rec);
+  if (d.store.write(bytes) != bytes.size() || !d.store.flush()) {
+    d.g.Log(true, QStringLiteral("!!! Pop3.Tmp - WriteFile error !!!"));
+  }
+  gs.Lamps.pop3Bits |= kLampStore;
+}
+
+bool commandRule(Dispatch& d, const tSmsRec& sms) {
+  GatewayState& gs = d.g.state();
+  const Settings& cfg = gs.cfg;
+  if (!cfg.SmsToCmdSw || gs.SmsToCmdTelNo.isEmpty()) return false;
+  const QString prefix = cfg.CommandMark + cfg.SmsToCmdCommand + cfg.CommandMark;
+  // Decoded, so that parameters reach the command as the sender wrote them.
+  const QString text = decodedText(sms.Text);
+  if (!text.toUpper().startsWith(prefix.toUpper())) return false;
+  const QString sender = QString::fromUtf8(sms.TelStr);
+  if (!gs.SmsToCmdTelNo.contains(sender)) return false;
+
+  QString rest = text.mid(prefix.size());
+  QString commandLine;
+  QString params;
+  const qsizetype p = cfg.CommandMark.isEmpty() ? -1 : rest.indexOf(cfg.CommandMark);
+  if (p >= 0) {
+    const QString name = rest.left(p);
+    rest = rest.mid(p + cfg.CommandMark.size());
+    qsizetype lead = 0;
+    while (lead < rest.size() && rest[lead].unicode() <= 32) ++lead;
+    params = rest.mid(lead);
+    for (const SmsToCmdSubstType& s : gs.SmsToCmdSubst) {
+      if (s.Subst == name) commandLine = s.CmdStr;
+    }
+  } else {
+    commandLine = rest;
+  }
+  if (!commandLine.isEmpty() && d.g.hooks().runSmsCommand) {
+    d.g.hooks().runSmsCommand(sms.TelStr, commandLine, params);
+  }
+  if (cfg.SmsToCmdEml) {
+    appendReport(d, sms, cfg.SmsToCmdPC, " SMS to Command Line",
+                 commandLine.isEmpty() ? QStringLiteral("\r\nCommand Line - error")
+                                       : QStringLiteral("\r\nCommand Line: ") + commandLine);
+  }
+  d.log.write(sms.TelStr, LogText(sms.Text));
+  return true;
+}
+
+bool speechRule(Dispatch& d, const tSmsRec& sms) {
+  GatewayState& gs = d.g.state();
+  const Settings& cfg = gs.cfg;
+  if (!cfg.SmsToTtsSw) return false;
+  const QString prefix = cfg.TtsMark + cfg.SmsToTtsTts + cfg.TtsMark;
+  const QString text = decodedText(sms.Text);
+  if (!text.toUpper().startsWith(prefix.toUpper())) return false;
+  const QString spoken = text.mid(prefix.size());
+  if (!spoken.isEmpty()) {
+    // Logged when queued, not when spoken.
+    d.g.Log(true,
+            QStringLiteral("TtsVoiceSpeak begin \\/  \\/  \\/ |") + spoken + QLatin1Char('|'));
+    if (d.g.hooks().speak) d.g.hooks().speak(spoken);
+    d.g.Log(true,
+            QStringLiteral("TtsVoiceSpeak end   /\\  /\\  /\\ |") + spoken + QLatin1Char('|'));
+  }
+  if (cfg.SmsToTtsEml) {
+    appendReport(d, sms, cfg.SmsToTtsPC, " SMS to Text-to-Speech",
+                 spoken.isEmpty() ? QStringLiteral("\r\nText-to-Speech - error")
+                                  : QStringLiteral("\r\nText-to-Speech: ") + spoken);
+  }
+  d.log.write(sms.TelStr, LogText(sms.Text));
+  return true;
+}
+
+void storeRule(Dispatch& d, const tSmsRec& sms) {
+  // A line starting with "." would end the record early.
+  QByteArray text = sms.Text;
+  for (qsizetype at; (at = text.indexOf("\r\n.")) >= 0;) text.insert(at + 2, ' ');
+  AppendReceivedSms(d.g, d.store, d.log, sms.TelStr, sms.Time, text);
+}
+
+// Incomplete messages whose wait is over go to the store as ordinary messages; the parts
+// still waiting are written to disk.
+void settleWaitingParts(Dispatch& d) {
+  const DateTime now = d.g.clock().now();
+  LinkState& link = d.g.link();
+  StampNewParts(link, now);
+  for (const tSmsRec& msg : TakeOverdueMessages(link, now)) {
+    d.g.Log(true, QStringLiteral("Incomplete SMS from %1 stored without its missing parts")
+                      .arg(QString::fromUtf8(msg.TelStr)));
+    storeRule(d, msg);
+  }
+  SaveWaitingParts(d.g);
+}
+
+void scheduleOverdueCheck(Gateway& g) {
+  QTimer::singleShot(kOverdueCheckMs, &g, [&g] {
+    DeliverOverdueParts(g);
+    scheduleOverdueCheck(g);
+  });
+}
+
+}  // namespace
+
+void DispatchReceivedSms(Gateway& g) {
+  GatewayState& gs = g.state();
+  LinkState& link = g.link();
+  const QString storeName = QLatin1String(files::kPop3Tmp);
+  TrafficLogFile log = g.traffic().open(gs.cfg.Pop3TxtMask);
+  gs.StatusText = g.Text(74) + QLatin1Char(' ') + storeName;
+  auto store = FileOpenAppend(gs.file(files::kPop3Tmp));
+  if (!store->isOpen()) {
+    g.Log(true, fillPlaceholders(g.Text(121), {storeName}));
+    // The SMS stay in the device for the next listing; the relation goes on to its sending.
+    FreeSMSArr(link);
+    storageSwitchOrSendPhase(g);
+    return;
+  }
+  Dispatch d{g, store->file(), log};
+  const int listed = static_cast<int>(link.SmsRecvArr.size());
+  for (int i = 0; i < listed; ++i) {
+    tSmsRec sms;
+    SmsRecvArrToSmsRec(g, i, sms);
+    if (!sms.OK) continue;
+    if (commandRule(d, sms) || speechRule(d, sms)) continue;
+    storeRule(d, sms);
+  }
+  settleWaitingParts(d);
+  store.reset();
+  log.close();
+
+  g.Log(true, fillPlaceholders(g.Text(35), {QString::number(listed)}));
+  gs.cfg.SmsInCnt += listed;
+  gs.CountersChanged = true;
+  gs.StatusText = g.Text(120);
+  GsmAutomat(g, 19);
+}
+
+void DeliverOverdueParts(Gateway& g) {
+  // During a relation the listing owns the groups; the dispatch settles them itself.
+  if (g.state().RelationOn || !g.link().SmsRecvArr.isEmpty()) return;
+  const DateTime now = g.clock().now();
+  const bool due = std::any_of(
+      g.link().SmsLongArr.begin(), g.link().SmsLongArr.end(), [now](const QList<tSmsRec>& grp) {
+        return std::any_of(grp.begin(), grp.end(), [now](const tSmsRec& s) {
+          return s.LoStat == 1 && s.Seen != 0 && now - s.Seen > kPartsWaitDays;
+        });
+      });
+  if (!due) return;
+  TrafficLogFile log = g.traffic().open(g.state().cfg.Pop3TxtMask);
+  auto store = FileOpenAppend(g.state().file(files::kPop3Tmp));
+  if (!store->isOpen()) return;  // tried again at the next check
+  Dispatch d{g, store->file(), log};
+  settleWaitingParts(d);
+}
+
+void installReceiveHooks(Gateway& g) {
+  g.hooks().cycle.dispatchReceivedSms = [&g] { DispatchReceivedSms(g); };
+  auto previous = std::move(g.hooks().checkPop3Store);
+  g.hooks().checkPop3Store = [&g, previous] {
+    if (previous) previous();
+    Pop3Expire(g);
+    LoadWaitingParts(g);
+    DeliverOverdueParts(g);
+    scheduleOverdueCheck(g);
+  };
+}
+
+}  // namespace kolvane

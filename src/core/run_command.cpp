@@ -1,0 +1,91 @@
+#include "core/run_command.h"
+
+#include "core/gateway.h"
+#include "core/shell_open.h"
+#include "core/top_window.h"
+#include "mail/pseudo_address.h"
+#include "mail/quoted_printable.h"
+#include "mail/store_append.h"
+
+namespace kolvane {
+
+namespace {
+
+tMailRec resultJob(const ExtAppRunRec& rec) {
+  QString body = QStringLiteral("Return code : %1\r\nDescription : %2\r\nCommand line : %3")
+                     .arg(rec.RunErrCode)
+                     .arg(RunResultText(rec.RunErrCode), rec.CmdLi);
+  if (!rec.Params.isEmpty()) body += QStringLiteral("\r\nParameters : ") + rec.Params;
+  tMailRec job;
+  job.NamePC = QByteArrayLiteral("localhost");
+  job.From = QByteArrayLiteral("<Kolvane>");
+  job.Toe = PseudoRecipient(rec.CmdTelNo);
+  job.Subj = QByteArrayLiteral("Kolvane sent the return value of the command line launch as SMS");
+  job.MimeBody = QpEncode(body.toUtf8());
+  return job;
+}
+
+void reportToSender(Gateway& g, const ExtAppRunRec& rec) {
+  GatewayState& gs = g.state();
+  if (AppendRecord(g, gs.file(files::kSmtpTmp), resultJob(rec), true) == AppendResult::Failed) {
+    g.Log(true, g.Text(102) + QLatin1String(files::kSmtpTmp));
+    return;
+  }
+  gs.Lamps.smtpBits |= kLampStore;
+}
+
+void reportToLog(Gateway& g, const ExtAppRunRec& rec) {
+  const QString commandLine = rec.CmdLi + QLatin1Char(' ') + rec.Params;
+  if (rec.RunErrCode > 32) {
+    g.Log(true, QStringLiteral("CMD OK:") + commandLine);
+    return;
+  }
+  g.Log(true, QStringLiteral("ShellExecute Errcode:%1 Description:%2")
+                  .arg(rec.RunErrCode)
+                  .arg(RunResultText(rec.RunErrCode)));
+  g.Log(true, QStringLiteral("Commandline:") + commandLine);
+}
+
+}  // namespace
+
+std::int32_t LaunchRecord(const ExtAppRunRec& rec) {
+  if (!rec.FindWinNotRun.isEmpty() && TopLevelWindowExists(rec.FindWinNotRun)) {
+    return kRunGuardWindow;
+  }
+  return ShellOpen(rec.CmdLi, rec.Params);
+}
+
+void RunCommand(Gateway& g, CommandRunner& runner, RunForm form, const QString& commandLine,
+                const QString& params, const QByteArray& telNo) {
+  GatewayState& gs = g.state();
+  ExtAppRunRec rec;
+  rec.CmdTelNo = telNo;
+  rec.CmdLi = form == RunForm::Hook ? gs.ProgramDir + QLatin1String(kHookProgram) : commandLine;
+  rec.Params = params;
+  rec.FindWinNotRun = gs.cfg.FindWinNotRun;
+  if (runner.append(std::move(rec))) gs.RunThreadOn = true;
+}
+
+void RunResultsArrived(Gateway& g, const CommandRunner& runner) {
+  GatewayState& gs = g.state();
+  gs.RunThreadOn = runner.workerActive();
+  gs.RunResultsDue = true;
+}
+
+void ReportRunResults(Gateway& g, CommandRunner& runner) {
+  GatewayState& gs = g.state();
+  if (gs.RunReporting) return;
+  gs.RunReporting = true;
+  gs.RunResultsDue = false;
+  for (const ExtAppRunRec& rec : runner.takeFinished()) {
+    if (!gs.cfg.SmsToCmdStat || rec.CmdLi.isEmpty()) continue;
+    if (rec.CmdTelNo.isEmpty()) {
+      reportToLog(g, rec);
+    } else {
+      reportToSender(g, rec);
+    }
+  }
+  gs.RunReporting = false;
+}
+
+}  // namespace kolvane

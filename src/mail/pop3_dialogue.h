@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "mail/pop3_server_state.h"
+
+namespace kolvane {
+
+class Gateway;
+
+// The POP3 dialogue with the connection being served. The connection layer starts it for each
+// connection it serves and hands it the received bytes; every reply goes to the shared reply
+// slot. The message list belongs to the connection: commands that need it get "-ERR" until
+// this connection has sent USER.
+class Pop3Dialogue {
+ public:
+  Pop3Dialogue(Gateway& g, Pop3ServerState& server) : g_(g), server_(server) {}
+
+  // A connection of this client is to be served; nothing of the previous one is kept.
+  void start(const QString& clientName);
+  // Received bytes; CR LF, CR and LF all end a line, empty lines are ignored.
+  void AddRecvBytes(const QByteArray& bytes);
+  // One line without its terminator.
+  void command(const QByteArray& line);
+
+  // QUIT saved the PC's position: the registry and the clients window follow it.
+  std::function<void(const QString& client, const QByteArray& position)> onPositionSaved;
+
+  const QString& client() const { return client_; }
+  bool listBuilt() const { return listBuilt_; }
+
+  QByteArray Pop3User;
+  QList<QByteArray> Pop3MsgList;  // a deleted message is an empty entry
+  std::int64_t Pop3ClientPos = 0;
+  std::int64_t Pop3MaxPosID = 0;
+
+ private:
+  void user(const QByteArray& line);
+  void quit();
+  QByteArray listReply(const QByteArray& line) const;
+  QByteArray uidlReply(const QByteArray& line) const;
+  QByteArray retrReply(const QByteArray& line) const;
+  QByteArray deleReply(const QByteArray& line);
+  // The 1-based message number of a LIST, UIDL, RETR or DELE line when it names an entry.
+  std::optional<qsizetype> validNumber(const QByteArray& line) const;
+  QByteArray uidStamp() const;
+
+  Gateway& g_;
+  Pop3ServerState& server_;
+  QString client_;
+  bool listBuilt_ = false;
+};
+
+}  // namespace kolvane

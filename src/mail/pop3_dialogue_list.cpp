@@ -1,0 +1,66 @@
+#include "mail/pop3_dialogue_list.h"
+
+#include "core/gateway.h"
+#include "mail/mail_rec.h"
+#include "mail/pop3_render.h"
+#include "mail/store_file.h"
+
+namespace kolvane {
+
+namespace {
+
+constexpr qint64 kWindow = 1024;
+
+std::int64_t savedPosition(Gateway& g, const QString& client) {
+  IniFile* ini = g.settingsFile();
+  if (!ini) return 0;
+  bool ok = false;
+  const std::int64_t pos =
+      ini->value(QStringLiteral("ClientsPos"), client, QStringLiteral("0")).toLongLong(&ok);
+  return ok ? pos : 0;
+}
+
+}  // namespace
+
+Pop3MsgListBuild BuildPop3MsgList(Gateway& g, const QString& client) {
+  Pop3MsgListBuild out;
+  const auto store = FileOpenAppend(g.state().file(files::kPop3Tmp));
+  out.Pop3ClientPos = savedPosition(g, client);
+  if (!store->isOpen()) {
+    g.Log(true, QStringLiteral("POP3.TMP Error CreateFile"));
+    return out;
+  }
+  QFile& file = store->file();
+  const SubjectRules rules = subjectRules(g.state().cfg, g.clock().now());
+  const bool debug = g.state().cfg.Debug;
+  for (qint64 offset = 0;;) {
+    // Records longer than the window are read whole, so a long message is offered too.
+    const auto window = ReadRecordWindow(file, offset, kWindow, HoldsWholeRecord);
+    if (!window) {
+      g.Log(true, QStringLiteral("POP3.TMP Error FileRead"));
+      break;
+    }
+    if (window->isEmpty()) break;
+    const tMailRec rec = StrToMailRec(*window, rules);
+    if (rec.EndPos < 0) {
+      g.Log(true, QStringLiteral("POP3.TMP Mishmash from FilePos = ") + QString::number(offset));
+      offset += window->size();
+      continue;
+    }
+    offset += rec.EndPos + 1;
+    bool ok = false;
+    const std::int64_t id = rec.PosID.toLongLong(&ok);
+    if (!ok || id < 0) {
+      g.Log(debug, QStringLiteral("POP3.TMP Error - PosID =|") + QString::fromLatin1(rec.PosID) +
+                       QLatin1Char('|'));
+      continue;
+    }
+    out.Pop3MaxPosID = std::max(out.Pop3MaxPosID, id);
+    if (id <= out.Pop3ClientPos) continue;  // offered at an earlier QUIT
+    if (!MayRelease(g, rec, client)) continue;
+    out.Pop3MsgList.append(RenderMessage(g, rec));
+  }
+  return out;
+}
+
+}  // namespace kolvane

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <cstdint>
+
+namespace kolvane {
+
+class Gateway;
+
+// The messages a PC is offered at USER, with the positions its QUIT needs.
+struct Pop3MsgListBuild {
+  QList<QByteArray> Pop3MsgList;   // RenderMessage of every record offered
+  std::int64_t Pop3ClientPos = 0;  // the PC's saved position
+  std::int64_t Pop3MaxPosID = 0;   // the highest PosID in the store
+};
+
+// Reads the POP3 store and offers every record above the PC's saved position that it may
+// fetch. Store errors are logged; the PC then sees fewer or no messages.
+Pop3MsgListBuild BuildPop3MsgList(Gateway& g, const QString& client);
+
+}  // namespace kolvane

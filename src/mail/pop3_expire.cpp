@@ -1,0 +1,112 @@
+#include "mail/pop3_expire.h"
+
+#include <QDate>
+#include <QFile>
+#include <optional>
+
+#include "core/gateway.h"
+#include "mail/store_file.h"
+#include "platform/exclusive_file.h"
+
+namespace kolvane {
+
+namespace {
+
+constexpr qint64 kWindow = 1024;
+
+long long yymmdd(const QDate& d) {
+  return (d.year() % 100) * 10000LL + d.month() * 100 + d.day();
+}
+
+// The length of the first record of the window (through the CR LF after its "." line), or
+// nullopt when the window holds no whole record.
+std::optional<qsizetype> recordLength(const QByteArray& window) {
+  const qsizetype head = window.indexOf("\r\n\r\n");
+  if (head < 0) return std::nullopt;
+  const qsizetype dot = window.indexOf("\r\n.", head + 4);
+  if (dot < 0) return std::nullopt;
+  const qsizetype lineEnd = window.indexOf("\r\n", dot + 3);
+  return lineEnd < 0 ? window.size() : lineEnd + 2;
+}
+
+// The date digits of the record's "PosID: " label; nullopt without a readable label.
+std::optional<long long> recordDate(const QByteArray& record) {
+  static const QByteArray kLabel = QByteArrayLiteral("PosID: ");
+  const qsizetype at = record.indexOf(kLabel);
+  if (at < 0) return std::nullopt;
+  const QByteArray digits = record.mid(at + kLabel.size(), 6);
+  if (digits.size() != 6) return std::nullopt;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+  }
+  return digits.toLongLong();
+}
+
+// A whole record including the line end of its "." line.
+bool holdsWholeRecord(const QByteArray& window) {
+  const qsizetype head = window.indexOf("\r\n\r\n");
+  if (head < 0) return false;
+  const qsizetype dot = window.indexOf("\r\n.", head + 4);
+  return dot >= 0 && window.indexOf("\r\n", dot + 3) >= 0;
+}
+
+// Copies the records dated cutoff or later to Pop3.Cut; false when nothing is to be expired or
+// the files cannot be handled.
+bool cutStore(const QString& storePath, const QString& cutPath, long long cutoff) {
+  ExclusiveFile store(storePath);
+  if (!store.open(QIODevice::ReadOnly)) return false;
+  QFile cut(cutPath);
+  if (!cut.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return false;
+  qint64 offset = 0;
+  bool first = true;
+  for (;;) {
+    // Records longer than the window are read whole.
+    const auto window = ReadRecordWindow(store.file(), offset, kWindow, holdsWholeRecord);
+    if (!window || window->isEmpty()) break;
+    const auto length = recordLength(*window);
+    if (!length) break;  // a torn tail is no record
+    const QByteArray record = window->left(*length);
+    offset += *length;
+    const auto date = recordDate(record);
+    const bool keep = date && *date >= cutoff;
+    if (first && keep) return false;
+    first = false;
+    if (keep && cut.write(record) != record.size()) return false;
+  }
+  return cut.flush();
+}
+
+void forgetOldPositions(Gateway& g, long long cutoff) {
+  IniFile* ini = g.settingsFile();
+  if (!ini) return;
+  ini->update([cutoff](IniText& text) {
+    const QString section = QStringLiteral("ClientsPos");
+    for (const auto& e : text.entries(section)) {
+      if (e.second.size() <= 6) continue;
+      bool number = false;
+      const long long date = e.second.chopped(6).toLongLong(&number);
+      if (!number || date < cutoff) text.removeKey(section, e.first);
+    }
+  });
+}
+
+}  // namespace
+
+void Pop3Expire(Gateway& g) {
+  const GatewayState& gs = g.state();
+  if (gs.cfg.ExpireDay == 0) return;
+  const QString storePath = gs.file(files::kPop3Tmp);
+  const QString cutPath = gs.file(files::kPop3Cut);
+  QFile::remove(cutPath);
+  const long long cutoff = yymmdd(fromDateTime(g.clock().now()).date().addDays(-gs.cfg.ExpireDay));
+  if (QFile::exists(storePath)) {
+    if (cutStore(storePath, cutPath, cutoff)) {
+      // The store is replaced only once the kept records are safely in the cut file.
+      if (QFile::remove(storePath)) QFile::rename(cutPath, storePath);
+    }
+    QFile::remove(cutPath);
+  }
+  forgetOldPositions(g, cutoff);
+}
+
+}  // namespace kolvane

@@ -1,0 +1,39 @@
+#include "mail/pop3_received.h"
+
+#include <QFile>
+
+#include "core/gateway.h"
+#include "mail/mail_rec.h"
+#include "mail/pop3_routing.h"
+#include "mail/quoted_printable.h"
+#include "mail/store_file.h"
+
+namespace kolvane {
+
+void AppendReceivedSms(Gateway& g, QFile& store, TrafficLogFile& log, const QByteArray& number,
+                       const QByteArray& time, const QByteArray& text) {
+  GatewayState& gs = g.state();
+  const Settings& cfg = gs.cfg;
+  if (!text.isEmpty()) {
+    tMailRec rec;
+    rec.PosID = NewPosID(g, store);
+    rec.NamePC = RouteNames(g, number, text);
+    rec.From = '<' + PhoneToMailAddr(g, number) + '>';
+    rec.Toe = '<' + cfg.UserName.toUtf8() + '>';
+    rec.Subj = "SMS from phone No.: " + number;
+    if (cfg.TimeToSubject) rec.Subj = time + ' ' + rec.Subj;
+    const QByteArray mark = SubjectMark(g, text);
+    if (!mark.isEmpty()) {
+      rec.Subj = cfg.ToSubjBeginSubj.toUtf8() + mark + cfg.ToSubjEndSubj.toUtf8() + ' ' + rec.Subj;
+    }
+    rec.MimeBody = cfg.TimeToBody ? time + ' ' + text : text;
+    const QByteArray bytes = MailRecToStr(rec);
+    if (store.write(bytes) != bytes.size() || !store.flush()) {
+      g.Log(true, QStringLiteral("!!! Pop3.Tmp - WriteFile error !!!"));
+    }
+  }
+  log.write(number, LogText(text));
+  gs.Lamps.pop3Bits |= kLampStore;
+}
+
+}  // namespace kolvane

@@ -1,0 +1,84 @@
+#include "mail/pop3_render.h"
+
+#include <QDateTime>
+#include <array>
+
+#include "core/gateway.h"
+
+namespace kolvane {
+
+namespace {
+
+// English names whatever the locale: mail programs parse the Date header.
+QByteArray dateHeader(const QDateTime& t) {
+  static constexpr std::array<const char*, 7> kDays = {"Mon", "Tue", "Wed", "Thu",
+                                                       "Fri", "Sat", "Sun"};
+  static constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const QDate d = t.date();
+  return QByteArray(kDays[d.dayOfWeek() - 1]) + ", " + QByteArray::number(d.day()) + ' ' +
+         kMonths[d.month() - 1] + ' ' + QByteArray::number(d.year()).rightJustified(4, '0') + ' ' +
+         t.time().toString(QStringLiteral("HH:mm:ss")).toLatin1();
+}
+
+QByteArray senderOf(const GatewayState& gs, const tMailRec& rec) {
+  if (!gs.cfg.ReplTelNoOn || gs.Replacements.isEmpty()) return rec.From;
+  const QByteArray number = TelNoFromStr(rec.From);
+  QByteArray sender = rec.From;
+  for (const ReplaceType& r : gs.Replacements) {
+    if (r.TelNo == number) sender = r.EmlAddr;
+  }
+  return sender;
+}
+
+bool containsName(const QString& list, const QString& name) {
+  return (QLatin1Char(',') + list + QLatin1Char(','))
+      .contains(QLatin1Char(',') + name + QLatin1Char(','), Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+QByteArray RenderMessage(const Gateway& g, const tMailRec& rec) {
+  QByteArray m;
+  m += "From: " + senderOf(g.state(), rec) + "\r\n";
+  m += "To: " + rec.Toe + "\r\n";
+  m += "Subject: " + rec.Subj + "\r\n";
+  m += "Date: " + dateHeader(fromDateTime(g.clock().now())) + "\r\n";
+  m += "Content-type: text/plain; charset=\"UTF-8\" \r\n";
+  m += "Content-transfer-encoding: quoted-printable \r\n";
+  m += "\r\n";
+  m += rec.MimeBody + "\r\n.";
+  return m;
+}
+
+bool MayRelease(Gateway& g, const tMailRec& rec, const QString& client) {
+  const GatewayState& gs = g.state();
+  const auto isBasket = [&] {
+    return gs.cfg.BasketName.isEmpty() ||
+           client.compare(gs.cfg.BasketName, Qt::CaseInsensitive) == 0;
+  };
+  bool released = false;
+  if (rec.NamePC.isEmpty()) {
+    released = !gs.cfg.BasketOn || isBasket();
+  } else {
+    const QString names = QString::fromUtf8(rec.NamePC);
+    released = containsName(names, client);
+    if (!released && gs.cfg.AliasOn) {
+      released = std::any_of(gs.Aliases.begin(), gs.Aliases.end(), [&](const AliasType& a) {
+        return a.NamePC.compare(client, Qt::CaseInsensitive) == 0 &&
+               containsName(names, a.AliasName);
+      });
+    }
+    if (!released && gs.cfg.BasketToo) released = isBasket();
+  }
+  if (!released) {
+    g.Log(true, QStringLiteral("POP3 Email denied release to : ") + client);
+    g.Log(gs.cfg.Debug, QStringLiteral("From : ") + QString::fromUtf8(rec.From));
+    if (!rec.NamePC.isEmpty()) {
+      g.Log(gs.cfg.Debug, QStringLiteral("To name PC : ") + QString::fromUtf8(rec.NamePC));
+    }
+  }
+  return released;
+}
+
+}  // namespace kolvane

@@ -1,0 +1,52 @@
+#include "mail/pop3_routing.h"
+
+#include "core/gateway.h"
+#include "gsm/utf8_conversion.h"
+#include "mail/quoted_printable.h"
+
+namespace kolvane {
+
+QByteArray PhoneToMailAddr(const Gateway& g, const QByteArray& number) {
+  static const QByteArray kPlus = QByteArrayLiteral("<+>");
+  QByteArray pattern = g.state().cfg.InMailAdr.toUtf8();
+  const qsizetype at = pattern.indexOf(kPlus);
+  if (at < 0) return number;
+  return pattern.replace(at, kPlus.size(), number);
+}
+
+QByteArray RouteNames(const Gateway& g, const QByteArray& number, const QByteArray& text) {
+  const GatewayState& gs = g.state();
+  QByteArray names;
+  const QByteArray& mark = gs.cfg.RouteMark;
+  if (!mark.isEmpty()) {
+    // Zero-based here: the first mark within the first three characters, the names up to the
+    // next mark, at least one character long.
+    const qsizetype a = text.indexOf(mark);
+    const qsizetype b = a >= 0 ? text.indexOf(mark, a + 1) : -1;
+    if (a >= 0 && a <= 2 && a + 1 < b) names = text.mid(a + 1, b - a - 1);
+  }
+  if (gs.cfg.AutoPop3Routing) {
+    if (!names.isEmpty()) names += ',';
+    const DateTime now = g.clock().now();
+    for (const tAutoPop3RoutRec& r : gs.AutoPop3RoutArr) {
+      if (r.TelNo == number && r.EndTime >= now) names += r.NamePC + ',';
+    }
+    if (names.endsWith(',')) names.chop(1);
+  }
+  return names;
+}
+
+QByteArray SubjectMark(const Gateway& g, const QByteArray& text) {
+  const Settings& cfg = g.state().cfg;
+  if (cfg.ToSubjBeginBody.isEmpty() || cfg.ToSubjEndBody.isEmpty()) return {};
+  const QByteArray body = QpDecode(text);
+  const QByteArray begin = cfg.ToSubjBeginBody.toUtf8();
+  const qsizetype from = body.indexOf(begin);
+  if (from < 0) return {};
+  const qsizetype start = from + begin.size();
+  const qsizetype end = body.indexOf(cfg.ToSubjEndBody.toUtf8(), start);
+  if (end < 0) return {};
+  return QpEncode(Utf8TranslitToPlainAscii(body.mid(start, end - start)));
+}
+
+}  // namespace kolvane

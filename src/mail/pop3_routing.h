@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace kolvane {
+
+class Gateway;
+
+// The sender address of a received SMS: InMailAdr with its first "<+>" replaced by the number,
+// or the number itself when the pattern has none.
+QByteArray PhoneToMailAddr(const Gateway& g, const QByteArray& number);
+
+// The PCs a received SMS is for (comma-separated, empty = anyone): the names between the first
+// two route marks when the first mark is among the first three characters, then the PCs whose
+// mail went to this number and whose automatic routing is still in force.
+QByteArray RouteNames(const Gateway& g, const QByteArray& number, const QByteArray& text);
+
+// The text between the body markers, transliterated to plain ASCII and quoted-printable; empty
+// unless both markers are set and found.
+QByteArray SubjectMark(const Gateway& g, const QByteArray& text);
+
+}  // namespace kolvane

@@ -1,0 +1,288 @@
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "core/gateway_start.h"
+#include "core/received_sms_dispatch.h"
+#include "core/waiting_sms_parts.h"
+#include "mail/mail_rec.h"
+#include "mail/quoted_printable.h"
+#include "support/sim_modem_device.h"
+#include "support/sim_time_loop.h"
+
+using namespace kolvane;
+
+namespace {
+
+struct CommandCall {
+  QByteArray telNo;
+  QString commandLine, params;
+};
+
+// A headless gateway on a manual clock in a given folder (so that a second one can follow it
+// there, as after a restart), whose serial port is the in-process simulated modem.
+class Station {
+ public:
+  Station(const QString& dir, ManualClock& c, std::shared_ptr<SimModem> modem,
+          const QByteArray& cfg)
+      : clock(c), sim(std::move(modem)) {
+    QFile ini(dir + "/Kolvane.ini");
+    if (!ini.exists() && ini.open(QIODevice::WriteOnly)) {
+      ini.write("[CFG]\nSmtpPort=0\nPop3Port=0\nComTcp=0\nInterval=0\n" + cfg);
+      ini.close();
+    }
+    StartupOptions o;
+    o.programFile = QCoreApplication::applicationFilePath();
+    o.programDir = dir;
+    o.headless = true;
+    gateway = std::make_unique<Gateway>(clock, o);
+    gateway->log().setEchoSink([this](const QString& line) { shown << line.mid(10); });
+    gateway->hooks().openSerial = [this](const SerialParams&) -> std::unique_ptr<DeviceLink> {
+      return std::make_unique<SimModemDevice>(sim);
+    };
+    gateway->hooks().runSmsCommand = [this](const QByteArray& tel, const QString& cmd,
+                                            const QString& params) {
+      commands.push_back({tel, cmd, params});
+    };
+    gateway->hooks().speak = [this](const QString& text) { spoken << text; };
+    loop = std::make_unique<SimTimeLoop>(*gateway, clock);
+    EXPECT_TRUE(gateway->InitX());
+    gateway->state().FirstPaintPending = false;
+    path = dir + '/';
+  }
+
+  // One whole relation; the commands the modem saw.
+  QList<QByteArray> relation() {
+    sim->commands.clear();
+    BBt1Click(*gateway, StartSender::Button);
+    EXPECT_TRUE(loop->runUntil([&] { return gateway->state().RelationClosing; }, 60000));
+    loop->runUntil([&] { return gateway->state().RelationIdle; }, 2000);
+    return sim->commands;
+  }
+
+  // The records of the POP3 store with their bodies decoded.
+  QList<tMailRec> pop3() const {
+    QFile f(path + "Pop3.Tmp");
+    QList<tMailRec> out;
+    if (!f.open(QIODevice::ReadOnly)) return out;
+    const QByteArray data = f.readAll();
+    for (qsizetype off = 0; off < data.size();) {
+      tMailRec rec = StrToMailRec(data.mid(off), {"Report", "SendTime", {}, clock.now()});
+      if (rec.EndPos < 0) break;
+      off += rec.EndPos + 1;
+      rec.MimeBody = QpDecode(rec.MimeBody);
+      out << rec;
+    }
+    return out;
+  }
+
+  ManualClock& clock;
+  std::shared_ptr<SimModem> sim;
+  std::unique_ptr<Gateway> gateway;
+  std::unique_ptr<SimTimeLoop> loop;
+  QString path;
+  QStringList shown;
+  std::vector<CommandCall> commands;
+  QStringList spoken;
+};
+
+const DateTime kStart = toDateTime(QDateTime(QDate(2026, 12, 9), QTime(10, 0)));
+
+// The modem and the station share one clock, also across a restart; the modem's time stamps
+// follow it.
+std::shared_ptr<SimModem> makeModem(ManualClock& clock) {
+  modemsim::ModemConfig config;
+  config.wallClock = [&clock] { return fromDateTime(clock.now()); };
+  return std::make_shared<SimModem>(clock, config);
+}
+
+QList<int> inject(SimModem& sim, const QString& sender, const QString& text,
+                  modemsim::Coding coding = modemsim::Coding::Auto) {
+  modemsim::Injection sms;
+  sms.sender = sender;
+  sms.text = text;
+  sms.coding = coding;
+  return sim.modem.inject(sms, sim.clock.tick());
+}
+
+QList<QByteArray> deletes(const QList<QByteArray>& commands) {
+  QList<QByteArray> out;
+  for (const QByteArray& c : commands) {
+    if (c.startsWith("AT+CMGD=")) out << c;
+  }
+  return out;
+}
+
+const QString kCzech = QStringLiteral("Příliš žluťoučký kůň úpěl ďábelské ódy");
+const QString kCyrillic = QStringLiteral("Привет, как дела?");
+// The listing trims the end of a text, so the test text ends without a blank.
+const QString kLong = QString(QStringLiteral("Long message in two parts. ")).repeated(8).trimmed();
+
+void storesEverySmsAndDeletesThemInListOrder(const QByteArray& cfg) {
+  QTemporaryDir dir;
+  ManualClock clock(100000, kStart);
+  auto sim = makeModem(clock);
+  Station s(dir.path(), clock, sim, cfg);
+  // The modem sees the station's time through its own clock, kept alike.
+  inject(*sim, "+420777111222", "Hello\n.dot line");
+  inject(*sim, "+420777333444", kLong);
+  inject(*sim, "+420777555666", kCzech);
+  inject(*sim, "+79161234567", kCyrillic);
+
+  const QList<QByteArray> commands = s.relation();
+  EXPECT_EQ(deletes(commands),
+            (QList<QByteArray>{"AT+CMGD=1", "AT+CMGD=2", "AT+CMGD=3", "AT+CMGD=4", "AT+CMGD=5"}));
+  EXPECT_EQ(sim->modem.storage(modemsim::Storage::SM).used(), 0);
+  EXPECT_TRUE(s.shown.contains("POP3 server saved 5 SMS"));
+  EXPECT_EQ(s.gateway->state().cfg.SmsInCnt, 5);
+
+  const QList<tMailRec> recs = s.pop3();
+  ASSERT_EQ(recs.size(), 4);
+  EXPECT_EQ(recs[0].MimeBody, "Hello\n.dot line");
+  EXPECT_EQ(recs[0].From, "<+420777111222@kolvane.lan>");
+  EXPECT_EQ(recs[0].Toe, "<kolvane>");
+  EXPECT_EQ(recs[0].Subj, "SMS from phone No.: +420777111222");
+  EXPECT_EQ(recs[0].NamePC, "");
+  EXPECT_EQ(recs[0].PosID, "261209000000");
+  EXPECT_EQ(recs[1].MimeBody, kLong.toUtf8());
+  EXPECT_EQ(recs[2].MimeBody, kCzech.toUtf8());
+  EXPECT_EQ(recs[3].MimeBody, kCyrillic.toUtf8());
+  EXPECT_EQ(recs[3].PosID, "261209000003");
+  EXPECT_FALSE(QFile::exists(s.path + kSmsPartsFile));
+}
+
+}  // namespace
+
+TEST(ReceivedSms, TextModeSingleConcatenatedAndUcs2) {
+  storesEverySmsAndDeletesThemInListOrder("PDUText=1\n");
+}
+
+TEST(ReceivedSms, PduModeSingleConcatenatedAndUcs2) {
+  storesEverySmsAndDeletesThemInListOrder("PDUText=0\n");
+}
+
+TEST(ReceivedSms, CommandsSpeechAndRoutingRules) {
+  QTemporaryDir dir;
+  ManualClock clock(100000, kStart);
+  auto sim = makeModem(clock);
+  Station s(dir.path(), clock, sim,
+            "SmsToCmdSw=1\nSmsToTtsSw=1\nTimeToSubject=1\n"
+            "[SmsToCmdTelNo]\nA0=+420777111222\n[SmsToCmdSubst]\nreport=/usr/bin/report\n");
+  inject(*sim, "+420777111222", "#command#report# -a  b=c");
+  inject(*sim, "+420777111222", "#COMMAND#/bin/echo hi");
+  inject(*sim, "+420777111222", "#Command#unknown#x");
+  // Not an allowed number: the speech rule is tried next, then the store.
+  inject(*sim, "+421777111222", "#command#report#x");
+  inject(*sim, "+421777111222", "#tts#Dobrý den");
+  inject(*sim, "+421777111222", "#TTS#");
+  inject(*sim, "+421777111222", "#PC7#for PC seven");
+  s.relation();
+
+  ASSERT_EQ(s.commands.size(), 2u);
+  EXPECT_EQ(s.commands[0].telNo, "+420777111222");
+  EXPECT_EQ(s.commands[0].commandLine, "/usr/bin/report");
+  EXPECT_EQ(s.commands[0].params, "-a  b=c");
+  EXPECT_EQ(s.commands[1].commandLine, "/bin/echo hi");
+  EXPECT_EQ(s.commands[1].params, "");
+  EXPECT_EQ(s.spoken, QStringList{QStringLiteral("Dobrý den")});
+  EXPECT_TRUE(s.shown.contains(QStringLiteral("TtsVoiceSpeak begin \\/  \\/  \\/ |Dobrý den|")));
+  EXPECT_EQ(s.shown.filter("TtsVoiceSpeak").size(), 2);
+  EXPECT_TRUE(s.shown.contains("POP3 server saved 7 SMS"));
+
+  const QList<tMailRec> recs = s.pop3();
+  ASSERT_EQ(recs.size(), 7);
+  EXPECT_EQ(recs[0].NamePC, "localhost");
+  EXPECT_EQ(recs[0].Subj, "SMS from phone No.: +420777111222 SMS to Command Line");
+  EXPECT_EQ(recs[0].MimeBody, "#command#report# -a  b=c\r\nCommand Line: /usr/bin/report");
+  EXPECT_TRUE(recs[1].MimeBody.endsWith("\r\nCommand Line: /bin/echo hi"));
+  EXPECT_TRUE(recs[2].MimeBody.endsWith("\r\nCommand Line - error"));
+  // From another country prefix it is an ordinary message, with the time stamp in front.
+  EXPECT_EQ(recs[3].MimeBody, "#command#report#x");
+  EXPECT_TRUE(recs[3].Subj.endsWith(" SMS from phone No.: +421777111222"));
+  EXPECT_TRUE(recs[3].Subj.startsWith("26/12/09,"));
+  EXPECT_EQ(recs[4].Subj, "SMS from phone No.: +421777111222 SMS to Text-to-Speech");
+  EXPECT_EQ(recs[4].MimeBody,
+            QStringLiteral("#tts#Dobrý den\r\nText-to-Speech: Dobrý den").toUtf8());
+  EXPECT_EQ(recs[5].MimeBody, "#TTS#\r\nText-to-Speech - error");
+  EXPECT_EQ(recs[6].NamePC, "PC7");
+}
+
+TEST(ReceivedSms, WaitingPartsSurviveARestartAndAreJoined) {
+  QTemporaryDir dir;
+  ManualClock clock(100000, kStart);
+  auto sim = makeModem(clock);
+  modemsim::Injection sms;
+  sms.sender = "+420777111222";
+  sms.parts = {"First half, ", "second half."};
+  sms.reference = 77;
+  {
+    Station s(dir.path(), clock, sim, {});
+    const QList<int> idx = sim->modem.inject(sms, clock.tick());
+    sim->modem.storage(modemsim::Storage::SM).remove(idx[1]);  // part 2 still on its way
+    EXPECT_EQ(deletes(s.relation()), QList<QByteArray>{"AT+CMGD=" + QByteArray::number(idx[0])});
+    EXPECT_TRUE(s.pop3().isEmpty());
+    EXPECT_TRUE(QFile::exists(s.path + kSmsPartsFile));
+    EXPECT_TRUE(s.shown.contains("POP3 server saved 1 SMS"));
+  }
+  clock.setNow(kStart + 0.5);
+  Station s(dir.path(), clock, sim, {});
+  ASSERT_EQ(s.gateway->link().SmsLongArr.size(), 1);
+  const QList<int> idx = sim->modem.inject(sms, clock.tick());
+  sim->modem.storage(modemsim::Storage::SM).remove(idx[0]);  // part 1 was read before
+  s.relation();
+  const QList<tMailRec> recs = s.pop3();
+  ASSERT_EQ(recs.size(), 1);
+  EXPECT_EQ(recs[0].MimeBody, "First half, second half.");
+  EXPECT_FALSE(QFile::exists(s.path + kSmsPartsFile));
+  EXPECT_TRUE(s.gateway->link().SmsLongArr.isEmpty());
+}
+
+TEST(ReceivedSms, IncompleteMessageIsDeliveredADayAfterItsFirstPart) {
+  QTemporaryDir dir;
+  ManualClock clock(100000, kStart);
+  auto sim = makeModem(clock);
+  Station s(dir.path(), clock, sim, {});
+  modemsim::Injection sms;
+  sms.sender = "+420777111222";
+  sms.parts = {"one ", "two ", "three"};
+  const QList<int> idx = sim->modem.inject(sms, clock.tick());
+  sim->modem.storage(modemsim::Storage::SM).remove(idx[1]);
+  s.relation();
+  EXPECT_TRUE(s.pop3().isEmpty());
+
+  // Not yet a day: nothing moves.
+  s.clock.setNow(kStart + 0.9);
+  DeliverOverdueParts(*s.gateway);
+  EXPECT_TRUE(s.pop3().isEmpty());
+
+  // A day later another SMS comes; the listing settles the overdue message too.
+  s.clock.setNow(kStart + 1.01);
+  inject(*sim, "+420777999888", "Unrelated");
+  s.relation();
+  const QList<tMailRec> recs = s.pop3();
+  ASSERT_EQ(recs.size(), 2);
+  EXPECT_EQ(recs[0].MimeBody, "Unrelated");
+  EXPECT_EQ(recs[1].MimeBody, QStringLiteral("one […]three").toUtf8());
+  EXPECT_EQ(recs[1].From, "<+420777111222@kolvane.lan>");
+  EXPECT_FALSE(QFile::exists(s.path + kSmsPartsFile));
+}
+
+TEST(ReceivedSms, OverduePartsLoadedAtStartAreDeliveredThen) {
+  QTemporaryDir dir;
+  ManualClock clock(100000, kStart);
+  auto sim = makeModem(clock);
+  {
+    QFile parts(dir.path() + '/' + kSmsPartsFile);
+    ASSERT_TRUE(parts.open(QIODevice::WriteOnly));
+    parts.write("P\t" + QByteArray::number(kStart - 2, 'g', 17) +
+                "\t5\t2\t2\t+420777111222\t26/12/07,10:00:00+04\tsecond=3D3D2\r\n"
+                "garbage line\r\nP\tx\t1\t2\t1\t\t\t\r\n");
+  }
+  Station s(dir.path(), clock, sim, {});
+  const QList<tMailRec> recs = s.pop3();
+  ASSERT_EQ(recs.size(), 1);
+  EXPECT_EQ(recs[0].MimeBody, QStringLiteral("[…]second=2").toUtf8());
+  EXPECT_EQ(s.shown.filter("not readable").size(), 2);
+  EXPECT_FALSE(QFile::exists(s.path + kSmsPartsFile));
+}

@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+#include <QTcpSocket>
+#include <QTest>
+#include <memory>
+
+#include "core/mail_listeners.h"
+#include "mail/pop3_server.h"
+#include "platform/ini_file.h"
+#include "unit/store_test_gateway.h"
+
+namespace kolvane {
+namespace {
+
+constexpr int kWaitMs = 5000;
+
+// A POP3 server on a free port of a started gateway; clients are real sockets, and the main
+// cycle's delivery step is run by hand past the pause after each connect.
+class Pop3ServerTest : public ::testing::Test {
+ protected:
+  Pop3ServerTest() {
+    t.gs().cfg.DNSOff = true;
+    EXPECT_TRUE(t.g().listeners().listenPop3(0));
+    t.gs().Pop3Listen = true;
+    t.logs();
+  }
+
+  TdmPOP3& pop3() { return t.g().pop3(); }
+  Pop3ServerState& server() { return pop3().server(); }
+
+  void addRecord(const QByteArray& id, const QByteArray& body, const QByteArray& namePC = {}) {
+    tMailRec r;
+    r.PosID = id;
+    r.NamePC = namePC;
+    r.From = "<+420777111222@sms.example>";
+    r.Toe = "<kolvane>";
+    r.Subj = "SMS from phone No.: +420777111222";
+    r.MimeBody = body;
+    t.append(QStringLiteral("Pop3.Tmp"), MailRecToStr(r));
+  }
+
+  std::unique_ptr<QTcpSocket> connectClient() {
+    auto c = std::make_unique<QTcpSocket>();
+    const std::size_t before = pop3().connectionCount();
+    c->connectToHost(QHostAddress::LocalHost, t.g().listeners().pop3Port());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pop3().connectionCount() > before; }, kWaitMs));
+    return c;
+  }
+
+  // One main-cycle delivery after the connect pause.
+  void cycle() {
+    t.clock.advance(TdmPOP3::kConnectPauseMs);
+    pop3().deliverReply();
+  }
+
+  // What the client receives for the pending reply; multi-line replies end with "\r\n.\r\n".
+  QByteArray receive(QTcpSocket& c, bool multiLine = false) {
+    cycle();
+    QByteArray got;
+    const QByteArray end = multiLine ? "\r\n.\r\n" : "\r\n";
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          got += c.readAll();
+          return got.endsWith(end);
+        },
+        kWaitMs))
+        << got.data();
+    return got;
+  }
+
+  QByteArray say(QTcpSocket& c, const QByteArray& line, bool multiLine = false) {
+    c.write(line + "\r\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server().Pop3SendOn; }, kWaitMs)) << line.data();
+    return receive(c, multiLine);
+  }
+
+  void disconnect(std::unique_ptr<QTcpSocket>& c) {
+    const std::size_t before = pop3().connectionCount();
+    c->disconnectFromHost();
+    c.reset();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pop3().connectionCount() < before; }, kWaitMs));
+  }
+
+  QString position(const QString& pc) {
+    return t.g().settingsFile()->value(QStringLiteral("ClientsPos"), pc);
+  }
+
+  StoreTestGateway t;
+};
+
+TEST_F(Pop3ServerTest, FetchDeleteQuitAndTheNextSessionOffersOnlyNewerRecords) {
+  addRecord("260201000001", "first");
+  addRecord("260201000002", "second");
+  auto c = connectClient();
+  EXPECT_EQ(receive(*c), "+OK POP3 server ready\r\n");
+  EXPECT_EQ(say(*c, "user anyone"), "+OK\r\n");
+  EXPECT_EQ(say(*c, "PASS x"), "+OK\r\n");
+  const QByteArray list = say(*c, "LIST", true);
+  EXPECT_TRUE(list.startsWith("+OK 2\r\n1 ")) << list.data();
+  const QByteArray msg = say(*c, "RETR 1", true);
+  EXPECT_TRUE(msg.contains("From: <+420777111222@sms.example>\r\n")) << msg.data();
+  EXPECT_TRUE(msg.contains("\r\n\r\nfirst\r\n.\r\n")) << msg.data();
+  EXPECT_EQ(say(*c, "DELE 1"), "+OK\r\n");
+  EXPECT_EQ(say(*c, "DELE 1"), "-ERR\r\n");
+  EXPECT_EQ(say(*c, "RETR 1"), "-ERR\r\n");
+  EXPECT_EQ(say(*c, "LIST 1"), "+OK 1 0\r\n");
+  EXPECT_EQ(say(*c, "LIST 3"), "-ERR\r\n");
+  const QByteArray stat = say(*c, "STAT");
+  EXPECT_TRUE(stat.startsWith("+OK 2 ")) << stat.data();
+  const int before = t.gs().cfg.EmlOutCnt;
+  EXPECT_EQ(say(*c, "QUIT"), "+OK\r\n");
+  EXPECT_EQ(t.gs().cfg.EmlOutCnt, before + 1);
+  const QStringList logs = t.logs();
+  EXPECT_TRUE(logs.contains(QStringLiteral("POP3 client \"anyone\" logged in")));
+  EXPECT_TRUE(logs.contains(QStringLiteral("POP3 client received 1 SMS")));
+  // The message offered but not fetched is reported and not offered again.
+  EXPECT_TRUE(logs.contains(QStringLiteral(
+      "POP3 client \"127.0.0.1\" did not accept e-mail From: <+420777111222@sms.example>")));
+  EXPECT_EQ(position(QStringLiteral("127.0.0.1")), QStringLiteral("260201000002"));
+  disconnect(c);
+
+  addRecord("260201000003", "third");
+  c = connectClient();
+  receive(*c);
+  say(*c, "USER b");
+  EXPECT_TRUE(say(*c, "STAT").startsWith("+OK 1 "));
+  EXPECT_TRUE(say(*c, "RETR 1", true).contains("\r\n\r\nthird\r\n.\r\n"));
+}
+
+TEST_F(Pop3ServerTest, TheListBelongsToTheConnectionThatSentUser) {
+  addRecord("260201000001", "for the first PC");
+  auto c = connectClient();
+  receive(*c);
+  say(*c, "USER a");
+  EXPECT_TRUE(say(*c, "STAT").startsWith("+OK 1 "));
+  disconnect(c);
+
+  c = connectClient();
+  receive(*c);
+  for (const QByteArray cmd : {"STAT", "LIST", "LIST 1", "UIDL", "RETR 1", "DELE 1"}) {
+    EXPECT_EQ(say(*c, cmd), "-ERR\r\n") << cmd.data();
+  }
+  EXPECT_EQ(say(*c, "CAPA"), "-ERR\r\n");
+  EXPECT_EQ(say(*c, "NOOP"), "+OK\r\n");
+  EXPECT_EQ(say(*c, "QUIT"), "+OK\r\n");
+  EXPECT_EQ(position(QStringLiteral("127.0.0.1")), QString());
+}
+
+TEST_F(Pop3ServerTest, UidlAndArgumentsAndLineEnds) {
+  addRecord("260201000001", "one");
+  auto c = connectClient();
+  receive(*c);
+  c->write("USER a\n");  // LF alone ends a line too
+  EXPECT_TRUE(QTest::qWaitFor([&] { return server().Pop3SendOn; }, kWaitMs));
+  EXPECT_EQ(receive(*c), "+OK\r\n");
+  const QByteArray uidl = say(*c, "UIDL", true);
+  EXPECT_TRUE(uidl.startsWith("+OK 1\r\n1 2602011000") && uidl.endsWith("0\r\n.\r\n"))
+      << uidl.data();
+  const QByteArray one = say(*c, "uidl   1");
+  EXPECT_TRUE(one.startsWith("+OK 1 2602011000") && one.endsWith("1\r\n")) << one.data();
+  EXPECT_EQ(say(*c, "LIST x"), "-ERR\r\n");
+  EXPECT_EQ(say(*c, "LIST 0"), "-ERR\r\n");
+  EXPECT_EQ(say(*c, "RETR"), "-ERR\r\n");
+}
+
+TEST_F(Pop3ServerTest, ASecondClientWaitsUntilTheFirstLeavesThenItsEarlyLineIsAnswered) {
+  auto first = connectClient();
+  EXPECT_EQ(receive(*first), "+OK POP3 server ready\r\n");
+  auto second = connectClient();
+  second->write("NOOP\r\n");
+  cycle();  // past the pause of the second connect
+  EXPECT_EQ(say(*first, "NOOP"), "+OK\r\n");
+  EXPECT_EQ(second->bytesAvailable(), 0);
+  disconnect(first);
+  // The hand-over greets the waiting client, then its early NOOP replaces the greeting.
+  cycle();
+  QByteArray got;
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        got += second->readAll();
+        return got.endsWith("\r\n");
+      },
+      kWaitMs));
+  EXPECT_TRUE(got == "+OK\r\n" || got == "+OK POP3\r\n") << got.data();
+}
+
+TEST_F(Pop3ServerTest, ASwitchedOffPcIsRefusedWithAReason) {
+  t.g().settingsFile()->setValue(QStringLiteral("Pop3CliOnOff"), QStringLiteral("127.0.0.1"),
+                                 QStringLiteral("0"));
+  t.g().settingsFile()->setValue(QStringLiteral("Pop3CliDateTime"), QStringLiteral("127.0.0.1"),
+                                 QStringLiteral("46000"));
+  pop3().ClientsInit();
+  ASSERT_EQ(pop3().Clients().size(), 1);
+  EXPECT_EQ(pop3().Clients()[0].PosID, QByteArray("????"));
+  auto c = connectClient();
+  QByteArray got;
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        got += c->readAll();
+        return c->state() == QAbstractSocket::UnconnectedState;
+      },
+      kWaitMs));
+  EXPECT_EQ(got, "-ERR POP3 access denied");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return pop3().connectionCount() == 0; }, kWaitMs));
+  EXPECT_EQ(server().Pop3RunSockHandle, 0);
+  EXPECT_EQ(t.gs().Lamps.pop3Bits & kLampClient, 0);
+}
+
+TEST_F(Pop3ServerTest, RepliesWaitForTheConnectPauseAndAreDroppedWithoutAClient) {
+  t.gs().cfg.Debug = true;
+  auto c = connectClient();
+  pop3().deliverReply();  // within the pause
+  QTest::qWait(50);
+  EXPECT_EQ(c->bytesAvailable(), 0);
+  EXPECT_TRUE(server().Pop3SendOn);
+  EXPECT_EQ(receive(*c), "+OK POP3 server ready\r\n");
+  disconnect(c);
+  EXPECT_FALSE(server().Pop3SendOn);
+  server().setReply("+OK");
+  pop3().deliverReply();
+  const QStringList logs = t.logs();
+  EXPECT_TRUE(logs.contains(QStringLiteral("POP3 DATA->|+OK|")));
+  EXPECT_TRUE(logs.contains(QStringLiteral("POP3 DATA-> discard")));
+  EXPECT_TRUE(logs.contains(QStringLiteral("POP3 client \"127.0.0.1\" disconnected")));
+}
+
+TEST_F(Pop3ServerTest, ALongMessageArrivesWhole) {
+  QByteArray body;
+  for (int i = 0; body.size() < 3'000'000; ++i) body += "line " + QByteArray::number(i) + "\r\n";
+  addRecord("260201000001", body.chopped(2));
+  auto c = connectClient();
+  receive(*c);
+  say(*c, "USER a");
+  const QByteArray msg = say(*c, "RETR 1", true);
+  EXPECT_TRUE(msg.contains("\r\n\r\n" + body + ".\r\n")) << msg.size();
+}
+
+TEST_F(Pop3ServerTest, ClientsWindowActions) {
+  auto c = connectClient();
+  receive(*c);
+  const QString pc = QStringLiteral("127.0.0.1");
+  EXPECT_FALSE(pop3().deleteItem(pc));  // connected
+  EXPECT_TRUE(pop3().disconnectClient(pc));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return pop3().connectionCount() == 0; }, kWaitMs));
+  EXPECT_TRUE(pop3().switchOnOff(pc));
+  EXPECT_EQ(t.g().settingsFile()->value(QStringLiteral("Pop3CliOnOff"), pc), QStringLiteral("0"));
+  EXPECT_TRUE(pop3().deleteItem(pc));
+  EXPECT_EQ(t.g().settingsFile()->value(QStringLiteral("Pop3CliDateTime"), pc),
+            QStringLiteral("0"));
+}
+
+}  // namespace
+}  // namespace kolvane

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include "mail/pop3_expire.h"
+#include "mail/pop3_render.h"
+#include "mail/pop3_routing.h"
+#include "mail/quoted_printable.h"
+#include "store_test_gateway.h"
+
+using namespace kolvane;
+
+namespace {
+
+tMailRec pop3Record(const QByteArray& id, const QByteArray& namePc) {
+  tMailRec r;
+  r.PosID = id;
+  r.NamePC = namePc;
+  r.From = "<+420777111222@kolvane.lan>";
+  r.Toe = "<kolvane>";
+  r.Subj = "SMS from phone No.: +420777111222";
+  r.MimeBody = "Hello=0D=0Aworld";
+  return r;
+}
+
+}  // namespace
+
+TEST(Pop3Routing, RouteMarkNearTheStartNamesThePcs) {
+  StoreTestGateway t;
+  EXPECT_EQ(RouteNames(t.g(), "+1", "#PC7#hello"), "PC7");
+  EXPECT_EQ(RouteNames(t.g(), "+1", "ab#PC7,PC8#x"), "PC7,PC8");  // first mark third character
+  EXPECT_EQ(RouteNames(t.g(), "+1", "abcd#PC7#x"), "");           // fifth: for everybody
+  EXPECT_EQ(RouteNames(t.g(), "+1", "##PC7#"), "");               // no name between the marks
+  EXPECT_EQ(RouteNames(t.g(), "+1", "#PC7 without end"), "");
+  t.gs().cfg.RouteMark = "$$";
+  EXPECT_EQ(RouteNames(t.g(), "+1", "$$OFFICE$$x"), "$OFFICE");
+}
+
+TEST(Pop3Routing, RepliesGoBackToThePcThatSentTheMailUntilTheTimeOut) {
+  StoreTestGateway t;
+  const DateTime now = t.clock.now();
+  t.gs().cfg.AutoPop3Routing = true;
+  t.gs().AutoPop3RoutArr = {{"+420777111222", now + 120.0 / 1440, "PC3"},
+                            {"+420777111222", now - 1.0 / 1440, "PC4"},
+                            {"+420777999999", now + 1, "PC5"}};
+  EXPECT_EQ(RouteNames(t.g(), "+420777111222", "hi"), "PC3");
+  EXPECT_EQ(RouteNames(t.g(), "+420777111222", "#PC7#hi"), "PC7,PC3");
+  t.clock.setNow(now + 121.0 / 1440);
+  EXPECT_EQ(RouteNames(t.g(), "+420777111222", "hi"), "");
+  EXPECT_EQ(RouteNames(t.g(), "+420777111222", "#PC7#hi"), "PC7");
+}
+
+TEST(Pop3Routing, SenderAddressAndSubjectMark) {
+  StoreTestGateway t;
+  EXPECT_EQ(PhoneToMailAddr(t.g(), "+420777111222"), "+420777111222@kolvane.lan");
+  t.gs().cfg.InMailAdr = "sms-<+>-<+>@x.y";
+  EXPECT_EQ(PhoneToMailAddr(t.g(), "123"), "sms-123-<+>@x.y");
+  t.gs().cfg.InMailAdr = "fixed@x.y";
+  EXPECT_EQ(PhoneToMailAddr(t.g(), "123"), "123");
+
+  const QByteArray text = QpEncode("Order [Žluťoučký kůň] today");
+  EXPECT_EQ(SubjectMark(t.g(), text), "");  // markers not set
+  t.gs().cfg.ToSubjBeginBody = "[";
+  t.gs().cfg.ToSubjEndBody = "]";
+  EXPECT_EQ(SubjectMark(t.g(), text), "Zlutoucky kun");
+  EXPECT_EQ(SubjectMark(t.g(), QpEncode("no [end")), "");
+}
+
+TEST(Pop3Release, RoutedBasketAndAliasRecords) {
+  StoreTestGateway t;
+  const tMailRec forPc7 = pop3Record("260201000000", "PC7");
+  const tMailRec forAll = pop3Record("260201000001", "");
+  const tMailRec forSales = pop3Record("260201000002", "SALES,PC9");
+
+  EXPECT_TRUE(MayRelease(t.g(), forPc7, "pc7"));
+  EXPECT_TRUE(MayRelease(t.g(), forAll, "PC1"));
+  t.logs();
+  EXPECT_FALSE(MayRelease(t.g(), forPc7, "PC1"));
+  EXPECT_TRUE(t.logs().contains("POP3 Email denied release to : PC1"));
+
+  t.gs().cfg.BasketToo = true;
+  t.gs().cfg.BasketName = "BOSS";
+  EXPECT_TRUE(MayRelease(t.g(), forPc7, "boss"));
+  EXPECT_FALSE(MayRelease(t.g(), forPc7, "PC1"));
+
+  t.gs().cfg.BasketOn = true;
+  EXPECT_TRUE(MayRelease(t.g(), forAll, "BOSS"));
+  EXPECT_FALSE(MayRelease(t.g(), forAll, "PC1"));
+
+  EXPECT_FALSE(MayRelease(t.g(), forSales, "PC1"));
+  t.gs().cfg.AliasOn = true;
+  t.gs().Aliases = {{"PC2", "SALES"}, {"pc1", "sales"}};
+  EXPECT_TRUE(MayRelease(t.g(), forSales, "PC1"));
+  EXPECT_TRUE(MayRelease(t.g(), forSales, "PC2"));
+  EXPECT_FALSE(MayRelease(t.g(), forSales, "PC3"));
+}
+
+TEST(Pop3Render, MessageHeadersBodyAndReplacedSender) {
+  StoreTestGateway t;  // Sunday 1 February 2026, 10:00
+  const tMailRec rec = pop3Record("260201000000", "PC7");
+  const QByteArray expected =
+      "From: <+420777111222@kolvane.lan>\r\n"
+      "To: <kolvane>\r\n"
+      "Subject: SMS from phone No.: +420777111222\r\n"
+      "Date: Sun, 1 Feb 2026 10:00:00\r\n"
+      "Content-type: text/plain; charset=\"UTF-8\" \r\n"
+      "Content-transfer-encoding: quoted-printable \r\n"
+      "\r\n"
+      "Hello=0D=0Aworld\r\n.";
+  EXPECT_EQ(RenderMessage(t.g(), rec), expected);
+
+  t.gs().cfg.ReplTelNoOn = true;
+  t.gs().Replacements = {
+      {"+420777111222", "first@x.y"}, {"+420777111222", "jana@x.y"}, {"+4207771112", "other@x.y"}};
+  EXPECT_TRUE(RenderMessage(t.g(), rec).startsWith("From: jana@x.y\r\nTo: <kolvane>\r\n"));
+}
+
+TEST(Pop3Expire, OldRecordsAndPositionsGoAtStart) {
+  StoreTestGateway t;  // today 260201, ExpireDay 7: cutoff 260125
+  const QByteArray old1 = MailRecToStr(pop3Record("260120000000", "PC1"));
+  const QByteArray old2 = MailRecToStr(pop3Record("260124000003", ""));
+  tMailRec longRec = pop3Record("260125000000", "PC2");
+  longRec.MimeBody = QByteArray(3000, 'x');  // longer than a read window
+  const QByteArray kept1 = MailRecToStr(longRec);
+  const QByteArray kept2 = MailRecToStr(pop3Record("260131000001", ""));
+  t.write("Pop3.Tmp", old1 + old2 + kept1 + kept2 + "PosID: 2602");  // torn tail
+  t.write("Pop3.Cut", "left over");
+  t.g().settingsFile()->update([](IniText& ini) {
+    ini.setValue("ClientsPos", "old", "260124000009");
+    ini.setValue("ClientsPos", "new", "260125000000");
+    ini.setValue("ClientsPos", "junk", "abcdef000001");
+    ini.setValue("ClientsPos", "short", "12");
+  });
+
+  t.g().hooks().checkPop3Store();  // the start-up call
+  EXPECT_EQ(t.read("Pop3.Tmp"), kept1 + kept2);
+  EXPECT_FALSE(t.exists("Pop3.Cut"));
+  EXPECT_EQ(t.g().settingsFile()->read().keys("ClientsPos"), (QStringList{"new", "short"}));
+
+  // A store whose first record is recent enough stays as it is, old records behind it too.
+  const QByteArray recentFirst = MailRecToStr(pop3Record("260131000000", "")) + old1;
+  t.write("Pop3.Tmp", recentFirst);
+  Pop3Expire(t.g());
+  EXPECT_EQ(t.read("Pop3.Tmp"), recentFirst);
+
+  t.gs().cfg.ExpireDay = 0;
+  t.write("Pop3.Tmp", old1);
+  Pop3Expire(t.g());
+  EXPECT_EQ(t.read("Pop3.Tmp"), old1);
+}
