@@ -5,19 +5,15 @@ reports in the POP3 store; waiting clients, switched-off PCs and the client limi
 import base64
 import os
 import quopri
-import re
-import smtplib
 import socket
 import subprocess
 import sys
-import threading
 import time
 import unittest
 
 import kolvane_e2e as k
+from mail_gateway import DEADLINE, MODEMSIM, Gateway, free_port, mail
 
-MODEMSIM = os.path.join(k.BIN_DIR, "kolvane-modemsim")
-DEADLINE = 60.0
 CZECH = "Příliš žluťoučký kůň úpěl ďábelské ódy"
 CZECH_ASCII = "Prilis zlutoucky kun upel dabelske ody"
 # A relation at start and then every 8 s; no phone storage, a short pause between jobs.
@@ -27,85 +23,6 @@ QUICK = ("StartGo=1\nOnLine=1\nIntervalOnLine=8000\nMemCheOn=0\nSendSMSDelay=100
 # phase takes the stores over: they keep what arrives.
 STILL = "StartGo=1\nOnLine=1\nIntervalOnLine=600000\nDNSOff=1\n"
 SILENT = ("--silent",)
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-class Modem:
-    """kolvane-modemsim on a free TCP port, writing every SMS it sends to a file."""
-
-    def __init__(self, test, folder, *args):
-        self.sent_path = os.path.join(folder, "modem-sent.txt")
-        self.proc = subprocess.Popen(
-            [MODEMSIM, "--tcp", "0", "--sent", self.sent_path, *args],
-            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        test.addCleanup(self.stop)
-        ready = self.proc.stdout.readline().decode().strip()
-        self.port = re.search(r":(\d+)$", ready).group(1)
-        self.drain = threading.Thread(target=self.proc.stdout.read, daemon=True)
-        self.drain.start()
-
-    def sent(self):
-        """(number, text, mode, reference, count, part, dcs) of every SMS sent so far."""
-        try:
-            with open(self.sent_path, encoding="utf-8") as f:
-                rows = [line.rstrip("\n").split("\t") for line in f if line.endswith("\n")]
-        except FileNotFoundError:
-            return []
-        return [(r[1], r[2], r[3], int(r[4]), int(r[5]), int(r[6]), int(r[8])) for r in rows]
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            self.proc.wait(10)
-        self.drain.join(10)
-        self.proc.stdout.close()
-
-
-class Gateway:
-    """The program headless beside the modem, its SMTP server on a free port."""
-
-    def __init__(self, test, cfg, sections="", modem_args=()):
-        self.folder = k.new_folder(test)
-        self.modem = Modem(test, self.folder, *modem_args)
-        self.port = free_port()
-        k.write_ini(self.folder, "[CFG]\nComTcp=1\nGtIPAdress=127.0.0.1\nGtTCPPort=%s\n"
-                    "SmtpPort=%d\nPop3Port=%d\n%s%s"
-                    % (self.modem.port, self.port, free_port(), cfg, sections))
-        self.run = k.start(test, self.folder)
-        test.assertTrue(k.wait_until(lambda: self.logged("SMTP server listens"), DEADLINE),
-                        self.run.lines())
-
-    def logged(self, text):
-        return sum(1 for line in self.run.lines() if line.endswith("  " + text))
-
-    def records(self, name):
-        """(NamePC, From, To, Subject, body) of every record of a store file."""
-        try:
-            data = k.read_bytes(os.path.join(self.folder, name))
-        except FileNotFoundError:
-            return []
-        pattern = re.compile(rb"PosID: \d{12}\r\nNamePC: (.*?)\r\nFrom: (.*?)\r\nTo: (.*?)\r\n"
-                             rb"Subject: (.*?)\r\n\r\n(.*?)\r\n\.\r\n", re.S)
-        return [tuple(m.groups()) for m in pattern.finditer(data)]
-
-    def smtplib(self, rcpts, message):
-        # Not as a context manager: its exit insists on 221 to QUIT, and the answer is 250.
-        s = smtplib.SMTP("127.0.0.1", self.port, local_hostname="pc1", timeout=20)
-        try:
-            s.sendmail("me@lan", rcpts, message)
-            s.quit()
-        finally:
-            s.close()
-
-
-def mail(subject, body, headers=b"Content-Type: text/plain; charset=us-ascii\r\n"):
-    return (b"From: Me <me@lan>\r\nTo: someone\r\nSubject: " + subject + b"\r\n" + headers
-            + b"\r\n" + body)
 
 
 def czech_mails():

@@ -1,0 +1,155 @@
+"""The program headless beside kolvane-modemsim, with its mail servers on free ports: shared by
+the end-to-end tests of the mail paths."""
+
+import os
+import poplib
+import quopri
+import re
+import smtplib
+import socket
+import subprocess
+import threading
+
+import kolvane_e2e as k
+
+MODEMSIM = os.path.join(k.BIN_DIR, "kolvane-modemsim")
+DEADLINE = 60.0
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Modem:
+    """kolvane-modemsim on a free TCP port, writing every SMS it sends to a file."""
+
+    def __init__(self, test, folder, *args):
+        self.sent_path = os.path.join(folder, "modem-sent.txt")
+        self.trace_path = os.path.join(folder, "modem-trace.txt")
+        self.inject_path = os.path.join(folder, "modem-inject.txt")
+        open(self.inject_path, "wb").close()
+        self.trace = open(self.trace_path, "wb")
+        test.addCleanup(self.trace.close)
+        self.proc = subprocess.Popen(
+            [MODEMSIM, "--tcp", "0", "--sent", self.sent_path, "--inject-file", self.inject_path,
+             "--trace", *args],
+            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=self.trace)
+        test.addCleanup(self.stop)
+        ready = self.proc.stdout.readline().decode().strip()
+        self.port = re.search(r":(\d+)$", ready).group(1)
+        self.drain = threading.Thread(target=self.proc.stdout.read, daemon=True)
+        self.drain.start()
+
+    def sent(self):
+        """(number, text, mode, reference, count, part, dcs) of every SMS sent so far."""
+        try:
+            with open(self.sent_path, encoding="utf-8") as f:
+                rows = [line.rstrip("\n").split("\t") for line in f if line.endswith("\n")]
+        except FileNotFoundError:
+            return []
+        return [(r[1], r[2], r[3], int(r[4]), int(r[5]), int(r[6]), int(r[8])) for r in rows]
+
+    def inject(self, number, text, flags=""):
+        """Stores an SMS in the running modem, as if it had just arrived."""
+        with open(self.inject_path, "a", encoding="utf-8") as f:
+            f.write("%s\t%s%s\n" % (number, text.replace("\\", "\\\\").replace("\n", "\\n"),
+                                     "\t" + flags if flags else ""))
+
+    def commands(self, prefix):
+        """The command lines starting with prefix that the modem received, in order."""
+        with open(self.trace_path, "rb") as f:
+            lines = f.read().decode("latin-1").splitlines()
+        received = (l[3:].split("<13>")[0] for l in lines if l.startswith("<- "))
+        return [c for c in received if c.startswith(prefix)]
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            self.proc.wait(10)
+        self.drain.join(10)
+        self.proc.stdout.close()
+
+
+class Gateway:
+    """The program headless beside the modem, its SMTP server on a free port."""
+
+    def __init__(self, test, cfg, sections="", modem_args=(), prepare=None):
+        self.folder = k.new_folder(test)
+        self.modem = Modem(test, self.folder, *modem_args)
+        self.port = free_port()
+        self.pop3_port = free_port()
+        if prepare:
+            prepare(self.folder)
+        k.write_ini(self.folder, "[CFG]\nComTcp=1\nGtIPAdress=127.0.0.1\nGtTCPPort=%s\n"
+                    "SmtpPort=%d\nPop3Port=%d\n%s%s"
+                    % (self.modem.port, self.port, self.pop3_port, cfg,
+                       sections.replace("{folder}", self.folder)))
+        self.run = k.start(test, self.folder)
+        test.assertTrue(k.wait_until(lambda: self.logged("SMTP server listens")
+                                     and self.logged("POP3 server listens"), DEADLINE),
+                        self.run.lines())
+
+    def logged(self, text):
+        return sum(1 for line in self.run.lines() if line.endswith("  " + text))
+
+    def records(self, name):
+        """(NamePC, From, To, Subject, body) of every record of a store file."""
+        try:
+            data = k.read_bytes(os.path.join(self.folder, name))
+        except FileNotFoundError:
+            return []
+        pattern = re.compile(rb"PosID: \d{12}\r\nNamePC: (.*?)\r\nFrom: (.*?)\r\nTo: (.*?)\r\n"
+                             rb"Subject: (.*?)\r\n\r\n(.*?)\r\n\.\r\n", re.S)
+        return [tuple(m.groups()) for m in pattern.finditer(data)]
+
+    def smtplib(self, rcpts, message, source="127.0.0.1"):
+        # Not as a context manager: its exit insists on 221 to QUIT, and the answer is 250.
+        s = smtplib.SMTP("127.0.0.1", self.port, local_hostname="pc1", timeout=20,
+                         source_address=(source, 0))
+        try:
+            s.sendmail("me@lan", rcpts, message)
+            s.quit()
+        finally:
+            s.close()
+
+
+def mail(subject, body, headers=b"Content-Type: text/plain; charset=us-ascii\r\n"):
+    return (b"From: Me <me@lan>\r\nTo: someone\r\nSubject: " + subject + b"\r\n" + headers
+            + b"\r\n" + body)
+
+
+
+
+class Pop3From(poplib.POP3):
+    """poplib from a given loopback address: each address is another PC for the server."""
+
+    def __init__(self, port, source):
+        self.source = source
+        super().__init__("127.0.0.1", port, timeout=20)
+
+    def _create_socket(self, timeout):
+        return socket.create_connection((self.host, self.port), timeout,
+                                        source_address=(self.source, 0))
+
+
+def fetch_all(port, source="127.0.0.1", delete=True):
+    """One POP3 session of a PC: every offered message as (headers, body text), then QUIT."""
+    box = Pop3From(port, source)
+    try:
+        box.user("anyone")
+        box.pass_("secret")
+        out = []
+        for n in range(1, box.stat()[0] + 1):
+            _, lines, _ = box.retr(n)
+            blank = lines.index(b"")
+            headers = dict(l.decode("latin-1").split(": ", 1) for l in lines[:blank] if b": " in l)
+            body = quopri.decodestring(b"\r\n".join(lines[blank + 1:])).decode("utf-8")
+            out.append((headers, body))
+            if delete:
+                box.dele(n)
+        box.quit()
+        return out
+    finally:
+        box.close()
