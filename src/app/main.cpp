@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "core/alarm.h"
 #include "core/demo_mode.h"
 #include "core/gateway.h"
 #include "log/log_memo.h"
@@ -74,6 +75,13 @@ int main(int argc, char** argv) {
   auto& hooks = gateway.hooks();
   hooks.showInfo = [](const QString& text) { printLine(stdout, text); };
   hooks.showError = [](const QString& text) { printLine(stderr, text); };
+  kolvane::installHeadlessAlarm(
+      gateway, [](const QString& text) { printLine(stdout, text); },
+      [] {
+        if (!::isatty(STDOUT_FILENO)) return;
+        std::fputs("\a", stdout);
+        std::fflush(stdout);
+      });
   gateway.log().setEchoSink(
       [](const QString& line) { printLine(stdout, kolvane::shownText(line)); });
 

@@ -42,14 +42,18 @@ class Modem:
         self.drain = threading.Thread(target=self.proc.stdout.read, daemon=True)
         self.drain.start()
 
-    def sent(self):
-        """(number, text, mode, reference, count, part, dcs) of every SMS sent so far."""
+    def rows(self):
+        """The fields of every SMS sent so far, one list per line of the sent file."""
         try:
             with open(self.sent_path, encoding="utf-8") as f:
-                rows = [line.rstrip("\n").split("\t") for line in f if line.endswith("\n")]
+                return [line.rstrip("\n").split("\t") for line in f if line.endswith("\n")]
         except FileNotFoundError:
             return []
-        return [(r[1], r[2], r[3], int(r[4]), int(r[5]), int(r[6]), int(r[8])) for r in rows]
+
+    def sent(self):
+        """(number, text, mode, reference, count, part, dcs) of every SMS sent so far."""
+        return [(r[1], r[2], r[3], int(r[4]), int(r[5]), int(r[6]), int(r[8]))
+                for r in self.rows()]
 
     def inject(self, number, text, flags=""):
         """Stores an SMS in the running modem, as if it had just arrived."""

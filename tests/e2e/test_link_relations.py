@@ -3,7 +3,6 @@ port, and the demo mode that starts the modem itself."""
 
 import os
 import re
-import signal
 import subprocess
 import sys
 import threading

@@ -3,25 +3,14 @@ whole with poplib and with curl, and the next session of the same PC gets only n
 
 import os
 import poplib
-import re
 import shutil
-import socket
 import subprocess
 import sys
-import threading
 import time
 import unittest
 
 import kolvane_e2e as k
-
-MODEMSIM = os.path.join(k.BIN_DIR, "kolvane-modemsim")
-DEADLINE = 60.0
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+from mail_gateway import DEADLINE, MODEMSIM, Gateway
 
 
 def record(pos_id, body, name_pc=""):
@@ -31,30 +20,10 @@ def record(pos_id, body, name_pc=""):
     return ("\r\n".join(lines) + "\r\n").encode("ascii")
 
 
-def listening(port):
-    try:
-        with socket.create_connection(("127.0.0.1", port), timeout=1) as s:
-            s.settimeout(5)
-            return s.recv(100).startswith(b"+OK")
-    except OSError:
-        return False
-
-
 class Pop3(unittest.TestCase):
     def setUp(self):
-        modem = subprocess.Popen([MODEMSIM, "--tcp", "0"], stdin=subprocess.DEVNULL,
-                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        self.addCleanup(lambda: (modem.terminate(), modem.wait(10), modem.stdout.close()))
-        modem_port = re.search(r":(\d+)$", modem.stdout.readline().decode().strip()).group(1)
-        threading.Thread(target=modem.stdout.read, daemon=True).start()
-        self.folder = k.new_folder(self)
-        self.port = free_port()
-        k.write_ini(self.folder,
-                    "[CFG]\nComTcp=1\nGtIPAdress=127.0.0.1\nGtTCPPort=%s\nStartGo=1\nOnLine=1\n"
-                    "IntervalOnLine=9000\nMemCheOn=0\nSmtpPort=0\nPop3Port=%d\nDNSOff=1\n"
-                    % (modem_port, self.port))
-        self.run_ = k.start(self, self.folder)
-        self.assertTrue(k.wait_until(lambda: listening(self.port), DEADLINE), self.run_.lines())
+        gw = Gateway(self, "StartGo=1\nOnLine=1\nIntervalOnLine=9000\nMemCheOn=0\nDNSOff=1\n")
+        self.folder, self.port, self.run_ = gw.folder, gw.pop3_port, gw.run
         self.today = time.strftime("%y%m%d")
 
     def append(self, data):

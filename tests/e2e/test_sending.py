@@ -3,14 +3,12 @@ over TCP in text and PDU mode, and a run file interrupted by SIGKILL is continue
 restart without losing a job."""
 
 import os
-import re
 import signal
-import subprocess
 import sys
-import threading
 import unittest
 
 import kolvane_e2e as k
+import mail_gateway
 
 MODEMSIM = os.path.join(k.BIN_DIR, "kolvane-modemsim")
 DEADLINE = 60.0
@@ -20,35 +18,10 @@ QUICK = ("StartGo=1\nOnLine=1\nIntervalOnLine=30000\nMemCheOn=0\nSendSMSDelay=10
          "SendFiTxtDelay=1\nSmtpPort=0\nPop3Port=0\n")
 
 
-class Modem:
-    """kolvane-modemsim on a free TCP port, writing every SMS it sends to a file."""
-
-    def __init__(self, test, folder, *args):
-        self.sent_path = os.path.join(folder, "modem-sent.txt")
-        self.proc = subprocess.Popen(
-            [MODEMSIM, "--tcp", "0", "--sent", self.sent_path, *args],
-            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        test.addCleanup(self.stop)
-        ready = self.proc.stdout.readline().decode().strip()
-        self.port = re.search(r":(\d+)$", ready).group(1)
-        self.drain = threading.Thread(target=self.proc.stdout.read, daemon=True)
-        self.drain.start()
-
+class Modem(mail_gateway.Modem):
     def sent(self):
         """(number, text, mode, raw body) of every SMS sent so far."""
-        try:
-            with open(self.sent_path, encoding="utf-8") as f:
-                rows = [line.rstrip("\n").split("\t") for line in f if line.endswith("\n")]
-        except FileNotFoundError:
-            return []
-        return [(r[1], r[2], r[3], r[10]) for r in rows]
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            self.proc.wait(10)
-        self.drain.join(10)
-        self.proc.stdout.close()
+        return [(r[1], r[2], r[3], r[10]) for r in self.rows()]
 
 
 def configure(folder, modem, extra=""):

@@ -12,7 +12,7 @@ import time
 import unittest
 
 import kolvane_e2e as k
-from mail_gateway import DEADLINE, MODEMSIM, Gateway, free_port, mail
+from mail_gateway import DEADLINE, MODEMSIM, Gateway, mail
 
 CZECH = "Příliš žluťoučký kůň úpěl ďábelské ódy"
 CZECH_ASCII = "Prilis zlutoucky kun upel dabelske ody"

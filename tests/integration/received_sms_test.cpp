@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "core/alarm.h"
 #include "core/gateway_start.h"
 #include "core/received_sms_dispatch.h"
 #include "core/waiting_sms_parts.h"
@@ -285,4 +286,44 @@ TEST(ReceivedSms, OverduePartsLoadedAtStartAreDeliveredThen) {
   EXPECT_EQ(recs[0].MimeBody, QStringLiteral("[…]second=2").toUtf8());
   EXPECT_EQ(s.shown.filter("not readable").size(), 2);
   EXPECT_FALSE(QFile::exists(s.path + kSmsPartsFile));
+}
+
+TEST(ReceivedSms, AlarmBeepsUntilItsWindowIsClosedAndComesBackWithTheNextSms) {
+  QTemporaryDir dir;
+  ManualClock clock(100000, kStart);
+  auto sim = makeModem(clock);
+  Station s(dir.path(), clock, sim, "InSmsAlarmStr=Door open\n");
+  int shown = 0, beeps = 0;
+  s.gateway->hooks().cycle.showAlarmWindow = [&] { ++shown; };
+  s.gateway->hooks().cycle.beep = [&] { ++beeps; };
+  s.relation();
+  EXPECT_EQ(shown, 0);  // nothing listed, no alarm
+  inject(*sim, "+420777111222", "Alarm!");
+  s.relation();
+  EXPECT_EQ(shown, 1);
+  EXPECT_TRUE(s.gateway->state().AlarmBeep);
+  beeps = 0;
+  s.loop->run(2200);  // 22 ticks: a beep every 11
+  EXPECT_EQ(beeps, 2);
+
+  CloseAlarm(s.gateway->state());
+  s.loop->run(2200);
+  EXPECT_EQ(beeps, 2);
+  inject(*sim, "+420777111222", "Again");
+  s.relation();
+  EXPECT_EQ(shown, 2);
+  EXPECT_TRUE(s.gateway->state().AlarmBeep);
+
+  // Without windows: one line and one bell per listing, nothing left beeping.
+  CloseAlarm(s.gateway->state());
+  QStringList lines;
+  int bells = 0;
+  installHeadlessAlarm(
+      *s.gateway, [&](const QString& line) { lines << line; }, [&] { ++bells; });
+  inject(*sim, "+420777111222", "Third");
+  s.relation();
+  s.loop->run(2200);
+  EXPECT_EQ(lines, QStringList{"Kolvane - Alarm: Door open"});
+  EXPECT_EQ(bells, 1);
+  EXPECT_FALSE(s.gateway->state().AlarmBeep);
 }
