@@ -1,10 +1,13 @@
 #include "core/job_reader.h"
 
+#include "gsm/ucs2.h"
+
 #include <QFile>
 
 #include "core/gateway.h"
 #include "core/main_cycle.h"
 #include "gsm/gsm_alphabet.h"
+#include "gsm/ucs2.h"
 #include "gsm/utf8_conversion.h"
 #include "mail/quoted_printable.h"
 #include "mail/store_append.h"
@@ -64,7 +67,7 @@ void takeJob(GatewayState& gs, const tMailRec& rec) {
   gs.JobWideText = ascii == gs.JobRawText ? QString() : QString::fromUtf8(gs.JobRawText);
   gs.JobText = Utf8ToGsmAlphabet(ascii);
   gs.JobOk = !gs.JobTelNo.isEmpty() && gs.JobText.size() <= kMaxGsmChars;
-  if (!gs.JobTelNo.isEmpty()) gs.JobWideText.truncate(kMaxUcs2Chars);
+  if (!gs.JobTelNo.isEmpty()) gs.JobWideText = Ucs2Left(gs.JobWideText, kMaxUcs2Chars);
 }
 
 int readyResult(GatewayState& gs) {

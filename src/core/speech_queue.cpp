@@ -9,7 +9,10 @@ const QString kTtsError = QStringLiteral("TTS error");
 }
 
 SpeechQueue::SpeechQueue(Gateway& g, SpeechEngineFactory factory)
-    : g_(g), factory_(std::move(factory)) {}
+    : g_(g), factory_(std::move(factory)) {
+  watchdog_.setSingleShot(true);
+  QObject::connect(&watchdog_, &QTimer::timeout, &context_, [this] { speakingTimedOut(); });
+}
 
 void SpeechQueue::TtsSpeak(const QString& text) {
   if (text.isEmpty()) return;
@@ -39,6 +42,7 @@ void SpeechQueue::speakNext() {
     end();
     return;
   }
+  watchdog_.start(speakLimitMs(queue_[current_]));
   // The engine may report from within its own call; the next text starts from the loop.
   engine_->say(queue_[current_], [this](bool ok) {
     QMetaObject::invokeMethod(
@@ -48,6 +52,7 @@ void SpeechQueue::speakNext() {
 
 void SpeechQueue::spoken(bool ok) {
   if (!engine_) return;
+  watchdog_.stop();
   if (!ok) {
     g_.Log(true, kTtsError);
     end();
@@ -59,6 +64,7 @@ void SpeechQueue::spoken(bool ok) {
 }
 
 void SpeechQueue::end() {
+  watchdog_.stop();
   engine_.reset();
   queue_.clear();
   current_ = 0;

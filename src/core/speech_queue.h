@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 #include <memory>
 
 #include "core/speech_engine.h"
@@ -30,6 +31,12 @@ class SpeechQueue {
   void selectVoice(int index) { selected_ = index; }
   const QStringList& SpeakQueue() const { return queue_; }
 
+  // An engine that never reports the end of a text (a speech service without audio) must not
+  // hold the queue for ever: after this long the text counts as failed.
+  static int speakLimitMs(const QString& text) { return 30000 + 300 * int(text.size()); }
+  bool waitingForEngine() const { return watchdog_.isActive(); }
+  void speakingTimedOut() { spoken(false); }
+
  private:
   void speakNext();
   void spoken(bool ok);
@@ -43,6 +50,7 @@ class SpeechQueue {
   QStringList voices_;
   int selected_ = -1;
   QObject context_;  // carries the engine's notices onto the loop
+  QTimer watchdog_;
 };
 
 }  // namespace kolvane

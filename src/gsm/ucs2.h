@@ -31,4 +31,11 @@ QString TextOfUcs2Bytes(QByteArrayView bytes);
 // becomes U+FFFD.
 QByteArray Utf16UnitsToUtf8(QStringView units);
 
+// The first n UTF-16 code units of text, one less when the cut would part a surrogate pair.
+inline QString Ucs2Left(const QString& text, qsizetype n) {
+  if (n <= 0) return {};
+  if (n < text.size() && text[n - 1].isHighSurrogate()) --n;
+  return text.left(n);
+}
+
 }  // namespace kolvane

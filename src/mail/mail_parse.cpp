@@ -113,7 +113,9 @@ void TMailRecv::bodyLine() {
     } else if (!Boundary_Str.isEmpty() && line.contains(Boundary_Str)) {
       SmtpBodyGo = 0;
     }
-    if (SmtpBodyGo == 2 && (line.contains("-=_") || isBoundaryLine() || line == ".")) {
+    // A lone "." here is a content line the client sent as "..": the end of the mail never
+    // reaches the body.
+    if (SmtpBodyGo == 2 && (line.contains("-=_") || isBoundaryLine())) {
       SmtpBodyGo = 0;
     }
     if (SmtpBodyGo == 2) {

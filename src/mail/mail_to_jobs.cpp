@@ -2,6 +2,7 @@
 
 #include "core/gateway.h"
 #include "gsm/gsm_alphabet.h"
+#include "gsm/ucs2.h"
 #include "gsm/utf8_conversion.h"
 #include "mail/mail_recv.h"
 #include "mail/quoted_printable.h"
@@ -91,8 +92,8 @@ MailPlan TMailRecv::MailToJobs() {
     bool ucs2 = false;
     if (cfg.SendUCS2SmsPermit && !BodySMS_Utf8Str.isEmpty() && BodySMS_Utf8WinOk) {
       const QString plain =
-          QString::fromUtf8(Utf8TranslitToAscii(BodySMS_Utf8Str)).left(kUcs2Chars);
-      const QString wide = QString::fromUtf8(BodySMS_Utf8Str).left(kUcs2Chars);
+          Ucs2Left(QString::fromUtf8(Utf8TranslitToAscii(BodySMS_Utf8Str)), kUcs2Chars);
+      const QString wide = Ucs2Left(QString::fromUtf8(BodySMS_Utf8Str), kUcs2Chars);
       // A text that survives transliteration unchanged goes in the GSM alphabet.
       if (plain != wide) {
         text = wide.toUtf8();

@@ -97,12 +97,20 @@ void Pop3Expire(Gateway& g) {
   if (gs.cfg.ExpireDay == 0) return;
   const QString storePath = gs.file(files::kPop3Tmp);
   const QString cutPath = gs.file(files::kPop3Cut);
+  // A cut file without a store is what an interrupted replacement left: it is the store.
+  if (!QFile::exists(storePath) && QFile::exists(cutPath)) QFile::rename(cutPath, storePath);
   QFile::remove(cutPath);
   const long long cutoff = yymmdd(fromDateTime(g.clock().now()).date().addDays(-gs.cfg.ExpireDay));
   if (QFile::exists(storePath)) {
     if (cutStore(storePath, cutPath, cutoff)) {
-      // The store is replaced only once the kept records are safely in the cut file.
-      if (QFile::remove(storePath)) QFile::rename(cutPath, storePath);
+      // The store is replaced only once the kept records are safely in the cut file, and the
+      // cut file stays when it could not take the store's name: it then holds the only copy.
+      if (QFile::remove(storePath) && !QFile::rename(cutPath, storePath)) {
+        g.Log(true, QStringLiteral("!!! %1 - rename to %2 failed !!!")
+                        .arg(QLatin1String(files::kPop3Cut), QLatin1String(files::kPop3Tmp)));
+        forgetOldPositions(g, cutoff);
+        return;
+      }
     }
     QFile::remove(cutPath);
   }

@@ -29,6 +29,7 @@ TdmPOP3::TdmPOP3(Gateway& g, QObject* parent)
       dialogue_(g, server_),
       registry_(QStringLiteral("Pop3CliDateTime"), QStringLiteral("Pop3CliOnOff")) {
   g.listeners().onPop3Client = [this](QTcpSocket* socket) { accept(socket); };
+  g.listeners().onPop3Listens = [this] { g_.Log(true, QStringLiteral("POP3 ") + g_.Text(89)); };
   GatewayHooks& hooks = g.hooks();
   // The SMTP registry loads through the same hook.
   hooks.loadClientLists = [this, before = hooks.loadClientLists] {
@@ -44,6 +45,8 @@ TdmPOP3::TdmPOP3(Gateway& g, QObject* parent)
 
 TdmPOP3::~TdmPOP3() {
   g_.listeners().onPop3Client = nullptr;
+  g_.listeners().onPop3Listens = nullptr;
+  g_.hooks().cycle.deliverPop3Reply = nullptr;
   for (auto& [handle, conn] : conns_) {
     if (conn.socket) conn.socket->disconnect(this);
   }
@@ -220,10 +223,6 @@ void TdmPOP3::Pop3ClientClose(std::int32_t handle) {
 
 void TdmPOP3::deliverReply() {
   GatewayState& gs = g_.state();
-  if (!listenLogged_ && gs.Pop3Listen) {
-    listenLogged_ = true;
-    g_.Log(true, QStringLiteral("POP3 ") + g_.Text(89));
-  }
   if (paused_ && static_cast<std::int32_t>(g_.clock().tick() - pauseEnd_) >= 0) {
     paused_ = false;
     updateBusy();

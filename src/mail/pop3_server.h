@@ -87,7 +87,6 @@ class TdmPOP3 : public QObject {
   int naming_ = 0;  // connects waiting for their name
   bool paused_ = false;
   Tick pauseEnd_ = 0;
-  bool listenLogged_ = false;
 };
 
 }  // namespace kolvane

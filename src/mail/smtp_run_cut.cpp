@@ -56,6 +56,7 @@ void SmtpRunCut(Gateway& g) {
     // repeats them rather than losing them.
     bool kept = false;
     if (QFile::exists(smtpTmp)) {
+      // A queued append lands moments later; keeping the jobs here too would send them twice.
       kept = AppendBytes(g, smtpTmp, tail) != AppendResult::Failed;
     } else {
       QFile cutFile(cutPath);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
+#include <future>
 
 #include <atomic>
 
@@ -96,13 +97,18 @@ TEST(ShellOpen, ShellSyntaxReachesTheProgramAsPlainText) {
 TEST(CommandRunner, RunsInQueueOrderAndReportsOnTheOwnersThread) {
   std::vector<QString> launched;  // written by the worker only while the owner waits
   int due = 0;
+  // The first command holds the worker until the whole queue is in, so one worker runs it all.
+  std::promise<void> allQueued;
+  const std::shared_future<void> queued = allQueued.get_future().share();
   CommandRunner runner(
       [&](const ExtAppRunRec& r) {
+        queued.wait();
         launched.push_back(r.CmdLi);
         return r.CmdLi == "bad" ? 2 : 42;
       },
       [&] { ++due; });
   for (const char* c : {"a", "bad", "", "c"}) runner.append(record(c));
+  allQueued.set_value();
   runner.waitUntilIdle();
   EXPECT_FALSE(runner.workerActive());
   EXPECT_EQ(due, 0);  // only from the loop

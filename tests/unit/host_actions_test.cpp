@@ -193,6 +193,20 @@ TEST_F(SpeechTest, FailuresLogTtsErrorAndDropTheQueue) {
   EXPECT_TRUE(speech.SpeakQueue().isEmpty());
   EXPECT_EQ(t.logs(), QStringList({"TTS error"}));
 
+  // An engine that never says it has finished: the text fails when its time is up.
+  speech.TtsSpeak("four");
+  speech.TtsSpeak("five");
+  EXPECT_TRUE(speech.waitingForEngine());
+  speech.speakingTimedOut();
+  EXPECT_FALSE(speech.waitingForEngine());
+  EXPECT_FALSE(t.gs().SpeakThreadOn);
+  EXPECT_TRUE(speech.SpeakQueue().isEmpty());
+  EXPECT_EQ(t.logs(), QStringList({"TTS error"}));
+  speech.TtsSpeak("six");
+  EXPECT_EQ(rec->said.last(), "six");
+  rec->finish(true);
+  t.logs();
+
   speech.setEngineFactory([] { return nullptr; });
   speech.TtsSpeak("three");
   EXPECT_FALSE(t.gs().SpeakThreadOn);

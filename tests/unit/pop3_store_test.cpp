@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <QFile>
 
 #include "mail/pop3_expire.h"
 #include "mail/pop3_render.h"
@@ -140,6 +141,13 @@ TEST(Pop3Expire, OldRecordsAndPositionsGoAtStart) {
   t.write("Pop3.Tmp", recentFirst);
   Pop3Expire(t.g());
   EXPECT_EQ(t.read("Pop3.Tmp"), recentFirst);
+
+  // A replacement cut short after the store was removed: the cut file is the store.
+  QFile::remove(t.gs().file("Pop3.Tmp"));
+  t.write("Pop3.Cut", kept2);
+  Pop3Expire(t.g());
+  EXPECT_EQ(t.read("Pop3.Tmp"), kept2);
+  EXPECT_FALSE(t.exists("Pop3.Cut"));
 
   t.gs().cfg.ExpireDay = 0;
   t.write("Pop3.Tmp", old1);

@@ -79,6 +79,12 @@ TEST_F(SmtpDialogue, ContentLinesAreUnstuffedAndAnyLengthIsTaken) {
   const auto jobs = texts("Smtp.Tmp");
   ASSERT_EQ(jobs.size(), 1);
   EXPECT_EQ(jobs[0].left(10), ".5 mg\r\nxxx");
+
+  // A line of one dot (sent as "..") is text like any other; the lines after it stay.
+  EXPECT_EQ(mailTo("+420603111222@sms.lan", "Subject: s", "first\n.\nlast"), "250 Kolvane");
+  const auto more = texts("Smtp.Tmp");
+  ASSERT_EQ(more.size(), 2);
+  EXPECT_TRUE(more[1].endsWith("last"));
 }
 
 TEST_F(SmtpDialogue, EachMailHasItsOwnRecipients) {

@@ -48,3 +48,11 @@ TEST(Ucs2Bytes, BigEndianPairs) {
 
 }  // namespace
 }  // namespace kolvane
+
+TEST(Ucs2Left, NeverPartsASurrogatePair) {
+  const QString text = QStringLiteral("ab") + QString::fromUcs4(U"\U0001F600") + "c";
+  EXPECT_EQ(kolvane::Ucs2Left(text, 3), "ab");
+  EXPECT_EQ(kolvane::Ucs2Left(text, 4), text.left(4));
+  EXPECT_EQ(kolvane::Ucs2Left(text, 9), text);
+  EXPECT_EQ(kolvane::Ucs2Left(text, 0), "");
+}
