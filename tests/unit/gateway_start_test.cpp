@@ -33,7 +33,8 @@ TEST(GatewayStart, StartOpensTheLinkAndBothListenersAndShowsStop) {
   EXPECT_EQ(gs.Lamps.smtpBits & kLampListening, kLampListening);
   EXPECT_TRUE(t.g().listeners().smtpListening());
   EXPECT_EQ(gs.RelationBase, t.clock.tick());
-  EXPECT_EQ(t.shown(), (QStringList{"COM1 connected", "SMTP server listens"}));
+  EXPECT_EQ(t.shown(),
+            (QStringList{"COM1 connected", "SMTP server listens", "POP3 server listens"}));
   ASSERT_EQ(t.opened.size(), 1);
   EXPECT_EQ(t.opened[0].deviceName, "/dev/ttyS0");
   EXPECT_EQ(t.opened[0].baudRate, 9600);
@@ -48,7 +49,8 @@ TEST(GatewayStart, DevicePathReplacesTheComNumber) {
   EXPECT_EQ(t.opened[0].deviceName, "/dev/pts/7");
   EXPECT_EQ(t.opened[0].baudRate, 115200);
   EXPECT_TRUE(t.opened[0].rts);
-  EXPECT_EQ(t.shown(), (QStringList{"COM3 connected", "SMTP server listens"}));
+  EXPECT_EQ(t.shown(),
+            (QStringList{"COM3 connected", "SMTP server listens", "POP3 server listens"}));
 }
 
 TEST(GatewayStart, WithoutIntervalTheCaptionStaysStartAndAPressStartsAgain) {
