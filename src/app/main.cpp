@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
   if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalFds) == 0) {
     auto* notifier = new QSocketNotifier(signalFds[1], QSocketNotifier::Read, &app);
     auto* retry = new QTimer(&app);
-    retry->setInterval(1000);
+    retry->setInterval(100);  // the pause between relations may be short
     const auto askToClose = [&gateway, retry] {
       // A signal closes like the shortcut: past the close-to-tray rule, never mid-relation.
       gateway.state().ShortcutClose = true;
