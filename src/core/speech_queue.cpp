@@ -29,9 +29,7 @@ void SpeechQueue::TtsSpeak(const QString& text) {
     voices_ = engine_->voices();
     selected_ = voices_.isEmpty() ? -1 : 0;
   }
-  int voice = static_cast<int>(voices_.indexOf(g_.state().cfg.TtsVoice));
-  if (voice < 0) voice = selected_;
-  if (voice >= 0) engine_->selectVoice(voice);
+  engine_->selectVoice(g_.state().cfg.TtsVoice, selected_);
   current_ = 0;
   speakNext();
 }

@@ -12,7 +12,7 @@ namespace kolvane {
 class Gateway;
 
 // Texts to speak, spoken one after the other by one engine per run of the queue. The engine
-// speaks asynchronously on the gateway's own thread, so no thread of its own is needed.
+// speaks asynchronously (the desktop engine on a thread of its own); the queue stays here.
 class SpeechQueue {
  public:
   SpeechQueue(Gateway& g, SpeechEngineFactory factory);

@@ -128,7 +128,10 @@ class RecordingEngine : public SpeechEngine {
  public:
   explicit RecordingEngine(std::shared_ptr<SpeechRecord> r) : r_(std::move(r)) { ++r_->engines; }
   QStringList voices() const override { return {"Anna", "Jan", "Zdena"}; }
-  void selectVoice(int index) override { r_->voice = index; }
+  void selectVoice(const QString& name, int index) override {
+    const int named = static_cast<int>(voices().indexOf(name));
+    r_->voice = named >= 0 ? named : index;
+  }
   void say(const QString& text, std::function<void(bool)> done) override {
     r_->said << text;
     r_->speaking = std::move(done);
