@@ -41,11 +41,11 @@ def decode(pdu_hex):
     }
 
 
-def udh_of(spec):
-    if not spec:
+def udh_of(entry):
+    if not entry:
         return {"Type": "NoUDH", "Text": b""}
-    ref, parts, part = spec["ref"], spec["parts"], spec["part"]
-    if spec.get("ref16"):
+    ref, parts, part = entry["ref"], entry["parts"], entry["part"]
+    if entry.get("ref16"):
         text = bytes([6, 8, 4, ref >> 8, ref & 0xFF, parts, part])
         return {"Type": "ConcatenatedMessages16bit", "Text": text, "ID16bit": ref,
                 "PartNumber": part, "AllParts": parts}
@@ -53,13 +53,13 @@ def udh_of(spec):
             "ID8bit": ref, "PartNumber": part, "AllParts": parts}
 
 
-def deliver(spec):
+def deliver(entry):
     sms = dict(TEMPLATE)
-    sms["Number"] = spec["number"]
-    sms["Coding"] = spec["coding"]
-    sms["Text"] = binascii.unhexlify(spec["data_hex"]) if "data_hex" in spec else spec["text"]
-    sms["DateTime"] = datetime.datetime.fromisoformat(spec["time"])
-    sms["UDH"] = udh_of(spec.get("udh"))
+    sms["Number"] = entry["number"]
+    sms["Coding"] = entry["coding"]
+    sms["Text"] = binascii.unhexlify(entry["data_hex"]) if "data_hex" in entry else entry["text"]
+    sms["DateTime"] = datetime.datetime.fromisoformat(entry["time"])
+    sms["UDH"] = udh_of(entry.get("udh"))
     return binascii.hexlify(gammu.EncodePDU(sms, "Deliver")).decode().upper()
 
 

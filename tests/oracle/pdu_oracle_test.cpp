@@ -83,15 +83,15 @@ class PduOracle : public ::testing::Test {
     return Gammu({{"decode", list}})["decoded"].toArray();
   }
 
-  static std::vector<Delivered> GammuDeliver(const QJsonArray& specs) {
-    const QJsonArray pdus = Gammu({{"deliver", specs}})["delivered"].toArray();
+  static std::vector<Delivered> GammuDeliver(const QJsonArray& messages) {
+    const QJsonArray pdus = Gammu({{"deliver", messages}})["delivered"].toArray();
     QList<QByteArray> hex;
     for (const auto& p : pdus) hex.append(p.toString().toLatin1());
     const QJsonArray decoded = GammuDecode(hex);
     std::vector<Delivered> out;
     for (qsizetype i = 0; i < hex.size() && i < decoded.size(); ++i)
       out.push_back({hex[i], decoded[i].toObject()});
-    EXPECT_EQ(out.size(), std::size_t(specs.size()));
+    EXPECT_EQ(out.size(), std::size_t(messages.size()));
     return out;
   }
 
@@ -204,7 +204,7 @@ TEST_F(PduOracle, NodePduReadsOurExtensionCharacters) {
 
 TEST_F(PduOracle, OurDecoderReadsGammuDeliverPdus) {
   const QString time = "2023-05-06T07:08:09";
-  auto spec = [&](const char* number, const QString& text, const char* coding) {
+  auto sms = [&](const char* number, const QString& text, const char* coding) {
     return QJsonObject{{"number", number}, {"text", text}, {"coding", coding}, {"time", time}};
   };
   auto concat = [](QJsonObject s, int ref, int parts, int part, bool ref16 = false) {
@@ -222,21 +222,21 @@ TEST_F(PduOracle, OurDecoderReadsGammuDeliverPdus) {
     QString text;
     int ref = 0, parts = 0, part = 0;
   };
-  QJsonArray specs;
+  QJsonArray messages;
   std::vector<Expect> expect;
   auto add = [&](const QJsonObject& s, Expect e) {
-    specs.append(s);
+    messages.append(s);
     expect.push_back(e);
   };
-  add(spec("+420603123456", ext, gsm), {ext});
-  add(spec("+420603123456", greek, gsm), {greek});
-  add(spec("603123456", "national sender", gsm), {"national sender"});
-  add(spec("+420603123456", czech, ucs2), {czech});
-  add(spec("+79161234567", cyrillic, ucs2), {cyrillic});
-  add(concat(spec("+420603123456", "first part [1]", gsm), 42, 2, 1), {"first part [1]", 42, 2, 1});
-  add(concat(spec("+420603123456", "second part", gsm), 42, 2, 2), {"second part", 42, 2, 2});
-  add(concat(spec("+420603123456", czech, ucs2), 7, 3, 3), {czech, 7, 3, 3});
-  add(concat(spec("+420603123456", "sixteen-bit reference", gsm), 0x1234, 2, 1, true),
+  add(sms("+420603123456", ext, gsm), {ext});
+  add(sms("+420603123456", greek, gsm), {greek});
+  add(sms("603123456", "national sender", gsm), {"national sender"});
+  add(sms("+420603123456", czech, ucs2), {czech});
+  add(sms("+79161234567", cyrillic, ucs2), {cyrillic});
+  add(concat(sms("+420603123456", "first part [1]", gsm), 42, 2, 1), {"first part [1]", 42, 2, 1});
+  add(concat(sms("+420603123456", "second part", gsm), 42, 2, 2), {"second part", 42, 2, 2});
+  add(concat(sms("+420603123456", czech, ucs2), 7, 3, 3), {czech, 7, 3, 3});
+  add(concat(sms("+420603123456", "sixteen-bit reference", gsm), 0x1234, 2, 1, true),
       {"sixteen-bit reference", 0x34, 2, 1});
   QJsonObject octets{{"number", "+420603123456"},
                      {"data_hex", "48656C6C6F2038626974"},
@@ -244,7 +244,7 @@ TEST_F(PduOracle, OurDecoderReadsGammuDeliverPdus) {
                      {"time", time}};
   add(octets, {"Hello 8bit"});
 
-  const std::vector<Delivered> delivered = GammuDeliver(specs);
+  const std::vector<Delivered> delivered = GammuDeliver(messages);
   QList<QByteArray> pdus;
   for (const Delivered& d : delivered) pdus.append(d.pdu);
   const QJsonArray node = NodeDecode(pdus);

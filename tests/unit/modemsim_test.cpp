@@ -10,7 +10,7 @@
 #include "modemsim/faults.h"
 #include "modemsim/file_tail.h"
 #include "modemsim/gsm7.h"
-#include "modemsim/injection_spec.h"
+#include "modemsim/injection_text.h"
 #include "modemsim/modem_sim.h"
 
 namespace kolvane::modemsim {
@@ -376,7 +376,7 @@ TEST(ModemSimInput, ArbitraryBytesNeverBreakTheModem) {
   EXPECT_EQ(m.sim.feed("\x1b\rATE0\rAT\r", m.now).right(6), "\r\nOK\r\n");
 }
 
-TEST(ModemSimInput, InjectLinesSpecsAndFileTail) {
+TEST(ModemSimInput, InjectLinesArgumentsAndFileTail) {
   QString error;
   std::optional<Injection> sms = parseInjectLine(
       QStringLiteral("+420777\tHello |world\\n\tconcat,ucs2,ME"), Storage::SM, &error);
@@ -386,7 +386,8 @@ TEST(ModemSimInput, InjectLinesSpecsAndFileTail) {
   EXPECT_EQ(sms->storage, Storage::ME);
   EXPECT_FALSE(parseInjectLine(QStringLiteral("+420777 no tab"), Storage::SM, &error));
   EXPECT_FALSE(parseInjectLine(QStringLiteral("+420777\tx\tloud"), Storage::SM, &error));
-  sms = parseSmsSpec(QStringLiteral("+420777:a|b: c"), Coding::Auto, false, Storage::SM, &error);
+  sms =
+      parseSmsArgument(QStringLiteral("+420777:a|b: c"), Coding::Auto, false, Storage::SM, &error);
   ASSERT_TRUE(sms);
   EXPECT_EQ(sms->text, "a|b: c");  // "|" separates parts only in concatenated messages
 

@@ -3,7 +3,7 @@
 #include <QCommandLineParser>
 #include <map>
 
-#include "modemsim/injection_spec.h"
+#include "modemsim/injection_text.h"
 #include "modemsim/sent_sms.h"
 
 namespace kolvane::modemsim {
@@ -117,7 +117,7 @@ ParsedOptions parseOptions(const QStringList& arguments) {
     };
     const auto sms = [&](Coding coding, bool concat) {
       QString why;
-      if (auto inj = parseSmsSpec(v, coding, concat, o.injectStorage, &why))
+      if (auto inj = parseSmsArgument(v, coding, concat, o.injectStorage, &why))
         o.injections.push_back(*inj);
       else
         fail(why);

@@ -3,7 +3,7 @@
 #include <QFile>
 #include <cstdio>
 
-#include "modemsim/injection_spec.h"
+#include "modemsim/injection_text.h"
 #include "modemsim/sent_sms.h"
 
 namespace kolvane::modemsim {

@@ -9,8 +9,8 @@ namespace kolvane::modemsim {
 
 // "NUMBER:TEXT" as given on the command line. Texts take the escapes \n, \t, \r, \\ and \xNN;
 // in a concatenated message "|" separates the parts.
-std::optional<Injection> parseSmsSpec(const QString& spec, Coding coding, bool concat,
-                                      Storage storage, QString* error);
+std::optional<Injection> parseSmsArgument(const QString& arg, Coding coding, bool concat,
+                                          Storage storage, QString* error);
 
 // One inject-file line: NUMBER<TAB>TEXT[<TAB>FLAGS], FLAGS a comma list of gsm, ucs2, 8bit,
 // concat, SM, ME.

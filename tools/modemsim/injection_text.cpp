@@ -1,4 +1,4 @@
-#include "modemsim/injection_spec.h"
+#include "modemsim/injection_text.h"
 
 #include <QStringList>
 
@@ -28,14 +28,14 @@ std::optional<Injection> make(const QString& number, const QString& text, Coding
 
 }  // namespace
 
-std::optional<Injection> parseSmsSpec(const QString& spec, Coding coding, bool concat,
-                                      Storage storage, QString* error) {
-  const qsizetype colon = spec.indexOf(u':');
+std::optional<Injection> parseSmsArgument(const QString& arg, Coding coding, bool concat,
+                                          Storage storage, QString* error) {
+  const qsizetype colon = arg.indexOf(u':');
   if (colon < 0) {
-    if (error) *error = QStringLiteral("expected NUMBER:TEXT, got ") + spec;
+    if (error) *error = QStringLiteral("expected NUMBER:TEXT, got ") + arg;
     return std::nullopt;
   }
-  return make(spec.left(colon), spec.mid(colon + 1), coding, concat, storage, error);
+  return make(arg.left(colon), arg.mid(colon + 1), coding, concat, storage, error);
 }
 
 std::optional<Injection> parseInjectLine(const QString& line, Storage storage, QString* error) {
