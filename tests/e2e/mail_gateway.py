@@ -8,6 +8,7 @@ import re
 import smtplib
 import socket
 import subprocess
+import sys
 import threading
 
 import kolvane_e2e as k
@@ -22,7 +23,27 @@ def free_port():
         return s.getsockname()[1]
 
 
-class Modem:
+class ModemProcess:
+    """kolvane-modemsim as a child of the test; its ready line names the port or terminal."""
+
+    def __init__(self, test, *args, stderr=subprocess.DEVNULL):
+        self.proc = subprocess.Popen([MODEMSIM, *args], stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.PIPE, stderr=stderr)
+        test.addCleanup(self.stop)
+        self.ready = self.proc.stdout.readline().decode().strip()
+        # Keep draining, so the modem never blocks on a full pipe.
+        self.drain = threading.Thread(target=self.proc.stdout.read, daemon=True)
+        self.drain.start()
+
+    def stop(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            self.proc.wait(10)
+        self.drain.join(10)
+        self.proc.stdout.close()
+
+
+class Modem(ModemProcess):
     """kolvane-modemsim on a free TCP port, writing every SMS it sends to a file."""
 
     def __init__(self, test, folder, *args):
@@ -32,15 +53,9 @@ class Modem:
         open(self.inject_path, "wb").close()
         self.trace = open(self.trace_path, "wb")
         test.addCleanup(self.trace.close)
-        self.proc = subprocess.Popen(
-            [MODEMSIM, "--tcp", "0", "--sent", self.sent_path, "--inject-file", self.inject_path,
-             "--trace", *args],
-            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=self.trace)
-        test.addCleanup(self.stop)
-        ready = self.proc.stdout.readline().decode().strip()
-        self.port = re.search(r":(\d+)$", ready).group(1)
-        self.drain = threading.Thread(target=self.proc.stdout.read, daemon=True)
-        self.drain.start()
+        super().__init__(test, "--tcp", "0", "--sent", self.sent_path, "--inject-file",
+                         self.inject_path, "--trace", *args, stderr=self.trace)
+        self.port = re.search(r":(\d+)$", self.ready).group(1)
 
     def rows(self):
         """The fields of every SMS sent so far, one list per line of the sent file."""
@@ -67,13 +82,6 @@ class Modem:
             lines = f.read().decode("latin-1").splitlines()
         received = (l[3:].split("<13>")[0] for l in lines if l.startswith("<- "))
         return [c for c in received if c.startswith(prefix)]
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            self.proc.wait(10)
-        self.drain.join(10)
-        self.proc.stdout.close()
 
 
 class Gateway:
@@ -157,3 +165,11 @@ def fetch_all(port, source="127.0.0.1", delete=True):
         return out
     finally:
         box.close()
+
+
+def main():
+    """Runs the tests of a module that needs the simulator; skipped when it is not built."""
+    if not os.access(MODEMSIM, os.X_OK):
+        print("skipped: %s not built" % MODEMSIM)
+        sys.exit(k.SKIPPED)
+    k.main()

@@ -3,38 +3,16 @@ port, and the demo mode that starts the modem itself."""
 
 import os
 import re
-import subprocess
-import sys
-import threading
 import unittest
 
 import kolvane_e2e as k
+import mail_gateway
+from mail_gateway import ModemProcess as Modem
 
-MODEMSIM = os.path.join(k.BIN_DIR, "kolvane-modemsim")
 RELATION_DEADLINE = 60.0
 # Short relations: no phone storage, no wait before the send phase.
 QUICK = "StartGo=1\nOnLine=1\nIntervalOnLine=9000\nMemCheOn=0\nSendSMSDelay=100\n" \
         "SmtpPort=0\nPop3Port=0\n"
-
-
-class Modem:
-    """kolvane-modemsim as a child of the test; its ready line names the port or terminal."""
-
-    def __init__(self, test, *args):
-        self.proc = subprocess.Popen([MODEMSIM, *args], stdin=subprocess.DEVNULL,
-                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        test.addCleanup(self.stop)
-        self.ready = self.proc.stdout.readline().decode().strip()
-        # Keep draining, so the modem never blocks on a full pipe.
-        self.drain = threading.Thread(target=self.proc.stdout.read, daemon=True)
-        self.drain.start()
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            self.proc.wait(10)
-        self.drain.join(10)
-        self.proc.stdout.close()
 
 
 def count(run, text):
@@ -101,7 +79,4 @@ class Relations(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if not os.access(MODEMSIM, os.X_OK):
-        print("skipped: %s not built" % MODEMSIM)
-        sys.exit(k.SKIPPED)
-    k.main()
+    mail_gateway.main()

@@ -5,12 +5,12 @@ import os
 import poplib
 import shutil
 import subprocess
-import sys
 import time
 import unittest
 
 import kolvane_e2e as k
-from mail_gateway import DEADLINE, MODEMSIM, Gateway
+import mail_gateway
+from mail_gateway import DEADLINE, Gateway
 
 
 def record(pos_id, body, name_pc=""):
@@ -73,7 +73,4 @@ class Pop3(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if not os.access(MODEMSIM, os.X_OK):
-        print("skipped: %s not built" % MODEMSIM)
-        sys.exit(k.SKIPPED)
-    k.main()
+    mail_gateway.main()

@@ -6,11 +6,11 @@ import datetime
 import os
 import shutil
 import subprocess
-import sys
 import unittest
 
 import kolvane_e2e as k
-from mail_gateway import DEADLINE, MODEMSIM, Gateway, fetch_all, mail
+import mail_gateway
+from mail_gateway import DEADLINE, Gateway, fetch_all, mail
 
 # A relation at start and then every 8 s; no phone storage, a short pause between jobs.
 QUICK = ("StartGo=1\nOnLine=1\nIntervalOnLine=8000\nMemCheOn=0\nSendSMSDelay=100\n"
@@ -163,7 +163,4 @@ class RoundTrip(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if not os.access(MODEMSIM, os.X_OK):
-        print("skipped: %s not built" % MODEMSIM)
-        sys.exit(k.SKIPPED)
-    k.main()
+    mail_gateway.main()
