@@ -9,6 +9,7 @@
 #include "core/alarm.h"
 #include "core/demo_mode.h"
 #include "core/gateway.h"
+#include "install/setup_program.h"
 #include "log/log_memo.h"
 #include "platform/clock.h"
 
@@ -59,6 +60,9 @@ void printLine(FILE* stream, const QString& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Installer and uninstaller copy: a widget application of their own.
+  if (kolvane::install::isSetupRun(argc, argv)) return kolvane::install::runSetup(argc, argv);
+
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Kolvane"));
   const CommandLine cl = parseCommandLine(QCoreApplication::arguments());
