@@ -75,6 +75,8 @@ FInst::FInst(Language& language, const QString& version, SetupFolders folders, Q
   layout->addWidget(statusBar);
   resize(620, 460);
 
+  // Enter in an edit must not press a button (Browse, I Agree) by itself.
+  for (auto* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
   applyLanguage();
   // Show: first page, Back and Next disabled, OK hidden.
   setWindowTitle(QLatin1String(kTitle));
@@ -222,10 +224,7 @@ QWidget* FInst::buildButtons() {
   next_ = named<QPushButton>("BtNext");
   ok_ = named<QPushButton>("BtOK", QStringLiteral("OK"));
   auto* cancel = named<QPushButton>("BtCancel");
-  for (QPushButton* b : {back_, next_, ok_, cancel}) {
-    b->setAutoDefault(false);
-    row->addWidget(b);
-  }
+  for (QPushButton* b : {back_, next_, ok_, cancel}) row->addWidget(b);
   connect(back_, &QPushButton::clicked, this, &FInst::back);
   connect(next_, &QPushButton::clicked, this, &FInst::next);
   connect(ok_, &QPushButton::clicked, this, &FInst::ok);

@@ -43,6 +43,29 @@ class InstallRules : public ::testing::Test {
 
 }  // namespace
 
+TEST_F(InstallRules, RejectedDestinations) {
+  using S = PathPageView::Status;
+  const std::tuple<QString, SetupMode, S> cases[] = {
+      {"", SetupMode::InstallNew, S::WrongName},
+      {"relative/Kolvane", SetupMode::InstallNew, S::WrongName},
+      {"/srv/Kol|vane/", SetupMode::InstallNew, S::WrongName},
+      {"/srv//Kolvane/", SetupMode::InstallNew, S::WrongName},
+      {"/srv/Kol\nvane/", SetupMode::InstallNew, S::WrongName},
+      {"/", SetupMode::InstallNew, S::Unauthorized},
+      {"/usr/", SetupMode::InstallNew, S::Unauthorized},
+      {"/usr/lib/..", SetupMode::Change, S::Unauthorized},
+      {QDir::homePath(), SetupMode::InstallNew, S::Unauthorized},
+      {root + "OPT", SetupMode::InstallNew, S::Unauthorized},
+      {root + "download", SetupMode::InstallNew, S::Unauthorized},
+      {root + "download/", SetupMode::Upgrade, S::Unauthorized},
+  };
+  for (const auto& [path, mode, status] : cases) {
+    const PathPageView v = pathPageView(checkDestination(path, mode, folders), mode);
+    EXPECT_EQ(v.status, status) << path.toStdString();
+    EXPECT_FALSE(v.nextEnabled || v.modeHint || v.keepShown || v.renameShown) << path.toStdString();
+  }
+}
+
 TEST_F(InstallRules, DestinationStatusBoxesAndNext) {
   using S = PathPageView::Status;
   using N = PathPageView::Note;
@@ -56,56 +79,24 @@ TEST_F(InstallRules, DestinationStatusBoxesAndNext) {
     N note;
     QString missing;
   };
+  // clang-format off
   const Case cases[] = {
-      {"", M::InstallNew, S::WrongName, false, false, false, false, false, true, N::None, ""},
-      {"relative/Kolvane", M::InstallNew, S::WrongName, false, false, false, false, false, true,
-       N::None, ""},
-      {"/srv/Kol|vane/", M::InstallNew, S::WrongName, false, false, false, false, false, true,
-       N::None, ""},
-      {"/srv//Kolvane/", M::InstallNew, S::WrongName, false, false, false, false, false, true,
-       N::None, ""},
-      {"/srv/Kol\"vane/", M::InstallNew, S::WrongName, false, false, false, false, false, true,
-       N::None, ""},
-      {"/srv/Kol\nvane/", M::InstallNew, S::WrongName, false, false, false, false, false, true,
-       N::None, ""},
-      {"/", M::InstallNew, S::Unauthorized, false, false, false, false, false, true, N::None, ""},
-      {"/usr/", M::InstallNew, S::Unauthorized, false, false, false, false, false, true, N::None,
-       ""},
-      {"/usr/lib/..", M::Change, S::Unauthorized, false, false, false, false, false, true, N::None,
-       ""},
-      {"/etc/", M::Upgrade, S::Unauthorized, false, false, false, false, false, true, N::None, ""},
-      {QDir::homePath(), M::InstallNew, S::Unauthorized, false, false, false, false, false, true,
-       N::None, ""},
-      {root + "OPT", M::InstallNew, S::Unauthorized, false, false, false, false, false, true,
-       N::None, ""},
-      {root + "download", M::InstallNew, S::Unauthorized, false, false, false, false, false, true,
-       N::None, ""},
-      {root + "download/", M::Upgrade, S::Unauthorized, false, false, false, false, false, true,
-       N::None, ""},
       {root + "new/", M::InstallNew, S::New, true, false, false, false, false, true, N::None, ""},
-      {root + "empty", M::InstallNew, S::Empty, true, false, false, false, false, true, N::None,
-       ""},
+      {root + "empty", M::InstallNew, S::Empty, true, false, false, false, false, true, N::None, ""},
       {root + "empty/", M::Upgrade, S::Empty, false, false, false, false, false, true, N::None, ""},
-      {root + "other/", M::InstallNew, S::Contains, true, false, false, false, false, true, N::None,
-       ""},
-      {root + "both/", M::InstallNew, S::Contains, true, true, true, true, true, true, N::None, ""},
-      {root + "prog-only/", M::InstallNew, S::Contains, true, false, false, true, false, true,
-       N::None, ""},
-      {root + "ini-only/", M::InstallNew, S::Contains, true, true, true, false, true, true, N::None,
-       ""},
-      {root + "both/", M::Upgrade, S::Contains, true, true, true, true, true, false, N::None, ""},
-      {root + "both/", M::Change, S::Contains, true, false, false, false, false, true,
-       N::SettingsChanged, ""},
-      {root + "both/", M::Uninstall, S::Contains, true, false, false, false, false, true,
-       N::FolderRemoved, ""},
-      {root + "prog-only/", M::Upgrade, S::Contains, false, false, false, false, false, true,
-       N::Missing, "Kolvane.ini  missing"},
-      {root + "ini-only/", M::Change, S::Contains, false, false, false, false, false, true,
-       N::Missing, "Kolvane  missing"},
-      {root + "other/", M::Uninstall, S::Contains, false, false, false, false, false, true,
-       N::Missing, "Kolvane.ini  and  Kolvane  missing"},
       {root + "download/", M::Change, S::New, false, false, false, false, false, true, N::None, ""},
+      {root + "other/", M::InstallNew, S::Contains, true, false, false, false, false, true, N::None, ""},
+      {root + "both/", M::InstallNew, S::Contains, true, true, true, true, true, true, N::None, ""},
+      {root + "prog-only/", M::InstallNew, S::Contains, true, false, false, true, false, true, N::None, ""},
+      {root + "ini-only/", M::InstallNew, S::Contains, true, true, true, false, true, true, N::None, ""},
+      {root + "both/", M::Upgrade, S::Contains, true, true, true, true, true, false, N::None, ""},
+      {root + "both/", M::Change, S::Contains, true, false, false, false, false, true, N::SettingsChanged, ""},
+      {root + "both/", M::Uninstall, S::Contains, true, false, false, false, false, true, N::FolderRemoved, ""},
+      {root + "prog-only/", M::Upgrade, S::Contains, false, false, false, false, false, true, N::Missing, "Kolvane.ini  missing"},
+      {root + "ini-only/", M::Change, S::Contains, false, false, false, false, false, true, N::Missing, "Kolvane  missing"},
+      {root + "other/", M::Uninstall, S::Contains, false, false, false, false, false, true, N::Missing, "Kolvane.ini  and  Kolvane  missing"},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path.toStdString() + " mode " + std::to_string(int(c.mode)));
     const PathPageView v = pathPageView(checkDestination(c.path, c.mode, folders), c.mode);
