@@ -36,9 +36,7 @@ class Page {
     return w;
   }
   QLabel* lab(const char* name, const char* fixed = "") {
-    auto* l = named(new QLabel(QString::fromUtf8(fixed)), name);
-    l->setWordWrap(true);
-    return l;
+    return named(new QLabel(QString::fromUtf8(fixed)), name);
   }
   QCheckBox* chk(const char* name) { return named(new QCheckBox, name); }
   QRadioButton* radio(const char* name, QButtonGroup* group, const char* fixed = "") {
@@ -70,12 +68,13 @@ class Page {
     h->addStretch(1);
     stack_.back()->addLayout(h);
   }
+  // A label on a line of its own wraps at the page's width.
   void add(QWidget* w, int indent = 0) {
-    if (!indent) {
-      stack_.back()->addWidget(w);
-      return;
-    }
-    row({w}, indent);
+    if (auto* label = qobject_cast<QLabel*>(w)) label->setWordWrap(true);
+    auto* h = new QHBoxLayout;
+    h->addSpacing(indent);
+    h->addWidget(w, 1);
+    stack_.back()->addLayout(h);
   }
   void gap(int px = 8) { stack_.back()->addSpacing(px); }
   // Controls added until endGroup() go into a framed group with a caption.
@@ -175,7 +174,7 @@ void charsetPage(QStackedWidget* s) {
   p.add(p.lab("LaChNext"), 20);
   p.row({p.combo("EmlSmsChConv", {}, 420)}, 20);
   auto* description = p.named(new QListWidget, "ChDescription");
-  description->setFixedHeight(70);
+  description->setFixedHeight(84);
   p.add(description, 20);
   p.gap();
   p.add(p.lab("LaNotGsm"));
