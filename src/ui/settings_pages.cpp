@@ -59,6 +59,12 @@ class Page {
     return named(new QPushButton(QString::fromUtf8(fixed)), name);
   }
   QButtonGroup* group() { return new QButtonGroup(page_); }
+  // Two radio buttons of one choice, each on its own line.
+  void choice(const char* first, const char* second, int indent) {
+    QButtonGroup* g = group();
+    add(radio(first, g), indent);
+    add(radio(second, g), indent);
+  }
 
   // One line of controls, left-aligned; indent moves it right under a heading.
   void row(std::initializer_list<QWidget*> widgets, int indent = 0) {
@@ -156,9 +162,7 @@ void longMailPage(QStackedWidget* s) {
   p.row({p.lab("LaCutEMax"), p.edit("CutEMax", 60)}, 40);
   p.gap();
   p.add(p.lab("LaLongSms"), 20);
-  QButtonGroup* longMode = p.group();
-  p.add(p.radio("RbSendPart", longMode), 40);
-  p.add(p.radio("RbReturnLong", longMode), 40);
+  p.choice("RbSendPart", "RbReturnLong", 40);
   p.gap();
   p.add(p.lab("LaConcatHint"), 20);
   p.add(p.chk("CbConcatenateSMS"), 20);
@@ -183,9 +187,7 @@ void charsetPage(QStackedWidget* s) {
   p.add(p.lab("LaUcs2One"), 40);
   p.gap();
   p.add(p.lab("LaConvFail"));
-  QButtonGroup* fail = p.group();
-  p.add(p.radio("RbUndispatched", fail), 20);
-  p.add(p.radio("RbReplaceDash", fail), 20);
+  p.choice("RbUndispatched", "RbReplaceDash", 20);
 }
 
 void presetPage(QStackedWidget* s) {
@@ -201,9 +203,7 @@ void presetPage(QStackedWidget* s) {
   p.gap();
   p.add(p.lab("LaPreSetErr1"));
   p.add(p.lab("LaPreSetErr2"));
-  QButtonGroup* err = p.group();
-  p.add(p.radio("RbSentNoDelay", err), 20);
-  p.add(p.radio("RbReturned", err), 20);
+  p.choice("RbSentNoDelay", "RbReturned", 20);
 }
 
 void reportPage(QStackedWidget* s) {
