@@ -268,15 +268,34 @@ void replacePage(QStackedWidget* s) {
   p.add(new StringGrid(QStringLiteral("SgRp1"), 2));
 }
 
-void commandPage(QStackedWidget* s) {
+// The first page of an action on received SMS: its switch, the copy as e-mail and who gets
+// it, and an example.
+struct ActionPage {
+  const char* on;
+  const char* copy;
+  const char* pcLabel;
+  const char* pc;
+  const char* result;  // may be null
+  std::initializer_list<const char*> example;
+};
+
+void actionPage(QStackedWidget* s, const ActionPage& a) {
   Page p(s);
-  p.add(p.chk("CbSmsToCmdSw"));
-  p.add(p.chk("CbSmsToCmdEml"), 20);
-  p.row({p.lab("LaSmsToCmdPC"), p.edit("SmsToCmdPC", 160)}, 40);
-  p.add(p.chk("CbSmsToCmdStat"), 20);
+  p.add(p.chk(a.on));
+  p.add(p.chk(a.copy), 20);
+  p.row({p.lab(a.pcLabel), p.edit(a.pc, 160)}, 40);
+  if (a.result) p.add(p.chk(a.result), 20);
   p.gap(16);
-  p.add(p.lab("LaCmdEx1"));
-  for (const char* name : {"LaCmdEx2", "LaCmdEx3", "LaCmdEx4", "LaCmdEx5"}) p.add(p.lab(name), 20);
+  for (const char* name : a.example) p.add(p.lab(name), name == *a.example.begin() ? 0 : 20);
+}
+
+void commandPage(QStackedWidget* s) {
+  actionPage(s, {"CbSmsToCmdSw",
+                 "CbSmsToCmdEml",
+                 "LaSmsToCmdPC",
+                 "SmsToCmdPC",
+                 "CbSmsToCmdStat",
+                 {"LaCmdEx1", "LaCmdEx2", "LaCmdEx3", "LaCmdEx4", "LaCmdEx5"}});
 }
 
 void numbersPage(QStackedWidget* s) {
@@ -301,13 +320,12 @@ void substitutePage(QStackedWidget* s) {
 }
 
 void speechPage(QStackedWidget* s) {
-  Page p(s);
-  p.add(p.chk("CbSmsToTtsSw"));
-  p.add(p.chk("CbSmsToTtsEml"), 20);
-  p.row({p.lab("LaSmsToTtsPC"), p.edit("SmsToTtsPC", 160)}, 40);
-  p.gap(16);
-  p.add(p.lab("LaTtsEx1"));
-  for (const char* name : {"LaTtsEx2", "LaTtsEx3"}) p.add(p.lab(name), 20);
+  actionPage(s, {"CbSmsToTtsSw",
+                 "CbSmsToTtsEml",
+                 "LaSmsToTtsPC",
+                 "SmsToTtsPC",
+                 nullptr,
+                 {"LaTtsEx1", "LaTtsEx2", "LaTtsEx3"}});
 }
 
 void voicePage(QStackedWidget* s) {
