@@ -8,15 +8,18 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include "unit/qt_print.h"
 #include "unit/store_test_gateway.h"
 
+#include "core/host_actions.h"
 #include "mail/smtp_server.h"
 #include "platform/ini_file.h"
 #include "platform/regional.h"
 #include "settings/settings.h"
 #include "settings/settings_loader.h"
+#include "ui/secondary_windows.h"
 #include "ui/settings_dialog.h"
 #include "ui/string_grid.h"
 
@@ -300,6 +303,86 @@ TEST_F(SettingsDialog, AddKnownComputerNamesSkipsListedOnes) {
   grid->setRows({{"PC-B", "boss"}});
   c<QPushButton>("BtAddKnown")->click();
   EXPECT_EQ(grid->rows(), (QList<QStringList>{{"PC-B", "boss"}, {"PC-A", ""}}));
+}
+
+}  // namespace
+
+namespace {
+
+// Voices and what they were asked to say.
+struct RecordingSpeech : SpeechEngine {
+  QStringList* said;
+  QStringList voices() const override { return {"Anna", "Bob"}; }
+  void selectVoice(const QString& name, int index) override {
+    *said << "voice " + name + " " + QString::number(index);
+  }
+  void say(const QString& text, std::function<void(bool)> done) override {
+    *said << text;
+    done(true);
+  }
+};
+
+TEST_F(SettingsDialog, VoiceListReadsTheVerificationText) {
+  QStringList said;
+  SpeechQueue& speech = t.g().hostActions().speech();
+  speech.setEngineFactory([&said] {
+    auto e = std::make_unique<RecordingSpeech>();
+    e->said = &said;
+    return e;
+  });
+  speech.fillVoiceList();
+  t.gs().cfg.TtsVoice = "Bob";
+  dialog.loadControls();
+  auto* voices = c<QListWidget>("TtsVoice");
+  EXPECT_EQ(voices->count(), 2);
+  EXPECT_EQ(voices->currentItem()->text(), "Bob");
+  EXPECT_EQ(c<QLineEdit>("LaVerify")->text(), "Verification text");
+  c<QPushButton>("BtReadVerify")->click();
+  EXPECT_TRUE(said.contains("Verification text")) << said.join('|').toStdString();
+  voices->setCurrentRow(0);
+  ok();
+  EXPECT_EQ(t.gs().cfg.TtsVoice, "Anna");
+}
+
+TEST_F(SettingsDialog, LanguageButtonExportsOnTheRightButton) {
+  QStringList boxes;
+  dialog.languageDialogs.info = [&](const QString&, const QString& text) { boxes << text; };
+  Q_EMIT c<QWidget>("btnCZ")->customContextMenuRequested({});
+  EXPECT_TRUE(QFile::exists(t.path("CZ.ini")));
+  EXPECT_EQ(t.gs().cfg.Language, "CZ");
+  ASSERT_EQ(boxes.size(), 1);
+  EXPECT_TRUE(boxes[0].contains(t.path("CZ"))) << boxes[0].toStdString();
+  // A left click only switches.
+  c<QAbstractButton>("btnEN")->click();
+  EXPECT_FALSE(QFile::exists(t.path("EN.ini")));
+  EXPECT_EQ(c<QAbstractButton>("BtCancel")->text(), "Cancel");
+}
+
+TEST_F(SettingsDialog, StartUpBoxesOpenTheRightPage) {
+  QWidget owner;
+  ui::WindowOpeners openers;
+  ui::installSecondaryWindows(openers, t.g(), &owner);
+  auto* opened = owner.findChild<FCfg*>();
+  // The link in force decides which of the device page's groups can take the focus.
+  const std::tuple<GatewayHooks::SettingsField, int, int, const char*> cases[] = {
+      {GatewayHooks::SettingsField::ComPort, 0, 0, "ComNo"},
+      {GatewayHooks::SettingsField::GatewayAddress, 1, 0, "GtIPAdress"},
+      {GatewayHooks::SettingsField::SmtpPort, 0, 1, "SmtpPort"},
+      {GatewayHooks::SettingsField::Pop3Port, 1, 1, "Pop3Port"},
+  };
+  for (const auto& [field, link, node, focus] : cases) {
+    t.gs().ComTcpIdx = link;
+    int shownNode = -1;
+    QString focused;
+    QTimer::singleShot(0, opened, [&, opened] {
+      shownNode = opened->currentNode();
+      focused = opened->focusWidget() ? opened->focusWidget()->objectName() : QString();
+      opened->reject();
+    });
+    t.g().hooks().openSettingsAt(field);
+    EXPECT_EQ(shownNode, node);
+    EXPECT_EQ(focused, focus);
+  }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 // Window tests need a widget application; they draw offscreen unless told otherwise, also when
 // the build lists their tests on a machine without a display.
