@@ -133,12 +133,23 @@ void FCfg::build() {
 }
 
 int FCfg::openAt(int node, const QString& focus) {
+  const auto placed = g_.state().Placements.find(objectName());
+  if (placed != g_.state().Placements.end() && placed->second.valid) {
+    const WindowPlacement& p = placed->second;
+    setGeometry(p.Left, p.Top, p.Width, p.Height);
+  }
   loadControls();
   selectNode(node >= 0 && node < kCfgNodes ? node : g_.state().PgNdx);
   if (!focus.isEmpty()) {
     if (auto* w = findChild<QWidget*>(focus)) w->setFocus();
   }
   return exec();
+}
+
+void FCfg::done(int result) {
+  const QRect r = geometry();
+  g_.state().Placements[objectName()] = {r.top(), r.left(), r.height(), r.width(), true};
+  QDialog::done(result);
 }
 
 void FCfg::selectNode(int node) {

@@ -49,6 +49,8 @@ class FCfg : public QDialog {
   LanguageDialogs languageDialogs;
 
   void accept() override;
+  // Both "OK" and "Cancel" keep the dialog's placement for the next opening.
+  void done(int result) override;
 
  private:
   void build();
