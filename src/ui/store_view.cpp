@@ -8,6 +8,7 @@
 #include "core/gateway.h"
 #include "mail/mail_rec.h"
 #include "mail/quoted_printable.h"
+#include "mail/store_file.h"
 #include "platform/exclusive_file.h"
 
 namespace kolvane::ui {
@@ -120,17 +121,19 @@ void StoreView::refreshChunk() {
   const qint64 size = file.file().size();
   if (size == 0 || !file.file().seek(FiPosView)) return;
   const qint64 start = FiPosView;
-  QByteArray chunk = file.file().read(kChunk);
+  // Records longer than a chunk are read whole rather than skipped as unreadable.
+  const auto window = ReadRecordWindow(file.file(), FiPosView, kChunk, HoldsWholeRecord);
   file.close();
-  if (chunk.isEmpty()) return;
+  if (!window || window->isEmpty()) return;
+  QByteArray chunk = *window;
   const SubjectRules rules = subjectRules(g_.state().cfg, g_.clock().now());
   QTableWidget* sg = grid();
   while (!chunk.isEmpty()) {
-    const tMailRec rec = StrToMailRec(chunk.left(kWindow), rules);
+    const tMailRec rec = StrToMailRec(chunk, rules);
     const bool complete = rec.EndPos > 0 && (store_ != Store::Pop3 || !rec.PosID.isEmpty());
     if (!complete) {
       // An unreadable stretch is skipped; a record cut by the chunk's end waits for the next.
-      if (chunk.size() >= kWindow) FiPosView += kWindow;
+      if (FiPosView == start && chunk.size() >= kWindow) FiPosView += kWindow;
       break;
     }
     const int row = LineNoView - 1;

@@ -75,11 +75,20 @@ TEST_F(Views, UnreadableStretchIsSkippedAndAGrowingFileIsReadOn) {
   t.append("Pop3.Tmp", records(1));
   view->requestRefresh();
   EXPECT_TRUE(filled(view->grid(), 3));
+  // A record longer than a chunk is shown whole.
+  const QByteArray longBody(3000, 'L');
+  t.append("Pop3.Tmp", MailRecToStr(job("251130999999", "<+420603999999@sms.lan>", longBody)));
+  view->requestRefresh();
+  ASSERT_TRUE(filled(view->grid(), 4));
+  EXPECT_EQ(view->grid()->item(3, 6)->text(), QString(longBody));
+  t.append("Pop3.Tmp", records(1));
+  view->requestRefresh();
+  EXPECT_TRUE(filled(view->grid(), 5));
   // A tail that does not parse leaves the view waiting, not re-reading for ever.
   t.append("Pop3.Tmp", "PosID=2602");
   view->requestRefresh();
   for (int i = 0; i < 50; ++i) QCoreApplication::processEvents();
-  EXPECT_EQ(view->grid()->rowCount(), 3);
+  EXPECT_EQ(view->grid()->rowCount(), 5);
 }
 
 TEST_F(Views, HiddenColumnStaysHiddenAfterReopening) {
