@@ -7,7 +7,6 @@
 #include <functional>
 
 #include "core/gateway_start.h"
-#include "modemsim/link_faults.h"
 #include "support/link_test_gateway.h"
 #include "support/sim_modem_device.h"
 
@@ -21,16 +20,15 @@ qsizetype deletes(const QList<QByteArray>& commands) {
   return std::count_if(commands.begin(), commands.end(),
                        [](const QByteArray& c) { return c.startsWith("AT+CMGD="); });
 }
+
 const QByteArray kOnLine =
     "OnLine=1\nIntervalOnLine=20000\nMemCheOn=0\nSendSMSDelay=100\nSendFiTxtDelay=1\n";
 
 // The headless gateway started as at launch (no StartGo), its serial port the simulated modem.
 struct Lifecycle {
-  explicit Lifecycle(const QByteArray& cfg, Tick startTick = 100000,
-                     modemsim::ModemConfig modem = {})
-      : t(cfg) {
+  explicit Lifecycle(const QByteArray& cfg, Tick startTick = 100000) : t(cfg) {
     t.clock.setTick(startTick);
-    sim = std::make_shared<SimModem>(t.clock, std::move(modem));
+    sim = std::make_shared<SimModem>(t.clock);
     t.g().hooks().openSerial = [this](const SerialParams&) -> std::unique_ptr<DeviceLink> {
       return std::make_unique<SimModemDevice>(sim);
     };
@@ -47,9 +45,6 @@ struct Lifecycle {
   QStringList sent() {
     for (const auto& s : sim->modem.takeSent()) numbersSent << s.number + u' ' + s.text;
     return numbersSent;
-  }
-  int logged(const QStringList& log, const QString& line) const {
-    return static_cast<int>(log.count(line));
   }
 
   LinkTestGateway t;
@@ -88,44 +83,6 @@ TEST(RelationLifecycle, EveryEndMidSendLeavesTheNextRelationToSendTheJobOnce) {
     EXPECT_EQ(f.sent(), (QStringList{"+420777111222 First job", "+420777333444 Second job"}));
     EXPECT_EQ(f.t.gs().cfg.SmsOutCnt, 2);
   }
-}
-
-TEST(RelationLifecycle, AStartDueDuringALongRelationWaitsAndACloseEndsTheProgramAfterIt) {
-  modemsim::ModemConfig modem;
-  modem.simCapacity = 250;
-  Lifecycle f("OnLine=1\nMemCheOn=0\n", 100000, modem);
-  for (int i = 0; i < 250; ++i) {
-    modemsim::Injection sms;
-    sms.sender = "+420777000" + QString::number(100 + i);
-    sms.text = QStringLiteral("SMS number %1").arg(i);
-    f.sim->modem.inject(sms, f.t.clock.tick());
-  }
-  bool finished = false;
-  QObject::connect(&f.t.g(), &Gateway::finished, [&] { finished = true; });
-  f.t.loop().runUntil([&] { return f.t.gs().RelationOn; }, 1000);
-  f.t.loop().run(10000);  // well past IntervalOnLine
-  EXPECT_FALSE(f.t.g().requestClose());
-  // The program ends (its timers stop) once the relation is over, before any other starts.
-  ASSERT_TRUE(f.t.loop().runUntil(
-      [&] {
-        QCoreApplication::processEvents();
-        return finished;
-      },
-      600000));
-  EXPECT_TRUE(f.t.gs().RelationIdle);
-  EXPECT_EQ(f.sim->opens, 1);
-
-  const QStringList log = f.t.shown();
-  EXPECT_EQ(log.filter("Length(SmsRecvArr)").size(), 0);
-  EXPECT_EQ(f.logged(log, "Close denied - to close is possible after end of relation"), 1);
-  EXPECT_EQ(deletes(f.sim->commands), 250);
-  EXPECT_EQ(f.sim->modem.storage(modemsim::Storage::SM).used(), 0);
-  QFile pop3(f.t.path("Pop3.Tmp"));
-  ASSERT_TRUE(pop3.open(QIODevice::ReadOnly));
-  const QByteArray store = pop3.readAll();
-  EXPECT_EQ(store.count("PosID: "), 250);
-  for (const int i : {0, 1, 124, 249})
-    EXPECT_EQ(store.count("SMS number " + QByteArray::number(i) + "\r\n"), 1) << i;
 }
 
 TEST(RelationLifecycle, SchedulesHoldAcrossTheTickWrap) {
@@ -185,17 +142,6 @@ TEST(RelationLifecycle, ADeviceThatGoesAwayEndsTheRelationOnceAndIsOpenedAgainLa
     EXPECT_TRUE(
         t.loop().runUntil([&] { return t.shown().contains("GSM gateway connected"); }, 5000));
   }
-}
-
-TEST(RelationLifecycle, NoiseBeforeTheKickOffIsDropped) {
-  LinkTestGateway t("Interval=0\n");
-  BBt1Click(t.g(), StartSender::Button);
-  t.device->incoming = modemsim::noise(8192);
-  ASSERT_TRUE(t.loop().runUntil([&] { return t.gs().RelationIdle; }, 60000));
-  const QStringList log = t.shown();
-  EXPECT_TRUE(log.contains("GSM gateway connected"));
-  EXPECT_TRUE(log.filter("Error at communication").isEmpty());
-  EXPECT_EQ(t.link().ComErrCnt, 0);
 }
 
 }  // namespace
