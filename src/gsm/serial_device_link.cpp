@@ -4,13 +4,11 @@
 
 namespace kolvane {
 
-namespace {}  // namespace
-
 bool SerialDeviceLink::failed() {
   // Errors after which data is lost; others (an RTS request a pseudo-terminal refuses, say)
-  // leave it intact. A resource error is a device that went away.
+  // leave it intact. A resource error is a device that went away; so is a device file that
+  // vanished (an unplugged USB adapter), whatever the driver reports.
   const QSerialPort::SerialPortError e = port_.error();
-  // An unplugged USB adapter takes its device file with it, whatever the driver reports.
   if (e == QSerialPort::ResourceError || e == QSerialPort::NotOpenError ||
       !QFileInfo::exists(path_))
     gone_ = true;
