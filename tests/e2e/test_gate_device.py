@@ -145,7 +145,7 @@ class GateDevice(unittest.TestCase):
         gw.until(lambda: gw.sim.outcomes("+420601000004") == ["cause 240"], "inactive module")
         gw.until(lambda: any(b"inactive MODULE" in r[3] for r in gw.records("Pop3.Tmp")),
                  "inactive module report")
-        subjects = [m[0]["Subject"] for m in gw.fetch()]
+        subjects = [m[0]["Subject"].strip() for m in gw.fetch()]
         self.assertIn("to MODUL 2, inactive MODULE", subjects)
         self.assertIn("!!! caution !!!", subjects)
 
