@@ -144,10 +144,11 @@ void GateCauseReaction(Gateway& g, std::uint8_t c) {
   GatewayState& gs = g.state();
   GateProtocolState& gp = g.link().Gate;
   const bool bufferFull = c >= gate::kCauseBufferFullFrom;
-  // A cause concerns the job last handed over, and only while it waits for its confirmation:
-  // a confirmed job would otherwise be sent or reported twice.
+  // A cause concerns the job last handed over, and only while it waits for its confirmation
+  // and has had no cause yet: a confirmed job, or the jobs after it once more, would otherwise
+  // be sent or reported twice.
   if (!gp.SentArr.empty() && gp.SentArr.back()._WriteSMSCnt == gp.WriteSMSCnt &&
-      !gp.SentArr.back()._Confirm) {
+      !gp.SentArr.back()._Confirm && gp.SentArr.back()._IE_CAUSE_5 == -1) {
     tSmtpRunNdx& last = gp.SentArr.back();
     last._IE_CAUSE_5 = c;
     AdvanceSmtpRunPos(g, last._SmtpRunPos);

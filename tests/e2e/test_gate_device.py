@@ -177,6 +177,23 @@ class GateDevice(unittest.TestCase):
         self.assertEqual(gw.logged("!!! ISDN Gate Recv Err - cut !!!"), 1)
         self.assertEqual(gw.run.stop(timeout=DEADLINE), 0)
 
+    def test_demo_with_the_gateway_device(self):
+        folder = os.path.join(k.new_folder(self), "demo")
+        run = k.Running(None, "--demo", folder, "--device", "gate")
+        self.addCleanup(run.kill)
+        run.wait_ready()
+        inject = os.path.join(folder, "gatesim-inject.txt")
+        # The folder is prepared once the simulator listens.
+        self.assertTrue(k.wait_until(lambda: os.path.exists(k.settings_path(folder)) and k.value(
+            folder, "CFG", "GsmDevice") == "PRImaGate", DEADLINE))
+        with open(inject, "a") as f:
+            f.write("+420777100500\tHello demo\n")
+        pop3 = os.path.join(folder, "Pop3.Tmp")
+        self.assertTrue(k.wait_until(
+            lambda: os.path.exists(pop3) and b"Hello demo" in k.read_bytes(pop3), DEADLINE),
+            run.lines()[-30:])
+        self.assertEqual(run.stop(timeout=DEADLINE), 0)
+
 
 if __name__ == "__main__":
     if not os.access(GATESIM, os.X_OK):

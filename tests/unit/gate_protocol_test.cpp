@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "unit/qt_print.h"
 
 #include "gsm/gate_frame.h"
@@ -232,6 +234,8 @@ TEST_F(GateProtocol, CausesInactiveModuleAndBufferFull) {
   EXPECT_EQ(report.TelNo, "+420111");
 
   EXPECT_FALSE(receive(GateIE(gate::kCause, bytes({0, 0, 0, 0, 254}))).hasData1);
+  // The same cause again does not re-queue the jobs once more.
+  receive(GateIE(gate::kCause, bytes({0, 0, 0, 0, 255})));
   EXPECT_EQ(numbers("Smtp.Tmp"), (QList<QByteArray>{"+420222", "+420333"}));
   EXPECT_EQ(t.records("Pop3.Tmp").value(1).Subj, "!!! caution !!!");
   // The job refused for a full buffer is back in the store once, not again at identification.
@@ -256,6 +260,32 @@ TEST_F(GateProtocol, EchoAndBrokenFramesAreLoggedNotActedUpon) {
   }
   EXPECT_FALSE(t.g().link().GateSendOn);
   EXPECT_TRUE(t.logs().contains(QStringLiteral("!!! ISDN Gate Recv Err - echo !!!")));
+}
+
+// Random device bytes through the whole receiver, with jobs to send: never stuck, never
+// unbounded.
+TEST_F(GateProtocol, RandomDeviceBytesNeverBreakTheReceiver) {
+  queue("<+420111>", "MODUL 1");
+  queue("<+420222>", "b");
+  std::mt19937 rng(17);
+  const auto pick = [&rng](int n) { return std::uniform_int_distribution<int>(0, n)(rng); };
+  const QByteArray seeds[] = {GateIE(gate::kIdent, "G"),
+                              GateIE(gate::kReadAck) + GateIE16(gate::kCounter, 0),
+                              GateIE(gate::kData1, "OK") + GateIE16(gate::kCounter, 1),
+                              GateIE(gate::kCause, bytes({0, 0, 0, 0, 254})),
+                              GateIE(gate::kData1, "x") + GateIE(gate::kData2, "+4207")};
+  for (int round = 0; round < 2000; ++round) {
+    QByteArray chunk = fromDevice(seeds[pick(4)]);
+    for (int n = pick(3); n > 0; --n) chunk[pick(chunk.size() - 1)] = static_cast<char>(pick(255));
+    chunk.truncate(chunk.size() - pick(2));
+    for (const char c : chunk) {
+      t.g().link().GsmRecvStr.append(c);
+      GateRecv(t.g());
+      ASSERT_LE(t.g().link().GsmRecvStr.size(), gate::kMaxPending + 1);
+    }
+    // Each of the two jobs is at most in the run file and back in the mail store.
+    ASSERT_LE(t.read("Smtp.Run").count("PosID") + t.read("Smtp.Tmp").count("PosID"), 4);
+  }
 }
 
 }  // namespace
