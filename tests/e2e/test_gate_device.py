@@ -3,9 +3,7 @@ and over a pseudo-terminal, with real mail clients."""
 
 import os
 import re
-import subprocess
 import sys
-import threading
 import time
 import unittest
 
@@ -18,7 +16,7 @@ DEADLINE = 90.0
 CFG = "GsmDevice=PRImaGate\nStartGo=1\nOnLine=1\nIntervalOnLine=14000\n"
 
 
-class GateSim:
+class GateSim(mg.ModemProcess):
     """kolvane-gatesim as a child of the test, with its jobs, inject and control files."""
 
     def __init__(self, test, folder, *args):
@@ -29,21 +27,9 @@ class GateSim:
             open(p, "wb").close()
         self.trace = open(os.path.join(folder, "gate-trace.txt"), "wb")
         test.addCleanup(self.trace.close)
-        self.proc = subprocess.Popen(
-            [GATESIM, "--jobs", self.jobs_path, "--inject-file", self.inject_path, "--control",
-             self.control_path, "--trace", *args],
-            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=self.trace)
-        test.addCleanup(self.stop)
-        self.ready = self.proc.stdout.readline().decode().strip()
-        self.drain = threading.Thread(target=self.proc.stdout.read, daemon=True)
-        self.drain.start()
-
-    def stop(self):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            self.proc.wait(10)
-        self.drain.join(10)
-        self.proc.stdout.close()
+        super().__init__(test, "--jobs", self.jobs_path, "--inject-file", self.inject_path,
+                         "--control", self.control_path, "--trace", *args, stderr=self.trace,
+                         program=GATESIM)
 
     def control(self, line):
         with open(self.control_path, "a") as f:

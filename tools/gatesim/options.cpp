@@ -2,10 +2,15 @@
 
 #include <QCommandLineParser>
 
+#include "modemsim/sim_io.h"
+
 #include "modemsim/gsm7.h"
 #include "modemsim/sent_sms.h"
 
 namespace kolvane::gatesim {
+
+using modemsim::flagOption;
+using modemsim::valueOption;
 
 std::optional<StoredSms> parseStoredSms(const QString& number, const QString& text,
                                         const QString& flags, int modules, QString* error) {
@@ -47,13 +52,8 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       "Simulated ISDN/LAN gateway device (framed protocol, several GSM modules) for tests and "
       "demos."));
   p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-  const auto value = [](const char* name, const char* help, const char* valueName) {
-    return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help),
-                              QString::fromLatin1(valueName));
-  };
-  const auto flag = [](const char* name, const char* help) {
-    return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help));
-  };
+  const auto& value = valueOption;
+  const auto& flag = flagOption;
   p.addOptions({
       flag("help", "Show this help."),
       value("tcp", "Listen on 127.0.0.1:PORT (0 = a free port), one client at a time.", "PORT"),

@@ -1,17 +1,18 @@
 #include "sim_runner.h"
 
-#include <QFile>
+#include "modemsim/sim_io.h"
+
 #include <cstdio>
 
 namespace kolvane::gatesim {
+
+using modemsim::appendRecordLines;
+using modemsim::printLine;
+using modemsim::shownBytes;
+
 namespace {
 
 constexpr int kFilePollMs = 200;
-
-void printLine(std::FILE* stream, const QString& line) {
-  std::fputs((line + u'\n').toLocal8Bit().constData(), stream);
-  std::fflush(stream);
-}
 
 }  // namespace
 
@@ -86,20 +87,12 @@ void SimRunner::writeRecords() {
     trace(QStringLiteral("job: ") + jobLine(job));
     lines += jobLine(job).toUtf8() + '\n';
   }
-  if (options_.jobsPath.isEmpty()) return;
-  QFile file(options_.jobsPath);
-  if (!file.open(QIODevice::Append) || file.write(lines) != lines.size())
-    printLine(stderr, QStringLiteral("gatesim: cannot write ") + options_.jobsPath);
+  appendRecordLines(options_.jobsPath, lines, "gatesim");
 }
 
 void SimRunner::trace(const QString& what, const QByteArray& bytes) const {
   if (!options_.trace) return;
-  QString shown;
-  for (const char c : bytes) {
-    const auto u = static_cast<unsigned char>(c);
-    shown += u < 32 || u >= 127 ? QStringLiteral("<%1>").arg(u) : QString(QChar(u));
-  }
-  printLine(stderr, bytes.isEmpty() ? what : what + u' ' + shown);
+  printLine(stderr, bytes.isEmpty() ? what : what + u' ' + shownBytes(bytes));
 }
 
 }  // namespace kolvane::gatesim

@@ -1,7 +1,9 @@
 #include "options.h"
 
 #include <QCommandLineParser>
+
 #include <map>
+#include "modemsim/sim_io.h"
 
 #include "modemsim/injection_text.h"
 #include "modemsim/sent_sms.h"
@@ -45,13 +47,8 @@ ParsedOptions parseOptions(const QStringList& arguments) {
   p.setApplicationDescription(
       QStringLiteral("Simulated AT-command GSM modem (text and PDU mode) for tests and demos."));
   p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-  const auto value = [](const char* name, const char* help, const char* valueName) {
-    return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help),
-                              QString::fromLatin1(valueName));
-  };
-  const auto flag = [](const char* name, const char* help) {
-    return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help));
-  };
+  const auto& value = valueOption;
+  const auto& flag = flagOption;
   p.addOptions({
       flag("help", "Show this help."),
       value("tcp", "Listen on 127.0.0.1:PORT (0 = a free port), one client at a time.", "PORT"),
