@@ -10,6 +10,7 @@
 namespace kolvane::gatesim {
 
 using modemsim::flagOption;
+using modemsim::linkOptions;
 using modemsim::valueOption;
 
 std::optional<StoredSms> parseStoredSms(const QString& number, const QString& text,
@@ -54,11 +55,8 @@ ParsedOptions parseOptions(const QStringList& arguments) {
   p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   const auto& value = valueOption;
   const auto& flag = flagOption;
+  p.addOptions(linkOptions());
   p.addOptions({
-      flag("help", "Show this help."),
-      value("tcp", "Listen on 127.0.0.1:PORT (0 = a free port), one client at a time.", "PORT"),
-      value("port", "Same as --tcp.", "PORT"),
-      value("pty", "Open a pseudo-terminal and point the symbolic link LINK at it.", "LINK"),
       value("modules", "Number of GSM modules (default 4).", "N"),
       value("inactive", "GSM module N is inactive (repeatable).", "N"),
       value("sms", "Store a received SMS to hand over (repeatable).", "NUMBER:TEXT"),

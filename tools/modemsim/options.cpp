@@ -49,11 +49,8 @@ ParsedOptions parseOptions(const QStringList& arguments) {
   p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   const auto& value = valueOption;
   const auto& flag = flagOption;
+  p.addOptions(linkOptions());
   p.addOptions({
-      flag("help", "Show this help."),
-      value("tcp", "Listen on 127.0.0.1:PORT (0 = a free port), one client at a time.", "PORT"),
-      value("port", "Same as --tcp.", "PORT"),
-      value("pty", "Open a pseudo-terminal and point the symbolic link LINK at it.", "LINK"),
       value("sms", "Store a received SMS (repeatable).", "NUMBER:TEXT"),
       value("sms-ucs2", "Store a received SMS in UCS2.", "NUMBER:TEXT"),
       value("sms-8bit", "Store a received SMS as 8-bit data (Latin-1).", "NUMBER:TEXT"),

@@ -36,6 +36,16 @@ QCommandLineOption flagOption(const char* name, const char* help) {
   return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help));
 }
 
+QList<QCommandLineOption> linkOptions() {
+  return {
+      flagOption("help", "Show this help."),
+      valueOption("tcp", "Listen on 127.0.0.1:PORT (0 = a free port), one client at a time.",
+                  "PORT"),
+      valueOption("port", "Same as --tcp.", "PORT"),
+      valueOption("pty", "Open a pseudo-terminal and point the symbolic link LINK at it.", "LINK"),
+  };
+}
+
 int quitSignalFd() {
   sigset_t quitSignals;
   sigemptyset(&quitSignals);

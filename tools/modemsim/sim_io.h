@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QCommandLineOption>
+#include <QList>
 #include <QString>
 #include <cstdio>
 
@@ -18,6 +19,8 @@ void appendRecordLines(const QString& path, const QByteArray& lines, const char*
 
 QCommandLineOption valueOption(const char* name, const char* help, const char* valueName);
 QCommandLineOption flagOption(const char* name, const char* help);
+// --help and the link options: --tcp PORT, --port PORT, --pty LINK.
+QList<QCommandLineOption> linkOptions();
 
 // Blocks SIGINT and SIGTERM and returns a descriptor that becomes readable when one arrives,
 // so that the event loop ends in order and a pseudo-terminal link is removed.
