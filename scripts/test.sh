@@ -9,6 +9,10 @@ cd "$(dirname "$0")/.."
 cmake -S tests/unit/codec_sanitize -B build-sanitize -G Ninja >/dev/null
 cmake --build build-sanitize -j"$(nproc)"
 build-sanitize/codec_robustness_test --gtest_brief=1
+# The gateway devices' frame reader the same way.
+cmake -S tests/unit/gate_sanitize -B build-gate-sanitize -G Ninja >/dev/null
+cmake --build build-gate-sanitize -j"$(nproc)"
+build-gate-sanitize/gate_robustness_test --gtest_brief=1
 # The log writer, shared between threads, under ThreadSanitizer.
 cmake -S tests/unit/log_tsan -B build-log-tsan -G Ninja >/dev/null
 cmake --build build-log-tsan -j"$(nproc)"

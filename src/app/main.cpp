@@ -17,6 +17,7 @@ namespace {
 struct CommandLine {
   bool headless = false;
   bool demo = false;
+  kolvane::DemoDevice demoDevice = kolvane::DemoDevice::Modem;
   QString dir;
   QStringList rest;
 };
@@ -35,6 +36,9 @@ CommandLine parseCommandLine(const QStringList& args) {
       cl.headless = true;
       cl.dir = QString::fromLatin1(kolvane::kDemoFolder);
       if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--"))) cl.dir = args[++i];
+    } else if (a == QLatin1String("--device") && i + 1 < args.size()) {
+      // The demo's simulated device: "modem" (default) or "gate" (ISDN/LAN gateway device).
+      if (args[++i] == QLatin1String("gate")) cl.demoDevice = kolvane::DemoDevice::Gate;
     } else {
       cl.rest << a;
     }
@@ -126,11 +130,14 @@ int main(int argc, char** argv) {
   }
 
   // The demo starts the gateway once the simulated modem listens, and stops the modem at exit.
+  const bool gate = cl.demoDevice == kolvane::DemoDevice::Gate;
   kolvane::DemoModem modem(
-      QCoreApplication::applicationDirPath() + QStringLiteral("/kolvane-modemsim"), cl.dir);
+      QCoreApplication::applicationDirPath() +
+          (gate ? QStringLiteral("/kolvane-gatesim") : QStringLiteral("/kolvane-modemsim")),
+      cl.dir, nullptr, cl.demoDevice);
   QObject::connect(&modem, &kolvane::DemoModem::ready, &app, [&](quint16 port) {
     QString error;
-    if (!kolvane::prepareDemoFolder(cl.dir, port, &error)) {
+    if (!kolvane::prepareDemoFolder(cl.dir, port, &error, cl.demoDevice)) {
       printLine(stderr, error);
       app.exit(1);
       return;
@@ -140,7 +147,7 @@ int main(int argc, char** argv) {
                           .arg(cl.dir)
                           .arg(kolvane::kDemoSmtpPort)
                           .arg(kolvane::kDemoPop3Port)
-                          .arg(kolvane::DemoModem::injectFile(cl.dir)));
+                          .arg(kolvane::DemoModem::injectFile(cl.dir, cl.demoDevice)));
     if (!run()) app.exit(0);
   });
   QObject::connect(&modem, &kolvane::DemoModem::failed, &app, [&](const QString& why) {

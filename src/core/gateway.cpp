@@ -10,6 +10,7 @@
 #include "core/received_sms_dispatch.h"
 #include "core/send_wiring.h"
 #include "core/start_mode.h"
+#include "gsm/gate_protocol.h"
 #include "gsm/gt_net_client.h"
 #include "gsm/link_passes.h"
 #include "gsm/serial_device_link.h"
@@ -44,6 +45,7 @@ Gateway::Gateway(const Clock& clock, StartupOptions options, QObject* parent)
   hostActions_ = installHostActions(*this);
   installReceiveHooks(*this);
   installSendHooks(*this);
+  installGateHooks(*this);
   cycleTimer_.setInterval(100);
   connect(&cycleTimer_, &QTimer::timeout, this, &Gateway::TimerTimer);
   tmrAlarm_.setInterval(10000);
