@@ -59,6 +59,8 @@ void printLine(FILE* stream, const QString& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file-size limit a write fails like on a full disk instead of ending the process.
+  std::signal(SIGXFSZ, SIG_IGN);
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Kolvane"));
   const CommandLine cl = parseCommandLine(QCoreApplication::arguments());
@@ -130,7 +132,7 @@ int main(int argc, char** argv) {
   };
 
   if (!cl.demo) {
-    if (!run()) return 0;
+    if (!run()) return gateway.exitCode();
     return app.exec();
   }
 

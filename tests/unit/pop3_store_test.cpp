@@ -154,3 +154,25 @@ TEST(Pop3Expire, OldRecordsAndPositionsGoAtStart) {
   Pop3Expire(t.g());
   EXPECT_EQ(t.read("Pop3.Tmp"), old1);
 }
+
+TEST(Pop3Expire, PositionsAboveEveryRecordAreBroughtBack) {
+  StoreTestGateway t;
+  t.gs().cfg.ExpireDay = 0;
+  const struct {
+    QByteArray store;
+    QString saved;
+    QString after;
+  } cases[] = {
+      {MailRecToStr(pop3Record("260131000004", "")), "9912311000000", "260131000004"},
+      {MailRecToStr(pop3Record("260131000004", "")), "260131000009", "260131000004"},
+      {MailRecToStr(pop3Record("260131000004", "")), "260131000002", "260131000002"},
+      {{}, "260131000002", "0"},
+  };
+  for (const auto& c : cases) {
+    QFile::remove(t.gs().file("Pop3.Tmp"));
+    if (!c.store.isEmpty()) t.write("Pop3.Tmp", c.store);
+    t.g().settingsFile()->setValue("ClientsPos", "PC1", c.saved);
+    Pop3Expire(t.g());
+    EXPECT_EQ(t.g().settingsFile()->value("ClientsPos", "PC1"), c.after) << qPrintable(c.saved);
+  }
+}
