@@ -7,11 +7,13 @@
 #include <csignal>
 
 #include "platform/ini_file.h"
+#include "platform/private_files.h"
 
 namespace kolvane {
 
 bool prepareDemoFolder(const QString& folder, quint16 modemPort, QString* error) {
-  if (!QDir().mkpath(folder)) {
+  const bool fresh = !QFileInfo::exists(folder);
+  if (!QDir().mkpath(folder) || (fresh && !QFile::setPermissions(folder, kPrivateFolder))) {
     *error = QStringLiteral("cannot create ") + folder;
     return false;
   }
