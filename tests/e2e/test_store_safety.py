@@ -53,6 +53,19 @@ class PresetTimeOfDay(unittest.TestCase):
         self.assertEqual([s[:2] for s in gw.modem.sent()], [("+420777111222", "at the time")])
 
 
+class CommandLineText(unittest.TestCase):
+    def test_a_text_of_several_lines_leaves_as_one_sms(self):
+        gw = Gateway(self, QUICK + "RunParamAsSMS=1\nRunParDefTelNo=+420777999888\n")
+        text = "Server down\nDisk 97%\nCPU 12%"
+        # A second copy hands the text to the running one through the settings file.
+        self.assertEqual(k.run_to_end(gw.folder, text)[0], 0)
+        self.assertEqual(k.section(gw.folder, "CFG")[0][0], "ComTcp")
+        self.assertEqual(len([l for l in k.ini_lines(gw.folder) if l.strip() == "[CFG]"]), 1)
+        self.assertTrue(k.wait_until(lambda: gw.modem.sent(), DEADLINE), gw.run.lines())
+        self.assertEqual([s[:2] for s in gw.modem.sent()],
+                         [("+420777999888", "Server down\\nDisk 97%\\nCPU 12%")])
+
+
 class FileSizeLimit(unittest.TestCase):
     def test_every_mail_is_stored_whole_and_answered_250_or_answered_451_and_absent(self):
         limit = 6000
