@@ -109,6 +109,18 @@ class FileSizeLimit(unittest.TestCase):
         self.assertEqual(k.value(gw.folder, "CFG", "SmtpPort"), str(gw.port))
 
 
+class UnreadableSettings(unittest.TestCase):
+    def test_a_settings_file_that_is_no_ini_text_is_named_and_never_written(self):
+        folder = k.new_folder(self)
+        utf16 = "\ufeff[CFG]\r\nUserName=office\r\n".encode("utf-16-le")
+        k.write_bytes(k.settings_path(folder), utf16)
+        lines = k.run_once(self, folder)
+        named = [l for l in lines if k.settings_path(folder) in l]
+        self.assertEqual(len(named), 1, lines)
+        self.assertIn("running on defaults", named[0])
+        self.assertEqual(k.read_bytes(k.settings_path(folder)), utf16)
+
+
 class FolderLockAndModes(unittest.TestCase):
     def test_the_lock_is_in_the_folder_whatever_the_runtime_folder(self):
         folder = k.new_folder(self)
