@@ -35,6 +35,8 @@ std::optional<long long> recordDate(const QByteArray& record) {
   static const QByteArray kLabel = QByteArrayLiteral("PosID: ");
   const qsizetype at = record.indexOf(kLabel);
   if (at < 0) return std::nullopt;
+  // Only a twelve-digit identifier dates a record; a longer one never expired.
+  if (record.mid(at + kLabel.size() + 12, 2) != "\r\n") return std::nullopt;
   const QByteArray digits = record.mid(at + kLabel.size(), 6);
   if (digits.size() != 6) return std::nullopt;
   for (const char c : digits) {
