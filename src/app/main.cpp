@@ -66,6 +66,8 @@ int main(int argc, char** argv) {
   // Installer and uninstaller copy: a widget application of their own.
   if (kolvane::install::isSetupRun(argc, argv)) return kolvane::install::runSetup(argc, argv);
 
+  // Past a file-size limit a write fails like on a full disk instead of ending the process.
+  std::signal(SIGXFSZ, SIG_IGN);
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Kolvane"));
   const CommandLine cl = parseCommandLine(QCoreApplication::arguments());
@@ -125,7 +127,7 @@ int main(int argc, char** argv) {
   };
 
   if (!cl.demo) {
-    if (!run()) return 0;
+    if (!run()) return gateway.exitCode();
     return app.exec();
   }
 

@@ -8,12 +8,14 @@
 
 #include "gsm/link_passes.h"
 #include "platform/ini_file.h"
+#include "platform/private_files.h"
 
 namespace kolvane {
 
 bool prepareDemoFolder(const QString& folder, quint16 modemPort, QString* error,
                        DemoDevice device) {
-  if (!QDir().mkpath(folder)) {
+  const bool fresh = !QFileInfo::exists(folder);
+  if (!QDir().mkpath(folder) || (fresh && !QFile::setPermissions(folder, kPrivateFolder))) {
     *error = QStringLiteral("cannot create ") + folder;
     return false;
   }

@@ -74,6 +74,8 @@ class Gateway : public QObject {
 
   // Start-up. True: run the event loop. False: the program has done its work or must not run.
   bool InitX();
+  // The process's exit code when InitX returned false: non-zero when that work failed.
+  int exitCode() const { return exitCode_; }
 
   // The close of the main window: the close query, then shutdown. True when the program ends.
   bool requestClose();
@@ -119,6 +121,7 @@ class Gateway : public QObject {
   QTimer cycleTimer_;
   QTimer tmrAlarm_;
   bool shutDown_ = false;
+  int exitCode_ = 0;
 };
 
 }  // namespace kolvane

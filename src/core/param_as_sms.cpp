@@ -4,6 +4,7 @@
 #include "mail/pseudo_address.h"
 #include "mail/quoted_printable.h"
 #include "mail/store_append.h"
+#include "settings/settings_loader.h"
 
 namespace kolvane {
 
@@ -32,8 +33,8 @@ void QueueParamAsSms(Gateway& g) {
   QList<IniText::Entry> taken;
   for (const IniText::Entry& entry : entries) {
     // A store that cannot be opened at all keeps the text for the next send phase.
-    if (AppendRecord(g, gs.file(files::kSmtpTmp), commandLineJob(gs, entry.second), true) ==
-        AppendResult::Failed) {
+    if (AppendRecord(g, gs.file(files::kSmtpTmp), commandLineJob(gs, paramAsSmsText(entry.second)),
+                     true) == AppendResult::Failed) {
       continue;
     }
     gs.Lamps.smtpBits |= kLampStore;

@@ -7,6 +7,7 @@
 #include "core/gateway.h"
 #include "gsm/sms_groups.h"
 #include "mail/quoted_printable.h"
+#include "platform/private_files.h"
 
 namespace kolvane {
 
@@ -100,7 +101,8 @@ void SaveWaitingParts(Gateway& g) {
     return;
   }
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+  if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(kPrivateFile) ||
+      file.write(bytes) != bytes.size() || !file.commit()) {
     g.Log(true, QStringLiteral("!!! %1 - WriteFile error !!!").arg(QLatin1String(kSmsPartsFile)));
   }
 }
