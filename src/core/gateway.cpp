@@ -52,8 +52,10 @@ Gateway::Gateway(const Clock& clock, StartupOptions options, QObject* parent)
   hostActions_ = installHostActions(*this);
   installReceiveHooks(*this);
   installSendHooks(*this);
+  cycleTimer_.setObjectName(QStringLiteral("Timer"));
   cycleTimer_.setInterval(100);
   connect(&cycleTimer_, &QTimer::timeout, this, &Gateway::TimerTimer);
+  tmrAlarm_.setObjectName(QStringLiteral("TmrAlarm"));
   tmrAlarm_.setInterval(10000);
   connect(&tmrAlarm_, &QTimer::timeout, this, &Gateway::TmrAlarmTimer);
 }
