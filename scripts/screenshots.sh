@@ -19,6 +19,17 @@ if ((${#need[@]})); then
   $SUDO apt-get install -y -qq "${need[@]}"
 fi
 
+# A window's picture, once it is mapped and drawn.
+grab() {
+  local i
+  for i in $(seq 20); do
+    import -window "$1" "$2" 2>/dev/null && return 0
+    sleep 0.5
+  done
+  echo "cannot grab $2" >&2
+  return 1
+}
+
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 
 # One run: LANG (EN or CZ), SCALE (1 or 2).
@@ -47,35 +58,38 @@ INI
   modem=$!
   QT_SCALE_FACTOR=$scale "$BIN/Kolvane" --dir "$dir" >/dev/null 2>&1 &
   kolvane=$!
-  wid=$(timeout 20 xdotool search --sync --name '^Kolvane$' | head -1)
+  wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Kolvane$' | head -1)
   sleep 3
-  import -window "$wid" "$OUT/main-idle-$tag.png"
+  grab "$wid" "$OUT/main-idle-$tag.png"
   # The Start button has the focus: Space presses it.
   xdotool windowfocus --sync "$wid"
   xdotool key space
   sleep 3
-  import -window "$wid" "$OUT/main-relation-$tag.png"
+  grab "$wid" "$OUT/main-relation-$tag.png"
   sleep 8
   # The PC picture opens the send-SMS dialog.
   eval "$(xdotool getwindowgeometry --shell "$wid")"
   xdotool mousemove --window "$wid" $((PC_X * scale)) $((HEIGHT - PC_Y * scale)) click 1
   local send
-  send=$(timeout 10 xdotool search --sync --name '^Program Kolvane To Send SMS$' | head -1)
+  send=$(timeout 10 xdotool search --sync --onlyvisible --name '^Program Kolvane To Send SMS$' | head -1)
   xdotool windowfocus --sync "$send"
   xdotool type --delay 20 '+420777333444'
   xdotool key Tab
   xdotool type --delay 20 'Meeting moved to 10:30, room 4.'
   sleep 1
-  import -window "$send" "$OUT/send-$tag.png"
+  grab "$send" "$OUT/send-$tag.png"
   xdotool key --window "$send" alt+F4 || true
   # A received SMS raises the alarm at the next relation.
   printf '+420777111222\tAre you there?\n' >>"$dir/inject.txt"
   local alarm
-  alarm=$(timeout 40 xdotool search --sync --name '^Kolvane - Alarm$' | head -1)
+  alarm=$(timeout 40 xdotool search --sync --onlyvisible --name '^Kolvane - Alarm$' | head -1)
   sleep 1
-  import -window "$alarm" "$OUT/alarm-$tag.png"
-  kill "$kolvane" "$modem" 2>/dev/null || true
-  wait "$kolvane" "$modem" 2>/dev/null || true
+  grab "$alarm" "$OUT/alarm-$tag.png"
+  # The program ends between relations; the modem after it.
+  kill "$kolvane" 2>/dev/null || true
+  timeout 30 tail --pid="$kolvane" -f /dev/null || kill -9 "$kolvane" 2>/dev/null || true
+  kill "$modem" 2>/dev/null || true
+  wait 2>/dev/null || true
   rm -rf "$dir"
 }
 

@@ -265,14 +265,16 @@ void TFMain::paintEvent(QPaintEvent* event) {
 }
 
 void TFMain::closeEvent(QCloseEvent* event) {
-  event->ignore();
-  closeQuery();
+  // Also asked when the event loop ends: the gateway has shut down by then and agrees.
+  event->setAccepted(closeQuery());
 }
 
-void TFMain::closeQuery() {
+bool TFMain::closeQuery() {
   GatewayState& gs = g_.state();
   const bool toTray = !gs.ShortcutClose && gs.cfg.CloseOff;
-  if (!g_.requestClose() && toTray) hideToTray();
+  if (g_.requestClose()) return true;
+  if (toTray) hideToTray();
+  return false;
 }
 
 void TFMain::hideToTray() {

@@ -41,7 +41,8 @@ class TFMain : public QMainWindow {
   void syncFromGateway();
   // The close of the window through the close query (also the main cycle's own close):
   // hides to the tray with CloseOff, otherwise the gateway closes when no relation runs.
-  void closeQuery();
+  // True when the gateway has shut down.
+  bool closeQuery();
   // Keeps the window's placement for the shutdown to save.
   void keepPlacement();
 

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 
 #include "ui/lamp_image.h"
 #include "ui/send_sms_dialog.h"
@@ -199,6 +200,20 @@ TEST(MainWindow, CounterGridAfterASentAndAReceivedSms) {
                          labelText(s, "lblC22")}),
             QStringList({"1", "1", QString::number(c.EmlOutCnt), QString::number(c.EmlInCnt)}));
   EXPECT_TRUE(s.child<QPlainTextEdit>("Me1")->toPlainText().contains("COM1 connected"));
+}
+
+TEST(MainWindow, CloseOffKeepsTheProgramAndAltQClosesIt) {
+  UiStation s("CloseOff=1\n");
+  QSignalSpy finished(s.gateway.get(), &Gateway::finished);
+  s.main().close();
+  // Offscreen there is no notification area: the window is minimised instead of lost.
+  EXPECT_TRUE(s.main().isMinimized() || !s.main().isVisible());
+  EXPECT_FALSE(finished.wait(200));
+  s.main().showNormal();
+  QTest::keyClick(&s.main(), Qt::Key_Q, Qt::AltModifier);
+  EXPECT_TRUE(finished.wait(2000));
+  EXPECT_TRUE(s.main().close());  // the event loop's own close is agreed to once shut down
+  EXPECT_TRUE(IniFile(s.dir.filePath("Kolvane.ini")).read().hasSection("FMain"));
 }
 
 int main(int argc, char** argv) {
