@@ -202,6 +202,39 @@ TEST(MainWindow, CounterGridAfterASentAndAReceivedSms) {
   EXPECT_TRUE(s.child<QPlainTextEdit>("Me1")->toPlainText().contains("COM1 connected"));
 }
 
+TEST(MainWindow, StartFailureBoxesOpenTheSettingsOnTheirPageAndField) {
+  UiStation s;
+  QStringList calls;
+  s.windows->openers().openSettings = [&](int node, const QString& focus) {
+    calls << QString::number(node) + ' ' + focus;
+  };
+  using Field = GatewayHooks::SettingsField;
+  for (const Field f : {Field::ComPort, Field::GatewayAddress, Field::SmtpPort, Field::Pop3Port}) {
+    s.gateway->hooks().openSettingsAt(f);
+  }
+  EXPECT_EQ(calls, QStringList({"0 ComNo", "0 GtIPAdress", "1 SmtpPort", "1 Pop3Port"}));
+}
+
+TEST(MainWindow, CaptionsFollowTheLanguage) {
+  const struct {
+    const char* language;
+    const char* moreSetting;
+    const char* sent;
+    const char* telNo;
+  } cases[] = {{"EN", "More setting", "Sent", "Telephone number"},
+               {"CZ", "Další nastavení", nullptr, "Telefonní číslo"}};
+  for (const auto& c : cases) {
+    UiStation s(QByteArray("Language=") + c.language + '\n');
+    EXPECT_EQ(s.child<QPushButton>("BtMa2")->text(), QString::fromUtf8(c.moreSetting));
+    EXPECT_EQ(labelText(s, "lblC10"), s.gateway->Text(164));
+    if (c.sent) {
+      EXPECT_EQ(labelText(s, "lblC10"), QLatin1String(c.sent));
+    }
+    EXPECT_EQ(s.windows->sendDialog().findChild<QLabel*>("LaTelNo")->text(),
+              QString::fromUtf8(c.telNo));
+  }
+}
+
 TEST(MainWindow, CloseOffKeepsTheProgramAndAltQClosesIt) {
   UiStation s("CloseOff=1\n");
   QSignalSpy finished(s.gateway.get(), &Gateway::finished);
