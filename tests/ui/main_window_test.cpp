@@ -8,7 +8,6 @@
 
 #include "ui/lamp_image.h"
 #include "ui/send_sms_dialog.h"
-#include "ui_test_main.h"
 #include "ui_test_station.h"
 #include "unit/qt_print.h"
 
@@ -247,8 +246,4 @@ TEST(MainWindow, CloseOffKeepsTheProgramAndAltQClosesIt) {
   EXPECT_TRUE(finished.wait(2000));
   EXPECT_TRUE(s.main().close());  // the event loop's own close is agreed to once shut down
   EXPECT_TRUE(IniFile(s.dir.filePath("Kolvane.ini")).read().hasSection("FMain"));
-}
-
-int main(int argc, char** argv) {
-  return kolvane::runUiTests(argc, argv);
 }

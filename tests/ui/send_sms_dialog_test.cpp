@@ -9,7 +9,6 @@
 #include "mail/mail_rec.h"
 #include "ui/alarm_window.h"
 #include "ui/send_sms_dialog.h"
-#include "ui_test_main.h"
 #include "ui_test_station.h"
 #include "unit/qt_print.h"
 
@@ -130,8 +129,4 @@ TEST(AlarmWindow, ShowsTheTextOnTopAndClosingStopsTheBeep) {
   EXPECT_EQ(alarm.findChild<QLabel*>("LaAlarm")->text(), "SMS for the duty phone");
   alarm.close();
   EXPECT_FALSE(s.gs().AlarmBeep);
-}
-
-int main(int argc, char** argv) {
-  return kolvane::runUiTests(argc, argv);
 }
