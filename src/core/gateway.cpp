@@ -46,8 +46,10 @@ Gateway::Gateway(const Clock& clock, StartupOptions options, QObject* parent)
   installReceiveHooks(*this);
   installSendHooks(*this);
   installGateHooks(*this);
+  cycleTimer_.setObjectName(QStringLiteral("Timer"));
   cycleTimer_.setInterval(100);
   connect(&cycleTimer_, &QTimer::timeout, this, &Gateway::TimerTimer);
+  tmrAlarm_.setObjectName(QStringLiteral("TmrAlarm"));
   tmrAlarm_.setInterval(10000);
   connect(&tmrAlarm_, &QTimer::timeout, this, &Gateway::TmrAlarmTimer);
 }

@@ -88,6 +88,8 @@ class Gateway : public QObject {
   void TimerTimer();
   // One run of the recovery timer.
   void TmrAlarmTimer();
+  // The main cycle's 100 ms timer, the sender an error of the cycle is reported with.
+  const QObject* cycleTimer() const { return &cycleTimer_; }
 
  Q_SIGNALS:
   // Shutdown is complete; the event loop may end.
