@@ -67,7 +67,7 @@ def main():
     smtp_port, pop3_port = (25, 110) if port_free(25) and port_free(110) else (2525, 2110)
     with open(os.path.join(DATA, "Kolvane.ini"), "w") as ini:
         ini.write("[CFG]\nComTcp=1\nGtIPAdress=127.0.0.1\nGtTCPPort=%d\nSmtpPort=%d\n"
-                  "Pop3Port=%d\nOnLine=1\nIntervalOnLine=2000\n" % (port, smtp_port, pop3_port))
+                  "Pop3Port=%d\nStartGo=1\nOnLine=1\nIntervalOnLine=2000\n" % (port, smtp_port, pop3_port))
     shutil.chown(os.path.join(DATA, "Kolvane.ini"), "kolvane", "kolvane")
 
     cmd = unit_command()
@@ -76,11 +76,13 @@ def main():
                            "--inh-caps=+net_bind_service", "--ambient-caps=+net_bind_service",
                            "--"] + cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                           text=True)
+    ok = False
     try:
         wait_for("the SMTP server", lambda: not port_free(smtp_port))
-        with smtplib.SMTP("127.0.0.1", smtp_port, timeout=30) as s:
-            s.sendmail("pc@office.lan", ["600111222@kolvane.lan"],
-                       "From: pc@office.lan\r\nSubject: test\r\n\r\nHello from the package\r\n")
+        s = smtplib.SMTP("127.0.0.1", smtp_port, timeout=30)
+        s.sendmail("pc@office.lan", ["600111222@kolvane.lan"],
+                   "From: pc@office.lan\r\nSubject: test\r\n\r\nHello from the package\r\n")
+        s.close()
         wait_for("the SMS at the modem", lambda: os.path.exists(sent) and
                  "Hello from the package" in open(sent, encoding="utf-8").read())
         with open(inject, "a") as f:
@@ -95,11 +97,14 @@ def main():
             return b"Answer to the package" in text
         wait_for("the SMS over POP3", fetched)
         print("SMTP and POP3 served by the installed program", flush=True)
+        ok = True
     finally:
         gw.send_signal(signal.SIGTERM)
         out = gw.communicate(timeout=60)[0]
         sim.terminate()
         sim.wait()
+        if not ok:
+            print(out)
     owner = os.stat(os.path.join(DATA, "Pop3.Tmp")).st_uid
     assert owner == int(subprocess.check_output(["id", "-u", "kolvane"])), "store not the user's"
 
