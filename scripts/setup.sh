@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-serialport-dev qt6-speech-dev qt6-declarative-dev
   qt6-speech-speechd-plugin speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
   libgtest-dev libgmock-dev libbenchmark-dev clang clang-format libclang-rt-14-dev
-  python3 python3-gammu socat swaks curl xvfb xauth
+  python3 python3-gammu socat swaks curl xvfb xauth desktop-file-utils
 )
 
 missing=()

@@ -9,6 +9,7 @@
 #include "core/main_cycle.h"
 #include "core/received_sms_dispatch.h"
 #include "core/send_wiring.h"
+#include "core/start_mode.h"
 #include "gsm/gt_net_client.h"
 #include "gsm/link_passes.h"
 #include "gsm/serial_device_link.h"
@@ -18,15 +19,6 @@
 #include "settings/settings_loader.h"
 
 namespace kolvane {
-
-namespace {
-
-QString withSlash(QString dir) {
-  if (!dir.endsWith(QLatin1Char('/'))) dir += QLatin1Char('/');
-  return dir;
-}
-
-}  // namespace
 
 QString resolveProgramDir(const StartupOptions& options) {
   return withSlash(options.programDir.isEmpty() ? QFileInfo(options.programFile).absolutePath()
@@ -72,40 +64,17 @@ void Gateway::installLinkHooks() {
 }
 
 bool Gateway::detectInstallMode() {
-  const QString upperText = gs_.CommandLineText.toUpper();
-  const QString fileName = QFileInfo(options_.programFile).fileName();
-  if (upperText.contains(QLatin1String("*I")) ||
-      fileName.toUpper().contains(QLatin1String("_SETUP"))) {
-    gs_.InstallMode = true;
-    return true;
+  const StartMode mode = startModeOf(options_.programFile, gs_.CommandLineText, QDir::tempPath());
+  gs_.InstallMode = mode.kind == StartMode::Installer;
+  if (mode.tempCopy) {
+    gs_.TempCopyMode = true;
+    gs_.MainCaption = QStringLiteral("Kolvane-Tmp");
   }
-  // A program file run from the temporary folder is an installer's or uninstaller's copy.
-  const QString programFolder = withSlash(QFileInfo(options_.programFile).absolutePath()).toUpper();
-  const QString temp = withSlash(QDir::tempPath()).toUpper();
-  const qsizetype at = programFolder.indexOf(temp);
-  if (at < 0 || at > 2) return true;
-  // Only the installer's own copies act from there; a plain program file built or unpacked
-  // under the temporary folder runs as usual instead of ending silently.
-  const bool installerCopy = fileName.startsWith(QLatin1String("U_"), Qt::CaseInsensitive) ||
-                             fileName.startsWith(QLatin1String("I_"), Qt::CaseInsensitive);
-  if (!installerCopy) return true;
-
-  gs_.TempCopyMode = true;
-  gs_.MainCaption = QStringLiteral("Kolvane-Tmp");
-  const QString folder = gs_.CommandLineText.trimmed();
-  if (fileName.startsWith(QLatin1String("U_"), Qt::CaseInsensitive) && !folder.isEmpty() &&
-      QFileInfo(folder).isDir()) {
-    if (hooks_.runUninstaller) {
-      const bool removed = hooks_.runUninstaller(folder);
-      if (hooks_.showInfo) hooks_.showInfo(Text(removed ? 42 : 43));
-    }
-    return false;
+  if (mode.kind == StartMode::Uninstaller && hooks_.runUninstaller) {
+    const bool removed = hooks_.runUninstaller(mode.folder);
+    if (hooks_.showInfo) hooks_.showInfo(Text(removed ? 42 : 43));
   }
-  if (fileName.startsWith(QLatin1String("I_"), Qt::CaseInsensitive)) {
-    gs_.InstallMode = true;
-    return true;
-  }
-  return false;
+  return mode.kind == StartMode::Gateway || mode.kind == StartMode::Installer;
 }
 
 void Gateway::applyLogOptions() {
@@ -164,7 +133,8 @@ bool Gateway::InitX() {
   settingsFile_.emplace(gs_.file(files::kSettings));
 
   // 12. Hand a command-line text to whichever copy sends it.
-  if (gs_.cfg.RunParamAsSMS && !gs_.CommandLineText.isEmpty()) {
+  // The installer's switch is no text to send.
+  if (gs_.cfg.RunParamAsSMS && !gs_.CommandLineText.isEmpty() && !gs_.InstallMode) {
     storeParamAsSms(*settingsFile_, gs_.CommandLineText);
   }
 
@@ -220,6 +190,7 @@ bool Gateway::closeQuery() {
   }
   if (gs_.RelationIdle) return true;
   Log(true, Text(105));
+  gs_.CloseWanted = true;
   return false;
 }
 

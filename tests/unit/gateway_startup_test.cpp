@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "core/gateway.h"
 #include "platform/regional.h"
@@ -79,8 +79,7 @@ TEST_F(GatewayStartup, CloseIsRefusedDuringARelation) {
   g->state().ShortcutClose = true;
   EXPECT_FALSE(g->requestClose());
   EXPECT_FALSE(g->state().ShortcutClose);
-  EXPECT_EQ(drain(*g),
-            QStringList{"Ukončení odmítnuto - ukončení je možné po dokonšení relace"});
+  EXPECT_EQ(drain(*g), QStringList{"Ukončení odmítnuto - ukončení je možné po dokonšení relace"});
   g->state().RelationIdle = true;
   EXPECT_TRUE(g->requestClose());
 }
@@ -100,12 +99,15 @@ TEST_F(GatewayStartup, SecondInstanceOnTheSameFolderEnds) {
 }
 
 TEST_F(GatewayStartup, InstallerSwitchEndsWithoutSaving) {
+  writeIni("[CFG]\nRunParamAsSMS=1\n");
   auto g = make("*i");
   bool installerShown = false;
   g->hooks().runInstaller = [&] { installerShown = true; };
   EXPECT_FALSE(g->InitX());
   EXPECT_TRUE(installerShown);
   EXPECT_TRUE(g->state().InstallMode);
+  // The switch is not a text to send.
+  EXPECT_FALSE(IniFile(dir.filePath("Kolvane.ini")).read().hasSection("ParamAsSMS"));
 }
 
 TEST_F(GatewayStartup, CycleWaitsForStartupAndResetsCountersAtMidnight) {
