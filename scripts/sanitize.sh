@@ -41,7 +41,8 @@ run_suites() {  # build-dir
     fi
   done
   rm -rf "$logs"
-  echo "sanitized suites ($dir): $passed passed, $failed failed"
+  echo "== sanitized suites in $dir"
+  echo "$passed passed, $failed failed"
   [ "$failed" -eq 0 ]
 }
 
