@@ -21,9 +21,5 @@ ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 900 | tee buil
 [ "${PIPESTATUS[0]}" -eq 0 ]
 # The Debian package: lintian, then installed and run as the service would run it.
 ./scripts/package.sh --try
-# The unit and integration suites under ASan+UBSan and under ThreadSanitizer; every fuzz
-# target for 30 s.
-./scripts/sanitize.sh asan
-./scripts/sanitize.sh tsan
 # The main suite's summary closes the run.
 grep -E "tests passed|tests failed" build/ctest.log | tail -n 1
