@@ -1,5 +1,6 @@
 #include "mail/mail_rec.h"
 
+#include "mail/pseudo_address.h"
 #include "settings/settings.h"
 
 namespace kolvane {
@@ -71,9 +72,13 @@ tMailRec StrToMailRec(const QByteArray& window, const SubjectRules& rules) {
   rec.Toe = labelValue(window, "To: ");
   rec.Subj = labelValue(window, "Subject: ");
 
-  rec.TelNo = TelNoFromStr(rec.Toe);
-  if (rec.TelNo.size() < 4) rec.TelNo = TelNoFromStr(rec.Subj);
-  if (rec.TelNo.size() < 4) rec.TelNo.clear();
+  if (const auto own = OwnJobNumber(rec.NamePC, rec.Toe)) {
+    rec.TelNo = *own;
+  } else {
+    rec.TelNo = TelNoFromStr(rec.Toe);
+    if (rec.TelNo.size() < 4) rec.TelNo = TelNoFromStr(rec.Subj);
+    if (rec.TelNo.size() < 4) rec.TelNo.clear();
+  }
 
   if (!rec.Subj.isEmpty()) {
     rec.SendTime = PreSetTimeParse(rec.Subj, rules);

@@ -34,7 +34,10 @@ Attempt attempt(Gateway& g, const QString& path, const AppendMaker& make) {
     return Attempt::Failed;
   }
   const QByteArray bytes = make(g, store->file());
+  const qint64 before = store->file().size();
   if (store->file().write(bytes) != bytes.size() || !store->file().flush()) {
+    // A record cut short would spoil the next one written behind it.
+    store->file().resize(before);
     g.Log(true, QStringLiteral("!!! ") + QFileInfo(path).fileName() +
                     QStringLiteral(" - WriteFile error !!!"));
     return Attempt::Failed;

@@ -60,7 +60,10 @@ qint64 readInto(QFile& file, QByteArray& buffer, qint64 count) {
 
 std::unique_ptr<ExclusiveFile> FileOpenAppend(const QString& path) {
   auto file = std::make_unique<ExclusiveFile>(path);
-  if (file->open(QIODevice::ReadWrite | QIODevice::Append)) file->file().seek(file->file().size());
+  // Unbuffered: a write that fails has failed for good and can be taken back, nothing of it
+  // is left in a buffer for the close to write.
+  if (file->open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
+    file->file().seek(file->file().size());
   return file;
 }
 
