@@ -85,6 +85,7 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       value("delay-ms", "Fault: hold every answer back MS milliseconds.", "MS"),
       value("split", "Fault: write answers in chunks of N bytes.", "N"),
       value("split-pause-ms", "Pause between chunks (default 50).", "MS"),
+      value("stall-body", "Fault: the first listing stops MS inside its first body.", "MS"),
       flag("trace", "Print the traffic on stderr."),
   });
 
@@ -185,6 +186,8 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       number(0, 100000, &m.faults.splitBytes);
     } else if (name == u"split-pause-ms") {
       number(0, 3600000, &m.faults.splitPauseMs);
+    } else if (name == u"stall-body") {
+      number(0, 3600000, &m.faults.stallBodyMs);
     } else if (name == u"trace") {
       o.trace = true;
     }
