@@ -415,30 +415,6 @@ TEST(ModemSimInput, InjectLinesArgumentsAndFileTail) {
 namespace kolvane::modemsim {
 namespace {
 
-TEST(ModemSimList, NamesSixteenBitReferencesAndRawEntries) {
-  Modem m;
-  QString error;
-  for (const char* line :
-       {"111111111\tHi\talpha", "+420777123456\tA|B\tref=263", "-\t1,,4\\r\\n00040B9113\traw"}) {
-    const std::optional<Injection> sms =
-        parseInjectLine(QString::fromLatin1(line), Storage::SM, &error);
-    ASSERT_TRUE(sms) << error.toStdString();
-    m.sim.inject(*sms, m.now);
-  }
-  m.quietCmd("AT+CMGF=0");
-  const QByteArray pdu = m.cmd("AT+CMGL=4");
-  // A name spelled with digits still goes as a name: type D0, 16 semi-octets of septets.
-  EXPECT_TRUE(pdu.contains("0410D0B1582C168BC56231")) << pdu.toStdString();
-  EXPECT_TRUE(
-      pdu.contains("060804010702"
-                   "01"))
-      << pdu.toStdString();
-  EXPECT_TRUE(pdu.contains("\r\n+CMGL: 4,1,,4\r\n00040B9113\r\n")) << pdu.toStdString();
-  m.cmd("AT+CMGF=1");
-  m.cmd("AT+CSDH=1");
-  EXPECT_TRUE(m.cmd("AT+CMGL=\"ALL\"").contains("\"111111111\",,\"24/05/01,10:20:30+08\",208,2"));
-}
-
 TEST(ModemSimFaults, StallInsideTheFirstBodyOnce) {
   Modem m;
   m.store(QStringLiteral("Hello"));

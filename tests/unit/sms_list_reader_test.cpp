@@ -316,18 +316,7 @@ TEST_F(SmsListReader, PartsAreGroupedBySenderAndWholeReference) {
 }
 
 TEST_F(SmsListReader, AlphanumericSendersAreNamesWithTheirType) {
-  // "InfoSMS": type of number 5, 13 semi-octets of packed GSM 7-bit.
-  t.gs().cfg.PDUText = false;
-  list(PduEntry(1, "00040DD049B7F93D6D4E010000425010010203000BC8329BFD06D1D1657919") + kOk);
-  ASSERT_EQ(arr().size(), 1);
-  EXPECT_EQ(arr()[0].TelStr, "InfoSMS");
-  EXPECT_EQ(arr()[0].TelType, 0xD0);
-  EXPECT_EQ(arr()[0].Text, "Hello there");
-  EXPECT_TRUE(t.logs().filter("PDU to Text Err").isEmpty());
-
   // Text mode shows the name in the GSM character set ("$" is 0x02) with type 208.
-  t.gs().cfg.PDUText = true;
-  FreeSMSArr(t.link());
   QByteArray header = TextHeader(2, "Info\x02SMS", 2);
   header.replace(",145,", ",208,");
   list(header + "Hi\r\n" + TextHeader(3, "+420777", 2) + "Ho\r\n" + kOk);
