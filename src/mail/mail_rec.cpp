@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 
+#include "mail/pseudo_address.h"
 #include "settings/settings.h"
 
 namespace kolvane {
@@ -80,9 +81,13 @@ tMailRec StrToMailRec(const QByteArray& window, const SubjectRules& rules) {
   rec.Toe = labelValue(window, "To: ");
   rec.Subj = labelValue(window, "Subject: ");
 
-  rec.TelNo = TelNoFromStr(rec.Toe);
-  if (rec.TelNo.size() < 4) rec.TelNo = TelNoFromStr(rec.Subj);
-  if (rec.TelNo.size() < 4) rec.TelNo.clear();
+  if (const auto own = OwnJobNumber(rec.NamePC, rec.Toe)) {
+    rec.TelNo = *own;
+  } else {
+    rec.TelNo = TelNoFromStr(rec.Toe);
+    if (rec.TelNo.size() < 4) rec.TelNo = TelNoFromStr(rec.Subj);
+    if (rec.TelNo.size() < 4) rec.TelNo.clear();
+  }
 
   const qsizetype head = window.indexOf("\r\n\r\n");
   const qsizetype fixed = head < 0 ? -1 : window.left(head + 2).indexOf(kPreSetLine);

@@ -88,9 +88,10 @@ QByteArray idText(const PosIdLabel& id) {
 
 std::unique_ptr<ExclusiveFile> FileOpenAppend(const QString& path) {
   auto file = std::make_unique<ExclusiveFile>(path);
-  if (file->open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered)) {
+  // Unbuffered: a write that fails has failed for good and can be taken back, nothing of it
+  // is left in a buffer for the close to write.
+  if (file->open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
     file->file().seek(file->file().size());
-  }
   return file;
 }
 

@@ -81,6 +81,7 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       value("split-pause-ms", "Pause between chunks (default 50).", "MS"),
       value("link-fault", "Fault of the link or the send dialogue (repeatable; see below).",
             "COMMAND"),
+      value("stall-body", "Fault: the first listing stops MS inside its first body.", "MS"),
       flag("trace", "Print the traffic on stderr."),
   });
 
@@ -185,6 +186,8 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       QString why;
       if (!applyLinkFaultCommand(m.linkFaults, v, &why).value_or(false))
         fail(why.isEmpty() ? QStringLiteral("unknown fault ") + v : why);
+    } else if (name == u"stall-body") {
+      number(0, 3600000, &m.faults.stallBodyMs);
     } else if (name == u"trace") {
       o.trace = true;
     }
