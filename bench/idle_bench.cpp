@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
 
   std::printf(
       "idle %s for %.0f s: CPU %.3f %% of one core, resident memory %.1f MB "
-      "(peak %.1f MB); target under 1 %% and under 50 MB\n",
+      "(peak %.1f MB); target 0.05 %% and under 50 MB\n",
       withModem ? "between relations with kolvane-modemsim over TCP" : "without a link", wall,
       100.0 * (after.cpuSeconds - before.cpuSeconds) / wall, after.rssKb / 1024.0,
       peakRss / 1024.0);

@@ -57,7 +57,9 @@ Gateway::Gateway(const Clock& clock, StartupOptions options, QObject* parent)
 Gateway::~Gateway() = default;
 
 void Gateway::installLinkHooks() {
-  hooks_.openSerial = openSerialDevice;
+  hooks_.openSerial = [this](const SerialParams& params) {
+    return openSerialDevice(params, [this] { passes_->bytesArrived(); });
+  };
   hooks_.startLinkPasses = [this] { passes_->start(); };
   hooks_.stopLinkPasses = [this] { passes_->stop(); };
   hooks_.linkHandleOpen = [this] { return link_.comHandleValid(); };
@@ -250,6 +252,7 @@ void Gateway::startCycle() {
 
 void Gateway::TimerTimer() {
   runMainCycle(*this);
+  passes_->afterCycle();
 }
 
 void Gateway::TmrAlarmTimer() {

@@ -4,6 +4,7 @@
 #include "core/gateway.h"
 #include "core/mail_listeners.h"
 #include "gsm/gt_net_client.h"
+#include "gsm/link_passes.h"
 #include "gsm/serial_device_link.h"
 #include "gsm/sms_list_reader.h"
 #include "settings/catalogue.h"
@@ -72,6 +73,7 @@ void linkOpened(Gateway& g) {
   gs.StoreMovePending = true;
   openMailListener(g, true);
   openMailListener(g, false);
+  g.passes().wake();
 }
 
 void linkFailed(Gateway& g) {

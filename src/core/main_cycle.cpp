@@ -165,9 +165,39 @@ void selfCloseStage(Gateway& g) {
   }
 }
 
+// The stages a received answer may make due.
+void relationStages(Gateway& g) {
+  kickOffStage(g);                             // 10
+  if (g.link().ListTick != 0) ReadSmsList(g);  // 11
+  listedSmsStage(g);                           // 12
+  allDeletedStage(g);                          // 13
+  sendPhaseStage(g);                           // 14
+  nonDeliveryStage(g);                         // 15
+  jobDoneStage(g);                             // 16
+  idleEndStage(g);                             // 17
+}
+
+template <typename Body>
+void guarded(Gateway& g, Body body) {
+  GatewayState& gs = g.state();
+  const LinkState& link = g.link();
+  if (link.RecvBusy || link.SendBusy || gs.Run || gs.StartWaitOn) return;
+  gs.Run = true;
+  std::optional<QString> error;
+  try {
+    body();
+  } catch (const std::exception& e) {
+    error = QString::fromLocal8Bit(e.what());
+  } catch (...) {
+    error = QStringLiteral("unknown error");
+  }
+  gs.Run = false;
+  // Reported after Run is clear, so a report's own command or a window does not stall the cycle.
+  if (error) OnUnhandledError(g, g.cycleTimer(), *error);
+}
+
 void tick(Gateway& g) {
   GatewayState& gs = g.state();
-  LinkState& link = g.link();
   const CycleHooks& hooks = g.hooks().cycle;
 
   dateChangeStage(g);                                                        // 1
@@ -178,14 +208,7 @@ void tick(Gateway& g) {
   restartStage(g);                                                           // 6
   logMemoStage(g);                                                           // 7
   periodicStage(g);                                                          // 8, 9
-  kickOffStage(g);                                                           // 10
-  if (link.ListTick != 0) ReadSmsList(g);                                    // 11
-  listedSmsStage(g);                                                         // 12
-  allDeletedStage(g);                                                        // 13
-  sendPhaseStage(g);                                                         // 14
-  nonDeliveryStage(g);                                                       // 15
-  jobDoneStage(g);                                                           // 16
-  idleEndStage(g);                                                           // 17
+  relationStages(g);                                                         // 10-17
   if (gs.Pop3Listen && hooks.deliverPop3Reply) hooks.deliverPop3Reply();     // 18
   if (gs.SmtpListen && hooks.deliverSmtpReply) hooks.deliverSmtpReply();     // 19
   relationEndStage(g);                                                       // 20
@@ -212,21 +235,18 @@ void scheduleSendPhase(Gateway& g) {
 }
 
 void runMainCycle(Gateway& g) {
+  guarded(g, [&g] { tick(g); });
+}
+
+void runRelationStages(Gateway& g) {
   GatewayState& gs = g.state();
-  const LinkState& link = g.link();
-  if (link.RecvBusy || link.SendBusy || gs.Run || gs.StartWaitOn) return;
-  gs.Run = true;
-  std::optional<QString> error;
-  try {
-    tick(g);
-  } catch (const std::exception& e) {
-    error = QString::fromLocal8Bit(e.what());
-  } catch (...) {
-    error = QStringLiteral("unknown error");
-  }
-  gs.Run = false;
-  // Reported after Run is clear, so a report's own command or a window does not stall the cycle.
-  if (error) OnUnhandledError(g, g.cycleTimer(), *error);
+  // Before the first paint the cycle has not begun its work.
+  if (gs.FirstPaintPending && !gs.StartupDue) return;
+  guarded(g, [&g, &gs] {
+    gs.TickBegin = g.clock().tick();
+    relationStages(g);
+    relationEndStage(g);
+  });
 }
 
 }  // namespace kolvane

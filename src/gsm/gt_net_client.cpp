@@ -110,6 +110,10 @@ void TdmGtNET::sckGtNETcliConnect() {
   link.GtNetConnected = true;
   link.GtNetRefused = false;
   gateway_.state().TcpRetryCount = 0;
+  // A start waiting for the connection goes on at once rather than at its next poll.
+  if (connectDone_) {
+    QMetaObject::invokeMethod(this, &TdmGtNET::pollConnectWait, Qt::QueuedConnection);
+  }
 }
 
 void TdmGtNET::sckGtNETcliDisconnect() {

@@ -1,9 +1,11 @@
 #include "gsm/link_passes.h"
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
 #include "core/gateway.h"
+#include "core/main_cycle.h"
 #include "gsm/at_automaton.h"
 #include "gsm/gt_net_client.h"
 #include "settings/catalogue.h"
@@ -35,20 +37,91 @@ bool usesGatewayProtocol(const QString& gsmDevice) {
 LinkPasses::LinkPasses(Gateway& gateway, QObject* parent) : QObject(parent), gateway_(gateway) {
   recvPassTimer_.setInterval(kRecvPassMs);
   sendPassTimer_.setInterval(kSendPassMs);
-  connect(&recvPassTimer_, &QTimer::timeout, this, &LinkPasses::RecvPass);
+  followUpTimer_.setSingleShot(true);
+  connect(&recvPassTimer_, &QTimer::timeout, this, &LinkPasses::fallbackPass);
   connect(&sendPassTimer_, &QTimer::timeout, this, &LinkPasses::SendPass);
+  connect(&followUpTimer_, &QTimer::timeout, this, &LinkPasses::followUp);
 }
 
 void LinkPasses::start() {
   gateway_.link().RecvStopOK = false;
   gateway_.link().SendStopOK = false;
+  running_ = true;
   recvPassTimer_.start();
-  sendPassTimer_.start();
+  // The send pass runs on its own only while a write waits to go on.
+  if (write_) sendPassTimer_.start();
 }
 
 void LinkPasses::stop() {
+  running_ = false;
   recvPassTimer_.stop();
   sendPassTimer_.stop();
+  followUpTimer_.stop();
+  readWanted_ = false;
+}
+
+bool LinkPasses::commandPending() const {
+  const LinkState& link = gateway_.link();
+  return link.GsmSendOn || link.GateSendOn;
+}
+
+// ---- reacting at once ----
+
+void LinkPasses::bytesArrived() {
+  if (!gateway_.state().RelationOn) return;
+  // Read on the loop's next turn: a device found gone there may be closed safely, which it
+  // may not be inside its own signal.
+  readWanted_ = true;
+  scheduleFollowUp(0);
+}
+
+void LinkPasses::wake() {
+  resumeFallback();
+  if (gateway_.state().RelationOn) scheduleFollowUp(0);
+}
+
+void LinkPasses::resumeFallback() {
+  if (running_ && relationActive() && !recvPassTimer_.isActive()) recvPassTimer_.start();
+}
+
+bool LinkPasses::relationActive() const {
+  const GatewayState& gs = gateway_.state();
+  return gs.RelationOn || !gs.RelationIdle;
+}
+
+void LinkPasses::afterCycle() {
+  resumeFallback();
+  if (gateway_.state().RelationOn && commandPending()) scheduleFollowUp(0);
+}
+
+void LinkPasses::fallbackPass() {
+  RecvPass();
+  // Writes what the watchdog set, and notes the end of the relation for the send side.
+  SendPass();
+  // Between relations there is nothing to pass; the cycle wakes the timer for the next one.
+  if (!relationActive()) recvPassTimer_.stop();
+}
+
+void LinkPasses::scheduleFollowUp(int ms) {
+  if (followUpTimer_.isActive() && followUpTimer_.remainingTime() <= ms) return;
+  followUpTimer_.start(ms);
+}
+
+void LinkPasses::followUp() {
+  if (std::exchange(readWanted_, false)) RecvPass();
+  const GatewayState& gs = gateway_.state();
+  // A job done makes the next one due within the same round when SendSMSDelay is 0.
+  for (int round = 0; round < 2 && gs.RelationOn; ++round) {
+    if (commandPending()) SendPass();
+    runRelationStages(gateway_);
+    if (commandPending()) SendPass();
+    if (!gs.SendPhaseDue || !tickDue(gs.SendPhaseAt, gateway_.clock().tick())) break;
+  }
+  if (!gs.RelationOn || !gs.SendPhaseDue || gs.SendPhaseAt == kNoTick) return;
+  // A phase falls due once its tick has passed. One that is due already but could not run
+  // now is left to the main cycle.
+  const auto wait = static_cast<std::int32_t>(gs.SendPhaseAt - gateway_.clock().tick());
+  if (wait >= 0) scheduleFollowUp(wait + 1);
 }
 
 // ---- receive pass ----
@@ -70,6 +143,7 @@ void LinkPasses::RecvPass() {
         link.LastActTick = gateway_.clock().tick();
         link.AnswerActTick = link.LastActTick;
         handOver(block);
+        scheduleFollowUp(0);
       } else {
         AnswerWatch(gateway_, passTick);
       }
@@ -240,10 +314,12 @@ void LinkPasses::writeAttempt() {
     return;
   }
   w.dueAt = gateway_.clock().tick() + kWriteRetryMs;
+  sendPassTimer_.start();
 }
 
 void LinkPasses::writeEnded(bool complete) {
   const PendingWrite w = *std::exchange(write_, std::nullopt);
+  sendPassTimer_.stop();
   LinkState& link = gateway_.link();
   if (!complete) {
     gateway_.Log(true, fillPlaceholders(gateway_.Text(48), {QString::fromUtf8(link.GsmSendStr)}));

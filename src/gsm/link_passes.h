@@ -16,10 +16,12 @@ class Gateway;
 // device speaks AT commands.
 bool usesGatewayProtocol(const QString& gsmDevice);
 
-// The link's receive pass (every 250 ms) and send pass (every 50 ms) on the gateway's event
-// loop. Each pass skips while the other is busy. A write that the device takes only in part
-// goes on with the rest 200 ms later; until the write has ended the send pass stays busy and
-// starts nothing new, so replies are read only after the command is out.
+// The link's receive and send passes on the gateway's event loop. Each pass skips while the
+// other is busy. Bytes are read when they arrive, and what they make due (the next command,
+// the stage work of the main cycle) follows at once; the 250 ms pass stays as the fallback
+// that drives the answer watchdog and the time-outs. A write that the device takes only in
+// part goes on with the rest 200 ms later; until the write has ended the send pass stays busy
+// and starts nothing new, so replies are read only after the command is out.
 class LinkPasses : public QObject {
   Q_OBJECT
 
@@ -34,8 +36,19 @@ class LinkPasses : public QObject {
   void SendPass();
 
   bool writePending() const { return write_.has_value(); }
+  // A command waits to be written.
+  bool commandPending() const;
+
+  // The link's device has bytes: they are read on the next turn of the loop.
+  void bytesArrived();
+  // A relation has begun: its first stage work runs on the next turn of the loop.
+  void wake();
+  // After each tick: a command the cycle set is written on the next turn of the loop, and the
+  // fallback pass, stopped between relations, runs again once one has begun.
+  void afterCycle();
 
   static constexpr int kRecvPassMs = 250;
+  // The pace of a write's retries.
   static constexpr int kSendPassMs = 50;
   static constexpr int kWriteAttempts = 11;
   static constexpr std::uint32_t kWriteRetryMs = 200;
@@ -65,10 +78,21 @@ class LinkPasses : public QObject {
   qint64 writeToLink(const QByteArray& data, bool serial);
   void writeEnded(bool complete);
   void endSendPass();
+  bool relationActive() const;
+  void resumeFallback();
+  void fallbackPass();
+  // Runs followUp() after ms, or sooner if it is already due sooner.
+  void scheduleFollowUp(int ms);
+  // Reads what arrived, writes a command that is set and runs the stage work that has fallen
+  // due; a send phase scheduled later is followed up at its time.
+  void followUp();
 
   Gateway& gateway_;
   QTimer recvPassTimer_;
   QTimer sendPassTimer_;
+  QTimer followUpTimer_;
+  bool readWanted_ = false;
+  bool running_ = false;  // between start() and stop()
   std::optional<PendingWrite> write_;
   int readErrorPasses_ = 0;
 };

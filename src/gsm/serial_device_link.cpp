@@ -1,6 +1,7 @@
 #include "gsm/serial_device_link.h"
 
 #include <QFileInfo>
+#include <utility>
 
 namespace kolvane {
 
@@ -21,7 +22,8 @@ QString serialDeviceName(const QString& comName, int comNumber) {
   return QStringLiteral("/dev/ttyS%1").arg(comNumber - 1);
 }
 
-SerialDeviceLink::SerialDeviceLink(const SerialParams& params) : path_(params.deviceName) {
+SerialDeviceLink::SerialDeviceLink(const SerialParams& params, std::function<void()> bytesArrived)
+    : path_(params.deviceName) {
   // A full path (a pseudo-terminal, /dev/ttyUSB0) is taken as it is, listed or not.
   port_.setPortName(params.deviceName);
   if (!port_.open(QIODevice::ReadWrite)) return;
@@ -33,6 +35,7 @@ SerialDeviceLink::SerialDeviceLink(const SerialParams& params) : path_(params.de
   setRts(params.rts);
   setDtr(params.dtr);
   purge();
+  if (bytesArrived) QObject::connect(&port_, &QSerialPort::readyRead, &port_, bytesArrived);
 }
 
 SerialDeviceLink::~SerialDeviceLink() = default;
@@ -79,8 +82,9 @@ void SerialDeviceLink::close() {
   port_.close();
 }
 
-std::unique_ptr<DeviceLink> openSerialDevice(const SerialParams& params) {
-  auto link = std::make_unique<SerialDeviceLink>(params);
+std::unique_ptr<DeviceLink> openSerialDevice(const SerialParams& params,
+                                             std::function<void()> bytesArrived) {
+  auto link = std::make_unique<SerialDeviceLink>(params, std::move(bytesArrived));
   if (!link->isOpen()) return nullptr;
   return link;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSerialPort>
+#include <functional>
 #include <memory>
 
 #include "gsm/device_link.h"
@@ -9,10 +10,11 @@ namespace kolvane {
 
 // The serial port of a relation: 8N1 at the configured baud rate, no flow control, RTS and DTR
 // as configured, both queues cleared after opening. Reads take what the port has collected on
-// the event loop; writes are queued and pushed out at once.
+// the event loop, and bytesArrived (if given) runs each time some have come; writes are queued
+// and pushed out at once.
 class SerialDeviceLink final : public DeviceLink {
  public:
-  explicit SerialDeviceLink(const SerialParams& params);
+  explicit SerialDeviceLink(const SerialParams& params, std::function<void()> bytesArrived = {});
   ~SerialDeviceLink() override;
 
   bool isOpen() const override { return port_.isOpen(); }
@@ -37,6 +39,7 @@ class SerialDeviceLink final : public DeviceLink {
 QString serialDeviceName(const QString& comName, int comNumber);
 
 // The default of GatewayHooks::openSerial: null when the device cannot be opened.
-std::unique_ptr<DeviceLink> openSerialDevice(const SerialParams& params);
+std::unique_ptr<DeviceLink> openSerialDevice(const SerialParams& params,
+                                             std::function<void()> bytesArrived = {});
 
 }  // namespace kolvane

@@ -41,6 +41,11 @@ TdmPOP3::TdmPOP3(Gateway& g, QObject* parent)
     ClientsInit();
   };
   hooks.cycle.deliverPop3Reply = [this] { deliverReply(); };
+  // Replies leave as they are set; during the pause after a connect they wait for the cycle.
+  server_.onReply = [this] {
+    const Connection* conn = connection(server_.Pop3RunSockHandle);
+    if (server_.Pop3RunSockHandle != 0 && conn && conn->socket) sendReply();
+  };
   dialogue_.onPositionSaved = [this](const QString& client, const QByteArray& position) {
     if (tSocketClient* c = registry_.find(client)) c->PosID = position;
     Q_EMIT clientsChanged();
@@ -154,6 +159,8 @@ void TdmPOP3::clientConnect(std::int32_t handle, const QString& name) {
   paused_ = true;
   pauseEnd_ = g_.clock().tick() + kConnectPauseMs;
   updateBusy();
+  // The pause ends on time rather than at the next tick after it.
+  QTimer::singleShot(kConnectPauseMs, this, [this] { endPauseIfOver(); });
 }
 
 void TdmPOP3::serve(std::int32_t handle, const QByteArray& greeting) {
@@ -252,13 +259,22 @@ void TdmPOP3::Pop3ClientClose(std::int32_t handle) {
 }
 
 void TdmPOP3::deliverReply() {
-  GatewayState& gs = g_.state();
   closeIfIdle();
-  if (paused_ && static_cast<std::int32_t>(g_.clock().tick() - pauseEnd_) >= 0) {
-    paused_ = false;
-    updateBusy();
-    clientRead(server_.Pop3RunSockHandle);
-  }
+  endPauseIfOver();
+  sendReply();
+}
+
+void TdmPOP3::endPauseIfOver() {
+  if (!paused_ || static_cast<std::int32_t>(g_.clock().tick() - pauseEnd_) < 0) return;
+  paused_ = false;
+  updateBusy();
+  // The greeting held back by the pause goes before the answers to early lines.
+  sendReply();
+  clientRead(server_.Pop3RunSockHandle);
+}
+
+void TdmPOP3::sendReply() {
+  const GatewayState& gs = g_.state();
   if (!gs.Pop3Listen || !server_.Pop3SendOn || server_.Pop3SendStr.isEmpty()) return;
   // A connect being handled holds the reply back instead of losing it.
   if (server_.Pop3ConnectBusy) return;

@@ -21,8 +21,8 @@ class Gateway;
 // The POP3 server's connection layer: admits the connections accepted on Pop3Port, keeps the
 // registry of client PCs with their saved store positions, serves one dialogue at a time and
 // hands the server to the clients waiting in the order they came, reads the served connection
-// into the dialogue, delivers its one pending reply when the main cycle asks, and closes it
-// when it stays silent.
+// into the dialogue, sends each reply as it is set (held back by the pause after a connect
+// until the main cycle's delivery), and closes the connection when it stays silent.
 class TdmPOP3 : public QObject {
   Q_OBJECT
 
@@ -69,6 +69,11 @@ class TdmPOP3 : public QObject {
     bool registered = false;  // named and entered in the registry
     bool ended = false;       // closed; its end is queued
   };
+
+  // Sends the pending reply to the served connection unless a connect is being handled.
+  void sendReply();
+  // Ends the pause after a connect once its time is over.
+  void endPauseIfOver();
 
   void accept(QTcpSocket* socket);
   void clientConnect(std::int32_t handle, const QString& name);

@@ -54,6 +54,10 @@ TdmSMTP::TdmSMTP(Gateway& g, QObject* parent)
     ClientsInit();
   };
   hooks.cycle.deliverSmtpReply = [this] { deliverReply(); };
+  // Replies leave as they are set; one set with nobody to hear it waits for the cycle.
+  server_.onReply = [this] {
+    if (servedConnection()) sendReply(false);
+  };
   hooks.cycle.smtpSessionActive = [this] { return server_.SmtpNetRun; };
   recv_->onStoreFinished = [this] {
     idle_.restart(g_.clock().tick());
@@ -266,17 +270,28 @@ void TdmSMTP::refreshRegistryConnections() {
   }
 }
 
+const TdmSMTP::Connection* TdmSMTP::servedConnection() {
+  const Connection* c = runHandle_ != 0 ? connection(runHandle_) : nullptr;
+  if (!c || c->ended || !c->socket || c->socket->state() != QAbstractSocket::ConnectedState) {
+    return nullptr;
+  }
+  return c;
+}
+
 void TdmSMTP::deliverReply() {
   closeIfIdle();
+  sendReply(connectBusy_);
+}
+
+void TdmSMTP::sendReply(bool discard) {
   if (!server_.SmtpSendOn || server_.SmtpSendStr.isEmpty()) return;
   server_.SmtpSendOn = false;
   const QByteArray reply = server_.SmtpSendStr;
   const QString shown = QString::fromLocal8Bit(reply);
   const bool debug = g_.state().cfg.Debug;
   g_.Log(debug, QStringLiteral("SMTP DATA->|") + shown + QLatin1Char('|'));
-  const Connection* c = runHandle_ != 0 ? connection(runHandle_) : nullptr;
-  if (connectBusy_ || !c || c->ended || !c->socket ||
-      c->socket->state() != QAbstractSocket::ConnectedState) {
+  const Connection* c = servedConnection();
+  if (discard || !c) {
     g_.Log(debug, QStringLiteral("SMTP DATA-> discard"));
     return;
   }

@@ -22,7 +22,8 @@ class TMailRecv;
 // The SMTP server's connection layer: admits the connections accepted on SmtpPort, keeps the
 // registry of client PCs, serves one dialogue at a time and hands the server to the clients
 // waiting in the order they came, reads the served connection's lines into the dialogue,
-// delivers its one pending reply when the main cycle asks, and closes it when it stays silent.
+// sends each reply as it is set (one set while nobody is served waits for the main cycle's
+// delivery), and closes the connection when it stays silent.
 class TdmSMTP : public QObject {
   Q_OBJECT
 
@@ -77,6 +78,10 @@ class TdmSMTP : public QObject {
   void clientClose(std::int32_t handle);
   void serve(std::int32_t handle);
   void closeIfIdle();
+  // The served connection while it is connected, else null.
+  const Connection* servedConnection();
+  // Sends the pending reply to the served connection, or discards it.
+  void sendReply(bool discard);
   // Reads what the served connection has sent: the count of bytes taken, 0 when none, -1 on
   // a failure (logged; one that throws closes the connection).
   qint64 readStep(Connection& c, std::int32_t handle);

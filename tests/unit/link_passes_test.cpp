@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 
 #include "unit/qt_print.h"
 
@@ -157,6 +158,28 @@ TEST_F(LinkPassesTest, ReadErrorReadsNothingAndPassesReportStopOnlyWithoutRelati
   EXPECT_TRUE(t.link().RecvStopOK);
   EXPECT_TRUE(t.link().SendStopOK);
   EXPECT_TRUE(t.link().GsmSendOn);  // nothing is written without a relation
+}
+
+TEST(LinkPacing, AnswersCarryTheDialogueOnWithoutPassesAndInThePacedOrder) {
+  // The same relation twice: paced by the passes in simulated time, and driven only by the
+  // device's arrival signal with the clock standing still.
+  LinkTestGateway paced;
+  BBt1Click(paced.g(), StartSender::Button);
+  paced.loop().runUntil([&] { return paced.gs().RelationIdle; }, 60000);
+  const QList<QByteArray> expected = paced.device->writes;
+  ASSERT_GE(expected.size(), 5);
+
+  LinkTestGateway t;
+  BBt1Click(t.g(), StartSender::Button);
+  t.g().TimerTimer();  // the kick-off sets the first command
+  QCoreApplication::processEvents();
+  for (int i = 0; i < 2 * expected.size(); ++i) {
+    t.g().passes().bytesArrived();
+    QCoreApplication::processEvents();
+  }
+  const QList<QByteArray> writes = t.device->writes;
+  ASSERT_GE(writes.size(), 5);
+  EXPECT_EQ(writes, expected.mid(0, writes.size()));
 }
 
 }  // namespace

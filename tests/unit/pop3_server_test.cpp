@@ -70,7 +70,10 @@ class Pop3ServerTest : public ::testing::Test {
 
   QByteArray say(QTcpSocket& c, const QByteArray& line, bool multiLine = false) {
     c.write(line + "\r\n");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return server().Pop3SendOn; }, kWaitMs)) << line.data();
+    // The reply leaves as soon as it is set; during a connect pause it waits.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return c.bytesAvailable() > 0 || server().Pop3SendOn; }, kWaitMs))
+        << line.data();
     return receive(c, multiLine);
   }
 
@@ -168,7 +171,8 @@ TEST_F(Pop3ServerTest, UidlAndArgumentsAndLineEnds) {
   auto c = connectClient();
   receive(*c);
   c->write("USER a\n");  // LF alone ends a line too
-  EXPECT_TRUE(QTest::qWaitFor([&] { return server().Pop3SendOn; }, kWaitMs));
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return c->bytesAvailable() > 0 || server().Pop3SendOn; }, kWaitMs));
   EXPECT_EQ(receive(*c), "+OK\r\n");
   const QByteArray uidl = say(*c, "UIDL", true);
   EXPECT_TRUE(uidl.startsWith("+OK 1\r\n1 2602011000") && uidl.endsWith("0\r\n.\r\n"))
@@ -189,16 +193,16 @@ TEST_F(Pop3ServerTest, ASecondClientWaitsUntilTheFirstLeavesThenItsEarlyLineIsAn
   EXPECT_EQ(say(*first, "NOOP"), "+OK\r\n");
   EXPECT_EQ(second->bytesAvailable(), 0);
   disconnect(first);
-  // The hand-over greets the waiting client, then its early NOOP replaces the greeting.
+  // The hand-over greets the waiting client, then its early NOOP is answered.
   cycle();
   QByteArray got;
   EXPECT_TRUE(QTest::qWaitFor(
       [&] {
         got += second->readAll();
-        return got.endsWith("\r\n");
+        return got.count("\r\n") >= 2;
       },
       kWaitMs));
-  EXPECT_TRUE(got == "+OK\r\n" || got == "+OK POP3\r\n") << got.data();
+  EXPECT_EQ(got, "+OK POP3\r\n+OK\r\n");
 }
 
 TEST_F(Pop3ServerTest, EveryLineIsAnsweredAndAnOverlongOneRefused) {

@@ -1,0 +1,220 @@
+// The pace of the link with the built program headless beside kolvane-modemsim over TCP, the
+// modem answering at once, so that every figure is the gateway's own time:
+// 1. a relation with nothing to receive or send, from the modem's connect to its last answer;
+// 2. the time per SMS of a run of jobs from the file drop, SendSMSDelay 0;
+// 3. an SMS arriving at the modem until it is in "Pop3.Tmp", OnLine with IntervalOnLine 1000
+//    (median).
+// Arguments: SMS to send (default 100), arrivals to time (default 20).
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msBetween(Clock::time_point from, Clock::time_point to) {
+  return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+quint16 freePort() {
+  QTcpServer probe;
+  probe.listen(QHostAddress::LocalHost, 0);
+  return probe.serverPort();
+}
+
+struct Line {
+  Clock::time_point at;
+  QByteArray text;
+};
+
+// A child process whose output lines are kept with the time they were read.
+struct Peer {
+  Peer() { p.setProcessChannelMode(QProcess::MergedChannels); }
+  void collect() {
+    while (p.canReadLine()) lines.push_back({Clock::now(), p.readLine().trimmed()});
+  }
+  bool saw(const QByteArray& tail) const {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const Line& l) { return l.text.endsWith(tail); });
+  }
+  QProcess p;
+  std::vector<Line> lines;
+};
+
+class Rig {
+ public:
+  // Starts the modem and the gateway with cfg added to the link settings.
+  bool start(const QString& cfg) {
+    const QString bin = QCoreApplication::applicationDirPath();
+    inject_ = dir_.filePath(QStringLiteral("inject.txt"));
+    QFile(inject_).open(QIODevice::WriteOnly);
+    modem_.p.start(bin + QStringLiteral("/kolvane-modemsim"),
+                   {QStringLiteral("--tcp"), QStringLiteral("0"), QStringLiteral("--trace"),
+                    QStringLiteral("--inject-file"), inject_});
+    QByteArray ready;
+    if (!modem_.p.waitForStarted() || !pumpUntil(
+                                          [&] {
+                                            for (const Line& l : modem_.lines) {
+                                              if (l.text.contains("listening on")) ready = l.text;
+                                            }
+                                            return !ready.isEmpty();
+                                          },
+                                          5000)) {
+      std::fprintf(stderr, "cannot start kolvane-modemsim\n");
+      return false;
+    }
+    QFile ini(dir_.filePath(QStringLiteral("Kolvane.ini")));
+    if (!ini.open(QIODevice::WriteOnly)) return false;
+    ini.write(QStringLiteral("[CFG]\nComTcp=1\nGtIPAdress=127.0.0.1\nGtTCPPort=%1\nSmtpPort=%2\n"
+                             "Pop3Port=%3\nStartGo=1\nMemCheOn=0\nDNSOff=1\n%4")
+                  .arg(QString::fromLatin1(ready.mid(ready.lastIndexOf(':') + 1)))
+                  .arg(freePort())
+                  .arg(freePort())
+                  .arg(cfg)
+                  .toUtf8());
+    ini.close();
+    gateway_.p.start(bin + QStringLiteral("/Kolvane"),
+                     {QStringLiteral("--headless"), QStringLiteral("--dir"), dir_.path()});
+    return gateway_.p.waitForStarted();
+  }
+
+  ~Rig() {
+    gateway_.p.terminate();
+    gateway_.p.waitForFinished(20000);
+    modem_.p.terminate();
+    modem_.p.waitForFinished(5000);
+  }
+
+  // Reads both outputs until done() holds; false after timeoutMs or when a process ended.
+  bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < end) {
+      for (Peer* peer : {&modem_, &gateway_}) {
+        if (peer->p.state() == QProcess::NotRunning) continue;
+        peer->p.waitForReadyRead(1);
+        peer->collect();
+      }
+      if (done()) return true;
+      if (modem_.p.state() == QProcess::NotRunning) return false;
+    }
+    return false;
+  }
+
+  QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
+  void inject(const QByteArray& line) {
+    QFile f(inject_);
+    if (f.open(QIODevice::Append)) f.write(line + '\n');
+  }
+  Peer& modem() { return modem_; }
+  Peer& gateway() { return gateway_; }
+
+ private:
+  QTemporaryDir dir_;
+  QString inject_;
+  Peer modem_;
+  Peer gateway_;
+};
+
+bool fileHolds(const QString& path, const QByteArray& text) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) && f.readAll().contains(text);
+}
+
+void idleRelation() {
+  Rig rig;
+  if (!rig.start(QStringLiteral("OnLine=0\nInterval=60\n")) ||
+      !rig.pumpUntil([&] { return rig.gateway().saw("GSM Gate disconnected"); }, 60000)) {
+    std::fprintf(stderr, "idle relation: the relation did not end\n");
+    return;
+  }
+  const auto& lines = rig.modem().lines;
+  const auto connected = std::find_if(lines.begin(), lines.end(),
+                                      [](const Line& l) { return l.text.contains("connected"); });
+  const auto lastAnswer = std::find_if(lines.rbegin(), lines.rend(),
+                                       [](const Line& l) { return l.text.startsWith("->"); });
+  if (connected == lines.end() || lastAnswer == lines.rend()) return;
+  const long commands = std::count_if(lines.begin(), lines.end(),
+                                      [](const Line& l) { return l.text.startsWith("<-"); });
+  std::printf(
+      "idle relation: %ld commands, %.0f ms from the modem's connect to its last answer "
+      "(target 300 ms)\n",
+      commands, msBetween(connected->at, lastAnswer->at));
+}
+
+void sendingPace(int count) {
+  Rig rig;
+  QByteArray drop;
+  for (int i = 0; i < count; ++i) {
+    drop += "+420777" + QByteArray::number(100000 + i) + "\tpace " + QByteArray::number(i) + "\r\n";
+  }
+  QFile f(rig.path("SendUp.txt"));
+  if (!f.open(QIODevice::WriteOnly)) return;
+  f.write(drop);
+  f.close();
+  const auto sentCount = [&] {
+    return std::count_if(rig.modem().lines.begin(), rig.modem().lines.end(),
+                         [](const Line& l) { return l.text.startsWith("sent:"); });
+  };
+  if (!rig.start(QStringLiteral("OnLine=1\nIntervalOnLine=1000\nSendSMSDelay=0\n"
+                                "SendFiTxtDelay=1\n")) ||
+      !rig.pumpUntil([&] { return sentCount() >= count; }, 600000) || count < 2) {
+    std::fprintf(stderr, "sending: not every SMS left\n");
+    return;
+  }
+  std::vector<Clock::time_point> at;
+  for (const Line& l : rig.modem().lines) {
+    if (l.text.startsWith("sent:")) at.push_back(l.at);
+  }
+  const double perSms = msBetween(at.front(), at.back()) / (count - 1);
+  std::printf(
+      "sending: %d SMS, %.1f ms per SMS, %.0f SMS per minute (target 150 ms, 300 per minute)\n",
+      count, perSms, 60000.0 / perSms);
+}
+
+void arrivalToStore(int samples) {
+  Rig rig;
+  if (!rig.start(QStringLiteral("OnLine=1\nIntervalOnLine=1000\n")) ||
+      !rig.pumpUntil([&] { return rig.gateway().saw("POP3 server listens"); }, 60000)) {
+    std::fprintf(stderr, "arrivals: the gateway did not start\n");
+    return;
+  }
+  std::vector<double> delays;
+  for (int i = 0; i < samples; ++i) {
+    const QByteArray text = "arrival " + QByteArray::number(i);
+    const auto t0 = Clock::now();
+    rig.inject("+420777999000\t" + text);
+    if (!rig.pumpUntil([&] { return fileHolds(rig.path("Pop3.Tmp"), text); }, 60000)) {
+      std::fprintf(stderr, "arrivals: \"%s\" never reached the store\n", text.constData());
+      return;
+    }
+    delays.push_back(msBetween(t0, Clock::now()));
+  }
+  std::sort(delays.begin(), delays.end());
+  std::printf(
+      "received SMS to Pop3.Tmp: median %.2f s of %d (fastest %.2f s, slowest %.2f s; "
+      "target 2.5 s)\n",
+      delays[delays.size() / 2] / 1000.0, samples, delays.front() / 1000.0, delays.back() / 1000.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  // Each figure shows as soon as it is known, even if a later part never ends.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  const int count = argc > 1 ? std::max(2, std::atoi(argv[1])) : 100;
+  const int samples = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
+  idleRelation();
+  sendingPace(count);
+  arrivalToStore(samples);
+  return 0;
+}
