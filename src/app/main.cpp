@@ -2,7 +2,6 @@
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <QTimer>
 #include <csignal>
 #include <cstdio>
 
@@ -92,25 +91,13 @@ int main(int argc, char** argv) {
   // Handlers first: a signal during start-up waits in the socket pair for the event loop.
   if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalFds) == 0) {
     auto* notifier = new QSocketNotifier(signalFds[1], QSocketNotifier::Read, &app);
-    auto* retry = new QTimer(&app);
-    retry->setInterval(100);  // the pause between relations may be short
-    const auto askToClose = [&gateway, retry] {
-      // A signal closes like the shortcut: past the close-to-tray rule, never mid-relation.
-      gateway.state().ShortcutClose = true;
-      if (gateway.requestClose()) {
-        retry->stop();
-      } else if (!retry->isActive()) {
-        retry->start();
-      }
-    };
-    // Later tries wait quietly for the relation's end; the refusal was logged once.
-    QObject::connect(retry, &QTimer::timeout, &app, [&gateway, askToClose] {
-      if (gateway.state().RelationIdle) askToClose();
-    });
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [askToClose] {
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&gateway] {
       char c;
       [[maybe_unused]] const auto n = ::read(signalFds[1], &c, 1);
-      askToClose();
+      // A signal closes like the shortcut: past the close-to-tray rule, never mid-relation.
+      // Refused during a relation, the close happens when it has ended.
+      gateway.state().ShortcutClose = true;
+      gateway.requestClose();
     });
     struct sigaction sa {};
     sa.sa_handler = onSignal;

@@ -14,4 +14,7 @@ void jobDoneStage(Gateway& gateway);      // the job in hand has ended
 void idleEndStage(Gateway& gateway);      // an idle relation ends
 void relationEndStage(Gateway& gateway);  // both passes have stopped: the link closes
 
+// Logs how often each fault repeated in the relation that ends.
+void logFaultSummary(Gateway& gateway);
+
 }  // namespace kolvane

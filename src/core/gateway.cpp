@@ -190,6 +190,7 @@ bool Gateway::closeQuery() {
   }
   if (gs_.RelationIdle) return true;
   Log(true, Text(105));
+  gs_.CloseWanted = true;
   return false;
 }
 

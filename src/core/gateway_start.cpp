@@ -1,5 +1,6 @@
 #include "core/gateway_start.h"
 
+#include "core/cycle_stages.h"
 #include "core/gateway.h"
 #include "core/mail_listeners.h"
 #include "gsm/gt_net_client.h"
@@ -15,10 +16,10 @@ const QString kStart = QStringLiteral("Start");
 const QString kStop = QStringLiteral("Stop");
 
 // RelationBase becomes the last point of its grid not after now; a refresh offset the last
-// refresh point not after now. Counted rather than looped, so a tick wrap cannot spin.
+// refresh point not after now. Counted rather than looped, and ordered wrap-safe.
 void alignSchedule(GatewayState& gs, Tick now) {
   if (gs.IntervalMs > 0 && gs.RelationBase != 0) {
-    if (gs.RelationBase <= now) {
+    if (!tickBefore(now, gs.RelationBase)) {
       const std::uint64_t steps = (now - gs.RelationBase) / gs.IntervalMs + 1;
       gs.RelationBase += static_cast<Tick>(steps * gs.IntervalMs);
     }
@@ -29,12 +30,14 @@ void alignSchedule(GatewayState& gs, Tick now) {
   if (gs.RefreshMode) {
     gs.RefreshOffset = 0;
     // A refresh period of 0 would never leave the loop.
-    if (gs.RefrPer > 0 && gs.RelationBase <= now) {
+    if (gs.RefrPer > 0 && !tickBefore(now, gs.RelationBase)) {
       const std::uint64_t steps = (now - gs.RelationBase) / gs.RefrPer + 1;
       gs.RefreshOffset = static_cast<std::uint32_t>(steps * gs.RefrPer);
       if (gs.RefreshOffset > 0) gs.RefreshOffset -= gs.RefrPer;
     }
   }
+  // 0 means "no schedule": a grid point that falls on it after the wrap moves 1 ms earlier.
+  if (gs.RelationBase == 0) gs.RelationBase = kNoTick;
   gs.NextSecondTick = now;
 }
 
@@ -61,6 +64,7 @@ void linkOpened(Gateway& g) {
   gs.RelationOn = true;
   if (link.LinkKind == 1) g.Log(true, QStringLiteral("COM") + gs.ComNoText + ' ' + g.Text(87));
   gs.KickOffPending = true;
+  link.KickOffDiscard = true;
   gs.Lamps.linkStage = 1;
   gs.LinkControlsEnabled = false;
   link.GsmConnected = false;
@@ -79,6 +83,7 @@ void linkFailed(Gateway& g) {
   if (!giveUp) {
     ++gs.TcpRetryCount;
     gs.RelationBase = g.clock().tick() - gs.IntervalMs + 5000;
+    if (gs.RelationBase == 0) gs.RelationBase = kNoTick;
     // No relation exists while the retry waits: a close or a Stop must not wait for one.
     gs.RelationIdle = true;
     return;
@@ -127,6 +132,8 @@ void startPath(Gateway& g, StartSender sender) {
   GatewayState& gs = g.state();
   LinkState& link = g.link();
   if (sender == StartSender::Button) gs.UserStopped = false;
+  // A restart cuts the relation short: its faults are summed up here.
+  logFaultSummary(g);
   gs.TestStart = false;
   gs.TestStartErr = 0;
   gs.TestStart = sender == StartSender::Button && gs.cfg.TestStartOn && gs.FirstStart;
@@ -151,7 +158,10 @@ void startPath(Gateway& g, StartSender sender) {
     gs.StartStopCaption = kStop;
     gs.StartStopImage = 1;
   }
-  if (gs.cfg.SendFiTxtDelay != 0) gs.SendUpAtTick = now + gs.cfg.SendFiTxtDelay * 1000u;
+  // Armed once: the drop runs every SendFiTxtDelay seconds for the whole run. Re-armed by every
+  // start, relations shorter apart than the delay would keep it from ever running.
+  if (gs.cfg.SendFiTxtDelay != 0 && gs.SendUpAtTick == 0)
+    gs.SendUpAtTick = tickAfter(now, gs.cfg.SendFiTxtDelay * 1000u);
 
   const QString kind = gs.ComTcpText();
   link.LinkKind = kind.contains(QLatin1String("COM"))   ? 1
@@ -182,6 +192,8 @@ void BBt1Click(Gateway& g, StartSender sender) {
   GatewayState& gs = g.state();
   LinkState& link = g.link();
   if (gs.StopPending) return;
+  // Once a close is waiting for the running relation, nothing but the user starts another.
+  if (gs.CloseWanted && sender != StartSender::Button) return;
   if (gs.StartStopCaption == kStop && sender == StartSender::Button) {
     gs.UserStopped = true;
     if (!gs.RelationIdle) {

@@ -205,6 +205,8 @@ struct GatewayState {
   bool InstallMode = false;
   bool TempCopyMode = false;
   bool ShortcutClose = false;
+  // A close was refused because a relation runs: the program closes when it has ended.
+  bool CloseWanted = false;
 };
 
 }  // namespace kolvane

@@ -1,15 +1,18 @@
 #pragma once
 
 #include <QObject>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <functional>
+#include <memory>
 
 namespace kolvane {
 
 // The listening sockets of the SMTP and POP3 servers, opened by the gateway's first start.
 // Accepted connections go to the dialogue wired into onSmtpClient / onPop3Client, which takes
 // the socket over; while none is wired in, a connection is closed at once so that no client
-// hangs.
+// hangs. A connection that cannot be accepted (no descriptor left) pauses that server's
+// accepting for a second instead of retrying at once.
 class MailListeners : public QObject {
   Q_OBJECT
 
@@ -17,25 +20,46 @@ class MailListeners : public QObject {
   explicit MailListeners(QObject* parent = nullptr);
 
   // Opens the listening socket on port (0 picks a free one); false when it cannot be opened.
-  bool listenSmtp(int port) { return listen(sckSMTPsrv_, port, onSmtpListens); }
-  bool listenPop3(int port) { return listen(sckPOP3srv_, port, onPop3Listens); }
-  bool smtpListening() const { return sckSMTPsrv_.isListening(); }
-  bool pop3Listening() const { return sckPOP3srv_.isListening(); }
-  quint16 smtpPort() const { return sckSMTPsrv_.serverPort(); }
-  quint16 pop3Port() const { return sckPOP3srv_.serverPort(); }
+  bool listenSmtp(int port) { return listen(smtp_, port); }
+  bool listenPop3(int port) { return listen(pop3_, port); }
+  bool smtpListening() const { return smtp_.socket.isListening(); }
+  bool pop3Listening() const { return pop3_.socket.isListening(); }
+  quint16 smtpPort() const { return smtp_.socket.serverPort(); }
+  quint16 pop3Port() const { return pop3_.socket.serverPort(); }
 
   std::function<void(QTcpSocket* client)> onSmtpClient;
   std::function<void(QTcpSocket* client)> onPop3Client;
   // The server has begun to listen.
   std::function<void()> onSmtpListens;
   std::function<void()> onPop3Listens;
+  // A connection could not be accepted; called once until one is accepted again.
+  std::function<void(const QString& reason)> onSmtpAcceptFailed;
+  std::function<void(const QString& reason)> onPop3AcceptFailed;
+
+  static constexpr int kAcceptPauseMs = 1000;
 
  private:
-  static bool listen(QTcpServer& server, int port, const std::function<void()>& listens);
-  static void accept(QTcpServer& server, const std::function<void(QTcpSocket*)>& dialogue);
+  using Dialogue = std::function<void(QTcpSocket*)> MailListeners::*;
+  using Listens = std::function<void()> MailListeners::*;
+  using Failed = std::function<void(const QString&)> MailListeners::*;
+  struct Server {
+    Server(Dialogue d, Listens l, Failed f) : dialogue(d), listens(l), failed(f) {}
+    QTcpServer socket;  // listens; the connections are taken by acceptWaiting
+    std::unique_ptr<QSocketNotifier> waiting;
+    Dialogue dialogue;
+    Listens listens;
+    Failed failed;
+    bool failing = false;  // accepting failed and has not succeeded since
+  };
 
-  QTcpServer sckSMTPsrv_;
-  QTcpServer sckPOP3srv_;
+  bool listen(Server& server, int port);
+  void acceptWaiting(Server& server);
+  void acceptFailed(Server& server, const QString& reason);
+
+  Server smtp_{&MailListeners::onSmtpClient, &MailListeners::onSmtpListens,
+               &MailListeners::onSmtpAcceptFailed};
+  Server pop3_{&MailListeners::onPop3Client, &MailListeners::onPop3Listens,
+               &MailListeners::onPop3AcceptFailed};
 };
 
 }  // namespace kolvane

@@ -49,7 +49,8 @@ void startupStage(Gateway& g) {
   GatewayState& gs = g.state();
   if (!gs.StartupDue) return;
   gs.StartupDue = false;
-  if (gs.cfg.StartGo) BBt1Click(g, StartSender::Other);
+  // Headless there is no Start button: the gateway starts at launch as a service should.
+  if (gs.cfg.StartGo || g.options().headless) BBt1Click(g, StartSender::Other);
 }
 
 void restartStage(Gateway& g) {
@@ -91,11 +92,13 @@ void periodicStage(Gateway& g) {
   GatewayState& gs = g.state();
   if (gs.IntervalMs == 0 || gs.RelationBase == 0) return;
   const Tick t = gs.TickBegin;
-  if (gs.RelationBase + gs.IntervalMs < t ||
-      (gs.RefreshMode && gs.RelationBase + gs.RefreshOffset + gs.RefrPer < t)) {
-    BBt1Click(g, StartSender::CycleTimer);
-  }
-  if (gs.NextSecondTick < t) {
+  const bool due =
+      tickBefore(gs.RelationBase + gs.IntervalMs, t) ||
+      (gs.RefreshMode && tickBefore(gs.RelationBase + gs.RefreshOffset + gs.RefrPer, t));
+  // A start that falls due while a relation runs waits for its end, then runs once: a new
+  // start would drop the running relation and read the same SMS again.
+  if (due && gs.RelationIdle) BBt1Click(g, StartSender::CycleTimer);
+  if (tickBefore(gs.NextSecondTick, t)) {
     gs.NextSecondTick += 1000;
     countdownStage(g);
   }
@@ -127,10 +130,10 @@ void fileDropStage(Gateway& g) {
   GatewayState& gs = g.state();
   const CycleHooks& hooks = g.hooks().cycle;
   const Tick now = g.clock().tick();
-  if (gs.SendUpAtTick == 0 || !(now > gs.SendUpAtTick)) return;
-  gs.SendUpAtTick = now + gs.cfg.SendFiTxtDelay * 1000u;
+  if (!tickDue(gs.SendUpAtTick, now)) return;
+  gs.SendUpAtTick = tickAfter(now, gs.cfg.SendFiTxtDelay * 1000u);
   if (hooks.smtpSessionActive && hooks.smtpSessionActive()) {
-    gs.SendUpAtTick = now + 200;
+    gs.SendUpAtTick = tickAfter(now, 200);
   } else if (hooks.sendUpFiles) {
     hooks.sendUpFiles();
   }
@@ -144,7 +147,15 @@ void alarmBeepStage(Gateway& g) {
 }
 
 void selfCloseStage(Gateway& g) {
-  if (!(g.state().CloseAtTick < g.state().TickBegin)) return;
+  GatewayState& gs = g.state();
+  // A close refused during the relation happens now that it is over; that request had passed
+  // the close-to-tray rule already.
+  if (gs.CloseWanted && gs.RelationIdle) {
+    gs.CloseWanted = false;
+    gs.ShortcutClose = true;
+  } else if (!tickDue(gs.CloseAtTick, gs.TickBegin)) {
+    return;
+  }
   if (g.hooks().cycle.closeMainWindow) {
     g.hooks().cycle.closeMainWindow();
   } else {
@@ -194,7 +205,7 @@ QString counterDateLabel(DateTime now) {
 void scheduleSendPhase(Gateway& g) {
   GatewayState& gs = g.state();
   gs.SendPhaseDue = true;
-  gs.SendPhaseAt = gs.TickBegin + static_cast<Tick>(gs.cfg.SendSMSDelay);
+  gs.SendPhaseAt = tickAfter(gs.TickBegin, static_cast<Tick>(gs.cfg.SendSMSDelay));
   g.link().LastActTick = gs.SendPhaseAt + g.link().GsmTimeout;
 }
 

@@ -4,6 +4,7 @@
 
 #include "core/cycle_stages.h"
 #include "core/gateway.h"
+#include "core/run_command.h"
 #include "core/waiting_sms_parts.h"
 #include "gsm/at_automaton.h"
 #include "gsm/sms_list_reader.h"
@@ -60,29 +61,21 @@ bool commandRule(Dispatch& d, const tSmsRec& sms) {
   const QString sender = QString::fromUtf8(sms.TelStr);
   if (!gs.SmsToCmdTelNo.contains(sender)) return false;
 
-  QString rest = text.mid(prefix.size());
-  QString commandLine;
-  QString params;
-  const qsizetype p = cfg.CommandMark.isEmpty() ? -1 : rest.indexOf(cfg.CommandMark);
-  if (p >= 0) {
-    const QString name = rest.left(p);
-    rest = rest.mid(p + cfg.CommandMark.size());
-    qsizetype lead = 0;
-    while (lead < rest.size() && rest[lead].unicode() <= 32) ++lead;
-    params = rest.mid(lead);
-    for (const SmsToCmdSubstType& s : gs.SmsToCmdSubst) {
-      if (s.Subst == name) commandLine = s.CmdStr;
-    }
-  } else {
-    commandLine = rest;
+  const auto command =
+      SmsCommandFromText(text.mid(prefix.size()), cfg.CommandMark, gs.SmsToCmdSubst);
+  if (!command) {
+    // Only listed names run; anything else reaches the mail programs like any text.
+    d.g.Log(true, QStringLiteral("Command SMS from %1 names no listed command: delivered as a "
+                                 "message")
+                      .arg(sender));
+    return false;
   }
-  if (!commandLine.isEmpty() && d.g.hooks().runSmsCommand) {
-    d.g.hooks().runSmsCommand(sms.TelStr, commandLine, params);
+  if (d.g.hooks().runSmsCommand) {
+    d.g.hooks().runSmsCommand(sms.TelStr, command->commandLine, command->params);
   }
   if (cfg.SmsToCmdEml) {
     appendReport(d, sms, cfg.SmsToCmdPC, " SMS to Command Line",
-                 commandLine.isEmpty() ? QStringLiteral("\r\nCommand Line - error")
-                                       : QStringLiteral("\r\nCommand Line: ") + commandLine);
+                 QStringLiteral("\r\nCommand Line: ") + command->commandLine);
   }
   d.log.write(sms.TelStr, LogText(sms.Text));
   return true;

@@ -1,7 +1,9 @@
 #include "core/cycle_stages.h"
 #include "core/gateway.h"
 #include "core/gateway_start.h"
+#include "core/job_reader.h"
 #include "gsm/at_automaton.h"
+#include "gsm/at_steps.h"
 #include "gsm/gt_net_client.h"
 #include "settings/catalogue.h"
 
@@ -51,13 +53,35 @@ bool closeGatewayLink(Gateway& g) {
   return false;
 }
 
+// Whatever the relation was doing when it ended, the send phase ends with it: a phase left on
+// would refuse every later start. A job whose "+CMGS:" came is sent even when its "OK" never
+// did; any other job in flight stays at the run position for the next relation.
+void sendPhaseEnded(Gateway& g) {
+  GatewayState& gs = g.state();
+  LinkState& link = g.link();
+  if (link.WaitResult && link.SmsAccepted) at::SmsSent(g);
+  if (link.SmsSendDone) AdvanceSmtpRunPos(g, gs.SmtpRunNext);
+  link.SmsSendDone = false;
+  link.SmsSendFail = false;
+  link.WaitPrompt = false;
+  link.WaitResult = false;
+  link.SmsAccepted = false;
+  gs.SendPhaseDue = false;
+  gs.SendPhaseOn = false;
+  gs.SendPhaseAt = kNoTick;
+}
+
 }  // namespace
+
+void logFaultSummary(Gateway& g) {
+  for (const QString& line : g.link().Faults.takeSummary()) g.Log(true, line);
+}
 
 void idleEndStage(Gateway& g) {
   GatewayState& gs = g.state();
   LinkState& link = g.link();
   if (!gs.RelationOn || gs.RelationClosing || gs.SendPhaseAt != kNoTick) return;
-  const bool idle = link.LastActTick + link.GsmTimeout + 1000 < gs.TickBegin;
+  const bool idle = tickBefore(link.LastActTick + link.GsmTimeout + 1000, gs.TickBegin);
   if (!idle && link.ComErrCnt < RestartLimit) return;
   if (gs.ExtraRoundWanted && !gs.ExtraRoundDone) {
     // Ten or more SMS were listed: the device is read once more before the relation ends.
@@ -85,7 +109,11 @@ void relationEndStage(Gateway& g) {
     gs.StopPending = false;
     RelationStop(g);
   }
-  if (gs.cfg.EndClose && gs.CloseAtTick == kNoTick) gs.CloseAtTick = gs.TickBegin + 3000;
+  if (gs.cfg.EndClose && gs.CloseAtTick == kNoTick) gs.CloseAtTick = tickAfter(gs.TickBegin, 3000);
+  if (!gs.RelationIdle) {
+    sendPhaseEnded(g);
+    logFaultSummary(g);
+  }
   gs.RelationIdle = true;
 }
 

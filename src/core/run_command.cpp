@@ -1,5 +1,7 @@
 #include "core/run_command.h"
 
+#include <algorithm>
+
 #include "core/gateway.h"
 #include "core/shell_open.h"
 #include "core/top_window.h"
@@ -47,6 +49,21 @@ void reportToLog(Gateway& g, const ExtAppRunRec& rec) {
 }
 
 }  // namespace
+
+std::optional<SmsCommand> SmsCommandFromText(const QString& rest, const QString& mark,
+                                             const QList<SmsToCmdSubstType>& substitutions) {
+  const qsizetype p = mark.isEmpty() ? -1 : rest.indexOf(mark);
+  // Without a second mark the text would be a command line of the sender's choosing.
+  if (p < 0) return std::nullopt;
+  const QString name = rest.left(p);
+  const auto listed = std::find_if(substitutions.rbegin(), substitutions.rend(),
+                                   [&name](const SmsToCmdSubstType& s) { return s.Subst == name; });
+  if (listed == substitutions.rend() || listed->CmdStr.isEmpty()) return std::nullopt;
+  QString params = rest.mid(p + mark.size());
+  qsizetype lead = 0;
+  while (lead < params.size() && params[lead].unicode() <= 32) ++lead;
+  return SmsCommand{listed->CmdStr, params.mid(lead)};
+}
 
 std::int32_t LaunchRecord(const ExtAppRunRec& rec) {
   if (!rec.FindWinNotRun.isEmpty() && TopLevelWindowExists(rec.FindWinNotRun)) {

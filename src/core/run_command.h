@@ -1,13 +1,16 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <optional>
 
 #include "core/command_runner.h"
 
 namespace kolvane {
 
 class Gateway;
+struct SmsToCmdSubstType;
 
 enum class RunForm {
   Hook = 1,  // the sibling command program with the hook's text as parameters
@@ -19,6 +22,17 @@ inline constexpr char kHookProgram[] = "CmdKolvane";
 
 // Starts a record on the worker: the guard window first, then the command itself.
 std::int32_t LaunchRecord(const ExtAppRunRec& rec);
+
+// What a command SMS asks to run.
+struct SmsCommand {
+  QString commandLine;
+  QString params;
+};
+// The text of a command SMS after its prefix: the name up to the next mark must be listed
+// (exactly) in substitutions with a command line, and the parameters follow that mark with
+// their leading blanks removed. Any other text names no command.
+std::optional<SmsCommand> SmsCommandFromText(const QString& rest, const QString& mark,
+                                             const QList<SmsToCmdSubstType>& substitutions);
 
 // Queues a command line; a worker starts it.
 void RunCommand(Gateway& g, CommandRunner& runner, RunForm form, const QString& commandLine,

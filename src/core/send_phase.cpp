@@ -64,7 +64,7 @@ bool nextJob(Gateway& g) {
 
 void sendPhaseStage(Gateway& g) {
   GatewayState& gs = g.state();
-  if (!(gs.SendPhaseAt < gs.TickBegin)) return;
+  if (!tickDue(gs.SendPhaseAt, gs.TickBegin)) return;
   gs.SendPhaseAt = kNoTick;
   gs.SendPhaseDue = false;
   gs.SendPhaseOn = true;

@@ -80,9 +80,12 @@ void RecvATcmd(Gateway& gateway) {
   try {
     QByteArray& recv = link.GsmRecvStr;
     if (!recv.isEmpty() && static_cast<unsigned char>(recv.back()) > 127) {
-      gateway.Log(true,
-                  fillPlaceholders(gateway.Text(47),
-                                   {QString::number(static_cast<unsigned char>(recv.back()))}));
+      // Noise sends such bytes by the thousand: one line per relation, the rest counted.
+      if (link.Faults.first(fillPlaceholders(gateway.Text(47), {QStringLiteral(">127")}))) {
+        gateway.Log(true,
+                    fillPlaceholders(gateway.Text(47),
+                                     {QString::number(static_cast<unsigned char>(recv.back()))}));
+      }
       if (link.ComErrCnt < 255) ++link.ComErrCnt;
       gateway.state().RestartWanted = true;
       recv.clear();
@@ -98,7 +101,8 @@ void RecvATcmd(Gateway& gateway) {
       link.GsmRecvStr.clear();
     }
   } catch (const std::exception&) {
-    gateway.Log(true, QStringLiteral("Any error in RecvATcmd"));
+    const QString text = QStringLiteral("Any error in RecvATcmd");
+    if (link.Faults.first(text)) gateway.Log(true, text);
     link.GsmRecvStr.clear();
   }
 }
@@ -131,7 +135,10 @@ void AnswerWatch(Gateway& gateway, Tick passTick) {
   LinkState& link = gateway.link();
   GatewayState& gs = gateway.state();
   if (link.NoAnswerCnt <= 0) return;
-  if (!(static_cast<Tick>(link.LastSendTick + link.GsmTimeout) < passTick)) return;
+  // Bytes still arriving for the command (a long listing) are its answer under way.
+  if (!tickBefore(link.LastSendTick + link.GsmTimeout, passTick) ||
+      !tickBefore(link.AnswerActTick + link.GsmTimeout, passTick))
+    return;
   if (link.NoAnswerCnt >= 4) {
     link.NoAnswerCnt = 0;
     if (link.CpasValue == 3 || link.CpasValue == 4) {

@@ -53,6 +53,8 @@ void FirstOk(Gateway& g) {
   SetLinkIdle(g);
 }
 
+}  // namespace
+
 void SmsSent(Gateway& g) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
@@ -64,6 +66,8 @@ void SmsSent(Gateway& g) {
   gs.CountersChanged = true;
   link.NoAnswerCnt = 0;
 }
+
+namespace {
 
 // A failed storage selection. The phone storage is given up for the run; the read phase
 // either ends here (send phase next) or, for the one device that needs it, goes on.
@@ -78,7 +82,7 @@ int StorageFailed(Gateway& g) {
   link.GsmSendOn = false;
   link.NoAnswerCnt = 100;
   gs.SendPhaseDue = true;
-  gs.SendPhaseAt = g.clock().tick() + static_cast<Tick>(gs.cfg.SendSMSDelay);
+  gs.SendPhaseAt = tickAfter(g.clock().tick(), static_cast<Tick>(gs.cfg.SendSMSDelay));
   link.LastActTick = gs.SendPhaseAt + link.GsmTimeout;
   return 99;
 }

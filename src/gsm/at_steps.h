@@ -23,6 +23,9 @@ void InformationLine(Gateway& gateway, const QByteArray& upper);
 // Writes the command of state N and arms the watchdog for it.
 void CommandStep(Gateway& gateway, int N);
 
+// The job in flight has been accepted by the network side.
+void SmsSent(Gateway& gateway);
+
 // A trace shown only with Debug on.
 void DebugLog(Gateway& gateway, const QString& text);
 

@@ -19,6 +19,8 @@ class DeviceLink {
   virtual void setRts(bool on) = 0;
   virtual void setDtr(bool on) = 0;
   virtual void purge() {}
+  // True once the device has gone away (unplugged): nothing more can be read or written.
+  virtual bool gone() const { return false; }
   virtual void close() = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/gateway.h"
+#include "gsm/link_passes.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -43,6 +44,8 @@ void TdmGtNET::open(const QByteArray& address, int port) {
   LinkState& link = gateway_.link();
   link.GtNetConnected = false;
   link.GtNetError = false;
+  // Bytes that came after the last relation's end are nobody's answer.
+  link.GtNetRecvBuf.clear();
   // Out-of-range ports fail like a refused address would: with an error event.
   sckGtNETcli_.connectToHost(QString::fromLatin1(address), static_cast<quint16>(port));
 }
@@ -124,6 +127,9 @@ void TdmGtNET::sckGtNETcliRead() {
     return;
   }
   gateway_.link().GtNetRecvBuf.append(sckGtNETcli_.readAll());
+  // Handled as it arrives rather than at the next 250 ms pass: a relation of a few hundred
+  // commands would otherwise last minutes.
+  if (gateway_.state().RelationOn) gateway_.passes().RecvPass();
 }
 
 }  // namespace kolvane

@@ -59,10 +59,16 @@ void LinkPasses::RecvPass() {
   link.RecvBusy = true;
   const Tick passTick = gateway_.clock().tick();
   try {
-    if (gateway_.state().RelationOn && linkUsable(link)) {
+    if (gateway_.state().RelationOn && !linkUsable(link)) {
+      // The connection dropped or the device closed: nothing can answer any more.
+      endRelationNow();
+    } else if (gateway_.state().RelationOn) {
       const QByteArray block = takeReceivedBlock();
-      if (!block.isEmpty()) {
+      if (link.KickOffDiscard || !gateway_.state().RelationOn) {
+        // Left over from before the relation's first command, or the device is gone.
+      } else if (!block.isEmpty()) {
         link.LastActTick = gateway_.clock().tick();
+        link.AnswerActTick = link.LastActTick;
         handOver(block);
       } else {
         AnswerWatch(gateway_, passTick);
@@ -75,6 +81,10 @@ void LinkPasses::RecvPass() {
   if (!gateway_.state().RelationOn) link.RecvStopOK = true;
 }
 
+void LinkPasses::logFault(const QString& text) {
+  if (gateway_.link().Faults.first(text)) gateway_.Log(true, text);
+}
+
 QByteArray LinkPasses::takeReceivedBlock() {
   LinkState& link = gateway_.link();
   if (link.comHandleValid()) {
@@ -83,16 +93,41 @@ QByteArray LinkPasses::takeReceivedBlock() {
     try {
       block = link.ComHandle->readAvailable(&error);
     } catch (const std::exception&) {
-      gateway_.Log(true, QStringLiteral("Error while reading the received data"));
-      return {};
+      logFault(QStringLiteral("Error while reading the received data"));
+      error = true;
     }
-    if (error) {
-      gateway_.Log(true, QStringLiteral("Error reading the state of communication"));
-      return {};
+    if (!error) {
+      readErrorPasses_ = 0;
+      return block;
     }
-    return block;
+    // Once per relation: a device in trouble would say so on every pass.
+    logFault(QStringLiteral("Error reading the state of communication"));
+    if (link.ComHandle->gone() || ++readErrorPasses_ >= kLostAfterErrorPasses) serialLinkLost();
+    return {};
   }
   return std::exchange(link.GtNetRecvBuf, QByteArray());
+}
+
+void LinkPasses::serialLinkLost() {
+  LinkState& link = gateway_.link();
+  GatewayState& gs = gateway_.state();
+  readErrorPasses_ = 0;
+  if (link.ComHandle) link.ComHandle->close();
+  link.ComHandle.reset();
+  gateway_.Log(true,
+               QStringLiteral("COM") + gs.ComNoText + QStringLiteral(" prematurely disconnected"));
+  link.LinkFailed = true;
+  gs.Lamps.linkStage = 6;
+  endRelationNow();
+}
+
+void LinkPasses::endRelationNow() {
+  GatewayState& gs = gateway_.state();
+  // Whatever the relation was waiting for; the next start opens the link anew.
+  gs.SendPhaseDue = false;
+  gs.SendPhaseAt = kNoTick;
+  gs.RelationClosing = true;
+  gs.RelationOn = false;
 }
 
 void LinkPasses::handOver(const QByteArray& block) {
@@ -131,11 +166,21 @@ void LinkPasses::SendPass() {
   endSendPass();
 }
 
+bool LinkPasses::kickOffClears() {
+  LinkState& link = gateway_.link();
+  if (!link.KickOffDiscard) return true;
+  // What is waiting now came before the first command, even if no pass has read it yet.
+  takeReceivedBlock();
+  link.KickOffDiscard = false;
+  link.GsmRecvStr.clear();
+  return gateway_.state().RelationOn;
+}
+
 bool LinkPasses::takeSendRequest(QByteArray* data) {
   LinkState& link = gateway_.link();
   const bool debug = gateway_.state().cfg.Debug;
   if (usesGatewayProtocol(gateway_.state().cfg.GsmDevice)) {
-    if (!link.GateSendOn) return false;
+    if (!link.GateSendOn || !kickOffClears()) return false;
     link.GateSendOn = false;
     const QByteArray frame = link.GateSendStr;
     gateway_.Log(debug, QStringLiteral("<-|") + QString::fromUtf8(frame) + QLatin1Char('|'));
@@ -145,7 +190,7 @@ bool LinkPasses::takeSendRequest(QByteArray* data) {
     *data = frame;
     return true;
   }
-  if (!link.GsmSendOn) return false;
+  if (!link.GsmSendOn || !kickOffClears()) return false;
   link.GsmSendOn = false;
   gateway_.Log(debug,
                QStringLiteral("<-|") + QString::fromUtf8(link.GsmSendStr) + QLatin1Char('|'));
@@ -166,8 +211,8 @@ qint64 LinkPasses::writeToLink(const QByteArray& data, bool serial) {
     n = -1;
   }
   if (n < 0) {
-    gateway_.Log(true, serial ? QStringLiteral("Error sending via COM port")
-                              : QStringLiteral("Error sending via socket"));
+    logFault(serial ? QStringLiteral("Error sending via COM port")
+                    : QStringLiteral("Error sending via socket"));
     return 0;
   }
   return n;
@@ -179,6 +224,12 @@ void LinkPasses::writeAttempt() {
   ++w.attempts;
   if (n >= w.rest.size()) {
     writeEnded(true);
+    return;
+  }
+  const LinkState& link = gateway_.link();
+  if (w.serial && (!link.ComHandle || link.ComHandle->gone())) {
+    // No retry can reach a device that has gone away.
+    writeEnded(false);
     return;
   }
   // Only the rest goes out next time; the command is never repeated from its start.
@@ -194,23 +245,15 @@ void LinkPasses::writeAttempt() {
 void LinkPasses::writeEnded(bool complete) {
   const PendingWrite w = *std::exchange(write_, std::nullopt);
   LinkState& link = gateway_.link();
-  GatewayState& gs = gateway_.state();
   if (!complete) {
     gateway_.Log(true, fillPlaceholders(gateway_.Text(48), {QString::fromUtf8(link.GsmSendStr)}));
-    if (w.serial) {
-      if (link.ComHandle) link.ComHandle->close();
-      link.ComHandle.reset();
-      gateway_.Log(
-          true, QStringLiteral("COM") + gs.ComNoText + QStringLiteral(" prematurely disconnected"));
-      link.LinkFailed = true;
-      gs.Lamps.linkStage = 6;
-      gs.RelationIdle = true;
-    }
+    if (w.serial && link.ComHandle) serialLinkLost();
   } else if (w.atDevice) {
     const Tick now = gateway_.clock().tick();
     link.NoAnswerCnt += 1;
     link.LastSendTick = now;
     link.LastActTick = now;
+    link.AnswerActTick = now;
   }
   endSendPass();
 }

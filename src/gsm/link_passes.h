@@ -39,6 +39,8 @@ class LinkPasses : public QObject {
   static constexpr int kSendPassMs = 50;
   static constexpr int kWriteAttempts = 11;
   static constexpr std::uint32_t kWriteRetryMs = 200;
+  // Receive passes in a row whose read failed before the device counts as gone.
+  static constexpr int kLostAfterErrorPasses = 4;
 
  private:
   struct PendingWrite {
@@ -50,8 +52,15 @@ class LinkPasses : public QObject {
   };
 
   QByteArray takeReceivedBlock();
+  // A fault that may repeat every pass: logged once per relation, then only counted.
+  void logFault(const QString& text);
+  // The serial device is gone: the port is closed once and the relation ends.
+  void serialLinkLost();
+  void endRelationNow();
   void handOver(const QByteArray& block);
   bool takeSendRequest(QByteArray* data);
+  // Drops what the device sent before the relation's first command; false when it is gone.
+  bool kickOffClears();
   void writeAttempt();
   qint64 writeToLink(const QByteArray& data, bool serial);
   void writeEnded(bool complete);
@@ -61,6 +70,7 @@ class LinkPasses : public QObject {
   QTimer recvPassTimer_;
   QTimer sendPassTimer_;
   std::optional<PendingWrite> write_;
+  int readErrorPasses_ = 0;
 };
 
 }  // namespace kolvane

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "gsm/device_link.h"
+#include "gsm/relation_faults.h"
 #include "gsm/sms_rec.h"
 #include "platform/clock.h"
 
@@ -36,8 +37,14 @@ struct LinkState {
   bool SendStopOK = false;
   std::int32_t NoAnswerCnt = 0;
   Tick LastSendTick = 0;
+  // The watchdog's sign of life for the command in flight: its write, or bytes received since.
+  Tick AnswerActTick = 0;
   Tick LastActTick = 0;
   std::int32_t RecvByteCnt = 0;
+  // Until the kick-off command is out, what the device sends is left over from before (a
+  // previous relation, noise at connect) and is dropped.
+  bool KickOffDiscard = false;
+  RelationFaults Faults;
 
   // AT automaton.
   std::uint32_t GsmTimeout = 2000;

@@ -1,24 +1,27 @@
 #include "gsm/serial_device_link.h"
 
+#include <QFileInfo>
+
 namespace kolvane {
 
-namespace {
-
-// Errors after which the port cannot be read any more; others (an RTS request a
-// pseudo-terminal refuses, say) leave the data intact.
-bool readFailed(QSerialPort::SerialPortError e) {
-  return e == QSerialPort::ReadError || e == QSerialPort::ResourceError ||
-         e == QSerialPort::NotOpenError;
+bool SerialDeviceLink::failed() {
+  // Errors after which data is lost; others (an RTS request a pseudo-terminal refuses, say)
+  // leave it intact. A resource error is a device that went away; so is a device file that
+  // vanished (an unplugged USB adapter), whatever the driver reports.
+  const QSerialPort::SerialPortError e = port_.error();
+  if (e == QSerialPort::ResourceError || e == QSerialPort::NotOpenError ||
+      !QFileInfo::exists(path_))
+    gone_ = true;
+  port_.clearError();
+  return gone_ || e == QSerialPort::ReadError || e == QSerialPort::WriteError;
 }
-
-}  // namespace
 
 QString serialDeviceName(const QString& comName, int comNumber) {
   if (!comName.isEmpty()) return comName;
   return QStringLiteral("/dev/ttyS%1").arg(comNumber - 1);
 }
 
-SerialDeviceLink::SerialDeviceLink(const SerialParams& params) {
+SerialDeviceLink::SerialDeviceLink(const SerialParams& params) : path_(params.deviceName) {
   // A full path (a pseudo-terminal, /dev/ttyUSB0) is taken as it is, listed or not.
   port_.setPortName(params.deviceName);
   if (!port_.open(QIODevice::ReadWrite)) return;
@@ -37,23 +40,24 @@ SerialDeviceLink::~SerialDeviceLink() = default;
 QByteArray SerialDeviceLink::readAvailable(bool* error) {
   if (error) *error = false;
   if (!port_.isOpen()) {
+    gone_ = true;
     if (error) *error = true;
     return {};
   }
   QByteArray data = port_.readAll();
-  if (readFailed(port_.error())) {
+  if (failed()) {
     if (error) *error = true;
     data.clear();
   }
-  port_.clearError();
   return data;
 }
 
 qint64 SerialDeviceLink::write(const QByteArray& data) {
-  if (!port_.isOpen()) return -1;
+  if (!port_.isOpen() || gone_) return -1;
+  // The write only fills Qt's buffer; a device that is gone shows in the flush.
   const qint64 n = port_.write(data);
   if (n > 0) port_.flush();
-  return n;
+  return failed() ? -1 : n;
 }
 
 void SerialDeviceLink::setRts(bool on) {

@@ -22,9 +22,15 @@ class SerialDeviceLink final : public DeviceLink {
   void setDtr(bool on) override;
   void purge() override;
   void close() override;
+  bool gone() const override { return gone_; }
 
  private:
+  // Notes a device that has gone away; true for any error after which data is lost.
+  bool failed();
+
   QSerialPort port_;
+  QString path_;
+  bool gone_ = false;
 };
 
 // "COM" + n stands for the n-th serial port of the machine.

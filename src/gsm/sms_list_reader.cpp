@@ -40,7 +40,7 @@ void ReadSmsList(Gateway& gateway) {
     return;
   const Tick now = gateway.clock().tick();
   const bool grown = link.ListBuf.size() != link.ListPrev.size();
-  if (!grown && !(static_cast<Tick>(link.ListTick + kListStallMs) < now)) return;
+  if (!grown && !tickBefore(link.ListTick + kListStallMs, now)) return;
 
   link.ListPrev = link.ListBuf;
   const QByteArray answer = WithoutEcho(link.ListPrev, link.GsmSendStr);

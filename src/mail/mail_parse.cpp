@@ -2,12 +2,15 @@
 #include <cstring>
 
 #include "core/gateway.h"
+#include "mail/client_limits.h"
 #include "mail/mail_addresses.h"
 #include "mail/mail_recv.h"
 
 namespace kolvane {
 
 namespace {
+
+constexpr qsizetype kMaxInnerBoundaries = 16;
 
 bool isQuote(char c) {
   return c == '"' || c == '\'';
@@ -68,7 +71,11 @@ void TMailRecv::headerLine() {
   const QByteArray& line = SmtpRecvStr;
   const AddressReplacement repl{cfg.ReplAddrOn, &gs.Replacements};
   const auto addresses = [&](const QByteArray& list) {
-    return cfg.ToTakeFromRcpt ? TestRcptList(list) : AddRcptList(list, To_StrLi, repl);
+    if (cfg.ToTakeFromRcpt) return TestRcptList(list);
+    QList<QByteArray> found;
+    const bool any = AddRcptList(list, found, repl);
+    takeRecipients(found);
+    return any;
   };
   const bool important = cfg.PrioritySw && cfg.PriorityEmail;
 
@@ -119,7 +126,7 @@ void TMailRecv::bodyLine() {
       SmtpBodyGo = 0;
     }
     if (SmtpBodyGo == 2) {
-      BodyMail_Str += line + "\r\n";
+      if (BodyMail_Str.size() + line.size() + 2 <= kMaxMailTextBytes) BodyMail_Str += line + "\r\n";
       return;
     }
   }
@@ -127,7 +134,11 @@ void TMailRecv::bodyLine() {
   // A nested multipart ends its parts with a boundary of its own.
   if (IdStr.contains("BOUNDARY=")) {
     const QByteArray inner = boundaryValue(line, IdStr);
-    if (!inner.isEmpty() && inner != Boundary_Str) InnerBoundaries << inner;
+    // Real mails nest a few levels; more only slows every line down.
+    if (!inner.isEmpty() && inner != Boundary_Str && !InnerBoundaries.contains(inner) &&
+        InnerBoundaries.size() < kMaxInnerBoundaries) {
+      InnerBoundaries << inner;
+    }
   }
   if (SmtpBodyGo != 1) return;
   if (IdStr.contains("CHARSET") && line.contains('=')) MailCharset = charsetValue(line, IdStr);

@@ -1,9 +1,12 @@
 #include "mail/mail_recv.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "core/gateway.h"
+#include "mail/client_limits.h"
 #include "mail/mail_addresses.h"
+#include "mail/mail_rec.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -31,6 +34,12 @@ std::optional<QByteArray> bracketedAddress(const QByteArray& line) {
   return line.mid(lt, gt - lt + 1);
 }
 
+// Recipients with one telephone number are one recipient.
+QByteArray recipientKey(const QByteArray& address) {
+  const QByteArray number = TelNoFromStr(address);
+  return number.size() >= 4 ? number : address;
+}
+
 }  // namespace
 
 TMailRecv::TMailRecv(Gateway& g, SmtpServerState& server)
@@ -43,8 +52,8 @@ void TMailRecv::StartInitX(const QString& clientName) {
   heldLines_.clear();
   server_.setReply("220 Kolvane");
   SmtpDataOn = false;
-  SmtpBodyOn = false;
-  SmtpBodyGo = 0;
+  // A mail the previous client left half-sent is dropped.
+  clearMail();
   SmtpSaveOkCnt = 0;
   SmtpSaveErrCnt = 0;
   NamePC_IPAdr = clientName;
@@ -54,19 +63,44 @@ void TMailRecv::StartInitX(const QString& clientName) {
   if (g_.state().cfg.ToTakeFromRcpt) To_StrLi.clear();
 }
 
-void TMailRecv::AddRecvStr(const QByteArray& line) {
+void TMailRecv::EndSession() {
+  ++session_;
+  heldLines_.clear();
+  SmtpDataOn = false;
+  clearMail();
+}
+
+void TMailRecv::AddRecvStr(const QByteArray& line, qsizetype dropped) {
   if (storing_) {
-    heldLines_ << line;
+    heldLines_.append({line, dropped});
     return;
   }
   SmtpRecvStr = line;
   if (!SmtpDataOn) {
+    if (dropped > 0) {
+      // Too long for a command: refused, not read as one.
+      server_.setReply("500");
+      return;
+    }
     IdStr = upperAscii(line);
     command();
     return;
   }
-  if (line == ".") {
+  if (line == "." && dropped == 0) {
     endOfMail();
+    return;
+  }
+  contentLine(line, dropped);
+}
+
+void TMailRecv::contentLine(const QByteArray& line, qsizetype dropped) {
+  mailBytes_ += line.size() + dropped + 2;
+  if (mailTooBig_) return;
+  const qint64 maxBytes = qint64{std::max(1, g_.state().cfg.SmtpMaxMailMB)} * 1024 * 1024;
+  if (mailBytes_ > maxBytes) {
+    // Only counted from here on; the end of the data refuses it.
+    mailTooBig_ = true;
+    BodyMail_Str.clear();
     return;
   }
   // Clients double a leading dot of a content line; the mail text has one.
@@ -77,6 +111,13 @@ void TMailRecv::AddRecvStr(const QByteArray& line) {
 
 void TMailRecv::DATAInit() {
   SmtpDataOn = true;
+  clearMail();
+  if (!g_.state().cfg.ToTakeFromRcpt) To_StrLi.clear();
+}
+
+void TMailRecv::clearMail() {
+  mailBytes_ = 0;
+  mailTooBig_ = false;
   SmtpBodyOn = false;
   SmtpBodyGo = 0;
   Importance = false;
@@ -90,15 +131,14 @@ void TMailRecv::DATAInit() {
   BodyASCI_Str.clear();
   BodySMS_StrA.clear();
   BodySMS_StrB.clear();
-  if (!g_.state().cfg.ToTakeFromRcpt) To_StrLi.clear();
 }
 
 void TMailRecv::command() {
   GatewayState& gs = g_.state();
   const Settings& cfg = gs.cfg;
   const QByteArray& line = SmtpRecvStr;
-  const QByteArray rest = IdStr.mid(4);
-  const QString logArg = QString::fromLocal8Bit(line.mid(5));
+  const QByteArray rest = printable(IdStr.mid(4));
+  const QString logArg = loggedText(line.mid(5));
   const bool helo = IdStr.startsWith("HELO");
   const bool ehlo = IdStr.startsWith("EHLO");
 
@@ -113,14 +153,10 @@ void TMailRecv::command() {
     server_.setReply("235 Authentication omitted");
   } else if (IdStr.startsWith("MAIL")) {
     const auto address = bracketedAddress(line);
-    server_.setReply(address ? kOk + ' ' + *address + " sender ok" : QByteArray("550"));
+    server_.setReply(address ? kOk + ' ' + printable(*address) + " sender ok" : QByteArray("550"));
     if (address) EnvelopeFrom = *address;
   } else if (IdStr.startsWith("RCPT")) {
-    const auto address = bracketedAddress(line);
-    server_.setReply(address ? kOk + ' ' + *address + " recipient ok" : QByteArray("550"));
-    if (address && cfg.ToTakeFromRcpt) {
-      AddRcptList(*address, To_StrLi, {cfg.ReplAddrOn, &gs.Replacements});
-    }
+    rcpt(line);
   } else if (IdStr.startsWith("DATA")) {
     server_.setReply("354 Kolvane");
     SmtpDataOn = true;
@@ -144,7 +180,54 @@ void TMailRecv::command() {
   }
 }
 
+void TMailRecv::rcpt(const QByteArray& line) {
+  GatewayState& gs = g_.state();
+  const auto address = bracketedAddress(line);
+  if (!address) {
+    server_.setReply("550");
+    return;
+  }
+  if (gs.cfg.ToTakeFromRcpt) {
+    QList<QByteArray> found;
+    AddRcptList(*address, found, {gs.cfg.ReplAddrOn, &gs.Replacements});
+    if (!takeRecipients(found)) {
+      server_.setReply("452");
+      return;
+    }
+  }
+  server_.setReply(kOk + ' ' + printable(*address) + " recipient ok");
+}
+
+bool TMailRecv::takeRecipients(const QList<QByteArray>& found) {
+  const qsizetype max = std::max(1, g_.state().cfg.SmtpMaxRcpt);
+  QList<QByteArray> keys;
+  keys.reserve(To_StrLi.size());
+  for (const QByteArray& a : std::as_const(To_StrLi)) keys << recipientKey(a);
+  bool all = true;
+  for (const QByteArray& address : found) {
+    const QByteArray key = recipientKey(address);
+    if (keys.contains(key)) continue;
+    if (To_StrLi.size() >= max) {
+      all = false;
+      continue;
+    }
+    To_StrLi << address;
+    keys << key;
+  }
+  return all;
+}
+
 void TMailRecv::endOfMail() {
+  if (mailTooBig_) {
+    server_.setReply("552");
+    g_.Log(true, QStringLiteral("SMTP client \"%1\" sent a mail over %2 MB: not accepted")
+                     .arg(NamePC_IPAdr)
+                     .arg(std::max(1, g_.state().cfg.SmtpMaxMailMB)));
+    SmtpDataOn = false;
+    if (g_.state().cfg.ToTakeFromRcpt) To_StrLi.clear();
+    clearMail();
+    return;
+  }
   MailDecode();
   server_.SmtpNetRun = true;
   MailPlan plan = MailToJobs();
@@ -172,12 +255,13 @@ void TMailRecv::storeFinished(std::uint32_t session, const PlanOutcome& outcome)
     server_.setReply(outcome.stored ? kOk : kStoreFailed);
   }
   replayHeldLines();
+  if (!storing_ && onStoreFinished) onStoreFinished();
 }
 
 void TMailRecv::replayHeldLines() {
-  const QList<QByteArray> lines = std::exchange(heldLines_, {});
+  const auto lines = std::exchange(heldLines_, {});
   // A line that ends another mail holds the rest again, in order.
-  for (const QByteArray& line : lines) AddRecvStr(line);
+  for (const auto& [line, dropped] : lines) AddRecvStr(line, dropped);
 }
 
 }  // namespace kolvane

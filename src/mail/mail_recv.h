@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "mail/mail_plan.h"
 #include "mail/smtp_server_state.h"
@@ -28,8 +29,11 @@ class TMailRecv {
 
   // A connection is to be served: queues the greeting.
   void StartInitX(const QString& clientName);
-  // One complete line of the client.
-  void AddRecvStr(const QByteArray& line);
+  // The served client is gone: a mail it left half-sent is dropped, and a mail being stored
+  // answers no one.
+  void EndSession();
+  // One complete line of the client; dropped counts the bytes of it cut off by the reader.
+  void AddRecvStr(const QByteArray& line, qsizetype dropped = 0);
   // Per-mail state reset at DATA.
   void DATAInit();
 
@@ -38,6 +42,8 @@ class TMailRecv {
   std::function<void()> onQuit;
   // A store file received records (store windows reload it from the start).
   std::function<void(const QString& fileName)> onStoreWritten;
+  // The mail in hand is stored or refused: reading may go on.
+  std::function<void()> onStoreFinished;
 
   // The mail's records are being written; lines that arrive meanwhile wait their turn.
   bool Storing() const { return storing_; }
@@ -79,6 +85,12 @@ class TMailRecv {
 
  private:
   void command();
+  void rcpt(const QByteArray& line);
+  // Adds found addresses to the mail's recipients: one per telephone number, at most
+  // SmtpMaxRcpt; false when one had to be left out.
+  bool takeRecipients(const QList<QByteArray>& found);
+  void contentLine(const QByteArray& line, qsizetype dropped);
+  void clearMail();
   void endOfMail();
   void storeFinished(std::uint32_t session, const PlanOutcome& outcome);
   void replayHeldLines();
@@ -91,7 +103,9 @@ class TMailRecv {
   std::shared_ptr<bool> alive_;  // a store finishing after this object is gone answers no one
   bool storing_ = false;
   std::uint32_t session_ = 0;  // a store finishing after a new StartInitX answers no one
-  QList<QByteArray> heldLines_;
+  QList<std::pair<QByteArray, qsizetype>> heldLines_;  // each with its dropped count
+  qint64 mailBytes_ = 0;                               // size of the mail in hand, as received
+  bool mailTooBig_ = false;
 };
 
 }  // namespace kolvane

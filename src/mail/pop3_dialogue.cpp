@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "core/gateway.h"
+#include "mail/client_limits.h"
 #include "mail/pop3_dialogue_list.h"
 #include "settings/catalogue.h"
 
@@ -54,20 +55,31 @@ void Pop3Dialogue::start(const QString& clientName) {
   Pop3ClientPos = 0;
   Pop3MaxPosID = 0;
   server_.Pop3RecvStr.clear();
+  lineTooLong_ = false;
 }
 
-void Pop3Dialogue::AddRecvBytes(const QByteArray& bytes) {
-  for (const char c : bytes) {
-    if (c != '\r' && c != '\n') {
-      server_.Pop3RecvStr.append(c);
-      continue;
-    }
-    if (server_.Pop3RecvStr.isEmpty()) continue;
-    const QByteArray line = std::exchange(server_.Pop3RecvStr, {});
+int Pop3Dialogue::AddRecvBytes(const QByteArray& bytes) {
+  int lines = 0;
+  const char* at = bytes.constData();
+  const char* const end = at + bytes.size();
+  while (at != end) {
+    const char* brk = findLineBreak(at, end);
+    QByteArray& pending = server_.Pop3RecvStr;
+    if (appendToLine(pending, at, brk, kMaxLineBytes) > 0) lineTooLong_ = true;
+    if (brk == end) break;
+    at = brk + 1;
+    if (pending.isEmpty()) continue;
+    const QByteArray line = std::exchange(pending, {});
+    ++lines;
     g_.Log(g_.state().cfg.Debug,
-           QStringLiteral("POP3 DATA<-|") + QString::fromLatin1(line) + QLatin1Char('|'));
-    command(line);
+           QStringLiteral("POP3 DATA<-|") + loggedText(line) + QLatin1Char('|'));
+    if (std::exchange(lineTooLong_, false)) {
+      server_.setReply("-ERR");  // too long for a command
+    } else {
+      command(line);
+    }
   }
+  return lines;
 }
 
 void Pop3Dialogue::command(const QByteArray& line) {
@@ -96,12 +108,14 @@ void Pop3Dialogue::command(const QByteArray& line) {
     } else {
       server_.setReply(deleReply(line));
     }
+  } else {
+    server_.setReply("-ERR");  // TOP and whatever else this server does not know
   }
 }
 
 void Pop3Dialogue::user(const QByteArray& line) {
   Pop3User = line.mid(5);
-  g_.Log(true, fillPlaceholders(g_.Text(27), {QString::fromLatin1(Pop3User)}));
+  g_.Log(true, fillPlaceholders(g_.Text(27), {loggedText(Pop3User)}));
   Pop3MsgListBuild built = BuildPop3MsgList(g_, client_);
   Pop3MsgList = std::move(built.Pop3MsgList);
   Pop3ClientPos = built.Pop3ClientPos;

@@ -23,9 +23,10 @@ class Pop3Dialogue {
 
   // A connection of this client is to be served; nothing of the previous one is kept.
   void start(const QString& clientName);
-  // Received bytes; CR LF, CR and LF all end a line, empty lines are ignored.
-  void AddRecvBytes(const QByteArray& bytes);
-  // One line without its terminator.
+  // Received bytes; CR LF, CR and LF all end a line, empty lines are ignored, and a line too
+  // long for a command is refused. Returns the number of lines completed.
+  int AddRecvBytes(const QByteArray& bytes);
+  // One line without its terminator. Every line is answered.
   void command(const QByteArray& line);
 
   // QUIT saved the PC's position: the registry and the clients window follow it.
@@ -54,6 +55,7 @@ class Pop3Dialogue {
   Pop3ServerState& server_;
   QString client_;
   bool listBuilt_ = false;
+  bool lineTooLong_ = false;  // the line being received is past the limit; its rest is dropped
 };
 
 }  // namespace kolvane

@@ -1,5 +1,7 @@
 #include "mail/pop3_dialogue_list.h"
 
+#include <exception>
+
 #include "core/gateway.h"
 #include "mail/mail_rec.h"
 #include "mail/pop3_render.h"
@@ -20,17 +22,8 @@ std::int64_t savedPosition(Gateway& g, const QString& client) {
   return ok ? pos : 0;
 }
 
-}  // namespace
-
-Pop3MsgListBuild BuildPop3MsgList(Gateway& g, const QString& client) {
-  Pop3MsgListBuild out;
-  const auto store = FileOpenAppend(g.state().file(files::kPop3Tmp));
-  out.Pop3ClientPos = savedPosition(g, client);
-  if (!store->isOpen()) {
-    g.Log(true, QStringLiteral("POP3.TMP Error CreateFile"));
-    return out;
-  }
-  QFile& file = store->file();
+// Appends every record of the store that this client may fetch and has not been offered.
+void readMessages(Gateway& g, const QString& client, QFile& file, Pop3MsgListBuild& out) {
   const SubjectRules rules = subjectRules(g.state().cfg, g.clock().now());
   const bool debug = g.state().cfg.Debug;
   for (qint64 offset = 0;;) {
@@ -59,6 +52,24 @@ Pop3MsgListBuild BuildPop3MsgList(Gateway& g, const QString& client) {
     if (id <= out.Pop3ClientPos) continue;  // offered at an earlier QUIT
     if (!MayRelease(g, rec, client)) continue;
     out.Pop3MsgList.append(RenderMessage(g, rec));
+  }
+}
+
+}  // namespace
+
+Pop3MsgListBuild BuildPop3MsgList(Gateway& g, const QString& client) {
+  Pop3MsgListBuild out;
+  const auto store = FileOpenAppend(g.state().file(files::kPop3Tmp));
+  out.Pop3ClientPos = savedPosition(g, client);
+  if (!store->isOpen()) {
+    g.Log(true, QStringLiteral("POP3.TMP Error CreateFile"));
+    return out;
+  }
+  try {
+    readMessages(g, client, store->file(), out);
+  } catch (const std::exception&) {
+    // What was read so far is offered.
+    g.Log(true, QStringLiteral("POP3.TMP Exception Read or Seek"));
   }
   return out;
 }

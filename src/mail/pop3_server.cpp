@@ -6,6 +6,7 @@
 
 #include "core/gateway.h"
 #include "core/mail_listeners.h"
+#include "mail/socket_read.h"
 #include "platform/ini_file.h"
 #include "settings/catalogue.h"
 
@@ -30,6 +31,9 @@ TdmPOP3::TdmPOP3(Gateway& g, QObject* parent)
       registry_(QStringLiteral("Pop3CliDateTime"), QStringLiteral("Pop3CliOnOff")) {
   g.listeners().onPop3Client = [this](QTcpSocket* socket) { accept(socket); };
   g.listeners().onPop3Listens = [this] { g_.Log(true, QStringLiteral("POP3 ") + g_.Text(89)); };
+  g.listeners().onPop3AcceptFailed = [this](const QString& reason) {
+    g_.Log(true, acceptFailedText(QStringLiteral("POP3"), reason));
+  };
   GatewayHooks& hooks = g.hooks();
   // The SMTP registry loads through the same hook.
   hooks.loadClientLists = [this, before = hooks.loadClientLists] {
@@ -46,6 +50,7 @@ TdmPOP3::TdmPOP3(Gateway& g, QObject* parent)
 TdmPOP3::~TdmPOP3() {
   g_.listeners().onPop3Client = nullptr;
   g_.listeners().onPop3Listens = nullptr;
+  g_.listeners().onPop3AcceptFailed = nullptr;
   g_.hooks().cycle.deliverPop3Reply = nullptr;
   for (auto& [handle, conn] : conns_) {
     if (conn.socket) conn.socket->disconnect(this);
@@ -80,13 +85,27 @@ void TdmPOP3::updateBusy() {
 
 void TdmPOP3::accept(QTcpSocket* socket) {
   const std::int32_t handle = ++nextHandle_;
+  // Until its turn a client's bytes stay in the kernel, whatever it sends.
+  socket->setReadBufferSize(kWaitingReadBuffer);
   conns_[handle].socket = socket;
   connect(socket, &QTcpSocket::readyRead, this, [this, handle] { clientRead(handle); });
-  connect(socket, &QTcpSocket::disconnected, this, [this, handle] { clientEnded(handle); });
-  connect(socket, &QTcpSocket::errorOccurred, this, [this, handle, socket] {
-    clientEnded(handle);
-    if (socket->state() != QAbstractSocket::UnconnectedState) socket->abort();
+  connect(socket, &QTcpSocket::bytesWritten, this, [this, handle] {
+    if (handle != server_.Pop3RunSockHandle) return;
+    idle_.restart(g_.clock().tick());
+    // Reading held back for replies the client had not taken goes on.
+    clientRead(handle);
   });
+  connect(socket, &QTcpSocket::disconnected, this, [this, handle] { clientEnded(handle); });
+  connect(socket, &QTcpSocket::errorOccurred, this,
+          [this, handle, socket](QAbstractSocket::SocketError error) {
+            if (error != QAbstractSocket::RemoteHostClosedError) {
+              g_.Log(true, QStringLiteral("POP3 Socket Error ReceiveBuf"));
+              g_.Log(g_.state().cfg.Debug,
+                     QStringLiteral("POP3 Socket Error ") + socket->errorString());
+            }
+            clientEnded(handle);
+            if (socket->state() != QAbstractSocket::UnconnectedState) socket->abort();
+          });
 
   ++naming_;
   updateBusy();
@@ -141,6 +160,8 @@ void TdmPOP3::serve(std::int32_t handle, const QByteArray& greeting) {
   Connection* conn = connection(handle);
   server_.Pop3RunSockHandle = handle;
   server_.Pop3RunName = conn ? conn->name : QString();
+  if (conn && conn->socket) conn->socket->setReadBufferSize(kServedReadBuffer);
+  idle_.restart(g_.clock().tick());
   dialogue_.start(server_.Pop3RunName);
   server_.setReply(greeting);
   // What a waiting client already sent stays unread until now.
@@ -151,14 +172,27 @@ void TdmPOP3::clientRead(std::int32_t handle) {
   if (handle == 0 || handle != server_.Pop3RunSockHandle || server_.Pop3ConnectBusy) return;
   Connection* conn = connection(handle);
   if (!conn || !conn->socket) return;
-  // Lines may replace each other's reply, so a whole burst is read at once.
-  while (conn->socket && conn->socket->bytesAvailable() > 0 &&
-         handle == server_.Pop3RunSockHandle) {
-    const QByteArray bytes = conn->socket->readAll();
-    if (bytes.isEmpty()) break;
+  // Lines may replace each other's reply, so a whole burst is read at once; replies the
+  // client has not taken hold further bytes back in the kernel until they have left.
+  while (conn->socket && handle == server_.Pop3RunSockHandle &&
+         conn->socket->bytesToWrite() <= kMaxUnsentBytes) {
+    const SocketRead read = ReadWaitingBytes(*conn->socket, QStringLiteral("POP3"),
+                                             [this](const QString& line) { g_.Log(true, line); });
+    if (read.outcome != SocketRead::Bytes) break;
     g_.link().LastActTick = g_.clock().tick();
-    dialogue_.AddRecvBytes(bytes);
+    if (dialogue_.AddRecvBytes(read.bytes) > 0) idle_.restart(g_.clock().tick());
   }
+}
+
+void TdmPOP3::closeIfIdle() {
+  Connection* conn = connection(server_.Pop3RunSockHandle);
+  if (!conn || conn->ended || !conn->socket) return;
+  if (!idle_.expired(g_.clock().tick())) return;
+  g_.Log(true, QStringLiteral("POP3 client \"%1\" silent for %2 s: connection closed")
+                   .arg(conn->name)
+                   .arg(idle_.limitMs() / 1000.0));
+  clientEnded(server_.Pop3RunSockHandle);
+  conn->socket->abort();
 }
 
 void TdmPOP3::clientEnded(std::int32_t handle) {
@@ -181,11 +215,7 @@ void TdmPOP3::refreshRegistryConnections() {
 }
 
 std::int32_t TdmPOP3::nextToServe() const {
-  for (const tSocketClient& c : registry_.clients()) {
-    if (c.ConOn && c.Handle != 0) return c.Handle;
-  }
-  // A PC connected twice is registered with its later connection only; the earlier one
-  // must not wait for ever.
+  // Handles grow with every connection: the first one waiting came first.
   for (const auto& [handle, conn] : conns_) {
     if (conn.registered && !conn.ended && conn.socket &&
         conn.socket->state() == QAbstractSocket::ConnectedState) {
@@ -223,6 +253,7 @@ void TdmPOP3::Pop3ClientClose(std::int32_t handle) {
 
 void TdmPOP3::deliverReply() {
   GatewayState& gs = g_.state();
+  closeIfIdle();
   if (paused_ && static_cast<std::int32_t>(g_.clock().tick() - pauseEnd_) >= 0) {
     paused_ = false;
     updateBusy();

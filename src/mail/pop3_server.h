@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 
+#include "mail/client_limits.h"
 #include "mail/client_registry.h"
 #include "mail/pop3_dialogue.h"
 #include "mail/pop3_server_state.h"
@@ -19,8 +20,9 @@ class Gateway;
 
 // The POP3 server's connection layer: admits the connections accepted on Pop3Port, keeps the
 // registry of client PCs with their saved store positions, serves one dialogue at a time and
-// hands the server to the waiting client registered first, reads the served connection into
-// the dialogue and delivers its one pending reply when the main cycle asks.
+// hands the server to the clients waiting in the order they came, reads the served connection
+// into the dialogue, delivers its one pending reply when the main cycle asks, and closes it
+// when it stays silent.
 class TdmPOP3 : public QObject {
   Q_OBJECT
 
@@ -32,7 +34,8 @@ class TdmPOP3 : public QObject {
 
   // Loads the registry and the saved positions from the settings file (start-up).
   void ClientsInit();
-  // Main cycle: sends the pending reply to the served connection, or discards it.
+  // Main cycle: closes the served connection when it has been silent too long, then sends
+  // the pending reply to it, or discards it.
   void deliverReply();
 
   // Clients-window actions, by the PC's registry name. Deleting and switching act only on a
@@ -73,6 +76,7 @@ class TdmPOP3 : public QObject {
   void clientEnded(std::int32_t handle);
   void Pop3ClientClose(std::int32_t handle);
   void serve(std::int32_t handle, const QByteArray& greeting);
+  void closeIfIdle();
   std::int32_t nextToServe() const;
   void refreshRegistryConnections();
   void updateBusy();
@@ -87,6 +91,7 @@ class TdmPOP3 : public QObject {
   int naming_ = 0;  // connects waiting for their name
   bool paused_ = false;
   Tick pauseEnd_ = 0;
+  IdleWatch idle_{idleTimeoutMs(kPop3IdleMs)};
 };
 
 }  // namespace kolvane

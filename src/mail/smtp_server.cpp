@@ -2,13 +2,14 @@
 
 #include <QHostInfo>
 #include <QTcpSocket>
+#include <algorithm>
 #include <exception>
 #include <limits>
-#include <tuple>
 
 #include "core/gateway.h"
 #include "core/mail_listeners.h"
 #include "mail/mail_recv.h"
+#include "mail/socket_read.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -44,6 +45,9 @@ TdmSMTP::TdmSMTP(Gateway& g, QObject* parent)
   MailListeners& l = g_.listeners();
   l.onSmtpClient = [this](QTcpSocket* socket) { accept(socket); };
   l.onSmtpListens = [this] { g_.Log(true, QStringLiteral("SMTP ") + g_.Text(89)); };
+  l.onSmtpAcceptFailed = [this](const QString& reason) {
+    g_.Log(true, acceptFailedText(QStringLiteral("SMTP"), reason));
+  };
   GatewayHooks& hooks = g_.hooks();
   hooks.loadClientLists = [this, previous = std::move(hooks.loadClientLists)] {
     if (previous) previous();
@@ -51,12 +55,17 @@ TdmSMTP::TdmSMTP(Gateway& g, QObject* parent)
   };
   hooks.cycle.deliverSmtpReply = [this] { deliverReply(); };
   hooks.cycle.smtpSessionActive = [this] { return server_.SmtpNetRun; };
+  recv_->onStoreFinished = [this] {
+    idle_.restart(g_.clock().tick());
+    clientRead(runHandle_);
+  };
 }
 
 TdmSMTP::~TdmSMTP() {
   MailListeners& l = g_.listeners();
   l.onSmtpClient = nullptr;
   l.onSmtpListens = nullptr;
+  l.onSmtpAcceptFailed = nullptr;
   g_.hooks().cycle.deliverSmtpReply = nullptr;
   g_.hooks().cycle.smtpSessionActive = nullptr;
 }
@@ -77,14 +86,23 @@ void TdmSMTP::accept(QTcpSocket* socket) {
   if (nextHandle_ == std::numeric_limits<std::int32_t>::max()) nextHandle_ = 0;
   const std::int32_t handle = ++nextHandle_;
   socket->setParent(this);
+  // Until its turn a client's bytes stay in the kernel, whatever it sends.
+  socket->setReadBufferSize(kWaitingReadBuffer);
   conns_[handle].socket = socket;
   connect(socket, &QTcpSocket::readyRead, this, [this, handle] { clientRead(handle); });
+  connect(socket, &QTcpSocket::bytesWritten, this, [this, handle] {
+    if (handle != runHandle_) return;
+    idle_.restart(g_.clock().tick());
+    // Reading held back for replies the client had not taken goes on.
+    clientRead(handle);
+  });
   connect(socket, &QTcpSocket::disconnected, this, [this, handle] { clientEnded(handle); });
   connect(socket, &QTcpSocket::errorOccurred, this,
           [this, handle](QAbstractSocket::SocketError error) {
             if (error != QAbstractSocket::RemoteHostClosedError) {
               const Connection* c = connection(handle);
               if (c && c->socket) {
+                g_.Log(true, QStringLiteral("SMTP Socket Error ReceiveBuf"));
                 g_.Log(g_.state().cfg.Debug,
                        QStringLiteral("SMTP Socket Error ") + c->socket->errorString());
               }
@@ -136,6 +154,8 @@ void TdmSMTP::serve(std::int32_t handle) {
   Connection* c = connection(handle);
   runHandle_ = handle;
   runName_ = c->name;
+  c->socket->setReadBufferSize(kServedReadBuffer);
+  idle_.restart(g_.clock().tick());
   recv_->StartInitX(c->name);
   // Whatever it sent while it waited is read now.
   clientRead(handle);
@@ -146,22 +166,46 @@ void TdmSMTP::clientRead(std::int32_t handle) {
   Connection* c = connection(handle);
   if (!c || c->ended || !c->socket) return;
   FlagScope running(clientRun_);
-  const bool debug = g_.state().cfg.Debug;
-  while (c->socket->bytesAvailable() > 0) {
-    const QByteArray bytes = c->socket->readAll();
-    if (bytes.isEmpty()) break;
-    g_.link().LastActTick = g_.clock().tick();
-    try {
-      c->reader.feed(bytes, [this, debug](const QByteArray& line) {
-        g_.Log(debug,
-               QStringLiteral("SMTP DATA<-|") + QString::fromLocal8Bit(line) + QLatin1Char('|'));
-        recv_->AddRecvStr(line);
-      });
-    } catch (const std::exception&) {
-      // The rest of this read is lost; the connection goes on.
-      c->reader.clearLine();
-    }
+  // A mail being stored, or replies the client has not taken, hold further bytes back in the
+  // kernel; both resume the reading when they are done.
+  while (!recv_->Storing() && c->socket && c->socket->bytesToWrite() <= kMaxUnsentBytes) {
+    if (readStep(*c, handle) <= 0) break;
   }
+}
+
+qint64 TdmSMTP::readStep(Connection& c, std::int32_t handle) {
+  SocketRead read = ReadWaitingBytes(*c.socket, QStringLiteral("SMTP"),
+                                     [this](const QString& line) { g_.Log(true, line); });
+  if (read.outcome == SocketRead::Threw) {
+    clientEnded(handle);
+    c.socket->abort();
+  }
+  if (read.outcome != SocketRead::Bytes) return read.outcome == SocketRead::Nothing ? 0 : -1;
+  const QByteArray bytes = std::move(read.bytes);
+  g_.link().LastActTick = g_.clock().tick();
+  const bool debug = g_.state().cfg.Debug;
+  try {
+    c.reader.feed(bytes, [this, debug](const QByteArray& line, qsizetype dropped) {
+      idle_.restart(g_.clock().tick());
+      g_.Log(debug, QStringLiteral("SMTP DATA<-|") + loggedText(line) + QLatin1Char('|'));
+      recv_->AddRecvStr(line, dropped);
+    });
+  } catch (const std::exception&) {
+    // The rest of this read is lost; the connection goes on.
+    c.reader.clearLine();
+  }
+  return bytes.size();
+}
+
+void TdmSMTP::closeIfIdle() {
+  Connection* c = runHandle_ != 0 ? connection(runHandle_) : nullptr;
+  if (!c || c->ended || !c->socket || recv_->Storing()) return;
+  if (!idle_.expired(g_.clock().tick())) return;
+  g_.Log(true, QStringLiteral("SMTP client \"%1\" silent for %2 s: connection closed")
+                   .arg(c->name)
+                   .arg(idle_.limitMs() / 1000.0));
+  clientEnded(runHandle_);
+  c->socket->abort();
 }
 
 void TdmSMTP::clientEnded(std::int32_t handle) {
@@ -193,17 +237,12 @@ void TdmSMTP::clientClose(std::int32_t handle) {
   if (handle == runHandle_) {
     runHandle_ = 0;
     runName_.clear();
-    std::int32_t next = 0;
-    std::tuple<qsizetype, std::int32_t> best{-1, 0};
-    for (const auto& [h, w] : conns_) {
-      if (!w.registered || w.ended || !w.socket) continue;
-      const std::tuple<qsizetype, std::int32_t> key{registry_.indexOf(w.name), h};
-      if (next == 0 || key > best) {
-        best = key;
-        next = h;
-      }
-    }
-    if (next != 0) serve(next);
+    recv_->EndSession();
+    // Handles grow with every connection: the first one waiting came first.
+    const auto next = std::find_if(conns_.begin(), conns_.end(), [](const auto& entry) {
+      return entry.second.registered && !entry.second.ended && entry.second.socket;
+    });
+    if (next != conns_.end()) serve(next->first);
   }
   if (runHandle_ == 0) {
     server_.clearReply();
@@ -228,6 +267,7 @@ void TdmSMTP::refreshRegistryConnections() {
 }
 
 void TdmSMTP::deliverReply() {
+  closeIfIdle();
   if (!server_.SmtpSendOn || server_.SmtpSendStr.isEmpty()) return;
   server_.SmtpSendOn = false;
   const QByteArray reply = server_.SmtpSendStr;

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 
+#include "mail/client_limits.h"
 #include "mail/client_registry.h"
 #include "mail/smtp_line_reader.h"
 #include "mail/smtp_server_state.h"
@@ -19,9 +20,9 @@ class Gateway;
 class TMailRecv;
 
 // The SMTP server's connection layer: admits the connections accepted on SmtpPort, keeps the
-// registry of client PCs, serves one dialogue at a time and hands the server to the waiting
-// client registered last, reads the served connection's lines into the dialogue and delivers
-// its one pending reply when the main cycle asks.
+// registry of client PCs, serves one dialogue at a time and hands the server to the clients
+// waiting in the order they came, reads the served connection's lines into the dialogue,
+// delivers its one pending reply when the main cycle asks, and closes it when it stays silent.
 class TdmSMTP : public QObject {
   Q_OBJECT
 
@@ -33,7 +34,8 @@ class TdmSMTP : public QObject {
 
   // Loads the registry from the settings file (start-up).
   void ClientsInit();
-  // Main cycle: sends the pending reply to the served connection, or discards it.
+  // Main cycle: closes the served connection when it has been silent too long, then sends
+  // the pending reply to it, or discards it.
   void deliverReply();
 
   // Clients-window actions, by the PC's registry name. Deleting and switching act only on a
@@ -63,7 +65,7 @@ class TdmSMTP : public QObject {
   struct Connection {
     QPointer<QTcpSocket> socket;
     QString name;
-    SmtpLineReader reader;
+    SmtpLineReader reader{kMaxLineBytes};
     bool registered = false;  // named and entered in the registry
     bool ended = false;       // closed; its end is queued
   };
@@ -74,6 +76,10 @@ class TdmSMTP : public QObject {
   void clientEnded(std::int32_t handle);
   void clientClose(std::int32_t handle);
   void serve(std::int32_t handle);
+  void closeIfIdle();
+  // Reads what the served connection has sent: the count of bytes taken, 0 when none, -1 on
+  // a failure (logged; one that throws closes the connection).
+  qint64 readStep(Connection& c, std::int32_t handle);
   void refreshRegistryConnections();
   Connection* connection(std::int32_t handle);
 
@@ -87,6 +93,7 @@ class TdmSMTP : public QObject {
   QString runName_;
   bool connectBusy_ = false;
   bool clientRun_ = false;
+  IdleWatch idle_{idleTimeoutMs(kSmtpIdleMs)};
 };
 
 }  // namespace kolvane

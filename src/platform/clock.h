@@ -9,6 +9,21 @@ namespace kolvane {
 using Tick = std::uint32_t;
 inline constexpr Tick kNoTick = 0xFFFFFFFFu;
 
+// Tick order that holds across the wrap after 49.7 days: a lies before b when b is less than
+// half the range ahead of it.
+inline constexpr bool tickBefore(Tick a, Tick b) {
+  return static_cast<std::int32_t>(a - b) < 0;
+}
+// A deadline ms after t. Never 0 or kNoTick, which stand for "off" and "none".
+inline constexpr Tick tickAfter(Tick t, std::uint32_t ms) {
+  const Tick due = t + ms;
+  return due == 0 || due == kNoTick ? 1 : due;
+}
+// A deadline that is set (neither "none" nor "off") and lies before now.
+inline constexpr bool tickDue(Tick due, Tick now) {
+  return due != kNoTick && due != 0 && tickBefore(due, now);
+}
+
 // Date-time as days since 30 December 1899 (local time), the fraction being the time of day.
 using DateTime = double;
 

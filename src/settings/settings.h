@@ -79,6 +79,8 @@ struct Settings {
   bool DNSOff{false};
   bool HeloAdd{true};
   bool Ehlo500{true};
+  int SmtpMaxMailMB{32};  // a larger mail is refused with "552"
+  int SmtpMaxRcpt{100};   // recipients of one mail; more get "452"
   bool AliasOn{false};
 
   // E-mail to SMS

@@ -81,6 +81,8 @@ const std::vector<SettingKey>& settingKeys() {
       key("DNSOff", SettingType::Bool, Saved::No, &Settings::DNSOff),
       key("HeloAdd", SettingType::Bool, Saved::No, &Settings::HeloAdd),
       key("Ehlo500", SettingType::Bool, Saved::No, &Settings::Ehlo500),
+      key("SmtpMaxMailMB", SettingType::Int, Saved::No, &Settings::SmtpMaxMailMB),
+      key("SmtpMaxRcpt", SettingType::Int, Saved::No, &Settings::SmtpMaxRcpt),
       key("AliasOn", SettingType::Bool, Saved::Yes, &Settings::AliasOn),
       key("ToTakeFromRcpt", SettingType::Bool, Saved::No, &Settings::ToTakeFromRcpt),
       key("ReplAddrOn", SettingType::Bool, Saved::Yes, &Settings::ReplAddrOn),

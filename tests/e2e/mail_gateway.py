@@ -87,7 +87,7 @@ class Modem(ModemProcess):
 class Gateway:
     """The program headless beside the modem, its SMTP server on a free port."""
 
-    def __init__(self, test, cfg, sections="", modem_args=(), prepare=None):
+    def __init__(self, test, cfg, sections="", modem_args=(), prepare=None, env=None):
         self.folder = k.new_folder(test)
         self.modem = Modem(test, self.folder, *modem_args)
         self.port = free_port()
@@ -98,7 +98,7 @@ class Gateway:
                     "SmtpPort=%d\nPop3Port=%d\n%s%s"
                     % (self.modem.port, self.port, self.pop3_port, cfg,
                        sections.replace("{folder}", self.folder)))
-        self.run = k.start(test, self.folder)
+        self.run = k.start(test, self.folder, env=env)
         test.assertTrue(k.wait_until(lambda: self.logged("SMTP server listens")
                                      and self.logged("POP3 server listens"), DEADLINE),
                         self.run.lines())

@@ -112,12 +112,16 @@ class Commands(unittest.TestCase):
             os.chmod(script, 0o755)
 
         gw = Gateway(self, QUICK + "SmsToCmdSw=1\n",
-                     "[SmsToCmdTelNo]\nA0=%s\n[SmsToCmdSubst]\nrec={folder}/record.sh\n" % allowed,
+                     "[SmsToCmdTelNo]\nA0=%s\n[SmsToCmdSubst]\nrec={folder}/record.sh\n"
+                     "gone=/bin/kolvane-no-such-program\n" % allowed,
                      prepare=prepare)
 
         pwned = os.path.join(gw.folder, "pwned")
         gw.modem.inject(allowed, "#command#rec#one; touch %s $(id) `id` | x" % pwned)
-        gw.modem.inject(allowed, "#Command#/bin/kolvane-no-such-program")
+        gw.modem.inject(allowed, "#Command#gone#")
+        # Not a listed name: delivered as a message, nothing runs.
+        touched = os.path.join(gw.folder, "x")
+        gw.modem.inject(allowed, "#command#/usr/bin/touch " + touched)
         gw.modem.inject("+421777111222", "#command#rec#from elsewhere")
 
         def results():
@@ -129,6 +133,7 @@ class Commands(unittest.TestCase):
             self.assertEqual(f.read().split("\n")[:-1],
                              ["one;", "touch", pwned, "$(id)", "`id`", "|", "x"])
         self.assertFalse(os.path.exists(pwned))
+        self.assertFalse(os.path.exists(touched))
         self.assertIn("Description : OK", results())
         # The simulator writes line ends in the sent text as \r and \n.
         self.assertIn("Return code : 2\\r\\nDescription : Error - file not found\\r\\n"
@@ -140,6 +145,10 @@ class Commands(unittest.TestCase):
         self.assertEqual([(r[0], r[4]) for r in plain], [(b"command", b"#command#rec#from elsewhere")])
         reports = [r for r in records if r[3].endswith(b" SMS to Command Line")]
         self.assertEqual(len(reports), 2)
+        self.assertEqual([r[4] for r in records if r[3] == b"SMS from phone No.: " + allowed.encode()],
+                         [b"#command#/usr/bin/touch " + touched.encode()])
+        self.assertTrue(gw.logged("Command SMS from %s names no listed command: delivered as a "
+                                  "message" % allowed))
         self.assertTrue(all(r[0] == b"localhost" for r in reports))
 
 

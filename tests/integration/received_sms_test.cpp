@@ -6,6 +6,7 @@
 #include "core/alarm.h"
 #include "core/gateway_start.h"
 #include "core/received_sms_dispatch.h"
+#include "core/run_command.h"
 #include "core/waiting_sms_parts.h"
 #include "mail/mail_rec.h"
 #include "mail/quoted_printable.h"
@@ -180,12 +181,12 @@ TEST(ReceivedSms, CommandsSpeechAndRoutingRules) {
   inject(*sim, "+421777111222", "#PC7#for PC seven");
   s.relation();
 
-  ASSERT_EQ(s.commands.size(), 2u);
+  // Only the listed name runs; the other two are ordinary messages.
+  ASSERT_EQ(s.commands.size(), 1u);
   EXPECT_EQ(s.commands[0].telNo, "+420777111222");
   EXPECT_EQ(s.commands[0].commandLine, "/usr/bin/report");
   EXPECT_EQ(s.commands[0].params, "-a  b=c");
-  EXPECT_EQ(s.commands[1].commandLine, "/bin/echo hi");
-  EXPECT_EQ(s.commands[1].params, "");
+  EXPECT_EQ(s.shown.filter("names no listed command").size(), 2);
   EXPECT_EQ(s.spoken, QStringList{QStringLiteral("Dobrý den")});
   EXPECT_TRUE(s.shown.contains(QStringLiteral("TtsVoiceSpeak begin \\/  \\/  \\/ |Dobrý den|")));
   EXPECT_EQ(s.shown.filter("TtsVoiceSpeak").size(), 2);
@@ -196,8 +197,9 @@ TEST(ReceivedSms, CommandsSpeechAndRoutingRules) {
   EXPECT_EQ(recs[0].NamePC, "localhost");
   EXPECT_EQ(recs[0].Subj, "SMS from phone No.: +420777111222 SMS to Command Line");
   EXPECT_EQ(recs[0].MimeBody, "#command#report# -a  b=c\r\nCommand Line: /usr/bin/report");
-  EXPECT_TRUE(recs[1].MimeBody.endsWith("\r\nCommand Line: /bin/echo hi"));
-  EXPECT_TRUE(recs[2].MimeBody.endsWith("\r\nCommand Line - error"));
+  EXPECT_EQ(recs[1].MimeBody, "#COMMAND#/bin/echo hi");
+  EXPECT_TRUE(recs[1].Subj.endsWith(" SMS from phone No.: +420777111222"));
+  EXPECT_EQ(recs[2].MimeBody, "#Command#unknown#x");
   // From another country prefix it is an ordinary message, with the time stamp in front.
   EXPECT_EQ(recs[3].MimeBody, "#command#report#x");
   EXPECT_TRUE(recs[3].Subj.endsWith(" SMS from phone No.: +421777111222"));
@@ -207,6 +209,34 @@ TEST(ReceivedSms, CommandsSpeechAndRoutingRules) {
             QStringLiteral("#tts#Dobrý den\r\nText-to-Speech: Dobrý den").toUtf8());
   EXPECT_EQ(recs[5].MimeBody, "#TTS#\r\nText-to-Speech - error");
   EXPECT_EQ(recs[6].NamePC, "PC7");
+}
+
+TEST(ReceivedSms, OnlyListedNamesMakeCommands) {
+  const QList<SmsToCmdSubstType> subst = {
+      {"report", "/usr/bin/report"}, {"empty", ""}, {"twice", "/bin/a"}, {"twice", "/bin/b"}};
+  struct Case {
+    QString rest;
+    std::optional<SmsCommand> command;
+  };
+  const Case cases[] = {
+      {"report# -a  b=c", SmsCommand{"/usr/bin/report", "-a  b=c"}},
+      {"report#", SmsCommand{"/usr/bin/report", ""}},
+      {"twice#x", SmsCommand{"/bin/b", "x"}},  // the last entry of a name wins
+      {"/usr/bin/touch /tmp/x", std::nullopt},
+      {"../../usr/bin/touch", std::nullopt},
+      {"Report#x", std::nullopt},  // names match exactly
+      {"unknown#x", std::nullopt},
+      {"empty#x", std::nullopt},
+      {"#x", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const auto got = SmsCommandFromText(c.rest, QStringLiteral("#"), subst);
+    ASSERT_EQ(got.has_value(), c.command.has_value()) << c.rest.toStdString();
+    if (got) {
+      EXPECT_EQ(got->commandLine, c.command->commandLine);
+      EXPECT_EQ(got->params, c.command->params);
+    }
+  }
 }
 
 TEST(ReceivedSms, WaitingPartsSurviveARestartAndAreJoined) {

@@ -8,6 +8,7 @@
 
 #include "core/gateway_start.h"
 #include "core/mail_listeners.h"
+#include "mail/client_limits.h"
 #include "mail/mail_recv.h"
 #include "mail/smtp_server.h"
 #include "platform/ini_file.h"
@@ -111,7 +112,7 @@ class SmtpServer : public ::testing::Test {
   quint16 port = 0;
 };
 
-TEST_F(SmtpServer, WaitingClientsGetNoGreetingAndTheOneRegisteredLastIsServedNext) {
+TEST_F(SmtpServer, WaitingClientsGetNoGreetingAndAreServedInTheOrderTheyCame) {
   auto a = connect("127.0.0.1");
   EXPECT_EQ(line(*a), "220 Kolvane");
   auto b = connect("127.0.0.2");
@@ -127,13 +128,13 @@ TEST_F(SmtpServer, WaitingClientsGetNoGreetingAndTheOneRegisteredLastIsServedNex
   EXPECT_TRUE(t.gs().Lamps.smtpBits & kLampClient);
 
   a->close();
-  // The early HELO is read at once; its reply takes the greeting's place in the one slot.
-  EXPECT_EQ(line(*c), "250 Kolvane C");
-  EXPECT_TRUE(b->take().isEmpty());
-  c->close();
   EXPECT_EQ(line(*b), "220 Kolvane");
+  EXPECT_TRUE(c->take().isEmpty());
   EXPECT_EQ(say(*b, "HELO b"), "250 Kolvane B");
   b->close();
+  // The early HELO is read at once; its reply takes the greeting's place in the one slot.
+  EXPECT_EQ(line(*c), "250 Kolvane C");
+  c->close();
   ASSERT_TRUE(until([&] { return smtp().connectionCount() == 0; }));
   EXPECT_EQ(smtp().SmtpRunSockHandle(), 0);
   EXPECT_FALSE(t.gs().Lamps.smtpBits & kLampClient);
@@ -143,11 +144,33 @@ TEST_F(SmtpServer, WaitingClientsGetNoGreetingAndTheOneRegisteredLastIsServedNex
                                "SMTP client \"127.0.0.3\" connected",
                                "SMTP client \"a\" logged in",
                                "SMTP client \"127.0.0.1\" disconnected",
-                               "SMTP client \"c\" logged in",
-                               "SMTP client \"127.0.0.3\" disconnected",
                                "SMTP client \"b\" logged in",
                                "SMTP client \"127.0.0.2\" disconnected",
+                               "SMTP client \"c\" logged in",
+                               "SMTP client \"127.0.0.3\" disconnected",
                            }));
+}
+
+TEST_F(SmtpServer, SilentClientIsClosedAfterTheTimeOutAndItsHalfMailDropped) {
+  auto a = connect("127.0.0.1");
+  EXPECT_EQ(line(*a), "220 Kolvane");
+  say(*a, "RCPT TO:<+420603111222@sms.lan>");
+  EXPECT_EQ(say(*a, "DATA"), "354 Kolvane");
+  a->send("Subject: half\r\n\r\nNever ends");
+  auto b = connect("127.0.0.2");
+  ASSERT_TRUE(until([&] { return smtp().connectionCount() == 2; }));
+  settle();
+  t.clock.advance(kSmtpIdleMs - 1);
+  settle();
+  EXPECT_FALSE(a->closed());
+  t.clock.advance(1);
+  ASSERT_TRUE(until([&] { return a->closed(); }));
+  EXPECT_EQ(line(*b), "220 Kolvane");
+  EXPECT_FALSE(smtp().mailRecv().SmtpDataOn);
+  EXPECT_TRUE(smtp().mailRecv().To_StrLi.isEmpty());
+  EXPECT_TRUE(smtp().mailRecv().BodyMail_Str.isEmpty());
+  EXPECT_FALSE(t.exists("Smtp.Tmp"));
+  EXPECT_TRUE(t.logs().contains("SMTP client \"127.0.0.1\" silent for 300 s: connection closed"));
 }
 
 TEST_F(SmtpServer, SeveralConnectionsOfOnePcAreAllServedInTurn) {

@@ -20,6 +20,7 @@ struct ScriptedDeviceState {
   // Bytes to take per write call, in order (-1: the write fails); when empty, all of it.
   std::deque<qint64> acceptPlan;
   bool readError = false;
+  bool gone = false;  // unplugged: reads fail for good
   bool open = true;
   std::optional<bool> rts, dtr;
   int purges = 0;
@@ -62,6 +63,7 @@ class ScriptedDevice final : public DeviceLink {
   void setRts(bool on) override { s_->rts = on; }
   void setDtr(bool on) override { s_->dtr = on; }
   void purge() override { ++s_->purges; }
+  bool gone() const override { return s_->gone; }
   void close() override { s_->open = false; }
 
  private:

@@ -164,6 +164,44 @@ TEST_F(AtAutomaton, BytesAboveAsciiAskForARestart) {
   EXPECT_FALSE(t.link().GsmSendOn);
 }
 
+TEST_F(AtAutomaton, ANoisyLineIsLoggedOncePerRelationWithACount) {
+  t.link().GsmSendStr = "AT";
+  t.feed(QByteArray(300, '\xFF'));
+  EXPECT_EQ(t.logs(), QStringList{"Error at communication on COM port (Char No. 255)"});
+  EXPECT_EQ(t.link().Faults.takeSummary(),
+            QStringList{"Error at communication on COM port (Char No. >127) - 300 times in this "
+                        "relation"});
+  t.feed("\xFF");  // a new relation logs it again
+  EXPECT_EQ(t.logs().size(), 1);
+}
+
+TEST_F(AtAutomaton, WatchdogTimesOutAcrossTheTickWrapAndNotWhileAnAnswerArrives) {
+  constexpr Tick w = 0xFFFFFFFFu;
+  struct Case {
+    Tick sent, lastBytes, now;
+    bool repeated;
+  };
+  const Case cases[] = {
+      {w - 1000, w - 1000, 999, false},  // exactly the time-out, across the wrap
+      {w - 1000, w - 1000, 1000, true},
+      {w - 3000, w - 3000, 5, true},  // due before the wrap, noticed after it
+      {w - 500, w - 500, w - 100, false},
+      {w - 1000, 500, 1000, false},  // the answer is still coming in
+      {w - 1000, 500, 2501, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.now);
+    t.link().GsmSendStr = "AT+CMGL=\"ALL\"";
+    t.link().GsmSendOn = false;
+    t.link().GsmTimeout = 2000;
+    t.link().NoAnswerCnt = 1;
+    t.link().LastSendTick = c.sent;
+    t.link().AnswerActTick = c.lastBytes;
+    AnswerWatch(t.g(), c.now);
+    EXPECT_EQ(t.link().GsmSendOn, c.repeated);
+  }
+}
+
 TEST_F(AtAutomaton, InformationLines) {
   struct Case {
     QByteArray line, number;

@@ -17,6 +17,7 @@ class LinkPassesTest : public ::testing::Test {
     ASSERT_TRUE(t.started);
     BBt1Click(t.g(), StartSender::Button);
     ASSERT_TRUE(t.gs().RelationOn);
+    t.link().KickOffDiscard = false;  // the kick-off has gone out
     t.shown();
   }
   void send(const QByteArray& command) {
@@ -69,8 +70,8 @@ TEST_F(LinkPassesTest, SerialWriteFailureClosesThePortAndEndsTheRelation) {
     passes().SendPass();
   }
   EXPECT_EQ(t.device->writes.size(), LinkPasses::kWriteAttempts);
-  const QStringList log = t.shown();
-  EXPECT_EQ(log.count("Error sending via COM port"), LinkPasses::kWriteAttempts);
+  QStringList log = t.shown();
+  EXPECT_EQ(log.count("Error sending via COM port"), 1);  // once per relation
   EXPECT_EQ(log.mid(log.size() - 3),
             (QStringList{"Error at sending from GSM \"SendBuf\"", "Error on send AT",
                          "COM1 prematurely disconnected"}));
@@ -78,8 +79,14 @@ TEST_F(LinkPassesTest, SerialWriteFailureClosesThePortAndEndsTheRelation) {
   EXPECT_FALSE(t.link().ComHandle);
   EXPECT_TRUE(t.link().LinkFailed);
   EXPECT_EQ(t.gs().Lamps.linkStage, 6);
-  EXPECT_TRUE(t.gs().RelationIdle);
+  EXPECT_FALSE(t.gs().RelationOn);
   EXPECT_FALSE(t.link().SendBusy);
+  passes().RecvPass();
+  t.g().TimerTimer();
+  EXPECT_TRUE(t.gs().RelationIdle);
+  log = t.shown();
+  EXPECT_TRUE(log.contains(QStringLiteral("Error sending via COM port - %1 times in this relation")
+                               .arg(LinkPasses::kWriteAttempts)));
 
   // The next start opens the port again.
   BBt1Click(t.g(), StartSender::CycleTimer);

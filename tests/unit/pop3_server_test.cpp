@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/mail_listeners.h"
+#include "mail/client_limits.h"
 #include "mail/pop3_server.h"
 #include "platform/ini_file.h"
 #include "unit/store_test_gateway.h"
@@ -181,6 +182,40 @@ TEST_F(Pop3ServerTest, ASecondClientWaitsUntilTheFirstLeavesThenItsEarlyLineIsAn
       },
       kWaitMs));
   EXPECT_TRUE(got == "+OK\r\n" || got == "+OK POP3\r\n") << got.data();
+}
+
+TEST_F(Pop3ServerTest, EveryLineIsAnsweredAndAnOverlongOneRefused) {
+  auto c = connectClient();
+  EXPECT_EQ(receive(*c), "+OK POP3 server ready\r\n");
+  struct Case {
+    QByteArray line;
+    QByteArray reply;
+  };
+  const Case cases[] = {{"TOP 1 0", "-ERR\r\n"},
+                        {"XYZZY", "-ERR\r\n"},
+                        {"top", "-ERR\r\n"},
+                        {QByteArray(kMaxLineBytes + 10, 'A'), "-ERR\r\n"},
+                        {"NOOP", "+OK\r\n"}};
+  for (const Case& k : cases) EXPECT_EQ(say(*c, k.line), k.reply) << k.line.left(10).data();
+}
+
+TEST_F(Pop3ServerTest, ASilentClientIsClosedAndTheWaitingAreServedInTheOrderTheyCame) {
+  auto a = connectClient();
+  EXPECT_EQ(receive(*a), "+OK POP3 server ready\r\n");
+  auto b = connectClient();
+  auto c = connectClient();  // the same PC: its registry entry names this latest connection
+  cycle();
+  t.clock.advance(kPop3IdleMs - TdmPOP3::kConnectPauseMs - 1);
+  pop3().deliverReply();
+  QTest::qWait(20);
+  EXPECT_EQ(a->state(), QAbstractSocket::ConnectedState);
+  t.clock.advance(1);
+  pop3().deliverReply();
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return a->state() == QAbstractSocket::UnconnectedState; }, kWaitMs));
+  EXPECT_TRUE(t.logs().contains("POP3 client \"127.0.0.1\" silent for 600 s: connection closed"));
+  EXPECT_EQ(receive(*b), "+OK POP3\r\n");
+  EXPECT_EQ(c->bytesAvailable(), 0);
 }
 
 TEST_F(Pop3ServerTest, ASwitchedOffPcIsRefusedWithAReason) {

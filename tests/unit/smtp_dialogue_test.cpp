@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <random>
 
+#include "mail/client_limits.h"
+#include "mail/smtp_line_reader.h"
 #include "platform/exclusive_file.h"
 #include "unit/smtp_test_session.h"
 
@@ -212,4 +214,109 @@ TEST_F(SmtpDialogue, ArbitraryLinesNeverBreakTheDialogue) {
   ASSERT_TRUE(waitStored());
   EXPECT_EQ(say("HELO pc1"), "250 Kolvane PC1");
   EXPECT_FALSE(t.records("Smtp.Tmp").isEmpty());
+}
+
+TEST_F(SmtpDialogue, OverlongCommandsBigMailsAndControlBytesAreRefusedOrMasked) {
+  reply();
+  struct Case {
+    QByteArray line;
+    qsizetype dropped;
+    QByteArray reply;
+  };
+  const Case cases[] = {
+      {"HELO " + QByteArray(kMaxLineBytes - 5, 'a'), 1, "500"},  // cut by the reader
+      {QByteArrayLiteral("HELO a\0b\x1b"
+                         "c\x7f"
+                         "d\xC3\xA9"),
+       0, "250 Kolvane A?B?C?D\xC3\xA9"},
+      {"EHLO \x01", 0, "500 ?"},
+      {"MAIL FROM:<x\ty>", 0, "250 Kolvane <x?y> sender ok"},
+      {"RCPT TO:<+420603111222@\r.lan>", 0, "250 Kolvane <+420603111222@?.lan> recipient ok"},
+  };
+  for (const Case& c : cases) {
+    recv.AddRecvStr(c.line, c.dropped);
+    EXPECT_EQ(reply(), c.reply) << c.line.left(20).toStdString();
+  }
+  EXPECT_TRUE(t.logs().contains("SMTP client \"a?b?c?d\xC3\xA9\" logged in"));
+
+  // A mail over the limit is counted to its end, answered "552" and not stored; the session
+  // goes on.
+  cfg().SmtpMaxMailMB = 1;
+  const QByteArray line(1000, 'x');
+  say("MAIL FROM:<a@lan>");
+  say("RCPT TO:<+420603111222@sms.lan>");
+  EXPECT_EQ(say("DATA"), "354 Kolvane");
+  recv.AddRecvStr("Subject: big");
+  recv.AddRecvStr("");
+  for (int i = 0; i < 1100; ++i) recv.AddRecvStr(line);
+  EXPECT_LE(recv.BodyMail_Str.size(), 1024 * 1024);
+  EXPECT_EQ(say("."), "552");
+  EXPECT_FALSE(recv.Storing());
+  EXPECT_FALSE(t.exists("Smtp.Tmp"));
+  EXPECT_TRUE(recv.To_StrLi.isEmpty());
+  EXPECT_EQ(mail({"+420603111222@sms.lan"}, "\nsmall"), "250 Kolvane");
+  ASSERT_TRUE(waitStored());
+  EXPECT_EQ(texts("Smtp.Tmp"), QList<QByteArray>{"small"});
+}
+
+TEST_F(SmtpDialogue, RecipientsAreBoundedAndEachNumberIsOneJob) {
+  cfg().SmtpMaxRcpt = 3;
+  reply();
+  say("MAIL FROM:<a@lan>");
+  struct Case {
+    QByteArray rcpt;
+    QByteArray code;
+  };
+  const Case cases[] = {
+      {"+420603000001@a.lan", "250"}, {"+420603000001@b.lan", "250"},  // same number
+      {"alice@lan", "250"},           {"alice@lan", "250"},            // same address
+      {"+420603000002@a.lan", "250"}, {"+420603000003@a.lan", "452"},
+      {"+420603000001@c.lan", "250"},  // known number: not a new recipient
+  };
+  for (const Case& c : cases) EXPECT_EQ(say("RCPT TO:<" + c.rcpt + ">").left(3), c.code);
+  EXPECT_EQ(recv.To_StrLi,
+            (QList<QByteArray>{"+420603000001@a.lan", "alice@lan", "+420603000002@a.lan"}));
+
+  // With the recipients taken from the headers the same bounds hold.
+  cfg().ToTakeFromRcpt = false;
+  say("DATA");
+  recv.AddRecvStr("To: +420603000004@a.lan, +420603000004@b.lan, +420603000005@a.lan,");
+  recv.AddRecvStr(" +420603000006@a.lan, +420603000007@a.lan");
+  EXPECT_EQ(recv.To_StrLi, (QList<QByteArray>{"+420603000004@a.lan", "+420603000005@a.lan",
+                                              "+420603000006@a.lan"}));
+}
+
+TEST(SmtpLineReader, LinesAreCutAtTheLimitAndTheRestCounted) {
+  struct Case {
+    QByteArray bytes;
+    QList<QByteArray> lines;
+    QList<qsizetype> dropped;
+  };
+  const Case cases[] = {
+      {"ab\r\ncd\r\n", {"ab", "cd"}, {0, 0}},
+      {"abcdefg\r\nxy\r\n", {"abcd", "xy"}, {3, 0}},
+      {"abcdefgh", {}, {}},
+      {"\nabcdef\nab\r\n", {"", "abcd", "ab"}, {0, 2, 0}},
+  };
+  for (const Case& c : cases) {
+    QList<QByteArray> lines;
+    QList<qsizetype> dropped;
+    // Byte by byte and whole give the same lines.
+    for (const bool split : {false, true}) {
+      lines.clear();
+      dropped.clear();
+      SmtpLineReader r(4);
+      const auto onLine = [&](const QByteArray& l, qsizetype d) {
+        lines << l;
+        dropped << d;
+      };
+      if (split) {
+        for (const char b : c.bytes) r.feed(QByteArray(1, b), onLine);
+      } else {
+        r.feed(c.bytes, onLine);
+      }
+      EXPECT_EQ(lines, c.lines) << c.bytes.toStdString();
+      EXPECT_EQ(dropped, c.dropped) << c.bytes.toStdString();
+    }
+  }
 }

@@ -16,6 +16,9 @@ class Endpoint : public QObject {
   virtual void write(const QByteArray& bytes) = 0;
   // Ends the current link (the dropped-connection fault).
   virtual void drop() = 0;
+  // The device goes away until replug() (an unplugged cable); a TCP link is only dropped.
+  virtual void unplug() { drop(); }
+  virtual void replug() {}
 
  Q_SIGNALS:
   void received(const QByteArray& bytes);

@@ -36,6 +36,7 @@ QByteArray ModemSim::cmgs(const AtCommand& cmd) {
 QByteArray ModemSim::finishSend(Tick now) {
   const PendingSend send = std::move(*send_);
   send_.reset();
+  if (LinkFaults::use(config_.linkFaults.silentBodies)) return {};
   std::optional<SentSms> sms;
   if (send.pdu) {
     const std::optional<SubmitInfo> submit =
@@ -60,7 +61,14 @@ QByteArray ModemSim::finishSend(Tick now) {
   nextMessageReference_ = (nextMessageReference_ + 1) % 256;
   sent_.push_back(*sms);
   if (config_.echoBack) echoBack(*sms, now);
-  return "\r\n+CMGS: " + QByteArray::number(sms->messageReference) + "\r\n" + kOk;
+  const QByteArray accepted = "\r\n+CMGS: " + QByteArray::number(sms->messageReference) + "\r\n";
+  if (LinkFaults::use(config_.linkFaults.dropAfterAccept)) {
+    // The answer goes out, then the link drops before the "OK".
+    hangup_ = true;
+    connected_ = false;
+    return accepted;
+  }
+  return accepted + kOk;
 }
 
 std::optional<SentSms> ModemSim::decodeTextBody(const PendingSend& send) {

@@ -139,6 +139,13 @@ void ModemSim::runLine(const QByteArray& line, Tick now) {
     out_.clear();
     return;
   }
+  if (cmd->name == "+CMGS" && cmd->kind == AtCommand::Kind::Set &&
+      LinkFaults::use(config_.linkFaults.dropAtSend)) {
+    hangup_ = true;
+    connected_ = false;
+    out_.clear();
+    return;
+  }
   if (config_.faults.answersError(line)) {
     respond(kError, now);
     return;

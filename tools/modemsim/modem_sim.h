@@ -12,6 +12,7 @@
 
 #include "modemsim/at_command.h"
 #include "modemsim/faults.h"
+#include "modemsim/link_faults.h"
 #include "modemsim/message_store.h"
 #include "modemsim/reply_queue.h"
 #include "modemsim/sent_sms.h"
@@ -31,6 +32,7 @@ struct ModemConfig {
   int echoBackDelayMs = 3000;
   bool newMessageIndication = false;  // "+CMTI" for every message stored
   Faults faults;
+  LinkFaults linkFaults;
   std::function<QDateTime()> wallClock;  // time stamps; empty: the local time
 };
 
@@ -64,6 +66,7 @@ class ModemSim {
   std::vector<SentSms> takeSent();
 
   Faults& faults() { return config_.faults; }
+  LinkFaults& linkFaults() { return config_.linkFaults; }
   MessageStore& storage(Storage s) { return stores_[static_cast<int>(s)]; }
   bool echo() const { return echo_; }
   bool textMode() const { return textMode_; }

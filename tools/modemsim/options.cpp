@@ -21,7 +21,7 @@ QString helpTail() {
          QString::fromLatin1(kInjectLineHelp) +
          QStringLiteral(
              "\nControl file: every complete line appended while running is one command:\n") +
-         QString::fromLatin1(kFaultCommandHelp) +
+         QString::fromLatin1(kFaultCommandHelp) + QString::fromLatin1(kLinkFaultHelp) +
          QStringLiteral("\nSent file: one line per SMS accepted, fields separated by TAB:\n") +
          QString::fromLatin1(kSentLineHelp) +
          QStringLiteral(
@@ -85,6 +85,8 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       value("delay-ms", "Fault: hold every answer back MS milliseconds.", "MS"),
       value("split", "Fault: write answers in chunks of N bytes.", "N"),
       value("split-pause-ms", "Pause between chunks (default 50).", "MS"),
+      value("link-fault", "Fault of the link or the send dialogue (repeatable; see below).",
+            "COMMAND"),
       flag("trace", "Print the traffic on stderr."),
   });
 
@@ -185,6 +187,10 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       number(0, 100000, &m.faults.splitBytes);
     } else if (name == u"split-pause-ms") {
       number(0, 3600000, &m.faults.splitPauseMs);
+    } else if (name == u"link-fault") {
+      QString why;
+      if (!applyLinkFaultCommand(m.linkFaults, v, &why).value_or(false))
+        fail(why.isEmpty() ? QStringLiteral("unknown fault ") + v : why);
     } else if (name == u"trace") {
       o.trace = true;
     }

@@ -76,6 +76,17 @@ void PtyEndpoint::drop() {
   if (!open(&error)) Q_EMIT announced(QStringLiteral("modemsim pty failed: ") + error);
 }
 
+void PtyEndpoint::unplug() {
+  closePty();
+  if (QFileInfo(link_).isSymLink()) QFile::remove(link_);
+}
+
+void PtyEndpoint::replug() {
+  if (master_ >= 0) return;
+  QString error;
+  if (!open(&error)) Q_EMIT announced(QStringLiteral("modemsim pty failed: ") + error);
+}
+
 void PtyEndpoint::closePty() {
   notifier_.reset();
   if (keeper_ >= 0) ::close(keeper_);

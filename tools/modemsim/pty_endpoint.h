@@ -18,6 +18,8 @@ class PtyEndpoint final : public Endpoint {
   bool open(QString* error) override;
   void write(const QByteArray& bytes) override;
   void drop() override;
+  void unplug() override;
+  void replug() override;
 
  private:
   void readMaster();

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "modemsim/injection_text.h"
+#include "modemsim/link_faults.h"
 #include "modemsim/sent_sms.h"
 
 namespace kolvane::modemsim {
@@ -28,6 +29,7 @@ SimRunner::SimRunner(RunOptions options, std::unique_ptr<Endpoint> endpoint)
   connect(endpoint_.get(), &Endpoint::connected, this, [this] {
     trace(QStringLiteral("connected"));
     sim_.connectionOpened();
+    if (const int n = sim_.linkFaults().noiseBytes; n > 0) endpoint_->write(noise(n));
   });
   connect(endpoint_.get(), &Endpoint::announced, this,
           [](const QString& line) { printLine(stdout, line); });
@@ -95,15 +97,26 @@ void SimRunner::pollFiles() {
     }
   }
   if (controlFile_) {
-    for (const QString& line : controlFile_->readNewLines()) {
-      QString why;
-      if (applyFaultCommand(sim_.faults(), line, &why))
-        trace(QStringLiteral("control: ") + line);
-      else
-        printLine(stderr, QStringLiteral("modemsim: ") + why);
-    }
+    for (const QString& line : controlFile_->readNewLines()) controlLine(line);
   }
   pump();
+}
+
+void SimRunner::controlLine(const QString& line) {
+  QString why;
+  std::optional<bool> applied = applyLinkFaultCommand(sim_.linkFaults(), line, &why);
+  if (!applied) applied = applyFaultCommand(sim_.faults(), line, &why);
+  if (*applied) {
+    trace(QStringLiteral("control: ") + line);
+  } else {
+    printLine(stderr, QStringLiteral("modemsim: ") + why);
+  }
+  if (sim_.linkFaults().unplugged == unplugged_) return;
+  unplugged_ = sim_.linkFaults().unplugged;
+  if (unplugged_)
+    endpoint_->unplug();
+  else
+    endpoint_->replug();
 }
 
 void SimRunner::writeSent() {

@@ -27,6 +27,7 @@ class SimRunner final : public QObject {
   void onReceived(const QByteArray& bytes);
   void pump();
   void pollFiles();
+  void controlLine(const QString& line);
   void writeSent();
   void trace(const QString& what, const QByteArray& bytes = {}) const;
 
@@ -39,6 +40,7 @@ class SimRunner final : public QObject {
   std::optional<FileTail> injectFile_;
   std::optional<FileTail> controlFile_;
   QString lastRejection_;
+  bool unplugged_ = false;
 };
 
 }  // namespace kolvane::modemsim

@@ -43,6 +43,7 @@ void TcpEndpoint::release() {
   QTcpSocket* old = client_;
   client_ = nullptr;
   old->disconnect(this);
+  old->flush();  // what the modem said before the drop still reaches the gateway
   old->abort();
   old->deleteLater();
 }

@@ -1,0 +1,249 @@
+"""Careless and hostile LAN clients against the real program: silent and slow clients are
+closed, waiting clients are served in the order they came, what clients send never grows the
+program's memory, a mail has a bounded number of recipients, a full descriptor table does not
+spin, every POP3 line is answered and control bytes never come back."""
+
+import os
+import poplib
+import socket
+import subprocess
+import threading
+import time
+import unittest
+
+import kolvane_e2e as k
+import mail_gateway
+import test_smtp
+from mail_gateway import DEADLINE, Gateway
+from test_smtp import read_line
+
+# The modem never answers, so no send phase takes the stores over: they keep what arrives.
+STILL = "StartGo=1\nOnLine=1\nIntervalOnLine=600000\nDNSOff=1\n"
+SILENT = ("--silent",)
+IDLE_MS = 1500
+MB = 1024 * 1024
+
+
+def connect(port, timeout=10):
+    s = test_smtp.connect(port, "127.0.0.1")
+    s.settimeout(timeout)
+    return s
+
+
+def say(s, line):
+    s.sendall(line + b"\r\n")
+    return read_line(s)
+
+
+def closed(s):
+    try:
+        return s.recv(1) == b""
+    except (ConnectionResetError, socket.timeout):
+        return False
+
+
+def memory_kb(pid):
+    """(VmRSS, VmHWM) of a process in kB."""
+    values = {}
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            key, _, rest = line.partition(":")
+            if key in ("VmRSS", "VmHWM"):
+                values[key] = int(rest.split()[0])
+    return values["VmRSS"], values["VmHWM"]
+
+
+def cpu_seconds(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def stream(s, total, chunk):
+    """Sends total bytes of chunk repeated; stops quietly when the peer goes away."""
+    try:
+        while total > 0:
+            s.sendall(chunk[:total])
+            total -= len(chunk)
+    except OSError:
+        pass
+
+
+class Silence(unittest.TestCase):
+    def test_silent_and_slow_clients_are_closed_and_the_next_is_served(self):
+        gw = Gateway(self, STILL, modem_args=SILENT, env={"KOLVANE_TEST_IDLE_MS": str(IDLE_MS)})
+        silent = connect(gw.port)
+        self.assertEqual(read_line(silent), b"220 Kolvane")
+        for line, reply in ((b"HELO a", b"250 Kolvane A"), (b"MAIL FROM:<a@lan>", None),
+                            (b"RCPT TO:<+420603000001@sms.lan>", None),
+                            (b"DATA", b"354 Kolvane")):
+            got = say(silent, line)
+            if reply:
+                self.assertEqual(got, reply)
+        silent.sendall(b"Subject: half\r\n\r\nNever finished\r\n")
+        slow = connect(gw.port)
+        after = connect(gw.port)
+
+        self.assertTrue(closed(silent))
+        self.assertEqual(read_line(slow), b"220 Kolvane")
+        # One byte a second never makes a line.
+        for b in b"HELO slow":
+            try:
+                slow.send(bytes([b]))
+            except OSError:
+                break
+            time.sleep(1)
+        self.assertTrue(closed(slow))
+        self.assertEqual(read_line(after), b"220 Kolvane")
+        self.assertEqual(say(after, b"HELO c"), b"250 Kolvane C")
+        self.assertEqual(gw.records("Smtp.Tmp"), [])
+        self.assertEqual(len([l for l in gw.run.lines() if "silent for 1.5 s" in l]), 2)
+
+        pop_silent = connect(gw.pop3_port)
+        self.assertEqual(read_line(pop_silent), b"+OK POP3 server ready")
+        pop_next = connect(gw.pop3_port)
+        self.assertTrue(closed(pop_silent))
+        self.assertEqual(read_line(pop_next), b"+OK POP3")
+
+
+class Order(unittest.TestCase):
+    def test_500_waiting_clients_are_served_in_the_order_they_came(self):
+        gw = Gateway(self, STILL, modem_args=SILENT)
+        first = connect(gw.port)
+        self.assertEqual(read_line(first), b"220 Kolvane")
+        waiting = []
+        for i in range(500):
+            s = connect(gw.port)
+            # Read at once when its turn comes: its log line names it.
+            s.sendall(b"HELO c%d\r\n" % i)
+            waiting.append(s)
+        self.assertTrue(k.wait_until(
+            lambda: gw.logged('SMTP client "127.0.0.1" connected') == 501, DEADLINE))
+        first.close()
+        served = []
+        for i, s in enumerate(waiting):
+            self.assertTrue(k.wait_until(
+                lambda: len([l for l in gw.run.lines() if l.endswith('" logged in')]) > i,
+                DEADLINE), served[-3:])
+            served = [l.split('"')[1] for l in gw.run.lines() if l.endswith('" logged in')]
+            s.close()
+        self.assertEqual(served, ["c%d" % i for i in range(500)])
+
+
+class Memory(unittest.TestCase):
+    def test_floods_leave_memory_bounded_and_the_client_answered(self):
+        gw = Gateway(self, STILL, modem_args=SILENT)
+        pid = gw.run.proc.pid
+        served = connect(gw.port, timeout=60)
+        self.assertEqual(read_line(served), b"220 Kolvane")
+
+        # A waiting client's 300 MB stay with it and the kernel.
+        flood = connect(gw.port)
+        sender = threading.Thread(target=stream, args=(flood, 300 * MB, b"x" * MB), daemon=True)
+        sender.start()
+        sender.join(3)
+        self.assertEqual(say(served, b"HELO one"), b"250 Kolvane ONE")
+        flood.shutdown(socket.SHUT_RDWR)
+        flood.close()
+        sender.join(10)
+
+        # One 200 MB line is refused whole; the dialogue goes on.
+        served.sendall(b"HELO ")
+        stream(served, 200 * MB, b"a" * MB)
+        self.assertEqual(say(served, b""), b"500")
+        self.assertEqual(say(served, b"HELO two"), b"250 Kolvane TWO")
+
+        # A 40 MB mail is refused and nothing of it is stored.
+        for line in (b"MAIL FROM:<me@lan>", b"RCPT TO:<+420603000001@sms.lan>"):
+            say(served, line)
+        self.assertEqual(say(served, b"DATA"), b"354 Kolvane")
+        served.sendall(b"Subject: big\r\n\r\n")
+        stream(served, 40 * MB, (b"y" * 1022 + b"\r\n") * 1024)
+        self.assertEqual(say(served, b"."), b"552")
+        self.assertEqual(say(served, b"HELO three"), b"250 Kolvane THREE")
+        self.assertEqual(gw.records("Smtp.Tmp"), [])
+
+        rss, peak = memory_kb(pid)
+        self.assertLess(peak, 100 * 1024, (rss, peak))
+
+
+class Recipients(unittest.TestCase):
+    def test_at_most_100_recipients_and_one_job_per_number(self):
+        gw = Gateway(self, STILL, modem_args=SILENT)
+        s = connect(gw.port)
+        read_line(s)
+        say(s, b"HELO pc")
+        say(s, b"MAIL FROM:<me@lan>")
+        replies = [say(s, b"RCPT TO:<+420603%06d@sms.lan>" % i)[:3] for i in range(200)]
+        self.assertEqual(replies, [b"250"] * 100 + [b"452"] * 100)
+        self.assertEqual(say(s, b"DATA"), b"354 Kolvane")
+        s.sendall(b"Subject: many\r\n\r\nTo many\r\n")
+        self.assertEqual(say(s, b"."), b"250 Kolvane")
+
+        # Several addresses with one number make one job.
+        say(s, b"MAIL FROM:<me@lan>")
+        for rcpt in (b"+420777000001@a.lan", b"+420777000001@b.lan", b"+420777000001@c.lan"):
+            self.assertEqual(say(s, b"RCPT TO:<" + rcpt + b">")[:3], b"250")
+        say(s, b"DATA")
+        s.sendall(b"Subject: once\r\n\r\nOnce\r\n")
+        self.assertEqual(say(s, b"."), b"250 Kolvane")
+        jobs = [r[2] for r in gw.records("Smtp.Tmp")]
+        self.assertEqual(jobs[:100], [b"<+420603%06d@sms.lan>" % i for i in range(100)])
+        self.assertEqual(jobs[100:], [b"<+420777000001@a.lan>"])
+
+
+class Descriptors(unittest.TestCase):
+    def test_a_full_descriptor_table_leaves_the_cpu_idle(self):
+        gw = Gateway(self, STILL, modem_args=SILENT)
+        pid = gw.run.proc.pid
+        subprocess.run(["prlimit", "--pid", str(pid), "--nofile=64:64"], check=True)
+        clients = []
+        for _ in range(100):
+            c = socket.socket()
+            c.setblocking(False)
+            c.connect_ex(("127.0.0.1", gw.port))
+            clients.append(c)
+        self.assertTrue(k.wait_until(
+            lambda: any("SMTP server cannot accept a connection" in l for l in gw.run.lines()),
+            DEADLINE), gw.run.lines()[-5:])
+        before = cpu_seconds(pid)
+        time.sleep(3)
+        self.assertLess(cpu_seconds(pid) - before, 0.5)
+        self.assertEqual(len([l for l in gw.run.lines() if "cannot accept" in l]), 1)
+
+        for c in clients:
+            c.close()
+        late = connect(gw.port)
+        self.assertEqual(read_line(late), b"220 Kolvane")
+
+
+class Replies(unittest.TestCase):
+    def test_every_pop3_line_is_answered_and_control_bytes_are_not_echoed(self):
+        gw = Gateway(self, STILL, modem_args=SILENT)
+        box = poplib.POP3("127.0.0.1", gw.pop3_port, timeout=10)
+        box.user("anyone")
+        box.pass_("secret")
+        for ask in (lambda: box.top(1, 0), lambda: box._shortcmd("XYZZY"),
+                    lambda: box._shortcmd("A" * 70000)):
+            with self.assertRaises(poplib.error_proto) as caught:
+                ask()
+            self.assertEqual(caught.exception.args[0], b"-ERR")
+        self.assertEqual(box.noop(), b"+OK")
+        box.quit()
+        box.close()
+        for command in ("TOP 1 0", "XYZZY"):
+            done = subprocess.run(["curl", "-sS", "--max-time", "10", "-u", "anyone:secret",
+                                   "-X", command, "pop3://127.0.0.1:%d/" % gw.pop3_port],
+                                  capture_output=True)
+            self.assertNotEqual(done.returncode, 28, done.stderr)  # 28: timed out
+            self.assertNotEqual(done.returncode, 0)
+
+        s = connect(gw.port)
+        read_line(s)
+        self.assertEqual(say(s, b"HELO a\x00b\x1bc\x7f"), b"250 Kolvane A?B?C?")
+        self.assertEqual(say(s, b"MAIL FROM:<x\x01y>"), b"250 Kolvane <x?y> sender ok")
+        self.assertTrue(any(l.endswith('SMTP client "a?b?c?" logged in') for l in gw.run.lines()))
+
+
+if __name__ == "__main__":
+    mail_gateway.main()

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include "unit/qt_print.h"
+
+#include <QFile>
+#include <algorithm>
+#include <functional>
+
+#include "core/gateway_start.h"
+#include "support/link_test_gateway.h"
+#include "support/sim_modem_device.h"
+
+using namespace kolvane;
+
+namespace {
+
+constexpr Tick kWrap = 0xFFFFFFFFu;
+
+qsizetype deletes(const QList<QByteArray>& commands) {
+  return std::count_if(commands.begin(), commands.end(),
+                       [](const QByteArray& c) { return c.startsWith("AT+CMGD="); });
+}
+
+const QByteArray kOnLine =
+    "OnLine=1\nIntervalOnLine=20000\nMemCheOn=0\nSendSMSDelay=100\nSendFiTxtDelay=1\n";
+
+// The headless gateway started as at launch (no StartGo), its serial port the simulated modem.
+struct Lifecycle {
+  explicit Lifecycle(const QByteArray& cfg, Tick startTick = 100000) : t(cfg) {
+    t.clock.setTick(startTick);
+    sim = std::make_shared<SimModem>(t.clock);
+    t.g().hooks().openSerial = [this](const SerialParams&) -> std::unique_ptr<DeviceLink> {
+      return std::make_unique<SimModemDevice>(sim);
+    };
+    t.gs().StartupDue = true;
+  }
+  void drop(const QByteArray& lines) const {
+    QFile f(t.path("SendUp.txt"));
+    if (f.open(QIODevice::Append)) f.write(lines);
+  }
+  // Runs until the given number of relations have been opened and have ended.
+  bool relations(int n, std::uint32_t maxMs) {
+    return t.loop().runUntil([&] { return sim->opens >= n && t.gs().RelationIdle; }, maxMs);
+  }
+  QStringList sent() {
+    for (const auto& s : sim->modem.takeSent()) numbersSent << s.number + u' ' + s.text;
+    return numbersSent;
+  }
+
+  LinkTestGateway t;
+  std::shared_ptr<SimModem> sim;
+  QStringList numbersSent;
+};
+
+TEST(RelationLifecycle, EveryEndMidSendLeavesTheNextRelationToSendTheJobOnce) {
+  struct Case {
+    const char* how;
+    std::function<void(modemsim::ModemSim&)> fault;
+    std::function<void(modemsim::ModemSim&)> heal;
+    int sentByTheFirst;
+  };
+  const auto none = [](modemsim::ModemSim&) {};
+  const Case cases[] = {
+      {"silent after the body", [](auto& m) { m.linkFaults().silentBodies = 1; }, none, 0},
+      {"link dropped at the send command", [](auto& m) { m.linkFaults().dropAtSend = 1; }, none, 0},
+      {"prompt refused", [](auto& m) { m.faults().errorOn << "AT+CMGS*"; },
+       [](auto& m) { m.faults().errorOn.clear(); }, 0},
+      // "+CMGS:" came: the job is sent, and the next relation does not send it again.
+      {"link dropped after +CMGS", [](auto& m) { m.linkFaults().dropAfterAccept = 1; }, none, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    Lifecycle f(kOnLine);
+    c.fault(f.sim->modem);
+    f.drop("+420777111222\tFirst job\r\n");
+    ASSERT_TRUE(f.relations(1, 120000));
+    EXPECT_EQ(f.sent().size(), c.sentByTheFirst);
+    EXPECT_FALSE(f.t.gs().SendPhaseOn);
+    EXPECT_FALSE(f.t.gs().SendPhaseDue);
+    c.heal(f.sim->modem);
+    f.drop("+420777333444\tSecond job\r\n");
+    ASSERT_TRUE(f.relations(2, 60000));
+    EXPECT_EQ(f.sent(), (QStringList{"+420777111222 First job", "+420777333444 Second job"}));
+    EXPECT_EQ(f.t.gs().cfg.SmsOutCnt, 2);
+  }
+}
+
+TEST(RelationLifecycle, SchedulesHoldAcrossTheTickWrap) {
+  // Started 45 s before the 32-bit tick wraps; a relation every 20 s, the drop every second.
+  Lifecycle f(kOnLine, kWrap - 45000);
+  ASSERT_TRUE(f.relations(2, 30000));
+  EXPECT_TRUE(tickBefore(f.t.clock.tick(), kWrap - 5000));
+  f.t.loop().run(20000);  // past the wrap
+  f.drop("+420777111222\tAfter the wrap\r\n");
+  f.t.loop().run(70000);
+  EXPECT_EQ(f.sim->opens, 6);  // one per interval, not one per cycle
+  EXPECT_EQ(f.sent(), QStringList{"+420777111222 After the wrap"});
+  EXPECT_FALSE(f.t.gs().SendPhaseOn);
+}
+
+TEST(RelationLifecycle, ASlowListingIsNotAskedForAgain) {
+  Lifecycle f("Interval=0\nMemCheOn=0\n");
+  f.sim->modem.faults().splitBytes = 16;
+  f.sim->modem.faults().splitPauseMs = 300;  // some receive passes read nothing
+  for (int i = 0; i < 9; ++i) {
+    modemsim::Injection sms;
+    sms.sender = "+420777111222";
+    sms.text = QStringLiteral("A listing that takes a while, part %1").arg(i);
+    f.sim->modem.inject(sms, f.t.clock.tick());
+  }
+  f.t.gs().StartupDue = false;
+  BBt1Click(f.t.g(), StartSender::Button);
+  ASSERT_TRUE(f.relations(1, 120000));
+  EXPECT_EQ(f.sim->commands.count("AT+CMGL=\"ALL\""), 1);
+  EXPECT_EQ(deletes(f.sim->commands), 9);
+  EXPECT_EQ(f.sim->modem.storage(modemsim::Storage::SM).used(), 0);
+}
+
+TEST(RelationLifecycle, ADeviceThatGoesAwayEndsTheRelationOnceAndIsOpenedAgainLater) {
+  struct Case {
+    const char* how;
+    bool gone;
+  };
+  for (const Case c : {Case{"unplugged", true}, Case{"reads failing for good", false}}) {
+    SCOPED_TRACE(c.how);
+    LinkTestGateway t(kOnLine);
+    t.gs().StartupDue = true;
+    t.loop().runUntil([&] { return t.gs().RelationOn; }, 1000);
+    t.loop().run(1000);
+    t.device->readError = true;
+    t.device->gone = c.gone;
+    ASSERT_TRUE(t.loop().runUntil([&] { return t.gs().RelationIdle; }, 5000));
+    t.loop().run(3000);
+    const QStringList log = t.shown();
+    EXPECT_EQ(log.count("Error reading the state of communication"), 1);
+    EXPECT_EQ(log.count("COM1 prematurely disconnected"), 1);
+    EXPECT_FALSE(t.device->open);
+    EXPECT_FALSE(t.link().ComHandle);
+    // The next periodic start opens the port again.
+    ASSERT_TRUE(t.loop().runUntil([&] { return t.opened.size() == 2; }, 30000));
+    EXPECT_TRUE(t.device->open);
+    EXPECT_TRUE(
+        t.loop().runUntil([&] { return t.shown().contains("GSM gateway connected"); }, 5000));
+  }
+}
+
+}  // namespace
