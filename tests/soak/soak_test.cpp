@@ -147,7 +147,10 @@ class Soak {
       if (!parts_.empty()) next = std::min(next, parts_.begin()->first);
       if (!wakes_.empty()) {
         next = std::min(next, *wakes_.begin());
-        if (*wakes_.begin() <= elapsed_) wakes_.erase(wakes_.begin());
+        if (*wakes_.begin() <= elapsed_) {
+          wakes_.erase(wakes_.begin());
+          lastEvent_ = elapsed_;
+        }
       }
       if (busy()) {
         step();
@@ -250,7 +253,8 @@ class Soak {
   void skipTo(std::uint64_t target) {
     GatewayState& gs = g_->state();
     const auto holdBack = [&] {
-      if (gs.RelationBase != 0) gs.RelationBase = clock_.tick();
+      // 0 means "no periodic start".
+      if (gs.RelationBase != 0) gs.RelationBase = std::max<Tick>(clock_.tick(), 1);
     };
     while (!gs.RelationIdle && elapsed_ < target) {
       holdBack();
