@@ -464,7 +464,8 @@ class Soak {
         ++stored_[token];
       } else {
         ++reportTotal_;
-        const QByteArray no = rec.Toe.mid(1, rec.Toe.indexOf('@') - 1);
+        // The report goes to "<number>" (or "<number@domain>").
+        const QByteArray no = rec.Toe.mid(1).split('@').value(0).split('>').value(0);
         ++reported_[no + '|' + token];
       }
     }
