@@ -151,6 +151,8 @@ void DispatchReceivedSms(Gateway& g) {
     return;
   }
   Dispatch d{g, store->file(), log};
+  const qint64 storeSize = store->file().size();
+  const SmsLongArray waitingBefore = link.SmsLongArr;
   const int listed = static_cast<int>(link.SmsRecvArr.size());
   for (int i = 0; i < listed; ++i) {
     tSmsRec sms;
@@ -158,6 +160,16 @@ void DispatchReceivedSms(Gateway& g) {
     if (!sms.OK) continue;
     if (commandRule(d, sms) || speechRule(d, sms)) continue;
     storeRule(d, sms);
+  }
+  // A store that took only part of the listing (a full disk) gets none of it: the SMS stay in
+  // the device and are read whole by the next listing instead of being deleted unstored.
+  if (store->file().error() != QFileDevice::NoError) {
+    store->file().resize(storeSize);
+    store.reset();
+    link.SmsLongArr = waitingBefore;
+    FreeSMSArr(link);
+    storageSwitchOrSendPhase(g);
+    return;
   }
   settleWaitingParts(d);
   store.reset();
