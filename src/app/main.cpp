@@ -1,22 +1,28 @@
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 #include "core/alarm.h"
 #include "core/demo_mode.h"
+#include "core/error_catching_app.h"
 #include "core/gateway.h"
+#include "core/unhandled_error.h"
 #include "install/setup_program.h"
 #include "log/log_memo.h"
 #include "platform/clock.h"
+#include "ui/windows.h"
 
 namespace {
 
 struct CommandLine {
   bool headless = false;
   bool demo = false;
+  kolvane::DemoDevice demoDevice = kolvane::DemoDevice::Modem;
   QString dir;
   QStringList rest;
 };
@@ -30,16 +36,29 @@ CommandLine parseCommandLine(const QStringList& args) {
     } else if (a == QLatin1String("--dir") && i + 1 < args.size()) {
       cl.dir = args[++i];
     } else if (a == QLatin1String("--demo")) {
-      // Headless beside the simulated modem, in FOLDER (default ./kolvane-demo).
+      // Beside the simulated modem, in FOLDER (default ./kolvane-demo).
       cl.demo = true;
-      cl.headless = true;
       cl.dir = QString::fromLatin1(kolvane::kDemoFolder);
       if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--"))) cl.dir = args[++i];
+    } else if (a == QLatin1String("--device") && i + 1 < args.size()) {
+      // The demo's simulated device: "modem" (default) or "gate" (ISDN/LAN gateway device).
+      if (args[++i] == QLatin1String("gate")) cl.demoDevice = kolvane::DemoDevice::Gate;
     } else {
       cl.rest << a;
     }
   }
   return cl;
+}
+
+QStringList argumentList(int argc, char** argv) {
+  QStringList out;
+  for (int i = 0; i < argc; ++i) out << QString::fromLocal8Bit(argv[i]);
+  return out;
+}
+
+// Windows need a display; without one the program runs headless.
+bool displayPresent() {
+  return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 // SIGINT/SIGTERM reach the event loop through a socket pair.
@@ -56,25 +75,8 @@ void printLine(FILE* stream, const QString& line) {
   std::fflush(stream);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  // Installer and uninstaller copy: a widget application of their own.
-  if (kolvane::install::isSetupRun(argc, argv)) return kolvane::install::runSetup(argc, argv);
-
-  QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("Kolvane"));
-  const CommandLine cl = parseCommandLine(QCoreApplication::arguments());
-
-  kolvane::SystemClock clock;
-  kolvane::StartupOptions options;
-  options.programFile = QCoreApplication::applicationFilePath();
-  options.programDir = cl.dir;
-  options.commandLineText = cl.rest.join(QLatin1Char(' '));
-  // The windows are not part of this build yet: every run is headless.
-  options.headless = true;
-
-  kolvane::Gateway gateway(clock, options);
+// Headless: message boxes, the alarm and the log go to the standard streams.
+void installHeadlessOutput(kolvane::Gateway& gateway) {
   auto& hooks = gateway.hooks();
   hooks.showInfo = [](const QString& text) { printLine(stdout, text); };
   hooks.showError = [](const QString& text) { printLine(stderr, text); };
@@ -87,31 +89,61 @@ int main(int argc, char** argv) {
       });
   gateway.log().setEchoSink(
       [](const QString& line) { printLine(stdout, kolvane::shownText(line)); });
+}
 
-  // Handlers first: a signal during start-up waits in the socket pair for the event loop.
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalFds) == 0) {
-    auto* notifier = new QSocketNotifier(signalFds[1], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&gateway] {
-      char c;
-      [[maybe_unused]] const auto n = ::read(signalFds[1], &c, 1);
-      // A signal closes like the shortcut: past the close-to-tray rule, never mid-relation.
-      // Refused during a relation, the close happens when it has ended.
-      gateway.state().ShortcutClose = true;
-      gateway.requestClose();
-    });
-    struct sigaction sa {};
-    sa.sa_handler = onSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
+void installSignalHandlers(QCoreApplication& app, kolvane::Gateway& gateway) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalFds) != 0) return;
+  auto* notifier = new QSocketNotifier(signalFds[1], QSocketNotifier::Read, &app);
+  QObject::connect(notifier, &QSocketNotifier::activated, &app, [&gateway] {
+    char c;
+    [[maybe_unused]] const auto n = ::read(signalFds[1], &c, 1);
+    // A signal closes like the shortcut: past the close-to-tray rule, never mid-relation.
+    // Refused during a relation, the close happens when it has ended.
+    gateway.state().ShortcutClose = true;
+    gateway.requestClose();
+  });
+  struct sigaction sa {};
+  sa.sa_handler = onSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  ::sigaction(SIGINT, &sa, nullptr);
+  ::sigaction(SIGTERM, &sa, nullptr);
+}
+
+// The program on an application object of either kind; with windows, the main window shows
+// the gateway, otherwise the log goes to standard output.
+int runProgram(QCoreApplication& app, kolvane::ErrorHandlerSlot& errors, const CommandLine& cl,
+               bool withWindows) {
+  kolvane::SystemClock clock;
+  kolvane::StartupOptions options;
+  options.programFile = QCoreApplication::applicationFilePath();
+  options.programDir = cl.dir;
+  options.commandLineText = cl.rest.join(QLatin1Char(' '));
+  options.headless = !withWindows;
+
+  kolvane::Gateway gateway(clock, options);
+  errors.setErrorHandler([&gateway](const QObject* sender, const QString& message) {
+    kolvane::OnUnhandledError(gateway, sender, message);
+  });
+  std::unique_ptr<kolvane::ui::Windows> windows;
+  if (withWindows) {
+    // Hidden to the tray, the program still runs; it ends with the gateway.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    windows = std::make_unique<kolvane::ui::Windows>(gateway);
+  } else {
+    installHeadlessOutput(gateway);
   }
-
+  // Handlers first: a signal during start-up waits in the socket pair for the event loop.
+  installSignalHandlers(app, gateway);
   QObject::connect(&gateway, &kolvane::Gateway::finished, &app, &QCoreApplication::quit);
 
   // Start-up proper; false when the program has done its work or must not run.
-  const auto run = [&gateway, &app] {
+  const auto run = [&gateway, &windows] {
     if (!gateway.InitX()) return false;
+    if (windows) {
+      windows->showMainWindow();
+      return true;
+    }
     // Headless: the main window counts as painted at once.
     auto& gs = gateway.state();
     gs.FirstPaintPending = false;
@@ -121,16 +153,19 @@ int main(int argc, char** argv) {
   };
 
   if (!cl.demo) {
-    if (!run()) return 0;
+    if (!run()) return gateway.exitCode();
     return app.exec();
   }
 
   // The demo starts the gateway once the simulated modem listens, and stops the modem at exit.
+  const bool gate = cl.demoDevice == kolvane::DemoDevice::Gate;
   kolvane::DemoModem modem(
-      QCoreApplication::applicationDirPath() + QStringLiteral("/kolvane-modemsim"), cl.dir);
+      QCoreApplication::applicationDirPath() +
+          (gate ? QStringLiteral("/kolvane-gatesim") : QStringLiteral("/kolvane-modemsim")),
+      cl.dir, nullptr, cl.demoDevice);
   QObject::connect(&modem, &kolvane::DemoModem::ready, &app, [&](quint16 port) {
     QString error;
-    if (!kolvane::prepareDemoFolder(cl.dir, port, &error)) {
+    if (!kolvane::prepareDemoFolder(cl.dir, port, &error, cl.demoDevice)) {
       printLine(stderr, error);
       app.exit(1);
       return;
@@ -140,7 +175,7 @@ int main(int argc, char** argv) {
                           .arg(cl.dir)
                           .arg(kolvane::kDemoSmtpPort)
                           .arg(kolvane::kDemoPop3Port)
-                          .arg(kolvane::DemoModem::injectFile(cl.dir)));
+                          .arg(kolvane::DemoModem::injectFile(cl.dir, cl.demoDevice)));
     if (!run()) app.exit(0);
   });
   QObject::connect(&modem, &kolvane::DemoModem::failed, &app, [&](const QString& why) {
@@ -149,4 +184,26 @@ int main(int argc, char** argv) {
   });
   modem.start();
   return app.exec();
+}
+
+template <class App>
+int runOn(int argc, char** argv, const CommandLine& cl, bool withWindows) {
+  kolvane::ErrorCatchingApp<App> app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("Kolvane"));
+  const int rc = runProgram(app, app, cl, withWindows);
+  app.setErrorHandler({});
+  return rc;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Installer and uninstaller copy: a widget application of their own.
+  if (kolvane::install::isSetupRun(argc, argv)) return kolvane::install::runSetup(argc, argv);
+
+  // Past a file-size limit a write fails like on a full disk instead of ending the process.
+  std::signal(SIGXFSZ, SIG_IGN);
+  const CommandLine cl = parseCommandLine(argumentList(argc, argv));
+  if (!cl.headless && displayPresent()) return runOn<QApplication>(argc, argv, cl, true);
+  return runOn<QCoreApplication>(argc, argv, cl, false);
 }

@@ -6,17 +6,21 @@
 #include <QRegularExpression>
 #include <csignal>
 
+#include "gsm/link_passes.h"
 #include "platform/ini_file.h"
+#include "platform/private_files.h"
 
 namespace kolvane {
 
-bool prepareDemoFolder(const QString& folder, quint16 modemPort, QString* error) {
-  if (!QDir().mkpath(folder)) {
+bool prepareDemoFolder(const QString& folder, quint16 modemPort, QString* error,
+                       DemoDevice device) {
+  const bool fresh = !QFileInfo::exists(folder);
+  if (!QDir().mkpath(folder) || (fresh && !QFile::setPermissions(folder, kPrivateFolder))) {
     *error = QStringLiteral("cannot create ") + folder;
     return false;
   }
   IniFile ini(QDir(folder).filePath(QStringLiteral("Kolvane.ini")));
-  const bool written = ini.update([modemPort](IniText& text) {
+  const bool written = ini.update([modemPort, device](IniText& text) {
     const QString cfg = QStringLiteral("CFG");
     const auto set = [&](const char* key, const QString& value) {
       text.setValue(cfg, QString::fromLatin1(key), value);
@@ -29,13 +33,20 @@ bool prepareDemoFolder(const QString& folder, quint16 modemPort, QString* error)
     set("StartGo", QStringLiteral("1"));
     set("OnLine", QStringLiteral("1"));
     set("IntervalOnLine", QString::number(kDemoIntervalOnLineMs));
+    // The device must speak the simulator's protocol.
+    const QString gsmDevice = text.value(cfg, QStringLiteral("GsmDevice"), {});
+    if (device == DemoDevice::Gate) {
+      set("GsmDevice", QStringLiteral("PRImaGate"));
+    } else if (usesGatewayProtocol(gsmDevice)) {
+      set("GsmDevice", QStringLiteral("Unknown"));
+    }
   });
   if (!written) *error = QStringLiteral("cannot write ") + ini.path();
   return written;
 }
 
-DemoModem::DemoModem(QString program, QString folder, QObject* parent)
-    : QObject(parent), program_(std::move(program)), folder_(std::move(folder)) {
+DemoModem::DemoModem(QString program, QString folder, QObject* parent, DemoDevice device)
+    : QObject(parent), program_(std::move(program)), folder_(std::move(folder)), device_(device) {
   process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   // The modem goes with the gateway even when the gateway is killed.
   process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
@@ -59,12 +70,14 @@ DemoModem::~DemoModem() {
   }
 }
 
-QString DemoModem::injectFile(const QString& folder) {
-  return QDir(folder).filePath(QStringLiteral("modemsim-inject.txt"));
+QString DemoModem::injectFile(const QString& folder, DemoDevice device) {
+  return QDir(folder).filePath(device == DemoDevice::Gate ? QStringLiteral("gatesim-inject.txt")
+                                                          : QStringLiteral("modemsim-inject.txt"));
 }
 
-QString DemoModem::sentFile(const QString& folder) {
-  return QDir(folder).filePath(QStringLiteral("modemsim-sent.txt"));
+QString DemoModem::sentFile(const QString& folder, DemoDevice device) {
+  return QDir(folder).filePath(device == DemoDevice::Gate ? QStringLiteral("gatesim-jobs.txt")
+                                                          : QStringLiteral("modemsim-sent.txt"));
 }
 
 void DemoModem::start() {
@@ -72,9 +85,12 @@ void DemoModem::start() {
     Q_EMIT failed(program_ + QStringLiteral(" not found (build it beside the program)"));
     return;
   }
-  process_.start(program_, {QStringLiteral("--tcp"), QStringLiteral("0"), QStringLiteral("--echo"),
-                            QStringLiteral("--sent"), sentFile(folder_),
-                            QStringLiteral("--inject-file"), injectFile(folder_)});
+  const bool gate = device_ == DemoDevice::Gate;
+  process_.start(program_, {QStringLiteral("--tcp"), QStringLiteral("0"),
+                            gate ? QStringLiteral("--reply") : QStringLiteral("--echo"),
+                            gate ? QStringLiteral("--jobs") : QStringLiteral("--sent"),
+                            sentFile(folder_, device_), QStringLiteral("--inject-file"),
+                            injectFile(folder_, device_)});
 }
 
 void DemoModem::readOutput() {

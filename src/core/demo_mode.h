@@ -14,9 +14,13 @@ inline constexpr int kDemoSmtpPort = 2525;
 inline constexpr int kDemoPop3Port = 2110;
 inline constexpr int kDemoIntervalOnLineMs = 15000;
 
+// The simulated device of the demo: the AT modem, or an ISDN/LAN gateway device.
+enum class DemoDevice { Modem, Gate };
+
 // Writes the demo's keys into the folder's "Kolvane.ini" (created when missing); other keys
 // stay as the user left them. False with *error set when the file cannot be written.
-bool prepareDemoFolder(const QString& folder, quint16 modemPort, QString* error);
+bool prepareDemoFolder(const QString& folder, quint16 modemPort, QString* error,
+                       DemoDevice device = DemoDevice::Modem);
 
 // The simulated modem run as a child process beside the gateway: it listens on a free
 // loopback port and answers every SMS sent to it. Its sent SMS and an inject file for SMS to
@@ -25,12 +29,13 @@ class DemoModem : public QObject {
   Q_OBJECT
 
  public:
-  DemoModem(QString program, QString folder, QObject* parent = nullptr);
+  DemoModem(QString program, QString folder, QObject* parent = nullptr,
+            DemoDevice device = DemoDevice::Modem);
   ~DemoModem() override;
 
   void start();
-  static QString injectFile(const QString& folder);
-  static QString sentFile(const QString& folder);
+  static QString injectFile(const QString& folder, DemoDevice device = DemoDevice::Modem);
+  static QString sentFile(const QString& folder, DemoDevice device = DemoDevice::Modem);
 
  Q_SIGNALS:
   // The modem listens on 127.0.0.1:port.
@@ -42,6 +47,7 @@ class DemoModem : public QObject {
 
   QString program_;
   QString folder_;
+  DemoDevice device_;
   QProcess process_;
   QByteArray output_;
   bool announced_ = false;

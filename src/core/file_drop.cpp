@@ -59,7 +59,8 @@ void keepPlainCharacters(QByteArray& text) {
   }
 }
 
-void takeLineAsJob(Gateway& g, const QByteArray& line, TrafficLogFile& sentOut) {
+// False when the job could not be written to the mail store: the line must stay.
+bool takeLineAsJob(Gateway& g, const QByteArray& line, TrafficLogFile& sentOut) {
   GatewayState& gs = g.state();
   QByteArray number;
   QByteArray text = line;
@@ -80,13 +81,30 @@ void takeLineAsJob(Gateway& g, const QByteArray& line, TrafficLogFile& sentOut) 
                                   .toString(fromDateTime(g.clock().now()), QLocale::ShortFormat)
                                   .toLocal8Bit();
     rec.MimeBody = QpEncode(text);
-    AppendRecord(g, gs.file(files::kSmtpTmp), rec, true);
+    if (AppendRecord(g, gs.file(files::kSmtpTmp), rec, true) == AppendResult::Failed) return false;
     gs.Lamps.smtpBits |= kLampStore;
     sentOut.write(number, text);
   } else {
     sentOut.write(number, "!!!Error!!! " + text);
   }
   g.Log(gs.cfg.Debug, QStringLiteral("SendUp -> |") + QString::fromLatin1(text) + '|');
+  return true;
+}
+
+// Lines that could not be stored go back to the drop file for the next scan: the working copy
+// becomes the drop file again, or they are appended to a drop file written meanwhile.
+bool writeBytes(const QString& path, const QByteArray& bytes, QIODevice::OpenMode mode) {
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly | mode) && f.write(bytes) == bytes.size() && f.flush();
+}
+
+void keepForNextScan(Gateway& g, const QString& drop, const QString& work, const QByteArray& kept,
+                     bool whole) {
+  const bool back = QFile::exists(drop) ? writeBytes(drop, kept, QIODevice::Append)
+                                        : (whole || writeBytes(work, kept, QIODevice::Truncate)) &&
+                                              QFile::rename(work, drop);
+  if (!back)
+    g.Log(true, QStringLiteral("!!! %1 - WriteFile error !!!").arg(g.state().cfg.SendUpTxtName));
 }
 
 }  // namespace
@@ -103,7 +121,14 @@ void SendUpFiles(Gateway& g) {
   if (const auto text = ReadWholeFile(work)) {
     TrafficLogFile sentOut = g.traffic().open(gs.cfg.SentOutTxtMask);
     for (QByteArray rest = *text; !(rest = trimStart(rest, "\r\n ")).isEmpty();) {
-      takeLineAsJob(g, takeLine(rest), sentOut);
+      const QByteArray unread = rest;
+      if (!takeLineAsJob(g, takeLine(rest), sentOut)) {
+        // The mail store refuses the job (a full disk, a lost folder): nothing is lost, the
+        // line and those after it wait for the next scan.
+        g.Log(true, QStringLiteral("Error on processing ") + gs.cfg.SendUpTxtName);
+        keepForNextScan(g, drop, work, unread, unread.size() == text->size());
+        break;
+      }
     }
   } else {
     g.Log(true, QStringLiteral("Error on processing ") + gs.cfg.SendUpTxtName);

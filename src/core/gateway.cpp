@@ -10,6 +10,7 @@
 #include "core/received_sms_dispatch.h"
 #include "core/send_wiring.h"
 #include "core/start_mode.h"
+#include "gsm/gate_protocol.h"
 #include "gsm/gt_net_client.h"
 #include "gsm/link_passes.h"
 #include "gsm/serial_device_link.h"
@@ -44,8 +45,11 @@ Gateway::Gateway(const Clock& clock, StartupOptions options, QObject* parent)
   hostActions_ = installHostActions(*this);
   installReceiveHooks(*this);
   installSendHooks(*this);
+  installGateHooks(*this);
+  cycleTimer_.setObjectName(QStringLiteral("Timer"));
   cycleTimer_.setInterval(100);
   connect(&cycleTimer_, &QTimer::timeout, this, &Gateway::TimerTimer);
+  tmrAlarm_.setObjectName(QStringLiteral("TmrAlarm"));
   tmrAlarm_.setInterval(10000);
   connect(&tmrAlarm_, &QTimer::timeout, this, &Gateway::TmrAlarmTimer);
 }
@@ -99,7 +103,13 @@ void Gateway::loadAllSettings(DateTime startTime) {
   const ExeIniBlock block = readExeIniBlock(options_.programFile);
   if (block.result < 0) Log(true, exeIniErrorText(block.result));
   IniText layered = block.ini;
-  layered.mergeFrom(IniFile(gs_.file(files::kSettings)).read());
+  const IniFile file(gs_.file(files::kSettings));
+  if (file.unreadable()) {
+    Log(true, QStringLiteral("!!! Settings file %1 cannot be read: running on defaults, the file "
+                             "is left unchanged !!!")
+                  .arg(QDir::toNativeSeparators(file.path())));
+  }
+  layered.mergeFrom(file.read());
   loadSettings(gs_, layered, startTime, [this](const QString& line) { Log(true, line); });
   applyLogOptions();
   language_.setLanguage(gs_.cfg.Language);
@@ -112,10 +122,11 @@ bool Gateway::InitX() {
 
   // 2. The pre-configured copy builder.
   if (isDefCopyRequest(gs_.CommandLineText)) {
-    const DefCopyResult r =
-        buildDefCopy(options_.programFile, gs_.ProgramDir, gs_.CommandLineText.trimmed());
+    const DefCopyResult r = buildDefCopy(options_.programFile, gs_.ProgramDir,
+                                         gs_.CommandLineText.trimmed(), gs_.file(files::kSettings));
     const auto& box = r.ok ? hooks_.showInfo : hooks_.showError;
     if (box) box(r.message);
+    exitCode_ = r.ok ? 0 : 1;
     return false;
   }
 
@@ -131,6 +142,7 @@ bool Gateway::InitX() {
 
   // 11. From here on every write goes to the file itself.
   settingsFile_.emplace(gs_.file(files::kSettings));
+  settingsFile_->setFailureLog([this](const QString& line) { Log(true, line); });
 
   // 12. Hand a command-line text to whichever copy sends it.
   // The installer's switch is no text to send.
@@ -142,7 +154,14 @@ bool Gateway::InitX() {
   if (!gs_.TempCopyMode) {
     if (!gs_.cfg.MultiRun) {
       instanceLock_ = std::make_unique<InstanceLock>(gs_.ProgramDir);
-      if (!instanceLock_->tryAcquire()) return false;
+      if (!instanceLock_->tryAcquire()) {
+        if (instanceLock_->openFailed()) {
+          Log(true, QStringLiteral("!!! %1 cannot be opened: not started !!!")
+                        .arg(QDir::toNativeSeparators(instanceLock_->lockPath())));
+          exitCode_ = 1;
+        }
+        return false;
+      }
     }
     gs_.MainCaption = QStringLiteral("Kolvane");
   }

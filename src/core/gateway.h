@@ -74,6 +74,8 @@ class Gateway : public QObject {
 
   // Start-up. True: run the event loop. False: the program has done its work or must not run.
   bool InitX();
+  // The process's exit code when InitX returned false: non-zero when that work failed.
+  int exitCode() const { return exitCode_; }
 
   // The close of the main window: the close query, then shutdown. True when the program ends.
   bool requestClose();
@@ -86,6 +88,8 @@ class Gateway : public QObject {
   void TimerTimer();
   // One run of the recovery timer.
   void TmrAlarmTimer();
+  // The main cycle's 100 ms timer, the sender an error of the cycle is reported with.
+  const QObject* cycleTimer() const { return &cycleTimer_; }
 
  Q_SIGNALS:
   // Shutdown is complete; the event loop may end.
@@ -119,6 +123,7 @@ class Gateway : public QObject {
   QTimer cycleTimer_;
   QTimer tmrAlarm_;
   bool shutDown_ = false;
+  int exitCode_ = 0;
 };
 
 }  // namespace kolvane

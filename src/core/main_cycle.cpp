@@ -1,10 +1,12 @@
 #include "core/main_cycle.h"
 
 #include <exception>
+#include <optional>
 
 #include "core/cycle_stages.h"
 #include "core/gateway.h"
 #include "core/gateway_start.h"
+#include "core/unhandled_error.h"
 #include "gsm/at_automaton.h"
 #include "gsm/link_passes.h"
 #include "gsm/sms_list_reader.h"
@@ -214,12 +216,17 @@ void runMainCycle(Gateway& g) {
   const LinkState& link = g.link();
   if (link.RecvBusy || link.SendBusy || gs.Run || gs.StartWaitOn) return;
   gs.Run = true;
+  std::optional<QString> error;
   try {
     tick(g);
+  } catch (const std::exception& e) {
+    error = QString::fromLocal8Bit(e.what());
   } catch (...) {
-    g.Log(true, QStringLiteral("Timer exception"));
+    error = QStringLiteral("unknown error");
   }
   gs.Run = false;
+  // Reported after Run is clear, so a report's own command or a window does not stall the cycle.
+  if (error) OnUnhandledError(g, g.cycleTimer(), *error);
 }
 
 }  // namespace kolvane

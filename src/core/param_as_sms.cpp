@@ -1,9 +1,9 @@
 #include "core/param_as_sms.h"
 
 #include "core/gateway.h"
-#include "mail/pseudo_address.h"
-#include "mail/quoted_printable.h"
+#include "core/typed_sms.h"
 #include "mail/store_append.h"
+#include "settings/settings_loader.h"
 
 namespace kolvane {
 
@@ -12,13 +12,8 @@ namespace {
 const QString kSection = QStringLiteral("ParamAsSMS");
 
 tMailRec commandLineJob(const GatewayState& gs, const QString& text) {
-  tMailRec rec;
-  rec.NamePC = QByteArrayLiteral("localhost");
-  rec.From = QByteArrayLiteral("<Kolvane>");
-  rec.Toe = PseudoRecipient(gs.cfg.RunParDefTelNo);
-  rec.Subj = QByteArrayLiteral("Kolvane sends SMS message from command line");
-  rec.MimeBody = QpEncode(text.toUtf8());
-  return rec;
+  return LocalSmsJob(gs.cfg.RunParDefTelNo,
+                     QByteArrayLiteral("Kolvane sends SMS message from command line"), text);
 }
 
 }  // namespace
@@ -32,8 +27,8 @@ void QueueParamAsSms(Gateway& g) {
   QList<IniText::Entry> taken;
   for (const IniText::Entry& entry : entries) {
     // A store that cannot be opened at all keeps the text for the next send phase.
-    if (AppendRecord(g, gs.file(files::kSmtpTmp), commandLineJob(gs, entry.second), true) ==
-        AppendResult::Failed) {
+    if (AppendRecord(g, gs.file(files::kSmtpTmp), commandLineJob(gs, paramAsSmsText(entry.second)),
+                     true) == AppendResult::Failed) {
       continue;
     }
     gs.Lamps.smtpBits |= kLampStore;

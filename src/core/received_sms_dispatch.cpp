@@ -1,6 +1,7 @@
 #include "core/received_sms_dispatch.h"
 
 #include <QTimer>
+#include <algorithm>
 
 #include "core/cycle_stages.h"
 #include "core/gateway.h"
@@ -33,21 +34,37 @@ QString decodedText(const QByteArray& escaped) {
   return QString::fromUtf8(QpDecode(escaped));
 }
 
-void appendReport(Dispatch& d, const tSmsRec& sms, const QString& pc, const char* kind,
-                  const QString& result) {
+// Appends a message for the user's mailbox from `from` (a bare address).
+void appendMessage(Dispatch& d, const QByteArray& pc, const QByteArray& from,
+                   const QByteArray& subject, const QByteArray& body) {
   GatewayState& gs = d.g.state();
   tMailRec rec;
   rec.PosID = NewPosID(d.g, d.store);
-  rec.NamePC = pc.toUtf8();
-  rec.From = '<' + PhoneToMailAddr(d.g, sms.TelStr) + '>';
+  rec.NamePC = pc;
+  rec.From = '<' + from + '>';
   rec.Toe = '<' + gs.cfg.UserName.toUtf8() + '>';
-  rec.Subj = "SMS from phone No.: " + sms.TelStr + kind;
-  rec.MimeBody = sms.Text + QpEncode(result.toUtf8());
+  rec.Subj = subject;
+  rec.MimeBody = body;
   const QByteArray bytes = MailRecToStr(rec);
   if (d.store.write(bytes) != bytes.size() || !d.store.flush()) {
     d.g.Log(true, QStringLiteral("!!! Pop3.Tmp - WriteFile error !!!"));
   }
   gs.Lamps.pop3Bits |= kLampStore;
+}
+
+void appendReport(Dispatch& d, const tSmsRec& sms, const QString& pc, const char* kind,
+                  const QString& result) {
+  appendMessage(d, pc.toUtf8(), PhoneToMailAddr(d.g, sms.TelStr),
+                "SMS from phone No.: " + sms.TelStr + kind, sms.Text + QpEncode(result.toUtf8()));
+}
+
+// Only a sender whose listed address type is a telephone number may be trusted: anyone can
+// give an alphanumeric sender the spelling of an allowed number.
+bool senderIsNumber(const tSmsRec& sms) {
+  const QByteArray digits = sms.TelStr.startsWith('+') ? sms.TelStr.mid(1) : sms.TelStr;
+  // Types of number 6 (abbreviated) and 7 (reserved) are no telephone numbers either.
+  return sms.TelType >= 0 && ((sms.TelType >> 4) & 0x07) <= 4 && !digits.isEmpty() &&
+         std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 bool commandRule(Dispatch& d, const tSmsRec& sms) {
@@ -60,6 +77,12 @@ bool commandRule(Dispatch& d, const tSmsRec& sms) {
   if (!text.toUpper().startsWith(prefix.toUpper())) return false;
   const QString sender = QString::fromUtf8(sms.TelStr);
   if (!gs.SmsToCmdTelNo.contains(sender)) return false;
+  if (!senderIsNumber(sms)) {
+    d.g.Log(
+        true,
+        QStringLiteral("Command from %1 refused: the sender is no telephone number").arg(sender));
+    return false;
+  }
 
   const auto command =
       SmsCommandFromText(text.mid(prefix.size()), cfg.CommandMark, gs.SmsToCmdSubst);
@@ -113,6 +136,17 @@ void storeRule(Dispatch& d, const tSmsRec& sms) {
   AppendReceivedSms(d.g, d.store, d.log, sms.TelStr, sms.Time, text);
 }
 
+// An entry the reader could not decode: its raw listing goes to the mail programs, so that
+// nothing is lost when it is deleted.
+void storeUndecodable(Dispatch& d, const tSmsRec& sms) {
+  const QByteArray who = sms.TelStr.isEmpty() ? QByteArray::number(sms.MemPos) : sms.TelStr;
+  const QByteArray from =
+      sms.TelStr.isEmpty() ? d.g.state().cfg.UserName.toUtf8() : PhoneToMailAddr(d.g, sms.TelStr);
+  appendMessage(d, {}, from, "Undecodable SMS: " + who, sms.Text);
+  d.g.Log(true, QStringLiteral("Undecodable SMS: ") + QString::fromUtf8(who));
+  d.log.write(who, LogText(sms.Text));
+}
+
 // Incomplete messages whose wait is over go to the store as ordinary messages; the parts
 // still waiting are written to disk.
 void settleWaitingParts(Dispatch& d) {
@@ -158,6 +192,10 @@ void DispatchReceivedSms(Gateway& g) {
     tSmsRec sms;
     SmsRecvArrToSmsRec(g, i, sms);
     if (!sms.OK) continue;
+    if (sms.Undecodable) {
+      storeUndecodable(d, sms);
+      continue;
+    }
     if (commandRule(d, sms) || speechRule(d, sms)) continue;
     storeRule(d, sms);
   }

@@ -7,13 +7,16 @@
 #include "core/gateway.h"
 #include "gsm/sms_groups.h"
 #include "mail/quoted_printable.h"
+#include "platform/private_files.h"
 
 namespace kolvane {
 
 namespace {
 
 // One line per part: "P", arrival time, reference, part count, part number, then sender, time
-// stamp and text, each quoted-printable so that no tab or line break is left in them.
+// stamp and text, each quoted-printable so that no tab or line break is left in them, then the
+// sender's address type. Files written before the type was kept have no type field: their
+// parts are not trusted with a type.
 constexpr char kSep = '\t';
 
 bool waiting(const QList<tSmsRec>& group) {
@@ -26,22 +29,24 @@ QByteArray partLine(const tSmsRec& s) {
   return QByteArray("P") + kSep + QByteArray::number(s.Seen, 'g', 17) + kSep +
          QByteArray::number(s.LoID) + kSep + QByteArray::number(s.LoHi) + kSep +
          QByteArray::number(s.LoNo) + kSep + QpEncode(s.TelStr) + kSep + QpEncode(s.Time) + kSep +
-         QpEncode(s.Text) + "\r\n";
+         QpEncode(s.Text) + kSep + QByteArray::number(s.TelType) + "\r\n";
 }
 
 std::optional<tSmsRec> parsePart(const QByteArray& line) {
   const QList<QByteArray> f = line.split(kSep);
-  if (f.size() != 8 || f[0] != "P") return std::nullopt;
-  bool okSeen = false, okId = false, okHi = false, okNo = false;
+  if ((f.size() != 8 && f.size() != 9) || f[0] != "P") return std::nullopt;
+  bool okSeen = false, okId = false, okHi = false, okNo = false, okType = true;
   tSmsRec s;
   s.Seen = f[1].toDouble(&okSeen);
   const int id = f[2].toInt(&okId);
   const int hi = f[3].toInt(&okHi);
   const int no = f[4].toInt(&okNo);
-  if (!okSeen || !okId || !okHi || !okNo || id < 0 || id > 255 || hi < 2 || hi > 255 || no < 1 ||
-      no > hi)
+  const int type = f.size() == 9 ? f[8].toInt(&okType) : -1;
+  if (!okSeen || !okId || !okHi || !okNo || !okType || id < 0 || id > 0xFFFF || hi < 2 ||
+      hi > 255 || no < 1 || no > hi || type < -1 || type > 255)
     return std::nullopt;
-  s.LoID = static_cast<std::uint8_t>(id);
+  s.TelType = type;
+  s.LoID = static_cast<std::uint16_t>(id);
   s.LoHi = static_cast<std::uint8_t>(hi);
   s.LoNo = static_cast<std::uint8_t>(no);
   s.TelStr = QpDecode(f[5]);
@@ -100,7 +105,8 @@ void SaveWaitingParts(Gateway& g) {
     return;
   }
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+  if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(kPrivateFile) ||
+      file.write(bytes) != bytes.size() || !file.commit()) {
     g.Log(true, QStringLiteral("!!! %1 - WriteFile error !!!").arg(QLatin1String(kSmsPartsFile)));
   }
 }
@@ -134,6 +140,7 @@ QList<tSmsRec> TakeOverdueMessages(LinkState& link, DateTime now) {
       }
       msg.Text += s.Text;
     }
+    msg.TelType = CommonTelType(group);
     msg.OK = true;
     overdue.append(msg);
     link.SmsLongArr.removeAt(i);

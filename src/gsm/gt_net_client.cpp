@@ -46,7 +46,11 @@ void TdmGtNET::open(const QByteArray& address, int port) {
   link.GtNetError = false;
   // Bytes that came after the last relation's end are nobody's answer.
   link.GtNetRecvBuf.clear();
-  // Out-of-range ports fail like a refused address would: with an error event.
+  // A port outside 1-65535 is never cut down to another port: it fails like a refused one.
+  if (port < 1 || port > 65535) {
+    QTimer::singleShot(0, this, [this] { onError(QAbstractSocket::ConnectionRefusedError); });
+    return;
+  }
   sckGtNETcli_.connectToHost(QString::fromLatin1(address), static_cast<quint16>(port));
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "gsm/device_link.h"
+#include "gsm/gate_state.h"
 #include "gsm/relation_faults.h"
 #include "gsm/sms_rec.h"
 #include "platform/clock.h"
@@ -78,6 +79,9 @@ struct LinkState {
   // Received SMS.
   SmsRecvArray SmsRecvArr;
   SmsLongArray SmsLongArr;
+
+  // ISDN/LAN gateway devices.
+  GateProtocolState Gate;
 };
 
 inline constexpr int RestartLimit = 5;

@@ -37,12 +37,15 @@ constexpr bool StatusReportWanted(bool ReportSw, bool ReportAll, bool JobReport)
 QByteArray EncodeSmsSubmit(const SmsSubmitJob& job);
 
 struct DecodedPdu {
-  QByteArray text;    // UTF-8, with the structure-error line in front when an octet was bad
-  QByteArray header;  // the list header in the text-mode field layout
-  std::uint8_t LoID = 0;
+  QByteArray text;         // UTF-8, with the structure-error line in front when an octet was bad
+  QByteArray header;       // the list header in the text-mode field layout
+  std::uint16_t LoID = 0;  // 8- or 16-bit reference
   std::uint8_t LoHi = 0;
   std::uint8_t LoNo = 0;
-  QString error;  // the last structure error recorded, empty when none
+  QString error;             // the last structure error recorded, empty when none
+  QByteArray address;        // the sender (or recipient) as decoded; a name for an alphanumeric one
+  int addressType = -1;      // its type-of-address octet, -1 when not reached
+  bool undecodable = false;  // no message can be made of it (cut short, impossible lengths, ...)
 };
 
 // Decodes one listed SMS-DELIVER, SMS-STATUS-REPORT or stored SMS-SUBMIT. `header` is the

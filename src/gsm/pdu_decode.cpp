@@ -4,6 +4,7 @@
 #include "gsm/gsm_alphabet.h"
 #include "gsm/pdu_codec.h"
 #include "gsm/pdu_fields.h"
+#include "gsm/sms_rec.h"
 #include "gsm/ucs2.h"
 
 namespace kolvane {
@@ -72,7 +73,10 @@ struct PduFields {
   QByteArray text;
   int fo = 0;
   int udl = -1;  // as listed: -1 unless the text was read as 7-bit or 8-bit data
-  std::uint8_t loId = 0, loHi = 0, loNo = 0;
+  int addressType = -1;
+  std::uint16_t loId = 0;
+  std::uint8_t loHi = 0, loNo = 0;
+  bool undecodable = false;
 };
 
 class PduDecoder {
@@ -80,7 +84,7 @@ class PduDecoder {
   explicit PduDecoder(QByteArrayView pdu) : reader_(pdu), total_(pdu.size()) {}
 
   void run() {
-    if (total_ < 2) return record(QStringLiteral("TotalLength = %1").arg(total_));
+    if (total_ < 2) return fatal(QStringLiteral("TotalLength = %1").arg(total_));
     if (!serviceCentre()) return;
     const auto kind = firstOctet();
     if (!kind) return;
@@ -92,7 +96,7 @@ class PduDecoder {
     const std::uint8_t dcs = reader_.number();
     if (*kind == Kind::Deliver) {
       if (reader_.remaining() < 14)
-        return record(
+        return fatal(
             QStringLiteral("Time Length (14) > TotalLength (%1)").arg(reader_.remaining()));
       f_.time = ScTimeStamp(reader_.chars(14));
     } else {
@@ -106,6 +110,11 @@ class PduDecoder {
 
  private:
   void record(const QString& e) { f_.error = e; }
+  // An error after which no message can be made of the PDU.
+  void fatal(const QString& e) {
+    record(e);
+    f_.undecodable = true;
+  }
 
   QByteArray semiOctets(qsizetype digits) {
     const QByteArray swapped = SwapSemiOctets(reader_.chars(2 * ((digits + 1) / 2)), false);
@@ -113,8 +122,7 @@ class PduDecoder {
   }
 
   // Prefix of a type-of-address octet, or none with the error named for the field.
-  QByteArray typePrefix(const QString& field) {
-    const std::uint8_t type = reader_.number();
+  QByteArray typePrefix(std::uint8_t type, const QString& field) {
     if (type == 0x91) return "+";
     if (type != 0x81)
       record(QStringLiteral("Type of address %1 (%2)")
@@ -126,12 +134,12 @@ class PduDecoder {
     const int n = reader_.number();
     if (n == 0) return true;
     if (reader_.remaining() < 2 * n) {
-      record(QStringLiteral("SMSC Length * 2 (%1) > TotalLength (%2)")
-                 .arg(2 * n)
-                 .arg(reader_.remaining()));
+      fatal(QStringLiteral("SMSC Length * 2 (%1) > TotalLength (%2)")
+                .arg(2 * n)
+                .arg(reader_.remaining()));
       return false;
     }
-    typePrefix(QStringLiteral("SMSC"));
+    typePrefix(reader_.number(), QStringLiteral("SMSC"));
     semiOctets(2 * (n - 1));  // not used further
     return true;
   }
@@ -148,7 +156,7 @@ class PduDecoder {
       case 2:
         return Kind::StatusReport;
       default:
-        record(QStringLiteral("First octet (%1)").arg(QString::fromLatin1(HexOctet(f_.fo))));
+        fatal(QStringLiteral("First octet (%1)").arg(QString::fromLatin1(HexOctet(f_.fo))));
         return std::nullopt;
     }
   }
@@ -156,14 +164,30 @@ class PduDecoder {
   bool sender() {
     const int digits = reader_.number();
     if (reader_.remaining() < digits + 2) {
-      record(QStringLiteral("Sender No.Length (%1) > TotalLength (%2)")
-                 .arg(digits + 2)
-                 .arg(reader_.remaining()));
+      fatal(QStringLiteral("Sender No.Length (%1) > TotalLength (%2)")
+                .arg(digits + 2)
+                .arg(reader_.remaining()));
       return false;
     }
-    f_.address = typePrefix(QStringLiteral("Sender No."));
+    const std::uint8_t type = reader_.number();
+    f_.addressType = type;
+    if (IsAlphanumericType(type)) {
+      f_.address = alphanumeric(digits);
+      return true;
+    }
+    f_.address = typePrefix(type, QStringLiteral("Sender No."));
     f_.address += semiOctets(digits);
     return true;
+  }
+
+  // `semiOctets` useful semi-octets of packed septets: a sender's name such as "InfoSMS".
+  // Zero septets at the end are the padding of a length counted in whole octets.
+  QByteArray alphanumeric(qsizetype semiOctets) {
+    const QByteArray octets =
+        QByteArray::fromHex(reader_.chars(2 * ((semiOctets + 1) / 2)).toByteArray());
+    QByteArray septets = Unpack7Bit(octets, std::min(semiOctets * 4 / 7, octets.size() * 8 / 7));
+    while (septets.endsWith('\0')) septets.chop(1);
+    return GsmAlphabetToText(septets);
   }
 
   int validityOctets() const {
@@ -200,9 +224,11 @@ class PduDecoder {
       const qsizetype len = static_cast<std::uint8_t>(ud[i + 1]);
       const QByteArrayView ie = ud.sliced(i + 2, std::min(len, end - i - 2));
       if (ie.size() < len) break;
-      // 8-bit reference, or 16-bit reference kept to its low octet.
+      // 8-bit or 16-bit reference, kept whole: parts of two messages must not meet.
       if ((id == 0x00 && len == 3) || (id == 0x08 && len == 4)) {
-        f_.loId = static_cast<std::uint8_t>(ie[len - 3]);
+        f_.loId = static_cast<std::uint8_t>(ie[0]);
+        if (len == 4)
+          f_.loId = static_cast<std::uint16_t>(f_.loId << 8 | static_cast<std::uint8_t>(ie[1]));
         f_.loHi = static_cast<std::uint8_t>(ie[len - 2]);
         f_.loNo = static_cast<std::uint8_t>(ie[len - 1]);
       }
@@ -217,13 +243,15 @@ class PduDecoder {
       return;
     }
     const int alphabet = (dcs >> 2) & 0x03;
-    if (alphabet == 3) return record(QStringLiteral("DCS - ?-bit alphabet"));
+    if (alphabet == 3) return fatal(QStringLiteral("DCS - ?-bit alphabet"));
+    if (length > (alphabet == 0 ? 160 : 140))
+      return fatal(QStringLiteral("User data length (%1) impossible").arg(length));
 
     const qsizetype octets = alphabet == 0 ? (7 * length + 7) / 8 : length;
     if (reader_.remaining() < 2 * octets)
-      record(QStringLiteral("Text Length (%1) > TotalLength (%2)")
-                 .arg(2 * octets)
-                 .arg(reader_.remaining()));
+      fatal(QStringLiteral("Text Length (%1) > TotalLength (%2)")
+                .arg(2 * octets)
+                .arg(reader_.remaining()));
     QByteArray ud;
     for (qsizetype k = std::min(octets, reader_.remaining() / 2); k > 0; --k)
       ud += static_cast<char>(reader_.number());
@@ -252,7 +280,10 @@ QByteArray RewriteHeader(QByteArrayView header, const PduFields& f) {
   const qsizetype comma = header.indexOf(',');
   QByteArray out =
       (comma < 0 ? header : header.first(std::min(comma + 2, header.size()))).toByteArray();
-  out += ",\"" + f.address + "\",,\"" + f.time + "\"," + QByteArray::number(f.fo) + ',' +
+  // A name may hold a quote or a comma; the header's fields must stay where they are.
+  QByteArray address = f.address;
+  address.replace('"', '\'').replace(',', ' ');
+  out += ",\"" + address + "\",,\"" + f.time + "\"," + QByteArray::number(f.fo) + ',' +
          QByteArray::number(f.udl) + ",,";
   return out;
 }
@@ -271,6 +302,9 @@ DecodedPdu DecodePdu(QByteArrayView pdu, QByteArrayView header, const QString& s
   result.LoHi = f.loHi;
   result.LoNo = f.loNo;
   result.text = f.text;
+  result.address = f.address;
+  result.addressType = f.addressType;
+  result.undecodable = f.undecodable;
   if (!f.error.isEmpty() && log) log(QStringLiteral("PDU to Text Err : ") + f.error);
   if (d.badOctet()) result.text.prepend(smsPduErrText.toUtf8() + "\r\n");
   result.header = RewriteHeader(header, f);

@@ -22,20 +22,33 @@ std::uint8_t HexOctetAt(const QByteArray& s, qsizetype pos) {
   return ok ? static_cast<std::uint8_t>(v) : 0;
 }
 
-// "050003" + reference + count + number in front of a hex body; the length loses its 6 octets.
-bool TakeHexConcatHeader(QByteArray& rest, int& length, ListedBody& body) {
-  if (rest.size() <= 10 || !rest.startsWith("050003")) return false;
-  body.LoID = HexOctetAt(rest, 6);
-  body.LoHi = HexOctetAt(rest, 8);
-  body.LoNo = HexOctetAt(rest, 10);
-  rest.remove(0, 12);
-  length = std::max(0, length - 6);
-  return true;
+enum class HexHeader { None, Ref8, Ref16 };
+
+// A concatenation header in front of a hex body: "050003" + reference + count + number, or
+// "060804" + a 16-bit reference + count + number; the length loses the header's octets.
+HexHeader TakeHexConcatHeader(QByteArray& rest, int& length, ListedBody& body) {
+  if (rest.size() > 10 && rest.startsWith("050003")) {
+    body.LoID = HexOctetAt(rest, 6);
+    body.LoHi = HexOctetAt(rest, 8);
+    body.LoNo = HexOctetAt(rest, 10);
+    rest.remove(0, 12);
+    length = std::max(0, length - 6);
+    return HexHeader::Ref8;
+  }
+  if (rest.size() > 12 && rest.startsWith("060804")) {
+    body.LoID = static_cast<std::uint16_t>(HexOctetAt(rest, 6) << 8 | HexOctetAt(rest, 8));
+    body.LoHi = HexOctetAt(rest, 10);
+    body.LoNo = HexOctetAt(rest, 12);
+    rest.remove(0, 14);
+    length = std::max(0, length - 7);
+    return HexHeader::Ref16;
+  }
+  return HexHeader::None;
 }
 
 // At most `take` characters, ended by the first CR (or LF); without a line end `drop`
-// characters leave the rest.
-QByteArray TakeHexLine(QByteArray& rest, qsizetype take, qsizetype drop) {
+// characters leave the rest, and when the bytes end first the line is incomplete.
+QByteArray TakeHexLine(QByteArray& rest, qsizetype take, qsizetype drop, bool& complete) {
   QByteArray cut = rest.left(take);
   qsizetype end = cut.indexOf('\r');
   if (end < 0) end = cut.indexOf('\n');
@@ -43,9 +56,48 @@ QByteArray TakeHexLine(QByteArray& rest, qsizetype take, qsizetype drop) {
     cut.truncate(end);
     rest.remove(0, end + 1);
   } else {
+    complete = rest.size() > take;
     rest.remove(0, std::min(drop, rest.size()));
   }
   return cut;
+}
+
+bool IsLineEnd(char c) {
+  return c == '\r' || c == '\n';
+}
+
+// A line that begins the next entry, or the final result of the list command.
+bool EndsBodies(QByteArrayView line) {
+  return line.startsWith("+CMGL:") || line == "OK" || line == "ERROR" ||
+         line.startsWith("+CMS ERROR") || line.startsWith("+CME ERROR");
+}
+
+QByteArrayView LineAt(const QByteArray& rest, qsizetype start) {
+  qsizetype end = start;
+  while (end < rest.size() && !IsLineEnd(rest[end])) ++end;
+  return QByteArrayView(rest).sliced(start, end - start);
+}
+
+// Where the body must end at the latest: before the line breaks that lead to the next entry or
+// the final result; -1 when neither follows.
+qsizetype NextEntryAt(const QByteArray& rest) {
+  for (qsizetype i = 0; i < rest.size(); ++i) {
+    if (i > 0 && !IsLineEnd(rest[i - 1])) continue;
+    if (IsLineEnd(rest[i]) || !EndsBodies(LineAt(rest, i))) continue;
+    qsizetype end = i;
+    while (end > 0 && IsLineEnd(rest[end - 1])) --end;
+    return end;
+  }
+  return -1;
+}
+
+// A body of `count` bytes ends where it should: line breaks, then the next entry, the final
+// result or the end of what was received.
+bool EndsCleanly(const QByteArray& rest, qsizetype count) {
+  if (count >= rest.size() || !IsLineEnd(rest[count])) return false;
+  qsizetype next = count;
+  while (next < rest.size() && IsLineEnd(rest[next])) ++next;
+  return next == rest.size() || EndsBodies(LineAt(rest, next));
 }
 
 }  // namespace
@@ -79,15 +131,20 @@ ListedBody TakeTextModeBody(QByteArray& rest, int length, qsizetype lineEnd) {
   ListedBody body;
   const qsizetype line = lineEnd - 1;
   const bool valid = length > 0;
-  if (valid && line >= 2 * length) {
+  if (lineEnd == 0) {
+    // The received bytes end before the body's line does: a modem ends every body with one.
+    body.complete = false;
+  } else if (valid && line >= 2 * length) {
     // UCS2 as hex, four digits per character.
     TakeHexConcatHeader(rest, length, body);
-    body.text = TextOfUcs2Hex(TakeHexLine(rest, 4 * length + 20, 4 * length));
+    body.text = TextOfUcs2Hex(TakeHexLine(rest, 4 * length + 20, 4 * length, body.complete));
   } else if (valid && line >= 7 * length / 4 && line < 2 * length && line >= 2) {
     // Packed septets as hex. A line of one character cannot hold a whole octet: that is a
-    // one-character text.
-    const bool header = TakeHexConcatHeader(rest, length, body);
-    body.text = UnpackHexSeptets(TakeHexLine(rest, 2 * length + 20, 4 * length), header ? 1 : 0);
+    // one-character text. After an 8-bit reference header one fill bit follows; a 16-bit one
+    // fills whole septets.
+    const HexHeader header = TakeHexConcatHeader(rest, length, body);
+    body.text = UnpackHexSeptets(TakeHexLine(rest, 2 * length + 20, 4 * length, body.complete),
+                                 header == HexHeader::Ref8 ? 1 : 0);
   } else {
     qsizetype count = valid ? length : lineEnd;
     // Septet form of the concatenation header, as the modem's GSM character set shows it.
@@ -98,10 +155,25 @@ ListedBody TakeTextModeBody(QByteArray& rest, int length, qsizetype lineEnd) {
       rest.remove(0, 7);
       count = std::max<qsizetype>(0, count - 7);
     }
+    if (valid && !EndsCleanly(rest, count)) {
+      const qsizetype next = NextEntryAt(rest);
+      if (next >= 0 && next < count) {
+        count = next;  // the length promised more than came before the next entry
+      } else if (count >= rest.size()) {
+        body.complete = false;  // the bytes end inside the body
+        return body;
+      }
+    }
     body.text = GsmAlphabetToText(QByteArrayView(rest).first(std::min(count, rest.size())));
     rest.remove(0, std::min(count, rest.size()));
   }
   return body;
+}
+
+QByteArray FirstBodyLine(const QByteArray& rest) {
+  const qsizetype next = NextEntryAt(rest);
+  const QByteArray upTo = next < 0 ? rest : rest.left(next);
+  return LineAt(upTo, 0).toByteArray();
 }
 
 QByteArray TakePduLine(QByteArray& rest) {

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "core/gateway.h"
+#include "gsm/gsm_alphabet.h"
 #include "gsm/pdu_codec.h"
 #include "gsm/sms_groups.h"
 #include "gsm/sms_list_body.h"
@@ -59,8 +61,7 @@ std::array<QByteArray, 10> HeaderFields(QByteArray h) {
   return fields;
 }
 
-void StoreMessage(Gateway& g, const QByteArray& header, const ListedBody& body) {
-  LinkState& link = g.link();
+tSmsRec RecordOfHeader(const QByteArray& header) {
   const std::array<QByteArray, 10> f = HeaderFields(header.mid(6));
   tSmsRec rec;
   rec.MemPos = NumberOr(f[0], -1);
@@ -69,6 +70,27 @@ void StoreMessage(Gateway& g, const QByteArray& header, const ListedBody& body) 
   rec.Time = f[4];
   rec.SmsType = NumberOr(f[5], -1);
   rec.SmsLen = NumberOr(f[6], -1);
+  return rec;
+}
+
+// The sender as decoded from a PDU; in text mode the header's address and its type, a name
+// shown in the modem's GSM character set.
+struct Sender {
+  QByteArray address;
+  std::int32_t type = -1;
+};
+
+void StoreMessage(Gateway& g, const QByteArray& header, const ListedBody& body,
+                  const std::optional<Sender>& decoded) {
+  LinkState& link = g.link();
+  tSmsRec rec = RecordOfHeader(header);
+  if (decoded) {
+    rec.TelStr = decoded->address;
+    rec.TelType = decoded->type;
+  } else {
+    rec.TelType = rec.SmsType;
+    if (IsAlphanumericType(rec.TelType)) rec.TelStr = GsmAlphabetToText(rec.TelStr);
+  }
   if (body.text.isEmpty()) {
     // An empty message is still listed so that it is deleted.
     if (rec.SmsLen == 0) link.SmsRecvArr.append(rec);
@@ -85,11 +107,22 @@ void StoreMessage(Gateway& g, const QByteArray& header, const ListedBody& body) 
   PutPartInGroup(link.SmsLongArr, rec);
 }
 
-}  // namespace
+// An entry the reader cannot make a message of goes to the store as it was listed, so that
+// it is deleted like any other instead of filling the storage.
+void StoreUndecodable(Gateway& g, const QByteArray& header, const QByteArray& raw,
+                      const Sender& sender) {
+  tSmsRec rec = RecordOfHeader(header);
+  rec.TelStr = sender.address;
+  rec.TelType = sender.type;
+  rec.Text = EscapeSmsText(raw);
+  rec.Undecodable = true;
+  g.link().SmsRecvArr.append(rec);
+}
 
-int ListedLength(QByteArrayView header) {
+// Start of field `n` (1-based) of a header, quoted fields holding commas; -1 past the end.
+qsizetype FieldStart(QByteArrayView header, int n) {
   qsizetype i = 0;
-  for (int commas = 0; commas < 6; ++i) {
+  for (int commas = 0; commas < n - 1; ++i) {
     if (i >= header.size()) return -1;
     if (header[i] == '"') {
       i = header.indexOf('"', i + 1);
@@ -98,10 +131,52 @@ int ListedLength(QByteArrayView header) {
       ++commas;
     }
   }
+  return i;
+}
+
+// The length field as listed; nullopt when the header has none.
+std::optional<QByteArray> LengthField(QByteArrayView header) {
+  const qsizetype i = FieldStart(header, 7);
+  if (i < 0 || i > header.size()) return std::nullopt;
+  qsizetype end = header.indexOf(',', i);
+  if (end < 0) end = header.size();
+  return header.sliced(i, end - i).toByteArray().trimmed();
+}
+
+// A length no SMS can have (a text holds at most 160 characters).
+bool ImpossibleLength(QByteArrayView header) {
+  const std::optional<QByteArray> field = LengthField(header);
+  if (!field || field->isEmpty()) return false;
+  bool ok = false;
+  const int length = field->toInt(&ok);
+  return !ok || length < 0 || length > 160;
+}
+
+// A status report lists its first octet where a message lists its quoted sender, and has no
+// body line.
+bool IsStatusReportHeader(QByteArrayView header) {
+  const qsizetype i = FieldStart(header, 3);
+  if (i < 0 || i >= header.size() || header[i] == '"') return false;
   qsizetype end = header.indexOf(',', i);
   if (end < 0) end = header.size();
   bool ok = false;
-  const int length = header.sliced(i, end - i).toByteArray().trimmed().toInt(&ok);
+  const int fo = header.sliced(i, end - i).toByteArray().trimmed().toInt(&ok);
+  return ok && fo >= 0 && fo <= 255 && (fo & 0x03) == 2;
+}
+
+// The raw entry: its header and, when one follows, its first body line.
+QByteArray RawEntry(const QByteArray& header, const QByteArray& rest) {
+  const QByteArray line = FirstBodyLine(rest);
+  return "+" + header + (line.isEmpty() ? QByteArray() : "\r\n" + line);
+}
+
+}  // namespace
+
+int ListedLength(QByteArrayView header) {
+  const std::optional<QByteArray> field = LengthField(header);
+  if (!field) return -1;
+  bool ok = false;
+  const int length = field->toInt(&ok);
   return ok && length >= 1 && length <= 160 ? length : -1;
 }
 
@@ -135,22 +210,53 @@ ListScan ScanSmsList(Gateway& g, const QByteArray& answer, bool committing) {
     rest.remove(0, end + 1);
     StripTrailing(header, [](char c) { return IsLineEndByte(c) || c == ' '; });
 
+    if (textMode && IsStatusReportHeader(header)) {
+      if (committing) StoreUndecodable(g, header, RawEntry(header, rest), {});
+      continue;
+    }
     const int length = ListedLength(header);
     qsizetype lineEnd = rest.indexOf('\r');
     if (lineEnd < 0) lineEnd = rest.indexOf('\n');
     ++lineEnd;  // 1-based; 0 when there is none
     if (length == -1 && lineEnd == 0) continue;
+    if (textMode && ImpossibleLength(header)) {
+      const tSmsRec listedRec = RecordOfHeader(header);
+      if (committing)
+        StoreUndecodable(g, header, RawEntry(header, rest), {listedRec.TelStr, listedRec.SmsType});
+      continue;
+    }
 
     ListedBody body;
+    std::optional<Sender> sender;
     if (textMode) {
       body = TakeTextModeBody(rest, length, lineEnd);
     } else {
       // Decoding errors are logged once, by the pass that stores.
       LogLineFn log;
       if (committing) log = [&g](const QString& line) { g.Log(true, line); };
-      DecodedPdu pdu = DecodePdu(TakePduLine(rest), header, g.Text(44), log);
-      header = pdu.header;
-      body = ListedBody{pdu.text, pdu.LoID, pdu.LoHi, pdu.LoNo};
+      const QByteArray pduLine = TakePduLine(rest);
+      if (lineEnd == 0) {
+        body.complete = false;  // the PDU's line is still coming
+      } else {
+        DecodedPdu pdu = DecodePdu(pduLine, header, g.Text(44), log);
+        sender = Sender{pdu.address, pdu.addressType};
+        if (pdu.undecodable) {
+          if (committing)
+            StoreUndecodable(g, header, "+" + header + "\r\n" + pduLine.trimmed(), *sender);
+          continue;
+        }
+        header = pdu.header;
+        body = ListedBody{pdu.text, pdu.LoID, pdu.LoHi, pdu.LoNo};
+      }
+    }
+    if (!body.complete) {
+      // Cut short by a stall: neither stored nor deleted, so the next listing reads it whole.
+      if (committing)
+        g.Log(true, QStringLiteral("SMS %1 incomplete when the listing stalled, left for the "
+                                   "next reading")
+                        .arg(QString::number(RecordOfHeader(header).MemPos)));
+      rest.clear();
+      continue;
     }
     // Parts keep their blanks: "Hello " + "world" must not join as "Helloworld".
     if (body.LoHi >= 2)
@@ -159,7 +265,7 @@ ListScan ScanSmsList(Gateway& g, const QByteArray& answer, bool committing) {
       body.text = Trimmed(body.text);
 
     if (!committing || header.isEmpty()) continue;
-    StoreMessage(g, header, body);
+    StoreMessage(g, header, body, sender);
   }
 }
 

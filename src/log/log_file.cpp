@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "log/log_formats.h"
+#include "platform/private_files.h"
 
 namespace kolvane {
 
@@ -62,7 +63,7 @@ void LogFile::append(const QString& line, const LogOptions& options) {
   qint64 sizeBefore = 0;
   {
     QFile file(name_);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append, kPrivateFile)) return;
     sizeBefore = file.size();
     file.write(line.toUtf8() + "\r\n");
   }

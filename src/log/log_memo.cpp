@@ -21,12 +21,14 @@ bool LogMemo::showPendingLine(LogWriter& writer) {
   const std::optional<QString> line = writer.takePendingLine();
   if (!line) return false;
   lines_.append(shownText(*line));
+  ++added_;
   return true;
 }
 
 bool LogMemo::trim(int meMaxLi, bool relationOn) {
   if (meMaxLi <= 0 || relationOn || lines_.size() <= meMaxLi) return false;
   lines_.removeFirst();
+  ++dropped_;
   return true;
 }
 

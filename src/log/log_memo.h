@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 
 namespace kolvane {
 
@@ -21,12 +22,20 @@ class LogMemo {
   // held; true when a line was dropped.
   bool trim(int meMaxLi, bool relationOn);
 
-  void clear() { lines_.clear(); }
+  void clear() {
+    dropped_ += static_cast<std::uint64_t>(lines_.size());
+    lines_.clear();
+  }
   const QStringList& lines() const { return lines_; }
   qsizetype lineCount() const { return lines_.size(); }
+  // Lines ever added and ever dropped from the top, so a display can follow by difference.
+  std::uint64_t addedCount() const { return added_; }
+  std::uint64_t droppedCount() const { return dropped_; }
 
  private:
   QStringList lines_;
+  std::uint64_t added_ = 0;
+  std::uint64_t dropped_ = 0;
 };
 
 }  // namespace kolvane

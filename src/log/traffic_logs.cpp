@@ -1,6 +1,7 @@
 #include "log/traffic_logs.h"
 
 #include "log/traffic_log_format.h"
+#include "platform/private_files.h"
 
 namespace kolvane {
 
@@ -55,7 +56,7 @@ TrafficLogFile TrafficLogs::open(const QString& pattern) {
   const QString path = pathFor(pattern);
   if (path.isEmpty()) return {};
   auto file = std::make_unique<QFile>(path);
-  if (!file->open(QIODevice::WriteOnly | QIODevice::Append)) return {};
+  if (!file->open(QIODevice::WriteOnly | QIODevice::Append, kPrivateFile)) return {};
   return TrafficLogFile(clock_, std::move(file));
 }
 

@@ -19,10 +19,6 @@ constexpr int kHeldRetries = 28;
 constexpr int kQuickRetryMs = 10;
 constexpr int kSlowRetryMs = 100;
 
-QByteArray nextPosId(const QByteArray& id) {
-  return id.left(6) + QByteArray::number(id.mid(6).toLongLong() + 1).rightJustified(6, '0');
-}
-
 // All records in one write, numbered on from the store's next identifier.
 QByteArray recordsBytes(Gateway& g, QFile& store, const QList<tMailRec>& records) {
   QByteArray bytes;
@@ -30,7 +26,7 @@ QByteArray recordsBytes(Gateway& g, QFile& store, const QList<tMailRec>& records
   for (tMailRec rec : records) {
     rec.PosID = id;
     bytes += MailRecToStr(rec);
-    id = nextPosId(id);
+    id = PosIdAfter(id);
   }
   return bytes;
 }
@@ -50,9 +46,8 @@ Write writeOnce(Gateway& g, const QString& path, const QList<tMailRec>& records)
   if (!store->isOpen()) {
     return store->error() == ExclusiveFile::OpenError::Busy ? Write::Held : Write::Failed;
   }
-  const QByteArray bytes = recordsBytes(g, store->file(), records);
-  const bool ok = store->file().write(bytes) == bytes.size() && store->file().flush();
-  return ok ? Write::Done : Write::Failed;
+  return AppendWhole(store->file(), recordsBytes(g, store->file(), records)) ? Write::Done
+                                                                             : Write::Failed;
 }
 
 // Writes the records, retrying a store held by another writer for a short while.

@@ -1,5 +1,8 @@
 #include "mail/mail_rec.h"
 
+#include <QDateTime>
+
+#include "mail/pseudo_address.h"
 #include "settings/settings.h"
 
 namespace kolvane {
@@ -7,6 +10,9 @@ namespace kolvane {
 namespace {
 
 const QByteArray kCrLf = QByteArrayLiteral("\r\n");
+// The preset time fixed when the job was accepted; older records name it only in the subject.
+const QByteArray kPreSetLine = QByteArrayLiteral("\r\nPreSetTime: ");
+const QString kPreSetFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
 // Header values come from single lines; a stray line break would end the record early.
 QByteArray headerValue(const QByteArray& value) {
@@ -57,6 +63,10 @@ QByteArray MailRecToStr(const tMailRec& rec) {
   out += "From: " + headerValue(rec.From) + kCrLf;
   out += "To: " + headerValue(rec.Toe) + kCrLf;
   out += "Subject: " + headerValue(rec.Subj) + kCrLf;
+  if (rec.SendTime != 0) {
+    out +=
+        kPreSetLine.mid(2) + fromDateTime(rec.SendTime).toString(kPreSetFormat).toLatin1() + kCrLf;
+  }
   out += kCrLf;
   out += dotSafeBody(rec.MimeBody) + kCrLf;
   out += "." + kCrLf;
@@ -71,17 +81,29 @@ tMailRec StrToMailRec(const QByteArray& window, const SubjectRules& rules) {
   rec.Toe = labelValue(window, "To: ");
   rec.Subj = labelValue(window, "Subject: ");
 
-  rec.TelNo = TelNoFromStr(rec.Toe);
-  if (rec.TelNo.size() < 4) rec.TelNo = TelNoFromStr(rec.Subj);
-  if (rec.TelNo.size() < 4) rec.TelNo.clear();
+  if (const auto own = OwnJobNumber(rec.NamePC, rec.Toe)) {
+    rec.TelNo = *own;
+  } else {
+    rec.TelNo = TelNoFromStr(rec.Toe);
+    if (rec.TelNo.size() < 4) rec.TelNo = TelNoFromStr(rec.Subj);
+    if (rec.TelNo.size() < 4) rec.TelNo.clear();
+  }
 
+  const qsizetype head = window.indexOf("\r\n\r\n");
+  const qsizetype fixed = head < 0 ? -1 : window.left(head + 2).indexOf(kPreSetLine);
+  if (fixed >= 0) {
+    const qsizetype start = fixed + kPreSetLine.size();
+    const QDateTime at = QDateTime::fromString(
+        QString::fromLatin1(window.mid(start, window.indexOf(kCrLf, start) - start)),
+        kPreSetFormat);
+    if (at.isValid()) rec.SendTime = toDateTime(at);
+  }
   if (!rec.Subj.isEmpty()) {
-    rec.SendTime = PreSetTimeParse(rec.Subj, rules);
+    if (fixed < 0) rec.SendTime = PreSetTimeParse(rec.Subj, rules);
     rec.Report =
         !rules.ReportPrefix.isEmpty() && rec.Subj.toUpper().contains(rules.ReportPrefix.toUpper());
   }
 
-  const qsizetype head = window.indexOf("\r\n\r\n");
   if (head < 0) return rec;
   const qsizetype bodyStart = head + 4;
   const qsizetype dot = window.indexOf("\r\n.", bodyStart);

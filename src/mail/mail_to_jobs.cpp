@@ -115,15 +115,30 @@ MailPlan TMailRecv::MailToJobs() {
 
     bool concatenated = false;
     QByteArray sendText = text;
-    if (error.isEmpty() && !ucs2 && text.size() > kSmsBytes) {
-      const int limit =
-          !cfg.CutEMail ? kSmsBytes : cutMax * (cfg.ConcatenateSMS ? kConcatPartBytes : kSmsBytes);
-      concatenated = cfg.CutEMail && cfg.ConcatenateSMS;
-      if (text.size() > limit) {
+    QList<QByteArray> chunks;
+    if (error.isEmpty() && !ucs2) {
+      if (text.size() > kSmsBytes) {
+        const int limit = !cfg.CutEMail
+                              ? kSmsBytes
+                              : cutMax * (cfg.ConcatenateSMS ? kConcatPartBytes : kSmsBytes);
+        concatenated = cfg.CutEMail && cfg.ConcatenateSMS;
+        if (text.size() > limit) {
+          if (cfg.CutELong) {
+            sendText = text.left(gsmCut(text, limit));
+          } else {
+            error = fillPlaceholders(g_.Text(149), {QString::number(limit)});
+          }
+        }
+      }
+      chunks = gsmParts(sendText, concatenated ? kConcatPartBytes : kSmsBytes);
+      // Parts never part an escape pair, so a text of the full length can need one part more.
+      if (error.isEmpty() && chunks.size() > cutMax) {
         if (cfg.CutELong) {
-          sendText = text.left(gsmCut(text, limit));
+          chunks.resize(cutMax);
         } else {
-          error = fillPlaceholders(g_.Text(149), {QString::number(limit)});
+          qsizetype fits = 0;
+          for (qsizetype i = 0; i < cutMax; ++i) fits += chunks[i].size();
+          error = fillPlaceholders(g_.Text(149), {QString::number(fits)});
         }
       }
     }
@@ -144,8 +159,6 @@ MailPlan TMailRecv::MailToJobs() {
     if (ucs2) {
       parts << text;
     } else {
-      const QList<QByteArray> chunks =
-          gsmParts(sendText, concatenated ? kConcatPartBytes : kSmsBytes);
       if (concatenated) ConcatRef = ConcatRef >= kConcatRefMax ? 1 : ConcatRef + 1;
       for (qsizetype i = 0; i < chunks.size(); ++i) {
         const QByteArray header =
@@ -161,9 +174,12 @@ MailPlan TMailRecv::MailToJobs() {
       job.Toe = toe;
       job.Subj = Subj_Str;
       job.MimeBody = storedBody(part);
+      // Fixed now: a time-only preset read again later would move to the next day.
+      job.SendTime = cfg.PreSetTimeSw ? PreSetTimeAct : 0;
       plan.jobs << job;
       if (cfg.SmtpToPop3Report) {
         tMailRec copy = job;
+        copy.SendTime = 0;
         copy.From = namePC;
         copy.Subj = Subj_Str + " ( " + g_.Text(150).toLocal8Bit() + " )";
         plan.copies << copy;

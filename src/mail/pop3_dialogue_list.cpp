@@ -43,7 +43,9 @@ void readMessages(Gateway& g, const QString& client, QFile& file, Pop3MsgListBui
     offset += rec.EndPos + 1;
     bool ok = false;
     const std::int64_t id = rec.PosID.toLongLong(&ok);
-    if (!ok || id < 0) {
+    // An identifier of another length (written by a sequence run past its digits) would move
+    // the PC's position above every later record.
+    if (!ok || id < 0 || rec.PosID.size() != 12) {
       g.Log(debug, QStringLiteral("POP3.TMP Error - PosID =|") + QString::fromLatin1(rec.PosID) +
                        QLatin1Char('|'));
       continue;

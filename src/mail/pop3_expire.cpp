@@ -7,6 +7,7 @@
 #include "core/gateway.h"
 #include "mail/store_file.h"
 #include "platform/exclusive_file.h"
+#include "platform/private_files.h"
 
 namespace kolvane {
 
@@ -34,6 +35,8 @@ std::optional<long long> recordDate(const QByteArray& record) {
   static const QByteArray kLabel = QByteArrayLiteral("PosID: ");
   const qsizetype at = record.indexOf(kLabel);
   if (at < 0) return std::nullopt;
+  // Only a twelve-digit identifier dates a record; a longer one never expired.
+  if (record.mid(at + kLabel.size() + 12, 2) != "\r\n") return std::nullopt;
   const QByteArray digits = record.mid(at + kLabel.size(), 6);
   if (digits.size() != 6) return std::nullopt;
   for (const char c : digits) {
@@ -56,7 +59,7 @@ bool cutStore(const QString& storePath, const QString& cutPath, long long cutoff
   ExclusiveFile store(storePath);
   if (!store.open(QIODevice::ReadOnly)) return false;
   QFile cut(cutPath);
-  if (!cut.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return false;
+  if (!cut.open(QIODevice::WriteOnly | QIODevice::NewOnly, kPrivateFile)) return false;
   qint64 offset = 0;
   bool first = true;
   for (;;) {
@@ -90,9 +93,40 @@ void forgetOldPositions(Gateway& g, long long cutoff) {
   });
 }
 
-}  // namespace
+// A saved position above every record of the store would hide every later record from that PC;
+// it goes back to the store's last identifier (0 for an empty store).
+void bringBackPositions(Gateway& g) {
+  IniFile* ini = g.settingsFile();
+  if (!ini) return;
+  long long last = 0;
+  {
+    ExclusiveFile store(g.state().file(files::kPop3Tmp));
+    if (store.open(QIODevice::ReadOnly)) {
+      last = LastPosID(store.file());
+    } else if (store.error() != ExclusiveFile::OpenError::NotFound) {
+      return;
+    }
+  }
+  const QString section = QStringLiteral("ClientsPos");
+  const auto above = [last](const QString& value) {
+    bool number = false;
+    const long long pos = value.trimmed().toLongLong(&number);
+    return number && pos > last;
+  };
+  const auto entries = ini->read().entries(section);
+  if (std::none_of(entries.begin(), entries.end(), [&](const auto& e) { return above(e.second); }))
+    return;
+  ini->update([&](IniText& text) {
+    for (const auto& e : text.entries(section)) {
+      if (!above(e.second)) continue;
+      text.setValue(section, e.first, QString::number(last));
+      g.Log(true, QStringLiteral("ClientsPos %1 = %2 above the POP3 store, set to %3")
+                      .arg(e.first, e.second, QString::number(last)));
+    }
+  });
+}
 
-void Pop3Expire(Gateway& g) {
+void expire(Gateway& g) {
   const GatewayState& gs = g.state();
   if (gs.cfg.ExpireDay == 0) return;
   const QString storePath = gs.file(files::kPop3Tmp);
@@ -115,6 +149,13 @@ void Pop3Expire(Gateway& g) {
     QFile::remove(cutPath);
   }
   forgetOldPositions(g, cutoff);
+}
+
+}  // namespace
+
+void Pop3Expire(Gateway& g) {
+  expire(g);
+  bringBackPositions(g);
 }
 
 }  // namespace kolvane

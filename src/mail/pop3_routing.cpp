@@ -6,12 +6,29 @@
 
 namespace kolvane {
 
+QByteArray MailLocalPart(const QByteArray& name) {
+  static const QByteArray kSigns = QByteArrayLiteral("!#$%&'*+-/=?^_`{|}~");
+  const QString text = QString::fromUtf8(name);
+  QByteArray out;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i].unicode();
+    if (QChar::isLowSurrogate(c)) continue;  // one "_" for a character beyond 16 bits
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       (c < 128 && kSigns.contains(static_cast<char>(c)));
+    // A dot may only stand between other characters, never twice in a row.
+    const bool dot = c == '.' && !out.isEmpty() && out.back() != '.' && i + 1 < text.size() &&
+                     text[i + 1] != u'.';
+    out += plain || dot ? static_cast<char>(c) : '_';
+  }
+  return out;
+}
+
 QByteArray PhoneToMailAddr(const Gateway& g, const QByteArray& number) {
   static const QByteArray kPlus = QByteArrayLiteral("<+>");
   QByteArray pattern = g.state().cfg.InMailAdr.toUtf8();
   const qsizetype at = pattern.indexOf(kPlus);
-  if (at < 0) return number;
-  return pattern.replace(at, kPlus.size(), number);
+  if (at < 0) return MailLocalPart(number);
+  return pattern.replace(at, kPlus.size(), MailLocalPart(number));
 }
 
 QByteArray RouteNames(const Gateway& g, const QByteArray& number, const QByteArray& text) {

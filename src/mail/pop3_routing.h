@@ -7,8 +7,10 @@ namespace kolvane {
 class Gateway;
 
 // The sender address of a received SMS: InMailAdr with its first "<+>" replaced by the number,
-// or the number itself when the pattern has none.
+// or the number itself when the pattern has none. A sender's name (alphanumeric sender) keeps
+// what may stand in a mail address; every other character becomes "_".
 QByteArray PhoneToMailAddr(const Gateway& g, const QByteArray& number);
+QByteArray MailLocalPart(const QByteArray& name);
 
 // The PCs a received SMS is for (comma-separated, empty = anyone): the names between the first
 // two route marks when the first mark is among the first three characters, then the PCs whose

@@ -18,7 +18,7 @@ bool appendFile(const QString& from, const QString& to) {
   if (!bytes) return false;
   if (bytes->isEmpty()) return true;
   auto store = FileOpenAppend(to);
-  return store->isOpen() && store->file().write(*bytes) == bytes->size() && store->file().flush();
+  return store->isOpen() && AppendWhole(store->file(), *bytes);
 }
 
 // Moves `from` to the end of `to`, or becomes `to` when that does not exist.

@@ -4,6 +4,7 @@
 #include "mail/store_append.h"
 #include "mail/store_file.h"
 #include "mail/store_protocols.h"
+#include "platform/private_files.h"
 
 namespace kolvane {
 
@@ -60,7 +61,7 @@ void SmtpRunCut(Gateway& g) {
       kept = AppendBytes(g, smtpTmp, tail) != AppendResult::Failed;
     } else {
       QFile cutFile(cutPath);
-      kept = cutFile.open(QIODevice::NewOnly | QIODevice::WriteOnly) &&
+      kept = cutFile.open(QIODevice::NewOnly | QIODevice::WriteOnly, kPrivateFile) &&
              cutFile.write(tail) == tail.size() && cutFile.flush();
       cutFile.close();
       kept = kept && QFile::rename(cutPath, smtpTmp);

@@ -33,8 +33,7 @@ Attempt attempt(Gateway& g, const QString& path, const AppendMaker& make) {
                     QStringLiteral(" - OpenFile fault !!!"));
     return Attempt::Failed;
   }
-  const QByteArray bytes = make(g, store->file());
-  if (store->file().write(bytes) != bytes.size() || !store->file().flush()) {
+  if (!AppendWhole(store->file(), make(g, store->file()))) {
     g.Log(true, QStringLiteral("!!! ") + QFileInfo(path).fileName() +
                     QStringLiteral(" - WriteFile error !!!"));
     return Attempt::Failed;

@@ -20,14 +20,25 @@ bool sixDigits(const QByteArray& text) {
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// Every "PosID: " label of the text followed by a readable date and sequence number.
-std::vector<PosIdLabel> posIdLabels(const QByteArray& text) {
+bool operator<(const PosIdLabel& a, const PosIdLabel& b) {
+  return a.date != b.date ? a.date < b.date : a.seq < b.seq;
+}
+
+// Every "PosID: " label that starts a record (at the start of the file or right after the
+// previous record's "." line) and holds exactly twelve digits. A label inside a subject or a
+// body is text, not an identifier.
+std::vector<PosIdLabel> posIdLabels(const QByteArray& text, bool startsFile) {
   static const QByteArray kLabel = QByteArrayLiteral("PosID: ");
+  static const QByteArray kRecordEnd = QByteArrayLiteral("\r\n.\r\n");
   std::vector<PosIdLabel> labels;
   for (qsizetype at = 0; (at = text.indexOf(kLabel, at)) >= 0; ++at) {
+    const bool recordStart = at == 0 ? startsFile : text.mid(at - 5, 5) == kRecordEnd;
     const QByteArray date = text.mid(at + kLabel.size(), 6);
     const QByteArray seq = text.mid(at + kLabel.size() + 6, 6);
-    if (sixDigits(date) && sixDigits(seq)) labels.push_back({date.toLongLong(), seq.toLongLong()});
+    const bool lineEnds = text.mid(at + kLabel.size() + 12, 2) == "\r\n";
+    if (recordStart && lineEnds && sixDigits(date) && sixDigits(seq)) {
+      labels.push_back({date.toLongLong(), seq.toLongLong()});
+    }
   }
   return labels;
 }
@@ -43,7 +54,7 @@ std::vector<PosIdLabel> tailLabels(QFile& store) {
   for (qint64 window = 1024;; window *= 2) {
     const qint64 from = std::max<qint64>(0, size - window);
     if (!store.seek(from)) return {};
-    auto labels = posIdLabels(store.read(size - from));
+    auto labels = posIdLabels(store.read(size - from), from == 0);
     if (!labels.empty() || from == 0) return labels;
   }
 }
@@ -56,35 +67,68 @@ qint64 readInto(QFile& file, QByteArray& buffer, qint64 count) {
   return got;
 }
 
+long long yymmdd(const QDate& d) {
+  return (d.year() % 100) * 10000LL + d.month() * 100 + d.day();
+}
+
+std::optional<PosIdLabel> highestTailLabel(QFile& store) {
+  if (store.size() <= 0) return std::nullopt;
+  const qint64 pos = store.pos();
+  const auto labels = tailLabels(store);
+  store.seek(pos);
+  if (labels.empty()) return std::nullopt;
+  return *std::max_element(labels.begin(), labels.end());
+}
+
+QByteArray idText(const PosIdLabel& id) {
+  return sixDigitText(id.date) + sixDigitText(id.seq);
+}
+
 }  // namespace
 
 std::unique_ptr<ExclusiveFile> FileOpenAppend(const QString& path) {
   auto file = std::make_unique<ExclusiveFile>(path);
-  if (file->open(QIODevice::ReadWrite | QIODevice::Append)) file->file().seek(file->file().size());
+  // Unbuffered: a write that fails has failed for good and can be taken back, nothing of it
+  // is left in a buffer for the close to write.
+  if (file->open(QIODevice::ReadWrite | QIODevice::Append | QIODevice::Unbuffered))
+    file->file().seek(file->file().size());
   return file;
 }
 
+bool AppendWhole(QFile& store, const QByteArray& bytes) {
+  const qint64 before = store.size();
+  if (store.write(bytes) == bytes.size() && store.flush() && SyncToDisk(store)) return true;
+  // Whatever part reached the file goes again, so the next record starts where this one began.
+  store.resize(before);
+  return false;
+}
+
+QByteArray PosIdAfter(const QByteArray& id) {
+  PosIdLabel label{id.left(6).toLongLong(), id.mid(6).toLongLong()};
+  if (label.seq < 999999) return sixDigitText(label.date) + sixDigitText(label.seq + 1);
+  const QDate day =
+      QDate(2000 + static_cast<int>(label.date / 10000), static_cast<int>(label.date / 100 % 100),
+            static_cast<int>(label.date % 100))
+          .addDays(1);
+  // Past the last representable day nothing higher exists; the last identifier is repeated.
+  if (!day.isValid() || day.year() > 2099) return idText(label);
+  return sixDigitText(yymmdd(day)) + sixDigitText(0);
+}
+
+long long LastPosID(QFile& store) {
+  const auto last = highestTailLabel(store);
+  return last ? idText(*last).toLongLong() : 0;
+}
+
 QByteArray NewPosID(Gateway& g, QFile& store) {
-  const QDate date = fromDateTime(g.clock().now()).date();
-  long long today = (date.year() % 100) * 10000 + date.month() * 100 + date.day();
-  long long next = 0;
-  const qint64 pos = store.pos();
-  if (store.size() > 0) {
-    for (const PosIdLabel& label : tailLabels(store)) {
-      if (label.date == today) {
-        next = label.seq + 1;
-      } else if (label.date < today) {
-        next = 0;
-      } else {
-        next = label.seq + 1;
-        today = label.date;
-        g.Log(true, QStringLiteral("PosID: ") + QString::fromLatin1(sixDigitText(label.date)) +
-                        QString::fromLatin1(sixDigitText(label.seq)) + QStringLiteral(" error"));
-      }
-    }
+  const long long today = yymmdd(fromDateTime(g.clock().now()).date());
+  const auto last = highestTailLabel(store);
+  if (!last || last->date < today) return sixDigitText(today) + sixDigitText(0);
+  if (last->date > today) {
+    g.Log(true, QStringLiteral("PosID: ") + QString::fromLatin1(idText(*last)) +
+                    QStringLiteral(" error"));
   }
-  store.seek(pos);
-  return sixDigitText(today) + sixDigitText(next);
+  return PosIdAfter(idText(*last));
 }
 
 bool HoldsWholeRecord(const QByteArray& window) {

@@ -26,7 +26,8 @@ void route(Gateway& g, tMailRec rec, DateTime now, DateTime& earliest) {
     const bool returned = rec.PosID == w.ReturnSenderID;
     const QByteArray mark = returned ? "Manual return SMS: " : "Undispatched SMS: ";
     rec.Subj = mark + rec.Subj;
-    AppendRecord(g, gs.file(files::kPop3Tmp), rec, returned);
+    // A new identifier: PCs already past the old one still get the record.
+    AppendRecord(g, gs.file(files::kPop3Tmp), rec, true);
     QByteArray line = '!' + mark + '!' + text;
     if (!returned) line += '(' + rec.MimeBody + ')';
     g.traffic().trafficLine(gs.cfg.Pop3TxtMask, rec.TelNo, line);

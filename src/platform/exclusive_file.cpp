@@ -1,4 +1,7 @@
 #include "platform/exclusive_file.h"
+#include "platform/private_files.h"
+
+#include <unistd.h>
 
 namespace kolvane {
 
@@ -16,7 +19,7 @@ bool ExclusiveFile::open(QIODevice::OpenMode mode) {
   if ((openMode & QIODevice::WriteOnly) && !(openMode & QIODevice::Append)) {
     openMode |= QIODevice::ReadOnly;
   }
-  if (!file_.open(openMode)) {
+  if (!file_.open(openMode, kPrivateFile)) {
     error_ = OpenError::Failed;
     return false;
   }
@@ -40,6 +43,10 @@ void ExclusiveFile::close() {
   if (file_.isOpen()) file_.flush();
   lock_.reset();
   file_.close();
+}
+
+bool SyncToDisk(QFile& file) {
+  return file.flush() && ::fsync(file.handle()) == 0;
 }
 
 }  // namespace kolvane

@@ -33,4 +33,7 @@ class ExclusiveFile {
   OpenError error_ = OpenError::None;
 };
 
+// Flushes the file and asks the system to put its bytes on the disk.
+bool SyncToDisk(QFile& file);
+
 }  // namespace kolvane

@@ -1,6 +1,7 @@
 #include "platform/ini_text.h"
 
 #include <QRegularExpression>
+#include <QStringDecoder>
 
 namespace kolvane {
 
@@ -10,16 +11,55 @@ bool sameName(const QString& a, const QString& b) {
 }
 }  // namespace
 
+namespace {
+
+QString lineEnd(qsizetype lf, bool crBefore) {
+  return lf < 0 || crBefore ? QStringLiteral("\r\n") : QStringLiteral("\n");
+}
+
+QString decodeLine(const QByteArray& raw) {
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QString text = utf8.decode(raw);
+  if (!utf8.hasError()) return text;
+  QStringDecoder cp1250("windows-1250");
+  return cp1250.isValid() ? QString(cp1250.decode(raw)) : QString::fromLatin1(raw);
+}
+
+}  // namespace
+
 IniText IniText::parse(const QString& text) {
   IniText ini;
   if (text.isEmpty()) return ini;
   const qsizetype lf = text.indexOf(QLatin1Char('\n'));
-  ini.eol_ = (lf > 0 && text[lf - 1] == QLatin1Char('\r')) || lf < 0 ? QStringLiteral("\r\n")
-                                                                     : QStringLiteral("\n");
+  ini.eol_ = lineEnd(lf, lf > 0 && text[lf - 1] == QLatin1Char('\r'));
   static const QRegularExpression lineBreak(QStringLiteral("\r\n|\n|\r"));
   ini.lines_ = text.split(lineBreak);
   // A final line break does not open another line.
   if (!ini.lines_.isEmpty() && ini.lines_.last().isEmpty()) ini.lines_.removeLast();
+  for (const QString& line : std::as_const(ini.lines_)) ini.raw_ << line.toUtf8();
+  return ini;
+}
+
+IniText IniText::parseBytes(const QByteArray& bytes) {
+  IniText ini;
+  QByteArray body = bytes;
+  if (body.startsWith("\xEF\xBB\xBF")) {
+    ini.bom_ = body.left(3);
+    body.remove(0, 3);
+  }
+  if (body.isEmpty()) return ini;
+  const qsizetype lf = body.indexOf('\n');
+  ini.eol_ = lineEnd(lf, lf > 0 && body[lf - 1] == '\r');
+  for (qsizetype at = 0; at < body.size();) {
+    qsizetype end = at;
+    while (end < body.size() && body[end] != '\r' && body[end] != '\n') ++end;
+    const QByteArray raw = body.mid(at, end - at);
+    ini.raw_ << raw;
+    ini.lines_ << decodeLine(raw);
+    if (end < body.size() && body[end] == '\r' && end + 1 < body.size() && body[end + 1] == '\n')
+      ++end;
+    at = end + 1;
+  }
   return ini;
 }
 
@@ -30,6 +70,32 @@ QString IniText::toString() const {
     out += eol_;
   }
   return out;
+}
+
+QByteArray IniText::toBytes() const {
+  QByteArray out = bom_;
+  const QByteArray eol = eol_.toLatin1();
+  for (const QByteArray& line : raw_) {
+    out += line;
+    out += eol;
+  }
+  return out;
+}
+
+void IniText::setLine(int index, const QString& line) {
+  if (lines_[index] == line) return;  // an unchanged value keeps its bytes
+  lines_[index] = line;
+  raw_[index] = line.toUtf8();
+}
+
+void IniText::insertLine(int index, const QString& line) {
+  lines_.insert(index, line);
+  raw_.insert(index, line.toUtf8());
+}
+
+void IniText::removeLines(int index, int count) {
+  lines_.remove(index, count);
+  raw_.remove(index, count);
 }
 
 std::optional<QString> IniText::sectionName(const QString& line) {
@@ -65,8 +131,7 @@ QPair<int, int> IniText::sectionRange(const QString& section) const {
   return {header, static_cast<int>(lines_.size())};
 }
 
-std::optional<IniText::KeyLine> IniText::findKey(const QString& section,
-                                                  const QString& key) const {
+std::optional<IniText::KeyLine> IniText::findKey(const QString& section, const QString& key) const {
   const auto [header, end] = sectionRange(section);
   if (header < 0) return std::nullopt;
   for (int i = header + 1; i < end; ++i) {
@@ -120,29 +185,30 @@ QStringList IniText::keys(const QString& section) const {
 
 void IniText::setValue(const QString& section, const QString& key, const QString& value) {
   if (const auto found = findKey(section, key)) {
-    lines_[found->line] = found->key + QLatin1Char('=') + value;
+    setLine(found->line, found->key + QLatin1Char('=') + value);
     return;
   }
   const QString line = key + QLatin1Char('=') + value;
   const auto [header, end] = sectionRange(section);
   if (header < 0) {
-    lines_ << QLatin1Char('[') + section + QLatin1Char(']') << line;
+    insertLine(static_cast<int>(lines_.size()), QLatin1Char('[') + section + QLatin1Char(']'));
+    insertLine(static_cast<int>(lines_.size()), line);
     return;
   }
   // After the last non-blank line of the section, so blank separators stay below it.
   int at = end;
   while (at > header + 1 && lines_[at - 1].trimmed().isEmpty()) --at;
-  lines_.insert(at, line);
+  insertLine(at, line);
 }
 
 void IniText::removeKey(const QString& section, const QString& key) {
-  if (const auto found = findKey(section, key)) lines_.removeAt(found->line);
+  if (const auto found = findKey(section, key)) removeLines(found->line, 1);
 }
 
 void IniText::eraseSection(const QString& section) {
   const auto [header, end] = sectionRange(section);
   if (header < 0) return;
-  lines_.remove(header, end - header);
+  removeLines(header, end - header);
 }
 
 void IniText::mergeFrom(const IniText& other) {

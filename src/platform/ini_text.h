@@ -18,8 +18,13 @@ class IniText {
 
   IniText() = default;
   static IniText parse(const QString& text);
+  // The bytes of a file: each line is read as UTF-8, or as Windows-1250 (the 8-bit code page of
+  // older files) when it is no valid UTF-8.
+  static IniText parseBytes(const QByteArray& bytes);
   // The text with every line ended by the line end the parsed text used ("\r\n" for new text).
   QString toString() const;
+  // The same as bytes: lines no edit touched come back exactly as they were read.
+  QByteArray toBytes() const;
 
   bool isEmpty() const { return lines_.isEmpty(); }
   std::optional<QString> value(const QString& section, const QString& key) const;
@@ -58,7 +63,13 @@ class IniText {
   static std::optional<QString> sectionName(const QString& line);
   static std::optional<Entry> splitKeyLine(const QString& line);
 
+  void setLine(int index, const QString& line);
+  void insertLine(int index, const QString& line);
+  void removeLines(int index, int count);
+
   QStringList lines_;
+  QList<QByteArray> raw_;  // the bytes of each line as read, or UTF-8 of an edited line
+  QByteArray bom_;         // a UTF-8 byte-order mark the file began with
   QString eol_ = QStringLiteral("\r\n");
 };
 

@@ -3,6 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <cstdio>
+
+#include "platform/exclusive_file.h"
 
 namespace kolvane {
 
@@ -64,7 +67,7 @@ bool isDefCopyRequest(const QString& commandLineText) {
 }
 
 DefCopyResult buildDefCopy(const QString& programFile, const QString& programDir,
-                           const QString& commandLineText) {
+                           const QString& commandLineText, const QString& settingsFile) {
   const QString param = commandLineText.trimmed();
   const QString defPath = QFileInfo(param).isAbsolute() ? param : programDir + param;
   if (!QFileInfo::exists(defPath)) return {false, param + QStringLiteral(" neexistuje")};
@@ -75,15 +78,38 @@ DefCopyResult buildDefCopy(const QString& programFile, const QString& programDir
   const QString message = programName + QStringLiteral(" + ") + param + QStringLiteral(" = ") +
                           QFileInfo(target).fileName();
 
+  // Names are compared without regard to case, as the file system of the target may.
+  const auto sameFile = [&target](const QString& other) {
+    const QFileInfo a(target);
+    const QFileInfo b(other);
+    if (a.exists() && b.exists() && a.canonicalFilePath() == b.canonicalFilePath()) return true;
+    return a.absoluteFilePath().compare(b.absoluteFilePath(), Qt::CaseInsensitive) == 0;
+  };
+  if (sameFile(programFile)) {
+    return {false, message + QStringLiteral(" refused: ") + QFileInfo(target).fileName() +
+                       QStringLiteral(" is the running program")};
+  }
+  if (sameFile(settingsFile)) {
+    return {false, message + QStringLiteral(" refused: ") + QFileInfo(target).fileName() +
+                       QStringLiteral(" is the settings file")};
+  }
+
   QFile def(defPath);
   if (!def.open(QIODevice::ReadOnly)) return {false, param + QStringLiteral(" neexistuje")};
   const QByteArray defBytes = def.read(kWindow);
-  QFile::remove(target);
-  if (!QFile::copy(programFile, target)) return {false, message};
-  QFile copy(target);
-  if (!copy.open(QIODevice::WriteOnly | QIODevice::Append) ||
-      copy.write(defBytes) != defBytes.size()) {
-    return {false, message};
+  const QString part = target + QStringLiteral(".part");
+  QFile::remove(part);
+  bool written = QFile::copy(programFile, part);
+  if (written) {
+    QFile copy(part);
+    written = copy.open(QIODevice::WriteOnly | QIODevice::Append) &&
+              copy.write(defBytes) == defBytes.size() && SyncToDisk(copy);
+  }
+  // Only a complete copy takes the target's name; until then the target stays as it was.
+  if (!written || std::rename(QFile::encodeName(part).constData(),
+                              QFile::encodeName(target).constData()) != 0) {
+    QFile::remove(part);
+    return {false, message + QStringLiteral(" failed")};
   }
   return {true, message};
 }

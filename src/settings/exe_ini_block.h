@@ -29,7 +29,9 @@ struct DefCopyResult {
 };
 // True when the command-line text asks for a pre-configured copy.
 bool isDefCopyRequest(const QString& commandLineText);
+// The copy is written beside its target and renamed over it only when complete; a target that
+// is the program itself or its settings file is refused.
 DefCopyResult buildDefCopy(const QString& programFile, const QString& programDir,
-                           const QString& commandLineText);
+                           const QString& commandLineText, const QString& settingsFile);
 
 }  // namespace kolvane

@@ -13,41 +13,6 @@ namespace {
 
 const QString kCfg = QStringLiteral("CFG");
 
-// Reads one CFG key into its member; a missing or unreadable value leaves the default.
-void readKey(const SettingKey& k, const IniText& ini, Settings& s) {
-  const auto text = ini.value(kCfg, QLatin1String(k.name));
-  if (!text) return;
-  switch (k.type) {
-    case SettingType::Bool:
-      if (const auto v = parseIniBool(*text)) s.*k.boolMember = *v;
-      break;
-    case SettingType::Int:
-      if (const auto v = parseIniInt(*text); v && *v >= std::numeric_limits<int>::min() &&
-                                             *v <= std::numeric_limits<int>::max()) {
-        s.*k.intMember = static_cast<int>(*v);
-      }
-      break;
-    case SettingType::Int16:
-      if (const auto v = parseIniInt(*text)) s.*k.int16Member = static_cast<std::uint16_t>(*v);
-      break;
-    case SettingType::Int8:
-      if (const auto v = parseIniInt(*text)) s.*k.int8Member = static_cast<std::uint8_t>(*v);
-      break;
-    case SettingType::Real:
-      if (const auto v = regional::parseReal(*text)) s.*k.realMember = *v;
-      break;
-    case SettingType::DateTime:
-      if (const auto v = regional::parseDateTime(*text)) s.*k.realMember = *v;
-      break;
-    case SettingType::Str:
-      s.*k.strMember = *text;
-      break;
-    case SettingType::Str8:
-      s.*k.str8Member = text->toUtf8();
-      break;
-  }
-}
-
 QString keyText(const SettingKey& k, const Settings& s) {
   switch (k.type) {
     case SettingType::Bool:
@@ -68,6 +33,107 @@ QString keyText(const SettingKey& k, const Settings& s) {
       return QString::fromUtf8(s.*k.str8Member);
   }
   return {};
+}
+
+// Ranges of the integer keys whose careless values would harm the run: an interval that starts
+// a relation on every tick, a limit of no SMS. Ports are kept as they come: one outside
+// 1-65535 fails to listen or connect.
+struct KeyRange {
+  const char* name;
+  long long min;
+  long long max;
+};
+constexpr KeyRange kKeyRanges[] = {
+    {"IntervalOnLine", 1000, 86400000},
+    {"SendSMSDelay", 0, 3600000},
+    {"RefrOn", 0, 1000000},
+    {"RefrPer", 1, 1000000},
+    {"RecoveryStartIncMin", 0, 1000000},
+    {"MaxSmsSendNo", 1, 1000000},
+    {"CutEMax", 1, 255},
+    {"SmtpCliMax", 0, 1000000},
+    {"Pop3CliMax", 0, 1000000},
+    {"SmtpRunPos", 0, std::numeric_limits<int>::max()},
+    {"MeMaxLi", 0, 1000000},
+    {"LogSeekMax", 0, std::numeric_limits<int>::max()},
+    {"BaudRate", 1, 4000000},
+    {"AutoPop3RouteTout", 0, 52560000},
+    {"ComTcp", 0, 1},
+    {"EmlSmsNoOk", 0, 1},
+};
+
+std::pair<long long, long long> keyRange(const char* name) {
+  for (const KeyRange& r : kKeyRanges) {
+    if (qstrcmp(r.name, name) == 0) return {r.min, r.max};
+  }
+  return {std::numeric_limits<int>::min(), std::numeric_limits<int>::max()};
+}
+
+// Reads one CFG key into its member; a missing value leaves the default, and an unreadable or
+// out-of-range one leaves it with a log line naming the key, the value and the value used.
+void readKey(const SettingKey& k, const IniText& ini, Settings& s, const LogFn& log) {
+  const auto text = ini.value(kCfg, QLatin1String(k.name));
+  if (!text) return;
+  const auto refuse = [&](const QString& why) {
+    log(QStringLiteral("Settings: %1=%2 %3, %4 used")
+            .arg(QLatin1String(k.name), *text, why, keyText(k, s)));
+  };
+  const auto notNumber = [&] { refuse(QStringLiteral("is not a number")); };
+  switch (k.type) {
+    case SettingType::Bool:
+      if (const auto v = parseIniBool(*text)) {
+        s.*k.boolMember = *v;
+      } else {
+        notNumber();
+      }
+      break;
+    case SettingType::Int: {
+      const auto v = parseIniInt(*text);
+      const auto [min, max] = keyRange(k.name);
+      if (!v) {
+        notNumber();
+      } else if (*v < min || *v > max) {
+        refuse(QStringLiteral("is outside %1..%2").arg(min).arg(max));
+      } else {
+        s.*k.intMember = static_cast<int>(*v);
+      }
+      break;
+    }
+    case SettingType::Int16:
+      if (const auto v = parseIniInt(*text)) {
+        s.*k.int16Member = static_cast<std::uint16_t>(*v);
+      } else {
+        notNumber();
+      }
+      break;
+    case SettingType::Int8:
+      if (const auto v = parseIniInt(*text)) {
+        s.*k.int8Member = static_cast<std::uint8_t>(*v);
+      } else {
+        notNumber();
+      }
+      break;
+    case SettingType::Real:
+      if (const auto v = regional::parseReal(*text)) {
+        s.*k.realMember = *v;
+      } else {
+        notNumber();
+      }
+      break;
+    case SettingType::DateTime:
+      if (const auto v = regional::parseDateTime(*text)) {
+        s.*k.realMember = *v;
+      } else {
+        refuse(QStringLiteral("is no date and time"));
+      }
+      break;
+    case SettingType::Str:
+      s.*k.strMember = *text;
+      break;
+    case SettingType::Str8:
+      s.*k.str8Member = text->toUtf8();
+      break;
+  }
 }
 
 bool isCounter(const char* name) {
@@ -172,22 +238,21 @@ void applyIntervals(GatewayState& gs) {
   gs.RefrPer = static_cast<std::uint32_t>(gs.cfg.RefrPer) * 60000u;
 }
 
-void loadSettings(GatewayState& gs, const IniText& layered, DateTime startTime,
-                  const LogFn& log) {
+void loadSettings(GatewayState& gs, const IniText& layered, DateTime startTime, const LogFn& log) {
   Settings& s = gs.cfg;
   s = Settings{};
   for (const SettingKey& k : settingKeys()) {
     // PrioritySw is saved but every run starts with it off; TtsMark follows CommandMark.
     if (QLatin1String(k.name) == QLatin1String("PrioritySw")) continue;
     if (isCounter(k.name)) continue;
-    readKey(k, layered, s);
+    readKey(k, layered, s, log);
   }
   if (!layered.hasKey(kCfg, QStringLiteral("TtsMark"))) s.TtsMark = s.CommandMark;
 
   // The day's counters only when they were saved today.
   if (dayOf(s.DTSaveToIni) == dayOf(startTime)) {
     for (const SettingKey& k : settingKeys()) {
-      if (isCounter(k.name)) readKey(k, layered, s);
+      if (isCounter(k.name)) readKey(k, layered, s, log);
     }
   }
 
@@ -213,6 +278,19 @@ void loadSettings(GatewayState& gs, const IniText& layered, DateTime startTime,
   loadPlacements(gs, layered);
 }
 
+QString paramAsSmsValue(const QString& text) {
+  static const QString kMark = QStringLiteral("%%");
+  const bool plain = !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')) &&
+                     text == text.trimmed() && !text.startsWith(kMark) &&
+                     !(text.startsWith(QLatin1Char('"')) && text.endsWith(QLatin1Char('"')));
+  return plain ? text : kMark + QString::fromLatin1(text.toUtf8().toPercentEncoding());
+}
+
+QString paramAsSmsText(const QString& value) {
+  if (!value.startsWith(QLatin1String("%%"))) return value;
+  return QString::fromUtf8(QByteArray::fromPercentEncoding(value.mid(2).toLatin1()));
+}
+
 bool storeParamAsSms(IniFile& ini, const QString& text) {
   return ini.update([&](IniText& t) {
     long long largest = -1;
@@ -221,7 +299,8 @@ bool storeParamAsSms(IniFile& ini, const QString& text) {
       const long long v = key.trimmed().toLongLong(&ok);
       largest = std::max(largest, ok ? v : -1);
     }
-    t.setValue(QStringLiteral("ParamAsSMS"), QString::number(std::max(1LL, largest + 1)), text);
+    t.setValue(QStringLiteral("ParamAsSMS"), QString::number(std::max(1LL, largest + 1)),
+               paramAsSmsValue(text));
   });
 }
 
@@ -271,18 +350,17 @@ bool saveSettings(const GatewayState& gs, IniFile& file, DateTime now) {
       ini.eraseSection(QStringLiteral("AutoPop3Routing"));
       for (const tAutoPop3RoutRec& r : gs.AutoPop3RoutArr) {
         if (r.EndTime <= now) continue;
-        ini.setValue(QStringLiteral("AutoPop3Routing"), QString::fromUtf8(r.TelNo),
-                     regional::formatReal(r.EndTime) + QLatin1Char('|') +
-                         QString::fromUtf8(r.NamePC));
+        ini.setValue(
+            QStringLiteral("AutoPop3Routing"), QString::fromUtf8(r.TelNo),
+            regional::formatReal(r.EndTime) + QLatin1Char('|') + QString::fromUtf8(r.NamePC));
       }
     }
 
-    putAll({"BasketOn",       "BasketToo",     "BasketName",    "EmlSmsChConv",
-            "EmlSmsAuto",     "EmlSmsNoOk",    "CutEMail",      "CutEMax",
-            "CutELong",       "ConcatenateSMS", "PreSetTimeSw", "PreSetPrefix",
-            "PreSetErr",      "PreSetMaskDT",  "PreSetMaskTi",  "ReportSw",
-            "ReportPrefix",   "ReportAll",     "SmtpCliLimOn",  "Pop3CliLimOn",
-            "SmtpCliMax",     "Pop3CliMax",    "UserName",      "SendUCS2SmsPermit"});
+    putAll({"BasketOn",     "BasketToo",    "BasketName", "EmlSmsChConv",     "EmlSmsAuto",
+            "EmlSmsNoOk",   "CutEMail",     "CutEMax",    "CutELong",         "ConcatenateSMS",
+            "PreSetTimeSw", "PreSetPrefix", "PreSetErr",  "PreSetMaskDT",     "PreSetMaskTi",
+            "ReportSw",     "ReportPrefix", "ReportAll",  "SmtpCliLimOn",     "Pop3CliLimOn",
+            "SmtpCliMax",   "Pop3CliMax",   "UserName",   "SendUCS2SmsPermit"});
 
     ini.eraseSection(QStringLiteral("AliasComp"));
     ini.eraseSection(QStringLiteral("AliasName"));
@@ -298,8 +376,8 @@ bool saveSettings(const GatewayState& gs, IniFile& file, DateTime now) {
                    QString::fromUtf8(r.EmlAddr));
     }
 
-    putAll({"SmsToCmdSw", "SmsToCmdEml", "SmsToCmdStat", "SmsToCmdPC", "SmsToTtsSw",
-            "SmsToTtsEml", "SmsToTtsPC", "TtsVoice", "PrioritySw", "PriorityEmail"});
+    putAll({"SmsToCmdSw", "SmsToCmdEml", "SmsToCmdStat", "SmsToCmdPC", "SmsToTtsSw", "SmsToTtsEml",
+            "SmsToTtsPC", "TtsVoice", "PrioritySw", "PriorityEmail"});
 
     ini.eraseSection(QStringLiteral("SmsToCmdTelNo"));
     for (int i = 0; i < gs.SmsToCmdTelNo.size(); ++i) {

@@ -22,9 +22,9 @@ int gsmDeviceIndex(const QString& id);
 
 inline constexpr int kCfgTreePages = 19;
 // Forms whose placement the settings file keeps.
-inline constexpr const char* kPlacementForms[] = {
-    "FMain",        "FCfg",         "fSiSend",      "fSmtpTmpView",
-    "fPop3TmpView", "fWaitTmpView", "fSmtpCliView", "fPop3CliView"};
+inline constexpr const char* kPlacementForms[] = {"FMain",        "FCfg",         "fSiSend",
+                                                  "fSmtpTmpView", "fPop3TmpView", "fWaitTmpView",
+                                                  "fSmtpCliView", "fPop3CliView"};
 
 // Reads every CFG key and list section of the layered settings (Exe-Ini block with the file
 // written over it) into the state and derives the values the program works with.
@@ -37,6 +37,10 @@ void applyIntervals(GatewayState& gs);
 
 // Queues a command-line text under the next numeric key of section ParamAsSMS.
 bool storeParamAsSms(IniFile& ini, const QString& text);
+// A queued text as one INI value: a text with line breaks, blanks at its ends or enclosing
+// quotes is percent-encoded behind "%%"; other texts are stored as they are.
+QString paramAsSmsValue(const QString& text);
+QString paramAsSmsText(const QString& value);
 
 // Writes the keys saved at shutdown, in their documented order, and rewrites the list sections.
 bool saveSettings(const GatewayState& gs, IniFile& ini, DateTime now);

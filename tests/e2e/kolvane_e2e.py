@@ -88,6 +88,9 @@ def program_env(extra=None):
     such as "0.1" read the same on every machine."""
     env = dict(os.environ)
     env["LC_ALL"] = "C.UTF-8"
+    # Without a display the demo runs headless like the rest.
+    env.pop("DISPLAY", None)
+    env.pop("WAYLAND_DISPLAY", None)
     env.update(extra or {})
     return env
 

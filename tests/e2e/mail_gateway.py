@@ -26,8 +26,8 @@ def free_port():
 class ModemProcess:
     """kolvane-modemsim as a child of the test; its ready line names the port or terminal."""
 
-    def __init__(self, test, *args, stderr=subprocess.DEVNULL):
-        self.proc = subprocess.Popen([MODEMSIM, *args], stdin=subprocess.DEVNULL,
+    def __init__(self, test, *args, stderr=subprocess.DEVNULL, program=MODEMSIM):
+        self.proc = subprocess.Popen([program, *args], stdin=subprocess.DEVNULL,
                                      stdout=subprocess.PIPE, stderr=stderr)
         test.addCleanup(self.stop)
         self.ready = self.proc.stdout.readline().decode().strip()

@@ -29,7 +29,7 @@ class DefCopy(unittest.TestCase):
     def test_missing_def_file_is_reported(self):
         folder = k.new_folder(self)
         rc, out, err = k.run_to_end(folder, "Office.DEF")
-        self.assertEqual((rc, out, err), (0, "", "Office.DEF neexistuje\n"))
+        self.assertEqual((rc, out, err), (1, "", "Office.DEF neexistuje\n"))
         self.assertEqual(os.listdir(folder), [])
 
     def test_def_suffix_is_matched_without_regard_to_case(self):
@@ -46,6 +46,22 @@ class DefCopy(unittest.TestCase):
         k.run_to_end(folder, "Big.DEF")
         self.assertEqual(k.read_bytes(os.path.join(folder, "Big")),
                          k.read_bytes(k.PROGRAM) + big[:65535])
+
+    def test_the_program_and_its_settings_file_are_refused(self):
+        folder = k.scratch_folder(self)
+        program = k.program_copy(self, folder=folder)
+        k.write_bytes(k.settings_path(folder), b"[CFG]\r\nUserName=kept\r\n")
+        cases = [("Kolvane.DEF", "Kolvane is the running program"),
+                 ("Kolvane.ini.DEF", "Kolvane.ini is the settings file")]
+        for param, why in cases:
+            k.write_bytes(os.path.join(folder, param), DEF_TEXT)
+            rc, out, err = k.run_to_end(folder, param, program=program)
+            self.assertEqual((rc, out), (1, ""))
+            self.assertIn("refused: " + why, err)
+            self.assertEqual(k.read_bytes(program), k.read_bytes(k.PROGRAM))
+            self.assertEqual(k.value(folder, "CFG", "UserName"), "kept")
+            os.remove(os.path.join(folder, param))
+        self.assertEqual(sorted(os.listdir(folder)), ["Kolvane", "Kolvane.ini"])
 
 
 if __name__ == "__main__":

@@ -320,6 +320,120 @@ TEST(ReceivedSms, OverduePartsLoadedAtStartAreDeliveredThen) {
   EXPECT_FALSE(QFile::exists(s.path + kSmsPartsFile));
 }
 
+TEST(ReceivedSms, NamedSendersArriveByNameAndNeverRunCommands) {
+  for (const QByteArray mode : {"PDUText=1\n", "PDUText=0\n"}) {
+    SCOPED_TRACE(mode.data());
+    QTemporaryDir dir;
+    ManualClock clock(100000, kStart);
+    auto sim = makeModem(clock);
+    Station s(dir.path(), clock, sim,
+              mode +
+                  "SmsToCmdSw=1\n[SmsToCmdTelNo]\nA0=111111111\nA1=+420777111222\n"
+                  "[SmsToCmdSubst]\nreport=/usr/bin/report\n");
+    auto named = [&](const QString& name, const QString& text) {
+      modemsim::Injection sms;
+      sms.sender = name;
+      sms.text = text;
+      sms.alphanumericSender = true;
+      sim->modem.inject(sms, clock.tick());
+    };
+    named("111111111", "#command#report#x");  // spelled like an allowed number
+    named("InfoSMS", "Your code");
+    named("Info SMS<1>", "Spaced");
+    inject(*sim, "+420777111222", "#command#report#y");
+    EXPECT_EQ(deletes(s.relation()).size(), 4);
+
+    ASSERT_EQ(s.commands.size(), 1u);
+    EXPECT_EQ(s.commands[0].telNo, "+420777111222");
+    EXPECT_EQ(s.shown.filter("refused").size(), 1);
+    QList<QByteArray> got;
+    for (const tMailRec& r : s.pop3()) got << r.From + " | " + r.Subj + " | " + r.MimeBody;
+    EXPECT_EQ(got.mid(0, 3),
+              (QList<QByteArray>{
+                  "<111111111@kolvane.lan> | SMS from phone No.: 111111111 | #command#report#x",
+                  "<InfoSMS@kolvane.lan> | SMS from phone No.: InfoSMS | Your code",
+                  "<Info_SMS_1_@kolvane.lan> | SMS from phone No.: Info SMS<1> | Spaced"}));
+    ASSERT_EQ(got.size(), 4);
+    EXPECT_TRUE(got[3].contains(" SMS to Command Line | "));
+  }
+}
+
+TEST(ReceivedSms, PartsOfTwoSendersWithOneReferenceStayApart) {
+  QTemporaryDir dir;
+  ManualClock clock(100000, kStart);
+  auto sim = makeModem(clock);
+  Station s(dir.path(), clock, sim, "PDUText=0\n");
+  auto parts = [&](const QString& sender, int reference, const QStringList& texts) {
+    modemsim::Injection sms;
+    sms.sender = sender;
+    sms.parts = texts;
+    sms.reference = reference;
+    return sim->modem.inject(sms, clock.tick());
+  };
+  parts("+420777111222", 7, {"One ", "two"});
+  parts("+420777333444", 7, {"Three ", "four"});
+  parts("+420777333444", 0x0107, {"Five ", "six"});
+  const QList<int> late = parts("+420777333444", 0x0207, {"Seven ", "eight"});
+  sim->modem.storage(modemsim::Storage::SM).remove(late[1]);  // still on its way
+  s.relation();
+  QList<QByteArray> got;
+  for (const tMailRec& r : s.pop3()) got << r.From + " " + r.MimeBody;
+  EXPECT_EQ(got, (QList<QByteArray>{"<+420777111222@kolvane.lan> One two",
+                                    "<+420777333444@kolvane.lan> Three four",
+                                    "<+420777333444@kolvane.lan> Five six"}));
+  // The waiting part keeps its whole reference, sender and type on disk.
+  QFile parts_(s.path + kSmsPartsFile);
+  ASSERT_TRUE(parts_.open(QIODevice::ReadOnly));
+  const QList<QByteArray> f = parts_.readAll().trimmed().split('\t');
+  ASSERT_EQ(f.size(), 9);
+  EXPECT_EQ(f[2], "519");
+  EXPECT_EQ(f[5], "+420777333444");
+  EXPECT_EQ(f[8], "145");
+}
+
+TEST(ReceivedSms, UndecodableEntriesReachTheMailboxAndLeaveTheDevice) {
+  QTemporaryDir dir;
+  ManualClock clock(100000, kStart);
+  auto sim = makeModem(clock);
+  Station s(dir.path(), clock, sim, "PDUText=0\n");
+  modemsim::Injection raw;
+  raw.sender = "-";
+  raw.rawEntry = "1,,12\r\n00040C9124707711212200004250100102030005C8";  // cut short
+  sim->modem.inject(raw, clock.tick());
+  raw.rawEntry = "1,,4\r\n00040B9113";  // not even a whole sender
+  sim->modem.inject(raw, clock.tick());
+  inject(*sim, "+420777111222", "Fine");
+  EXPECT_EQ(deletes(s.relation()).size(), 3);
+  EXPECT_EQ(sim->modem.storage(modemsim::Storage::SM).used(), 0);
+  const QList<tMailRec> recs = s.pop3();
+  ASSERT_EQ(recs.size(), 3);
+  EXPECT_EQ(recs[0].Subj, "Undecodable SMS: +420777111222");
+  EXPECT_EQ(recs[0].MimeBody, "+CMGL: 1,1,,12\r\n00040C9124707711212200004250100102030005C8");
+  EXPECT_EQ(recs[1].Subj, "Undecodable SMS: 2");
+  EXPECT_EQ(recs[1].From, "<kolvane>");
+  EXPECT_EQ(recs[2].MimeBody, "Fine");
+}
+
+TEST(ReceivedSms, BodyCutByAStallIsReadWholeNextTime) {
+  QTemporaryDir dir;
+  ManualClock clock(100000, kStart);
+  auto sim = makeModem(clock);
+  Station s(dir.path(), clock, sim, "PDUText=1\n");
+  inject(*sim, "+420777111222", "Whole text of the first message");
+  inject(*sim, "+420777333444", "Second");
+  sim->modem.faults().stallBodyMs = 3000;
+  // The first body stops half way: the second comes after the stall and is stored, the first
+  // stays in the device.
+  EXPECT_EQ(deletes(s.relation()), QList<QByteArray>{"AT+CMGD=2"});
+  EXPECT_TRUE(
+      s.shown.contains("SMS 1 incomplete when the listing stalled, left for the next "
+                       "reading"));
+  EXPECT_EQ(deletes(s.relation()), QList<QByteArray>{"AT+CMGD=1"});
+  QList<QByteArray> bodies;
+  for (const tMailRec& r : s.pop3()) bodies << r.MimeBody;
+  EXPECT_EQ(bodies, (QList<QByteArray>{"Second", "Whole text of the first message"}));
+}
+
 TEST(ReceivedSms, AlarmBeepsUntilItsWindowIsClosedAndComesBackWithTheNextSms) {
   QTemporaryDir dir;
   ManualClock clock(100000, kStart);

@@ -237,7 +237,9 @@ TEST_F(PduOracle, OurDecoderReadsGammuDeliverPdus) {
   add(concat(sms("+420603123456", "second part", gsm), 42, 2, 2), {"second part", 42, 2, 2});
   add(concat(sms("+420603123456", czech, ucs2), 7, 3, 3), {czech, 7, 3, 3});
   add(concat(sms("+420603123456", "sixteen-bit reference", gsm), 0x1234, 2, 1, true),
-      {"sixteen-bit reference", 0x34, 2, 1});
+      {"sixteen-bit reference", 0x1234, 2, 1});
+  // An alphanumeric sender (type of number 5): the name, not hex digits.
+  add(sms("InfoSMS", "from a name", gsm), {"from a name"});
   QJsonObject octets{{"number", "+420603123456"},
                      {"data_hex", "48656C6C6F2038626974"},
                      {"coding", "8bit"},

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <algorithm>
+
 #include "core/file_drop.h"
 #include "mail/quoted_printable.h"
 #include "mail/store_append.h"
@@ -114,4 +117,44 @@ TEST_F(FileDrop, HeldMailStoreKeepsTheJobsForLater) {
   RetryPendingAppends(t.g());
   EXPECT_EQ(jobs(), (List{"777111|first", "777222|second"}));
   EXPECT_EQ(t.records("Smtp.Tmp")[1].PosID, "260201000001");
+}
+
+TEST_F(FileDrop, ShortNumbersStayAsWritten) {
+  // Three characters are a valid number; the subject's date must not stand in for it.
+  t.write("SendUp.txt", "112\tHelp\r\n+42\tplus\r\n");
+  SendUpFiles(t.g());
+  EXPECT_EQ(jobs(), (List{"112|Help", "+42|plus"}));
+}
+
+TEST_F(FileDrop, LinesTheStoreRefusesWaitForTheNextScan) {
+  struct Case {
+    QByteArray drop;
+    QByteArray left;
+  };
+  const Case cases[] = {
+      {"777111\tfirst\r\n777222\tsecond\r\n", "777111\tfirst\r\n777222\tsecond\r\n"},
+      {"12\ttoo short\r\n777111\tfirst\n777222\tsecond\n", "777111\tfirst\n777222\tsecond\n"},
+  };
+  auto sentFirst = [this] {
+    const List lines = sentOut();
+    return std::count_if(lines.begin(), lines.end(),
+                         [](const QByteArray& l) { return l.contains("first"); });
+  };
+  for (const Case& c : cases) {
+    QDir(t.path("")).mkdir("Smtp.Tmp");  // a store that cannot be opened
+    const auto sentBefore = sentFirst();
+    t.write("SendUp.txt", c.drop);
+    t.logs();
+    SendUpFiles(t.g());
+    EXPECT_EQ(t.read("SendUp.txt"), c.left);
+    EXPECT_FALSE(t.exists("SendUp.tmp"));
+    EXPECT_TRUE(t.logs().contains("Error on processing SendUp.txt"));
+    EXPECT_EQ(sentFirst(), sentBefore);  // not reported as sent
+
+    QDir(t.path("")).rmdir("Smtp.Tmp");
+    SendUpFiles(t.g());
+    EXPECT_EQ(jobs(), (List{"777111|first", "777222|second"}));
+    EXPECT_FALSE(t.exists("SendUp.txt"));
+    QFile::remove(t.path("Smtp.Tmp"));
+  }
 }

@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "platform/exclusive_file.h"
 #include "platform/ini_file.h"
@@ -75,6 +75,65 @@ TEST(IniFile, Utf16FileRoundTrip) {
   ASSERT_TRUE(ini.setValue("LangStr", "Sent", "Odesláno"));
   EXPECT_TRUE(readAll(ini.path()).startsWith("\xFF\xFE"));
   EXPECT_EQ(ini.value("LangStr", "sent"), "Odesláno");
+}
+
+TEST(IniFile, UntouchedLinesKeepTheirBytesAndEightBitValuesRead) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("Kolvane.ini");
+  // "; Poznámka" and "Jméno" in Windows-1250, a UTF-8 value, a bare CR, no final line break.
+  const QByteArray cp1250Comment("; Pozn\xE1mka \x9A\x9E");
+  const QByteArray before = cp1250Comment +
+                            "\r\n[CFG]\r\nUserName=Jm\xE9no\r\nBasketName=Ko\xC5\xA1\r\n"
+                            "Odd=a\rb\r\nSmtpPort=25";
+  writeAll(path, before);
+  IniFile ini(path);
+  EXPECT_EQ(ini.value("CFG", "UserName"), QString::fromUtf8("Jméno"));
+  EXPECT_EQ(ini.value("CFG", "BasketName"), QString::fromUtf8("Koš"));
+  ASSERT_TRUE(ini.update([](IniText& t) {
+    t.setValue("CFG", "UserName", QString::fromUtf8("Jméno"));  // same value: same bytes
+    t.setValue("CFG", "SmtpPort", "2525");
+  }));
+  const QByteArray after = readAll(path);
+  EXPECT_TRUE(after.startsWith(cp1250Comment + "\r\n[CFG]\r\nUserName=Jm\xE9no\r\n"
+                                               "BasketName=Ko\xC5\xA1\r\nOdd=a\r\nb\r\n"))
+      << after.toHex().constData();
+  EXPECT_TRUE(after.endsWith("SmtpPort=2525\r\n"));
+}
+
+TEST(IniFile, SaveIsAtomicAndAFileThatIsNoIniTextIsNeverWritten) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("Kolvane.ini");
+  const struct {
+    QByteArray bytes;
+    bool text;
+  } cases[] = {
+      {"[CFG]\r\nA=1\r\n", true},
+      {QByteArray("\xFF\xFE[\0C\0F\0G\0]\0", 12), false},
+      {QByteArray("[CFG]\r\nA=\x01\x02\x03\x04\x05\x06", 14), false},
+  };
+  for (const auto& c : cases) {
+    writeAll(path, c.bytes);
+    QStringList failures;
+    IniFile ini(path);
+    ini.setFailureLog([&](const QString& line) { failures << line; });
+    EXPECT_EQ(ini.unreadable(), !c.text);
+    EXPECT_EQ(ini.setValue("CFG", "B", "2"), c.text);
+    EXPECT_EQ(ini.setValue("CFG", "B", "3"), c.text);
+    if (!c.text) {
+      EXPECT_EQ(readAll(path), c.bytes);
+      EXPECT_EQ(failures.size(), 1);  // reported once, not at every save
+      EXPECT_TRUE(ini.read().isEmpty());
+    }
+  }
+  // A temporary file that cannot be made: the save fails, is logged, the old file stays.
+  writeAll(path, "[CFG]\r\nA=1\r\n");
+  ASSERT_TRUE(QDir(dir.path()).mkdir("Kolvane.ini.tmp"));
+  QStringList failures;
+  IniFile ini(path);
+  ini.setFailureLog([&](const QString& line) { failures << line; });
+  EXPECT_FALSE(ini.setValue("CFG", "A", "2"));
+  EXPECT_EQ(readAll(path), "[CFG]\r\nA=1\r\n");
+  EXPECT_EQ(failures, QStringList{"!!! Kolvane.ini - write failed, old file kept !!!"});
 }
 
 TEST(ExclusiveFile, SecondOpenFailsWhileHeldAndTruncationWaitsForTheLock) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/job_reader.h"
+#include "mail/store_protocols.h"
 #include "unit/smtp_test_session.h"
 
 using namespace kolvane;
@@ -205,6 +206,63 @@ TEST_F(MailToSms, ConcatenatedParts) {
   mailTo(kTo, "Subject: s", QByteArray(400, 'f'));
   EXPECT_TRUE(
       t.records("Pop3.Tmp").value(0).Subj.contains("(message is longer than 306 characters)"));
+}
+
+TEST_F(MailToSms, PartCountNeverExceedsCutEMaxNor255) {
+  cfg().CutEMail = true;
+  cfg().ConcatenateSMS = true;
+  // 306 bytes fit two parts by length, but the escape pair kept whole needs a third.
+  const QByteArray tight = QByteArray(152, 'a') + "[" + QByteArray(152, 'b');
+  const struct {
+    int cutEMax;
+    bool cutELong;
+    QByteArray body;
+    int parts;
+    const char* refused;
+  } cases[] = {
+      {2, true, tight, 2, nullptr},
+      {2, false, tight, 0, "(message is longer than 305 characters)"},
+      {3, true, tight, 3, nullptr},
+      {300, true, QByteArray(256 * 153, 'x'), 255, nullptr},
+      {255, true, QByteArray(255 * 153 - 1, 'y') + "[", 255, nullptr},
+  };
+  for (const auto& c : cases) {
+    QFile::remove(t.path("Smtp.Tmp"));
+    QFile::remove(t.path("Pop3.Tmp"));
+    cfg().CutEMax = c.cutEMax;
+    cfg().CutELong = c.cutELong;
+    mailTo(kTo, "Subject: s", c.body);
+    const auto got = texts("Smtp.Tmp");
+    ASSERT_EQ(got.size(), c.parts) << c.cutEMax;
+    for (const QByteArray& part : got) {
+      EXPECT_EQ(static_cast<std::uint8_t>(part[4]), c.parts);  // the total in the header
+    }
+    if (c.refused) {
+      EXPECT_TRUE(t.records("Pop3.Tmp").value(0).Subj.contains(c.refused));
+    }
+  }
+}
+
+TEST_F(MailToSms, TimeOnlyPresetIsFixedWhenTheMailIsAccepted) {
+  cfg().PreSetTimeSw = true;
+  mailTo(kTo, "Subject: SendTime 10:05:00", "in five minutes");  // now 2026-02-01 10:00
+  mailTo(kTo, "Subject: SendTime 09:00:00", "tomorrow morning");
+  ASSERT_EQ(t.records("SmtpWait.Tmp").size(), 2);
+  const struct {
+    QTime at;
+    int day;
+    QList<QByteArray> sent;
+  } steps[] = {
+      {QTime(10, 4), 1, {}},
+      {QTime(10, 6), 1, {"in five minutes"}},
+      {QTime(8, 59), 2, {"in five minutes"}},
+      {QTime(9, 1), 2, {"in five minutes", "tomorrow morning"}},
+  };
+  for (const auto& s : steps) {
+    t.clock.setNow(QDateTime(QDate(2026, 2, s.day), s.at));
+    PreSetTimeProc(t.g());
+    EXPECT_EQ(texts("Smtp.Tmp"), s.sent) << qPrintable(s.at.toString());
+  }
 }
 
 TEST_F(MailToSms, Ucs2WhenPermittedAndNeeded) {

@@ -411,3 +411,23 @@ TEST(ModemSimInput, InjectLinesArgumentsAndFileTail) {
 
 }  // namespace
 }  // namespace kolvane::modemsim
+
+namespace kolvane::modemsim {
+namespace {
+
+TEST(ModemSimFaults, StallInsideTheFirstBodyOnce) {
+  Modem m;
+  m.store(QStringLiteral("Hello"));
+  m.quietCmd("AT+CMGF=1");
+  m.sim.faults().stallBodyMs = 3000;
+  EXPECT_EQ(m.cmd("AT+CMGL=\"ALL\""),
+            "\r\n+CMGL: 1,\"REC UNREAD\",\"+420777123456\",,\"24/05/01,10:20:30+08\"\r\nHe");
+  m.now += 2999;
+  EXPECT_EQ(m.sim.takeOutput(m.now), "");
+  m.now += 1;
+  EXPECT_EQ(m.sim.takeOutput(m.now), "llo\r\n\r\nOK\r\n");
+  EXPECT_TRUE(m.cmd("AT+CMGL=\"ALL\"").endsWith("Hello\r\n\r\nOK\r\n"));  // once only
+}
+
+}  // namespace
+}  // namespace kolvane::modemsim

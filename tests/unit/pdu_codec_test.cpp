@@ -213,7 +213,7 @@ TEST(DecodePdu, OtherUserDataHeadersAreSkippedNotShown) {
   // 16-bit reference 0x1234, part 2 of 3: seven header octets, 8 septets, then "Hi".
   const Decoded ref16 = Decode(deliver + "00" + kTime + "0A06080412340302" + "C8" + "34");
   EXPECT_EQ(ref16.pdu.text, "Hi");
-  EXPECT_EQ(ref16.pdu.LoID, 0x34);
+  EXPECT_EQ(ref16.pdu.LoID, 0x1234);  // whole, not its low octet
   EXPECT_EQ(ref16.pdu.LoHi, 3);
   EXPECT_EQ(ref16.pdu.LoNo, 2);
   // Port addressing only: the header is skipped, no concatenation.
@@ -252,14 +252,26 @@ TEST(DecodePdu, StoredSubmit) {
 TEST(DecodePdu, AddressTypes) {
   const Decoded national = Decode("0004098106133254F60000" + kTime + "0161");
   EXPECT_TRUE(national.pdu.header.contains("\"603123456\""));
-  // Alphanumeric sender: the type is recorded, the digits are what they are.
-  const Decoded alpha = Decode(
-      "00040ED0C8329BFD060100"
-      "0000" +
-      kTime + "0161");
-  EXPECT_EQ(alpha.pdu.error, "Type of address Sender No. (D0)");
-  EXPECT_EQ(alpha.pdu.text, "a");
-  EXPECT_TRUE(alpha.pdu.header.contains("\"8C23B9DF601000\""));
+  // Alphanumeric senders (type of number 5) are names in packed GSM 7-bit; a length counted in
+  // whole octets leaves zero septets of padding, which are no part of the name.
+  struct Alpha {
+    QByteArray address;
+    QByteArray name;
+  };
+  for (const Alpha& a :
+       {Alpha{"0DD049B7F93D6D4E01", "InfoSMS"}, Alpha{"0ED0C8329BFD060100", "Hello "},
+        Alpha{"12D0B1582C168BC562B118", "1111111111"}}) {
+    const Decoded d = Decode("0004" + a.address + "0000" + kTime + "0161");
+    EXPECT_EQ(d.pdu.address, a.name);
+    EXPECT_EQ(d.pdu.addressType, 0xD0);
+    EXPECT_TRUE(d.pdu.error.isEmpty()) << d.pdu.error.toStdString();
+    EXPECT_EQ(d.pdu.text, "a");
+    EXPECT_TRUE(d.pdu.header.contains("\"" + a.name + "\""));
+  }
+  // Other unknown types are recorded and read as digits.
+  EXPECT_EQ(
+      Decode("0004" + kSender.left(2) + "A1" + kSender.mid(4) + "0000" + kTime + "0161").pdu.error,
+      "Type of address Sender No. (A1)");
 }
 
 TEST(DecodePdu, StructureErrors) {
@@ -281,6 +293,25 @@ TEST(DecodePdu, StructureErrors) {
   const Decoded cut16 = Decode("0004" + kSender + "0008" + kTime + "0800410042");
   EXPECT_EQ(cut16.pdu.error, "Text Length (16) > TotalLength (8)");
   EXPECT_EQ(cut16.pdu.text, "AB");
+}
+
+TEST(DecodePdu, UndecodableWhenNoMessageCanBeMadeOfIt) {
+  struct Case {
+    QByteArray pdu;
+    bool undecodable;
+  };
+  const Case cases[] = {
+      {"0004" + kSender + "0000" + kTime + "0161", false},
+      {"0004" + kSender + "0000" + kTime + "0CC8F71D14969741", true},           // cut short
+      {"00040B9113", true},                                                     // sender cut short
+      {"0004" + kSender + "000C" + kTime + "0161", true},                       // reserved alphabet
+      {"0004" + kSender + "0000" + kTime + "A1" + QByteArray(282, '1'), true},  // 161 septets
+      {"0004" + kSender + "0008" + kTime + "8D" + QByteArray(282, '1'), true},  // 141 octets
+      {"0003" + kSender + "0000" + kTime + "0161", true},                       // no SMS type
+      {"0006D70B911326880736F4111011719551401110117195714046", false},          // status report
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(Decode(c.pdu).pdu.undecodable, c.undecodable) << c.pdu.data();
 }
 
 TEST(DecodePdu, BadOctetsMarkTheText) {

@@ -127,6 +127,23 @@ TEST_F(Pop3ServerTest, FetchDeleteQuitAndTheNextSessionOffersOnlyNewerRecords) {
   EXPECT_TRUE(say(*c, "RETR 1", true).contains("\r\n\r\nthird\r\n.\r\n"));
 }
 
+TEST_F(Pop3ServerTest, AnIdentifierPastTwelveDigitsDoesNotMoveThePositionAboveLaterRecords) {
+  addRecord("260201000001", "first");
+  addRecord("9912311000000", "numbered by an earlier version");
+  auto c = connectClient();
+  receive(*c);
+  say(*c, "USER a");
+  EXPECT_TRUE(say(*c, "STAT").startsWith("+OK 1 "));
+  say(*c, "QUIT");
+  EXPECT_EQ(position(QStringLiteral("127.0.0.1")), QStringLiteral("260201000001"));
+  disconnect(c);
+  addRecord("260201000002", "later");
+  c = connectClient();
+  receive(*c);
+  say(*c, "USER a");
+  EXPECT_TRUE(say(*c, "RETR 1", true).contains("\r\n\r\nlater\r\n.\r\n"));
+}
+
 TEST_F(Pop3ServerTest, TheListBelongsToTheConnectionThatSentUser) {
   addRecord("260201000001", "for the first PC");
   auto c = connectClient();

@@ -122,7 +122,9 @@ TEST(Pop3Expire, OldRecordsAndPositionsGoAtStart) {
   longRec.MimeBody = QByteArray(3000, 'x');  // longer than a read window
   const QByteArray kept1 = MailRecToStr(longRec);
   const QByteArray kept2 = MailRecToStr(pop3Record("260131000001", ""));
-  t.write("Pop3.Tmp", old1 + old2 + kept1 + kept2 + "PosID: 2602");  // torn tail
+  // A record numbered past twelve digits by an earlier version expires like one without label.
+  const QByteArray thirteen = MailRecToStr(pop3Record("9912311000000", ""));
+  t.write("Pop3.Tmp", old1 + old2 + thirteen + kept1 + kept2 + "PosID: 2602");  // torn tail
   t.write("Pop3.Cut", "left over");
   t.g().settingsFile()->update([](IniText& ini) {
     ini.setValue("ClientsPos", "old", "260124000009");
@@ -153,4 +155,26 @@ TEST(Pop3Expire, OldRecordsAndPositionsGoAtStart) {
   t.write("Pop3.Tmp", old1);
   Pop3Expire(t.g());
   EXPECT_EQ(t.read("Pop3.Tmp"), old1);
+}
+
+TEST(Pop3Expire, PositionsAboveEveryRecordAreBroughtBack) {
+  StoreTestGateway t;
+  t.gs().cfg.ExpireDay = 0;
+  const struct {
+    QByteArray store;
+    QString saved;
+    QString after;
+  } cases[] = {
+      {MailRecToStr(pop3Record("260131000004", "")), "9912311000000", "260131000004"},
+      {MailRecToStr(pop3Record("260131000004", "")), "260131000009", "260131000004"},
+      {MailRecToStr(pop3Record("260131000004", "")), "260131000002", "260131000002"},
+      {{}, "260131000002", "0"},
+  };
+  for (const auto& c : cases) {
+    QFile::remove(t.gs().file("Pop3.Tmp"));
+    if (!c.store.isEmpty()) t.write("Pop3.Tmp", c.store);
+    t.g().settingsFile()->setValue("ClientsPos", "PC1", c.saved);
+    Pop3Expire(t.g());
+    EXPECT_EQ(t.g().settingsFile()->value("ClientsPos", "PC1"), c.after) << qPrintable(c.saved);
+  }
 }

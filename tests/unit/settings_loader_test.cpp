@@ -1,7 +1,8 @@
+#include <gtest/gtest.h>
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include "platform/regional.h"
 #include "settings/exe_ini_block.h"
@@ -116,11 +117,12 @@ TEST(SettingsLoader, CountersOnlyFromToday) {
 TEST(SettingsLoader, ListSections) {
   const QString future = regional::formatReal(kNow + 0.5);
   const QString past = regional::formatReal(kNow - 0.5);
-  const Loaded l = load("[CFG]\nAutoPop3Routing=1\n[AliasComp]\nA0=pc1\nA1=pc2\n[AliasName]\nA0=boss\n"
-                        "[ReplAdrTel]\n+420123=a@b.cz\n[SmsToCmdTelNo]\nA0=+420777\n"
-                        "[SmsToCmdSubst]\nbackup=/usr/bin/backup --now\n"
-                        "[AutoPop3Routing]\n111=" + future + "|PC1\n222=" + past +
-                        "|PC2\n333=nonsense|PC3\n444=" + future + "\n");
+  const Loaded l = load(
+      "[CFG]\nAutoPop3Routing=1\n[AliasComp]\nA0=pc1\nA1=pc2\n[AliasName]\nA0=boss\n"
+      "[ReplAdrTel]\n+420123=a@b.cz\n[SmsToCmdTelNo]\nA0=+420777\n"
+      "[SmsToCmdSubst]\nbackup=/usr/bin/backup --now\n"
+      "[AutoPop3Routing]\n111=" +
+      future + "|PC1\n222=" + past + "|PC2\n333=nonsense|PC3\n444=" + future + "\n");
   ASSERT_EQ(l.gs.Aliases.size(), 2);
   EXPECT_EQ(l.gs.Aliases[0].AliasName, "boss");
   EXPECT_EQ(l.gs.Aliases[1].AliasName, "");
@@ -180,8 +182,55 @@ TEST(ParamAsSms, NextNumericKey) {
   EXPECT_EQ(file.value("ParamAsSMS", "4"), "next");
 }
 
+TEST(SettingsLoader, CarelessValuesAreLoggedWithTheValueUsed) {
+  const struct {
+    const char* line;
+    int Settings::*member;
+    int value;
+    const char* log;
+  } cases[] = {
+      {"IntervalOnLine=-5", &Settings::IntervalOnLine, 5000,
+       "Settings: IntervalOnLine=-5 is outside 1000..86400000, 5000 used"},
+      {"IntervalOnLine=1", &Settings::IntervalOnLine, 5000,
+       "Settings: IntervalOnLine=1 is outside 1000..86400000, 5000 used"},
+      {"IntervalOnLine=1000", &Settings::IntervalOnLine, 1000, nullptr},
+      {"SmtpPort=abc", &Settings::SmtpPort, 25, "Settings: SmtpPort=abc is not a number, 25 used"},
+      {"SmtpPort=1e30", &Settings::SmtpPort, 25,
+       "Settings: SmtpPort=1e30 is not a number, 25 used"},
+      {"Pop3Port=65535", &Settings::Pop3Port, 65535, nullptr},
+      {"GtTCPPort=70000", &Settings::GtTCPPort, 70000, nullptr},
+      {"CutEMax=256", &Settings::CutEMax, 5, "Settings: CutEMax=256 is outside 1..255, 5 used"},
+      {"MaxSmsSendNo=0", &Settings::MaxSmsSendNo, 20,
+       "Settings: MaxSmsSendNo=0 is outside 1..1000000, 20 used"},
+  };
+  for (const auto& c : cases) {
+    const Loaded l = load(QStringLiteral("[CFG]\n") + c.line);
+    EXPECT_EQ(l.gs.cfg.*c.member, c.value) << c.line;
+    EXPECT_EQ(l.log, c.log ? QStringList{c.log} : QStringList{}) << c.line;
+  }
+}
+
+TEST(ParamAsSms, TextWithLineBreaksStaysOneValue) {
+  QTemporaryDir dir;
+  IniFile file(dir.filePath("Kolvane.ini"));
+  ASSERT_TRUE(file.setValue("CFG", "RunParamAsSMS", "1"));
+  const QString texts[] = {"Server down\nDisk 97%\r\nCPU 12%\n", "plain text 12%", " leading blank",
+                           "\"quoted\"", "%%mark"};
+  for (const QString& text : texts) ASSERT_TRUE(storeParamAsSms(file, text));
+  const IniText ini = file.read();
+  EXPECT_EQ(ini.sections(), (QStringList{"CFG", "ParamAsSMS"}));
+  EXPECT_EQ(ini.keys("ParamAsSMS"), (QStringList{"1", "2", "3", "4", "5"}));
+  EXPECT_EQ(ini.value("ParamAsSMS", "2"), "plain text 12%");  // older copies read it as it is
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(paramAsSmsText(*ini.value("ParamAsSMS", QString::number(i + 1))), texts[i]);
+  }
+}
+
 TEST(ExeIniBlock, ResultsAndBlock) {
-  const ExeIniBlock b = blockOf(QByteArray("\x7f" "ELF\0\0\0", 7) + "\r\n[CFG]\r\nUserName=blk\r\n");
+  const ExeIniBlock b = blockOf(QByteArray("\x7f"
+                                           "ELF\0\0\0",
+                                           7) +
+                                "\r\n[CFG]\r\nUserName=blk\r\n");
   EXPECT_EQ(b.result, 23);
   EXPECT_EQ(b.ini.value("CFG", "UserName"), "blk");
   EXPECT_EQ(blockOf(QByteArray("ELF\0\0", 5)).result, 0);
@@ -214,12 +263,51 @@ TEST(DefCopy, BuildsCopyWithBlockOrReportsMissingFile) {
   EXPECT_TRUE(isDefCopyRequest("Office.def"));
   EXPECT_FALSE(isDefCopyRequest("Office.def.txt"));
   const QString folder = dir.path() + "/";
-  const DefCopyResult r = buildDefCopy(program, folder, "Office.def");
+  const QString settings = folder + "Kolvane.ini";
+  const DefCopyResult r = buildDefCopy(program, folder, "Office.def", settings);
   EXPECT_TRUE(r.ok);
   EXPECT_EQ(r.message, "Kolvane + Office.def = Office");
   const ExeIniBlock b = readExeIniBlock(dir.filePath("Office"));
   EXPECT_EQ(b.ini.value("CFG", "SmtpPort"), "2525");
-  const DefCopyResult missing = buildDefCopy(program, folder, "None.DEF");
+  const DefCopyResult missing = buildDefCopy(program, folder, "None.DEF", settings);
   EXPECT_FALSE(missing.ok);
   EXPECT_EQ(missing.message, "None.DEF neexistuje");
+}
+
+TEST(DefCopy, RefusesTheProgramAndItsSettingsFile) {
+  QTemporaryDir dir;
+  const QString folder = dir.path() + "/";
+  const QString program = folder + "Kolvane";
+  const QString settings = folder + "Kolvane.ini";
+  const struct {
+    const char* param;
+    const char* message;
+  } cases[] = {
+      {"Kolvane.DEF", "Kolvane + Kolvane.DEF = Kolvane refused: Kolvane is the running program"},
+      {"kolvane.def", "Kolvane + kolvane.def = kolvane refused: kolvane is the running program"},
+      {"Kolvane.ini.DEF",
+       "Kolvane + Kolvane.ini.DEF = Kolvane.ini refused: Kolvane.ini is the settings file"},
+  };
+  for (const auto& c : cases) {
+    QFile::remove(program);
+    QFile p(program);
+    ASSERT_TRUE(p.open(QIODevice::WriteOnly));
+    p.write(QByteArray("BIN\0", 4));
+    p.close();
+    QFile ini(settings);
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[CFG]\r\n");
+    ini.close();
+    QFile def(folder + c.param);
+    ASSERT_TRUE(def.open(QIODevice::WriteOnly));
+    def.write("[CFG]\r\nSmtpPort=2525\r\n");
+    def.close();
+    const DefCopyResult r = buildDefCopy(program, folder, c.param, settings);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, c.message);
+    EXPECT_EQ(readAll(program), QByteArray("BIN\0", 4));
+    EXPECT_EQ(readAll(settings), "[CFG]\r\n");
+    QFile::remove(folder + c.param);
+  }
+  EXPECT_EQ(QDir(folder).entryList(QDir::Files), (QStringList{"Kolvane", "Kolvane.ini"}));
 }

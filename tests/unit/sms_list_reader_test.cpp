@@ -4,6 +4,7 @@
 #include "unit/qt_print.h"
 
 #include "gsm/sms_list_reader.h"
+#include "gsm/sms_list_scan.h"
 
 namespace kolvane {
 namespace {
@@ -195,12 +196,172 @@ TEST_F(SmsListReader, StalledAnswerStoresWhatArrived) {
   EXPECT_TRUE(arr().isEmpty());
   t.clock.advance(1);
   ReadSmsList(t.g());
-  EXPECT_EQ(t.logs(), QStringList{"GSM gateway - List SMS messages - timeout"});
-  ASSERT_EQ(arr().size(), 2);
-  EXPECT_EQ(arr()[1].Text, "Hello");
+  // The second body stopped short of its length: it stays in the device, read whole next time.
+  EXPECT_EQ(t.logs(), (QStringList{"GSM gateway - List SMS messages - timeout",
+                                   "SMS 2 incomplete when the listing stalled, left for the next "
+                                   "reading"}));
+  ASSERT_EQ(arr().size(), 1);
+  EXPECT_EQ(arr()[0].Text, "Hello");
   EXPECT_TRUE(t.link().ListBuf.isEmpty());
   EXPECT_EQ(t.link().ListTick, t.clock.tick() + 200);
   EXPECT_FALSE(t.link().ListDone);
+}
+
+TEST_F(SmsListReader, TextBodyStopsAtTheNextEntryAndWaitsWhenCut) {
+  const QByteArray forged = "abc\r\n+CMGL: 9,\"REC UNREAD\",\"+420111\",,\"t\",145,5\r\n#cmd#";
+  struct Case {
+    const char* what;
+    QByteArray answer;
+    bool stalls;
+    QList<QByteArray> stored;
+  };
+  const Case cases[] = {
+      {"length beyond the next entry",
+       TextHeader(1, "+420777", 160) + "Hello\r\n" + TextHeader(2, "+420888", 5) + "World\r\n" +
+           kOk,
+       false,
+       {"+420777:Hello", "+420888:World"}},
+      {"length beyond the final result",
+       TextHeader(1, "+420777", 160) + "Hello\r\n" + kOk,
+       false,
+       {"+420777:Hello"}},
+      {"an entry-like line inside a text whose length ends at the next entry",
+       TextHeader(1, "+420777", int(forged.size())) + forged + "\r\n" +
+           TextHeader(2, "+420888", 5) + "World\r\n" + kOk,
+       false,
+       {"+420777:" + EscapeSmsText(forged), "+420888:World"}},
+      {"stall inside a line",
+       TextHeader(1, "+420777", 5) + "Hello\r\n" + TextHeader(2, "+420888", 11) + "Hello wo",
+       true,
+       {"+420777:Hello"}},
+      {"stall after the first of two lines",
+       TextHeader(2, "+420888", 18) + "Line one\r\nLi",
+       true,
+       {}},
+      {"stall inside UCS2 hex", TextHeader(2, "+420888", 4) + "0048006500", true, {}},
+      {"stall right after a whole body",
+       TextHeader(2, "+420888", 5) + "Hello\r\n",
+       true,
+       {"+420888:Hello"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FreeSMSArr(t.link());
+    if (c.stalls) {
+      list(c.answer);
+      t.clock.advance(1501);  // silent: the answer is taken as it stands
+      ReadSmsList(t.g());
+    } else {
+      list(c.answer);
+    }
+    QList<QByteArray> texts;
+    for (const tSmsRec& r : arr()) texts << r.TelStr + ":" + r.Text;
+    EXPECT_EQ(texts, c.stored);
+    t.logs();
+  }
+}
+
+TEST_F(SmsListReader, PartsAreGroupedBySenderAndWholeReference) {
+  // UCS2 hex parts: "050003" + 8-bit reference, or "060804" + 16-bit reference, then count and
+  // number; the length counts the header's octets.
+  auto part = [](int index, const QByteArray& sender, const QByteArray& udh, const char* text) {
+    const QByteArray hex = QString::fromLatin1(text).toUtf8().toHex().toUpper();
+    QByteArray ucs2;
+    for (qsizetype i = 0; i < hex.size(); i += 2) ucs2 += "00" + hex.mid(i, 2);
+    return TextHeader(index, sender, int(udh.size() / 2 + ucs2.size() / 2)) + udh + ucs2 + "\r\n";
+  };
+  list(part(1, "+420111",
+            "05000307"
+            "0201",
+            "A1") +
+       part(2, "+420222",
+            "05000307"
+            "0201",
+            "B1") +
+       part(3, "+420222",
+            "05000307"
+            "0202",
+            "B2") +
+       part(4, "+420111",
+            "05000307"
+            "0202",
+            "A2") +
+       part(5, "+420333",
+            "0608040107"
+            "0201",
+            "C1") +
+       part(6, "+420333",
+            "0608040207"
+            "0201",
+            "D1") +
+       part(7, "+420333",
+            "0608040207"
+            "0202",
+            "D2") +
+       part(8, "+420333",
+            "0608040107"
+            "0202",
+            "C2") +
+       kOk);
+  ASSERT_EQ(arr().size(), 8);
+  EXPECT_EQ(arr()[4].LoID, 0x0107);
+  EXPECT_EQ(t.link().SmsLongArr.size(), 4);
+  QList<QByteArray> delivered;
+  for (int i = 0; i < 8; ++i) {
+    const tSmsRec r = joined(i);
+    if (r.OK) delivered << QByteArray::number(i) + ":" + r.TelStr + ":" + r.Text;
+  }
+  EXPECT_EQ(delivered, (QList<QByteArray>{"0:+420111:A1A2", "1:+420222:B1B2", "4:+420333:C1C2",
+                                          "5:+420333:D1D2"}));
+}
+
+TEST_F(SmsListReader, AlphanumericSendersAreNamesWithTheirType) {
+  // Text mode shows the name in the GSM character set ("$" is 0x02) with type 208.
+  QByteArray header = TextHeader(2, "Info\x02SMS", 2);
+  header.replace(",145,", ",208,");
+  list(header + "Hi\r\n" + TextHeader(3, "+420777", 2) + "Ho\r\n" + kOk);
+  ASSERT_EQ(arr().size(), 2);
+  EXPECT_EQ(arr()[0].TelStr, "Info$SMS");
+  EXPECT_EQ(arr()[0].TelType, 208);
+  EXPECT_EQ(arr()[1].TelType, 145);
+}
+
+TEST_F(SmsListReader, UndecodableEntriesAreKeptRawForDeletion) {
+  t.gs().cfg.PDUText = false;
+  const QByteArray sender = "0C91247077112122";
+  const QByteArray time = "42501001020300";
+  list(PduEntry(1, kPduHello.left(40)) +                        // cut short
+       PduEntry(2, "0004" + sender + "000C" + time + "0161") +  // reserved alphabet
+       PduEntry(3, "0004" + sender + "0000" + time + "A1" + QByteArray(282, '1')) +  // 161 septets
+       PduEntry(4, "00040B9113") +  // no whole sender
+       PduEntry(5, kPduHello) + kOk);
+  ASSERT_EQ(arr().size(), 5);
+  QList<QByteArray> got;
+  for (int i = 0; i < 5; ++i) {
+    const tSmsRec r = joined(i);
+    got << QByteArray(r.Undecodable ? "raw " : "") + QByteArray::number(r.MemPos) + " " + r.TelStr;
+  }
+  EXPECT_EQ(got, (QList<QByteArray>{"raw 1 +420777111222", "raw 2 +420777111222",
+                                    "raw 3 +420777111222", "raw 4 ", "5 +420777111222"}));
+  EXPECT_EQ(joined(1).Text, "+CMGL: 2,1,,20=0D=0A0004" + sender + "000C" + time + "0161");
+
+  // Text mode: a status report (its first octet where the sender stands, no body line) and a
+  // length no SMS can have.
+  t.gs().cfg.PDUText = true;
+  FreeSMSArr(t.link());
+  list(
+      "+CMGL: 3,\"REC UNREAD\",6,12,\"+420777\",145,\"24/05/01,10:20:30+08\","
+      "\"24/05/01,10:20:35+08\",0\r\n" +
+      TextHeader(4, "+420888", 999) + "Hi\r\n" + TextHeader(5, "+420999", 2) + "Ho\r\n" + kOk);
+  ASSERT_EQ(arr().size(), 3);
+  EXPECT_TRUE(arr()[0].Undecodable);
+  EXPECT_TRUE(arr()[0].Text.startsWith("+CMGL: 3,\"REC UNREAD\",6,12,"));
+  EXPECT_FALSE(arr()[0].Text.contains("=0D=0A"));  // the next entry is not taken in
+  EXPECT_TRUE(arr()[1].Undecodable);
+  EXPECT_TRUE(arr()[1].Text.endsWith(",999=0D=0AHi"));
+  EXPECT_EQ(arr()[1].TelStr, "+420888");
+  EXPECT_FALSE(arr()[2].Undecodable);
+  EXPECT_EQ(arr()[2].Text, "Ho");
 }
 
 TEST_F(SmsListReader, IncompleteGroupWaitsForALaterRelation) {

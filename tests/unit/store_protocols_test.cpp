@@ -1,4 +1,7 @@
+#include <sys/resource.h>
+
 #include <gtest/gtest.h>
+#include <csignal>
 
 #include "core/job_reader.h"
 #include "mail/quoted_printable.h"
@@ -63,6 +66,46 @@ TEST_F(StoreProtocols, NewPosIdAfterARecordLongerThanTheTail) {
   add("Smtp.Tmp", job("260201000041", "<+420777>", "a"));
   add("Smtp.Tmp", job("260201000042", "<+420777>", QByteArray(3000, 'x')));
   EXPECT_EQ(newId("Smtp.Tmp"), "260201000043");
+}
+
+TEST_F(StoreProtocols, OnlyLabelsThatStartARecordCountAndTheSequenceStaysTwelveDigits) {
+  const struct {
+    QList<tMailRec> records;
+    QByteArray next;
+  } cases[] = {
+      {{job("260201000003", "<+1234>", "PosID: 991231999999")}, "260201000004"},
+      {{job("260201000003", "<+1234>", "x", "PosID: 200101000000")}, "260201000004"},
+      {{job("260201000007", "<+1234>", "a"), job("260201000003", "<+1234>", "moved back")},
+       "260201000008"},
+      {{job("260201000005", "<+1234>", "a"), job("9912311000000", "<+1234>", "13 digits")},
+       "260201000006"},
+      {{job("260201999999", "<+1234>", "last of the day")}, "260202000000"},
+  };
+  for (const auto& c : cases) {
+    QFile::remove(t.path("Pop3.Tmp"));
+    for (const tMailRec& r : c.records) add("Pop3.Tmp", r);
+    EXPECT_EQ(newId("Pop3.Tmp"), c.next) << c.records.last().MimeBody.constData();
+  }
+}
+
+TEST_F(StoreProtocols, AppendCutShortLeavesTheStoreAsItWas) {
+  add("Smtp.Tmp", job("260201000000", "<+420777>", "first"));
+  const QByteArray before = t.read("Smtp.Tmp");
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  rlimit tight = limit;
+  tight.rlim_cur = static_cast<rlim_t>(before.size() + 40);  // room for a part of the record
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+  const AppendResult result =
+      AppendRecord(t.g(), t.path("Smtp.Tmp"), job({}, "<+420778>", QByteArray(200, 'y')), true);
+  setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(result, AppendResult::Failed);
+  EXPECT_EQ(t.read("Smtp.Tmp"), before);
+  ASSERT_EQ(AppendRecord(t.g(), t.path("Smtp.Tmp"), job({}, "<+420778>", "next"), true),
+            AppendResult::Written);
+  EXPECT_EQ(ids("Smtp.Tmp"), (List{"260201000000", "260201000001"}));
 }
 
 TEST_F(StoreProtocols, HeldStoreIsRetriedInOrder) {
@@ -193,7 +236,7 @@ TEST_F(StoreProtocols, WaitingJobsReturnedDeletedOrWithoutTime) {
   ASSERT_EQ(pop3.size(), 3);
   EXPECT_EQ(pop3[1].PosID, "260201000006");
   EXPECT_EQ(pop3[1].Subj, "Manual return SMS: SendTime 2026-02-02 09:00:00");
-  EXPECT_EQ(pop3[2].PosID, "260131000009");
+  EXPECT_EQ(pop3[2].PosID, "260201000007");  // PCs past the old identifier still get it
   EXPECT_EQ(pop3[2].Subj, "Undispatched SMS: no time");
   EXPECT_FALSE(t.exists("SmtpWait.Tmp"));
   EXPECT_FALSE(t.exists("Smtp.Tmp"));

@@ -30,13 +30,13 @@ char bcdSwapped(int value) {
 
 }  // namespace
 
-int addressType(const QString& number) {
-  if (!isDialNumber(number)) return 208;
+int addressType(const QString& number, bool name) {
+  if (name || !isDialNumber(number)) return 208;
   return number.startsWith(u'+') ? 145 : 129;
 }
 
-QByteArray addressField(const QString& number) {
-  const int type = addressType(number);
+QByteArray addressField(const QString& number, bool name) {
+  const int type = addressType(number, name);
   QByteArray out;
   if (type == 208) {
     const QByteArray septets = gsm7::fromText(number.left(11));
@@ -108,7 +108,7 @@ QByteArray deliverTpdu(const StoredSms& sms) {
   // More-messages-to-send is clear (bit value 1 = no more); the header indicator as needed.
   const char firstOctet = sms.header.isEmpty() ? 0x04 : 0x44;
   QByteArray out(1, firstOctet);
-  out += addressField(sms.sender);
+  out += addressField(sms.sender, sms.alphanumericSender);
   out.append('\0').append(static_cast<char>(dataCodingScheme(sms.coding)));
   out += timeStampField(sms.timeStamp);
   out.append(static_cast<char>(userDataLength(sms)));

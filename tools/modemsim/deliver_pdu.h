@@ -10,10 +10,11 @@
 // the text-mode listing.
 namespace kolvane::modemsim {
 
-// Type of address: 145 international, 129 national/unknown, 208 alphanumeric.
-int addressType(const QString& number);
+// Type of address: 145 international, 129 national/unknown, 208 alphanumeric (also any
+// number given as a name).
+int addressType(const QString& number, bool name = false);
 // Address field as in an originating or destination address: digit count, type, semi-octets.
-QByteArray addressField(const QString& number);
+QByteArray addressField(const QString& number, bool name = false);
 // Service-centre field: octet count, type, semi-octets; a lone zero octet when empty.
 QByteArray serviceCentreField(const QString& number);
 // Seven octets: swapped BCD date and time, time zone in quarter hours.

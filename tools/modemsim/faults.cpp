@@ -69,6 +69,8 @@ bool applyFaultCommand(Faults& faults, const QString& line, QString* error) {
   } else if (verb == u"split") {
     ok = number(first, &faults.splitBytes) &&
          (words.size() < 2 || number(words[1], &faults.splitPauseMs));
+  } else if (verb == u"stall-body") {
+    ok = number(first, &faults.stallBodyMs);
   } else if (verb == u"reset") {
     faults = Faults{};
     ok = true;

@@ -17,6 +17,7 @@ struct Faults {
   int delayMs = 0;         // every answer is held back this long
   int splitBytes = 0;      // answers go out in chunks of this many bytes; 0 = whole
   int splitPauseMs = 50;   // pause between chunks
+  int stallBodyMs = 0;     // the next listing stops this long inside its first body (once)
 
   bool answersError(const QByteArray& commandLine) const;
 };
@@ -35,6 +36,7 @@ inline constexpr const char* kFaultCommandHelp =
     "  drop-after N|off      drop the link when command N+1 of a connection arrives\n"
     "  delay MS              hold every answer back MS milliseconds (0 = off)\n"
     "  split BYTES [MS]|off  write answers in chunks of BYTES, MS apart (default 50)\n"
+    "  stall-body MS|off     the next listing stops MS inside its first body\n"
     "  reset                 all faults off\n";
 
 }  // namespace kolvane::modemsim

@@ -46,9 +46,19 @@ std::optional<Injection> parseInjectLine(const QString& line, Storage storage, Q
   }
   Coding coding = Coding::Auto;
   bool concat = false;
+  Injection extra;  // what only an inject line can ask for
+  bool rawEntry = false;
   for (const QString& raw : fields.value(2).split(u',', Qt::SkipEmptyParts)) {
     const QString flag = raw.trimmed().toLower();
-    if (flag == u"gsm") {
+    bool refOk = false;
+    if (flag == u"alpha") {
+      extra.alphanumericSender = true;
+    } else if (flag == u"raw") {
+      rawEntry = true;
+    } else if (flag.startsWith(u"ref=") && (extra.reference = flag.mid(4).toInt(&refOk), refOk) &&
+               extra.reference >= 0 && extra.reference <= 0xFFFF) {
+      concat = true;
+    } else if (flag == u"gsm") {
       coding = Coding::Gsm7;
     } else if (flag == u"ucs2") {
       coding = Coding::Ucs2;
@@ -65,7 +75,13 @@ std::optional<Injection> parseInjectLine(const QString& line, Storage storage, Q
       return std::nullopt;
     }
   }
-  return make(fields[0], fields[1], coding, concat, storage, error);
+  std::optional<Injection> sms = make(fields[0], fields[1], coding, concat, storage, error);
+  if (sms) {
+    sms->alphanumericSender = extra.alphanumericSender;
+    sms->reference = extra.reference;
+    if (rawEntry) sms->rawEntry = sms->text.toLatin1();
+  }
+  return sms;
 }
 
 }  // namespace kolvane::modemsim

@@ -13,9 +13,12 @@ std::optional<Injection> parseSmsArgument(const QString& arg, Coding coding, boo
                                           Storage storage, QString* error);
 
 // One inject-file line: NUMBER<TAB>TEXT[<TAB>FLAGS], FLAGS a comma list of gsm, ucs2, 8bit,
-// concat, SM, ME.
+// concat, SM, ME, alpha (the sender is a name), ref=N (concatenated with reference N, 16-bit
+// above 255), raw (TEXT is a listing entry as it stands after "+CMGL: INDEX,").
 std::optional<Injection> parseInjectLine(const QString& line, Storage storage, QString* error);
 inline constexpr const char* kInjectLineHelp =
-    "  NUMBER<TAB>TEXT[<TAB>FLAGS]  FLAGS: comma list of gsm, ucs2, 8bit, concat, SM, ME\n";
+    "  NUMBER<TAB>TEXT[<TAB>FLAGS]  FLAGS: comma list of gsm, ucs2, 8bit, concat, SM, ME,\n"
+    "    alpha (sender is a name), ref=N (concatenated, reference N; 16-bit above 255),\n"
+    "    raw (TEXT is the listing entry as it stands after \"+CMGL: INDEX,\")\n";
 
 }  // namespace kolvane::modemsim

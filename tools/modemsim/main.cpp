@@ -1,11 +1,10 @@
-#include <sys/signalfd.h>
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <csignal>
 #include <cstdio>
 #include <memory>
 
+#include "modemsim/sim_io.h"
 #include "options.h"
 #include "pty_endpoint.h"
 #include "sim_runner.h"
@@ -15,11 +14,7 @@ using namespace kolvane::modemsim;
 
 int main(int argc, char** argv) {
   // SIGINT and SIGTERM end the event loop, so the pseudo-terminal link is removed on the way out.
-  sigset_t quitSignals;
-  sigemptyset(&quitSignals);
-  sigaddset(&quitSignals, SIGINT);
-  sigaddset(&quitSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &quitSignals, nullptr);
+  const int signalFd = kolvane::modemsim::quitSignalFd();
 
   QCoreApplication app(argc, argv);
   ParsedOptions parsed = parseOptions(app.arguments());
@@ -29,7 +24,6 @@ int main(int argc, char** argv) {
   }
   RunOptions options = std::move(*parsed.options);
 
-  const int signalFd = signalfd(-1, &quitSignals, SFD_CLOEXEC | SFD_NONBLOCK);
   QSocketNotifier quitNotifier(signalFd, QSocketNotifier::Read);
   QObject::connect(&quitNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
 

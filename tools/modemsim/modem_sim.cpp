@@ -22,6 +22,15 @@ bool earlier(Tick a, Tick b) {
   return static_cast<std::int32_t>(a - b) < 0;
 }
 
+// The middle of the first body of a listing; 0 when it has none.
+qsizetype midFirstBody(const QByteArray& answer) {
+  const qsizetype header = answer.indexOf("+CMGL:");
+  const qsizetype start = header < 0 ? -1 : answer.indexOf("\r\n", header);
+  const qsizetype end = start < 0 ? -1 : answer.indexOf("\r\n", start + 2);
+  if (end < 0 || end - start - 2 < 2) return 0;
+  return start + 2 + (end - start - 2) / 2;
+}
+
 bool allBelow128(const QByteArray& bytes) {
   return std::all_of(bytes.begin(), bytes.end(),
                      [](char c) { return static_cast<unsigned char>(c) < 128; });
@@ -79,7 +88,7 @@ void ModemSim::connectionOpened() {
 }
 
 QList<int> ModemSim::inject(const Injection& sms, Tick now) {
-  const int reference = sms.reference >= 0 ? sms.reference & 0xFF : nextReference_;
+  const int reference = sms.reference >= 0 ? sms.reference & 0xFFFF : nextReference_;
   const std::vector<StoredSms> messages =
       buildMessages(sms, reference, sms.time.isValid() ? sms.time : wallTime());
   MessageStore& store = storage(sms.storage);
@@ -150,7 +159,12 @@ void ModemSim::runLine(const QByteArray& line, Tick now) {
     respond(kError, now);
     return;
   }
-  respond(dispatch(*cmd), now);
+  const QByteArray answer = dispatch(*cmd);
+  Faults& f = config_.faults;
+  const qsizetype stall = cmd->name == "+CMGL" && f.stallBodyMs > 0 ? midFirstBody(answer) : 0;
+  if (stall == 0) return respond(answer, now);
+  respond(answer.left(stall), now);
+  out_.push(answer.mid(stall), now, f.delayMs + std::exchange(f.stallBodyMs, 0));
 }
 
 void ModemSim::respond(const QByteArray& answer, Tick now) {

@@ -76,6 +76,7 @@ QByteArray ModemSim::cmgl(const AtCommand& cmd) {
 
 QByteArray ModemSim::listEntry(int index, const StoredSms& sms) const {
   const QByteArray number = QByteArray::number(index);
+  if (!sms.rawEntry.isEmpty()) return "+CMGL: " + number + "," + sms.rawEntry;
   if (!textMode_) {
     const QByteArray tpdu = deliverTpdu(sms);
     return "+CMGL: " + number + "," + QByteArray::number(static_cast<int>(sms.status)) + ",," +
@@ -86,7 +87,7 @@ QByteArray ModemSim::listEntry(int index, const StoredSms& sms) const {
       "+CMGL: " + number + "," + quoted(kStatusNames[static_cast<int>(sms.status)]) + "," +
       quoted(teString(sms.sender)) + ",," + quoted(timeStampText(sms.timeStamp).toLatin1());
   if (showHeader_)
-    header += "," + QByteArray::number(addressType(sms.sender)) + "," +
+    header += "," + QByteArray::number(addressType(sms.sender, sms.alphanumericSender)) + "," +
               QByteArray::number(userDataLength(sms));
   // 8-bit and UCS2 data and anything with a header are shown as hex of the user data.
   const QByteArray data = sms.coding == Coding::Gsm7 && sms.header.isEmpty()

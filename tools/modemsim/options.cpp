@@ -1,7 +1,9 @@
 #include "options.h"
 
 #include <QCommandLineParser>
+
 #include <map>
+#include "modemsim/sim_io.h"
 
 #include "modemsim/injection_text.h"
 #include "modemsim/sent_sms.h"
@@ -45,18 +47,10 @@ ParsedOptions parseOptions(const QStringList& arguments) {
   p.setApplicationDescription(
       QStringLiteral("Simulated AT-command GSM modem (text and PDU mode) for tests and demos."));
   p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-  const auto value = [](const char* name, const char* help, const char* valueName) {
-    return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help),
-                              QString::fromLatin1(valueName));
-  };
-  const auto flag = [](const char* name, const char* help) {
-    return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help));
-  };
+  const auto& value = valueOption;
+  const auto& flag = flagOption;
+  p.addOptions(linkOptions());
   p.addOptions({
-      flag("help", "Show this help."),
-      value("tcp", "Listen on 127.0.0.1:PORT (0 = a free port), one client at a time.", "PORT"),
-      value("port", "Same as --tcp.", "PORT"),
-      value("pty", "Open a pseudo-terminal and point the symbolic link LINK at it.", "LINK"),
       value("sms", "Store a received SMS (repeatable).", "NUMBER:TEXT"),
       value("sms-ucs2", "Store a received SMS in UCS2.", "NUMBER:TEXT"),
       value("sms-8bit", "Store a received SMS as 8-bit data (Latin-1).", "NUMBER:TEXT"),
@@ -87,6 +81,7 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       value("split-pause-ms", "Pause between chunks (default 50).", "MS"),
       value("link-fault", "Fault of the link or the send dialogue (repeatable; see below).",
             "COMMAND"),
+      value("stall-body", "Fault: the first listing stops MS inside its first body.", "MS"),
       flag("trace", "Print the traffic on stderr."),
   });
 
@@ -191,6 +186,8 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       QString why;
       if (!applyLinkFaultCommand(m.linkFaults, v, &why).value_or(false))
         fail(why.isEmpty() ? QStringLiteral("unknown fault ") + v : why);
+    } else if (name == u"stall-body") {
+      number(0, 3600000, &m.faults.stallBodyMs);
     } else if (name == u"trace") {
       o.trace = true;
     }

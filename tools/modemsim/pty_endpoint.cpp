@@ -11,8 +11,8 @@
 
 namespace kolvane::modemsim {
 
-PtyEndpoint::PtyEndpoint(QString link, QObject* parent)
-    : Endpoint(parent), link_(std::move(link)) {}
+PtyEndpoint::PtyEndpoint(QString link, QString label, QObject* parent)
+    : Endpoint(parent), link_(std::move(link)), label_(std::move(label)) {}
 
 PtyEndpoint::~PtyEndpoint() {
   closePty();
@@ -45,7 +45,7 @@ bool PtyEndpoint::open(QString* error) {
 
   notifier_ = std::make_unique<QSocketNotifier>(master_, QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, &PtyEndpoint::readMaster);
-  Q_EMIT announced(QStringLiteral("modemsim pty ") + QString::fromLocal8Bit(name));
+  Q_EMIT announced(label_ + QStringLiteral(" pty ") + QString::fromLocal8Bit(name));
   Q_EMIT connected();
   return true;
 }
@@ -73,7 +73,7 @@ void PtyEndpoint::write(const QByteArray& bytes) {
 void PtyEndpoint::drop() {
   closePty();
   QString error;
-  if (!open(&error)) Q_EMIT announced(QStringLiteral("modemsim pty failed: ") + error);
+  if (!open(&error)) Q_EMIT announced(label_ + QStringLiteral(" pty failed: ") + error);
 }
 
 void PtyEndpoint::unplug() {

@@ -13,7 +13,9 @@ class PtyEndpoint final : public Endpoint {
   Q_OBJECT
 
  public:
-  explicit PtyEndpoint(QString link, QObject* parent = nullptr);
+  // label names the simulator in the ready line.
+  explicit PtyEndpoint(QString link, QString label = QStringLiteral("modemsim"),
+                       QObject* parent = nullptr);
   ~PtyEndpoint() override;
   bool open(QString* error) override;
   void write(const QByteArray& bytes) override;
@@ -26,6 +28,7 @@ class PtyEndpoint final : public Endpoint {
   void closePty();
 
   QString link_;
+  QString label_;
   int master_ = -1;
   int keeper_ = -1;  // our own slave descriptor: the master never sees a hang-up
   std::unique_ptr<QSocketNotifier> notifier_;

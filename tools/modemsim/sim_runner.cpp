@@ -1,6 +1,7 @@
 #include "sim_runner.h"
 
-#include <QFile>
+#include "modemsim/sim_io.h"
+
 #include <cstdio>
 
 #include "modemsim/injection_text.h"
@@ -11,11 +12,6 @@ namespace kolvane::modemsim {
 namespace {
 
 constexpr int kFilePollMs = 200;
-
-void printLine(std::FILE* stream, const QString& line) {
-  std::fputs((line + u'\n').toLocal8Bit().constData(), stream);
-  std::fflush(stream);
-}
 
 }  // namespace
 
@@ -127,20 +123,12 @@ void SimRunner::writeSent() {
     trace(QStringLiteral("sent: ") + sentLine(sms));
     lines += sentLine(sms).toUtf8() + '\n';
   }
-  if (options_.sentPath.isEmpty()) return;
-  QFile file(options_.sentPath);
-  if (!file.open(QIODevice::Append) || file.write(lines) != lines.size())
-    printLine(stderr, QStringLiteral("modemsim: cannot write ") + options_.sentPath);
+  appendRecordLines(options_.sentPath, lines, "modemsim");
 }
 
 void SimRunner::trace(const QString& what, const QByteArray& bytes) const {
   if (!options_.trace) return;
-  QString shown;
-  for (const char c : bytes) {
-    const auto u = static_cast<unsigned char>(c);
-    shown += u < 32 || u >= 127 ? QStringLiteral("<%1>").arg(u) : QString(QChar(u));
-  }
-  printLine(stderr, bytes.isEmpty() ? what : what + u' ' + shown);
+  printLine(stderr, bytes.isEmpty() ? what : what + u' ' + shownBytes(bytes));
 }
 
 }  // namespace kolvane::modemsim

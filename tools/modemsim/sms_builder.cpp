@@ -88,13 +88,26 @@ std::vector<StoredSms> buildMessages(const Injection& injection, int reference,
 
   const bool concatenated = payloads.size() > 1 || !injection.parts.isEmpty() || injection.concat;
   std::vector<StoredSms> out;
+  if (!injection.rawEntry.isEmpty()) {
+    StoredSms raw;
+    raw.sender = injection.sender;
+    raw.rawEntry = injection.rawEntry;
+    return {raw};
+  }
   for (std::size_t k = 0; k < payloads.size(); ++k) {
     StoredSms sms;
     sms.sender = injection.sender;
+    sms.alphanumericSender = injection.alphanumericSender;
     sms.timeStamp = time;
     sms.coding = coding;
     sms.data = payloads[k];
-    if (concatenated) {
+    if (concatenated && reference > 0xFF) {
+      sms.header = QByteArray("\x08\x04", 2);
+      sms.header.append(static_cast<char>(reference >> 8))
+          .append(static_cast<char>(reference))
+          .append(static_cast<char>(payloads.size()))
+          .append(static_cast<char>(k + 1));
+    } else if (concatenated) {
       sms.header = QByteArray("\x00\x03", 2);
       sms.header.append(static_cast<char>(reference))
           .append(static_cast<char>(payloads.size()))

@@ -18,7 +18,9 @@ struct Injection {
   QStringList parts;             // exact part texts of a concatenated message; text is ignored
   Storage storage = Storage::SM;
   QDateTime time;      // invalid: the simulator's wall clock
-  int reference = -1;  // concatenation reference; -1: the modem's next one
+  int reference = -1;  // concatenation reference (16-bit above 255); -1: the modem's next one
+  bool alphanumericSender = false;  // the sender is a name, even one spelled with digits only
+  QByteArray rawEntry;  // a listing entry as it is after "+CMGL: INDEX," (broken entries)
 };
 
 // Payload limits in septets (GSM 7-bit) or octets: one message, and one part of a concatenation.

@@ -21,6 +21,8 @@ struct StoredSms {
   Coding coding = Coding::Gsm7;  // never Auto
   QByteArray header;             // user-data header without its length octet; empty = none
   QByteArray data;               // Gsm7: septet codes, one per byte; Data8: octets; Ucs2: UTF-16BE
+  bool alphanumericSender = false;  // a name, even one spelled with digits only
+  QByteArray rawEntry;  // listed as it is after "+CMGL: INDEX,"; the fields above go unused
 };
 
 // Concatenation information element of a header, if it has one (8- or 16-bit reference).

@@ -2,7 +2,8 @@
 
 namespace kolvane::modemsim {
 
-TcpEndpoint::TcpEndpoint(quint16 port, QObject* parent) : Endpoint(parent), port_(port) {
+TcpEndpoint::TcpEndpoint(quint16 port, QString label, QObject* parent)
+    : Endpoint(parent), port_(port), label_(std::move(label)) {
   connect(&server_, &QTcpServer::newConnection, this, &TcpEndpoint::accept);
 }
 
@@ -11,7 +12,7 @@ bool TcpEndpoint::open(QString* error) {
     *error = server_.errorString();
     return false;
   }
-  Q_EMIT announced(QStringLiteral("modemsim listening on 127.0.0.1:%1").arg(server_.serverPort()));
+  Q_EMIT announced(label_ + QStringLiteral(" listening on 127.0.0.1:%1").arg(server_.serverPort()));
   return true;
 }
 

@@ -13,7 +13,9 @@ class TcpEndpoint final : public Endpoint {
   Q_OBJECT
 
  public:
-  explicit TcpEndpoint(quint16 port, QObject* parent = nullptr);
+  // label names the simulator in the ready line.
+  explicit TcpEndpoint(quint16 port, QString label = QStringLiteral("modemsim"),
+                       QObject* parent = nullptr);
   bool open(QString* error) override;
   void write(const QByteArray& bytes) override;
   void drop() override;
@@ -23,6 +25,7 @@ class TcpEndpoint final : public Endpoint {
   void release();
 
   quint16 port_;
+  QString label_;
   QTcpServer server_;
   QPointer<QTcpSocket> client_;
 };

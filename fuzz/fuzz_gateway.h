@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "core/gateway.h"
+#include "platform/clock.h"
+
+namespace kolvane::fuzz {
+
+// One headless gateway per fuzzing process, in a folder of its own on a manual clock: the
+// readers under test take their settings, log and stores from it. Nothing listens.
+class FuzzGateway {
+ public:
+  static FuzzGateway& instance() {
+    static FuzzGateway fg;
+    return fg;
+  }
+
+  Gateway& g() { return *gateway_; }
+  QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
+  // Removes a store between inputs so that it does not grow without end.
+  void reset(const char* name) const { QFile::remove(path(name)); }
+
+ private:
+  FuzzGateway() {
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) app_ = std::make_unique<QCoreApplication>(argc, argv);
+    QFile ini(dir_.filePath(QStringLiteral("Kolvane.ini")));
+    if (ini.open(QIODevice::WriteOnly)) {
+      ini.write("[CFG]\nSmtpPort=0\nPop3Port=0\nLogFiOn=0\nSmsToCmdSw=0\nSmsToTtsSw=0\n");
+      ini.close();
+    }
+    StartupOptions o;
+    o.programFile = QCoreApplication::applicationFilePath();
+    o.programDir = dir_.path();
+    o.headless = true;
+    gateway_ = std::make_unique<Gateway>(clock_, o);
+    gateway_->log().setEchoSink([](const QString&) {});
+    gateway_->InitX();
+    gateway_->state().FirstPaintPending = false;
+  }
+
+  std::unique_ptr<QCoreApplication> app_;
+  QTemporaryDir dir_;
+  ManualClock clock_{100000, toDateTime(QDateTime(QDate(2026, 12, 9), QTime(10, 0)))};
+  std::unique_ptr<Gateway> gateway_;
+};
+
+}  // namespace kolvane::fuzz

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <cstdint>
+
+namespace kolvane {
+
+class Gateway;
+struct GateIEs;
+
+// The line protocol of the ISDN/LAN gateway devices, on the gateway's event loop.
+
+// Relation start: asks the device to identify itself.
+void GateStart(Gateway& g);
+// Receive side: runs after every byte appended to GsmRecvStr; handles a frame once it ended.
+void GateRecv(Gateway& g);
+// Hands the frame with this IE list to the send pass (behind one still waiting).
+void GateSend(Gateway& g, const QByteArray& ieList);
+
+// Send side: the next job of the run file, after re-queuing what an identification leaves
+// unconfirmed.
+void GateSendNext(Gateway& g);
+// The reaction to an IE_CAUSE whose byte 5 is c (240 inactive module, above 253 buffer full).
+void GateCauseReaction(Gateway& g, std::uint8_t c);
+
+// A received SMS into the POP3 store.
+void GateStoreSms(Gateway& g, const GateIEs& ies);
+// The device's notice that its queue of received SMS is full, into the POP3 store.
+void GateQueueFullNotice(Gateway& g);
+
+// Plugs the protocol into the relation's start and the link's receive side.
+void installGateHooks(Gateway& g);
+
+}  // namespace kolvane

@@ -1,0 +1,158 @@
+#include "ui/send_sms_dialog.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+#include "core/gateway.h"
+#include "core/typed_sms.h"
+#include "settings/caption_texts.h"
+#include "ui/svg_pixmap.h"
+#include "ui/window_placement.h"
+
+namespace kolvane::ui {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+}  // namespace
+
+bool smsTextAccepts(QChar c) {
+  return c.unicode() >= 32 && c.unicode() <= 125;
+}
+
+SmsTextEdit::SmsTextEdit(QWidget* parent) : QPlainTextEdit(parent) {
+  setObjectName(QStringLiteral("MeText"));
+}
+
+QString SmsTextEdit::smsText() const {
+  return toPlainText().replace(QLatin1Char('\n'), kCrLf);
+}
+
+void SmsTextEdit::insertFiltered(const QString& text) {
+  qsizetype room = kMaxLength - smsText().size() + textCursor().selectedText().size();
+  QString kept;
+  for (const QChar c : text) {
+    const bool lineBreak = c == QLatin1Char('\n') || c == QLatin1Char('\r');
+    if (c == QLatin1Char('\r') || !(lineBreak || smsTextAccepts(c))) continue;
+    const qsizetype cost = lineBreak ? 2 : 1;
+    if (cost > room) break;
+    room -= cost;
+    kept += c;
+  }
+  if (!kept.isEmpty()) insertPlainText(kept);
+}
+
+void SmsTextEdit::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  const bool editing = key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_Left ||
+                       key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down ||
+                       key == Qt::Key_Home || key == Qt::Key_End || key == Qt::Key_PageUp ||
+                       key == Qt::Key_PageDown || key == Qt::Key_Tab || key == Qt::Key_Backtab;
+  if (editing || event->matches(QKeySequence::Copy) || event->matches(QKeySequence::SelectAll) ||
+      event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo) ||
+      event->matches(QKeySequence::Cut)) {
+    QPlainTextEdit::keyPressEvent(event);
+    return;
+  }
+  if (event->matches(QKeySequence::Paste)) {
+    QPlainTextEdit::keyPressEvent(event);  // goes through insertFromMimeData
+    return;
+  }
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+    insertFiltered(QStringLiteral("\n"));
+    return;
+  }
+  // Everything else is typed text: only what the set holds gets through.
+  insertFiltered(event->text());
+}
+
+void SmsTextEdit::insertFromMimeData(const QMimeData* source) {
+  if (source->hasText()) insertFiltered(source->text());
+}
+
+TfSiSend::TfSiSend(Gateway& gateway, QWidget* parent) : QWidget(parent, Qt::Window), g_(gateway) {
+  setObjectName(QStringLiteral("fSiSend"));
+  setWindowTitle(QStringLiteral("Program Kolvane To Send SMS"));
+  setWindowIcon(svgIcon(QStringLiteral("app")));
+  auto* column = new QVBoxLayout(this);
+  telLabel_ = new QLabel(this);
+  telLabel_->setObjectName(QStringLiteral("LaTelNo"));
+  telNo_ = new QLineEdit(this);
+  telNo_->setObjectName(QStringLiteral("EdTelNo"));
+  // Typed and pasted alike: "+" and digits only.
+  telNo_->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[+0-9]*")), telNo_));
+  text_ = new SmsTextEdit(this);
+  send_ = new QPushButton(this);
+  send_->setObjectName(QStringLiteral("BtSend"));
+  auto* bar = new QStatusBar(this);
+  bar->setObjectName(QStringLiteral("StatusBar"));
+  bar->setSizeGripEnabled(false);
+  counter_ = new QLabel(bar);
+  counter_->setObjectName(QStringLiteral("StatusBar_0"));
+  state_ = new QLabel(bar);
+  state_->setObjectName(QStringLiteral("StatusBar_1"));
+  bar->addWidget(counter_);
+  bar->addWidget(state_, 1);
+  column->addWidget(telLabel_);
+  column->addWidget(telNo_);
+  column->addWidget(text_, 1);
+  column->addWidget(send_);
+  column->addWidget(bar);
+  column->setContentsMargins(8, 8, 8, 0);
+
+  connect(telNo_, &QLineEdit::textChanged, this, &TfSiSend::updateStatus);
+  connect(text_, &QPlainTextEdit::textChanged, this, &TfSiSend::updateStatus);
+  connect(send_, &QPushButton::clicked, this, &TfSiSend::send);
+  applyLanguage();
+  resize(380, 240);
+  updateStatus();
+}
+
+void TfSiSend::applyLanguage() {
+  const Language& language = g_.language();
+  telLabel_->setText(captionText(language, objectName(), telLabel_->objectName()));
+  send_->setText(captionText(language, objectName(), send_->objectName()));
+}
+
+void TfSiSend::showDialog() {
+  if (!isVisible()) restorePlacement(*this, g_.state(), objectName());
+  telNo_->clear();
+  text_->clear();
+  updateStatus();
+  show();
+  raise();
+  activateWindow();
+}
+
+void TfSiSend::keepPlacement() {
+  ui::keepPlacement(*this, g_.state(), objectName());
+}
+
+void TfSiSend::hideEvent(QHideEvent* event) {
+  keepPlacement();
+  QWidget::hideEvent(event);
+}
+
+void TfSiSend::updateStatus() {
+  const qsizetype length = text_->smsText().size();
+  counter_->setText(QStringLiteral(" %1 / %2")
+                        .arg(length, 3, 10, QLatin1Char('0'))
+                        .arg(SmsTextEdit::kMaxLength - length, 3, 10, QLatin1Char('0')));
+  send_->setEnabled(length >= 1 && telNo_->text().size() > 4);
+  state_->setText(g_.Text(95));
+}
+
+void TfSiSend::send() {
+  if (!send_->isEnabled()) return;
+  if (SendTypedSms(g_, telNo_->text(), text_->smsText())) state_->setText(g_.Text(96));
+}
+
+}  // namespace kolvane::ui
