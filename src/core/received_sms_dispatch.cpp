@@ -27,6 +27,7 @@ struct Dispatch {
   Gateway& g;
   QFile& store;
   TrafficLogFile& log;
+  bool writeFailed = false;
 };
 
 // The text of an SMS as the UTF-16 text it carries.
@@ -48,6 +49,7 @@ void appendMessage(Dispatch& d, const QByteArray& pc, const QByteArray& from,
   const QByteArray bytes = MailRecToStr(rec);
   if (d.store.write(bytes) != bytes.size() || !d.store.flush()) {
     d.g.Log(true, QStringLiteral("!!! Pop3.Tmp - WriteFile error !!!"));
+    d.writeFailed = true;
   }
   gs.Lamps.pop3Bits |= kLampStore;
 }
@@ -133,7 +135,7 @@ void storeRule(Dispatch& d, const tSmsRec& sms) {
   // A line starting with "." would end the record early.
   QByteArray text = sms.Text;
   for (qsizetype at; (at = text.indexOf("\r\n.")) >= 0;) text.insert(at + 2, ' ');
-  AppendReceivedSms(d.g, d.store, d.log, sms.TelStr, sms.Time, text);
+  if (!AppendReceivedSms(d.g, d.store, d.log, sms.TelStr, sms.Time, text)) d.writeFailed = true;
 }
 
 // An entry the reader could not decode: its raw listing goes to the mail programs, so that
@@ -201,7 +203,7 @@ void DispatchReceivedSms(Gateway& g) {
   }
   // A store that took only part of the listing (a full disk) gets none of it: the SMS stay in
   // the device and are read whole by the next listing instead of being deleted unstored.
-  if (store->file().error() != QFileDevice::NoError) {
+  if (d.writeFailed) {
     store->file().resize(storeSize);
     store.reset();
     link.SmsLongArr = waitingBefore;
