@@ -1,6 +1,7 @@
 // Weeks of an On-line gateway in simulated time: random mails from several clients, random
 // received SMS and injected faults, across the wrap of the 32-bit tick. KOLVANE_SOAK_DAYS sets
-// the number of simulated days (default 30), KOLVANE_SOAK_SEED the random seed.
+// the number of simulated days (default 30), KOLVANE_SOAK_SEED the random seed;
+// KOLVANE_SOAK_KNOWN_FAULTS="reason" skips the run with that reason while a known fault is open.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <QCoreApplication>
@@ -206,8 +207,8 @@ class Soak {
     EXPECT_EQ(lost, 0);
     EXPECT_LE(duplicates, faults_) << "more sends than faults could explain";
     EXPECT_EQ(notAccepted, 0) << "jobs of refused mails were sent";
-    EXPECT_EQ(smsLost, 0);
-    EXPECT_EQ(smsDup, 0);
+    EXPECT_EQ(smsLost, 0) << "received SMS never stored";
+    EXPECT_EQ(smsDup, 0) << "received SMS stored more than once";
     EXPECT_EQ(sim_->modem.storage(modemsim::Storage::SM).used(), 0);
     // Every job store is used up; the POP3 store holds its records and nothing else.
     for (const char* store : {files::kSmtpTmp, files::kSmtpRun, files::kSmtpWaitTmp}) {
