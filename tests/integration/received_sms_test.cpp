@@ -499,3 +499,17 @@ TEST(ReceivedSms, SmsTheStoreCouldNotTakeStayInTheDeviceUntilStored) {
   ASSERT_EQ(recs.size(), 1);
   EXPECT_EQ(recs[0].MimeBody, "kept while the disk is full");
 }
+
+TEST(ReceivedSms, SmsStoredButNotDeletedAreNotStoredAgain) {
+  QTemporaryDir dir;
+  ManualClock clock(100000, kStart);
+  auto sim = makeModem(clock);
+  Station s(dir.path(), clock, sim, {});
+  inject(*sim, "+420777111222", "stored once");
+  sim->modem.faults().errorOn = QStringList{"AT+CMGD*"};
+  s.relation();
+  EXPECT_EQ(sim->modem.storage(modemsim::Storage::SM).used(), 1);
+  sim->modem.faults().errorOn.clear();
+  EXPECT_EQ(deletes(s.relation()), QList<QByteArray>{"AT+CMGD=1"});
+  EXPECT_EQ(s.pop3().size(), 1);
+}
