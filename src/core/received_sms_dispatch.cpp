@@ -27,6 +27,8 @@ struct Dispatch {
   Gateway& g;
   QFile& store;
   TrafficLogFile& log;
+  bool writeFailed = false;
+  QList<QByteArray> storedKeys;  // remembered once the whole listing is stored
 };
 
 // The text of an SMS as the UTF-16 text it carries.
@@ -48,6 +50,7 @@ void appendMessage(Dispatch& d, const QByteArray& pc, const QByteArray& from,
   const QByteArray bytes = MailRecToStr(rec);
   if (d.store.write(bytes) != bytes.size() || !d.store.flush()) {
     d.g.Log(true, QStringLiteral("!!! Pop3.Tmp - WriteFile error !!!"));
+    d.writeFailed = true;
   }
   gs.Lamps.pop3Bits |= kLampStore;
 }
@@ -129,11 +132,20 @@ bool speechRule(Dispatch& d, const tSmsRec& sms) {
   return true;
 }
 
+constexpr std::size_t kRecentlyStoredMax = 1000;
+
 void storeRule(Dispatch& d, const tSmsRec& sms) {
+  const std::deque<QByteArray>& recent = d.g.link().RecentlyStored;
+  const QByteArray key = sms.TelStr + '\t' + sms.Time + '\t' + sms.Text;
+  if (std::find(recent.begin(), recent.end(), key) != recent.end()) return;
   // A line starting with "." would end the record early.
   QByteArray text = sms.Text;
   for (qsizetype at; (at = text.indexOf("\r\n.")) >= 0;) text.insert(at + 2, ' ');
-  AppendReceivedSms(d.g, d.store, d.log, sms.TelStr, sms.Time, text);
+  if (AppendReceivedSms(d.g, d.store, d.log, sms.TelStr, sms.Time, text)) {
+    d.storedKeys << key;
+  } else {
+    d.writeFailed = true;
+  }
 }
 
 // An entry the reader could not decode: its raw listing goes to the mail programs, so that
@@ -184,7 +196,9 @@ void DispatchReceivedSms(Gateway& g) {
     storageSwitchOrSendPhase(g);
     return;
   }
-  Dispatch d{g, store->file(), log};
+  Dispatch d{g, store->file(), log, false, {}};
+  const qint64 storeSize = store->file().size();
+  const SmsLongArray waitingBefore = link.SmsLongArr;
   const int listed = static_cast<int>(link.SmsRecvArr.size());
   for (int i = 0; i < listed; ++i) {
     tSmsRec sms;
@@ -197,9 +211,23 @@ void DispatchReceivedSms(Gateway& g) {
     if (commandRule(d, sms) || speechRule(d, sms)) continue;
     storeRule(d, sms);
   }
+  // A store that took only part of the listing (a full disk) gets none of it: the SMS stay in
+  // the device and are read whole by the next listing instead of being deleted unstored.
+  if (d.writeFailed) {
+    store->file().resize(storeSize);
+    store.reset();
+    link.SmsLongArr = waitingBefore;
+    FreeSMSArr(link);
+    storageSwitchOrSendPhase(g);
+    return;
+  }
   settleWaitingParts(d);
   store.reset();
   log.close();
+  for (const QByteArray& key : std::as_const(d.storedKeys)) {
+    link.RecentlyStored.push_back(key);
+    if (link.RecentlyStored.size() > kRecentlyStoredMax) link.RecentlyStored.pop_front();
+  }
 
   g.Log(true, fillPlaceholders(g.Text(35), {QString::number(listed)}));
   gs.cfg.SmsInCnt += listed;
@@ -222,7 +250,7 @@ void DeliverOverdueParts(Gateway& g) {
   TrafficLogFile log = g.traffic().open(g.state().cfg.Pop3TxtMask);
   auto store = FileOpenAppend(g.state().file(files::kPop3Tmp));
   if (!store->isOpen()) return;  // tried again at the next check
-  Dispatch d{g, store->file(), log};
+  Dispatch d{g, store->file(), log, false, {}};
   settleWaitingParts(d);
 }
 

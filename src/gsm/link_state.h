@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <cstdint>
+#include <deque>
 #include <memory>
 
 #include "gsm/device_link.h"
@@ -79,6 +80,9 @@ struct LinkState {
   // Received SMS.
   SmsRecvArray SmsRecvArr;
   SmsLongArray SmsLongArr;
+  // Sender, time stamp and text of the SMS stored lately: a link that drops between storing
+  // and deleting leaves them in the device, and the next listing must not store them again.
+  std::deque<QByteArray> RecentlyStored;
 
   // ISDN/LAN gateway devices.
   GateProtocolState Gate;

@@ -10,10 +10,11 @@
 
 namespace kolvane {
 
-void AppendReceivedSms(Gateway& g, QFile& store, TrafficLogFile& log, const QByteArray& number,
+bool AppendReceivedSms(Gateway& g, QFile& store, TrafficLogFile& log, const QByteArray& number,
                        const QByteArray& time, const QByteArray& text) {
   GatewayState& gs = g.state();
   const Settings& cfg = gs.cfg;
+  bool written = true;
   if (!text.isEmpty()) {
     tMailRec rec;
     rec.PosID = NewPosID(g, store);
@@ -30,10 +31,12 @@ void AppendReceivedSms(Gateway& g, QFile& store, TrafficLogFile& log, const QByt
     const QByteArray bytes = MailRecToStr(rec);
     if (store.write(bytes) != bytes.size() || !store.flush()) {
       g.Log(true, QStringLiteral("!!! Pop3.Tmp - WriteFile error !!!"));
+      written = false;
     }
   }
   log.write(number, LogText(text));
   gs.Lamps.pop3Bits |= kLampStore;
+  return written;
 }
 
 }  // namespace kolvane

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
 
 #include "core/alarm.h"
 #include "core/gateway_start.h"
@@ -470,4 +472,44 @@ TEST(ReceivedSms, AlarmBeepsUntilItsWindowIsClosedAndComesBackWithTheNextSms) {
   EXPECT_EQ(lines, QStringList{"Kolvane - Alarm: Door open"});
   EXPECT_EQ(bells, 1);
   EXPECT_FALSE(s.gateway->state().AlarmBeep);
+}
+
+TEST(ReceivedSms, SmsTheStoreCouldNotTakeStayInTheDeviceUntilStored) {
+  QTemporaryDir dir;
+  ManualClock clock(100000, kStart);
+  auto sim = makeModem(clock);
+  Station s(dir.path(), clock, sim, {});
+  inject(*sim, "+420777111222", "kept while the disk is full");
+  // A full disk: no file of this process may grow.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit lim{};
+  getrlimit(RLIMIT_FSIZE, &lim);
+  const rlim_t saved = lim.rlim_cur;
+  lim.rlim_cur = 1;
+  setrlimit(RLIMIT_FSIZE, &lim);
+  const QList<QByteArray> failed = s.relation();
+  lim.rlim_cur = saved;
+  setrlimit(RLIMIT_FSIZE, &lim);
+  EXPECT_TRUE(deletes(failed).isEmpty());
+  EXPECT_EQ(sim->modem.storage(modemsim::Storage::SM).used(), 1);
+  EXPECT_TRUE(s.pop3().isEmpty());
+
+  EXPECT_EQ(deletes(s.relation()), QList<QByteArray>{"AT+CMGD=1"});
+  const QList<tMailRec> recs = s.pop3();
+  ASSERT_EQ(recs.size(), 1);
+  EXPECT_EQ(recs[0].MimeBody, "kept while the disk is full");
+}
+
+TEST(ReceivedSms, SmsStoredButNotDeletedAreNotStoredAgain) {
+  QTemporaryDir dir;
+  ManualClock clock(100000, kStart);
+  auto sim = makeModem(clock);
+  Station s(dir.path(), clock, sim, {});
+  inject(*sim, "+420777111222", "stored once");
+  sim->modem.faults().errorOn = QStringList{"AT+CMGD*"};
+  s.relation();
+  EXPECT_EQ(sim->modem.storage(modemsim::Storage::SM).used(), 1);
+  sim->modem.faults().errorOn.clear();
+  EXPECT_EQ(deletes(s.relation()), QList<QByteArray>{"AT+CMGD=1"});
+  EXPECT_EQ(s.pop3().size(), 1);
 }
