@@ -7,6 +7,10 @@
 #include <memory>
 
 #include "core/gateway.h"
+#include "mail/client_limits.h"
+#include "mail/mail_recv.h"
+#include "mail/smtp_line_reader.h"
+#include "mail/smtp_server_state.h"
 #include "platform/clock.h"
 
 namespace kolvane::fuzz {
@@ -24,6 +28,20 @@ class FuzzGateway {
   QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
   // Removes a store between inputs so that it does not grow without end.
   void reset(const char* name) const { QFile::remove(path(name)); }
+
+  // One SMTP connection that sends `bytes`, through the line reader and the dialogue; the
+  // stores it wrote are removed afterwards.
+  void smtpSession(const QByteArray& bytes) {
+    SmtpServerState server;
+    TMailRecv dialogue(*gateway_, server);
+    SmtpLineReader reader(kMaxLineBytes);
+    dialogue.StartInitX(QStringLiteral("127.0.0.1"));
+    reader.feed(bytes, [&dialogue](const QByteArray& line, qsizetype dropped) {
+      dialogue.AddRecvStr(line, dropped);
+    });
+    QCoreApplication::processEvents();
+    for (const char* store : {"Smtp.Tmp", "SmtpPriH.Tmp", "SmtpWait.Tmp", "Pop3.Tmp"}) reset(store);
+  }
 
  private:
   FuzzGateway() {
