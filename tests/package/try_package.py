@@ -23,12 +23,12 @@ def run(*cmd):
     subprocess.run(cmd, check=True)
 
 
-def wait_for(what, condition, timeout=60):
+def wait_for(what, condition, timeout=60, step=0.2):
     end = time.monotonic() + timeout
     while time.monotonic() < end:
         if condition():
             return
-        time.sleep(0.2)
+        time.sleep(step)
     sys.exit("timed out waiting for " + what)
 
 
@@ -95,7 +95,9 @@ def main():
             text = b"\n".join(b"\n".join(p.retr(i + 1)[1]) for i in range(count))
             p.quit()
             return b"Answer to the package" in text
-        wait_for("the SMS over POP3", fetched)
+        # Every logged POP3 session keeps the relation with the modem going: ask seldom enough
+        # for it to end and the next one to read the SIM.
+        wait_for("the SMS over POP3", fetched, timeout=150, step=15)
         print("SMTP and POP3 served by the installed program", flush=True)
         ok = True
     finally:
