@@ -21,7 +21,7 @@ TSAN_OPTIONS=halt_on_error=1 build-log-tsan/log_writer_tsan_test --gtest_brief=1
 cmake -S tests/unit/runner_tsan -B build-runner-tsan -G Ninja >/dev/null
 cmake --build build-runner-tsan -j"$(nproc)"
 TSAN_OPTIONS=halt_on_error=1 build-runner-tsan/command_runner_tsan_test --gtest_brief=1
-ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 900 | tee build/ctest.log
+ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 900 --repeat until-pass:2 | tee build/ctest.log
 [ "${PIPESTATUS[0]}" -eq 0 ]
 # The Debian package: lintian, then installed and run as the service would run it.
 ./scripts/package.sh --try
