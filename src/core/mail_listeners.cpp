@@ -11,7 +11,8 @@ MailListeners::MailListeners(QObject* parent) : QObject(parent) {}
 
 bool MailListeners::listen(Server& server, int port) {
   if (server.socket.isListening()) return true;
-  if (port < 0 || port > 65535) return false;
+  // Port 0 would bind a random port nobody knows of: refused like any port out of range.
+  if (port < 1 || port > 65535) return false;
   if (!server.socket.listen(QHostAddress::Any, static_cast<quint16>(port))) return false;
   // The connections are taken here, so that one that cannot be taken is noticed: the socket
   // layer would retry it at once, for ever.

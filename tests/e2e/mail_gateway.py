@@ -23,6 +23,11 @@ def free_port():
         return s.getsockname()[1]
 
 
+def free_mail_ports():
+    """Settings lines that put both mail servers on free ports (port 0 is refused)."""
+    return "SmtpPort=%d\nPop3Port=%d\n" % (free_port(), free_port())
+
+
 class ModemProcess:
     """kolvane-modemsim as a child of the test; its ready line names the port or terminal."""
 

@@ -11,8 +11,7 @@ from mail_gateway import ModemProcess as Modem
 
 RELATION_DEADLINE = 60.0
 # Short relations: no phone storage, no wait before the send phase.
-QUICK = "StartGo=1\nOnLine=1\nIntervalOnLine=9000\nMemCheOn=0\nSendSMSDelay=100\n" \
-        "SmtpPort=0\nPop3Port=0\n"
+QUICK = "StartGo=1\nOnLine=1\nIntervalOnLine=9000\nMemCheOn=0\nSendSMSDelay=100\n"
 
 
 def count(run, text):
@@ -40,7 +39,7 @@ class Relations(unittest.TestCase):
         port = re.search(r":(\d+)$", modem.ready).group(1)
         folder = k.new_folder(self)
         k.write_ini(folder, "[CFG]\nComTcp=1\nGtIPAdress=127.0.0.1\nGtTCPPort=%s\n%s"
-                    % (port, QUICK))
+                    % (port, QUICK + mail_gateway.free_mail_ports()))
         run = k.start(self, folder)
         self.assertTrue(k.wait_until(lambda: count(run, "GSM Gate disconnected") >= 2,
                                      RELATION_DEADLINE), run.lines())
@@ -53,7 +52,7 @@ class Relations(unittest.TestCase):
         link = os.path.join(folder, "modem")
         modem = Modem(self, "--pty", link, "--sms", "+420777111222:Hello from the port")
         self.assertTrue(modem.ready.startswith("modemsim pty "), modem.ready)
-        k.write_ini(folder, "[CFG]\nComTcp=0\nComName=%s\n%s" % (link, QUICK))
+        k.write_ini(folder, "[CFG]\nComTcp=0\nComName=%s\n%s" % (link, QUICK + mail_gateway.free_mail_ports()))
         run = k.start(self, folder)
         self.assertTrue(k.wait_until(lambda: count(run, "COM1 disconnected") >= 2,
                                      RELATION_DEADLINE), run.lines())

@@ -121,7 +121,7 @@ class Lifecycle(unittest.TestCase):
                                           "--delay-ms", "200")
         self.assertTrue(modem.ready.startswith("modemsim pty "), modem.ready)
         k.write_ini(folder, "[CFG]\nComTcp=0\nComName=%s\nOnLine=1\nIntervalOnLine=2000\n"
-                    "MemCheOn=0\nSmtpPort=0\nPop3Port=0\n" % link)
+                    "MemCheOn=0\n%s" % (link, mail_gateway.free_mail_ports()))
         run = k.start(self, folder)
 
         def unplug_mid_relation(times):

@@ -13,7 +13,7 @@ DEADLINE = 60.0
 # A relation at start and then every 30 s (no overlap even with a slow modem), no phone
 # storage, the file drop every second.
 QUICK = ("StartGo=1\nOnLine=1\nIntervalOnLine=30000\nMemCheOn=0\nSendSMSDelay=100\n"
-         "SendFiTxtDelay=1\nSmtpPort=0\nPop3Port=0\n")
+         "SendFiTxtDelay=1\n")
 
 
 class Modem(mail_gateway.Modem):
@@ -24,7 +24,7 @@ class Modem(mail_gateway.Modem):
 
 def configure(folder, modem, extra=""):
     k.write_ini(folder, "[CFG]\nComTcp=1\nGtIPAdress=127.0.0.1\nGtTCPPort=%s\n%s%s"
-                % (modem.port, QUICK, extra))
+                % (modem.port, QUICK + mail_gateway.free_mail_ports(), extra))
 
 
 def drop(folder, data):

@@ -12,6 +12,7 @@
 #include "core/waiting_sms_parts.h"
 #include "mail/mail_rec.h"
 #include "mail/quoted_printable.h"
+#include "support/free_port.h"
 #include "support/sim_modem_device.h"
 #include "support/sim_time_loop.h"
 
@@ -33,7 +34,7 @@ class Station {
       : clock(c), sim(std::move(modem)) {
     QFile ini(dir + "/Kolvane.ini");
     if (!ini.exists() && ini.open(QIODevice::WriteOnly)) {
-      ini.write("[CFG]\nSmtpPort=0\nPop3Port=0\nComTcp=0\nInterval=0\n" + cfg);
+      ini.write("[CFG]\n" + FreeMailPorts() + "ComTcp=0\nInterval=0\n" + cfg);
       ini.close();
     }
     StartupOptions o;

@@ -25,6 +25,7 @@
 #include "mail/mail_recv.h"
 #include "mail/quoted_printable.h"
 #include "platform/exclusive_file.h"
+#include "support/free_port.h"
 #include "support/sim_modem_device.h"
 
 using namespace kolvane;
@@ -80,9 +81,9 @@ class Soak {
     sim_ = std::make_shared<SimModem>(clock_, mc);
     QFile ini(dir_.filePath(QStringLiteral("Kolvane.ini")));
     if (ini.open(QIODevice::WriteOnly)) {
-      ini.write(
-          "[CFG]\nSmtpPort=0\nPop3Port=0\nComTcp=0\nOnLine=1\nIntervalOnLine=5000\n"
-          "CutEMail=1\nConcatenateSMS=1\nSendUCS2SmsPermit=1\nPreSetTimeSw=1\nDNSOff=1\n");
+      ini.write("[CFG]\n" + FreeMailPorts() +
+                "ComTcp=0\nOnLine=1\nIntervalOnLine=5000\n"
+                "CutEMail=1\nConcatenateSMS=1\nSendUCS2SmsPermit=1\nPreSetTimeSw=1\nDNSOff=1\n");
       ini.close();
     }
     StartupOptions o;

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "core/gateway.h"
+#include "support/free_port.h"
 #include "support/scripted_device.h"
 #include "support/sim_time_loop.h"
 
@@ -19,7 +20,7 @@ class LinkTestGateway {
   explicit LinkTestGateway(const QByteArray& cfg = {}) {
     QFile ini(dir_.filePath(QStringLiteral("Kolvane.ini")));
     if (ini.open(QIODevice::WriteOnly)) {
-      ini.write("[CFG]\nSmtpPort=0\nPop3Port=0\nGtIPAdress=127.0.0.1\nGtTCPPort=1\n" + cfg);
+      ini.write("[CFG]\n" + FreeMailPorts() + "GtIPAdress=127.0.0.1\nGtTCPPort=1\n" + cfg);
       ini.close();
     }
     StartupOptions o;

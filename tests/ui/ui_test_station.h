@@ -8,6 +8,7 @@
 
 #include "core/gateway.h"
 #include "core/gateway_start.h"
+#include "support/free_port.h"
 #include "support/sim_modem_device.h"
 #include "support/sim_time_loop.h"
 #include "ui/main_window.h"
@@ -21,7 +22,7 @@ struct UiStation {
   explicit UiStation(const QByteArray& cfg = {}) {
     QFile ini(dir.filePath(QStringLiteral("Kolvane.ini")));
     if (ini.open(QIODevice::WriteOnly)) {
-      ini.write("[CFG]\nSmtpPort=0\nPop3Port=0\nComTcp=0\nMemCheOn=0\nSendSMSDelay=100\n" + cfg);
+      ini.write("[CFG]\n" + FreeMailPorts() + "ComTcp=0\nMemCheOn=0\nSendSMSDelay=100\n" + cfg);
       ini.close();
     }
     StartupOptions o;

@@ -152,6 +152,17 @@ TEST(GatewayStart, ExplanationAnsweredOkOpensTheSettingsOnTheFailedPart) {
   EXPECT_EQ(t.gs().StartStopCaption, "Start");
 }
 
+TEST(GatewayStart, APortOutsideItsRangeIsAFailedListen) {
+  for (const int port : {0, -1, 65536}) {
+    LinkTestGateway t;
+    t.gs().cfg.Pop3Port = port;
+    BBt1Click(t.g(), StartSender::Button);
+    EXPECT_TRUE(t.gs().SmtpListen) << port;
+    EXPECT_FALSE(t.gs().Pop3Listen) << port;
+    EXPECT_TRUE(t.shown().contains("POP3 server failed")) << port;
+  }
+}
+
 TEST(GatewayStart, RecoveryModeLogsTheExplanationInsteadOfAsking) {
   LinkTestGateway t("RecoveryStartIncMin=5\n");
   t.deviceAvailable = false;
