@@ -201,13 +201,17 @@ class Soak {
     for (int i = 0; i < 6; ++i) std::printf(" %s %d", kFaultNames[i], faultCount_[i]);
     std::printf(
         "\n  memory: day 3 %ld kB, peak %ld kB; largest job store %lld B, Pop3.Tmp %lld B"
-        " for %d records\n",
-        firstRss, peak, maxJobStore_, pop3Size(), pop3Records_);
+        " for %d records\n  preset mails %d: sent early %d, latest send %llu s after its time\n",
+        firstRss, peak, maxJobStore_, pop3Size(), pop3Records_, static_cast<int>(presetAt_.size()),
+        presetEarly_, static_cast<unsigned long long>(presetLate_ / kSec));
     std::fflush(stdout);
 
     EXPECT_EQ(lost, 0);
     EXPECT_LE(duplicates, faults_) << "more sends than faults could explain";
     EXPECT_EQ(notAccepted, 0) << "jobs of refused mails were sent";
+    EXPECT_EQ(presetEarly_, 0) << "preset mails sent before their time";
+    // Faults last at most two minutes; a due preset mail leaves in the relations after them.
+    EXPECT_LE(presetLate_, 10 * kMin) << "a preset mail stayed long after its time";
     EXPECT_EQ(smsLost, 0) << "received SMS never stored";
     EXPECT_EQ(smsDup, 0) << "received SMS stored more than once";
     EXPECT_EQ(sim_->modem.storage(modemsim::Storage::SM).used(), 0);
@@ -316,6 +320,8 @@ class Soak {
       const QDateTime at = fromDateTime(clock_.now()).addMSecs(ahead);
       subject += " SendTime " + at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1();
       wakes_.insert(elapsed_ + ahead + kSec);
+      // The subject holds whole seconds: the time may lie up to a second before elapsed + ahead.
+      presetAt_[token] = elapsed_ + ahead - kSec;
     }
     QList<QByteArray> numbers;
     for (int n = pick(1, 3); numbers.size() < n;) {
@@ -441,7 +447,12 @@ class Soak {
     for (const modemsim::SentSms& s : sim_->modem.takeSent()) {
       ++sentTotal_;
       const QRegularExpressionMatch m = mark.match(s.text);
-      if (m.hasMatch()) ++sent_[s.number.toLatin1() + '|' + m.captured().toLatin1()];
+      if (!m.hasMatch()) continue;
+      ++sent_[s.number.toLatin1() + '|' + m.captured().toLatin1()];
+      const auto preset = presetAt_.find(m.captured().left(7).toLatin1());
+      if (preset == presetAt_.end()) continue;
+      if (elapsed_ < preset->second) ++presetEarly_;
+      presetLate_ = std::max(presetLate_, elapsed_ - std::min(elapsed_, preset->second));
     }
   }
 
@@ -492,6 +503,9 @@ class Soak {
   std::uint64_t elapsed_ = 0, lastEvent_ = 0;
   std::multimap<std::uint64_t, modemsim::StoredSms> parts_;  // parts still on their way
   std::multiset<std::uint64_t> wakes_;                       // preset send times
+  std::map<QByteArray, std::uint64_t> presetAt_;             // preset mails: their time
+  int presetEarly_ = 0;
+  std::uint64_t presetLate_ = 0;
   std::optional<Fault> fault_;
   std::uint64_t faultEnd_ = 0;
   std::optional<ExclusiveFile> held_;
