@@ -13,6 +13,7 @@
 #include "mail/smtp_server.h"
 #include "platform/ini_file.h"
 #include "platform/regional.h"
+#include "support/free_port.h"
 #include "support/link_test_gateway.h"
 #include "support/sim_modem_device.h"
 #include "unit/store_test_gateway.h"
@@ -55,7 +56,7 @@ class SmtpServer : public ::testing::Test {
  protected:
   SmtpServer() {
     cfg().DNSOff = true;
-    EXPECT_TRUE(t.g().listeners().listenSmtp(0));
+    EXPECT_TRUE(t.g().listeners().listenSmtp(FreePort()));
     t.gs().SmtpListen = true;
     port = t.g().listeners().smtpPort();
     t.logs();

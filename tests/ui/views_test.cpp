@@ -10,6 +10,7 @@
 #include "core/mail_listeners.h"
 #include "mail/smtp_server.h"
 #include "platform/ini_file.h"
+#include "support/free_port.h"
 #include "ui/client_view.h"
 #include "ui/secondary_windows.h"
 #include "ui/store_view.h"
@@ -160,7 +161,7 @@ TEST_F(Views, ClientViewSwitchesAPcOffSoItsNextConnectionIsRefused) {
   EXPECT_EQ(view->grid()->item(0, 1), nullptr);
 
   t.gs().cfg.DNSOff = true;
-  ASSERT_TRUE(t.g().listeners().listenSmtp(0));
+  ASSERT_TRUE(t.g().listeners().listenSmtp(FreePort()));
   t.gs().SmtpListen = true;
   const quint16 port = t.g().listeners().smtpPort();
   const auto until = [](const std::function<bool()>& done) {

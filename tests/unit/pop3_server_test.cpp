@@ -7,6 +7,7 @@
 #include "mail/client_limits.h"
 #include "mail/pop3_server.h"
 #include "platform/ini_file.h"
+#include "support/free_port.h"
 #include "unit/store_test_gateway.h"
 
 namespace kolvane {
@@ -20,7 +21,7 @@ class Pop3ServerTest : public ::testing::Test {
  protected:
   Pop3ServerTest() {
     t.gs().cfg.DNSOff = true;
-    EXPECT_TRUE(t.g().listeners().listenPop3(0));
+    EXPECT_TRUE(t.g().listeners().listenPop3(FreePort()));
     t.gs().Pop3Listen = true;
     t.logs();
   }
