@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The test suites under sanitizers, and the fuzz targets. Needs what scripts/setup.sh installs.
-#   scripts/sanitize.sh asan   unit and integration tests under ASan+UBSan, then every fuzz
-#                              target for FUZZ_SECONDS (default 30) each
+#   scripts/sanitize.sh asan   unit and integration tests and a 10-day soak under ASan+UBSan,
+#                              then every fuzz target for FUZZ_SECONDS (default 30) each
 #   scripts/sanitize.sh tsan   the suites whose code crosses threads (the command runner, the
 #                              log writer and files, speech and host actions, received-SMS
 #                              commands) under ThreadSanitizer
@@ -90,7 +90,9 @@ export QT_QPA_PLATFORM=offscreen
 case "$mode" in
   asan)
     configure build-asan -DKOLVANE_SANITIZE=ON -DKOLVANE_FUZZ=ON
-    run_suites build-asan $(unit_and_integration_targets)
+    # The soak over fewer days: its faults and the tick wrap under the sanitizers too.
+    export KOLVANE_SOAK_DAYS=${KOLVANE_SOAK_DAYS:-10}
+    run_suites build-asan $(unit_and_integration_targets) soak_test
     run_fuzzers
     ;;
   fuzz)

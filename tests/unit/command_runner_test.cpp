@@ -1,5 +1,5 @@
-// The command runner's queue and worker, and starting programs without a shell. Kept free of
-// the gateway so that the suite also builds under ThreadSanitizer (tests/unit/runner_tsan).
+// The command runner's queue and worker, and starting programs without a shell. The suite also
+// runs under ThreadSanitizer (scripts/sanitize.sh tsan).
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QFile>
