@@ -46,6 +46,9 @@ struct LampState {
 inline constexpr std::uint8_t kLampListening = 1;
 inline constexpr std::uint8_t kLampStore = 2;
 inline constexpr std::uint8_t kLampClient = 4;
+inline void setLampBit(std::uint8_t& bits, std::uint8_t bit, bool on) {
+  bits = on ? (bits | bit) : (bits & ~bit);
+}
 
 struct AliasType {
   QString NamePC;

@@ -90,9 +90,8 @@ void countdownStage(Gateway& g) {
   g.memo().trim(gs.cfg.MeMaxLi, gs.RelationOn);
 }
 
-void periodicStage(Gateway& g) {
+void periodicStart(Gateway& g) {
   GatewayState& gs = g.state();
-  if (gs.IntervalMs == 0 || gs.RelationBase == 0) return;
   const Tick t = gs.TickBegin;
   const bool due =
       tickBefore(gs.RelationBase + gs.IntervalMs, t) ||
@@ -100,7 +99,13 @@ void periodicStage(Gateway& g) {
   // A start that falls due while a relation runs waits for its end, then runs once: a new
   // start would drop the running relation and read the same SMS again.
   if (due && gs.RelationIdle) BBt1Click(g, StartSender::CycleTimer);
-  if (tickBefore(gs.NextSecondTick, t)) {
+}
+
+void periodicStage(Gateway& g) {
+  GatewayState& gs = g.state();
+  if (gs.IntervalMs == 0 || gs.RelationBase == 0) return;
+  periodicStart(g);
+  if (tickBefore(gs.NextSecondTick, gs.TickBegin)) {
     gs.NextSecondTick += 1000;
     countdownStage(g);
   }
@@ -177,6 +182,16 @@ void relationStages(Gateway& g) {
   idleEndStage(g);                             // 17
 }
 
+// Stage 20 between ticks; a periodic start that fell due meanwhile follows the end at once
+// rather than at the next tick.
+void relationEndThenNext(Gateway& g) {
+  GatewayState& gs = g.state();
+  const bool wasIdle = gs.RelationIdle;
+  relationEndStage(g);
+  if (wasIdle || !gs.RelationIdle || gs.IntervalMs == 0 || gs.RelationBase == 0) return;
+  periodicStart(g);
+}
+
 template <typename Body>
 void guarded(Gateway& g, Body body) {
   GatewayState& gs = g.state();
@@ -245,7 +260,7 @@ void runRelationStages(Gateway& g) {
   guarded(g, [&g, &gs] {
     gs.TickBegin = g.clock().tick();
     relationStages(g);
-    relationEndStage(g);
+    relationEndThenNext(g);
   });
 }
 

@@ -1,11 +1,14 @@
 #include "core/send_wiring.h"
 
+#include <memory>
+
 #include "core/file_drop.h"
 #include "core/gateway.h"
 #include "core/job_reader.h"
 #include "core/non_delivery.h"
 #include "core/param_as_sms.h"
 #include "mail/store_protocols.h"
+#include "mail/waiting_store_watch.h"
 
 namespace kolvane {
 
@@ -17,7 +20,9 @@ void installSendHooks(Gateway& g) {
   c.readNextJob = [&g] { return ReadNextJob(g); };
   c.reportNonDelivery = [&g] { ReportNonDelivery(g); };
   c.sendUpFiles = [&g] { SendUpFiles(g); };
-  c.runWaitingStore = [&g] { RunWaitingStoreIfDue(g); };
+  c.runWaitingStore = [&g, watch = std::make_shared<WaitingStoreWatch>(g.state().ProgramDir)] {
+    watch->run(g);
+  };
 }
 
 }  // namespace kolvane

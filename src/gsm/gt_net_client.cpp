@@ -118,6 +118,7 @@ void TdmGtNET::sckGtNETcliConnect() {
 
 void TdmGtNET::sckGtNETcliDisconnect() {
   gateway_.link().GtNetConnected = false;
+  gateway_.passes().linkDropped();
 }
 
 void TdmGtNET::sckGtNETcliError(int code) {

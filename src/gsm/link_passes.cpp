@@ -38,6 +38,8 @@ LinkPasses::LinkPasses(Gateway& gateway, QObject* parent) : QObject(parent), gat
   recvPassTimer_.setInterval(kRecvPassMs);
   sendPassTimer_.setInterval(kSendPassMs);
   followUpTimer_.setSingleShot(true);
+  // A follow-up is due at a time the stages compute to the millisecond.
+  followUpTimer_.setTimerType(Qt::PreciseTimer);
   connect(&recvPassTimer_, &QTimer::timeout, this, &LinkPasses::fallbackPass);
   connect(&sendPassTimer_, &QTimer::timeout, this, &LinkPasses::SendPass);
   connect(&followUpTimer_, &QTimer::timeout, this, &LinkPasses::followUp);
@@ -91,7 +93,27 @@ bool LinkPasses::relationActive() const {
 
 void LinkPasses::afterCycle() {
   resumeFallback();
-  if (gateway_.state().RelationOn && commandPending()) scheduleFollowUp(0);
+  if ((gateway_.state().RelationOn && commandPending()) || relationEnding()) scheduleFollowUp(0);
+  scheduleIdleEnd();
+}
+
+void LinkPasses::linkDropped() {
+  if (relationEnding()) scheduleFollowUp(0);
+}
+
+bool LinkPasses::relationEnding() const {
+  const GatewayState& gs = gateway_.state();
+  return gs.RelationClosing && !gs.RelationIdle;
+}
+
+void LinkPasses::scheduleIdleEnd() {
+  const GatewayState& gs = gateway_.state();
+  const LinkState& link = gateway_.link();
+  if (!gs.RelationOn || gs.RelationClosing || gs.SendPhaseAt != kNoTick) return;
+  const Tick due = link.LastActTick + link.GsmTimeout + 1000;
+  // One that is due already but did not end the relation is left to the main cycle.
+  const auto wait = static_cast<std::int32_t>(due - gateway_.clock().tick());
+  if (wait >= 0) scheduleFollowUp(wait + 1);
 }
 
 void LinkPasses::fallbackPass() {
@@ -117,6 +139,14 @@ void LinkPasses::followUp() {
     if (commandPending()) SendPass();
     if (!gs.SendPhaseDue || !tickDue(gs.SendPhaseAt, gateway_.clock().tick())) break;
   }
+  if (relationEnding()) {
+    // The passes note the end at once rather than at the fallback's next turn, so the link
+    // closes and the next relation may begin.
+    RecvPass();
+    SendPass();
+    runRelationStages(gateway_);
+  }
+  scheduleIdleEnd();
   if (!gs.RelationOn || !gs.SendPhaseDue || gs.SendPhaseAt == kNoTick) return;
   // A phase falls due once its tick has passed. One that is due already but could not run
   // now is left to the main cycle.

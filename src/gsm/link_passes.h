@@ -46,6 +46,8 @@ class LinkPasses : public QObject {
   // After each tick: a command the cycle set is written on the next turn of the loop, and the
   // fallback pass, stopped between relations, runs again once one has begun.
   void afterCycle();
+  // The link's connection has gone: an ending relation closes on the next turn of the loop.
+  void linkDropped();
 
   static constexpr int kRecvPassMs = 250;
   // The pace of a write's retries.
@@ -80,6 +82,10 @@ class LinkPasses : public QObject {
   void endSendPass();
   bool relationActive() const;
   void resumeFallback();
+  // The relation has ended but the link is not closed yet.
+  bool relationEnding() const;
+  // The idle end of the relation is followed up at its time rather than at the next tick.
+  void scheduleIdleEnd();
   void fallbackPass();
   // Runs followUp() after ms, or sooner if it is already due sooner.
   void scheduleFollowUp(int ms);

@@ -17,8 +17,11 @@ void SmtpRunCut(Gateway& g);
 // Scans the waiting store: due jobs go to the mail store, returned ones to the POP3 store,
 // deleted ones vanish; the others wait on. Sets WaitNextTime and the store lamps.
 void PreSetTimeProc(Gateway& g);
-// The main cycle's waiting-store stage: runs PreSetTimeProc when due and not already running.
-void RunWaitingStoreIfDue(Gateway& g);
+// The waiting store is scanned when no preset time is known, one has come, or a request waits.
+bool WaitingStoreDue(const Gateway& g);
+// The main cycle's waiting-store stage: runs PreSetTimeProc when due and not already running;
+// true when it ran.
+bool RunWaitingStoreIfDue(Gateway& g);
 
 // The send phase takes the mail store over as the run file (once per relation).
 void TakeOverMailStore(Gateway& g);

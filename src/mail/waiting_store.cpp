@@ -13,10 +13,6 @@ namespace {
 constexpr qint64 kWindow = 800;
 constexpr DateTime kNoTime = 2958465.99999999;  // 31 December 9999 23:59:59.999
 
-void setBit(std::uint8_t& bits, bool on) {
-  bits = on ? (bits | kLampStore) : (bits & ~kLampStore);
-}
-
 // Where one waiting job goes.
 void route(Gateway& g, tMailRec rec, DateTime now, DateTime& earliest) {
   GatewayState& gs = g.state();
@@ -76,19 +72,24 @@ void PreSetTimeProc(Gateway& g) {
   const QString waitRun = gs.file(files::kSmtpWaitRun);
   if (QFile::exists(waitTmp) && !QFile::exists(waitRun)) QFile::rename(waitTmp, waitRun);
   if (QFile::exists(waitRun)) scan(g, waitRun);
-  setBit(gs.WaitLamp, QFile::exists(waitTmp));
-  setBit(gs.Lamps.smtpBits, QFile::exists(gs.file(files::kSmtpTmp)));
-  setBit(gs.Lamps.pop3Bits, QFile::exists(gs.file(files::kPop3Tmp)));
+  setLampBit(gs.WaitLamp, kLampStore, QFile::exists(waitTmp));
+  setLampBit(gs.Lamps.smtpBits, kLampStore, QFile::exists(gs.file(files::kSmtpTmp)));
+  setLampBit(gs.Lamps.pop3Bits, kLampStore, QFile::exists(gs.file(files::kPop3Tmp)));
 }
 
-void RunWaitingStoreIfDue(Gateway& g) {
+bool WaitingStoreDue(const Gateway& g) {
+  const WaitStoreState& w = g.state().WaitStore;
+  return w.WaitNextTime == 0 || g.clock().now() > w.WaitNextTime || !w.ReturnSenderID.isEmpty() ||
+         !w.DeleteItemID.isEmpty();
+}
+
+bool RunWaitingStoreIfDue(Gateway& g) {
   WaitStoreState& w = g.state().WaitStore;
-  const bool due = w.WaitNextTime == 0 || g.clock().now() > w.WaitNextTime ||
-                   !w.ReturnSenderID.isEmpty() || !w.DeleteItemID.isEmpty();
-  if (!due || w.PreSetTimeRun) return;
+  if (!WaitingStoreDue(g) || w.PreSetTimeRun) return false;
   w.PreSetTimeRun = true;
   PreSetTimeProc(g);
   w.PreSetTimeRun = false;
+  return true;
 }
 
 }  // namespace kolvane

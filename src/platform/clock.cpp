@@ -9,6 +9,7 @@ namespace {
 // Constant-initialised: tests build dates at namespace scope before this file is initialised.
 constexpr QDate kEpoch = QDate::fromJulianDay(2415019);  // 30 December 1899
 constexpr double kMsPerDay = 86400000.0;
+constexpr qint64 kUnixEpochDay = 25569;  // 1 January 1970
 }  // namespace
 
 Tick SystemClock::tick() const {
@@ -22,7 +23,21 @@ Tick SystemClock::tick() const {
 }
 
 DateTime SystemClock::now() const {
-  return toDateTime(QDateTime::currentDateTime());
+  const qint64 utcMs = QDateTime::currentMSecsSinceEpoch();
+  const qint64 minute = utcMs / 60000;
+  qint64 offsetMs = 0;
+  {
+    const std::lock_guard lock(offsetMutex_);
+    if (minute != offsetMinute_) {
+      offsetMinute_ = minute;
+      offsetMs_ = QDateTime::fromMSecsSinceEpoch(utcMs).offsetFromUtc() * 1000LL;
+    }
+    offsetMs = offsetMs_;
+  }
+  const qint64 localMs = utcMs + offsetMs;
+  const qint64 days = localMs >= 0 ? localMs / 86400000LL : (localMs - 86399999LL) / 86400000LL;
+  const qint64 msOfDay = localMs - days * 86400000LL;
+  return static_cast<double>(kUnixEpochDay + days) + static_cast<double>(msOfDay) / kMsPerDay;
 }
 
 void ManualClock::setNow(const QDateTime& dt) {

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <cstdint>
+#include <mutex>
 
 namespace kolvane {
 
@@ -38,7 +39,14 @@ class Clock {
 class SystemClock final : public Clock {
  public:
   Tick tick() const override;
+  // The local offset is looked up once a minute: offsets change only on whole minutes, and the
+  // look-up reads the time-zone files.
   DateTime now() const override;
+
+ private:
+  mutable std::mutex offsetMutex_;
+  mutable qint64 offsetMinute_ = -1;  // the UTC minute the offset was looked up for
+  mutable qint64 offsetMs_ = 0;
 };
 
 class ManualClock final : public Clock {

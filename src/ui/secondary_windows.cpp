@@ -83,6 +83,11 @@ void installSecondaryWindows(WindowOpeners& openers, Gateway& gateway, QWidget* 
   hooks.cycle.runWaitingStore = [previous = hooks.cycle.runWaitingStore, &gateway, smtpStore,
                                  pop3Store, waitStore] {
     if (!previous) return;
+    // Only a view on show is reloaded: with none, the files need no look before and after.
+    if (!waitStore->isVisible() && !smtpStore->isVisible() && !pop3Store->isVisible()) {
+      previous();
+      return;
+    }
     const GatewayState& gs = gateway.state();
     const auto sizes = [&gs] {
       return std::array{sizeOf(gs.file(files::kSmtpWaitTmp)), sizeOf(gs.file(files::kSmtpTmp)),

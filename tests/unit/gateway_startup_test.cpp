@@ -128,3 +128,14 @@ TEST_F(GatewayStartup, CycleWaitsForStartupAndResetsCountersAtMidnight) {
   EXPECT_EQ(gs.CounterDateText, "10.12.");
   EXPECT_EQ(g->memo().lineCount(), 1);
 }
+
+TEST(SystemClockTime, AgreesWithTheLocalDateTime) {
+  const SystemClock clock;
+  for (int i = 0; i < 2; ++i) {  // the second reading uses the offset looked up by the first
+    const DateTime before = toDateTime(QDateTime::currentDateTime());
+    const DateTime now = clock.now();
+    const DateTime after = toDateTime(QDateTime::currentDateTime());
+    EXPECT_LE(before, now);
+    EXPECT_LE(now, after);
+  }
+}

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <csignal>
+#include <functional>
 
 #include "core/job_reader.h"
 #include "mail/quoted_printable.h"
 #include "mail/store_append.h"
 #include "mail/store_file.h"
 #include "mail/store_protocols.h"
+#include "mail/waiting_store_watch.h"
+#include "platform/dir_change_probe.h"
 #include "store_test_gateway.h"
 
 using namespace kolvane;
@@ -265,4 +268,45 @@ TEST_F(StoreProtocols, TakeOverMakesTheRunFileAndSavesItsPosition) {
   EXPECT_EQ(t.gs().cfg.SmtpRunPos, 0);
   EXPECT_EQ(t.g().settingsFile()->value("CFG", "SmtpRunPos"), "0");
   EXPECT_EQ(t.gs().SmtpRunSize, -1);
+}
+
+TEST_F(StoreProtocols, FolderProbeSeesEntriesComeAndGoNotWrites) {
+  DirChangeProbe probe(t.dir.path());
+  EXPECT_TRUE(probe.changed());  // nothing is known at the first look
+  EXPECT_FALSE(probe.changed());
+  struct Step {
+    std::function<void()> act;
+    bool changed;
+  };
+  const Step steps[] = {
+      {[&] { t.write("a.txt", "1"); }, true},
+      {[&] { t.append("a.txt", "2"); }, false},
+      {[&] { QFile::rename(t.path("a.txt"), t.path("b.txt")); }, true},
+      {[&] { QFile::remove(t.path("b.txt")); }, true},
+  };
+  for (const Step& step : steps) {
+    step.act();
+    EXPECT_EQ(probe.changed(), step.changed);
+    EXPECT_FALSE(probe.changed());
+  }
+}
+
+TEST_F(StoreProtocols, WaitingStoreWatchScansOnlyWhatCouldHaveChanged) {
+  WaitingStoreWatch watch(t.dir.path());
+  add("Pop3.Tmp", job("260201000005", "<x>", "kept"));
+  watch.run(t.g());
+  EXPECT_EQ(t.gs().Lamps.pop3Bits & kLampStore, kLampStore);
+  EXPECT_EQ(t.gs().Lamps.smtpBits & kLampStore, 0);
+  // Without a change of the folder the lamps are set as the scan would set them.
+  t.gs().Lamps.pop3Bits = 0;
+  watch.run(t.g());
+  EXPECT_EQ(t.gs().Lamps.pop3Bits & kLampStore, kLampStore);
+  // A waiting job written by another writer is scanned at the next run.
+  add("SmtpWait.Tmp", job("260201000000", "<+420777>", "due", "SendTime 2026-02-01 09:00:00"));
+  watch.run(t.g());
+  EXPECT_EQ(ids("Smtp.Tmp"), (List{"260201000000"}));
+  EXPECT_EQ(t.gs().Lamps.smtpBits & kLampStore, kLampStore);
+  QFile::remove(t.path("Smtp.Tmp"));
+  watch.run(t.g());
+  EXPECT_EQ(t.gs().Lamps.smtpBits & kLampStore, 0);
 }
