@@ -3,7 +3,7 @@
 // 1. a relation with nothing to receive or send, from the modem's connect to its last answer;
 // 2. the time per SMS of a run of jobs from the file drop, SendSMSDelay 0;
 // 3. an SMS arriving at the modem until it is in "Pop3.Tmp", OnLine with IntervalOnLine 1000
-//    (median).
+//    (median). SMS arrive every 10 s, as phones send them, whatever the relation is doing.
 // Arguments: SMS to send (default 100), arrivals to time (default 20).
 #include <QCoreApplication>
 #include <QFile>
@@ -188,8 +188,11 @@ void arrivalToStore(int samples) {
     return;
   }
   std::vector<double> delays;
+  const auto first = Clock::now();
   for (int i = 0; i < samples; ++i) {
     const QByteArray text = "arrival " + QByteArray::number(i);
+    const auto due = first + std::chrono::seconds(10) * i;
+    rig.pumpUntil([&] { return Clock::now() >= due; }, 20000);
     const auto t0 = Clock::now();
     rig.inject("+420777999000\t" + text);
     if (!rig.pumpUntil([&] { return fileHolds(rig.path("Pop3.Tmp"), text); }, 60000)) {
