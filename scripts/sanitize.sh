@@ -9,6 +9,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-asan}
+# clang and its sanitizer and fuzzer runtimes, beside what scripts/setup.sh installs.
+for p in clang libclang-rt-14-dev; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO=sudo
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq clang libclang-rt-14-dev
+    break
+  fi
+done
 jobs=$(nproc)
 
 configure() {  # build-dir, extra cmake arguments...

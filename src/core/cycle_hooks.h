@@ -4,9 +4,9 @@
 
 namespace kolvane {
 
-// Points where the main cycle hands work to modules that are wired in by their own issues
-// (dispatch, job reader, mail stores, servers, file drop, windows). An empty hook does nothing
-// unless its comment says what happens instead.
+// Points where the main cycle hands work to the modules that do it (dispatch, job reader,
+// mail stores, servers, file drop, windows), so the cycle names none of them. An empty hook does
+// nothing unless its comment says what happens instead.
 struct CycleHooks {
   // Counter labels: the four counters changed.
   std::function<void()> showCounters;
