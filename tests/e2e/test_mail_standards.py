@@ -118,8 +118,7 @@ class Smtp(unittest.TestCase):
 
 def message_of(box, n):
     _, lines, octets = box.retr(n)
-    return email.message_from_bytes(b"\r\n".join(lines) + b"\r\n", policy=email.policy.default), \
-        octets
+    return email.message_from_bytes(b"\n".join(lines) + b"\n", policy=email.policy.default), octets
 
 
 class Pop3(unittest.TestCase):

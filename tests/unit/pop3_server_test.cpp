@@ -110,7 +110,7 @@ TEST_F(Pop3ServerTest, AMessageLeavesThePcsBoxOnlyOnceRetrievedOrDeleted) {
   EXPECT_TRUE(msg.contains("From: <+420777111222@sms.example>\r\n")) << msg.data();
   EXPECT_TRUE(msg.contains("\r\n\r\nfirst\r\n.\r\n")) << msg.data();
   EXPECT_EQ(say(*c, "DELE 1"), "+OK\r\n");
-  EXPECT_EQ(say(*c, "RETR 3", true).right(9), "\r\nthird\r\n.\r\n".right(9));
+  EXPECT_TRUE(say(*c, "RETR 3", true).endsWith("\r\nthird\r\n.\r\n"));
   // A deleted message is gone from every listing and command.
   for (const QByteArray cmd : {"DELE 1", "RETR 1", "LIST 1", "UIDL 1", "LIST 4"}) {
     EXPECT_EQ(say(*c, cmd), "-ERR\r\n") << cmd.data();

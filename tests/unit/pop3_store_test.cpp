@@ -136,7 +136,7 @@ TEST(Pop3Render, BodiesAndSubjectsMailReadersDecode) {
                      m.mid(m.indexOf("\r\n\r\n") + 4)};
   };
   const std::tuple<QByteArray, QByteArray, QByteArray, QByteArray> cases[] = {
-      {"ascii", "=20 blanks=20", "ascii", " blanks=20\r\n"},
+      {"ascii", "=20blanks=20", "ascii", " blanks=20\r\n"},
       {"P\xC5\x99\xC3\xADli\xC5\xA1", "x=3Dy", "=?UTF-8?B?UMWZw61sacWh?=", "x=3Dy\r\n"},
       // Bytes that are not UTF-8 are read as Latin-1.
       {"caf\xE9", "caf=E9", "=?UTF-8?B?Y2Fmw6k=?=", "caf=C3=A9\r\n"},
