@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
   const auto ms =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   qsizetype bytes = 0;
-  for (const QByteArray& m : built.Pop3MsgList) bytes += m.size();
+  for (const kolvane::Pop3Message& m : built.Pop3MsgList) bytes += m.text.size();
   std::printf("USER on %d records: %zu offered, %.1f ms (target under 200 ms)\n", count,
               static_cast<size_t>(built.Pop3MsgList.size()), ms);
   std::printf("list %lld bytes of messages; resident memory grew by %ld kB\n",

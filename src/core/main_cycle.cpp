@@ -10,6 +10,7 @@
 #include "gsm/at_automaton.h"
 #include "gsm/link_passes.h"
 #include "gsm/sms_list_reader.h"
+#include "mail/pop3_expire.h"
 
 namespace kolvane {
 
@@ -26,6 +27,8 @@ void dateChangeStage(Gateway& g) {
     gs.cfg.SmsInCnt = gs.cfg.SmsOutCnt = gs.cfg.EmlInCnt = gs.cfg.EmlOutCnt = 0;
     gs.CounterDateText = counterDateLabel(now);
     gs.CountersChanged = true;
+    // A service runs for months: the POP3 store expires every day, not only at start-up.
+    Pop3Expire(g);
   }
   gs.TimerLast = now;
 }

@@ -18,7 +18,7 @@ constexpr std::array<std::string_view, 128> kGsmToText = [] {
       "0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz";
   for (std::size_t c = 32; c < 123; ++c) t[c] = kAscii.substr(c - 32, 1);
   constexpr std::string_view kLow[32] = {"@", "L", "$",  "Y", "e", "e", "u", "i", "o", "c", "\n",
-                                         "O", "o", "\r", "A", "a", "Δ", "-", "Φ", "Γ", "Λ", "Ω",
+                                         "O", "o", "\r", "A", "a", "Δ", "_", "Φ", "Γ", "Λ", "Ω",
                                          "Π", "Ψ", "Σ",  "Θ", "Ξ", "",  "Æ", "æ", "ß", "E"};
   for (std::size_t c = 0; c < 32; ++c) t[c] = kLow[c];
   t[36] = "-";

@@ -2,6 +2,7 @@
 #include "gsm/charset_to_gsm.h"
 #include "gsm/charsets.h"
 #include "gsm/utf8_conversion.h"
+#include "mail/html_to_text.h"
 #include "mail/mail_recv.h"
 #include "mail/quoted_printable.h"
 
@@ -73,8 +74,17 @@ void TMailRecv::MailDecode() {
     BodyASCI_Str = BodyMail_Str;
   }
 
-  BodySMS_StrA = MailCharset.contains("utf-8") ? Utf8ToGsmAlphabet(BodyASCI_Str)
-                                               : eightBitToGsm(g_, MailCharset, BodyASCI_Str);
+  QByteArray charset = MailCharset;
+  if (BodyIsHtml) {
+    // Entities may name any character: the text goes on as UTF-8.
+    const QString html = IsKnownCharset(charset) ? DecodeFromNamedCharset(charset, BodyASCI_Str)
+                                                 : QString::fromLatin1(BodyASCI_Str);
+    BodyASCI_Str = HtmlToText(html).toUtf8();
+    charset = "utf-8";
+  }
+
+  BodySMS_StrA = charset.contains("utf-8") ? Utf8ToGsmAlphabet(BodyASCI_Str)
+                                           : eightBitToGsm(g_, charset, BodyASCI_Str);
   for (char& c : BodySMS_StrA) {
     if (static_cast<unsigned char>(c) >= 128) {
       c = '-';
@@ -84,9 +94,9 @@ void TMailRecv::MailDecode() {
 
   BodySMS_Utf8Str.clear();
   BodySMS_StrB.clear();
-  BodySMS_Utf8WinOk = IsKnownCharset(MailCharset);
+  BodySMS_Utf8WinOk = IsKnownCharset(charset);
   if (BodySMS_Utf8WinOk) {
-    BodySMS_Utf8Str = trimmedLeading(DecodeFromNamedCharset(MailCharset, BodyASCI_Str).toUtf8());
+    BodySMS_Utf8Str = trimmedLeading(DecodeFromNamedCharset(charset, BodyASCI_Str).toUtf8());
     BodySMS_StrB = Utf8ToGsmAlphabet(Utf8TranslitToAscii(BodySMS_Utf8Str));
     BodySMS_Str = BodySMS_StrB;
   } else {

@@ -55,6 +55,25 @@ QByteArray boundaryValue(const QByteArray& line, const QByteArray& idStr) {
   return parameterValue(line.mid(idStr.indexOf("BOUNDARY=") + 9));
 }
 
+// The media type of a Content-Type line (upper-cased).
+MailPartType partTypeOf(const QByteArray& idStr) {
+  const QByteArray type = stripLeading(idStr.mid(idStr.indexOf(':') + 1), " \t");
+  if (type.isEmpty()) return MailPartType::None;
+  if (type.startsWith("TEXT/PLAIN")) return MailPartType::Plain;
+  if (type.startsWith("TEXT/HTML")) return MailPartType::Html;
+  if (type.startsWith("MULTIPART/")) return MailPartType::Multipart;
+  return MailPartType::Other;
+}
+
+bool isTextType(MailPartType type) {
+  return type == MailPartType::None || type == MailPartType::Plain || type == MailPartType::Html;
+}
+
+// A part with a file name, or marked as an attachment, is a file, not the mail's text.
+bool namesAFile(const QByteArray& idStr) {
+  return idStr.contains("ATTACHMENT") || idStr.contains("NAME=") || idStr.contains("NAME*");
+}
+
 }  // namespace
 
 void TMailRecv::MailLine() {
@@ -81,6 +100,8 @@ void TMailRecv::headerLine() {
 
   // Folded continuation lines of an address header carry more addresses.
   if (SmtpTo_Go) SmtpTo_Go = addresses(line);
+  if (IdStr.startsWith("CONTENT-TYPE:")) mailType_ = partTypeOf(IdStr);
+  if (IdStr.startsWith("CONTENT-DISPOSITION:") && namesAFile(IdStr)) mailIsFile_ = true;
 
   if (IdStr.startsWith("FROM:")) {
     From_Str = NextMailAddr(line.mid(5)).address;
@@ -100,7 +121,10 @@ void TMailRecv::headerLine() {
     if (important && line.contains('1')) Importance = true;
   } else if (line.isEmpty()) {
     SmtpBodyOn = true;
-    SmtpBodyGo = 2;
+    // A multipart mail's text before its first part is no body.
+    const bool multipart = mailType_ == MailPartType::Multipart || !Boundary_Str.isEmpty();
+    SmtpBodyGo = !multipart && isTextType(mailType_) && !mailIsFile_ ? 2 : 0;
+    BodyIsHtml = mailType_ == MailPartType::Html;
   }
 }
 
@@ -112,6 +136,8 @@ bool TMailRecv::isBoundaryLine() const {
 }
 
 void TMailRecv::bodyLine() {
+  // The first text part is the body; later parts are attachments or other forms of it.
+  if (bodyChosen_) return;
   const QByteArray& line = SmtpRecvStr;
   if (SmtpBodyGo == 2) {
     if (Boundary_Str.isEmpty() && IdStr.contains("-BOUNDARY")) {
@@ -129,8 +155,17 @@ void TMailRecv::bodyLine() {
       if (BodyMail_Str.size() + line.size() + 2 <= kMaxMailTextBytes) BodyMail_Str += line + "\r\n";
       return;
     }
+    if (partCollected_) {
+      bodyChosen_ = true;
+      return;
+    }
+    startPart();
+    return;
   }
-  if (IdStr.startsWith("CONTENT-TYPE") && IdStr.indexOf("TEXT/PLAIN") >= 12) SmtpBodyGo = 1;
+  if (isBoundaryLine()) {
+    startPart();
+    return;
+  }
   // A nested multipart ends its parts with a boundary of its own.
   if (IdStr.contains("BOUNDARY=")) {
     const QByteArray inner = boundaryValue(line, IdStr);
@@ -141,12 +176,37 @@ void TMailRecv::bodyLine() {
     }
   }
   if (SmtpBodyGo != 1) return;
-  if (IdStr.contains("CHARSET") && line.contains('=')) MailCharset = charsetValue(line, IdStr);
-  if (IdStr.contains("ENCODING")) Encoding_Str = encodingValue(line, IdStr);
-  if (line.isEmpty()) {
-    SmtpBodyGo = 2;
-    BodyMail_Str.clear();
+  if (IdStr.startsWith("CONTENT-TYPE")) partType_ = partTypeOf(IdStr);
+  if (namesAFile(IdStr)) partIsFile_ = true;
+  if (IdStr.contains("CHARSET") && line.contains('=')) partCharset_ = charsetValue(line, IdStr);
+  if (IdStr.contains("ENCODING")) partEncoding_ = encodingValue(line, IdStr);
+  if (line.isEmpty()) endPartHeader();
+}
+
+void TMailRecv::startPart() {
+  // After a closing boundary comes the epilogue (or more of an outer part), not a header.
+  if (SmtpRecvStr.trimmed().endsWith("--")) {
+    SmtpBodyGo = 0;
+    return;
   }
+  SmtpBodyGo = 1;
+  partType_ = MailPartType::None;
+  partIsFile_ = false;
+  partCharset_.clear();
+  partEncoding_.clear();
+}
+
+void TMailRecv::endPartHeader() {
+  if (!isTextType(partType_) || partIsFile_) {
+    SmtpBodyGo = 0;
+    return;
+  }
+  SmtpBodyGo = 2;
+  BodyMail_Str.clear();
+  partCollected_ = true;
+  BodyIsHtml = partType_ == MailPartType::Html;
+  if (!partCharset_.isEmpty()) MailCharset = partCharset_;
+  Encoding_Str = partEncoding_;
 }
 
 }  // namespace kolvane

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 
+#include "mail/mime_text.h"
 #include "mail/pseudo_address.h"
 #include "settings/settings.h"
 
@@ -85,7 +86,7 @@ tMailRec StrToMailRec(const QByteArray& window, const SubjectRules& rules) {
     rec.TelNo = *own;
   } else {
     rec.TelNo = TelNoFromStr(rec.Toe);
-    if (rec.TelNo.size() < 4) rec.TelNo = TelNoFromStr(rec.Subj);
+    if (rec.TelNo.size() < 4) rec.TelNo = TelNoFromSubject(rec.Subj);
     if (rec.TelNo.size() < 4) rec.TelNo.clear();
   }
 
@@ -125,6 +126,23 @@ QByteArray TelNoFromStr(const QByteArray& text) {
     }
   }
   return {};
+}
+
+QByteArray TelNoFromSubject(const QByteArray& subject) {
+  const QByteArray text = subject.contains("=?") ? DecodeEncodedWords(subject).toUtf8() : subject;
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (!(text[i] == '+' || digit(text[i])) || (i > 0 && digit(text[i - 1]))) continue;
+    qsizetype end = i + 1;
+    while (end < text.size() && digit(text[end])) ++end;
+    const QByteArray run = text.mid(i, end - i);
+    // A time, a date or a count is no telephone number.
+    if (run.size() >= 6 || ((run.startsWith('+') || run.startsWith("00")) && run.size() >= 4)) {
+      return run;
+    }
+    i = end - 1;
+  }
+  return TelNoFromStr(text);
 }
 
 }  // namespace kolvane

@@ -49,6 +49,10 @@ tMailRec StrToMailRec(const QByteArray& window, const SubjectRules& rules);
 // after it. Empty when there is none.
 QByteArray TelNoFromStr(const QByteArray& text);
 
+// The telephone number in a subject, its encoded words decoded: the first run of digits with
+// at least six characters, or four beginning with "+" or "00"; else as TelNoFromStr.
+QByteArray TelNoFromSubject(const QByteArray& subject);
+
 // The preset sending time named in a subject after the prefix, or 0.
 DateTime PreSetTimeParse(const QByteArray& subject, const SubjectRules& rules);
 

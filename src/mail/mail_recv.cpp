@@ -34,10 +34,13 @@ std::optional<QByteArray> bracketedAddress(const QByteArray& line) {
   return line.mid(lt, gt - lt + 1);
 }
 
-// Recipients with one telephone number are one recipient.
+// Recipients with one telephone number are one recipient, whichever international prefix
+// ("+", "00" or none) they write.
 QByteArray recipientKey(const QByteArray& address) {
   const QByteArray number = TelNoFromStr(address);
-  return number.size() >= 4 ? number : address;
+  if (number.size() < 4) return address;
+  if (number.startsWith('+')) return number.mid(1);
+  return number.startsWith("00") ? number.mid(2) : number;
 }
 
 }  // namespace
@@ -120,6 +123,11 @@ void TMailRecv::clearMail() {
   mailTooBig_ = false;
   SmtpBodyOn = false;
   SmtpBodyGo = 0;
+  BodyIsHtml = false;
+  mailType_ = partType_ = MailPartType::None;
+  mailIsFile_ = partIsFile_ = partCollected_ = bodyChosen_ = false;
+  partCharset_.clear();
+  partEncoding_.clear();
   Importance = false;
   PreSetTimeAct = 0;
   From_Str.clear();
@@ -165,8 +173,14 @@ void TMailRecv::command() {
   } else if (IdStr.startsWith("RSET")) {
     server_.setReply(kOk);
     if (cfg.ToTakeFromRcpt) To_StrLi.clear();
-  } else if (IdStr.startsWith("QUIT")) {
+  } else if (IdStr.startsWith("NOOP")) {
     server_.setReply(kOk);
+  } else if (IdStr.startsWith("VRFY")) {
+    server_.setReply("252 Kolvane");  // any address is taken; the number decides
+  } else if (IdStr.startsWith("HELP")) {
+    server_.setReply("214 Kolvane");
+  } else if (IdStr.startsWith("QUIT")) {
+    server_.setReply("221 Kolvane");
     g_.Log(true, fillPlaceholders(g_.Text(93), {QString::number(SmtpSaveOkCnt)}));
     gs.cfg.EmlInCnt += SmtpSaveOkCnt;
     gs.CountersChanged = true;
@@ -177,6 +191,9 @@ void TMailRecv::command() {
     SmtpSaveErrCnt = 0;
     QuitSeen = true;
     if (onQuit) onQuit();
+  } else {
+    // STARTTLS and whatever else: a client waiting for an answer gets one.
+    server_.setReply("502 Kolvane");
   }
 }
 
@@ -189,7 +206,11 @@ void TMailRecv::rcpt(const QByteArray& line) {
   }
   if (gs.cfg.ToTakeFromRcpt) {
     QList<QByteArray> found;
-    AddRcptList(*address, found, {gs.cfg.ReplAddrOn, &gs.Replacements});
+    // An address without "@" would make no SMS: refused now rather than dropped later.
+    if (!AddRcptList(*address, found, {gs.cfg.ReplAddrOn, &gs.Replacements})) {
+      server_.setReply("550 Kolvane " + printable(*address) + " no mail address");
+      return;
+    }
     if (!takeRecipients(found)) {
       server_.setReply("452");
       return;
@@ -217,18 +238,30 @@ bool TMailRecv::takeRecipients(const QList<QByteArray>& found) {
   return all;
 }
 
+void TMailRecv::refuseMail(const QByteArray& reply, const QString& why) {
+  server_.setReply(reply);
+  g_.Log(true,
+         QStringLiteral("SMTP client \"%1\" sent a mail %2: not accepted").arg(NamePC_IPAdr, why));
+  SmtpDataOn = false;
+  if (g_.state().cfg.ToTakeFromRcpt) To_StrLi.clear();
+  clearMail();
+}
+
 void TMailRecv::endOfMail() {
   if (mailTooBig_) {
-    server_.setReply("552");
-    g_.Log(true, QStringLiteral("SMTP client \"%1\" sent a mail over %2 MB: not accepted")
-                     .arg(NamePC_IPAdr)
-                     .arg(std::max(1, g_.state().cfg.SmtpMaxMailMB)));
-    SmtpDataOn = false;
-    if (g_.state().cfg.ToTakeFromRcpt) To_StrLi.clear();
-    clearMail();
+    refuseMail("552", QStringLiteral("over %1 MB").arg(std::max(1, g_.state().cfg.SmtpMaxMailMB)));
     return;
   }
   MailDecode();
+  // A mail that would make no SMS is refused while its sender still hears of it.
+  if (To_StrLi.isEmpty()) {
+    refuseMail("554 Kolvane no recipient", QStringLiteral("without a recipient"));
+    return;
+  }
+  if (BodySMS_Str.isEmpty() && BodySMS_Utf8Str.isEmpty()) {
+    refuseMail("554 Kolvane no text", QStringLiteral("without text"));
+    return;
+  }
   server_.SmtpNetRun = true;
   MailPlan plan = MailToJobs();
   // The mail is over; the next one names its own recipients.

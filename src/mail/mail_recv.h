@@ -16,6 +16,9 @@ namespace kolvane {
 
 class Gateway;
 
+// What a mail or one of its parts holds, as its Content-Type says.
+enum class MailPartType { None, Plain, Html, Multipart, Other };
+
 // The SMTP dialogue with the client being served and the conversion of its mails into SMS
 // jobs. One object for the whole run; the connection layer starts it for each client it
 // serves, hands it every received line without its terminator, and delivers the reply left in
@@ -37,7 +40,7 @@ class TMailRecv {
   // Per-mail state reset at DATA.
   void DATAInit();
 
-  // The client sent QUIT. The connection stays open; the client closes it.
+  // The client sent QUIT; its connection is closed once the reply has left.
   bool QuitSeen = false;
   std::function<void()> onQuit;
   // A store file received records (store windows reload it from the start).
@@ -55,7 +58,8 @@ class TMailRecv {
 
   bool OKChar = false;
   bool SmtpBodyOn = false;
-  std::uint8_t SmtpBodyGo = 0;  // 0 skipping, 1 text/plain part header, 2 collecting
+  std::uint8_t SmtpBodyGo = 0;  // 0 skipping, 1 part header, 2 collecting
+  bool BodyIsHtml = false;      // the collected text is HTML
   bool SmtpTo_Go = false;
   std::int32_t SmtpSaveOkCnt = 0;
   std::int32_t SmtpSaveErrCnt = 0;
@@ -92,10 +96,13 @@ class TMailRecv {
   void contentLine(const QByteArray& line, qsizetype dropped);
   void clearMail();
   void endOfMail();
+  void refuseMail(const QByteArray& reply, const QString& why);
   void storeFinished(std::uint32_t session, const PlanOutcome& outcome);
   void replayHeldLines();
   void headerLine();
   void bodyLine();
+  void startPart();
+  void endPartHeader();
   bool isBoundaryLine() const;
 
   Gateway& g_;
@@ -106,6 +113,14 @@ class TMailRecv {
   QList<std::pair<QByteArray, qsizetype>> heldLines_;  // each with its dropped count
   qint64 mailBytes_ = 0;                               // size of the mail in hand, as received
   bool mailTooBig_ = false;
+  MailPartType mailType_ = MailPartType::None;  // of the mail's own header
+  bool mailIsFile_ = false;
+  MailPartType partType_ = MailPartType::None;  // of the part whose header is being read
+  bool partIsFile_ = false;
+  QByteArray partCharset_;
+  QByteArray partEncoding_;
+  bool partCollected_ = false;  // the text in hand is a part's, not the start of the body
+  bool bodyChosen_ = false;
 };
 
 }  // namespace kolvane

@@ -46,15 +46,8 @@ QByteArray concatHeader(std::uint8_t ref, qsizetype total, qsizetype number) {
   return h;
 }
 
-// The quoted-printable body of a record. The store trims blanks from a body's ends and puts a
-// space before a leading dot, so those are written as escapes and the text comes back exactly.
 QByteArray storedBody(const QByteArray& text) {
-  QByteArray body = QpEncode(text);
-  if (body.startsWith(' ') || body.startsWith('.')) {
-    body.replace(0, 1, body.startsWith(' ') ? "=20" : "=2E");
-  }
-  if (body.endsWith(' ')) body.replace(body.size() - 1, 1, "=20");
-  return body;
+  return QpKeepEdges(QpEncode(text));
 }
 
 }  // namespace
@@ -107,7 +100,7 @@ MailPlan TMailRecv::MailToJobs() {
     } else if (TelNoFromStr(address).size() < 4) {
       if (To_StrLi.size() >= 2) {
         error = g_.Text(146);
-      } else if (TelNoFromStr(Subj_Str).size() < 4) {
+      } else if (TelNoFromSubject(Subj_Str).size() < 4) {
         error = g_.Text(147);
       }
     }

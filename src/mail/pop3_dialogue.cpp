@@ -1,6 +1,5 @@
 #include "mail/pop3_dialogue.h"
 
-#include <QDateTime>
 #include <algorithm>
 #include <numeric>
 
@@ -32,9 +31,17 @@ long long argument(const QByteArray& line) {
   return ok ? n : -1;
 }
 
-qsizetype totalSize(const QList<QByteArray>& list) {
-  return std::accumulate(list.begin(), list.end(), qsizetype{0},
-                         [](qsizetype sum, const QByteArray& m) { return sum + m.size(); });
+qsizetype totalSize(const QList<Pop3Message>& list) {
+  return std::accumulate(
+      list.begin(), list.end(), qsizetype{0},
+      [](qsizetype sum, const Pop3Message& m) { return m.deleted ? sum : sum + m.text.size(); });
+}
+
+// Lines that begin with "." get one more, so only the closing line is a lone ".".
+QByteArray dotStuffed(const QByteArray& message) {
+  QByteArray out = message;
+  if (out.startsWith('.')) out.prepend('.');
+  return out.replace("\r\n.", "\r\n..");
 }
 
 // The "From: " line of a rendered message, up to the first CR.
@@ -90,6 +97,9 @@ void Pop3Dialogue::command(const QByteArray& line) {
     user(line);
   } else if (verb == "PASS" || verb == "NOOP") {
     server_.setReply("+OK");
+  } else if (verb == "RSET" && listBuilt_) {
+    for (Pop3Message& m : Pop3MsgList) m.deleted = false;
+    server_.setReply("+OK");
   } else if (verb == "QUIT") {
     quit();
   } else if (verb == "STAT" || verb == "LIST" || verb == "UIDL" || verb == "RETR" ||
@@ -97,7 +107,7 @@ void Pop3Dialogue::command(const QByteArray& line) {
     if (!listBuilt_) {
       server_.setReply("-ERR");  // no USER in this connection yet
     } else if (verb == "STAT") {
-      server_.setReply("+OK " + QByteArray::number(Pop3MsgList.size()) + ' ' +
+      server_.setReply("+OK " + QByteArray::number(liveCount()) + ' ' +
                        QByteArray::number(totalSize(Pop3MsgList)));
     } else if (verb == "LIST") {
       server_.setReply(listReply(line));
@@ -126,69 +136,77 @@ void Pop3Dialogue::user(const QByteArray& line) {
 
 std::optional<qsizetype> Pop3Dialogue::validNumber(const QByteArray& line) const {
   const long long n = argument(line);
-  if (n < 1 || n > Pop3MsgList.size()) return std::nullopt;
+  if (n < 1 || n > Pop3MsgList.size() || Pop3MsgList[n - 1].deleted) return std::nullopt;
   return static_cast<qsizetype>(n);
 }
 
-QByteArray Pop3Dialogue::uidStamp() const {
-  return fromDateTime(g_.clock().now()).toString(QStringLiteral("yyMMddhhmmsszzz")).toLatin1();
+qsizetype Pop3Dialogue::liveCount() const {
+  return std::count_if(Pop3MsgList.begin(), Pop3MsgList.end(),
+                       [](const Pop3Message& m) { return !m.deleted; });
+}
+
+// LIST and UIDL: one line per message that is not deleted, or the line of message n.
+QByteArray Pop3Dialogue::scanReply(const QByteArray& line,
+                                   QByteArray (*field)(const Pop3Message&)) const {
+  if (line.size() < 5) {
+    QByteArray r = "+OK " + QByteArray::number(liveCount()) + "\r\n";
+    for (qsizetype i = 0; i < Pop3MsgList.size(); ++i) {
+      if (Pop3MsgList[i].deleted) continue;
+      r += QByteArray::number(i + 1) + ' ' + field(Pop3MsgList[i]) + "\r\n";
+    }
+    return r + '.';
+  }
+  const auto n = validNumber(line);
+  if (!n) return "-ERR";
+  return "+OK " + QByteArray::number(*n) + ' ' + field(Pop3MsgList[*n - 1]);
 }
 
 QByteArray Pop3Dialogue::listReply(const QByteArray& line) const {
-  if (line.size() < 5) {
-    QByteArray r = "+OK " + QByteArray::number(Pop3MsgList.size()) + "\r\n";
-    for (qsizetype i = 0; i < Pop3MsgList.size(); ++i) {
-      r += QByteArray::number(i + 1) + ' ' + QByteArray::number(Pop3MsgList[i].size()) + "\r\n";
-    }
-    return r + '.';
-  }
-  const auto n = validNumber(line);
-  if (!n) return "-ERR";
-  return "+OK " + QByteArray::number(*n) + ' ' + QByteArray::number(Pop3MsgList[*n - 1].size());
+  return scanReply(line, [](const Pop3Message& m) { return QByteArray::number(m.text.size()); });
 }
 
 QByteArray Pop3Dialogue::uidlReply(const QByteArray& line) const {
-  const QByteArray stamp = uidStamp();
-  if (line.size() < 5) {
-    QByteArray r = "+OK " + QByteArray::number(Pop3MsgList.size()) + "\r\n";
-    for (qsizetype i = 0; i < Pop3MsgList.size(); ++i) {
-      r += QByteArray::number(i + 1) + ' ' + stamp + QByteArray::number(i) + "\r\n";
-    }
-    return r + '.';
-  }
-  const auto n = validNumber(line);
-  if (!n) return "-ERR";
-  return "+OK " + QByteArray::number(*n) + ' ' + stamp + QByteArray::number(*n);
+  return scanReply(line, [](const Pop3Message& m) { return m.uid; });
 }
 
-QByteArray Pop3Dialogue::retrReply(const QByteArray& line) const {
+QByteArray Pop3Dialogue::retrReply(const QByteArray& line) {
   const auto n = validNumber(line);
-  if (!n || Pop3MsgList[*n - 1].isEmpty()) return "-ERR";
-  const QByteArray& message = Pop3MsgList[*n - 1];
-  return "+OK " + QByteArray::number(message.size()) + "\r\n" + message;
+  if (!n) return "-ERR";
+  Pop3Message& message = Pop3MsgList[*n - 1];
+  message.retrieved = true;
+  return "+OK " + QByteArray::number(message.text.size()) + "\r\n" + dotStuffed(message.text) + '.';
 }
 
 QByteArray Pop3Dialogue::deleReply(const QByteArray& line) {
   const auto n = validNumber(line);
-  if (!n || Pop3MsgList[*n - 1].isEmpty()) return "-ERR";
-  Pop3MsgList[*n - 1].clear();
+  if (!n) return "-ERR";
+  Pop3MsgList[*n - 1].deleted = true;
   return "+OK";
+}
+
+std::int64_t Pop3Dialogue::positionAfterQuit() const {
+  // Past every record of the store, unless a message stays: then just below the first one.
+  std::int64_t position = Pop3MaxPosID;
+  for (const Pop3Message& m : Pop3MsgList) {
+    if (!m.retrieved && !m.deleted) position = std::min(position, m.posId - 1);
+  }
+  return std::max(position, Pop3ClientPos);
 }
 
 void Pop3Dialogue::quit() {
   GatewayState& gs = g_.state();
   const auto deleted = std::count_if(Pop3MsgList.begin(), Pop3MsgList.end(),
-                                     [](const QByteArray& m) { return m.isEmpty(); });
+                                     [](const Pop3Message& m) { return m.deleted; });
   g_.Log(true, fillPlaceholders(g_.Text(32), {QString::number(deleted)}));
   gs.cfg.EmlOutCnt += static_cast<int>(deleted);
   gs.CountersChanged = true;
   if (!Pop3MsgList.isEmpty()) {
-    for (const QByteArray& message : Pop3MsgList) {
-      if (message.isEmpty()) continue;
+    for (const Pop3Message& message : Pop3MsgList) {
+      if (message.deleted || message.retrieved) continue;
       g_.Log(true, fillPlaceholders(g_.Text(33), {client_}) + QLatin1Char(' ') +
-                       QString::fromLatin1(fromLine(message)));
+                       QString::fromLatin1(fromLine(message.text)));
     }
-    const QByteArray position = QByteArray::number(Pop3MaxPosID);
+    const QByteArray position = QByteArray::number(positionAfterQuit());
     if (IniFile* ini = g_.settingsFile()) {
       ini->setValue(QStringLiteral("ClientsPos"), client_, QString::fromLatin1(position));
     }

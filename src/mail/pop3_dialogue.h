@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+#include "mail/pop3_dialogue_list.h"
 #include "mail/pop3_server_state.h"
 
 namespace kolvane {
@@ -36,20 +37,24 @@ class Pop3Dialogue {
   bool listBuilt() const { return listBuilt_; }
 
   QByteArray Pop3User;
-  QList<QByteArray> Pop3MsgList;  // a deleted message is an empty entry
+  QList<Pop3Message> Pop3MsgList;
   std::int64_t Pop3ClientPos = 0;
   std::int64_t Pop3MaxPosID = 0;
 
  private:
   void user(const QByteArray& line);
   void quit();
+  QByteArray scanReply(const QByteArray& line, QByteArray (*field)(const Pop3Message&)) const;
   QByteArray listReply(const QByteArray& line) const;
   QByteArray uidlReply(const QByteArray& line) const;
-  QByteArray retrReply(const QByteArray& line) const;
+  QByteArray retrReply(const QByteArray& line);
   QByteArray deleReply(const QByteArray& line);
-  // The 1-based message number of a LIST, UIDL, RETR or DELE line when it names an entry.
+  // The 1-based number of a LIST, UIDL, RETR or DELE line when it names a message not deleted.
   std::optional<qsizetype> validNumber(const QByteArray& line) const;
-  QByteArray uidStamp() const;
+  qsizetype liveCount() const;
+  // A message leaves the PC's box only once retrieved or deleted; the saved position stays
+  // below the first message that was neither.
+  std::int64_t positionAfterQuit() const;
 
   Gateway& g_;
   Pop3ServerState& server_;

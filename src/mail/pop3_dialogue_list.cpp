@@ -53,7 +53,7 @@ void readMessages(Gateway& g, const QString& client, QFile& file, Pop3MsgListBui
     out.Pop3MaxPosID = std::max(out.Pop3MaxPosID, id);
     if (id <= out.Pop3ClientPos) continue;  // offered at an earlier QUIT
     if (!MayRelease(g, rec, client)) continue;
-    out.Pop3MsgList.append(RenderMessage(g, rec));
+    out.Pop3MsgList.append({RenderMessage(g, rec), id, UniqueId(rec), false, false});
   }
 }
 

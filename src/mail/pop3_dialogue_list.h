@@ -9,9 +9,19 @@ namespace kolvane {
 
 class Gateway;
 
+// One offered message. Its id is the same in every session: the record's identifier with a
+// digest of the record, so records that share an identifier still differ.
+struct Pop3Message {
+  QByteArray text;  // RenderMessage of the record
+  std::int64_t posId = 0;
+  QByteArray uid;
+  bool retrieved = false;
+  bool deleted = false;
+};
+
 // The messages a PC is offered at USER, with the positions its QUIT needs.
 struct Pop3MsgListBuild {
-  QList<QByteArray> Pop3MsgList;   // RenderMessage of every record offered
+  QList<Pop3Message> Pop3MsgList;  // every record offered
   std::int64_t Pop3ClientPos = 0;  // the PC's saved position
   std::int64_t Pop3MaxPosID = 0;   // the highest PosID in the store
 };

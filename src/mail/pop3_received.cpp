@@ -27,7 +27,8 @@ bool AppendReceivedSms(Gateway& g, QFile& store, TrafficLogFile& log, const QByt
     if (!mark.isEmpty()) {
       rec.Subj = cfg.ToSubjBeginSubj.toUtf8() + mark + cfg.ToSubjEndSubj.toUtf8() + ' ' + rec.Subj;
     }
-    rec.MimeBody = cfg.TimeToBody ? time + ' ' + text : text;
+    // The text as received, a leading dot and blanks at its ends included.
+    rec.MimeBody = QpKeepEdges(cfg.TimeToBody ? time + ' ' + text : text);
     const QByteArray bytes = MailRecToStr(rec);
     if (store.write(bytes) != bytes.size() || !store.flush()) {
       g.Log(true, QStringLiteral("!!! Pop3.Tmp - WriteFile error !!!"));

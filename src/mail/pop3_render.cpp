@@ -1,9 +1,13 @@
 #include "mail/pop3_render.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <array>
+#include <cstdlib>
 
 #include "core/gateway.h"
+#include "mail/mime_text.h"
+#include "mail/quoted_printable.h"
 
 namespace kolvane {
 
@@ -16,9 +20,12 @@ QByteArray dateHeader(const QDateTime& t) {
   static constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   const QDate d = t.date();
+  const int offset = t.offsetFromUtc() / 60;
+  const int zone = std::abs(offset) / 60 * 100 + std::abs(offset) % 60;
   return QByteArray(kDays[d.dayOfWeek() - 1]) + ", " + QByteArray::number(d.day()) + ' ' +
          kMonths[d.month() - 1] + ' ' + QByteArray::number(d.year()).rightJustified(4, '0') + ' ' +
-         t.time().toString(QStringLiteral("HH:mm:ss")).toLatin1();
+         t.time().toString(QStringLiteral("HH:mm:ss")).toLatin1() + ' ' + (offset < 0 ? '-' : '+') +
+         QByteArray::number(zone).rightJustified(4, '0');
 }
 
 QByteArray senderOf(const GatewayState& gs, const tMailRec& rec) {
@@ -42,13 +49,20 @@ QByteArray RenderMessage(const Gateway& g, const tMailRec& rec) {
   QByteArray m;
   m += "From: " + senderOf(g.state(), rec) + "\r\n";
   m += "To: " + rec.Toe + "\r\n";
-  m += "Subject: " + rec.Subj + "\r\n";
+  m += "Subject: " + EncodedWordsHeader(rec.Subj) + "\r\n";
   m += "Date: " + dateHeader(fromDateTime(g.clock().now())) + "\r\n";
-  m += "Content-type: text/plain; charset=\"UTF-8\" \r\n";
-  m += "Content-transfer-encoding: quoted-printable \r\n";
+  m += "MIME-Version: 1.0\r\n";
+  m += "Content-Type: text/plain; charset=\"UTF-8\"\r\n";
+  m += "Content-Transfer-Encoding: quoted-printable\r\n";
   m += "\r\n";
-  m += rec.MimeBody + "\r\n.";
+  // The stored form is one long line; mail readers want the standard's lines.
+  m += QpBodyLines(AsValidUtf8(QpDecode(rec.MimeBody)));
   return m;
+}
+
+QByteArray UniqueId(const tMailRec& rec) {
+  const QByteArray digest = QCryptographicHash::hash(MailRecToStr(rec), QCryptographicHash::Sha1);
+  return rec.PosID + '-' + digest.left(4).toHex();
 }
 
 bool MayRelease(Gateway& g, const tMailRec& rec, const QString& client) {

@@ -10,9 +10,12 @@ namespace kolvane {
 class Gateway;
 
 // A POP3 record as the mail message a client retrieves: From, To, Subject, Date (the time of
-// fetching), the content headers, an empty line, the body and the closing CR LF "." (the
-// final CR LF is added when the message is sent).
+// fetching), the content headers, an empty line and the body in quoted-printable lines, each
+// ended by CR LF. Dot-stuffing and the closing "." line are the sender's.
 QByteArray RenderMessage(const Gateway& g, const tMailRec& rec);
+
+// The message's id for UIDL: the same in every session while the record is in the store.
+QByteArray UniqueId(const tMailRec& rec);
 
 // Whether a client PC may fetch a record: routing names, aliases and the basket PC. A refusal
 // is logged.

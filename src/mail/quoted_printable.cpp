@@ -31,6 +31,14 @@ QByteArray QpEncode(const QByteArray& bytes) {
   return out;
 }
 
+QByteArray QpKeepEdges(QByteArray body) {
+  if (body.startsWith(' ') || body.startsWith('.')) {
+    body.replace(0, 1, body.startsWith(' ') ? "=20" : "=2E");
+  }
+  if (body.endsWith(' ')) body.replace(body.size() - 1, 1, "=20");
+  return body;
+}
+
 QByteArray QpDecode(const QByteArray& bytes) {
   QByteArray out;
   out.reserve(bytes.size());

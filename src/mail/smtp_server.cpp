@@ -59,6 +59,10 @@ TdmSMTP::TdmSMTP(Gateway& g, QObject* parent)
     if (servedConnection()) sendReply(false);
   };
   hooks.cycle.smtpSessionActive = [this] { return server_.SmtpNetRun; };
+  // QUIT ends the connection once its reply has left.
+  recv_->onQuit = [this] {
+    if (const Connection* c = servedConnection()) c->socket->disconnectFromHost();
+  };
   recv_->onStoreFinished = [this] {
     idle_.restart(g_.clock().tick());
     clientRead(runHandle_);

@@ -138,7 +138,6 @@ class Gateway:
         return [tuple(m.groups()) for m in pattern.finditer(data)]
 
     def smtplib(self, rcpts, message, source="127.0.0.1"):
-        # Not as a context manager: its exit insists on 221 to QUIT, and the answer is 250.
         s = smtplib.SMTP("127.0.0.1", self.port, local_hostname="pc1", timeout=20,
                          source_address=(source, 0))
         try:

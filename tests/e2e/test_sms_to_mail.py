@@ -43,7 +43,7 @@ class Received(unittest.TestCase):
                          ["Hello\nsecond line", LONG, CZECH, CYRILLIC])
         self.assertEqual(got[0][0]["From"], "<+420777111222@kolvane.lan>")
         self.assertEqual(got[3][0]["Subject"], "SMS from phone No.: +79161234567")
-        self.assertEqual(got[2][0]["Content-type"], 'text/plain; charset="UTF-8" ')
+        self.assertEqual(got[2][0]["Content-Type"], 'text/plain; charset="UTF-8"')
 
         # A newer SMS: curl fetches it, and the next session of the PC finds nothing old.
         gw.modem.inject("+420777111222", "Newer text")

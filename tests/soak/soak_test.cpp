@@ -91,7 +91,9 @@ class Soak {
     if (ini.open(QIODevice::WriteOnly)) {
       ini.write("[CFG]\n" + FreeMailPorts() +
                 "ComTcp=0\nOnLine=1\nIntervalOnLine=5000\n"
-                "CutEMail=1\nConcatenateSMS=1\nSendUCS2SmsPermit=1\nPreSetTimeSw=1\nDNSOff=1\n");
+                "CutEMail=1\nConcatenateSMS=1\nSendUCS2SmsPermit=1\nPreSetTimeSw=1\nDNSOff=1\n"
+                // The POP3 store is read on from where it was: it must keep every record.
+                "ExpireDay=0\n");
       ini.close();
     }
     StartupOptions o;

@@ -122,10 +122,21 @@ TEST_F(GatewayStartup, CycleWaitsForStartupAndResetsCountersAtMidnight) {
   g->TimerTimer();
   EXPECT_FALSE(gs.FirstPaintPending);
   EXPECT_TRUE(gs.StartupDue);
+  // The POP3 store expires at the date change, not only at start-up (ExpireDay 7).
+  const auto record = [](const char* id) {
+    return QByteArray("PosID: ") + id +
+           "\r\nNamePC: \r\nFrom: <1>\r\nTo: <k>\r\nSubject: s\r\n\r\nt\r\n.\r\n";
+  };
+  QFile store(dir.filePath("Pop3.Tmp"));
+  ASSERT_TRUE(store.open(QIODevice::WriteOnly));
+  store.write(record("261202000000") + record("261203000000"));
+  store.close();
   clock.setNow(QDateTime(QDate(2026, 12, 10), QTime(0, 0, 1)));
   g->TimerTimer();
   EXPECT_EQ(gs.cfg.SmsOutCnt, 0);
   EXPECT_EQ(gs.CounterDateText, "10.12.");
+  ASSERT_TRUE(store.open(QIODevice::ReadOnly));
+  EXPECT_EQ(store.readAll(), record("261203000000"));
   EXPECT_EQ(g->memo().lineCount(), 1);
 }
 

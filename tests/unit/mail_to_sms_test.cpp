@@ -113,6 +113,35 @@ TEST_F(MailToSms, MultipartTakesTheTextPlainPartOnly) {
   EXPECT_EQ(texts("Smtp.Tmp"), (QList<QByteArray>{"plain zlutoucky", "nested plain"}));
 }
 
+TEST_F(MailToSms, TheFirstTextPartThatIsNoAttachmentIsTheSms) {
+  const QByteArray html = "Content-Type: text/html; charset=utf-8";
+  const QByteArray page =
+      "<html><head><title>T</title><style>p {color: red}</style></head><body>\n"
+      "<p>Fish &amp; chips&nbsp;at <b>5</b></p><!-- note --><div>Caf&#xE9; &#8364;2</div>"
+      "<script>x()</script></body></html>";
+  const QByteArray mixed = "Content-Type: multipart/mixed; boundary=\"b42\"";
+  const std::pair<QByteArray, QByteArray> cases[] = {
+      {html + "\n\n" + page,
+       "Fish & chips at 5\nCafe \xE2\x82\xAC"
+       "2"},
+      {"Content-Type: multipart/alternative; boundary=b42\n\nThis is a multi-part message.\n"
+       "--b42\n" +
+           html + "\n\n<p>Only html</p>\n--b42--",
+       "Only html"},
+      {mixed + "\n\n--b42\nContent-Type: text/plain\n\nSee the notes_v2\n--b42\n"
+               "Content-Type: text/plain; name=\"notes.txt\"\n"
+               "Content-Disposition: attachment; filename=\"notes.txt\"\n\nsecret\n--b42--",
+       "See the notes_v2"},
+      {mixed + "\n\n--b42\nContent-Disposition: inline; filename=a.txt\n\nfile\n--b42\n"
+               "Content-Transfer-Encoding: quoted-printable\n\nno type=3A plain\n--b42--",
+       "no type: plain"},
+  };
+  for (const auto& [text, sms] : cases) {
+    EXPECT_EQ(mail({kTo}, text), "250 Kolvane") << text.data();
+    EXPECT_EQ(texts("Smtp.Tmp").constLast(), sms) << text.data();
+  }
+}
+
 TEST_F(MailToSms, NumberFromAddressOrSubject) {
   // Several recipients each get their job.
   mail({kTo, "+420603333444@sms.lan"}, "Subject: both\n\ntext");

@@ -92,43 +92,46 @@ class Pop3ServerTest : public ::testing::Test {
   StoreTestGateway t;
 };
 
-TEST_F(Pop3ServerTest, FetchDeleteQuitAndTheNextSessionOffersOnlyNewerRecords) {
+TEST_F(Pop3ServerTest, AMessageLeavesThePcsBoxOnlyOnceRetrievedOrDeleted) {
   addRecord("260201000001", "first");
   addRecord("260201000002", "second");
+  addRecord("260201000003", "third");
   auto c = connectClient();
   EXPECT_EQ(receive(*c), "+OK POP3 server ready\r\n");
+  // A mail checker that only looks takes nothing away.
+  say(*c, "USER anyone");
+  EXPECT_TRUE(say(*c, "STAT").startsWith("+OK 3 "));
+  EXPECT_EQ(say(*c, "QUIT"), "+OK\r\n");
+  EXPECT_EQ(position(QStringLiteral("127.0.0.1")), QStringLiteral("260201000000"));
+
   EXPECT_EQ(say(*c, "user anyone"), "+OK\r\n");
   EXPECT_EQ(say(*c, "PASS x"), "+OK\r\n");
-  const QByteArray list = say(*c, "LIST", true);
-  EXPECT_TRUE(list.startsWith("+OK 2\r\n1 ")) << list.data();
   const QByteArray msg = say(*c, "RETR 1", true);
   EXPECT_TRUE(msg.contains("From: <+420777111222@sms.example>\r\n")) << msg.data();
   EXPECT_TRUE(msg.contains("\r\n\r\nfirst\r\n.\r\n")) << msg.data();
   EXPECT_EQ(say(*c, "DELE 1"), "+OK\r\n");
-  EXPECT_EQ(say(*c, "DELE 1"), "-ERR\r\n");
-  EXPECT_EQ(say(*c, "RETR 1"), "-ERR\r\n");
-  EXPECT_EQ(say(*c, "LIST 1"), "+OK 1 0\r\n");
-  EXPECT_EQ(say(*c, "LIST 3"), "-ERR\r\n");
-  const QByteArray stat = say(*c, "STAT");
-  EXPECT_TRUE(stat.startsWith("+OK 2 ")) << stat.data();
+  EXPECT_TRUE(say(*c, "RETR 3", true).endsWith("\r\nthird\r\n.\r\n"));
+  // A deleted message is gone from every listing and command.
+  for (const QByteArray cmd : {"DELE 1", "RETR 1", "LIST 1", "UIDL 1", "LIST 4"}) {
+    EXPECT_EQ(say(*c, cmd), "-ERR\r\n") << cmd.data();
+  }
+  EXPECT_TRUE(say(*c, "LIST", true).startsWith("+OK 2\r\n2 "));
+  EXPECT_TRUE(say(*c, "STAT").startsWith("+OK 2 "));
   const int before = t.gs().cfg.EmlOutCnt;
   EXPECT_EQ(say(*c, "QUIT"), "+OK\r\n");
   EXPECT_EQ(t.gs().cfg.EmlOutCnt, before + 1);
   const QStringList logs = t.logs();
   EXPECT_TRUE(logs.contains(QStringLiteral("POP3 client \"anyone\" logged in")));
   EXPECT_TRUE(logs.contains(QStringLiteral("POP3 client received 1 SMS")));
-  // The message offered but not fetched is reported and not offered again.
   EXPECT_TRUE(logs.contains(QStringLiteral(
       "POP3 client \"127.0.0.1\" did not accept e-mail From: <+420777111222@sms.example>")));
-  EXPECT_EQ(position(QStringLiteral("127.0.0.1")), QStringLiteral("260201000002"));
-  disconnect(c);
+  // Below the one neither retrieved nor deleted.
+  EXPECT_EQ(position(QStringLiteral("127.0.0.1")), QStringLiteral("260201000001"));
 
-  addRecord("260201000003", "third");
-  c = connectClient();
-  receive(*c);
+  addRecord("260201000004", "fourth");
   say(*c, "USER b");
-  EXPECT_TRUE(say(*c, "STAT").startsWith("+OK 1 "));
-  EXPECT_TRUE(say(*c, "RETR 1", true).contains("\r\n\r\nthird\r\n.\r\n"));
+  EXPECT_TRUE(say(*c, "STAT").startsWith("+OK 3 "));
+  EXPECT_TRUE(say(*c, "RETR 1", true).contains("\r\n\r\nsecond\r\n.\r\n"));
 }
 
 TEST_F(Pop3ServerTest, AnIdentifierPastTwelveDigitsDoesNotMoveThePositionAboveLaterRecords) {
@@ -138,6 +141,7 @@ TEST_F(Pop3ServerTest, AnIdentifierPastTwelveDigitsDoesNotMoveThePositionAboveLa
   receive(*c);
   say(*c, "USER a");
   EXPECT_TRUE(say(*c, "STAT").startsWith("+OK 1 "));
+  say(*c, "RETR 1", true);
   say(*c, "QUIT");
   EXPECT_EQ(position(QStringLiteral("127.0.0.1")), QStringLiteral("260201000001"));
   disconnect(c);
@@ -167,8 +171,9 @@ TEST_F(Pop3ServerTest, TheListBelongsToTheConnectionThatSentUser) {
   EXPECT_EQ(position(QStringLiteral("127.0.0.1")), QString());
 }
 
-TEST_F(Pop3ServerTest, UidlAndArgumentsAndLineEnds) {
-  addRecord("260201000001", "one");
+TEST_F(Pop3ServerTest, UidlIdsAreTheMessagesOwnAndSizesWhatRetrSends) {
+  addRecord("260201000001", "=2Edot line=3D and a long line " + QByteArray(100, 'x') + "=0D=0A.2");
+  addRecord("260201000001", "same identifier, other record");
   auto c = connectClient();
   receive(*c);
   c->write("USER a\n");  // LF alone ends a line too
@@ -176,10 +181,23 @@ TEST_F(Pop3ServerTest, UidlAndArgumentsAndLineEnds) {
       QTest::qWaitFor([&] { return c->bytesAvailable() > 0 || server().Pop3SendOn; }, kWaitMs));
   EXPECT_EQ(receive(*c), "+OK\r\n");
   const QByteArray uidl = say(*c, "UIDL", true);
-  EXPECT_TRUE(uidl.startsWith("+OK 1\r\n1 2602011000") && uidl.endsWith("0\r\n.\r\n"))
-      << uidl.data();
-  const QByteArray one = say(*c, "uidl   1");
-  EXPECT_TRUE(one.startsWith("+OK 1 2602011000") && one.endsWith("1\r\n")) << one.data();
+  const QList<QByteArray> lines = uidl.split('\n');
+  ASSERT_EQ(lines.size(), 5) << uidl.data();
+  const QByteArray first = lines[1].trimmed();
+  EXPECT_TRUE(first.startsWith("1 260201000001-")) << first.data();
+  EXPECT_NE(first.mid(2), lines[2].trimmed().mid(2));
+  EXPECT_EQ(say(*c, "uidl   1"), "+OK " + first + "\r\n");
+  // The same in the next session.
+  say(*c, "USER a");
+  EXPECT_EQ(say(*c, "UIDL", true), uidl);
+  // A size counts the message as sent, without the dots stuffed in nor the closing line.
+  const QByteArray size = say(*c, "LIST 1").split(' ').value(2).trimmed();
+  const QByteArray retr = say(*c, "RETR 1", true);
+  EXPECT_TRUE(retr.contains("\r\n\r\n..dot line=3D and")) << retr.data();
+  EXPECT_TRUE(retr.contains("\r\n..2\r\n.\r\n")) << retr.data();
+  const qsizetype head = retr.indexOf("\r\n") + 2;
+  EXPECT_EQ(retr.size() - head - 3 - 2, size.toLongLong()) << retr.data();
+  for (const QByteArray& l : retr.split('\n')) EXPECT_LE(l.size(), 78) << l.data();
   EXPECT_EQ(say(*c, "LIST x"), "-ERR\r\n");
   EXPECT_EQ(say(*c, "LIST 0"), "-ERR\r\n");
   EXPECT_EQ(say(*c, "RETR"), "-ERR\r\n");

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <QDateTime>
 #include <QFile>
+#include <cstdlib>
+#include <tuple>
 
 #include "mail/pop3_expire.h"
 #include "mail/pop3_render.h"
@@ -97,21 +100,52 @@ TEST(Pop3Release, RoutedBasketAndAliasRecords) {
 TEST(Pop3Render, MessageHeadersBodyAndReplacedSender) {
   StoreTestGateway t;  // Sunday 1 February 2026, 10:00
   const tMailRec rec = pop3Record("260201000000", "PC7");
+  const int offset = QDateTime(QDate(2026, 2, 1), QTime(10, 0)).offsetFromUtc() / 60;
+  const QByteArray zone = (offset < 0 ? "-" : "+") +
+                          QByteArray::number(std::abs(offset) / 60 * 100 + std::abs(offset) % 60)
+                              .rightJustified(4, '0');
   const QByteArray expected =
       "From: <+420777111222@kolvane.lan>\r\n"
       "To: <kolvane>\r\n"
       "Subject: SMS from phone No.: +420777111222\r\n"
-      "Date: Sun, 1 Feb 2026 10:00:00\r\n"
-      "Content-type: text/plain; charset=\"UTF-8\" \r\n"
-      "Content-transfer-encoding: quoted-printable \r\n"
+      "Date: Sun, 1 Feb 2026 10:00:00 " +
+      zone +
       "\r\n"
-      "Hello=0D=0Aworld\r\n.";
+      "MIME-Version: 1.0\r\n"
+      "Content-Type: text/plain; charset=\"UTF-8\"\r\n"
+      "Content-Transfer-Encoding: quoted-printable\r\n"
+      "\r\n"
+      "Hello\r\n"
+      "world\r\n";
   EXPECT_EQ(RenderMessage(t.g(), rec), expected);
 
   t.gs().cfg.ReplTelNoOn = true;
   t.gs().Replacements = {
       {"+420777111222", "first@x.y"}, {"+420777111222", "jana@x.y"}, {"+4207771112", "other@x.y"}};
   EXPECT_TRUE(RenderMessage(t.g(), rec).startsWith("From: jana@x.y\r\nTo: <kolvane>\r\n"));
+}
+
+TEST(Pop3Render, BodiesAndSubjectsMailReadersDecode) {
+  StoreTestGateway t;
+  const auto rendered = [&t](const QByteArray& subject, const QByteArray& body) {
+    tMailRec rec = pop3Record("260201000000", "");
+    rec.Subj = subject;
+    rec.MimeBody = body;
+    const QByteArray m = RenderMessage(t.g(), rec);
+    return std::pair{m.mid(m.indexOf("Subject: ") + 9).split('\r').value(0),
+                     m.mid(m.indexOf("\r\n\r\n") + 4)};
+  };
+  const std::tuple<QByteArray, QByteArray, QByteArray, QByteArray> cases[] = {
+      {"ascii", "=20blanks=20", "ascii", " blanks=20\r\n"},
+      {"P\xC5\x99\xC3\xADli\xC5\xA1", "x=3Dy", "=?UTF-8?B?UMWZw61sacWh?=", "x=3Dy\r\n"},
+      // Bytes that are not UTF-8 are read as Latin-1.
+      {"caf\xE9", "caf=E9", "=?UTF-8?B?Y2Fmw6k=?=", "caf=C3=A9\r\n"},
+      {"s", QByteArray(80, 'a'), "s", QByteArray(75, 'a') + "=\r\naaaaa\r\n"},
+      {"s", "tab\tend\t", "s", "tab\tend=09\r\n"},
+  };
+  for (const auto& [subject, body, header, lines] : cases) {
+    EXPECT_EQ(rendered(subject, body), std::pair(header, lines)) << body.data();
+  }
 }
 
 TEST(Pop3Expire, OldRecordsAndPositionsGoAtStart) {

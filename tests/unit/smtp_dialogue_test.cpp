@@ -33,17 +33,54 @@ TEST_F(SmtpDialogue, EnvelopeCommands) {
   EXPECT_EQ(say("MAIL FROM:<x>"), "250 Kolvane <x> sender ok");
   EXPECT_EQ(say("MAIL FROM: x@y"), "550");
   EXPECT_EQ(say("MAIL FROM:x> <y"), "550");
-  EXPECT_EQ(say("RCPT TO:<x>"), "250 Kolvane <x> recipient ok");
-  EXPECT_TRUE(recv.To_StrLi.isEmpty());  // no at sign: no recipient
+  EXPECT_EQ(say("RCPT TO:<x>"), "550 Kolvane <x> no mail address");
+  EXPECT_TRUE(recv.To_StrLi.isEmpty());
   EXPECT_EQ(say("rcpt to:<+420603111222@sms.lan>"),
             "250 Kolvane <+420603111222@sms.lan> recipient ok");
   EXPECT_EQ(recv.To_StrLi, QList<QByteArray>{"+420603111222@sms.lan"});
   EXPECT_EQ(say("RSET"), "250 Kolvane");
   EXPECT_TRUE(recv.To_StrLi.isEmpty());
   EXPECT_EQ(say("AUTH LOGIN"), "235 Authentication omitted");
-  EXPECT_EQ(say("NOOP"), "-");
-  EXPECT_EQ(say("."), "-");
   EXPECT_FALSE(t.exists("Smtp.Tmp"));
+}
+
+TEST_F(SmtpDialogue, EveryCommandIsAnswered) {
+  reply();
+  const std::pair<QByteArray, QByteArray> cases[] = {
+      {"NOOP", "250 Kolvane"},     {"VRFY someone", "252 Kolvane"}, {"HELP", "214 Kolvane"},
+      {"STARTTLS", "502 Kolvane"}, {"EXPN list", "502 Kolvane"},    {".", "502 Kolvane"},
+  };
+  for (const auto& [line, answer] : cases) EXPECT_EQ(say(line), answer) << line.data();
+  EXPECT_FALSE(t.exists("Smtp.Tmp"));
+}
+
+TEST_F(SmtpDialogue, AMailThatMakesNoSmsIsRefused) {
+  say("HELO pc1");
+  const std::pair<QByteArray, QByteArray> cases[] = {
+      {"Subject: empty\n\n", "554 Kolvane no text"},
+      {"Subject: blank\n\n  \n", "554 Kolvane no text"},
+      {"Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: application/pdf\n\n"
+       "JVBERi0=\n--b--",
+       "554 Kolvane no text"},
+      {"Content-Type: application/octet-stream\n\nAAAA", "554 Kolvane no text"},
+  };
+  for (const auto& [text, answer] : cases) {
+    EXPECT_EQ(mail({"+420603111222@sms.lan"}, text), answer) << text.data();
+  }
+  // No recipient left to send to.
+  EXPECT_EQ(mail({"x"}, "Subject: s\n\ntext"), "554 Kolvane no recipient");
+  EXPECT_FALSE(t.exists("Smtp.Tmp"));
+  EXPECT_FALSE(t.exists("Pop3.Tmp"));
+  EXPECT_TRUE(t.logs().contains("SMTP client \"pc1\" sent a mail without text: not accepted"));
+}
+
+TEST_F(SmtpDialogue, OnePhoneWrittenSeveralWaysIsOneRecipient) {
+  mail({"+420777000010@a.lan", "420777000010@b.lan", "00420777000010@c.lan", "+420777000011@a.lan"},
+       "Subject: s\n\ntext");
+  const auto jobs = t.records("Smtp.Tmp");
+  ASSERT_EQ(jobs.size(), 2);
+  EXPECT_EQ(jobs[0].Toe, "<+420777000010@a.lan>");
+  EXPECT_EQ(jobs[1].Toe, "<+420777000011@a.lan>");
 }
 
 TEST_F(SmtpDialogue, BurstLeavesOnlyTheLastReply) {
@@ -54,7 +91,7 @@ TEST_F(SmtpDialogue, BurstLeavesOnlyTheLastReply) {
   EXPECT_TRUE(recv.SmtpDataOn);
 }
 
-TEST_F(SmtpDialogue, QuitCountsTheStoredJobsAndKeepsTheSession) {
+TEST_F(SmtpDialogue, QuitCountsTheStoredJobs) {
   int quits = 0;
   recv.onQuit = [&] { ++quits; };
   say("HELO pc1");
@@ -64,7 +101,7 @@ TEST_F(SmtpDialogue, QuitCountsTheStoredJobsAndKeepsTheSession) {
   EXPECT_EQ(t.records("Pop3.Tmp").size(), 1);
   t.logs();
   const int before = cfg().EmlInCnt;
-  EXPECT_EQ(say("QUIT"), "250 Kolvane");
+  EXPECT_EQ(say("QUIT"), "221 Kolvane");
   EXPECT_EQ(cfg().EmlInCnt, before + 2);
   EXPECT_TRUE(t.gs().CountersChanged);
   EXPECT_EQ(t.logs(), (QStringList{"SMTP server received and saved 2 mails",
@@ -104,7 +141,7 @@ TEST_F(SmtpDialogue, EachMailHasItsOwnRecipients) {
   EXPECT_EQ(say("DATA"), "354 Kolvane");
   say("");
   say("text");
-  EXPECT_EQ(say("."), "250 Kolvane");
+  EXPECT_EQ(say("."), "554 Kolvane no recipient");
   EXPECT_EQ(t.records("Smtp.Tmp").size(), 2);
 }
 
@@ -121,7 +158,7 @@ TEST_F(SmtpDialogue, MailWaitsForAStoreBrieflyHeld) {
   ASSERT_TRUE(waitStored());
   EXPECT_FALSE(server.SmtpNetRun);
   EXPECT_EQ(t.records("Smtp.Tmp").size(), 1);
-  EXPECT_EQ(reply(), "250 Kolvane");  // QUIT's, after the mail's
+  EXPECT_EQ(reply(), "221 Kolvane");  // QUIT's, after the mail's
   EXPECT_TRUE(recv.QuitSeen);
   EXPECT_TRUE(t.logs().contains("SMTP server received and saved 1 mails"));
 }
@@ -231,7 +268,8 @@ TEST_F(SmtpDialogue, OverlongCommandsBigMailsAndControlBytesAreRefusedOrMasked) 
        0, "250 Kolvane A?B?C?D\xC3\xA9"},
       {"EHLO \x01", 0, "500 ?"},
       {"MAIL FROM:<x\ty>", 0, "250 Kolvane <x?y> sender ok"},
-      {"RCPT TO:<+420603111222@\r.lan>", 0, "250 Kolvane <+420603111222@?.lan> recipient ok"},
+      // Cut at the CR, the address is no address.
+      {"RCPT TO:<+420603111222@\r.lan>", 0, "550 Kolvane <+420603111222@?.lan> no mail address"},
   };
   for (const Case& c : cases) {
     recv.AddRecvStr(c.line, c.dropped);
