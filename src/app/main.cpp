@@ -2,6 +2,8 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
+#include <QMessageBox>
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
@@ -15,6 +17,7 @@
 #include "install/setup_program.h"
 #include "log/log_memo.h"
 #include "platform/clock.h"
+#include "platform/display_probe.h"
 #include "ui/windows.h"
 
 namespace {
@@ -54,11 +57,6 @@ QStringList argumentList(int argc, char** argv) {
   QStringList out;
   for (int i = 0; i < argc; ++i) out << QString::fromLocal8Bit(argv[i]);
   return out;
-}
-
-// Windows need a display; without one the program runs headless.
-bool displayPresent() {
-  return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 // SIGINT/SIGTERM reach the event loop through a socket pair.
@@ -112,8 +110,24 @@ void installSignalHandlers(QCoreApplication& app, kolvane::Gateway& gateway) {
 
 // The program on an application object of either kind; with windows, the main window shows
 // the gateway, otherwise the log goes to standard output.
+// Start-up refused because another copy holds the folder: said on standard error, and in a box
+// when there are windows. A copy that handed its text over only says so.
+void reportAnotherCopy(const kolvane::Gateway& gateway, bool withWindows) {
+  if (!gateway.anotherCopyRuns()) return;
+  const QString folder = QDir::toNativeSeparators(gateway.state().ProgramDir);
+  const QString text =
+      gateway.textHandedOver()
+          ? QStringLiteral("Kolvane already runs on %1; the text was handed over to it.")
+                .arg(folder)
+          : QStringLiteral("Kolvane already runs on %1; this copy ends.").arg(folder);
+  printLine(stderr, text);
+  if (withWindows && !gateway.textHandedOver()) {
+    QMessageBox::warning(nullptr, QStringLiteral("Kolvane"), text);
+  }
+}
+
 int runProgram(QCoreApplication& app, kolvane::ErrorHandlerSlot& errors, const CommandLine& cl,
-               bool withWindows) {
+               bool withWindows, const QString& displayProblem) {
   kolvane::SystemClock clock;
   kolvane::StartupOptions options;
   options.programFile = QCoreApplication::applicationFilePath();
@@ -138,8 +152,12 @@ int runProgram(QCoreApplication& app, kolvane::ErrorHandlerSlot& errors, const C
   QObject::connect(&gateway, &kolvane::Gateway::finished, &app, &QCoreApplication::quit);
 
   // Start-up proper; false when the program has done its work or must not run.
-  const auto run = [&gateway, &windows] {
-    if (!gateway.InitX()) return false;
+  const auto run = [&gateway, &windows, &displayProblem, withWindows] {
+    if (!gateway.InitX()) {
+      reportAnotherCopy(gateway, withWindows);
+      return false;
+    }
+    if (!displayProblem.isEmpty()) gateway.Log(true, displayProblem);
     if (windows) {
       windows->showMainWindow();
       return true;
@@ -176,7 +194,7 @@ int runProgram(QCoreApplication& app, kolvane::ErrorHandlerSlot& errors, const C
                           .arg(kolvane::kDemoSmtpPort)
                           .arg(kolvane::kDemoPop3Port)
                           .arg(kolvane::DemoModem::injectFile(cl.dir, cl.demoDevice)));
-    if (!run()) app.exit(0);
+    if (!run()) app.exit(gateway.exitCode());
   });
   QObject::connect(&modem, &kolvane::DemoModem::failed, &app, [&](const QString& why) {
     printLine(stderr, why);
@@ -187,10 +205,11 @@ int runProgram(QCoreApplication& app, kolvane::ErrorHandlerSlot& errors, const C
 }
 
 template <class App>
-int runOn(int argc, char** argv, const CommandLine& cl, bool withWindows) {
+int runOn(int argc, char** argv, const CommandLine& cl, bool withWindows,
+          const QString& displayProblem = {}) {
   kolvane::ErrorCatchingApp<App> app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Kolvane"));
-  const int rc = runProgram(app, app, cl, withWindows);
+  const int rc = runProgram(app, app, cl, withWindows, displayProblem);
   app.setErrorHandler({});
   return rc;
 }
@@ -198,12 +217,19 @@ int runOn(int argc, char** argv, const CommandLine& cl, bool withWindows) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file-size limit a write fails like on a full disk instead of ending the process;
+  // the installer's copies are writes too.
+  std::signal(SIGXFSZ, SIG_IGN);
   // Installer and uninstaller copy: a widget application of their own.
   if (kolvane::install::isSetupRun(argc, argv)) return kolvane::install::runSetup(argc, argv);
 
-  // Past a file-size limit a write fails like on a full disk instead of ending the process.
-  std::signal(SIGXFSZ, SIG_IGN);
   const CommandLine cl = parseCommandLine(argumentList(argc, argv));
-  if (!cl.headless && displayPresent()) return runOn<QApplication>(argc, argv, cl, true);
-  return runOn<QCoreApplication>(argc, argv, cl, false);
+  if (cl.headless) return runOn<QCoreApplication>(argc, argv, cl, false);
+  const kolvane::DisplayProbe display = kolvane::probeDisplay();
+  if (display.usable) return runOn<QApplication>(argc, argv, cl, true);
+  // A display that is named but does not answer is worth a line; none named is a plain service.
+  const QString why = display.problem.isEmpty()
+                          ? QString()
+                          : display.problem + QStringLiteral(": running without windows");
+  return runOn<QCoreApplication>(argc, argv, cl, false, why);
 }

@@ -148,19 +148,25 @@ bool Gateway::InitX() {
 
   // 12. Hand a command-line text to whichever copy sends it.
   // The installer's switch is no text to send.
-  if (gs_.cfg.RunParamAsSMS && !gs_.CommandLineText.isEmpty() && !gs_.InstallMode) {
-    storeParamAsSms(*settingsFile_, gs_.CommandLineText);
-  }
+  const bool handedOver =
+      gs_.cfg.RunParamAsSMS && !gs_.CommandLineText.isEmpty() && !gs_.InstallMode;
+  if (handedOver) storeParamAsSms(*settingsFile_, gs_.CommandLineText);
 
-  // 13. One running copy per folder unless MultiRun allows more.
+  // 13. One running copy per folder unless MultiRun allows more. The wizard runs from wherever
+  // it was downloaded and leaves no lock file there.
   if (!gs_.TempCopyMode) {
-    if (!gs_.cfg.MultiRun) {
+    if (!gs_.cfg.MultiRun && !gs_.InstallMode) {
       instanceLock_ = std::make_unique<InstanceLock>(gs_.ProgramDir);
       if (!instanceLock_->tryAcquire()) {
         if (instanceLock_->openFailed()) {
           Log(true, QStringLiteral("!!! %1 cannot be opened: not started !!!")
                         .arg(QDir::toNativeSeparators(instanceLock_->lockPath())));
           exitCode_ = 1;
+        } else {
+          // The caller tells why; a copy that only handed its text over did its work.
+          anotherCopyRuns_ = true;
+          exitCode_ = handedOver ? 0 : 1;
+          textHandedOver_ = handedOver;
         }
         return false;
       }

@@ -76,6 +76,10 @@ class Gateway : public QObject {
   bool InitX();
   // The process's exit code when InitX returned false: non-zero when that work failed.
   int exitCode() const { return exitCode_; }
+  // InitX ended because another copy runs on the folder; whether the command-line text was
+  // handed over to it.
+  bool anotherCopyRuns() const { return anotherCopyRuns_; }
+  bool textHandedOver() const { return textHandedOver_; }
 
   // The close of the main window: the close query, then shutdown. True when the program ends.
   bool requestClose();
@@ -124,6 +128,8 @@ class Gateway : public QObject {
   QTimer tmrAlarm_;
   bool shutDown_ = false;
   int exitCode_ = 0;
+  bool anotherCopyRuns_ = false;
+  bool textHandedOver_ = false;
 };
 
 }  // namespace kolvane

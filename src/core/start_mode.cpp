@@ -13,7 +13,8 @@ StartMode startModeOf(const QString& programFile, const QString& commandLineText
                       const QString& tempPath) {
   StartMode mode;
   const QString fileName = QFileInfo(programFile).fileName();
-  if (commandLineText.toUpper().contains(QLatin1String("*I")) ||
+  // Only the switch itself: an SMS text such as "see *important* note" is no switch.
+  if (commandLineText.trimmed().compare(QLatin1String("*I"), Qt::CaseInsensitive) == 0 ||
       fileName.toUpper().contains(QLatin1String("_SETUP"))) {
     mode.kind = StartMode::Installer;
     return mode;

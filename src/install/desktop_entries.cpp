@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <optional>
 
 #include "core/start_mode.h"
 #include "platform/ini_file.h"
@@ -15,6 +16,24 @@ namespace {
 constexpr char kRecordSection[] = "Kolvane";
 constexpr char kDirectoryEntry[] = ".directory";
 constexpr char kSetupEntry[] = "Setup-Uninstall.desktop";
+// The menu's own files carry the program's name first, as the desktop's menu tools name them.
+constexpr char kMenuEntry[] = "kolvane-kolvane.desktop";
+constexpr char kMenuSetupEntry[] = "kolvane-setup-uninstall.desktop";
+constexpr char kMenuFile[] = "kolvane-group.menu";
+
+QString directoryEntryName(qsizetype level) {
+  return QStringLiteral("kolvane-group-%1.directory").arg(level + 1);
+}
+
+QStringList ownDirectoryEntries(const SetupFolders& folders) {
+  QStringList out;
+  const QDir dir(folders.menuDirectories);
+  for (const QString& name :
+       dir.entryList({QStringLiteral("kolvane-group-*.directory")}, QDir::Files)) {
+    out << dir.filePath(name);
+  }
+  return out;
+}
 
 // Backslashes of a string value are escaped once more by the file format.
 QString entryValue(QString text) {
@@ -54,44 +73,78 @@ QString desktopExecArgument(const QString& argument) {
 }
 
 bool writeMenuGroup(const SetupFolders& folders, const QString& group, const QString& destination) {
-  const QString dir = folders.programsMenu + group;
-  if (!QDir().mkpath(dir)) return false;
+  const QStringList names = group.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+  for (const QString& dir : {folders.programsMenu, folders.menuDirectories, folders.mergedMenus}) {
+    if (!QDir().mkpath(dir)) return false;
+  }
+  // A group of another depth leaves no directory entries behind.
+  for (const QString& old : ownDirectoryEntries(folders)) QFile::remove(old);
   const QString program = desktopExecArgument(programPath(destination));
-  const QString directory =
-      QStringLiteral("[Desktop Entry]\nType=Directory\nName=%1\nIcon=folder\n")
-          .arg(entryValue(group.split(QLatin1Char('/'), Qt::SkipEmptyParts).constLast()));
-  return writeText(dir + kDirectoryEntry, directory) &&
-         writeText(dir + kEntryName, applicationEntry(QStringLiteral("Kolvane"), program,
-                                                      QStringLiteral("mail-send-receive"),
-                                                      QStringLiteral("Network"), destination)) &&
-         writeText(dir + kSetupEntry,
-                   applicationEntry(QStringLiteral("Setup-Uninstall"),
-                                    program + QLatin1Char(' ') + desktopExecArgument("*I"),
-                                    QStringLiteral("system-software-install"),
-                                    QStringLiteral("Settings"), destination));
+  if (!writeText(
+          folders.programsMenu + kMenuEntry,
+          applicationEntry(QStringLiteral("Kolvane"), program, QStringLiteral("mail-send-receive"),
+                           QStringLiteral("Network"), destination)) ||
+      !writeText(folders.programsMenu + kMenuSetupEntry,
+                 applicationEntry(QStringLiteral("Setup-Uninstall"),
+                                  program + QLatin1Char(' ') + desktopExecArgument("*I"),
+                                  QStringLiteral("system-software-install"),
+                                  QStringLiteral("Settings"), destination))) {
+    return false;
+  }
+  // One submenu per level of the group, each with its own directory entry; menus of the same
+  // name elsewhere merge with them, and nothing of theirs is written over.
+  QString menus;
+  for (qsizetype level = 0; level < names.size(); ++level) {
+    const QString entry = directoryEntryName(level);
+    if (!writeText(folders.menuDirectories + entry,
+                   QStringLiteral("[Desktop Entry]\nType=Directory\nName=%1\nIcon=folder\n")
+                       .arg(entryValue(names[level])))) {
+      return false;
+    }
+    menus += QStringLiteral("<Menu>\n<Name>%1</Name>\n<Directory>%2</Directory>\n")
+                 .arg(names[level].toHtmlEscaped(), entry);
+  }
+  menus +=
+      QStringLiteral("<Include>\n<Filename>%1</Filename>\n<Filename>%2</Filename>\n</Include>\n")
+          .arg(QLatin1String(kMenuEntry), QLatin1String(kMenuSetupEntry));
+  menus += QStringLiteral("</Menu>\n").repeated(names.size());
+  return writeText(folders.mergedMenus + kMenuFile,
+                   QStringLiteral("<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
+                                  " \"http://www.freedesktop.org/standards/menu-spec/"
+                                  "menu-1.0.dtd\">\n<Menu>\n<Name>Applications</Name>\n") +
+                       menus + QStringLiteral("</Menu>\n"));
 }
 
-bool copyGroupEntry(const SetupFolders& folders, const QString& group, const QString& folder) {
+bool copyGroupEntry(const SetupFolders& folders, const QString& folder) {
   const QString target = folder + kEntryName;
   if (!QDir().mkpath(folder)) return false;
   QFile::remove(target);
-  if (!QFile::copy(folders.programsMenu + group + kEntryName, target)) return false;
+  if (!QFile::copy(folders.programsMenu + kMenuEntry, target)) return false;
   // Desktops launch only entries marked executable.
   return QFile::setPermissions(target, QFile::permissions(target) | QFile::ExeOwner);
 }
 
-void removeMenuGroup(const SetupFolders& folders, const QString& group) {
-  const QDir dir(folders.programsMenu + group);
-  std::optional<QDate> stamp;
-  const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
-  for (const QFileInfo& file : files) {
-    if (file.fileName().compare(QLatin1String(kEntryName), Qt::CaseInsensitive) == 0) {
-      stamp = file.lastModified().date();
-    }
-    QFile::remove(file.absoluteFilePath());
+void removeFolderStyleGroup(const SetupFolders& folders, const QString& group) {
+  const QString dir = folders.programsMenu + group;
+  for (const char* name : {kEntryName, kSetupEntry}) QFile::remove(dir + QLatin1String(name));
+  // Its directory entry goes only when nothing else is left beside it.
+  if (QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) ==
+      QStringList{QLatin1String(kDirectoryEntry)}) {
+    QFile::remove(dir + kDirectoryEntry);
   }
+  QDir().rmdir(dir);
+}
+
+void removeMenuGroup(const SetupFolders& folders, const QString& group) {
+  const QFileInfo entry(folders.programsMenu + kMenuEntry);
+  const std::optional<QDate> stamp =
+      entry.exists() ? std::optional(entry.lastModified().date()) : std::nullopt;
+  QStringList own = ownDirectoryEntries(folders);
+  own << entry.filePath() << folders.programsMenu + kMenuSetupEntry
+      << folders.mergedMenus + kMenuFile;
+  for (const QString& file : own) QFile::remove(file);
+  removeFolderStyleGroup(folders, group);
   if (!stamp) return;
-  QDir().rmdir(dir.absolutePath());
   for (const QString& folder : {folders.desktop, folders.startup}) {
     const QFileInfo copy(folder + kEntryName);
     if (copy.exists() && copy.lastModified().date() == *stamp) QFile::remove(copy.filePath());

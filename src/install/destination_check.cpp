@@ -23,6 +23,11 @@ constexpr std::array kSystemFolders = {"/",    "/bin",   "/boot",  "/dev",    "/
                                        "/lib", "/lib32", "/lib64", "/libx32", "/media", "/mnt",
                                        "/opt", "/proc",  "/root",  "/run",    "/sbin",  "/srv",
                                        "/sys", "/tmp",   "/usr",   "/var"};
+// Trees whose every folder is the system's: the package manager and the system keep files
+// there, and a program folder there could take their place.
+constexpr std::array kSystemTrees = {"/bin",   "/boot",  "/dev",    "/etc",  "/lib",
+                                     "/lib32", "/lib64", "/libx32", "/proc", "/run",
+                                     "/sbin",  "/sys",   "/usr",    "/var"};
 
 }  // namespace
 
@@ -32,9 +37,12 @@ bool destinationNameValid(const QString& path) {
 }
 
 bool destinationPlaceAllowed(const QString& path, SetupMode mode, const SetupFolders& folders) {
-  const bool system = std::any_of(kSystemFolders.begin(), kSystemFolders.end(), [&](const char* f) {
-    return QDir::cleanPath(path) == QLatin1String(f);
-  });
+  const QString clean = QDir::cleanPath(path);
+  const bool system = std::any_of(kSystemFolders.begin(), kSystemFolders.end(),
+                                  [&](const char* f) { return clean == QLatin1String(f); }) ||
+                      std::any_of(kSystemTrees.begin(), kSystemTrees.end(), [&](const char* t) {
+                        return clean.startsWith(QLatin1String(t) + QLatin1Char('/'));
+                      });
   if (system || samePlace(path, QDir::homePath()) || samePlace(path, folders.programFiles)) {
     return false;
   }

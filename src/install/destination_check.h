@@ -19,8 +19,9 @@ struct DestinationCheck {
 
 // An absolute path free of the characters other programs choke on.
 bool destinationNameValid(const QString& path);
-// Not the root, a top-level system folder, the home folder, Program Files itself, nor (for a
-// new install or an upgrade) the folder the wizard runs from.
+// Not the root, a top-level system folder, a folder inside a system tree (/usr, /etc, ...),
+// the home folder, Program Files itself, nor (for a new install or an upgrade) the folder the
+// wizard runs from.
 bool destinationPlaceAllowed(const QString& path, SetupMode mode, const SetupFolders& folders);
 DestinationCheck checkDestination(const QString& path, SetupMode mode, const SetupFolders& folders);
 

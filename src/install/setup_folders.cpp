@@ -19,6 +19,8 @@ SetupFolders desktopFolders(const QString& programFile, const QString& programDi
   f.programFiles =
       ::geteuid() == 0 ? QStringLiteral("/opt/") : withSlash(QDir::homePath()) + ".local/opt/";
   f.programsMenu = place(QStandardPaths::ApplicationsLocation);
+  f.menuDirectories = place(QStandardPaths::GenericDataLocation) + "desktop-directories/";
+  f.mergedMenus = place(QStandardPaths::GenericConfigLocation) + "menus/applications-merged/";
   f.desktop = place(QStandardPaths::DesktopLocation);
   f.startup = place(QStandardPaths::GenericConfigLocation) + "autostart/";
   f.temp = withSlash(QDir::tempPath());

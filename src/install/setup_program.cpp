@@ -12,6 +12,7 @@
 #include "install/finst.h"
 #include "install/setup_run.h"
 #include "platform/clock.h"
+#include "platform/display_probe.h"
 
 namespace kolvane::install {
 
@@ -47,9 +48,9 @@ bool isSetupRun(int argc, char** argv) {
 }
 
 int runSetup(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-      qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+  if (const DisplayProbe display = probeDisplay(); !display.usable) {
     std::fputs("Kolvane: the installer needs a graphical display.\n", stderr);
+    if (!display.problem.isEmpty()) std::fprintf(stderr, "%s\n", qPrintable(display.problem));
     return 1;
   }
   QApplication app(argc, argv);

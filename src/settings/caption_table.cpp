@@ -64,6 +64,8 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
 
     // GSM device
     cfg("LaDevice", "Select GSM device", "Vyberte GSM zařízení"),
+    {kCfg, CaptionTarget::ListBox, "ComTcp", 0, 0, "Serial COM port\rErternet TCP-IP",
+     "Sériový COM port\rEthernet TCP-IP"},
     cfg("GbSerial", "Serial COM port", "Sériový COM port"),
     cfg("LaComNo", "COM port number", "Číslo COM portu"),
     cfg("LaBaudRate", "Baud Rate", "Přenosová rychlost"),

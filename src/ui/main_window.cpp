@@ -18,6 +18,7 @@
 #include "core/gateway.h"
 #include "core/gateway_start.h"
 #include "ui/lamp_image.h"
+#include "ui/serial_port_picker.h"
 #include "ui/svg_pixmap.h"
 #include "ui/window_placement.h"
 
@@ -111,6 +112,11 @@ QWidget* TFMain::buildHeader() {
   e1c_->setMaxLength(2);
   e1c_->setFixedWidth(e1c_->fontMetrics().horizontalAdvance(QStringLiteral("000")) + 12);
   grid->addWidget(e1c_, 1, 2);
+  // The serial device by its path; empty leaves the COM number in force.
+  comName_ = new SerialPortPicker(pnl1);
+  comName_->setObjectName(QStringLiteral("CbComName"));
+  comName_->setMinimumContentsLength(12);
+  grid->addWidget(comName_, 1, 3);
   grid->setColumnStretch(3, 1);
 
   bbt1_ = new QPushButton(pnl1);
@@ -126,6 +132,9 @@ QWidget* TFMain::buildHeader() {
   connect(cb1x_, &QComboBox::currentIndexChanged, this, &TFMain::onPortKindChanged);
   connect(e1c_, &QLineEdit::textEdited, this,
           [this](const QString& t) { g_.state().ComNoText = t; });
+  const auto takeComName = [this] { storeComName(g_, comName_->path()); };
+  connect(comName_->lineEdit(), &QLineEdit::editingFinished, this, takeComName);
+  connect(comName_, &QComboBox::activated, this, takeComName);
   connect(bbt1_, &QPushButton::clicked, this, [this] {
     BBt1Click(g_, StartSender::Button);
     syncFromGateway();
@@ -253,6 +262,7 @@ QWidget* TFMain::buildBottomRow() {
 void TFMain::onPortKindChanged(int index) {
   g_.state().ComTcpIdx = index;
   e1c_->setVisible(index == 0);
+  comName_->setVisible(index == 0);
 }
 
 void TFMain::paintEvent(QPaintEvent* event) {

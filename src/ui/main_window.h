@@ -21,6 +21,7 @@ class Gateway;
 namespace kolvane::ui {
 
 class LampImage;
+class SerialPortPicker;
 
 // The main window TFMain: shows the gateway's state (header, log, lamps, counters, status
 // text) and calls the gateway's operations; it holds no gateway logic of its own.
@@ -63,11 +64,13 @@ class TFMain : public QMainWindow {
   void hideToTray();
   void showFromTray();
   void syncMemo();
+  void showDevice();
 
   Gateway& g_;
   WindowOpeners& openers_;
   QComboBox* cb1x_ = nullptr;
   QLineEdit* e1c_ = nullptr;
+  SerialPortPicker* comName_ = nullptr;
   QPushButton* bbt1_ = nullptr;
   QPushButton* btMa2_ = nullptr;
   QPlainTextEdit* me1_ = nullptr;

@@ -12,6 +12,7 @@
 #include "settings/settings_loader.h"
 #include "ui/lamp_image.h"
 #include "ui/main_window.h"
+#include "ui/serial_port_picker.h"
 #include "ui/svg_pixmap.h"
 
 namespace kolvane::ui {
@@ -54,6 +55,8 @@ void TFMain::StBPanelSet() {
   showOnly(*this, QStringLiteral("imgWaitTmpOn"), presetTimes && (gs.WaitLamp & 2));
   showOnly(*this, QStringLiteral("imgWaitTmpOff"), presetTimes && !(gs.WaitLamp & 2));
   statusText_->setText(gs.StatusText);
+  // The device chosen in the settings dialog shows at once.
+  showDevice();
   gs.LampShown = gs.Lamps;
   gs.StatusShown = gs.StatusText;
 }
@@ -78,13 +81,17 @@ void TFMain::applyLanguage() {
   const GatewayState& gs = g_.state();
   LanguageRefreshInput input;
   input.version = gs.ProgramVersion;
-  input.deviceDisplayName = QString::fromUtf8(gsmDevices().at(gs.GsmDeviceIdx).displayName);
   input.EmlSmsChConv = gs.cfg.EmlSmsChConv;
   const LanguageRefresh texts = refreshTexts(language, input);
   counters_[3]->setText(texts.sentTitle);
   counters_[6]->setText(texts.receivedTitle);
   versionPanel_->setText(texts.mainVersionPanel);
-  devicePanel_->setText(texts.mainDevicePanel);
+  showDevice();
+}
+
+void TFMain::showDevice() {
+  const QString device = QString::fromUtf8(gsmDevices().at(g_.state().GsmDeviceIdx).displayName);
+  devicePanel_->setText(g_.language().Text(12) + QLatin1Char(' ') + device);
 }
 
 void TFMain::syncFromGateway() {
@@ -101,6 +108,10 @@ void TFMain::syncFromGateway() {
   if (cb1x_->currentIndex() != gs.ComTcpIdx) cb1x_->setCurrentIndex(gs.ComTcpIdx);
   e1c_->setVisible(gs.ComTcpIdx == 0);
   if (e1c_->text() != gs.ComNoText) e1c_->setText(gs.ComNoText);
+  comName_->setEnabled(gs.LinkControlsEnabled);
+  comName_->setVisible(gs.ComTcpIdx == 0);
+  if (!comName_->hasFocus() && comName_->path() != gs.cfg.ComName)
+    comName_->setPath(gs.cfg.ComName);
   syncMemo();
 }
 

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QStatusBar>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "core/gateway.h"
@@ -29,6 +30,32 @@ bool smsTextAccepts(QChar c) {
 
 SmsTextEdit::SmsTextEdit(QWidget* parent) : QPlainTextEdit(parent) {
   setObjectName(QStringLiteral("MeText"));
+  // Keys and pastes are filtered before they arrive; whatever else changes the text (an input
+  // method's composed letters, a drop, a program) is filtered here.
+  connect(document(), &QTextDocument::contentsChange, this, &SmsTextEdit::filterChange);
+}
+
+void SmsTextEdit::filterChange(int position, int /*removed*/, int added) {
+  if (filtering_ || added <= 0) return;
+  filtering_ = true;
+  QTextDocument* doc = document();
+  const auto removeAt = [doc](int at) {
+    QTextCursor c(doc);
+    c.setPosition(at);
+    c.setPosition(at + 1, QTextCursor::KeepAnchor);
+    c.removeSelectedText();
+  };
+  // The last character of a document is its closing block end, never part of the text.
+  int end = std::min(position + added, doc->characterCount() - 1);
+  for (int at = end - 1; at >= position; --at) {
+    const QChar c = doc->characterAt(at);
+    if (c == QChar::ParagraphSeparator || smsTextAccepts(c)) continue;
+    removeAt(at);
+    --end;
+  }
+  // Over the limit: what came last goes.
+  while (end > position && smsText().size() > kMaxLength) removeAt(--end);
+  filtering_ = false;
 }
 
 QString SmsTextEdit::smsText() const {
@@ -152,7 +179,10 @@ void TfSiSend::updateStatus() {
 
 void TfSiSend::send() {
   if (!send_->isEnabled()) return;
-  if (SendTypedSms(g_, telNo_->text(), text_->smsText())) state_->setText(g_.Text(96));
+  // A store that cannot be written must not look like a sent SMS.
+  state_->setText(SendTypedSms(g_, telNo_->text(), text_->smsText())
+                      ? g_.Text(96)
+                      : g_.Text(121).replace(QLatin1String("%s"), QLatin1String(files::kSmtpTmp)));
 }
 
 }  // namespace kolvane::ui

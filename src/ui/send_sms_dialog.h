@@ -13,8 +13,8 @@ class Gateway;
 
 namespace kolvane::ui {
 
-// The SMS text field: Backspace, Enter and the characters from space to "}" only, typed or
-// pasted, at most 160 characters (a line break counts as CR LF).
+// The SMS text field: Backspace, Enter and the characters from space to "}" only, however
+// they arrive, at most 160 characters (a line break counts as CR LF).
 class SmsTextEdit : public QPlainTextEdit {
   Q_OBJECT
 
@@ -30,6 +30,9 @@ class SmsTextEdit : public QPlainTextEdit {
 
  private:
   void insertFiltered(const QString& text);
+  void filterChange(int position, int removed, int added);
+
+  bool filtering_ = false;
 };
 
 // True for the characters the text field takes.

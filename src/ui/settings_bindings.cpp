@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QIntValidator>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include "platform/regional.h"
 #include "settings/language_refresh.h"
 #include "settings/settings_loader.h"
+#include "ui/serial_port_picker.h"
 #include "ui/settings_dialog.h"
 #include "ui/string_grid.h"
 
@@ -107,15 +109,56 @@ const NumberBinding kNumbers[] = {
     {"Pop3CliMax", &Settings::Pop3CliMax, std::nullopt},
 };
 
+// What the program can use of each number field; anything else would be refused later (a port
+// that cannot be opened, a COM number that is ignored at the next start).
+struct NumberRange {
+  const char* control;
+  int node;  // the tree node showing the field
+  int min;
+  int max;
+};
+constexpr NumberRange kRanges[] = {
+    {"ComNo", 0, 1, 99},           {"GtTCPPort", 0, 1, 65535},  {"SmtpPort", 1, 1, 65535},
+    {"Pop3Port", 1, 1, 65535},     {"SmtpCliMax", 1, 0, 99999}, {"Pop3CliMax", 1, 0, 99999},
+    {"MaxSmsSendNo", 2, 1, 99999}, {"CutEMax", 4, 1, 255},      {"AutoPop3RouteTout", 10, 1, 99999},
+};
+
+QString rangeText(int min, int max) {
+  return QStringLiteral("%1 - %2").arg(min).arg(max);
+}
+
 }  // namespace
+
+void FCfg::limitNumberFields() {
+  for (const NumberRange& r : kRanges) {
+    auto* edit = control<QLineEdit>(r.control);
+    edit->setValidator(new QIntValidator(r.min, r.max, edit));
+    edit->setMaxLength(static_cast<int>(QString::number(r.max).size()));
+    edit->setToolTip(rangeText(r.min, r.max));
+  }
+}
+
+bool FCfg::numbersInRange() {
+  for (const NumberRange& r : kRanges) {
+    auto* edit = control<QLineEdit>(r.control);
+    // An empty field keeps the setting (or takes its fallback).
+    if (edit->text().trimmed().isEmpty() || edit->hasAcceptableInput()) continue;
+    selectNode(r.node);
+    edit->setFocus();
+    edit->selectAll();
+    if (outOfRange) outOfRange(rangeText(r.min, r.max));
+    return false;
+  }
+  return true;
+}
 
 void FCfg::loadControls() {
   loading_ = true;
   GatewayState& gs = g_.state();
   const Settings& s = gs.cfg;
-  auto* device = control<QComboBox>("GsmDevice");
-  device->setCurrentIndex(std::max(
-      0, device->findText(
+  auto* gsmDevice = control<QComboBox>("GsmDevice");
+  gsmDevice->setCurrentIndex(std::max(
+      0, gsmDevice->findText(
              QLatin1String(gsmDevices()[static_cast<std::size_t>(gs.GsmDeviceIdx)].displayName))));
   if (s.ComParamOn) {
     auto* baud = control<QComboBox>("BaudRate");
@@ -125,6 +168,9 @@ void FCfg::loadControls() {
     control<QRadioButton>(s.PDUText ? "RbText" : "RbPdu")->setChecked(true);
   }
   control<QLineEdit>("ComNo")->setText(gs.ComNoText);
+  auto* device = control<SerialPortPicker>("ComName");
+  device->setPorts(serialPortChoices(presentSerialPorts(), QStringLiteral("/dev/serial/by-id")));
+  device->setPath(s.ComName);
   auto* link = control<QComboBox>("ComTcp");
   link->setCurrentIndex(gs.ComTcpIdx >= 0 && gs.ComTcpIdx < link->count() ? gs.ComTcpIdx : -1);
   control<QLineEdit>("GtIPAdress")->setText(QString::fromUtf8(s.GtIPAdress));
@@ -202,6 +248,7 @@ void FCfg::saveControls() {
   }
   // 3. The main window's port fields.
   gs.ComNoText = control<QLineEdit>("ComNo")->text();
+  const QString comName = control<SerialPortPicker>("ComName")->path();
   gs.ComTcpIdx = control<QComboBox>("ComTcp")->currentIndex();
   s.ComTcp = gs.ComTcpIdx;
   // 4. The network gateway.
@@ -248,10 +295,12 @@ void FCfg::saveControls() {
   gs.PgNdx = currentNode();
   // Settings reach the file now, so that a power cut does not lose them.
   if (IniFile* file = g_.settingsFile()) saveSettings(gs, *file, g_.clock().now());
+  storeComName(g_, comName);
   if (g_.hooks().cycle.refreshStatusDisplay) g_.hooks().cycle.refreshStatusDisplay();
 }
 
 void FCfg::accept() {
+  if (!numbersInRange()) return;
   saveControls();
   QDialog::accept();
 }

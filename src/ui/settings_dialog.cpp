@@ -1,6 +1,7 @@
 #include "ui/settings_dialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -19,6 +20,7 @@
 #include "settings/caption_texts.h"
 #include "ui/settings_pages.h"
 #include "ui/string_grid.h"
+#include "ui/window_placement.h"
 
 namespace kolvane::ui {
 
@@ -57,8 +59,10 @@ FCfg::FCfg(Gateway& g, QWidget* parent) : QDialog(parent), g_(g) {
     return QMessageBox::question(this, title, text, QMessageBox::Ok | QMessageBox::Cancel) ==
            QMessageBox::Ok;
   };
+  outOfRange = [this](const QString& range) { QMessageBox::warning(this, windowTitle(), range); };
   build();
   wireRules();
+  limitNumberFields();
   applyLanguage();
 }
 
@@ -133,11 +137,8 @@ void FCfg::build() {
 }
 
 int FCfg::openAt(int node, const QString& focus) {
-  const auto placed = g_.state().Placements.find(objectName());
-  if (placed != g_.state().Placements.end() && placed->second.valid) {
-    const WindowPlacement& p = placed->second;
-    setGeometry(p.Left, p.Top, p.Width, p.Height);
-  }
+  // A modal dialog off every screen would block the whole program.
+  restorePlacement(*this, g_.state(), objectName());
   loadControls();
   selectNode(node >= 0 && node < kCfgNodes ? node : g_.state().PgNdx);
   if (!focus.isEmpty()) {
@@ -147,8 +148,7 @@ int FCfg::openAt(int node, const QString& focus) {
 }
 
 void FCfg::done(int result) {
-  const QRect r = geometry();
-  g_.state().Placements[objectName()] = {r.top(), r.left(), r.height(), r.width(), true};
+  keepPlacement(*this, g_.state(), objectName());
   QDialog::done(result);
 }
 
@@ -197,6 +197,12 @@ void FCfg::applyLanguage() {
         }
         break;
       case CaptionTarget::ListBox:
+        // A drop-down list keeps its choice while its items change language.
+        if (auto* list = findChild<QComboBox*>(QLatin1String(c.entry->control))) {
+          for (int i = 0; i < std::min<int>(list->count(), static_cast<int>(c.items.size())); ++i) {
+            list->setItemText(i, c.items[i]);
+          }
+        }
         break;
     }
   }

@@ -47,6 +47,8 @@ class FCfg : public QDialog {
   std::function<void(const QString& path)> openDocument;
   // Message boxes of the language export.
   LanguageDialogs languageDialogs;
+  // Tells that a number field holds a value outside its range ("min - max"); OK then waits.
+  std::function<void(const QString& range)> outOfRange;
 
   void accept() override;
   // Both "OK" and "Cancel" keep the dialog's placement for the next opening.
@@ -55,6 +57,10 @@ class FCfg : public QDialog {
  private:
   void build();
   void wireRules();
+  // Number fields take only what the program can use, and say so in their hint.
+  void limitNumberFields();
+  // False, with the field shown and the range told, when a number field is out of range.
+  bool numbersInRange();
   void deviceRules(bool userChangedDevice);
   void fillGatewayDefaults();
   void intervalStatus();

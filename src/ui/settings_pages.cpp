@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <initializer_list>
 
+#include "ui/serial_port_picker.h"
 #include "ui/string_grid.h"
 
 namespace kolvane::ui {
@@ -112,6 +113,8 @@ void gsmPage(QStackedWidget* s) {
       {p.lab("LaComNo"), p.edit("ComNo", 50), p.lab("LaBaudRate"),
        p.combo("BaudRate", {"9600", "19200", "38400", "57600", "115200", "128000", "256000"}, 100),
        p.chk("CbDTROn"), p.chk("CbRTSOn")});
+  // A device path wins over the COM number.
+  p.row({p.lab("LaComName", "Device"), p.named(new SerialPortPicker, "ComName")});
   p.endGroup();
   p.beginGroup("GbEthernet");
   p.row({p.lab("LaIPAdress"), p.edit("GtIPAdress", 140), p.lab("LaTCPPort"),

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "core/gateway.h"
+#include "ui/window_placement.h"
 
 namespace kolvane::ui {
 
@@ -83,11 +84,8 @@ void ViewWindow::hideEvent(QHideEvent* event) {
 }
 
 void ViewWindow::restorePlacement() {
-  const auto it = g_.state().Placements.find(form_);
-  if (it != g_.state().Placements.end() && it->second.valid) {
-    const WindowPlacement& p = it->second;
-    setGeometry(p.Left, p.Top, p.Width, p.Height);
-  }
+  // Kept on a screen; centred when nothing is stored.
+  ui::restorePlacement(*this, g_.state(), form_);
   const IniFile* file = g_.settingsFile();
   for (int c = 1; c < grid_->columnCount(); ++c) {
     int width = columns_[static_cast<std::size_t>(c - 1)].width;
@@ -101,9 +99,7 @@ void ViewWindow::restorePlacement() {
 }
 
 void ViewWindow::savePlacement() {
-  WindowPlacement& p = g_.state().Placements[form_];
-  const QRect r = geometry();
-  p = {r.top(), r.left(), r.height(), r.width(), true};
+  ui::keepPlacement(*this, g_.state(), form_);
   IniFile* file = g_.settingsFile();
   if (!file) return;
   const QList<int> widths = columnWidths();

@@ -27,6 +27,17 @@ class Installer(unittest.TestCase):
             self.assertEqual(os.listdir(os.path.dirname(program)), [name])
 
 
+class InstallerStart(unittest.TestCase):
+    def test_a_text_holding_star_i_is_sent_not_a_switch(self):
+        folder = k.new_folder(self)
+        k.write_ini(folder, "[CFG]\nRunParamAsSMS=1\n")
+        first = k.start(self, folder)
+        rc, _, _ = k.run_to_end(folder, "see *important* note")
+        self.assertEqual(rc, 0)
+        self.assertEqual(k.section(folder, "ParamAsSMS"), [("1", "see *important* note")])
+        self.assertEqual(first.stop(), 0)
+
+
 class UninstallerCopy(unittest.TestCase):
     def start_copy(self, folder):
         """The wizard's copy of the program in the temporary folder, started on `folder`; its
@@ -51,10 +62,21 @@ class UninstallerCopy(unittest.TestCase):
     def test_removes_the_installation_and_its_record(self):
         folder = k.new_folder(self)
         shutil.copy2(k.PROGRAM, os.path.join(folder, "Kolvane"))
-        for name in ("Kolvane.ini", "Log.txt", "Smtp.Tmp"):
+        for name in ("Kolvane.ini", "Kolvane.lock"):
             k.write_bytes(os.path.join(folder, name), b"x")
+        k.write_bytes(os.path.join(folder, "Kolvane.files"), b"Kolvane\nKolvane.ini\n")
         record = self.start_copy(folder)
         self.assertFalse(os.path.exists(folder))
+        self.assertFalse(os.path.exists(record))
+
+    def test_removes_only_what_the_installer_wrote(self):
+        folder = k.new_folder(self)
+        shutil.copy2(k.PROGRAM, os.path.join(folder, "Kolvane"))
+        for name in ("Kolvane.ini", "notes.txt", "photo.jpg", "Smtp.Tmp"):
+            k.write_bytes(os.path.join(folder, name), b"x")
+        k.write_bytes(os.path.join(folder, "Kolvane.files"), b"Kolvane\nKolvane.ini\n")
+        record = self.start_copy(folder)
+        self.assertEqual(sorted(os.listdir(folder)), ["Smtp.Tmp", "notes.txt", "photo.jpg"])
         self.assertFalse(os.path.exists(record))
 
     def test_leaves_a_folder_without_an_installation(self):

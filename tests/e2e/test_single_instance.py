@@ -2,17 +2,22 @@
 section ParamAsSMS of the settings file."""
 
 import os
+import signal
+import subprocess
+import time
 import unittest
 
 import kolvane_e2e as k
 
 
 class SingleInstance(unittest.TestCase):
-    def test_second_start_on_the_same_folder_ends_at_once_silently(self):
+    def test_second_start_on_the_same_folder_says_why_and_fails(self):
         folder = k.new_folder(self)
         first = k.start(self, folder)
         before = sorted(os.listdir(folder))
-        self.assertEqual(k.run_to_end(folder), (0, "", ""))
+        # A service manager sees the refusal and its reason.
+        self.assertEqual(k.run_to_end(folder),
+                         (1, "", "Kolvane already runs on %s/; this copy ends.\n" % folder))
         self.assertTrue(first.running())
         # The second copy wrote nothing; the first saves as usual.
         self.assertEqual(sorted(os.listdir(folder)), before)
@@ -40,6 +45,24 @@ class SingleInstance(unittest.TestCase):
         k.run_once(self, folder)
 
 
+class DeadDisplay(unittest.TestCase):
+    def test_a_display_that_does_not_answer_runs_headless_and_says_why(self):
+        folder = k.new_folder(self)
+        env = k.program_env({"DISPLAY": ":97"})
+        env.pop("QT_QPA_PLATFORM", None)
+        proc = subprocess.Popen([k.PROGRAM, "--dir", folder], stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+        self.addCleanup(proc.kill)
+        self.assertTrue(k.wait_until(lambda: k.signals_caught(proc.pid) or proc.poll() is not None))
+        time.sleep(0.5)
+        proc.send_signal(signal.SIGTERM)
+        out, err = proc.communicate(timeout=k.DEADLINE)
+        self.assertEqual(proc.returncode, 0, err)
+        said = [l for l in out.decode().splitlines() if "does not answer" in l]
+        self.assertEqual(len(said), 1, out)
+        self.assertIn("DISPLAY=:97", said[0])
+
+
 class ParamAsSms(unittest.TestCase):
     def test_two_starts_with_texts_queue_them_as_1_and_2(self):
         folder = k.new_folder(self)
@@ -47,8 +70,10 @@ class ParamAsSms(unittest.TestCase):
         first = k.start(self, folder, "hello", "world")
         self.assertEqual(k.section(folder, "ParamAsSMS"), [("1", "hello world")])
 
+        # Handing the text over is the second copy's whole work: it ends well.
         rc, out, err = k.run_to_end(folder, "second text")
-        self.assertEqual((rc, out, err), (0, "", ""))
+        self.assertEqual((rc, out), (0, ""))
+        self.assertIn("the text was handed over", err)
         expected = [("1", "hello world"), ("2", "second text")]
         self.assertEqual(k.section(folder, "ParamAsSMS"), expected)
 

@@ -125,8 +125,9 @@ class FolderLockAndModes(unittest.TestCase):
     def test_the_lock_is_in_the_folder_whatever_the_runtime_folder(self):
         folder = k.new_folder(self)
         first = k.start(self, folder, env={"XDG_RUNTIME_DIR": k.new_folder(self)})
-        self.assertEqual(k.run_to_end(folder, env={"XDG_RUNTIME_DIR": k.new_folder(self)}),
-                         (0, "", ""))
+        rc, out, err = k.run_to_end(folder, env={"XDG_RUNTIME_DIR": k.new_folder(self)})
+        self.assertEqual((rc, out), (1, ""))
+        self.assertIn("already runs", err)
         self.assertTrue(first.running())
         self.assertTrue(os.path.isfile(os.path.join(folder, "Kolvane.lock")))
         self.assertEqual(first.stop(), 0)

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,6 +15,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 #include "core/start_mode.h"
 #include "install/finst.h"
@@ -94,7 +97,9 @@ class InstallerWizard : public ::testing::Test {
     child<QLineEdit>(w, name)->setText(text);
   }
 
-  void installNew() {
+  // A new installation as the user clicks it, into `into` (the proposed folder when empty)
+  // with the program group `group`.
+  void installNew(const QString& into = {}, const QString& group = {}) {
     auto w = wizard(home + "Downloads/Kolvane_SETUP");
     click(*w, "RbInstNew");
     next(*w);
@@ -102,12 +107,14 @@ class InstallerWizard : public ::testing::Test {
     click(*w, "BtAgree");
     next(*w);
     EXPECT_EQ(child<QLineEdit>(*w, "EdDestination")->text(), dest);
+    if (!into.isEmpty()) dest = into;
     type(*w, "EdDestination", dest.chopped(1));
-    EXPECT_EQ(child<QLabel>(*w, "LaStatus")->text(), "Selected New Folder");
+    if (into.isEmpty()) EXPECT_EQ(child<QLabel>(*w, "LaStatus")->text(), "Selected New Folder");
     next(*w);
     EXPECT_EQ(child<QLineEdit>(*w, "EdDestination")->text(), dest);
     ASSERT_EQ(w->currentPage(), FInst::GroupPage);
     EXPECT_EQ(child<QLineEdit>(*w, "EdGroup")->text(), "Kolvane/");
+    if (!group.isEmpty()) type(*w, "EdGroup", group);
     click(*w, "CbAddToDesktop");
     click(*w, "CbAddToStartup");
     next(*w);
@@ -118,12 +125,27 @@ class InstallerWizard : public ::testing::Test {
     messages.clear();
   }
 
+  // The uninstall as the user clicks it, then the copy's part as its start-up runs it.
+  void uninstall() {
+    auto w = wizard(dest + "Kolvane");
+    click(*w, "RbInstUninstall");
+    next(*w);
+    next(*w);
+    click(*w, "BtOK");
+    ASSERT_EQ(started.size(), 2);
+    EXPECT_TRUE(removeInstallation(
+        started[1], foldersFor(started[0]), [] {}, [](const QString&) {}));
+  }
+
   QStringList installedFiles() const {
-    return {".local/opt/Kolvane/Kolvane",
-            ".local/opt/Kolvane/Kolvane.ini",
-            ".local/share/applications/Kolvane/.directory",
-            ".local/share/applications/Kolvane/Kolvane.desktop",
-            ".local/share/applications/Kolvane/Setup-Uninstall.desktop",
+    const QString d = QDir(home).relativeFilePath(dest) + "/";
+    return {d + "Kolvane",
+            d + "Kolvane.ini",
+            d + "Kolvane.files",
+            ".local/share/applications/kolvane-kolvane.desktop",
+            ".local/share/applications/kolvane-setup-uninstall.desktop",
+            ".local/share/desktop-directories/kolvane-group-1.directory",
+            ".config/menus/applications-merged/kolvane-group.menu",
             ".local/share/kolvane/uninstall.ini",
             "Desktop/Kolvane.desktop",
             "Downloads/Kolvane_SETUP",
@@ -154,8 +176,14 @@ TEST_F(InstallerWizard, InstallNewWritesProgramSettingsMenuIconsAndRecord) {
   EXPECT_EQ(record.value("Kolvane", "DisplayName"), "Kolvane");
   EXPECT_EQ(record.value("Kolvane", "UninstallString"), dest + "Kolvane *I");
   EXPECT_EQ(record.value("Kolvane", "DisplayIcon"), dest + "Kolvane");
-  EXPECT_TRUE(read(home + ".local/share/applications/Kolvane/Setup-Uninstall.desktop")
+  EXPECT_TRUE(read(home + ".local/share/applications/kolvane-setup-uninstall.desktop")
                   .contains("\nExec=\"" + dest.toUtf8() + "Kolvane\" \"*I\"\n"));
+  EXPECT_EQ(read(dest + "Kolvane.files"), "Kolvane\nKolvane.ini\n");
+  // The group is a submenu of the applications menu.
+  EXPECT_TRUE(
+      read(home + ".config/menus/applications-merged/kolvane-group.menu")
+          .contains("<Menu>\n<Name>Kolvane</Name>\n<Directory>kolvane-group-1.directory"
+                    "</Directory>\n<Include>\n<Filename>kolvane-kolvane.desktop</Filename>"));
   // Every entry passes the desktop's own validator.
   for (const QString& f : filesBelow(home)) {
     if (!f.endsWith(".desktop") && !f.endsWith(".directory")) continue;
@@ -229,9 +257,9 @@ TEST_F(InstallerWizard, ChangeSetupRewritesThePortAndKeepsTheRest) {
   EXPECT_EQ(cfg("SmtpPort"), "2525");
 }
 
-TEST_F(InstallerWizard, UninstallRemovesEverythingItWrote) {
+TEST_F(InstallerWizard, UninstallRemovesWhatItWroteAndNothingElse) {
   installNew();
-  write(dest + "Log.txt", "log");
+  write(dest + "Log.txt", "log");  // the program's, not the installer's
   auto w = wizard(dest + "Kolvane");
   click(*w, "RbInstUninstall");
   next(*w);
@@ -251,8 +279,67 @@ TEST_F(InstallerWizard, UninstallRemovesEverythingItWrote) {
   EXPECT_EQ(startModeOf(started[0], started[1], home + "tmp").kind, StartMode::Uninstaller);
   EXPECT_TRUE(removeInstallation(
       started[1], foldersFor(started[0]), [] {}, [](const QString&) {}));
+  EXPECT_EQ(filesBelow(home), QStringList({".local/opt/Kolvane/Log.txt", "Downloads/Kolvane_SETUP",
+                                           "tmp/" + QFileInfo(started[0]).fileName()}));
+}
+
+TEST_F(InstallerWizard, AUsersFolderAndASharedGroupKeepWhatIsNotTheInstallers) {
+  // The user's files, and another program's entries in the menu group "Office".
+  const QStringList theirs = {"Documents/notes.txt",
+                              "Documents/photo.jpg",
+                              ".local/share/applications/Office/other-app.desktop",
+                              ".local/share/applications/Office/.directory",
+                              ".local/share/desktop-directories/Office.directory",
+                              ".config/menus/applications-merged/other-app.menu"};
+  for (const QString& f : theirs) write(home + f, "theirs");
+  installNew(home + "Documents/", "Office/");
+  EXPECT_TRUE(read(home + ".config/menus/applications-merged/kolvane-group.menu")
+                  .contains("<Name>Office</Name>"));
+  uninstall();
   EXPECT_EQ(filesBelow(home),
-            QStringList({"Downloads/Kolvane_SETUP", "tmp/" + QFileInfo(started[0]).fileName()}));
+            sorted(QStringList(theirs) << "Downloads/Kolvane_SETUP"
+                                       << "tmp/" + QFileInfo(started[0]).fileName()));
+  for (const QString& f : theirs) EXPECT_EQ(read(home + f), "theirs") << f.toStdString();
+}
+
+TEST_F(InstallerWizard, AChangedGroupReplacesTheOldOne) {
+  installNew({}, "Office/Tools/");
+  EXPECT_TRUE(QFile::exists(home + ".local/share/desktop-directories/kolvane-group-2.directory"));
+  auto w = wizard(dest + "Kolvane");
+  click(*w, "RbInstChange");
+  next(*w);
+  next(*w);
+  EXPECT_EQ(child<QLineEdit>(*w, "EdGroup")->text(), "Office/Tools/");
+  type(*w, "EdGroup", "Gateway/");
+  next(*w);
+  next(*w);
+  click(*w, "BtOK");
+  const QByteArray menu = read(home + ".config/menus/applications-merged/kolvane-group.menu");
+  EXPECT_TRUE(menu.contains("<Name>Gateway</Name>"));
+  EXPECT_FALSE(menu.contains("Office"));
+  EXPECT_FALSE(QFile::exists(home + ".local/share/desktop-directories/kolvane-group-2.directory"));
+  EXPECT_EQ(cfg("LnkDir"), "Gateway/");
+}
+
+TEST_F(InstallerWizard, AFailedCopyKeepsTheOriginalAndSaysWhichFile) {
+  write(home + "Downloads/Kolvane_SETUP", QByteArray(64 * 1024, 'p'));
+  installNew();
+  // Past a file-size limit a copy fails like on a full disk.
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = before;
+  small.rlim_cur = 16 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  auto w = wizard(home + "Downloads/Kolvane_SETUP");
+  click(*w, "RbInstUpgrade");
+  next(*w);
+  next(*w);
+  click(*w, "BtOK");
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_EQ(messages, QStringList{"error: Saving to " + dest + "Kolvane_Old failed"});
+  EXPECT_EQ(read(dest + "Kolvane"), QByteArray(64 * 1024, 'p'));
 }
 
 TEST_F(InstallerWizard, UninstallWithoutAGroupRemovesNothing) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -55,6 +57,33 @@ TEST(SendSmsDialog, TypingFiltersRefuseWhatTheFieldsDoNotTake) {
   t.text()->clear();
   QTest::keyClicks(t.text(), QString(170, QLatin1Char('m')));
   EXPECT_EQ(t.text()->smsText().size(), 160);
+}
+
+TEST(SendSmsDialog, TextFromAnyOtherSourceIsFilteredAndHeldTo160) {
+  Dialog t;
+  QTest::keyClicks(t.tel(), "+420777333444");
+  // An input method composes letters without key presses: a dead caron and "e" give "ě".
+  QTest::keyClicks(t.text(), QString(158, QLatin1Char('a')));
+  QInputMethodEvent compose;
+  compose.setCommitString(QStringLiteral("ěe~xyz"));
+  QApplication::sendEvent(t.text(), &compose);
+  EXPECT_EQ(t.text()->smsText(), QString(158, QLatin1Char('a')) + "ex");
+  EXPECT_EQ(t.panel(0), " 160 / 000");
+  // A program or a drop that sets the text goes through the same filter.
+  t.text()->setPlainText(QStringLiteral("ž") + QString(200, QLatin1Char('b')));
+  EXPECT_EQ(t.text()->smsText(), QString(160, QLatin1Char('b')));
+  t.text()->setPlainText(QStringLiteral("a\nb"));
+  EXPECT_EQ(t.text()->smsText(), "a\r\nb");
+}
+
+TEST(SendSmsDialog, AStoreThatCannotBeWrittenIsToldNotHidden) {
+  Dialog t;
+  QTest::keyClicks(t.tel(), "+420777333444");
+  QTest::keyClicks(t.text(), "Meeting at ten");
+  // A folder where the store file should be: it cannot be opened for appending.
+  ASSERT_TRUE(QDir(t.s.dir.path()).mkdir("Smtp.Tmp"));
+  QTest::mouseClick(t.send(), Qt::LeftButton);
+  EXPECT_EQ(t.panel(1), "Saving to Smtp.Tmp failed");
 }
 
 TEST(SendSmsDialog, CounterAndSendRule) {

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -20,8 +21,10 @@
 #include "settings/settings.h"
 #include "settings/settings_loader.h"
 #include "ui/secondary_windows.h"
+#include "ui/serial_port_picker.h"
 #include "ui/settings_dialog.h"
 #include "ui/string_grid.h"
+#include "ui/window_placement.h"
 
 using namespace kolvane;
 using kolvane::ui::FCfg;
@@ -383,6 +386,94 @@ TEST_F(SettingsDialog, StartUpBoxesOpenTheRightPage) {
     EXPECT_EQ(shownNode, node);
     EXPECT_EQ(focused, focus);
   }
+}
+
+TEST_F(SettingsDialog, StoredPlacementOffTheScreenOpensOnIt) {
+  t.gs().Placements["FCfg"] = {2000, 3000, 600, 900, true};
+  QRect shown;
+  QTimer::singleShot(0, &dialog, [&] {
+    shown = dialog.frameGeometry();
+    dialog.reject();
+  });
+  dialog.openAt(0, {});
+  const QRect screen = ui::availableScreens().first();
+  EXPECT_TRUE(screen.contains(shown.topLeft()));
+  // What is saved is where it was seen.
+  const WindowPlacement& kept = t.gs().Placements["FCfg"];
+  EXPECT_TRUE(screen.contains(QPoint(kept.Left, kept.Top)));
+}
+
+TEST_F(SettingsDialog, NumberFieldsRefuseWhatTheProgramCannotUse) {
+  QStringList told;
+  dialog.outOfRange = [&](const QString& range) { told << range; };
+  dialog.loadControls();
+  const struct {
+    const char* field;
+    const char* typed;
+    const char* kept;  // what the field holds after typing
+    const char* told;  // the range told at OK, or empty when OK goes through
+    int node;          // the page shown then
+  } cases[] = {
+      {"ComNo", "123", "12", "", -1},        {"ComNo", "0", "0", "1 - 99", 0},
+      {"SmtpPort", "70000", "7000", "", -1}, {"SmtpPort", "0", "0", "1 - 65535", 1},
+      {"Pop3Port", "", "", "", -1},          {"GtTCPPort", "-5", "5", "", -1},
+      {"CutEMax", "0", "0", "1 - 255", 4},   {"SmtpCliMax", "x", "", "", -1},
+  };
+  for (const auto& c : cases) {
+    dialog.loadControls();
+    auto* edit = this->c<QLineEdit>(c.field);
+    edit->clear();
+    edit->setFocus();
+    QTest::keyClicks(edit, QString::fromLatin1(c.typed));
+    EXPECT_EQ(edit->text(), c.kept) << c.field << " " << c.typed;
+    told.clear();
+    dialog.accept();
+    EXPECT_EQ(told.join(""), c.told) << c.field << " " << c.typed;
+    if (c.node >= 0) EXPECT_EQ(dialog.currentNode(), c.node) << c.field;
+  }
+  // An out-of-range COM number never reaches the settings.
+  EXPECT_NE(t.gs().ComNoText, "0");
+}
+
+TEST_F(SettingsDialog, DevicePickerListsPortsKeepsATypedPathAndSavesComName) {
+  QTemporaryDir dev;
+  const QString usb = dev.filePath("ttyUSB0"), acm = dev.filePath("ttyACM0");
+  for (const QString& f : {usb, acm}) {
+    QFile device(f);
+    ASSERT_TRUE(device.open(QIODevice::WriteOnly));
+  }
+  QDir(dev.path()).mkpath("by-id");
+  QFile::link(usb, dev.filePath("by-id/usb-Acme_Modem_123-if00-port0"));
+  const QList<ui::SerialPortChoice> choices =
+      ui::serialPortChoices({{usb, "Acme", "USB Modem"}, {acm, "", ""}}, dev.filePath("by-id"));
+  ASSERT_EQ(choices.size(), 3);
+  EXPECT_EQ(choices[0].path, dev.filePath("by-id/usb-Acme_Modem_123-if00-port0"));
+  EXPECT_EQ(choices[0].text, choices[0].path + "   (ttyUSB0)   Acme USB Modem");
+  EXPECT_EQ(choices[1].text, usb + "   Acme USB Modem");
+  EXPECT_EQ(choices[2].text, acm);
+
+  dialog.loadControls();
+  auto* picker = c<ui::SerialPortPicker>("ComName");
+  picker->setPorts(choices);
+  picker->setCurrentIndex(0);
+  EXPECT_EQ(picker->path(), choices[0].path);  // the path, not the description
+  ok();
+  EXPECT_EQ(t.gs().cfg.ComName, choices[0].path);
+  EXPECT_EQ(IniFile(t.path("Kolvane.ini")).value("CFG", "ComName"), choices[0].path);
+
+  // A typed path (a pseudo-terminal is not listed) survives a new look at the ports.
+  dialog.loadControls();
+  picker->setPorts(choices);
+  EXPECT_EQ(picker->path(), choices[0].path);
+  picker->setEditText("/dev/pts/7");
+  picker->setPorts(choices);
+  ok();
+  EXPECT_EQ(IniFile(t.path("Kolvane.ini")).value("CFG", "ComName"), "/dev/pts/7");
+  // Emptied, the COM number is in force again.
+  dialog.loadControls();
+  picker->setEditText("");
+  ok();
+  EXPECT_EQ(t.gs().cfg.ComName, "");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "ui/client_view.h"
 #include "ui/secondary_windows.h"
 #include "ui/store_view.h"
+#include "ui/window_placement.h"
 
 using namespace kolvane;
 using namespace kolvane::ui;
@@ -90,6 +91,23 @@ TEST_F(Views, UnreadableStretchIsSkippedAndAGrowingFileIsReadOn) {
   view->requestRefresh();
   for (int i = 0; i < 50; ++i) QCoreApplication::processEvents();
   EXPECT_EQ(view->grid()->rowCount(), 5);
+}
+
+TEST_F(Views, ViewsOpenCentredOrWhereStoredButAlwaysOnTheScreen) {
+  const QRect screen = availableScreens().first();
+  t.gs().Placements["fPop3TmpView"] = {2000, 3000, 360, 640, true};
+  for (const auto& [kind, form] : {std::pair{ViewKind::SmtpStore, "fSmtpTmpView"},
+                                   std::pair{ViewKind::WaitStore, "fWaitTmpView"},
+                                   std::pair{ViewKind::Pop3Store, "fPop3TmpView"}}) {
+    openers.openView(kind);
+    const QRect shown = store(form)->frameGeometry();
+    EXPECT_TRUE(screen.contains(shown)) << form;
+    if (QLatin1String(form) != QLatin1String("fPop3TmpView")) {
+      EXPECT_LE((shown.center() - screen.center()).manhattanLength(), 2) << form;  // not at 0,0
+    }
+    store(form)->hide();
+    EXPECT_TRUE(screen.contains(QPoint(t.gs().Placements[form].Left, t.gs().Placements[form].Top)));
+  }
 }
 
 TEST_F(Views, HiddenColumnStaysHiddenAfterReopening) {

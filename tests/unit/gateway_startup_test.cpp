@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -92,6 +93,13 @@ TEST_F(GatewayStartup, SecondInstanceOnTheSameFolderEnds) {
   EXPECT_FALSE(second->InitX());
   // The text was queued for the running copy first.
   EXPECT_EQ(IniFile(dir.filePath("Kolvane.ini")).value("ParamAsSMS", "1"), "hello there");
+  EXPECT_TRUE(second->anotherCopyRuns() && second->textHandedOver());
+  EXPECT_EQ(second->exitCode(), 0);
+  // Without a text to hand over the refusal is a failure.
+  auto empty = make();
+  EXPECT_FALSE(empty->InitX());
+  EXPECT_TRUE(empty->anotherCopyRuns() && !empty->textHandedOver());
+  EXPECT_EQ(empty->exitCode(), 1);
 
   writeIni("[CFG]\nMultiRun=1\n");
   auto third = make();
@@ -108,6 +116,8 @@ TEST_F(GatewayStartup, InstallerSwitchEndsWithoutSaving) {
   EXPECT_TRUE(g->state().InstallMode);
   // The switch is not a text to send.
   EXPECT_FALSE(IniFile(dir.filePath("Kolvane.ini")).read().hasSection("ParamAsSMS"));
+  // The wizard runs from wherever it was downloaded and leaves no lock there.
+  EXPECT_FALSE(QFileInfo::exists(dir.filePath("Kolvane.lock")));
 }
 
 TEST_F(GatewayStartup, CycleWaitsForStartupAndResetsCountersAtMidnight) {
