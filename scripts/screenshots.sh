@@ -50,13 +50,24 @@ OnLine=1
 IntervalOnLine=9000
 TestStartOn=0
 InSmsAlarmStr=SMS for the duty phone
+RunParamAsSMS=1
+RunParDefTelNo=+420777333444
+[FMain]
+Left=0
+Top=0
+[fSiSend]
+Left=0
+Top=470
 INI
-  : >"$dir/inject.txt"
+  # Traffic for the relation shots: an SMS to send (the command-line text below) and one to
+  # receive; the simulated modem answers the sent one, so the next relation receives again.
+  # The main window and the send dialog sit left, clear of the alarm window in the middle.
+  printf '+420777111222\tAre you there?\n' >"$dir/inject.txt"
   # Slow answers keep the relation on screen for a few seconds.
   "$BIN/kolvane-modemsim" --tcp "$port" --echo --delay-ms 400 --inject-file "$dir/inject.txt" \
     >/dev/null 2>&1 &
   modem=$!
-  QT_SCALE_FACTOR=$scale "$BIN/Kolvane" --dir "$dir" >/dev/null 2>&1 &
+  QT_SCALE_FACTOR=$scale "$BIN/Kolvane" --dir "$dir" "Server backup finished" >/dev/null 2>&1 &
   kolvane=$!
   wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Kolvane$' | head -1)
   sleep 3
@@ -64,9 +75,9 @@ INI
   # The Start button has the focus: Space presses it.
   xdotool windowfocus --sync "$wid"
   xdotool key space
-  sleep 3
+  # The second relation, with the first one's sent and received lines and counters above it.
+  sleep 11
   grab "$wid" "$OUT/main-relation-$tag.png"
-  sleep 8
   # The PC picture opens the send-SMS dialog.
   eval "$(xdotool getwindowgeometry --shell "$wid")"
   xdotool mousemove --window "$wid" $((PC_X * scale)) $((HEIGHT - PC_Y * scale)) click 1
@@ -79,7 +90,7 @@ INI
   sleep 1
   grab "$send" "$OUT/send-$tag.png"
   xdotool key --window "$send" alt+F4 || true
-  # A received SMS raises the alarm at the next relation.
+  # A received SMS raises the alarm.
   printf '+420777111222\tAre you there?\n' >>"$dir/inject.txt"
   local alarm
   alarm=$(timeout 40 xdotool search --sync --onlyvisible --name '^Kolvane - Alarm$' | head -1)

@@ -22,17 +22,6 @@ void StripTrailing(QByteArray& s, bool (*strip)(char)) {
   while (!s.isEmpty() && strip(s.back())) s.chop(1);
 }
 
-bool IsBlankOrControl(char c) {
-  return static_cast<unsigned char>(c) <= 32;
-}
-
-QByteArray Trimmed(QByteArray s) {
-  StripTrailing(s, IsBlankOrControl);
-  const auto first = std::find_if_not(s.begin(), s.end(), IsBlankOrControl);
-  s.remove(0, first - s.begin());
-  return s;
-}
-
 std::int32_t NumberOr(const QByteArray& field, std::int32_t fallback) {
   bool ok = false;
   const int v = field.trimmed().toInt(&ok);
@@ -258,11 +247,9 @@ ListScan ScanSmsList(Gateway& g, const QByteArray& answer, bool committing) {
       rest.clear();
       continue;
     }
-    // Parts keep their blanks: "Hello " + "world" must not join as "Helloworld".
-    if (body.LoHi >= 2)
-      StripTrailing(body.text, IsLineEndByte);
-    else
-      body.text = Trimmed(body.text);
+    // A text keeps its blanks: the mail shows it as it was sent, and parts must not join
+    // "Hello " and "world" as "Helloworld".
+    StripTrailing(body.text, IsLineEndByte);
 
     if (!committing || header.isEmpty()) continue;
     StoreMessage(g, header, body, sender);

@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <optional>
 
 #include "core/start_mode.h"
 #include "platform/ini_file.h"
@@ -137,17 +136,17 @@ void removeFolderStyleGroup(const SetupFolders& folders, const QString& group) {
 
 void removeMenuGroup(const SetupFolders& folders, const QString& group) {
   const QFileInfo entry(folders.programsMenu + kMenuEntry);
-  const std::optional<QDate> stamp =
-      entry.exists() ? std::optional(entry.lastModified().date()) : std::nullopt;
+  // Invalid when the program's entry is not there.
+  const QDate stamp = entry.exists() ? entry.lastModified().date() : QDate();
   QStringList own = ownDirectoryEntries(folders);
   own << entry.filePath() << folders.programsMenu + kMenuSetupEntry
       << folders.mergedMenus + kMenuFile;
   for (const QString& file : own) QFile::remove(file);
   removeFolderStyleGroup(folders, group);
-  if (!stamp) return;
+  if (!stamp.isValid()) return;
   for (const QString& folder : {folders.desktop, folders.startup}) {
     const QFileInfo copy(folder + kEntryName);
-    if (copy.exists() && copy.lastModified().date() == *stamp) QFile::remove(copy.filePath());
+    if (copy.exists() && copy.lastModified().date() == stamp) QFile::remove(copy.filePath());
   }
 }
 

@@ -399,9 +399,19 @@ void FInst::checkGroup() {
 }
 
 void FInst::fillExistingFolders() {
+  // Folders of the menu folder and the submenus named by the user's directory entries.
+  QStringList names =
+      QDir(folders_.programsMenu).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+  const QDir entries(folders_.menuDirectories);
+  for (const QString& f : entries.entryList({QStringLiteral("*.directory")}, QDir::Files)) {
+    const QString name =
+        IniFile(entries.filePath(f)).value(QStringLiteral("Desktop Entry"), QStringLiteral("Name"));
+    if (!name.isEmpty()) names << name;
+  }
+  names.removeDuplicates();
+  names.sort(Qt::CaseInsensitive);
   existing_->clear();
-  existing_->addItems(
-      QDir(folders_.programsMenu).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name));
+  existing_->addItems(names);
 }
 
 void FInst::ok() {

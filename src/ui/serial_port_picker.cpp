@@ -62,7 +62,9 @@ QList<SerialPortChoice> serialPortChoices(const QList<SerialPortFound>& ports,
   return out;
 }
 
-SerialPortPicker::SerialPortPicker(QWidget* parent) : QComboBox(parent) {
+SerialPortPicker::SerialPortPicker(QWidget* parent)
+    : QComboBox(parent),
+      source_([] { return serialPortChoices(presentSerialPorts(), QLatin1String(kByIdDir)); }) {
   setEditable(true);
   setInsertPolicy(QComboBox::NoInsert);
   setModel(new QStandardItemModel(this));
@@ -89,7 +91,7 @@ QString SerialPortPicker::path() const {
 
 void SerialPortPicker::showPopup() {
   // A modem plugged in since the last look shows up.
-  setPorts(serialPortChoices(presentSerialPorts(), QLatin1String(kByIdDir)));
+  refreshPorts();
   QComboBox::showPopup();
 }
 

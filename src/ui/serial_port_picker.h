@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QList>
 #include <QString>
+#include <functional>
 
 namespace kolvane {
 class Gateway;
@@ -37,14 +38,21 @@ class SerialPortPicker : public QComboBox {
   Q_OBJECT
 
  public:
+  using PortSource = std::function<QList<SerialPortChoice>()>;
+
   explicit SerialPortPicker(QWidget* parent = nullptr);
+  // Where the list comes from: the system's ports by default.
+  void setPortSource(PortSource source) { source_ = std::move(source); }
   // Lists the ports again, keeping the text in the field.
+  void refreshPorts() { setPorts(source_()); }
   void setPorts(const QList<SerialPortChoice>& choices);
   void setPath(const QString& path);
   QString path() const;
-
- protected:
+  // Lists the ports again before the list opens.
   void showPopup() override;
+
+ private:
+  PortSource source_;
 };
 
 // Takes a device path as ComName and writes it to the settings file at once: the file's

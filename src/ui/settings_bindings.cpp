@@ -141,8 +141,11 @@ void FCfg::limitNumberFields() {
 bool FCfg::numbersInRange() {
   for (const NumberRange& r : kRanges) {
     auto* edit = control<QLineEdit>(r.control);
-    // An empty field keeps the setting (or takes its fallback).
-    if (edit->text().trimmed().isEmpty() || edit->hasAcceptableInput()) continue;
+    // An empty field keeps the setting (or takes its fallback); a field that cannot be edited
+    // now (the other link's) cannot be corrected either.
+    if (edit->text().trimmed().isEmpty() || edit->hasAcceptableInput() || !edit->isEnabled()) {
+      continue;
+    }
     selectNode(r.node);
     edit->setFocus();
     edit->selectAll();
@@ -169,7 +172,7 @@ void FCfg::loadControls() {
   }
   control<QLineEdit>("ComNo")->setText(gs.ComNoText);
   auto* device = control<SerialPortPicker>("ComName");
-  device->setPorts(serialPortChoices(presentSerialPorts(), QStringLiteral("/dev/serial/by-id")));
+  device->refreshPorts();
   device->setPath(s.ComName);
   auto* link = control<QComboBox>("ComTcp");
   link->setCurrentIndex(gs.ComTcpIdx >= 0 && gs.ComTcpIdx < link->count() ? gs.ComTcpIdx : -1);

@@ -9,8 +9,11 @@
 #include <QSignalSpy>
 #include <QTimer>
 
+#include "platform/ini_file.h"
 #include "ui/lamp_image.h"
 #include "ui/send_sms_dialog.h"
+#include "ui/serial_port_picker.h"
+#include "ui/settings_dialog.h"
 #include "ui_test_station.h"
 #include "unit/qt_print.h"
 
@@ -101,6 +104,33 @@ TEST(MainWindow, TcpIpHidesThePortNumberAndComShowsIt) {
     EXPECT_EQ(s.gs().ComTcpIdx, index);
     EXPECT_EQ(s.gs().ComTcpText(), combo->currentText());
   }
+}
+
+TEST(MainWindow, DeviceChosenInTheSettingsShowsAtOnce) {
+  UiStation s;
+  auto* dialog = s.main().findChild<ui::FCfg*>();
+  ASSERT_NE(dialog, nullptr);
+  dialog->loadControls();
+  dialog->control<QComboBox>("GsmDevice")->setCurrentText("Blue Gate A");
+  dialog->saveControls();
+  EXPECT_EQ(labelText(s, "stat1_1"), "GSM Device: Blue Gate A");
+}
+
+TEST(MainWindow, PortBoxListsTheSerialDevicesAndSavesTheOneTaken) {
+  UiStation s;
+  auto* picker = s.child<ui::SerialPortPicker>("CbComName");
+  ASSERT_TRUE(picker->isVisibleTo(&s.main()));
+  picker->setPortSource([] {
+    return QList<ui::SerialPortChoice>{{"/dev/ttyUSB0", "/dev/ttyUSB0   Acme USB Modem"}};
+  });
+  picker->refreshPorts();
+  ASSERT_EQ(picker->count(), 1);
+  picker->setCurrentIndex(0);
+  Q_EMIT picker->activated(0);
+  EXPECT_EQ(s.gs().cfg.ComName, "/dev/ttyUSB0");
+  EXPECT_EQ(IniFile(s.dir.filePath("Kolvane.ini")).value("CFG", "ComName"), "/dev/ttyUSB0");
+  s.child<QComboBox>("CB1x")->setCurrentIndex(1);
+  EXPECT_FALSE(picker->isVisibleTo(&s.main()));
 }
 
 TEST(MainWindow, StartStopWaitCaptionsAndTheHeaderLockedDuringARelation) {

@@ -429,7 +429,9 @@ TEST_F(SettingsDialog, NumberFieldsRefuseWhatTheProgramCannotUse) {
     told.clear();
     dialog.accept();
     EXPECT_EQ(told.join(""), c.told) << c.field << " " << c.typed;
-    if (c.node >= 0) EXPECT_EQ(dialog.currentNode(), c.node) << c.field;
+    if (c.node >= 0) {
+      EXPECT_EQ(dialog.currentNode(), c.node) << c.field;
+    }
   }
   // An out-of-range COM number never reaches the settings.
   EXPECT_NE(t.gs().ComNoText, "0");

@@ -138,10 +138,10 @@ TEST_F(SmsListReader, TextModePartsKeepTheirBlanksInEveryForm) {
   EXPECT_EQ(arr()[1].LoNo, 2);
   EXPECT_EQ(joined(0).Text, "Hello world");
 
-  // A single message is still trimmed.
+  // So does a single message.
   FreeSMSArr(t.link());
   list(TextHeader(1, "+420777", 7) + " Hello \r\n" + kOk);
-  EXPECT_EQ(arr()[0].Text, "Hello");
+  EXPECT_EQ(arr()[0].Text, " Hello ");
 }
 
 TEST_F(SmsListReader, HexBodiesWithConcatenationHeaders) {

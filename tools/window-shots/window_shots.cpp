@@ -1,8 +1,10 @@
 // Takes a picture of every settings page and every monitor view, in one language, with sample
 // data in a temporary program folder: kolvane-window-shots OUTPUT_FOLDER EN|CZ
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -11,6 +13,7 @@
 #include "mail/mail_rec.h"
 #include "platform/clock.h"
 #include "ui/secondary_windows.h"
+#include "ui/serial_port_picker.h"
 #include "ui/settings_dialog.h"
 #include "ui/settings_pages.h"
 #include "ui/store_view.h"
@@ -102,6 +105,40 @@ int main(int argc, char** argv) {
                      .arg(out, lang.toLower())
                      .arg(node, 2, 10, QLatin1Char('0')));
   }
+  // The device picker open on the serial ports of a machine with two USB modems.
+  QTemporaryDir dev;
+  for (const char* name : {"ttyUSB0", "ttyUSB2", "ttyACM0"}) write(dev.filePath(name), {});
+  QDir(dev.path()).mkdir(QStringLiteral("by-id"));
+  QFile::link(dev.filePath("ttyUSB2"), dev.filePath("by-id/usb-Quectel_EC25-if02-port0"));
+  QFile::link(dev.filePath("ttyACM0"), dev.filePath("by-id/usb-Siemens_MC35i_0001-if00"));
+  const QList<ui::SerialPortChoice> found =
+      ui::serialPortChoices({{dev.filePath("ttyUSB0"), "FTDI", "FT232R USB UART"},
+                             {dev.filePath("ttyUSB2"), "Quectel", "EC25 LTE modem"},
+                             {dev.filePath("ttyACM0"), "Siemens", "MC35i"}},
+                            dev.filePath("by-id"));
+  auto* picker = dialog->findChild<ui::SerialPortPicker*>(QStringLiteral("ComName"));
+  picker->setPortSource([&] {
+    // Shown under the names the machine gives them.
+    QList<ui::SerialPortChoice> shown = found;
+    for (ui::SerialPortChoice& c : shown) {
+      c.path.replace(dev.path() + "/by-id", QStringLiteral("/dev/serial/by-id"));
+      c.path.replace(dev.path(), QStringLiteral("/dev"));
+      c.text.replace(dev.path() + "/by-id", QStringLiteral("/dev/serial/by-id"));
+      c.text.replace(dev.path(), QStringLiteral("/dev"));
+    }
+    return shown;
+  });
+  dialog->selectNode(0);
+  picker->setPath(QStringLiteral("/dev/serial/by-id/usb-Quectel_EC25-if02-port0"));
+  picker->showPopup();
+  for (int i = 0; i < 30; ++i) QApplication::processEvents();
+  const QRect area = dialog->frameGeometry().united(picker->view()->window()->frameGeometry());
+  if (!dialog->screen()
+           ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+           .save(QStringLiteral("%1/settings-%2-device-picker.png").arg(out, lang.toLower()))) {
+    std::fprintf(stderr, "cannot write the picker's picture\n");
+  }
+  picker->hidePopup();
   dialog->hide();
 
   const std::pair<ui::ViewKind, const char*> views[] = {{ui::ViewKind::SmtpClients, "smtp-clients"},
