@@ -64,11 +64,11 @@ Width=380
 Height=240
 INI
   # Traffic for the relation shots: an SMS to send (the command-line text below) and, once the
-  # gateway runs, one to receive; the simulated modem answers the sent one as well.
+  # gateway runs, one to receive (no echo: a later arrival would take the keyboard focus).
   # The main window and the send dialog sit left, clear of the alarm window in the middle.
   : >"$dir/inject.txt"
   # Slow answers keep the relation on screen for a few seconds.
-  "$BIN/kolvane-modemsim" --tcp "$port" --echo --delay-ms 400 --inject-file "$dir/inject.txt" \
+  "$BIN/kolvane-modemsim" --tcp "$port" --delay-ms 400 --inject-file "$dir/inject.txt" \
     >/dev/null 2>&1 &
   modem=$!
   QT_SCALE_FACTOR=$scale "$BIN/Kolvane" --dir "$dir" "Server backup finished" >/dev/null 2>&1 &
