@@ -55,16 +55,20 @@ RunParDefTelNo=+420777333444
 [FMain]
 Left=0
 Top=0
+Width=531
+Height=338
 [fSiSend]
 Left=0
 Top=470
+Width=380
+Height=240
 INI
-  # Traffic for the relation shots: an SMS to send (the command-line text below) and one to
-  # receive; the simulated modem answers the sent one, so the next relation receives again.
+  # Traffic for the relation shots: an SMS to send (the command-line text below) and, once the
+  # gateway runs, one to receive (no echo: a later arrival would take the keyboard focus).
   # The main window and the send dialog sit left, clear of the alarm window in the middle.
-  printf '+420777111222\tAre you there?\n' >"$dir/inject.txt"
+  : >"$dir/inject.txt"
   # Slow answers keep the relation on screen for a few seconds.
-  "$BIN/kolvane-modemsim" --tcp "$port" --echo --delay-ms 400 --inject-file "$dir/inject.txt" \
+  "$BIN/kolvane-modemsim" --tcp "$port" --delay-ms 400 --inject-file "$dir/inject.txt" \
     >/dev/null 2>&1 &
   modem=$!
   QT_SCALE_FACTOR=$scale "$BIN/Kolvane" --dir "$dir" "Server backup finished" >/dev/null 2>&1 &
@@ -75,8 +79,10 @@ INI
   # The Start button has the focus: Space presses it.
   xdotool windowfocus --sync "$wid"
   xdotool key space
-  # The second relation, with the first one's sent and received lines and counters above it.
-  sleep 11
+  sleep 2
+  printf '+420777111222\tAre you there?\n' >>"$dir/inject.txt"
+  # The second relation receives, below the first one's sent SMS, with the counters above 0.
+  sleep 18
   grab "$wid" "$OUT/main-relation-$tag.png"
   # The PC picture opens the send-SMS dialog.
   eval "$(xdotool getwindowgeometry --shell "$wid")"
@@ -91,7 +97,7 @@ INI
   grab "$send" "$OUT/send-$tag.png"
   xdotool key --window "$send" alt+F4 || true
   # A received SMS raises the alarm.
-  printf '+420777111222\tAre you there?\n' >>"$dir/inject.txt"
+  printf '+420777111222\tCall me back\n' >>"$dir/inject.txt"
   local alarm
   alarm=$(timeout 40 xdotool search --sync --onlyvisible --name '^Kolvane - Alarm$' | head -1)
   sleep 1
@@ -117,3 +123,4 @@ for lang in EN CZ; do
   done
 done
 ls -l "$OUT"
+

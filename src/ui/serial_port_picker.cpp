@@ -1,5 +1,6 @@
 #include "ui/serial_port_picker.h"
 
+#include <QAbstractItemView>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -77,6 +78,8 @@ void SerialPortPicker::setPorts(const QList<SerialPortChoice>& choices) {
   auto* items = static_cast<QStandardItemModel*>(model());
   items->clear();
   for (const SerialPortChoice& c : choices) items->appendRow(new ChoiceItem(c));
+  // The list shows whole lines (path, maker and product) however narrow the field is.
+  view()->setMinimumWidth(view()->sizeHintForColumn(0) + 2 * view()->frameWidth() + 24);
   setPath(typed);
 }
 

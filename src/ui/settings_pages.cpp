@@ -114,7 +114,9 @@ void gsmPage(QStackedWidget* s) {
        p.combo("BaudRate", {"9600", "19200", "38400", "57600", "115200", "128000", "256000"}, 100),
        p.chk("CbDTROn"), p.chk("CbRTSOn")});
   // A device path wins over the COM number.
-  p.row({p.lab("LaComName", "Device"), p.named(new SerialPortPicker, "ComName")});
+  auto* device = p.named(new SerialPortPicker, "ComName");
+  device->setMinimumContentsLength(44);
+  p.row({p.lab("LaComName", "Device"), device});
   p.endGroup();
   p.beginGroup("GbEthernet");
   p.row({p.lab("LaIPAdress"), p.edit("GtIPAdress", 140), p.lab("LaTCPPort"),

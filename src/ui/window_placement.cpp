@@ -50,10 +50,17 @@ QList<QRect> availableScreens() {
 
 namespace {
 
+// The frame (title bar, borders) is kept on the screen too, where the window system tells it.
 void applyPlacement(QWidget& window, const WindowPlacement& stored) {
-  const QRect r = placeWindow(stored, window.size(), availableScreens());
+  const QSize frame = window.frameGeometry().size() - window.size();
+  WindowPlacement framed = stored;
+  if (framed.valid && framed.Width > 0 && framed.Height > 0) {
+    framed.Width += frame.width();
+    framed.Height += frame.height();
+  }
+  const QRect r = placeWindow(framed, window.size() + frame, availableScreens());
   if (r.isEmpty()) return;
-  window.resize(r.size());
+  window.resize(r.size() - frame);
   window.move(r.topLeft());
 }
 

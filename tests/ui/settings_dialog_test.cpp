@@ -414,10 +414,14 @@ TEST_F(SettingsDialog, NumberFieldsRefuseWhatTheProgramCannotUse) {
     const char* told;  // the range told at OK, or empty when OK goes through
     int node;          // the page shown then
   } cases[] = {
-      {"ComNo", "123", "12", "", -1},        {"ComNo", "0", "0", "1 - 99", 0},
-      {"SmtpPort", "70000", "7000", "", -1}, {"SmtpPort", "0", "0", "1 - 65535", 1},
-      {"Pop3Port", "", "", "", -1},          {"GtTCPPort", "-5", "5", "", -1},
-      {"CutEMax", "0", "0", "1 - 255", 4},   {"SmtpCliMax", "x", "", "", -1},
+      {"ComNo", "123", "12", "", -1},
+      {"ComNo", "0", "0", "1 - 99", 0},
+      {"SmtpPort", "70000", "70000", "1 - 65535", 1},
+      {"SmtpPort", "0", "0", "1 - 65535", 1},
+      {"Pop3Port", "", "", "", -1},
+      {"Pop3Port", "-5", "5", "", -1},
+      {"CutEMax", "0", "0", "1 - 255", 4},
+      {"SmtpCliMax", "x", "", "", -1},
   };
   for (const auto& c : cases) {
     dialog.loadControls();
