@@ -1,7 +1,6 @@
 #include "mail/mime_text.h"
 
 #include <QRegularExpression>
-#include <QStringDecoder>
 #include <algorithm>
 
 #include "gsm/charsets.h"
@@ -73,14 +72,12 @@ QString decodeCharset(const QByteArray& charset, const QByteArray& bytes) {
 }  // namespace
 
 QByteArray AsValidUtf8(const QByteArray& bytes) {
-  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  const QString text = utf8(bytes);
-  return utf8.hasError() ? QString::fromLatin1(bytes).toUtf8() : bytes;
+  return bytes.isValidUtf8() ? bytes : QString::fromLatin1(bytes).toUtf8();
 }
 
 QByteArray QpBodyLines(const QByteArray& text) {
   QByteArray body = text;
-  body.replace("\r\n", "\n").replace('\r', '\n');
+  if (body.contains('\r')) body.replace("\r\n", "\n").replace('\r', '\n');
   QByteArray out;
   out.reserve(body.size() + body.size() / 32 + 2);
   for (qsizetype at = 0;;) {

@@ -25,6 +25,7 @@ std::int64_t savedPosition(Gateway& g, const QString& client) {
 // Appends every record of the store that this client may fetch and has not been offered.
 void readMessages(Gateway& g, const QString& client, QFile& file, Pop3MsgListBuild& out) {
   const SubjectRules rules = subjectRules(g.state().cfg, g.clock().now());
+  const QByteArray date = DateHeaderNow(g);
   const bool debug = g.state().cfg.Debug;
   for (qint64 offset = 0;;) {
     // Records longer than the window are read whole, so a long message is offered too.
@@ -53,7 +54,7 @@ void readMessages(Gateway& g, const QString& client, QFile& file, Pop3MsgListBui
     out.Pop3MaxPosID = std::max(out.Pop3MaxPosID, id);
     if (id <= out.Pop3ClientPos) continue;  // offered at an earlier QUIT
     if (!MayRelease(g, rec, client)) continue;
-    out.Pop3MsgList.append({RenderMessage(g, rec), id, UniqueId(rec), false, false});
+    out.Pop3MsgList.append({RenderMessage(g, rec, date), id, UniqueId(rec), false, false});
   }
 }
 

@@ -45,12 +45,13 @@ bool containsName(const QString& list, const QString& name) {
 
 }  // namespace
 
-QByteArray RenderMessage(const Gateway& g, const tMailRec& rec) {
+QByteArray RenderMessage(const Gateway& g, const tMailRec& rec, const QByteArray& date) {
   QByteArray m;
+  m.reserve(rec.MimeBody.size() + rec.Subj.size() + 256);
   m += "From: " + senderOf(g.state(), rec) + "\r\n";
   m += "To: " + rec.Toe + "\r\n";
   m += "Subject: " + EncodedWordsHeader(rec.Subj) + "\r\n";
-  m += "Date: " + dateHeader(fromDateTime(g.clock().now())) + "\r\n";
+  m += "Date: " + (date.isEmpty() ? DateHeaderNow(g) : date) + "\r\n";
   m += "MIME-Version: 1.0\r\n";
   m += "Content-Type: text/plain; charset=\"UTF-8\"\r\n";
   m += "Content-Transfer-Encoding: quoted-printable\r\n";
@@ -60,9 +61,18 @@ QByteArray RenderMessage(const Gateway& g, const tMailRec& rec) {
   return m;
 }
 
+QByteArray DateHeaderNow(const Gateway& g) {
+  return dateHeader(fromDateTime(g.clock().now()));
+}
+
 QByteArray UniqueId(const tMailRec& rec) {
-  const QByteArray digest = QCryptographicHash::hash(MailRecToStr(rec), QCryptographicHash::Sha1);
-  return rec.PosID + '-' + digest.left(4).toHex();
+  QCryptographicHash hash(QCryptographicHash::Sha1);
+  for (const QByteArray* field :
+       {&rec.PosID, &rec.NamePC, &rec.From, &rec.Toe, &rec.Subj, &rec.MimeBody}) {
+    hash.addData(*field);
+    hash.addData(QByteArrayView("\n"));
+  }
+  return rec.PosID + '-' + hash.result().left(4).toHex();
 }
 
 bool MayRelease(Gateway& g, const tMailRec& rec, const QString& client) {

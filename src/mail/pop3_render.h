@@ -11,8 +11,11 @@ class Gateway;
 
 // A POP3 record as the mail message a client retrieves: From, To, Subject, Date (the time of
 // fetching), the content headers, an empty line and the body in quoted-printable lines, each
-// ended by CR LF. Dot-stuffing and the closing "." line are the sender's.
-QByteArray RenderMessage(const Gateway& g, const tMailRec& rec);
+// ended by CR LF. Dot-stuffing and the closing "." line are the sender's. A reader rendering
+// many records passes the Date header value once.
+QByteArray RenderMessage(const Gateway& g, const tMailRec& rec, const QByteArray& date = {});
+// The Date header value for the present time, with its zone.
+QByteArray DateHeaderNow(const Gateway& g);
 
 // The message's id for UIDL: the same in every session while the record is in the store.
 QByteArray UniqueId(const tMailRec& rec);

@@ -177,7 +177,8 @@ def fetch_all(port, source="127.0.0.1", delete=True):
             _, lines, _ = box.retr(n)
             blank = lines.index(b"")
             headers = dict(l.decode("latin-1").split(": ", 1) for l in lines[:blank] if b": " in l)
-            body = quopri.decodestring(b"\r\n".join(lines[blank + 1:])).decode("utf-8")
+            # Lines as a mail program reads them: each ended by a newline.
+            body = quopri.decodestring(b"\n".join(lines[blank + 1:])).decode("utf-8")
             out.append((headers, body))
             if delete:
                 box.dele(n)

@@ -74,9 +74,10 @@ class Smtp(unittest.TestCase):
             self.assertNotIn(flag, swaks.stdout + swaks.stderr)
         path = os.path.join(gw.folder, "curl-mail.txt")
         k.write_bytes(path, mail(b"from curl", b"Hello from curl"))
-        subprocess.run(["curl", "-sS", "--max-time", "20", "--url", "smtp://127.0.0.1:%d" % gw.port,
-                        "--mail-from", "me@lan", "--mail-rcpt", "+420603000002@sms.lan",
-                        "--upload-file", path], check=True, capture_output=True, timeout=30)
+        subprocess.run(["curl", "-sS", "--max-time", "20", "--url",
+                        "smtp://127.0.0.1:%d" % gw.port, "--mail-from", "me@lan",
+                        "--mail-rcpt", "+420603000002@sms.lan", "--upload-file", path],
+                       check=True, capture_output=True, timeout=30)
         self.assertEqual(len(gw.records("Smtp.Tmp")), 2)
 
     def test_the_sms_is_the_text_a_person_expects(self):
@@ -99,8 +100,8 @@ class Smtp(unittest.TestCase):
             (["+420777000010@sms.lan", "420777000010@sms.lan", "00420777000010@sms.lan"],
              mail(b"twice", b"Once only")),
             # The number in a subject: encoded words decoded, times skipped.
-            (["office@lan"], mail(b"=?UTF-8?B?" + base64.b64encode("Žádost +420777700001".encode())
-                                  + b"?=", b"Encoded")),
+            (["office@lan"], mail(b"=?UTF-8?B?%s?=" % base64.b64encode(
+                "Žádost +420777700001".encode()), b"Encoded")),
             (["office@lan"], mail(b"Meeting 10:30 +420777700002", b"Meeting")),
         ]
         for rcpts, message in sends:
@@ -134,7 +135,8 @@ class Pop3(unittest.TestCase):
         gw.smtplib(["nobody@lan"], mail(b"no number", b"Undispatched text"))
         with open(os.path.join(gw.folder, "Pop3.Tmp"), "ab") as f:
             f.write(b"PosID: %s999999\r\nNamePC: \r\nFrom: <x>\r\nTo: <kolvane>\r\n"
-                    b"Subject: Raw =E9\r\n\r\nLatin-1 \xe9t\xe9\r\n.\r\n" % time.strftime("%y%m%d").encode())
+                    b"Subject: Raw =E9\r\n\r\nLatin-1 \xe9t\xe9\r\n.\r\n"
+                    % time.strftime("%y%m%d").encode())
         total = len(texts) + 2
 
         def session():

@@ -35,7 +35,7 @@ class Senders(unittest.TestCase):
         self.assertTrue(k.wait_until(lambda: len(gw.records("Pop3.Tmp")) >= 6, DEADLINE),
                         gw.run.lines())
         got = fetch_all(gw.pop3_port)
-        raw = re.compile(r"\+CMGL: \d+,1,,12\r\n00040C9124707711212200004250100102030005C8")
+        raw = re.compile(r"\+CMGL: \d+,1,,12\r?\n00040C9124707711212200004250100102030005C8")
         self.assertEqual(
             sorted((h["From"], h["Subject"], "raw" if raw.fullmatch(body) else body)
                    for h, body in got),

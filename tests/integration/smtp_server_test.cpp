@@ -346,8 +346,7 @@ TEST_F(SmtpServer, RepliesLeaveAsTheyAreSetWithoutTheCycle) {
   EXPECT_TRUE(waitFor(1));
   a->send("HELO a\r\nNOOP\r\nRSET\r\n");  // a burst: every line is answered, in order
   EXPECT_TRUE(waitFor(4));
-  EXPECT_EQ(got,
-            (QList<QByteArray>{"220 Kolvane", "250 Kolvane A", "250 Kolvane", "250 Kolvane"}));
+  EXPECT_EQ(got, (QList<QByteArray>{"220 Kolvane", "250 Kolvane A", "250 Kolvane", "250 Kolvane"}));
 }
 
 TEST_F(SmtpServer, PcIsRegisteredUnderItsAddressOrItsName) {

@@ -74,15 +74,6 @@ TEST_F(SmtpDialogue, AMailThatMakesNoSmsIsRefused) {
   EXPECT_TRUE(t.logs().contains("SMTP client \"pc1\" sent a mail without text: not accepted"));
 }
 
-TEST_F(SmtpDialogue, OnePhoneWrittenSeveralWaysIsOneRecipient) {
-  mail({"+420777000010@a.lan", "420777000010@b.lan", "00420777000010@c.lan", "+420777000011@a.lan"},
-       "Subject: s\n\ntext");
-  const auto jobs = t.records("Smtp.Tmp");
-  ASSERT_EQ(jobs.size(), 2);
-  EXPECT_EQ(jobs[0].Toe, "<+420777000010@a.lan>");
-  EXPECT_EQ(jobs[1].Toe, "<+420777000011@a.lan>");
-}
-
 TEST_F(SmtpDialogue, BurstLeavesOnlyTheLastReply) {
   for (const char* line : {"HELO pc1", "MAIL FROM:<a@b>", "RCPT TO:<+420603111222@b>", "DATA"}) {
     recv.AddRecvStr(line);
