@@ -56,9 +56,13 @@ void confirmation(Gateway& g, const GateIEs& ies) {
   g.Log(debug, QStringLiteral(">>> 4. Vysielanie SMS (PC_LAN do PRIMA_Gate) <<<"));
   g.Log(debug, counterLine(ies));
   g.Log(debug, QStringLiteral(">>> WriteSMSCnt = %1 <<<").arg(gp.WriteSMSCnt));
+  bool confirmed = false;
   for (tSmtpRunNdx& sent : gp.SentArr) {
-    if (sent._WriteSMSCnt == ies.counter) sent._Confirm = true;
+    if (sent._WriteSMSCnt != ies.counter || sent._Confirm) continue;
+    sent._Confirm = true;
+    confirmed = true;
   }
+  if (confirmed) GateSaveUnconfirmed(g);
   g.state().Lamps.linkStage = 2;
   GateSendNext(g);
 }
@@ -86,7 +90,8 @@ void act(Gateway& g, const GateIEs& ies) {
     confirmation(g, ies);
   } else if (ies.hasData1 && ies.hasData2 && ies.hasCounter) {
     traceReceived(g, ies);
-    GateStoreSms(g, ies);
+    // Unacknowledged, the device keeps the SMS and hands it over again in a later relation.
+    if (!GateStoreSms(g, ies)) return;
     gp.ReadSMSCnt += 1;
     gs.Lamps.linkStage = 2;
     acknowledge(g);

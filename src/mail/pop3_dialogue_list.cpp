@@ -26,6 +26,7 @@ std::int64_t savedPosition(Gateway& g, const QString& client) {
 void readMessages(Gateway& g, const QString& client, QFile& file, Pop3MsgListBuild& out) {
   const SubjectRules rules = subjectRules(g.state().cfg, g.clock().now());
   const bool debug = g.state().cfg.Debug;
+  qsizetype denied = 0;
   for (qint64 offset = 0;;) {
     // Records longer than the window are read whole, so a long message is offered too.
     const auto window = ReadRecordWindow(file, offset, kWindow, HoldsWholeRecord);
@@ -52,9 +53,14 @@ void readMessages(Gateway& g, const QString& client, QFile& file, Pop3MsgListBui
     }
     out.Pop3MaxPosID = std::max(out.Pop3MaxPosID, id);
     if (id <= out.Pop3ClientPos) continue;  // offered at an earlier QUIT
-    if (!MayRelease(g, rec, client)) continue;
+    if (!IsReleasable(g.state(), rec, client)) {
+      ++denied;
+      LogRefusedRecord(g, rec);
+      continue;
+    }
     out.Pop3MsgList.append(RenderMessage(g, rec));
   }
+  LogDeniedReleases(g, client, denied);
 }
 
 }  // namespace

@@ -11,14 +11,14 @@
 namespace kolvane {
 
 bool AppendReceivedSms(Gateway& g, QFile& store, TrafficLogFile& log, const QByteArray& number,
-                       const QByteArray& time, const QByteArray& text) {
+                       const QByteArray& time, const QByteArray& text, bool byRouteMark) {
   GatewayState& gs = g.state();
   const Settings& cfg = gs.cfg;
   bool written = true;
   if (!text.isEmpty()) {
     tMailRec rec;
     rec.PosID = NewPosID(g, store);
-    rec.NamePC = RouteNames(g, number, text);
+    rec.NamePC = RouteNames(g, number, text, byRouteMark);
     rec.From = '<' + PhoneToMailAddr(g, number) + '>';
     rec.Toe = '<' + cfg.UserName.toUtf8() + '>';
     rec.Subj = "SMS from phone No.: " + number;
@@ -29,7 +29,7 @@ bool AppendReceivedSms(Gateway& g, QFile& store, TrafficLogFile& log, const QByt
     }
     rec.MimeBody = cfg.TimeToBody ? time + ' ' + text : text;
     const QByteArray bytes = MailRecToStr(rec);
-    if (store.write(bytes) != bytes.size() || !store.flush()) {
+    if (!AppendWhole(store, bytes)) {
       g.Log(true, QStringLiteral("!!! Pop3.Tmp - WriteFile error !!!"));
       written = false;
     }
