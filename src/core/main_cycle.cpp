@@ -106,7 +106,10 @@ void periodicStage(Gateway& g) {
   if (gs.IntervalMs == 0 || gs.RelationBase == 0) return;
   periodicStart(g);
   if (tickBefore(gs.NextSecondTick, gs.TickBegin)) {
-    gs.NextSecondTick += 1000;
+    // After a sleep the countdown goes on from this second rather than catching up.
+    do {
+      gs.NextSecondTick += 1000;
+    } while (tickBefore(gs.NextSecondTick, gs.TickBegin));
     countdownStage(g);
   }
 }
