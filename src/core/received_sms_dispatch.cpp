@@ -81,7 +81,8 @@ CommandOutcome commandRule(Dispatch& d, const tSmsRec& sms) {
   const QString text = decodedText(sms.Text);
   if (!text.toUpper().startsWith(prefix.toUpper())) return CommandOutcome::NotCommand;
   const QString sender = QString::fromUtf8(sms.TelStr);
-  if (!gs.SmsToCmdTelNo.contains(sender)) return CommandOutcome::Refused;
+  // Without a sender nobody may be trusted to run a command.
+  if (sms.TelStr.isEmpty() || !gs.SmsToCmdTelNo.contains(sender)) return CommandOutcome::Refused;
   if (!senderIsNumber(sms)) {
     d.g.Log(
         true,

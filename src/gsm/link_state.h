@@ -38,6 +38,13 @@ struct LinkState {
   bool RecvStopOK = false;
   bool SendStopOK = false;
   std::int32_t NoAnswerCnt = 0;
+  // Answers still owed. A command written again after a time-out is answered once per write,
+  // and the modem answers in order: the final results owed for writes of earlier commands
+  // come before any answer to the command in flight and are no answer to it.
+  std::int32_t WritesUnanswered = 0;  // writes of the command in flight
+  std::int32_t LateAnswersOwed = 0;   // final results due for writes of earlier commands
+  // The kick-off's answer came garbled (noise at connect): the kick-off is written again.
+  bool KickOffGarbled = false;
   Tick LastSendTick = 0;
   // The watchdog's sign of life for the command in flight: its write, or bytes received since.
   Tick AnswerActTick = 0;
@@ -47,6 +54,11 @@ struct LinkState {
   // previous relation, noise at connect) and is dropped.
   bool KickOffDiscard = false;
   RelationFaults Faults;
+  // Opens of the link failed in a row (an outage), those not yet logged, and when the next
+  // log line about them is due.
+  std::uint32_t OutageFailures = 0;
+  std::uint32_t OutageUnlogged = 0;
+  Tick OutageLogAt = 0;
 
   // AT automaton.
   std::uint32_t GsmTimeout = 2000;
