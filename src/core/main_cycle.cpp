@@ -67,8 +67,9 @@ void restartStage(Gateway& g) {
   }
 }
 
+// A log line is no activity of the relation: mail traffic or debug lines would keep it open.
 void logMemoStage(Gateway& g) {
-  if (g.memo().showPendingLine(g.log())) g.link().LastActTick = g.state().TickBegin;
+  g.memo().showPendingLine(g.log());
 }
 
 void countdownStage(Gateway& g) {
@@ -118,6 +119,7 @@ void kickOffStage(Gateway& g) {
   GatewayState& gs = g.state();
   if (!gs.KickOffPending || !gs.SmtpListen || !gs.Pop3Listen) return;
   gs.KickOffPending = false;
+  if (gs.CloseWanted) return;  // closing: the relation ends without its work
   if (usesGatewayProtocol(gs.cfg.GsmDevice)) {
     if (g.hooks().startGateProtocol) g.hooks().startGateProtocol();
   } else {
@@ -253,6 +255,7 @@ QString counterDateLabel(DateTime now) {
 
 void scheduleSendPhase(Gateway& g) {
   GatewayState& gs = g.state();
+  if (gs.CloseWanted) return;  // closing: the job in hand was the last
   gs.SendPhaseDue = true;
   gs.SendPhaseAt = tickAfter(gs.TickBegin, static_cast<Tick>(gs.cfg.SendSMSDelay));
   g.link().LastActTick = gs.SendPhaseAt + g.link().GsmTimeout;

@@ -112,6 +112,7 @@ void GateSend(Gateway& g, const QByteArray& ieList) {
   if (!link.GateSendOn) link.GateSendStr.clear();
   link.GateSendStr += GateFrame(ieList);
   link.GateSendOn = true;
+  link.Gate.AnswerAwaited = true;
 }
 
 void GateStart(Gateway& g) {
@@ -134,7 +135,9 @@ void GateRecv(Gateway& g) {
   g.Log(debug, QStringLiteral("->|") + GateHexBytes(take.frame) + QLatin1Char('|'));
   const GateParsed parsed = ParseGateFrame(take.frame);
   if (!parsed.reason.isEmpty()) g.Log(true, recvErr(parsed.reason));
-  if (!parsed.dropped) act(g, parsed.ies);
+  if (parsed.dropped) return;
+  link.Gate.AnswerAwaited = false;
+  act(g, parsed.ies);
 }
 
 void installGateHooks(Gateway& g) {

@@ -106,6 +106,8 @@ void reportInactiveModule(Gateway& g, tMailRec rec) {
 void GateSendNext(Gateway& g) {
   GatewayState& gs = g.state();
   GateProtocolState& gp = g.link().Gate;
+  // Closing: the jobs left wait for the next run.
+  if (gs.CloseWanted) return;
   if (gp.GateIdentified) {
     gp.GateIdentified = false;
     requeueAtIdentification(g);
