@@ -156,7 +156,7 @@ class GateDevice(unittest.TestCase):
         os.mkdir(store)  # no file can be opened under that name, not even by root
         ends = gw.ends()
         gw.sim.inject("+420777100600", "Kept by the device")
-        gw.until(lambda: gw.logged("Pop3.Tmp - OpenFile fault") > 0, "store refused")
+        gw.until(lambda: gw.logged("!!! Pop3.Tmp - OpenFile fault !!!") > 0, "store refused")
         gw.relation_ends(ends)
         self.assertEqual(gw.sim.traced("handed over SMS from"), 0)
         os.rmdir(store)
@@ -166,6 +166,7 @@ class GateDevice(unittest.TestCase):
 
     def test_unconfirmed_job_is_sent_again_after_a_restart(self):
         gw = Gateway(self, "tcp")
+        gw.until(lambda: gw.logged("SMTP server listens") > 0, "SMTP server")
         gw.send("+420601000010", b"confirmed before")
         gw.until(lambda: gw.sim.outcomes("+420601000010") == ["confirmed"], "first job")
         gw.sim.control("confirm off")
@@ -176,6 +177,7 @@ class GateDevice(unittest.TestCase):
         gw.run = k.start(self, gw.folder)
         gw.until(lambda: gw.sim.outcomes("+420601000011") == ["unconfirmed", "confirmed"],
                  "the job sent again after the restart")
+        gw.until(lambda: gw.logged("SMTP server listens") > 0, "SMTP server")
         gw.send("+420601000012", b"after the restart")
         gw.until(lambda: gw.sim.outcomes("+420601000012") == ["confirmed"], "a new job")
         self.assertEqual(gw.sim.outcomes("+420601000010"), ["confirmed"])

@@ -62,7 +62,7 @@ class OfficeTraffic(unittest.TestCase):
         self.assertTrue(k.wait_until(lambda: len(poller.bodies) == 8, 5), poller.bodies)
         self.assertEqual(sorted(r[0] for r in gw.modem.sent()), numbers)
         self.assertEqual(sorted(poller.bodies), ["incoming %d" % i for i in range(8)])
-        self.assertGreater(poller.sessions, 20)
+        self.assertGreater(poller.sessions, 10)  # each session waits 1 s after its connect
         self.assertEqual(stop_timed(gw.run), 0)
         poller.done.set()
 
