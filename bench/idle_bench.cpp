@@ -1,6 +1,8 @@
 // CPU share and resident memory of the headless gateway while it idles between relations.
 // Starts the built program beside kolvane-modemsim (TCP link), waits until the first relation
-// has ended, then watches the process for 60 s (or the seconds given as first argument).
+// has ended, then watches the process for 60 s (or the seconds given as first argument). A
+// second argument names another folder holding the two programs, to compare builds side by
+// side. CPU time and wake-ups (context switches) are the kernel's counts over all threads.
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
@@ -16,23 +18,33 @@
 namespace {
 
 struct Sample {
-  double cpuSeconds = 0;
+  double cpuSeconds = 0;   // the kernel's exact count over all threads (schedstat)
+  long long switches = 0;  // context switches over all threads: the process's wake-ups
   long rssKb = 0;
 };
 
 Sample sample(qint64 pid) {
   Sample s;
-  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-  if (stat.open(QIODevice::ReadOnly)) {
-    const QByteArray text = stat.readAll();
-    // Fields after the command name, which is in parentheses and may hold spaces.
-    const QList<QByteArray> f = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (f.size() > 12) {
-      const double ticks = f[11].toDouble() + f[12].toDouble();  // utime, stime
-      s.cpuSeconds = ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+  const QString proc = QStringLiteral("/proc/%1").arg(pid);
+  for (const QString& task :
+       QDir(proc + QStringLiteral("/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    const QString dir = proc + QStringLiteral("/task/") + task;
+    QFile schedstat(dir + QStringLiteral("/schedstat"));
+    if (schedstat.open(QIODevice::ReadOnly)) {
+      // Nanoseconds on the CPU, nanoseconds waiting to run, time slices.
+      s.cpuSeconds += schedstat.readAll().split(' ').value(0).toDouble() / 1e9;
+    }
+    QFile status(dir + QStringLiteral("/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+      for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("voluntary_ctxt_switches:") ||
+            line.startsWith("nonvoluntary_ctxt_switches:")) {
+          s.switches += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+        }
+      }
     }
   }
-  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+  QFile status(proc + QStringLiteral("/status"));
   if (status.open(QIODevice::ReadOnly)) {
     for (const QByteArray& line : status.readAll().split('\n')) {
       if (line.startsWith("VmRSS:")) s.rssKb = line.mid(6).trimmed().split(' ').value(0).toLong();
@@ -66,7 +78,8 @@ bool waitForLine(QProcess& p, const QByteArray& text, int timeoutMs) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;
-  const QString bin = QCoreApplication::applicationDirPath();
+  const QString bin =
+      argc > 2 ? QString::fromLocal8Bit(argv[2]) : QCoreApplication::applicationDirPath();
   const QString program = bin + QStringLiteral("/Kolvane");
   const QString modemProgram = bin + QStringLiteral("/kolvane-modemsim");
   QTemporaryDir dir;
@@ -125,10 +138,11 @@ int main(int argc, char** argv) {
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 
   std::printf(
-      "idle %s for %.0f s: CPU %.3f %% of one core, resident memory %.1f MB "
-      "(peak %.1f MB); target 0.05 %% and under 50 MB\n",
+      "idle %s for %.0f s: CPU %.4f %% of one core, %.2f wake-ups/s, resident memory %.1f MB "
+      "(peak %.1f MB); target 0.02 %%, 0.5 wake-ups/s and under 50 MB\n",
       withModem ? "between relations with kolvane-modemsim over TCP" : "without a link", wall,
-      100.0 * (after.cpuSeconds - before.cpuSeconds) / wall, after.rssKb / 1024.0,
+      100.0 * (after.cpuSeconds - before.cpuSeconds) / wall,
+      static_cast<double>(after.switches - before.switches) / wall, after.rssKb / 1024.0,
       peakRss / 1024.0);
 
   gateway.terminate();

@@ -3,8 +3,10 @@
 // 1. a relation with nothing to receive or send, from the modem's connect to its last answer;
 // 2. the time per SMS of a run of jobs from the file drop, SendSMSDelay 0;
 // 3. an SMS arriving at the modem until it is in "Pop3.Tmp", OnLine with IntervalOnLine 1000
-//    (median). SMS arrive every 10 s, as phones send them, whatever the relation is doing.
-// Arguments: SMS to send (default 100), arrivals to time (default 20).
+//    (median). SMS arrive every 10 s, as phones send them, whatever the relation is doing;
+// 4. SIGTERM to the end of the process, in the middle of a run of jobs and right after a burst
+//    of received SMS, OnLine with the default interval.
+// Arguments: SMS to send (default 100), arrivals to time (default 20); or "stop" for part 4 alone.
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
@@ -14,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -208,6 +211,50 @@ void arrivalToStore(int samples) {
       delays[delays.size() / 2] / 1000.0, samples, delays.front() / 1000.0, delays.back() / 1000.0);
 }
 
+// SIGTERM until the process has ended.
+double stopMs(Rig& rig) {
+  const auto t0 = Clock::now();
+  rig.gateway().p.terminate();
+  rig.gateway().p.waitForFinished(60000);
+  return msBetween(t0, Clock::now());
+}
+
+void stopFigures() {
+  {
+    Rig rig;
+    QByteArray drop;
+    for (int i = 0; i < 100; ++i) drop += "+420777" + QByteArray::number(200000 + i) + "\tstop\r\n";
+    QFile f(rig.path("SendUp.txt"));
+    if (!f.open(QIODevice::WriteOnly)) return;
+    f.write(drop);
+    f.close();
+    const auto sent = [&] {
+      return std::count_if(rig.modem().lines.begin(), rig.modem().lines.end(),
+                           [](const Line& l) { return l.text.startsWith("sent:"); });
+    };
+    if (!rig.start(QStringLiteral("OnLine=1\nSendFiTxtDelay=1\n")) ||
+        !rig.pumpUntil([&] { return sent() >= 5; }, 120000)) {
+      std::fprintf(stderr, "stop: the jobs did not leave\n");
+      return;
+    }
+    std::printf("SIGTERM to exit in the middle of 100 jobs: %.0f ms (target 3,000 ms)\n",
+                stopMs(rig));
+  }
+  Rig rig;
+  if (!rig.start(QStringLiteral("OnLine=1\n")) ||
+      !rig.pumpUntil([&] { return rig.gateway().saw("POP3 server listens"); }, 60000)) {
+    std::fprintf(stderr, "stop: the gateway did not start\n");
+    return;
+  }
+  for (int i = 0; i < 20; ++i) rig.inject("+420777999000\tburst " + QByteArray::number(i));
+  if (!rig.pumpUntil([&] { return fileHolds(rig.path("Pop3.Tmp"), "burst 19"); }, 60000)) {
+    std::fprintf(stderr, "stop: the burst was not stored\n");
+    return;
+  }
+  std::printf("SIGTERM to exit right after a burst of 20 received SMS: %.0f ms (target 3,000 ms)\n",
+              stopMs(rig));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -216,8 +263,13 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const int count = argc > 1 ? std::max(2, std::atoi(argv[1])) : 100;
   const int samples = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
-  idleRelation();
-  sendingPace(count);
-  arrivalToStore(samples);
+  // "stop" alone measures only the stops.
+  const bool stopsOnly = argc > 1 && std::strcmp(argv[1], "stop") == 0;
+  if (!stopsOnly) {
+    idleRelation();
+    sendingPace(count);
+    arrivalToStore(samples);
+  }
+  stopFigures();
   return 0;
 }

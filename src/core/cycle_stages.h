@@ -11,7 +11,12 @@ void storageSwitchOrSendPhase(Gateway& gateway);
 void sendPhaseStage(Gateway& gateway);    // the scheduled send phase is due
 void nonDeliveryStage(Gateway& gateway);  // the job in hand failed
 void jobDoneStage(Gateway& gateway);      // the job in hand has ended
-void idleEndStage(Gateway& gateway);      // an idle relation ends
+void idleEndStage(Gateway& gateway);      // an idle relation ends, or a closing one at rest
+
+// Closing: nothing the relation began is left to finish. No command waits to be written or
+// for its answer, no listing is coming in, no listed SMS waits to be stored or deleted, no job
+// waits for its end.
+bool RelationAtSafePoint(Gateway& gateway);
 void relationEndStage(Gateway& gateway);  // both passes have stopped: the link closes
 
 // Logs how often each fault repeated in the relation that ends.

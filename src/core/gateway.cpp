@@ -1,8 +1,12 @@
 #include "core/gateway.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDir>
 #include <QFileInfo>
+#include <QSocketNotifier>
+#include <algorithm>
 
+#include "core/cycle_schedule.h"
 #include "core/gateway_start.h"
 #include "core/host_actions.h"
 #include "core/mail_listeners.h"
@@ -47,10 +51,11 @@ Gateway::Gateway(const Clock& clock, StartupOptions options, QObject* parent)
   installSendHooks(*this);
   installGateHooks(*this);
   cycleTimer_.setObjectName(QStringLiteral("Timer"));
-  cycleTimer_.setInterval(100);
+  cycleTimer_.setSingleShot(true);
+  cycleTimer_.setTimerType(Qt::PreciseTimer);
   connect(&cycleTimer_, &QTimer::timeout, this, &Gateway::TimerTimer);
   tmrAlarm_.setObjectName(QStringLiteral("TmrAlarm"));
-  tmrAlarm_.setInterval(10000);
+  tmrAlarm_.setSingleShot(true);
   connect(&tmrAlarm_, &QTimer::timeout, this, &Gateway::TmrAlarmTimer);
 }
 
@@ -252,17 +257,63 @@ void Gateway::shutdown() {
 }
 
 void Gateway::startCycle() {
-  cycleTimer_.start();
-  tmrAlarm_.start();
+  lastTickAt_ = clock_.tick();
+  cycleTimer_.start(static_cast<int>(kCyclePaceMs));
+  tmrAlarm_.start(static_cast<int>(recoveryWaitMs(*this)));
+  // Every event handled on this thread is followed by a look at what it made due.
+  if (auto* dispatcher = QAbstractEventDispatcher::instance(thread())) {
+    connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &Gateway::armTimers,
+            Qt::UniqueConnection);
+  }
+  // Files other programs drop or change (a waiting job, a store) make stages due too.
+  folderProbe_ = std::make_unique<DirChangeProbe>(gs_.ProgramDir);
+  if (folderProbe_->fd() >= 0) {
+    folderNotifier_ = new QSocketNotifier(folderProbe_->fd(), QSocketNotifier::Read, this);
+    connect(folderNotifier_, &QSocketNotifier::activated, this, &Gateway::folderChanged);
+  }
+}
+
+void Gateway::armTimers() {
+  if (shutDown_ || !folderProbe_) return;  // before startCycle() and after shutdown
+  const CycleWait wait = nextCycleWait(*this);
+  // Never faster than the 100 ms pace: a due moment a tick could not clear (a refused close)
+  // must not make the cycle spin.
+  const std::uint32_t ms = wait.paced ? paceLeft() : std::max(wait.ms, paceLeft());
+  // Only ever earlier: a later due moment is found again when the timer has gone off.
+  if (!cycleTimer_.isActive() || static_cast<std::uint32_t>(cycleTimer_.remainingTime()) > ms) {
+    cycleTimer_.start(static_cast<int>(ms));
+  }
+  const std::uint32_t recovery = recoveryWaitMs(*this);
+  if (!tmrAlarm_.isActive() || static_cast<std::uint32_t>(tmrAlarm_.remainingTime()) > recovery) {
+    tmrAlarm_.start(static_cast<int>(recovery));
+  }
+}
+
+std::uint32_t Gateway::paceLeft() const {
+  const std::uint32_t since = clock_.tick() - lastTickAt_;
+  return since >= kCyclePaceMs ? 0 : kCyclePaceMs - since;
+}
+
+void Gateway::folderChanged() {
+  folderProbe_->changed();
+  // A folder that can no longer be watched reports every look as a change: the notifier goes.
+  if (folderProbe_->fd() < 0) folderNotifier_->setEnabled(false);
+  // At the cycle's pace at most: the cycle's own file work must not wake it at once again.
+  const auto ms = static_cast<int>(paceLeft());
+  if (!shutDown_ && (!cycleTimer_.isActive() || cycleTimer_.remainingTime() > ms)) {
+    cycleTimer_.start(ms);
+  }
 }
 
 void Gateway::TimerTimer() {
+  lastTickAt_ = clock_.tick();
   runMainCycle(*this);
   passes_->afterCycle();
 }
 
 void Gateway::TmrAlarmTimer() {
   kolvane::TmrAlarmTimer(*this);
+  if (!shutDown_ && folderProbe_) tmrAlarm_.start(static_cast<int>(recoveryWaitMs(*this)));
 }
 
 }  // namespace kolvane

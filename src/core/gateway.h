@@ -13,9 +13,12 @@
 #include "log/log_writer.h"
 #include "log/traffic_logs.h"
 #include "platform/clock.h"
+#include "platform/dir_change_probe.h"
 #include "platform/ini_file.h"
 #include "platform/instance_lock.h"
 #include "settings/language.h"
+
+class QSocketNotifier;
 
 namespace kolvane {
 
@@ -86,7 +89,9 @@ class Gateway : public QObject {
   // The close query alone.
   bool closeQuery();
 
-  // Starts the 100 ms main cycle and the 10 s recovery timer on this thread's event loop.
+  // Starts the main cycle and the recovery timer on this thread's event loop. The cycle ticks
+  // every 100 ms while anything is under way and otherwise sleeps until the next due moment or
+  // until an event (a socket, the device, a change in the program folder) makes one due.
   void startCycle();
   // One tick of the main cycle.
   void TimerTimer();
@@ -106,6 +111,11 @@ class Gateway : public QObject {
   void shutdown();
   void applyLogOptions();
   void installLinkHooks();
+  // Before the event loop sleeps: the cycle and recovery timers go off at their next due moment.
+  void armTimers();
+  void folderChanged();
+  // What is left of the 100 ms pace since the last tick.
+  std::uint32_t paceLeft() const;
 
   const Clock& clock_;
   StartupOptions options_;
@@ -126,6 +136,9 @@ class Gateway : public QObject {
   std::unique_ptr<HostActions> hostActions_;
   QTimer cycleTimer_;
   QTimer tmrAlarm_;
+  Tick lastTickAt_ = 0;
+  std::unique_ptr<DirChangeProbe> folderProbe_;
+  QSocketNotifier* folderNotifier_ = nullptr;
   bool shutDown_ = false;
   int exitCode_ = 0;
   bool anotherCopyRuns_ = false;

@@ -8,6 +8,8 @@ namespace kolvane {
 
 void storageSwitchOrSendPhase(Gateway& g) {
   LinkState& link = g.link();
+  // Closing: no further listing and no send phase; the relation ends at once.
+  if (g.state().CloseWanted) return;
   if (g.state().cfg.MemCheOn && link.MemIdx == 0 && link.PhoneMemOn) {
     // The phone's own storage is listed next, within the same relation.
     link.MemIdx = 1;

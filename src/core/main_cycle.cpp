@@ -70,8 +70,9 @@ void restartStage(Gateway& g) {
   }
 }
 
+// A log line is no activity of the relation: mail traffic or debug lines would keep it open.
 void logMemoStage(Gateway& g) {
-  if (g.memo().showPendingLine(g.log())) g.link().LastActTick = g.state().TickBegin;
+  g.memo().showPendingLine(g.log());
 }
 
 void countdownStage(Gateway& g) {
@@ -109,7 +110,10 @@ void periodicStage(Gateway& g) {
   if (gs.IntervalMs == 0 || gs.RelationBase == 0) return;
   periodicStart(g);
   if (tickBefore(gs.NextSecondTick, gs.TickBegin)) {
-    gs.NextSecondTick += 1000;
+    // After a sleep the countdown goes on from this second rather than catching up.
+    do {
+      gs.NextSecondTick += 1000;
+    } while (tickBefore(gs.NextSecondTick, gs.TickBegin));
     countdownStage(g);
   }
 }
@@ -118,6 +122,7 @@ void kickOffStage(Gateway& g) {
   GatewayState& gs = g.state();
   if (!gs.KickOffPending || !gs.SmtpListen || !gs.Pop3Listen) return;
   gs.KickOffPending = false;
+  if (gs.CloseWanted) return;  // closing: the relation ends without its work
   if (usesGatewayProtocol(gs.cfg.GsmDevice)) {
     if (g.hooks().startGateProtocol) g.hooks().startGateProtocol();
   } else {
@@ -253,6 +258,7 @@ QString counterDateLabel(DateTime now) {
 
 void scheduleSendPhase(Gateway& g) {
   GatewayState& gs = g.state();
+  if (gs.CloseWanted) return;  // closing: the job in hand was the last
   gs.SendPhaseDue = true;
   gs.SendPhaseAt = tickAfter(gs.TickBegin, static_cast<Tick>(gs.cfg.SendSMSDelay));
   g.link().LastActTick = gs.SendPhaseAt + g.link().GsmTimeout;

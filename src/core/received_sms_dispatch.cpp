@@ -48,7 +48,7 @@ void appendMessage(Dispatch& d, const QByteArray& pc, const QByteArray& from,
   rec.Subj = subject;
   rec.MimeBody = body;
   const QByteArray bytes = MailRecToStr(rec);
-  if (d.store.write(bytes) != bytes.size() || !d.store.flush()) {
+  if (!AppendWhole(d.store, bytes)) {
     d.g.Log(true, QStringLiteral("!!! Pop3.Tmp - WriteFile error !!!"));
     d.writeFailed = true;
   }
@@ -70,22 +70,24 @@ bool senderIsNumber(const tSmsRec& sms) {
          std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-bool commandRule(Dispatch& d, const tSmsRec& sms) {
+enum class CommandOutcome { NotCommand, Ran, Refused };
+
+CommandOutcome commandRule(Dispatch& d, const tSmsRec& sms) {
   GatewayState& gs = d.g.state();
   const Settings& cfg = gs.cfg;
-  // Without a sender nobody may be trusted to run a command.
-  if (!cfg.SmsToCmdSw || gs.SmsToCmdTelNo.isEmpty() || sms.TelStr.isEmpty()) return false;
+  if (!cfg.SmsToCmdSw) return CommandOutcome::NotCommand;
   const QString prefix = cfg.CommandMark + cfg.SmsToCmdCommand + cfg.CommandMark;
   // Decoded, so that parameters reach the command as the sender wrote them.
   const QString text = decodedText(sms.Text);
-  if (!text.toUpper().startsWith(prefix.toUpper())) return false;
+  if (!text.toUpper().startsWith(prefix.toUpper())) return CommandOutcome::NotCommand;
   const QString sender = QString::fromUtf8(sms.TelStr);
-  if (!gs.SmsToCmdTelNo.contains(sender)) return false;
+  // Without a sender nobody may be trusted to run a command.
+  if (sms.TelStr.isEmpty() || !gs.SmsToCmdTelNo.contains(sender)) return CommandOutcome::Refused;
   if (!senderIsNumber(sms)) {
     d.g.Log(
         true,
         QStringLiteral("Command from %1 refused: the sender is no telephone number").arg(sender));
-    return false;
+    return CommandOutcome::Refused;
   }
 
   const auto command =
@@ -95,7 +97,7 @@ bool commandRule(Dispatch& d, const tSmsRec& sms) {
     d.g.Log(true, QStringLiteral("Command SMS from %1 names no listed command: delivered as a "
                                  "message")
                       .arg(sender));
-    return false;
+    return CommandOutcome::Refused;
   }
   if (d.g.hooks().runSmsCommand) {
     d.g.hooks().runSmsCommand(sms.TelStr, command->commandLine, command->params);
@@ -105,7 +107,7 @@ bool commandRule(Dispatch& d, const tSmsRec& sms) {
                  QStringLiteral("\r\nCommand Line: ") + command->commandLine);
   }
   d.log.write(sms.TelStr, LogText(sms.Text));
-  return true;
+  return CommandOutcome::Ran;
 }
 
 bool speechRule(Dispatch& d, const tSmsRec& sms) {
@@ -135,14 +137,16 @@ bool speechRule(Dispatch& d, const tSmsRec& sms) {
 
 constexpr std::size_t kRecentlyStoredMax = 1000;
 
-void storeRule(Dispatch& d, const tSmsRec& sms) {
+// unrouted: the route marks of the text are not read (a refused "#command#..." would otherwise
+// go to a PC named like the command word, that is to nobody).
+void storeRule(Dispatch& d, const tSmsRec& sms, bool unrouted = false) {
   const std::deque<QByteArray>& recent = d.g.link().RecentlyStored;
   const QByteArray key = sms.TelStr + '\t' + sms.Time + '\t' + sms.Text;
   if (std::find(recent.begin(), recent.end(), key) != recent.end()) return;
   // A line starting with "." would end the record early.
   QByteArray text = sms.Text;
   for (qsizetype at; (at = text.indexOf("\r\n.")) >= 0;) text.insert(at + 2, ' ');
-  if (AppendReceivedSms(d.g, d.store, d.log, sms.TelStr, sms.Time, text)) {
+  if (AppendReceivedSms(d.g, d.store, d.log, sms.TelStr, sms.Time, text, !unrouted)) {
     d.storedKeys << key;
   } else {
     d.writeFailed = true;
@@ -160,9 +164,9 @@ void storeUndecodable(Dispatch& d, const tSmsRec& sms) {
   d.log.write(who, LogText(sms.Text));
 }
 
-// Incomplete messages whose wait is over go to the store as ordinary messages; the parts
-// still waiting are written to disk.
-void settleWaitingParts(Dispatch& d) {
+// Incomplete messages whose wait is over go to the store as ordinary messages. Their parts
+// are written to disk as waiting no more only once the whole store write has succeeded.
+void storeOverdueMessages(Dispatch& d) {
   const DateTime now = d.g.clock().now();
   LinkState& link = d.g.link();
   StampNewParts(link, now);
@@ -171,7 +175,6 @@ void settleWaitingParts(Dispatch& d) {
                       .arg(QString::fromUtf8(msg.TelStr)));
     storeRule(d, msg);
   }
-  SaveWaitingParts(d.g);
 }
 
 void scheduleOverdueCheck(Gateway& g) {
@@ -209,9 +212,11 @@ void DispatchReceivedSms(Gateway& g) {
       storeUndecodable(d, sms);
       continue;
     }
-    if (commandRule(d, sms) || speechRule(d, sms)) continue;
-    storeRule(d, sms);
+    const CommandOutcome command = commandRule(d, sms);
+    if (command == CommandOutcome::Ran || speechRule(d, sms)) continue;
+    storeRule(d, sms, command == CommandOutcome::Refused);
   }
+  storeOverdueMessages(d);
   // A store that took only part of the listing (a full disk) gets none of it: the SMS stay in
   // the device and are read whole by the next listing instead of being deleted unstored.
   if (d.writeFailed) {
@@ -222,7 +227,7 @@ void DispatchReceivedSms(Gateway& g) {
     storageSwitchOrSendPhase(g);
     return;
   }
-  settleWaitingParts(d);
+  SaveWaitingParts(g);
   store.reset();
   log.close();
   for (const QByteArray& key : std::as_const(d.storedKeys)) {
@@ -252,7 +257,16 @@ void DeliverOverdueParts(Gateway& g) {
   auto store = FileOpenAppend(g.state().file(files::kPop3Tmp));
   if (!store->isOpen()) return;  // tried again at the next check
   Dispatch d{g, store->file(), log, false, {}};
-  settleWaitingParts(d);
+  const qint64 storeSize = store->file().size();
+  const SmsLongArray waitingBefore = g.link().SmsLongArr;
+  storeOverdueMessages(d);
+  if (d.writeFailed) {
+    // The parts keep waiting and are tried again at the next check.
+    store->file().resize(storeSize);
+    g.link().SmsLongArr = waitingBefore;
+    return;
+  }
+  SaveWaitingParts(g);
 }
 
 void installReceiveHooks(Gateway& g) {

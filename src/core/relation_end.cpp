@@ -5,6 +5,7 @@
 #include "gsm/at_automaton.h"
 #include "gsm/at_steps.h"
 #include "gsm/gt_net_client.h"
+#include "gsm/link_passes.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -77,13 +78,32 @@ void logFaultSummary(Gateway& g) {
   for (const QString& line : g.link().Faults.takeSummary()) g.Log(true, line);
 }
 
+bool RelationAtSafePoint(Gateway& g) {
+  const LinkState& link = g.link();
+  if (g.passes().writePending() || link.ListDone || link.DelPos != -1 ||
+      !link.SmsRecvArr.isEmpty() || link.SmsSendDone || link.SmsSendFail) {
+    return false;
+  }
+  if (usesGatewayProtocol(g.state().cfg.GsmDevice)) {
+    return !link.GateSendOn && !link.Gate.AnswerAwaited;
+  }
+  return !link.GsmSendOn && link.WritesUnanswered == 0;
+}
+
 void idleEndStage(Gateway& g) {
   GatewayState& gs = g.state();
   LinkState& link = g.link();
-  if (!gs.RelationOn || gs.RelationClosing || gs.SendPhaseAt != kNoTick) return;
+  if (!gs.RelationOn || gs.RelationClosing) return;
+  const bool closing = gs.CloseWanted && RelationAtSafePoint(g);
+  if (closing && !gs.SendPhaseOn) {
+    // A send phase still to come would start no job now.
+    gs.SendPhaseAt = kNoTick;
+    gs.SendPhaseDue = false;
+  }
+  if (gs.SendPhaseAt != kNoTick) return;
   const bool idle = tickBefore(link.LastActTick + link.GsmTimeout + 1000, gs.TickBegin);
-  if (!idle && link.ComErrCnt < RestartLimit) return;
-  if (gs.ExtraRoundWanted && !gs.ExtraRoundDone) {
+  if (!idle && !closing && link.ComErrCnt < RestartLimit) return;
+  if (gs.ExtraRoundWanted && !gs.ExtraRoundDone && !gs.CloseWanted) {
     // Ten or more SMS were listed: the device is read once more before the relation ends.
     gs.ExtraRoundDone = true;
     KickOffAT(g);

@@ -34,6 +34,11 @@ void dropUsedUpRunFile(Gateway& g) {
 // is scheduled.
 bool nextJob(Gateway& g) {
   GatewayState& gs = g.state();
+  if (gs.CloseWanted) {
+    // Closing: the jobs left wait in the run file for the next run.
+    gs.SendPhaseOn = false;
+    return false;
+  }
   if (!QFileInfo::exists(gs.file(files::kSmtpRun))) {
     g.Log(true, g.Text(85));
     gs.SendPhaseOn = false;
@@ -77,7 +82,8 @@ void sendPhaseStage(Gateway& g) {
   // The GSM character set comes back only when no job follows: a job of a store taken over
   // in this phase sets its own, and a restore in flight would be overwritten by it while the
   // job reader already counted on GSM.
-  if (!nextJob(g) && gs.JobUCS2) restoreGsmCharset(g);
+  // Closing, the next relation's start sets the character set anyway.
+  if (!nextJob(g) && gs.JobUCS2 && !gs.CloseWanted) restoreGsmCharset(g);
 }
 
 void nonDeliveryStage(Gateway& g) {

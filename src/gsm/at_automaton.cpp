@@ -240,6 +240,13 @@ void AnswerWatch(Gateway& gateway, Tick passTick) {
   if (!tickBefore(link.LastSendTick + link.GsmTimeout, passTick) ||
       !tickBefore(link.AnswerActTick + link.GsmTimeout, passTick))
     return;
+  // Closing: a command that timed out is not repeated; the relation ends without its answer.
+  if (gs.CloseWanted) {
+    at::NewCommand(link);  // an answer that still comes is a late one
+    link.NoAnswerCnt = 0;
+    link.GsmSendOn = false;
+    return;
+  }
   if (link.NoAnswerCnt >= 4) {
     link.NoAnswerCnt = 0;
     if (link.CpasValue == 3 || link.CpasValue == 4) {

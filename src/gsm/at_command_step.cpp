@@ -128,6 +128,14 @@ void CommandStep(Gateway& g, int N) {
   GatewayState& gs = g.state();
   NewCommand(link);
   link.DelStandIn = false;
+  // Closing: the SMS already stored still leave the device (list end, deletes); nothing new
+  // starts, and the answered command was the last.
+  if (gs.CloseWanted && N != 18 && N != 19 && N != 20) {
+    link.GsmSendStr.clear();
+    link.GsmSendOn = false;
+    link.NoAnswerCnt = 0;
+    return;
+  }
   if (!WriteCommand(g, N)) {
     DebugLog(g, QStringLiteral("GSM automat - unexpected state \"OutComSendNo\" : ") +
                     QString::number(N));

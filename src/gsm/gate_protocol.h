@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <cstdint>
+#include <vector>
 
 namespace kolvane {
 
@@ -23,10 +24,16 @@ void GateSendNext(Gateway& g);
 // The reaction to an IE_CAUSE whose byte 5 is c (240 inactive module, above 253 buffer full).
 void GateCauseReaction(Gateway& g, std::uint8_t c);
 
-// A received SMS into the POP3 store.
-void GateStoreSms(Gateway& g, const GateIEs& ies);
+// A received SMS into the POP3 store; false when it could not be stored.
+bool GateStoreSms(Gateway& g, const GateIEs& ies);
 // The device's notice that its queue of received SMS is full, into the POP3 store.
 void GateQueueFullNotice(Gateway& g);
+
+// The run-file positions of jobs handed to the device and neither confirmed nor refused, this
+// run's and those a run before a restart left; the list is kept in the settings file at every
+// change so that a restart does not lose them.
+std::vector<std::int32_t> GateUnconfirmedPositions(Gateway& g);
+void GateSaveUnconfirmed(Gateway& g);
 
 // Plugs the protocol into the relation's start and the link's receive side.
 void installGateHooks(Gateway& g);

@@ -56,9 +56,13 @@ void confirmation(Gateway& g, const GateIEs& ies) {
   g.Log(debug, QStringLiteral(">>> 4. Vysielanie SMS (PC_LAN do PRIMA_Gate) <<<"));
   g.Log(debug, counterLine(ies));
   g.Log(debug, QStringLiteral(">>> WriteSMSCnt = %1 <<<").arg(gp.WriteSMSCnt));
+  bool confirmed = false;
   for (tSmtpRunNdx& sent : gp.SentArr) {
-    if (sent._WriteSMSCnt == ies.counter) sent._Confirm = true;
+    if (sent._WriteSMSCnt != ies.counter || sent._Confirm) continue;
+    sent._Confirm = true;
+    confirmed = true;
   }
+  if (confirmed) GateSaveUnconfirmed(g);
   g.state().Lamps.linkStage = 2;
   GateSendNext(g);
 }
@@ -86,7 +90,8 @@ void act(Gateway& g, const GateIEs& ies) {
     confirmation(g, ies);
   } else if (ies.hasData1 && ies.hasData2 && ies.hasCounter) {
     traceReceived(g, ies);
-    GateStoreSms(g, ies);
+    // Unacknowledged, the device keeps the SMS and hands it over again in a later relation.
+    if (!GateStoreSms(g, ies)) return;
     gp.ReadSMSCnt += 1;
     gs.Lamps.linkStage = 2;
     acknowledge(g);
@@ -107,6 +112,7 @@ void GateSend(Gateway& g, const QByteArray& ieList) {
   if (!link.GateSendOn) link.GateSendStr.clear();
   link.GateSendStr += GateFrame(ieList);
   link.GateSendOn = true;
+  link.Gate.AnswerAwaited = true;
 }
 
 void GateStart(Gateway& g) {
@@ -129,7 +135,9 @@ void GateRecv(Gateway& g) {
   g.Log(debug, QStringLiteral("->|") + GateHexBytes(take.frame) + QLatin1Char('|'));
   const GateParsed parsed = ParseGateFrame(take.frame);
   if (!parsed.reason.isEmpty()) g.Log(true, recvErr(parsed.reason));
-  if (!parsed.dropped) act(g, parsed.ies);
+  if (parsed.dropped) return;
+  link.Gate.AnswerAwaited = false;
+  act(g, parsed.ies);
 }
 
 void installGateHooks(Gateway& g) {

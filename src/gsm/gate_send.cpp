@@ -59,14 +59,17 @@ void requeueAtIdentification(Gateway& g) {
   GateProtocolState& gp = g.link().Gate;
   const QString run = gs.file(files::kSmtpRun);
   if (QFile::exists(run)) {
-    for (const tSmtpRunNdx& sent : gp.SentArr) {
-      if (sent._Confirm || sent._IE_CAUSE_5 != -1) continue;
-      takeRunRecords(g, sent._SmtpRunPos, 1, [&g](const tMailRec& rec) { requeue(g, rec); });
+    for (const std::int32_t pos : GateUnconfirmedPositions(g)) {
+      // A job at or past the position was never handed over as far as the run file knows
+      // (a stop came between the two notes); it goes back with the rest below.
+      if (pos >= gs.cfg.SmtpRunPos) continue;
+      takeRunRecords(g, pos, 1, [&g](const tMailRec& rec) { requeue(g, rec); });
     }
     takeRunRecords(g, gs.cfg.SmtpRunPos, -1, [&g](const tMailRec& rec) { requeue(g, rec); });
     QFile::remove(run);
   }
   gp.SentArr.clear();
+  GateSaveUnconfirmed(g);
   gs.StoreMovePending = true;
   TakeOverMailStore(g);
 }
@@ -103,6 +106,8 @@ void reportInactiveModule(Gateway& g, tMailRec rec) {
 void GateSendNext(Gateway& g) {
   GatewayState& gs = g.state();
   GateProtocolState& gp = g.link().Gate;
+  // Closing: the jobs left wait for the next run.
+  if (gs.CloseWanted) return;
   if (gp.GateIdentified) {
     gp.GateIdentified = false;
     requeueAtIdentification(g);
@@ -118,6 +123,8 @@ void GateSendNext(Gateway& g) {
   const tMailRec& rec = r->rec;
   ++gp.WriteSMSCnt;
   gp.SentArr.push_back({gp.WriteSMSCnt, pos, false, -1});
+  // Noted before the run position moves past it, so a restart in between loses no job.
+  GateSaveUnconfirmed(g);
   const GateText text = prepareText(rec.MimeBody);
   const bool debug = gs.cfg.Debug;
   g.Log(debug, QStringLiteral("<<< 4.Vysielanie SMS (PC_LAN do PRIMA_Gate) counter=%1 >>>")
@@ -152,6 +159,7 @@ void GateCauseReaction(Gateway& g, std::uint8_t c) {
     tSmtpRunNdx& last = gp.SentArr.back();
     last._IE_CAUSE_5 = c;
     AdvanceSmtpRunPos(g, last._SmtpRunPos);
+    GateSaveUnconfirmed(g);
     g.Log(gs.cfg.Debug, bufferFull ? QStringLiteral("ISDN GSM Gate - SMS Buffer Full")
                                    : QStringLiteral("ISDN GSM Gate - inactive MODULE"));
     if (QFile::exists(gs.file(files::kSmtpRun))) {

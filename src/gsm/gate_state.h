@@ -20,6 +20,8 @@ struct GateProtocolState {
   std::int32_t ReadSMSCnt = 0;
   std::int32_t GateRecvCnt = 0;
   bool GateIdentified = false;
+  // A frame went out and the device has not answered it yet.
+  bool AnswerAwaited = false;
   std::vector<tSmtpRunNdx> SentArr;
 };
 

@@ -46,7 +46,7 @@ QByteArray subjectOf(const Settings& cfg, const GateIEs& ies, bool ucs2) {
 
 }  // namespace
 
-void GateStoreSms(Gateway& g, const GateIEs& ies) {
+bool GateStoreSms(Gateway& g, const GateIEs& ies) {
   GatewayState& gs = g.state();
   const Settings& cfg = gs.cfg;
   const bool ucs2 =
@@ -67,11 +67,12 @@ void GateStoreSms(Gateway& g, const GateIEs& ies) {
   rec.NamePC = RouteNames(g, ies.data2, QpEncode(text));
   rec.From = '<' + PhoneToMailAddr(g, ies.data2) + '>';
   rec.Toe = '<' + cfg.UserName.toUtf8() + '>';
-  if (AppendRecord(g, gs.file(files::kPop3Tmp), rec, true) == AppendResult::Failed) return;
+  if (AppendRecord(g, gs.file(files::kPop3Tmp), rec, true) == AppendResult::Failed) return false;
   g.traffic().trafficLine(cfg.Pop3TxtMask, ies.data2,
                           ucs2 ? Utf8TranslitToPlainAscii(text) : LogTextOfRaw(text));
   g.link().Gate.GateRecvCnt += 1;
   gs.Lamps.pop3Bits |= kLampStore;
+  return true;
 }
 
 void GateQueueFullNotice(Gateway& g) {

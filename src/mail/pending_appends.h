@@ -17,10 +17,12 @@ using AppendMaker = std::function<QByteArray(Gateway& g, QFile& store)>;
 struct PendingAppend {
   QString path;
   AppendMaker make;
+  bool failed = false;  // a retry found the store failing, not merely held
 };
 
 // Appends whose store was held open by another writer. They are retried on the event loop, in
-// their order, until written, so that a record is never dropped for a concurrent writer.
+// their order, until written, so that a record is never dropped for a concurrent writer or a
+// store that fails after the append was queued.
 struct PendingAppends {
   std::deque<PendingAppend> items;
   int retries = 0;  // since the queue was last empty

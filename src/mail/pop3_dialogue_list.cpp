@@ -27,6 +27,7 @@ void readMessages(Gateway& g, const QString& client, QFile& file, Pop3MsgListBui
   const SubjectRules rules = subjectRules(g.state().cfg, g.clock().now());
   const QByteArray date = DateHeaderNow(g);
   const bool debug = g.state().cfg.Debug;
+  qsizetype denied = 0;
   for (qint64 offset = 0;;) {
     // Records longer than the window are read whole, so a long message is offered too.
     const auto window = ReadRecordWindow(file, offset, kWindow, HoldsWholeRecord);
@@ -53,9 +54,14 @@ void readMessages(Gateway& g, const QString& client, QFile& file, Pop3MsgListBui
     }
     out.Pop3MaxPosID = std::max(out.Pop3MaxPosID, id);
     if (id <= out.Pop3ClientPos) continue;  // offered at an earlier QUIT
-    if (!MayRelease(g, rec, client)) continue;
+    if (!IsReleasable(g.state(), rec, client)) {
+      ++denied;
+      LogRefusedRecord(g, rec);
+      continue;
+    }
     out.Pop3MsgList.append({RenderMessage(g, rec, date), id, UniqueId(rec), false, false});
   }
+  LogDeniedReleases(g, client, denied);
 }
 
 }  // namespace

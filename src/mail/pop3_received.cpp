@@ -11,7 +11,7 @@
 namespace kolvane {
 
 bool AppendReceivedSms(Gateway& g, QFile& store, TrafficLogFile& log, const QByteArray& number,
-                       const QByteArray& time, const QByteArray& text) {
+                       const QByteArray& time, const QByteArray& text, bool byRouteMark) {
   GatewayState& gs = g.state();
   const Settings& cfg = gs.cfg;
   bool written = true;
@@ -19,7 +19,7 @@ bool AppendReceivedSms(Gateway& g, QFile& store, TrafficLogFile& log, const QByt
   const QByteArray sender = number.isEmpty() ? QByteArrayLiteral("unknown") : number;
   tMailRec rec;
   rec.PosID = NewPosID(g, store);
-  rec.NamePC = RouteNames(g, number, text);
+  rec.NamePC = RouteNames(g, number, text, byRouteMark);
   rec.From = '<' + PhoneToMailAddr(g, sender) + '>';
   rec.Toe = '<' + cfg.UserName.toUtf8() + '>';
   rec.Subj = "SMS from phone No.: " + sender;
@@ -31,7 +31,7 @@ bool AppendReceivedSms(Gateway& g, QFile& store, TrafficLogFile& log, const QByt
   // The text as received, a leading dot and blanks at its ends included.
   rec.MimeBody = QpKeepEdges(cfg.TimeToBody ? time + ' ' + text : text);
   const QByteArray bytes = MailRecToStr(rec);
-  if (store.write(bytes) != bytes.size() || !store.flush()) {
+  if (!AppendWhole(store, bytes)) {
     g.Log(true, QStringLiteral("!!! Pop3.Tmp - WriteFile error !!!"));
     written = false;
   }

@@ -75,34 +75,43 @@ QByteArray UniqueId(const tMailRec& rec) {
   return rec.PosID + '-' + hash.result().left(4).toHex();
 }
 
-bool MayRelease(Gateway& g, const tMailRec& rec, const QString& client) {
-  const GatewayState& gs = g.state();
+bool IsReleasable(const GatewayState& gs, const tMailRec& rec, const QString& client) {
   const auto isBasket = [&] {
     return gs.cfg.BasketName.isEmpty() ||
            client.compare(gs.cfg.BasketName, Qt::CaseInsensitive) == 0;
   };
-  bool released = false;
-  if (rec.NamePC.isEmpty()) {
-    released = !gs.cfg.BasketOn || isBasket();
-  } else {
-    const QString names = QString::fromUtf8(rec.NamePC);
-    released = containsName(names, client);
-    if (!released && gs.cfg.AliasOn) {
-      released = std::any_of(gs.Aliases.begin(), gs.Aliases.end(), [&](const AliasType& a) {
+  if (rec.NamePC.isEmpty()) return !gs.cfg.BasketOn || isBasket();
+  const QString names = QString::fromUtf8(rec.NamePC);
+  if (containsName(names, client)) return true;
+  if (gs.cfg.AliasOn && std::any_of(gs.Aliases.begin(), gs.Aliases.end(), [&](const AliasType& a) {
         return a.NamePC.compare(client, Qt::CaseInsensitive) == 0 &&
                containsName(names, a.AliasName);
-      });
-    }
-    if (!released && gs.cfg.BasketToo) released = isBasket();
+      })) {
+    return true;
   }
-  if (!released) {
-    g.Log(true, QStringLiteral("POP3 Email denied release to : ") + client);
-    g.Log(gs.cfg.Debug, QStringLiteral("From : ") + QString::fromUtf8(rec.From));
-    if (!rec.NamePC.isEmpty()) {
-      g.Log(gs.cfg.Debug, QStringLiteral("To name PC : ") + QString::fromUtf8(rec.NamePC));
-    }
+  return gs.cfg.BasketToo && isBasket();
+}
+
+void LogRefusedRecord(Gateway& g, const tMailRec& rec) {
+  const bool debug = g.state().cfg.Debug;
+  g.Log(debug, QStringLiteral("From : ") + QString::fromUtf8(rec.From));
+  if (!rec.NamePC.isEmpty()) {
+    g.Log(debug, QStringLiteral("To name PC : ") + QString::fromUtf8(rec.NamePC));
   }
-  return released;
+}
+
+void LogDeniedReleases(Gateway& g, const QString& client, qsizetype count) {
+  if (count <= 0) return;
+  QString line = QStringLiteral("POP3 Email denied release to : ") + client;
+  if (count > 1) line += QStringLiteral(" (%1 records)").arg(count);
+  g.Log(true, line);
+}
+
+bool MayRelease(Gateway& g, const tMailRec& rec, const QString& client) {
+  if (IsReleasable(g.state(), rec, client)) return true;
+  LogDeniedReleases(g, client, 1);
+  LogRefusedRecord(g, rec);
+  return false;
 }
 
 }  // namespace kolvane

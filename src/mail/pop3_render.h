@@ -8,6 +8,7 @@
 namespace kolvane {
 
 class Gateway;
+struct GatewayState;
 
 // A POP3 record as the mail message a client retrieves: From, To, Subject, Date (the time of
 // fetching), the content headers, an empty line and the body in quoted-printable lines, each
@@ -20,8 +21,17 @@ QByteArray DateHeaderNow(const Gateway& g);
 // The message's id for UIDL: the same in every session while the record is in the store.
 QByteArray UniqueId(const tMailRec& rec);
 
-// Whether a client PC may fetch a record: routing names, aliases and the basket PC. A refusal
-// is logged.
+// Whether a client PC may fetch a record: routing names, aliases and the basket PC.
+bool IsReleasable(const GatewayState& gs, const tMailRec& rec, const QString& client);
+
+// Like IsReleasable; a refusal is logged.
 bool MayRelease(Gateway& g, const tMailRec& rec, const QString& client);
+
+// The debug lines of one refused record.
+void LogRefusedRecord(Gateway& g, const tMailRec& rec);
+
+// A run of refusals for one client as one line with their count (a PC facing thousands of
+// records for other PCs would otherwise flood the log).
+void LogDeniedReleases(Gateway& g, const QString& client, qsizetype count);
 
 }  // namespace kolvane

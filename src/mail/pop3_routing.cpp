@@ -31,11 +31,12 @@ QByteArray PhoneToMailAddr(const Gateway& g, const QByteArray& number) {
   return pattern.replace(at, kPlus.size(), MailLocalPart(number));
 }
 
-QByteArray RouteNames(const Gateway& g, const QByteArray& number, const QByteArray& text) {
+QByteArray RouteNames(const Gateway& g, const QByteArray& number, const QByteArray& text,
+                      bool byRouteMark) {
   const GatewayState& gs = g.state();
   QByteArray names;
   const QByteArray& mark = gs.cfg.RouteMark;
-  if (!mark.isEmpty()) {
+  if (byRouteMark && !mark.isEmpty()) {
     // Zero-based here: the first mark within the first three characters, the names up to the
     // next mark, at least one character long.
     const qsizetype a = text.indexOf(mark);

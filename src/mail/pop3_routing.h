@@ -14,8 +14,10 @@ QByteArray MailLocalPart(const QByteArray& name);
 
 // The PCs a received SMS is for (comma-separated, empty = anyone): the names between the first
 // two route marks when the first mark is among the first three characters, then the PCs whose
-// mail went to this number and whose automatic routing is still in force.
-QByteArray RouteNames(const Gateway& g, const QByteArray& number, const QByteArray& text);
+// mail went to this number and whose automatic routing is still in force. Without byRouteMark
+// only the automatic routing counts.
+QByteArray RouteNames(const Gateway& g, const QByteArray& number, const QByteArray& text,
+                      bool byRouteMark = true);
 
 // The text between the body markers, transliterated to plain ASCII and quoted-printable; empty
 // unless both markers are set and found.

@@ -186,7 +186,6 @@ void TdmPOP3::clientRead(std::int32_t handle) {
     const SocketRead read = ReadWaitingBytes(*conn->socket, QStringLiteral("POP3"),
                                              [this](const QString& line) { g_.Log(true, line); });
     if (read.outcome != SocketRead::Bytes) break;
-    g_.link().LastActTick = g_.clock().tick();
     if (dialogue_.AddRecvBytes(read.bytes) > 0) idle_.restart(g_.clock().tick());
   }
 }

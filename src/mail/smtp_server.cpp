@@ -190,7 +190,6 @@ qint64 TdmSMTP::readStep(Connection& c, std::int32_t handle) {
   }
   if (read.outcome != SocketRead::Bytes) return read.outcome == SocketRead::Nothing ? 0 : -1;
   const QByteArray bytes = std::move(read.bytes);
-  g_.link().LastActTick = g_.clock().tick();
   const bool debug = g_.state().cfg.Debug;
   try {
     c.reader.feed(bytes, [this, debug](const QByteArray& line, qsizetype dropped) {

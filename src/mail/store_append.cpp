@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QTimer>
+#include <algorithm>
 #include <set>
 
 #include "core/gateway.h"
@@ -19,23 +20,25 @@ void scheduleRetry(Gateway& g) {
   PendingAppends& q = g.state().StoreAppends;
   if (q.retryScheduled) return;
   q.retryScheduled = true;
-  const int delay = q.retries < kQuickRetries ? kQuickRetryMs : kSlowRetryMs;
+  const bool failing =
+      std::any_of(q.items.begin(), q.items.end(), [](const PendingAppend& p) { return p.failed; });
+  const int delay = q.retries < kQuickRetries && !failing ? kQuickRetryMs : kSlowRetryMs;
   QTimer::singleShot(delay, &g, [&g] { RetryPendingAppends(g); });
 }
 
 enum class Attempt { Written, Busy, Failed };
 
-Attempt attempt(Gateway& g, const QString& path, const AppendMaker& make) {
+Attempt attempt(Gateway& g, const QString& path, const AppendMaker& make, bool logFailure = true) {
   auto store = FileOpenAppend(path);
   if (!store->isOpen()) {
     if (store->error() == ExclusiveFile::OpenError::Busy) return Attempt::Busy;
-    g.Log(true, QStringLiteral("!!! ") + QFileInfo(path).fileName() +
-                    QStringLiteral(" - OpenFile fault !!!"));
+    g.Log(logFailure, QStringLiteral("!!! ") + QFileInfo(path).fileName() +
+                          QStringLiteral(" - OpenFile fault !!!"));
     return Attempt::Failed;
   }
   if (!AppendWhole(store->file(), make(g, store->file()))) {
-    g.Log(true, QStringLiteral("!!! ") + QFileInfo(path).fileName() +
-                    QStringLiteral(" - WriteFile error !!!"));
+    g.Log(logFailure, QStringLiteral("!!! ") + QFileInfo(path).fileName() +
+                          QStringLiteral(" - WriteFile error !!!"));
     return Attempt::Failed;
   }
   return Attempt::Written;
@@ -65,7 +68,7 @@ AppendResult AppendToStore(Gateway& g, const QString& path, AppendMaker make) {
         break;
     }
   }
-  q.items.push_back({path, std::move(make)});
+  q.items.push_back({path, std::move(make), false});
   scheduleRetry(g);
   return AppendResult::Queued;
 }
@@ -91,8 +94,11 @@ void RetryPendingAppends(Gateway& g) {
     PendingAppend item = std::move(q.items.front());
     q.items.pop_front();
     if (busy.count(item.path) == 0) {
-      const Attempt result = attempt(g, item.path, item.make);
-      if (result != Attempt::Busy) continue;
+      // Its caller took the record as stored (a drop line is gone already): a store that
+      // fails now is tried again, its failure logged once, rather than the record dropped.
+      const Attempt result = attempt(g, item.path, item.make, !item.failed);
+      if (result == Attempt::Written) continue;
+      item.failed = item.failed || result == Attempt::Failed;
       busy.insert(item.path);
     }
     left.push_back(std::move(item));

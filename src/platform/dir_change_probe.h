@@ -17,6 +17,8 @@ class DirChangeProbe {
 
   // True at the first look and whenever the folder's entries may have changed since the last.
   bool changed();
+  // A descriptor that becomes readable at a change (to wake an event loop); -1 when none.
+  int fd() const { return fd_; }
 
  private:
   int fd_ = -1;

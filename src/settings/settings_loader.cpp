@@ -1,6 +1,7 @@
 #include "settings/settings_loader.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -69,6 +70,20 @@ std::pair<long long, long long> keyRange(const char* name) {
   return {std::numeric_limits<int>::min(), std::numeric_limits<int>::max()};
 }
 
+// A narrow unsigned key takes the nearest value it can hold: a wrapped one would turn a long
+// delay into none without a word.
+template <typename T, typename Refuse, typename NotNumber>
+void readClamped(const QString& text, T& member, const Refuse& refuse, const NotNumber& notNumber) {
+  const auto v = parseIniInt(text);
+  if (!v) {
+    notNumber();
+    return;
+  }
+  constexpr long long kMax = std::numeric_limits<T>::max();
+  member = static_cast<T>(std::clamp<long long>(*v, 0, kMax));
+  if (*v < 0 || *v > kMax) refuse(QStringLiteral("is outside 0..%1").arg(kMax));
+}
+
 // Reads one CFG key into its member; a missing value leaves the default, and an unreadable or
 // out-of-range one leaves it with a log line naming the key, the value and the value used.
 void readKey(const SettingKey& k, const IniText& ini, Settings& s, const LogFn& log) {
@@ -100,18 +115,10 @@ void readKey(const SettingKey& k, const IniText& ini, Settings& s, const LogFn& 
       break;
     }
     case SettingType::Int16:
-      if (const auto v = parseIniInt(*text)) {
-        s.*k.int16Member = static_cast<std::uint16_t>(*v);
-      } else {
-        notNumber();
-      }
+      readClamped(*text, s.*k.int16Member, refuse, notNumber);
       break;
     case SettingType::Int8:
-      if (const auto v = parseIniInt(*text)) {
-        s.*k.int8Member = static_cast<std::uint8_t>(*v);
-      } else {
-        notNumber();
-      }
+      readClamped(*text, s.*k.int8Member, refuse, notNumber);
       break;
     case SettingType::Real:
       if (const auto v = regional::parseReal(*text)) {

@@ -150,6 +150,40 @@ class GateDevice(unittest.TestCase):
         self.assertEqual(len(gw.records("Pop3.Tmp")), 4)  # no SMS handed over twice
         self.assertEqual(gw.run.stop(timeout=DEADLINE), 0)
 
+    def test_sms_that_cannot_be_stored_stays_in_the_device(self):
+        gw = Gateway(self, "tcp")
+        store = os.path.join(gw.folder, "Pop3.Tmp")
+        os.mkdir(store)  # no file can be opened under that name, not even by root
+        ends = gw.ends()
+        gw.sim.inject("+420777100600", "Kept by the device")
+        gw.until(lambda: gw.logged("!!! Pop3.Tmp - OpenFile fault !!!") > 0, "store refused")
+        gw.relation_ends(ends)
+        self.assertEqual(gw.sim.traced("handed over SMS from"), 0)
+        os.rmdir(store)
+        gw.until(lambda: len(gw.records("Pop3.Tmp")) == 1, "stored in a later relation")
+        self.assertEqual([m[1] for m in gw.fetch()], ["Kept by the device"])
+        self.assertEqual(gw.run.stop(timeout=DEADLINE), 0)
+
+    def test_unconfirmed_job_is_sent_again_after_a_restart(self):
+        gw = Gateway(self, "tcp")
+        gw.until(lambda: gw.logged("SMTP server listens") > 0, "SMTP server")
+        gw.send("+420601000010", b"confirmed before")
+        gw.until(lambda: gw.sim.outcomes("+420601000010") == ["confirmed"], "first job")
+        gw.sim.control("confirm off")
+        gw.send("+420601000011", b"never confirmed")
+        gw.until(lambda: gw.sim.outcomes("+420601000011") == ["unconfirmed"], "unconfirmed job")
+        self.assertEqual(gw.run.stop(timeout=DEADLINE), 0)
+        gw.sim.control("confirm on")
+        gw.run = k.start(self, gw.folder)
+        gw.until(lambda: gw.sim.outcomes("+420601000011") == ["unconfirmed", "confirmed"],
+                 "the job sent again after the restart")
+        gw.until(lambda: gw.logged("SMTP server listens") > 0, "SMTP server")
+        gw.send("+420601000012", b"after the restart")
+        gw.until(lambda: gw.sim.outcomes("+420601000012") == ["confirmed"], "a new job")
+        self.assertEqual(gw.sim.outcomes("+420601000010"), ["confirmed"])
+        self.assertEqual(gw.sim.outcomes("+420601000011"), ["unconfirmed", "confirmed"])
+        self.assertEqual(gw.run.stop(timeout=DEADLINE), 0)
+
     def test_pty_with_echoed_broken_and_cut_frames(self):
         gw = Gateway(self, "pty", ("--echo", "--sms", "+420777100400:Over the port"))
         gw.sim.control("malformed")

@@ -56,8 +56,9 @@ class Senders(unittest.TestCase):
         self.assertEqual(gw.run.stop(timeout=DEADLINE), 0)
 
     def test_a_name_spelled_like_an_allowed_number_runs_nothing(self):
-        # Another route mark, so that "#command#" does not route the message to a PC "command".
-        gw = Gateway(self, QUICK + "PDUText=1\nSmsToCmdSw=1\nRouteMark=%\n",
+        # With the default route mark: a refused command reaches the PC that fetches, not a PC
+        # named "command".
+        gw = Gateway(self, QUICK + "PDUText=1\nSmsToCmdSw=1\n",
                      "[SmsToCmdTelNo]\nA0=111111111\nA1=+420777111222\n"
                      "[SmsToCmdSubst]\ntouch=/usr/bin/touch\n")
         forged = os.path.join(gw.folder, "forged")

@@ -70,11 +70,13 @@ class Lifecycle(unittest.TestCase):
 
     def test_250_sms_in_on_line_mode_are_stored_and_deleted_once(self):
         folder = k.new_folder(self)
-        args = ["--sim-size", "250"]
+        # Every answer held back 20 ms: the 250 deletions alone outlast the 1 s interval many
+        # times over, whatever the machine's pace.
+        args = ["--sim-size", "250", "--delay-ms", "20"]
         for i in range(250):
             args += ["--sms", "+420777%06d:SMS number %d" % (i, i)]
         modem = Modem(self, folder, *args)
-        run = start(self, folder, modem, "OnLine=1\n")
+        run = start(self, folder, modem, "OnLine=1\nIntervalOnLine=1000\n")
         self.assertTrue(k.wait_until(lambda: count(run, "GSM gateway received 250 SMS to SIM"),
                                      DEADLINE), run.lines())
         # Asked to close in the middle of the relation: it ends first, then the program.

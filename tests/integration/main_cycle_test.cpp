@@ -66,6 +66,25 @@ TEST(MainCycle, RelationEndsGsmTimeoutAndASecondAfterItsLastActivity) {
   EXPECT_FALSE(t.gs().SendPhaseOn);
 }
 
+TEST(MainCycle, LogLinesAreNoActivityOfTheRelation) {
+  // A line every 50 ms, as mail programs polling the servers with Debug on would log them.
+  LinkTestGateway t("Interval=0\nDebug=1\n");
+  BBt1Click(t.g(), StartSender::Button);
+  Tick lastNoMail = 0;
+  Tick disconnected = 0;
+  t.g().log().setEchoSink([&](const QString& line) {
+    if (line.endsWith("SMTP server no mails to send for GSM gateway")) lastNoMail = t.clock.tick();
+    if (line.endsWith("COM1 disconnected")) disconnected = t.clock.tick();
+  });
+  for (int ms = 0; ms < 60000 && !relationIdle(t); ms += 50) {
+    t.g().Log(true, QStringLiteral("POP3 DATA<-|STAT|"));
+    t.loop().run(50);
+  }
+  ASSERT_TRUE(relationIdle(t));
+  ASSERT_NE(lastNoMail, 0u);
+  EXPECT_LE(disconnected - lastNoMail, 2 * t.link().GsmTimeout + 1000 + 300);
+}
+
 TEST(MainCycle, OnLineStartsARelationEveryIntervalOnLine) {
   LinkTestGateway t("OnLine=1\nIntervalOnLine=20000\n");
   BBt1Click(t.g(), StartSender::Button);

@@ -212,6 +212,8 @@ TEST(ReceivedSms, CommandsSpeechAndRoutingRules) {
             QStringLiteral("#tts#Dobrý den\r\nText-to-Speech: Dobrý den").toUtf8());
   EXPECT_EQ(recs[5].MimeBody, "#TTS#\r\nText-to-Speech - error");
   EXPECT_EQ(recs[6].NamePC, "PC7");
+  // A refused command reaches every PC, not one named like the command word.
+  for (int i : {1, 2, 3}) EXPECT_EQ(recs[i].NamePC, "") << i;
 }
 
 TEST(ReceivedSms, OnlyListedNamesMakeCommands) {
@@ -348,12 +350,13 @@ TEST(ReceivedSms, NamedSendersArriveByNameAndNeverRunCommands) {
     EXPECT_EQ(s.commands[0].telNo, "+420777111222");
     EXPECT_EQ(s.shown.filter("refused").size(), 1);
     QList<QByteArray> got;
-    for (const tMailRec& r : s.pop3()) got << r.From + " | " + r.Subj + " | " + r.MimeBody;
+    for (const tMailRec& r : s.pop3())
+      got << r.From + " | " + r.Subj + " | " + r.MimeBody + " | " + r.NamePC;
     EXPECT_EQ(got.mid(0, 3),
               (QList<QByteArray>{
-                  "<111111111@kolvane.lan> | SMS from phone No.: 111111111 | #command#report#x",
-                  "<InfoSMS@kolvane.lan> | SMS from phone No.: InfoSMS | Your code",
-                  "<Info_SMS_1_@kolvane.lan> | SMS from phone No.: Info SMS<1> | Spaced"}));
+                  "<111111111@kolvane.lan> | SMS from phone No.: 111111111 | #command#report#x | ",
+                  "<InfoSMS@kolvane.lan> | SMS from phone No.: InfoSMS | Your code | ",
+                  "<Info_SMS_1_@kolvane.lan> | SMS from phone No.: Info SMS<1> | Spaced | "}));
     ASSERT_EQ(got.size(), 4);
     EXPECT_TRUE(got[3].contains(" SMS to Command Line | "));
   }
@@ -499,6 +502,51 @@ TEST(ReceivedSms, SmsTheStoreCouldNotTakeStayInTheDeviceUntilStored) {
   const QList<tMailRec> recs = s.pop3();
   ASSERT_EQ(recs.size(), 1);
   EXPECT_EQ(recs[0].MimeBody, "kept while the disk is full");
+}
+
+TEST(ReceivedSms, AnOverdueMessageTheStoreCouldNotTakeKeepsItsParts) {
+  QTemporaryDir dir;
+  ManualClock clock(100000, kStart);
+  auto sim = makeModem(clock);
+  Station s(dir.path(), clock, sim, {});
+  modemsim::Injection sms;
+  sms.sender = "+420777111222";
+  sms.parts = {"one ", "two"};
+  const QList<int> idx = sim->modem.inject(sms, clock.tick());
+  sim->modem.storage(modemsim::Storage::SM).remove(idx[1]);
+  s.relation();
+  const QByteArray waiting = [&] {
+    QFile f(s.path + kSmsPartsFile);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }();
+  ASSERT_FALSE(waiting.isEmpty());
+  s.clock.setNow(kStart + 1.01);
+  // Both ways an overdue message reaches the store: the hourly check and a listing.
+  for (const bool byListing : {false, true}) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lim{};
+    getrlimit(RLIMIT_FSIZE, &lim);
+    const rlim_t saved = lim.rlim_cur;
+    lim.rlim_cur = 1;
+    setrlimit(RLIMIT_FSIZE, &lim);
+    if (byListing) {
+      inject(*sim, "+420777999888", "Unrelated");
+      s.relation();
+    } else {
+      DeliverOverdueParts(*s.gateway);
+    }
+    lim.rlim_cur = saved;
+    setrlimit(RLIMIT_FSIZE, &lim);
+    EXPECT_TRUE(s.pop3().isEmpty()) << byListing;
+    EXPECT_EQ(s.gateway->link().SmsLongArr.size(), 1) << byListing;
+    QFile f(s.path + kSmsPartsFile);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), waiting) << byListing;
+  }
+  DeliverOverdueParts(*s.gateway);
+  const QList<tMailRec> recs = s.pop3();
+  ASSERT_EQ(recs.size(), 1);
+  EXPECT_EQ(recs[0].MimeBody, QStringLiteral("one […]").toUtf8());
 }
 
 TEST(ReceivedSms, SmsStoredButNotDeletedAreNotStoredAgain) {

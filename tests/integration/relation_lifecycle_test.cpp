@@ -85,6 +85,71 @@ TEST(RelationLifecycle, EveryEndMidSendLeavesTheNextRelationToSendTheJobOnce) {
   }
 }
 
+// A close asked for during a relation (SIGTERM, the window's close) ends it at its next safe
+// point: the command in flight is answered, SMS already stored leave the device, no new job
+// starts; then the program closes.
+TEST(RelationLifecycle, ACloseEndsTheRelationAtItsNextSafePoint) {
+  struct Case {
+    const char* when;
+    std::function<void(Lifecycle&)> prepare;
+    std::function<bool(Lifecycle&)> reached;
+    int sentAtMost;  // those sent before the close and the one in flight
+    int stored;
+  };
+  const auto stored = [](Lifecycle& f) {
+    QFile store(f.t.path("Pop3.Tmp"));
+    return store.open(QIODevice::ReadOnly) ? store.readAll().count("PosID: ") : 0;
+  };
+  const Case cases[] = {
+      {"in the middle of a run of jobs",
+       [](Lifecycle& f) {
+         QByteArray jobs;
+         for (int i = 0; i < 10; ++i) jobs += "+42077711100" + QByteArray::number(i) + "\tjob\r\n";
+         f.drop(jobs);
+       },
+       [](Lifecycle& f) { return f.sent().size() >= 2; }, 3, 0},
+      {"right after a burst of received SMS",
+       [](Lifecycle& f) {
+         for (int i = 0; i < 8; ++i) {
+           modemsim::Injection sms;
+           sms.sender = "+420777222333";
+           sms.text = QStringLiteral("burst %1").arg(i);
+           f.sim->modem.inject(sms, f.t.clock.tick());
+         }
+       },
+       [&stored](Lifecycle& f) { return stored(f) == 8; }, 0, 8},
+      {"at its first command", [](Lifecycle&) {},
+       [](Lifecycle& f) { return f.t.gs().RelationOn && f.sim->commands.isEmpty(); }, 0, 0},
+      {"while the relation waits for its idle end", [](Lifecycle&) {},
+       [](Lifecycle& f) {
+         const GatewayState& gs = f.t.gs();
+         return gs.RelationOn && !gs.SendPhaseOn && gs.SendPhaseAt == kNoTick &&
+                f.t.link().WritesUnanswered == 0 &&
+                std::any_of(f.sim->commands.begin(), f.sim->commands.end(),
+                            [](const QByteArray& c) { return c.startsWith("AT+CMGL"); });
+       },
+       0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.when);
+    Lifecycle f(kOnLine);
+    Tick closedAt = 0;
+    f.t.g().hooks().cycle.closeMainWindow = [&] { closedAt = f.t.clock.tick(); };
+    c.prepare(f);
+    ASSERT_TRUE(f.t.loop().runUntil([&] { return c.reached(f); }, 120000));
+    const Tick asked = f.t.clock.tick();
+    f.t.gs().ShortcutClose = true;
+    EXPECT_FALSE(f.t.g().requestClose());
+    ASSERT_TRUE(f.t.loop().runUntil([&] { return closedAt != 0; }, 60000));
+    EXPECT_LE(closedAt - asked, 3000u);
+    EXPECT_TRUE(f.t.gs().RelationIdle);
+    EXPECT_LE(f.sent().size(), c.sentAtMost);
+    EXPECT_EQ(f.sim->modem.storage(modemsim::Storage::SM).used(), 0);
+    // Nothing stored twice, and what was stored has left the device.
+    EXPECT_EQ(stored(f), c.stored);
+  }
+}
+
 TEST(RelationLifecycle, SchedulesHoldAcrossTheTickWrap) {
   // Started 45 s before the 32-bit tick wraps; a relation every 20 s, the drop every second.
   Lifecycle f(kOnLine, kWrap - 45000);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <random>
 
 #include "unit/qt_print.h"
@@ -219,6 +220,43 @@ TEST_F(GateProtocol, JobsSentWithModuleAndConfirmedByTheCounter) {
   job = identify();
   EXPECT_EQ(job.data2, "+420444");
   EXPECT_EQ(numbers("Smtp.Run"), (QList<QByteArray>{"+420444", "+420111"}));
+}
+
+TEST_F(GateProtocol, UnconfirmedJobSurvivesARestartAndIsSentOnce) {
+  t.gs().cfg.LiptelUCS2 = false;
+  queue("<+420111>", "a");
+  queue("<+420222>", "b");
+  queue("<+420333>", "c");
+  identify();
+  confirm(1);  // +420111 confirmed, +420222 handed over and never confirmed
+  EXPECT_EQ(t.g().settingsFile()->value("GateSent", "Unconfirmed"),
+            QString::number(t.g().link().Gate.SentArr[1]._SmtpRunPos));
+  // A new run knows nothing of what it handed over but the settings file.
+  t.g().link().Gate = {};
+  const GateIEs job = identify();
+  EXPECT_EQ(job.data2, "+420222");
+  EXPECT_EQ(numbers("Smtp.Run"), (QList<QByteArray>{"+420222", "+420333"}));
+  confirm(1);
+  confirm(2);
+  EXPECT_EQ(t.g().settingsFile()->value("GateSent", "Unconfirmed"), "");
+  t.g().link().Gate = {};
+  identify();
+  EXPECT_FALSE(t.exists("Smtp.Run"));
+}
+
+TEST_F(GateProtocol, SmsThatCannotBeStoredIsNotAcknowledged) {
+  identify();
+  const QByteArray sms =
+      GateIE(gate::kData1, "kept") + GateIE(gate::kData2, "+420777") + GateIE16(gate::kCounter, 1);
+  QFile::remove(t.path("Pop3.Tmp"));
+  ASSERT_TRUE(QDir(t.path("Pop3.Tmp")).mkpath("."));  // no file can be opened there
+  EXPECT_FALSE(receive(sms).hasReadAck);
+  EXPECT_EQ(t.g().link().Gate.ReadSMSCnt, 0);
+  ASSERT_TRUE(QDir(t.path("Pop3.Tmp")).removeRecursively());
+  const GateIEs ack = receive(sms);
+  EXPECT_TRUE(ack.hasReadAck);
+  EXPECT_EQ(ack.counter, 1);
+  EXPECT_EQ(t.records("Pop3.Tmp").size(), 1);
 }
 
 TEST_F(GateProtocol, CausesInactiveModuleAndBufferFull) {

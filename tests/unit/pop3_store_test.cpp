@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <tuple>
 
+#include "mail/pop3_dialogue_list.h"
 #include "mail/pop3_expire.h"
 #include "mail/pop3_render.h"
 #include "mail/pop3_routing.h"
@@ -95,6 +96,21 @@ TEST(Pop3Release, RoutedBasketAndAliasRecords) {
   EXPECT_TRUE(MayRelease(t.g(), forSales, "PC1"));
   EXPECT_TRUE(MayRelease(t.g(), forSales, "PC2"));
   EXPECT_FALSE(MayRelease(t.g(), forSales, "PC3"));
+}
+
+TEST(Pop3Release, ARunOfRefusalsIsOneLineWithItsCount) {
+  StoreTestGateway t;
+  for (const auto& [id, pc] : {std::pair{"260201000001", "PC7"},
+                               {"260201000002", "PC7"},
+                               {"260201000003", ""},
+                               {"260201000004", "PC8"}}) {
+    t.append("Pop3.Tmp", MailRecToStr(pop3Record(id, pc)));
+  }
+  t.logs();
+  EXPECT_EQ(BuildPop3MsgList(t.g(), "PC1").Pop3MsgList.size(), 1);
+  EXPECT_EQ(t.logs(), QStringList{"POP3 Email denied release to : PC1 (3 records)"});
+  EXPECT_EQ(BuildPop3MsgList(t.g(), "PC7").Pop3MsgList.size(), 3);
+  EXPECT_EQ(t.logs(), QStringList{"POP3 Email denied release to : PC7"});
 }
 
 TEST(Pop3Render, MessageHeadersBodyAndReplacedSender) {

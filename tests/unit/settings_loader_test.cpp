@@ -72,8 +72,8 @@ TEST(SettingsLoader, ValueEncodings) {
   EXPECT_FALSE(s.MultiRun);  // not an integer: default
   EXPECT_EQ(s.SmtpPort, 31);
   EXPECT_EQ(s.Pop3Port, 110);
-  EXPECT_EQ(s.SendFiTxtDelay, 1);
-  EXPECT_EQ(s.ExpireDay, 4);
+  EXPECT_EQ(s.SendFiTxtDelay, 65535);  // clamped, not wrapped
+  EXPECT_EQ(s.ExpireDay, 255);
   EXPECT_EQ(s.GtIPAdress, "10.0.0.9");
   EXPECT_EQ(s.ComName, "");
   EXPECT_FALSE(s.PrioritySw);  // every run starts without priority
@@ -206,6 +206,28 @@ TEST(SettingsLoader, CarelessValuesAreLoggedWithTheValueUsed) {
   for (const auto& c : cases) {
     const Loaded l = load(QStringLiteral("[CFG]\n") + c.line);
     EXPECT_EQ(l.gs.cfg.*c.member, c.value) << c.line;
+    EXPECT_EQ(l.log, c.log ? QStringList{c.log} : QStringList{}) << c.line;
+  }
+}
+
+TEST(SettingsLoader, NarrowValuesOutOfRangeAreClampedAndLogged) {
+  const struct {
+    const char* line;
+    long long delay;
+    int expireDay;
+    const char* log;
+  } cases[] = {
+      {"SendFiTxtDelay=65536", 65535, 7,
+       "Settings: SendFiTxtDelay=65536 is outside 0..65535, 65535 used"},
+      {"SendFiTxtDelay=-1", 0, 7, "Settings: SendFiTxtDelay=-1 is outside 0..65535, 0 used"},
+      {"SendFiTxtDelay=65535", 65535, 7, nullptr},
+      {"ExpireDay=300", 10, 255, "Settings: ExpireDay=300 is outside 0..255, 255 used"},
+      {"ExpireDay=x", 10, 7, "Settings: ExpireDay=x is not a number, 7 used"},
+  };
+  for (const auto& c : cases) {
+    const Loaded l = load(QStringLiteral("[CFG]\n") + c.line);
+    EXPECT_EQ(l.gs.cfg.SendFiTxtDelay, c.delay) << c.line;
+    EXPECT_EQ(l.gs.cfg.ExpireDay, c.expireDay) << c.line;
     EXPECT_EQ(l.log, c.log ? QStringList{c.log} : QStringList{}) << c.line;
   }
 }

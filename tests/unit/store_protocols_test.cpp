@@ -1,6 +1,7 @@
 #include <sys/resource.h>
 
 #include <gtest/gtest.h>
+#include <QDir>
 #include <csignal>
 #include <functional>
 
@@ -129,6 +130,26 @@ TEST_F(StoreProtocols, HeldStoreIsRetriedInOrder) {
   ASSERT_EQ(recs.size(), 2);
   EXPECT_EQ(recs[0].MimeBody, "first");
   EXPECT_EQ(recs[1].PosID, "260201000001");
+  EXPECT_TRUE(t.gs().StoreAppends.items.empty());
+}
+
+TEST_F(StoreProtocols, HeldStoreThatThenFailsKeepsTheQueuedRecord) {
+  ExclusiveFile holder(t.path("Smtp.Tmp"));
+  ASSERT_TRUE(holder.open(QIODevice::ReadWrite | QIODevice::Append));
+  EXPECT_EQ(AppendRecord(t.g(), t.path("Smtp.Tmp"), job({}, "<+420777>", "queued"), true),
+            AppendResult::Queued);
+  holder.close();
+  ASSERT_TRUE(QFile::remove(t.path("Smtp.Tmp")));
+  ASSERT_TRUE(QDir(t.path("Smtp.Tmp")).mkpath("."));  // the store cannot be opened now
+  t.logs();
+  RetryPendingAppends(t.g());
+  RetryPendingAppends(t.g());
+  EXPECT_EQ(t.logs(), QStringList{"!!! Smtp.Tmp - OpenFile fault !!!"});  // logged once
+  EXPECT_EQ(t.gs().StoreAppends.items.size(), 1u);
+  ASSERT_TRUE(QDir(t.path("Smtp.Tmp")).removeRecursively());
+  RetryPendingAppends(t.g());
+  ASSERT_EQ(t.records("Smtp.Tmp").size(), 1);
+  EXPECT_EQ(t.records("Smtp.Tmp")[0].MimeBody, "queued");
   EXPECT_TRUE(t.gs().StoreAppends.items.empty());
 }
 
