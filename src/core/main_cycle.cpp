@@ -98,7 +98,8 @@ void periodicStart(Gateway& g) {
       (gs.RefreshMode && tickBefore(gs.RelationBase + gs.RefreshOffset + gs.RefrPer, t));
   // A start that falls due while a relation runs waits for its end, then runs once: a new
   // start would drop the running relation and read the same SMS again.
-  if (due && gs.RelationIdle) BBt1Click(g, StartSender::CycleTimer);
+  if (!due || parkedIntervalStart(g)) return;
+  if (gs.RelationIdle) BBt1Click(g, StartSender::CycleTimer);
 }
 
 void periodicStage(Gateway& g) {
@@ -174,12 +175,13 @@ void selfCloseStage(Gateway& g) {
 void relationStages(Gateway& g) {
   kickOffStage(g);                             // 10
   if (g.link().ListTick != 0) ReadSmsList(g);  // 11
-  listedSmsStage(g);                           // 12
-  allDeletedStage(g);                          // 13
-  sendPhaseStage(g);                           // 14
-  nonDeliveryStage(g);                         // 15
-  jobDoneStage(g);                             // 16
-  idleEndStage(g);                             // 17
+  announcedSmsStage(g);
+  listedSmsStage(g);    // 12
+  allDeletedStage(g);   // 13
+  sendPhaseStage(g);    // 14
+  nonDeliveryStage(g);  // 15
+  jobDoneStage(g);      // 16
+  idleEndStage(g);      // 17
 }
 
 // Stage 20 between ticks; a periodic start that fell due meanwhile follows the end at once
@@ -244,6 +246,7 @@ QString counterDateLabel(DateTime now) {
 
 void scheduleSendPhase(Gateway& g) {
   GatewayState& gs = g.state();
+  g.link().ReadPhaseDone = true;
   gs.SendPhaseDue = true;
   gs.SendPhaseAt = tickAfter(gs.TickBegin, static_cast<Tick>(gs.cfg.SendSMSDelay));
   g.link().LastActTick = gs.SendPhaseAt + g.link().GsmTimeout;

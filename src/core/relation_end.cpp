@@ -83,6 +83,8 @@ void idleEndStage(Gateway& g) {
   if (!gs.RelationOn || gs.RelationClosing || gs.SendPhaseAt != kNoTick) return;
   const bool idle = tickBefore(link.LastActTick + link.GsmTimeout + 1000, gs.TickBegin);
   if (!idle && link.ComErrCnt < RestartLimit) return;
+  // New SMS announce themselves: the link stays open for them and for the next jobs.
+  if (relationParked(g)) return;
   if (gs.ExtraRoundWanted && !gs.ExtraRoundDone) {
     // Ten or more SMS were listed: the device is read once more before the relation ends.
     gs.ExtraRoundDone = true;

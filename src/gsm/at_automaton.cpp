@@ -6,6 +6,7 @@
 #include "core/gateway.h"
 #include "gsm/at_commands.h"
 #include "gsm/at_steps.h"
+#include "gsm/unsolicited_code.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -34,9 +35,13 @@ void PromptAwaited(Gateway& g) {
   const bool visible = std::any_of(recv.begin(), recv.end(),
                                    [](char c) { return static_cast<unsigned char>(c) > 32; });
   if (!visible) return;
-  link.WaitPrompt = false;
   const qsizetype prompt = recv.indexOf('>');
-  if (prompt == 0 || prompt == 1) {
+  const bool isPrompt = prompt == 0 || prompt == 1;
+  // A whole line may still turn out to be an unsolicited code, set aside like any other.
+  if (!isPrompt && !IsLineEnd(recv.back())) return;
+  if (!isPrompt && RecogniseUnsolicited(recv.trimmed(), {}) != Unsolicited::None) return;
+  link.WaitPrompt = false;
+  if (isPrompt) {
     at::DebugLog(g, QStringLiteral("->>"));
     link.GsmSendStr = link.GsmSmsBody + at::kCtrlZ;
     link.GsmSendOn = true;
@@ -44,7 +49,7 @@ void PromptAwaited(Gateway& g) {
     link.GsmTimeout = at::kLongTimeout;
     link.WaitResult = true;
   } else {
-    // Something else (an unsolicited line) came first: the body is not written blindly.
+    // Something else came first: the body is not written blindly.
     g.Log(true, QStringLiteral("GSM Busy - End of session"));
     link.GsmSendOn = false;
     link.GsmSendStr.clear();
@@ -58,12 +63,15 @@ void ReplyStep(Gateway& g) {
   LinkState& link = g.link();
   const QByteArray line = link.GsmRecvStr;
   const int state = at::AnsweredState(link);
-  at::DebugLog(g, QStringLiteral("->|") + QString::fromUtf8(line) + QLatin1Char('|'));
+  at::DebugLog(g, QStringLiteral("->|") + QString::fromUtf8(at::Traced(line)) + QLatin1Char('|'));
+  if (at::SetAside(g, line)) return;
   const QByteArray upper = line.toUpper();
   int next = at::kNoState;
   if (upper == "OK") {
+    link.CommandInFlight = false;
     next = at::OkTransition(g, state);
   } else if (IsErrorLine(upper)) {
+    link.CommandInFlight = false;
     next = at::ErrorTransition(g, state);
   } else if (line == link.GsmSendStr) {
     link.NoAnswerCnt = 0;  // echo, before "ATE0" took effect
@@ -128,6 +136,11 @@ void KickOffAT(Gateway& gateway) {
   link.WaitPrompt = false;
   link.WaitResult = false;
   link.SmsSendFail = false;
+  link.IndicationOn = false;
+  link.NotRegistered = false;
+  link.ReadPhaseDone = false;
+  link.CommandInFlight = false;
+  link.RoundTick = gateway.clock().tick();
   link.GsmSendOn = true;
 }
 
@@ -141,6 +154,7 @@ void AnswerWatch(Gateway& gateway, Tick passTick) {
     return;
   if (link.NoAnswerCnt >= 4) {
     link.NoAnswerCnt = 0;
+    link.CommandInFlight = false;
     if (link.CpasValue == 3 || link.CpasValue == 4) {
       gateway.Log(true, gateway.Text(64));
     } else {

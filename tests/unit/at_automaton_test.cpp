@@ -56,9 +56,10 @@ TEST_F(AtAutomaton, TextModeRelationReadsTheSimAndSkipsTheServiceCentreNextTime)
   startRelation();
   EXPECT_EQ(t.link().GsmTimeout, 1000u);
   const QList<QByteArray> first = t.converse([](const QByteArray& c) { return Modem(c); });
-  EXPECT_EQ(first, (QList<QByteArray>{"AT", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0", "AT+CPAS",
-                                      "ATE0", "AT+CSCA?", "AT+CMGF=1", "AT+CSDH=1", "AT+CSQ",
-                                      "AT+CPMS=\"SM\"", "AT+CMGL=\"ALL\""}));
+  EXPECT_EQ(first,
+            (QList<QByteArray>{"AT", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"",
+                               "AT+CSMP=17,167,0,0", "AT+CPAS", "ATE0", "AT+CSCA?", "AT+CMGF=1",
+                               "AT+CSDH=1", "AT+CSQ", "AT+CPMS=\"SM\"", "AT+CMGL=\"ALL\""}));
   EXPECT_TRUE(t.link().ListDone);
   EXPECT_EQ(t.gs().Lamps.linkStage, 3);
   ReadSmsList(t.g());
@@ -82,7 +83,7 @@ TEST_F(AtAutomaton, TextModeRelationReadsTheSimAndSkipsTheServiceCentreNextTime)
   startRelation();
   const QList<QByteArray> second = t.converse([](const QByteArray& c) { return Modem(c, {}); });
   EXPECT_FALSE(second.contains("AT+CSCA?"));
-  EXPECT_EQ(second.size(), 10);
+  EXPECT_EQ(second.size(), 12);
   EXPECT_TRUE(t.link().ListDone);
   EXPECT_TRUE(t.link().SmsRecvArr.isEmpty());
 }
@@ -91,9 +92,10 @@ TEST_F(AtAutomaton, PduModeRelationHasNoHeaderDisplayAndListsByNumber) {
   t.gs().cfg.PDUText = false;
   t.gs().cfg.MemCheOn = false;
   startRelation();
-  EXPECT_EQ(t.converse([](const QByteArray& c) { return Modem(c, {}); }),
-            (QList<QByteArray>{"AT", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0", "AT+CPAS", "ATE0",
-                               "AT+CSCA?", "AT+CMGF=0", "AT+CSQ", "AT+CMGL=4"}));
+  EXPECT_EQ(
+      t.converse([](const QByteArray& c) { return Modem(c, {}); }),
+      (QList<QByteArray>{"AT", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0",
+                         "AT+CPAS", "ATE0", "AT+CSCA?", "AT+CMGF=0", "AT+CSQ", "AT+CMGL=4"}));
   EXPECT_TRUE(t.logs().contains("GSM PDU SMS mode set on"));
 }
 
