@@ -88,6 +88,12 @@ struct LinkState {
   bool IndicationOn = false;          // the modem took AT+CNMI in this relation
   bool IndicationRefused = false;     // it refused: polled for the rest of the run
   bool SmsAnnounced = false;          // "+CMTI" came since the last listing command
+  bool ReadPhaseDone = false;         // the relation's round has listed and deleted
+  bool CommandInFlight = false;       // written, its final result not yet come
+  Tick RoundTick = 0;                 // the last kick-off
+  // Bytes of the lines set aside as unsolicited in the block being handed over: a block of
+  // nothing else is no activity of the relation and no sign of an answer.
+  qsizetype SetAsideBytes = 0;
 
   // Received SMS.
   SmsRecvArray SmsRecvArr;

@@ -31,7 +31,7 @@ constexpr std::array<Code, 12> kCodes = {{
 
 bool StartsWithNoCase(QByteArrayView text, QByteArrayView prefix) {
   return text.size() >= prefix.size() &&
-         QByteArray(text.first(prefix.size())).compare(prefix, Qt::CaseInsensitive) == 0;
+         text.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ qsizetype deletes(const QList<QByteArray>& commands) {
 }
 
 const QByteArray kOnLine =
-    "OnLine=1\nIntervalOnLine=20000\nMemCheOn=0\nSendSMSDelay=100\nSendFiTxtDelay=1\n";
+    "OnLine=1\nSmsIndication=0\nIntervalOnLine=20000\nMemCheOn=0\nSendSMSDelay=100\nSendFiTxtDelay=1\n";
 
 // The headless gateway started as at launch (no StartGo), its serial port the simulated modem.
 struct Lifecycle {
