@@ -65,7 +65,8 @@ int SimOk(Gateway& g, int state) {
     case kRegistrationState:
       link.NotRegistered = link.RegState != -1 && link.RegState != 1 && link.RegState != 5;
       // Jobs wait for a relation with the network; SMS stored meanwhile are read.
-      if (link.NotRegistered) g.Log(true, g.Text(17));
+      if (link.NotRegistered && !link.RegNoticeLogged) g.Log(true, g.Text(17));
+      link.RegNoticeLogged = link.NotRegistered;
       return kInitGoesOn;
     default:  // kIndicationState
       link.IndicationOn = true;

@@ -85,6 +85,7 @@ struct LinkState {
   QByteArray SimNotice;               // the SIM line logged last, so a lasting state logs once
   std::int8_t RegState = -1;          // "+CREG:" registration state of this relation; -1 unknown
   bool NotRegistered = false;         // this relation keeps its jobs
+  bool RegNoticeLogged = false;       // logged once while it lasts
   bool IndicationOn = false;          // the modem took AT+CNMI in this relation
   bool IndicationRefused = false;     // it refused: polled for the rest of the run
   bool SmsAnnounced = false;          // "+CMTI" came since the last listing command
