@@ -310,10 +310,24 @@ TEST_F(AtAutomaton, JobFailures) {
   EXPECT_FALSE(t.link().SmsSendDone);
   EXPECT_EQ(t.logs(), QStringList{"GSM gateway: non-delivery SMS to +420777111222"});
 
-  // Something other than the prompt: the body stays unsent.
+  // Unsolicited codes before the prompt are set aside; the body follows the prompt.
   GsmAutomat(t.g(), 56);
   t.takeCommand();
-  t.feed("\r\n+CMTI: \"SM\",3\r\n");
+  t.feed("\r\n+CMTI: \"SM\",3\r\n\r\n^RSSI:12\r\n");
+  EXPECT_TRUE(t.link().WaitPrompt);
+  EXPECT_TRUE(t.link().SmsAnnounced);
+  t.feed("\r\n> ");
+  EXPECT_EQ(t.takeCommand(), "Hi there\x1A");
+  t.line("+CMGS: 7");
+  t.line("OK");
+  EXPECT_TRUE(t.link().SmsSendDone);
+  t.link().SmsSendDone = false;
+  t.logs();
+
+  // Something else than the prompt: the body stays unsent.
+  GsmAutomat(t.g(), 56);
+  t.takeCommand();
+  t.feed("\r\nCOMMAND NOT SUPPORT\r\n");
   EXPECT_FALSE(t.takeCommand());
   EXPECT_EQ(t.logs(), QStringList{"GSM Busy - End of session"});
   t.clock.advance(2001);
