@@ -24,8 +24,8 @@ bool linkFree(const Gateway& g) {
 bool relationParked(const Gateway& g) {
   const GatewayState& gs = g.state();
   const LinkState& link = g.link();
-  return link.IndicationOn && !link.NotRegistered && gs.cfg.OnLine && gs.IntervalMs != 0 && !gs.StopPending &&
-         !gs.CloseWanted && !gs.cfg.EndClose && link.ComErrCnt == 0 &&
+  return link.IndicationOn && !link.NotRegistered && gs.cfg.OnLine && gs.IntervalMs != 0 &&
+         !gs.StopPending && !gs.CloseWanted && !gs.cfg.EndClose && link.ComErrCnt == 0 &&
          !tickBefore(link.RoundTick + kParkedRoundMs, gs.TickBegin);
 }
 
@@ -48,8 +48,12 @@ bool parkedIntervalStart(Gateway& g) {
   const Tick t = gs.TickBegin;
   const std::uint64_t steps = (t - gs.RelationBase) / gs.IntervalMs;
   gs.RelationBase += static_cast<Tick>(steps * gs.IntervalMs);
-  // Jobs leave at the pace of the interval, without reading the device again.
-  if (linkFree(g) && !gs.SendPhaseDue) scheduleSendPhase(g);
+  // Jobs leave at the pace of the interval, without reading the device again: the mail
+  // store is taken over as by a relation's start.
+  if (linkFree(g) && !gs.SendPhaseDue) {
+    gs.StoreMovePending = true;
+    scheduleSendPhase(g);
+  }
   return true;
 }
 
