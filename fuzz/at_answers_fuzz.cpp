@@ -18,13 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 1; i < size; ++i) {
     if (link.GsmSendOn) {
       link.GsmSendOn = false;
-      ++link.NoAnswerCnt;
+      kolvane::CommandWritten(g);
     }
     link.GsmRecvStr += static_cast<char>(data[i]);
     kolvane::RecvATcmd(g);
   }
-  link.GsmRecvStr.clear();
-  link.GsmSendOn = false;
+  kolvane::ClearCommandInFlight(link);
   kolvane::FreeSMSArr(link);
   for (const char* store : {"Pop3.Tmp", "SmsParts.Tmp"}) fg.reset(store);
   return 0;

@@ -16,7 +16,8 @@ bool linkFree(const Gateway& g) {
   const GatewayState& gs = g.state();
   const LinkState& link = g.link();
   return gs.RelationOn && !gs.RelationClosing && link.ReadPhaseDone && !gs.SendPhaseOn &&
-         !link.CommandInFlight && !link.GsmSendOn && link.ListTick == 0 && link.DelPos < 0;
+         link.WritesUnanswered == 0 && link.LateAnswersOwed == 0 && !link.GsmSendOn &&
+         link.ListTick == 0 && link.DelPos < 0;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "core/cycle_stages.h"
 #include "core/gateway.h"
 #include "core/mail_listeners.h"
+#include "gsm/at_automaton.h"
 #include "gsm/gt_net_client.h"
 #include "gsm/link_passes.h"
 #include "gsm/serial_device_link.h"
@@ -15,6 +16,7 @@ namespace {
 
 const QString kStart = QStringLiteral("Start");
 const QString kStop = QStringLiteral("Stop");
+constexpr Tick kOutageLogMs = 60 * 60 * 1000;
 
 // RelationBase becomes the last point of its grid not after now; a refresh offset the last
 // refresh point not after now. Counted rather than looped, and ordered wrap-safe.
@@ -62,7 +64,14 @@ void linkOpened(Gateway& g) {
   GatewayState& gs = g.state();
   LinkState& link = g.link();
   link.LinkFailed = false;
+  link.OutageFailures = 0;
   gs.RelationOn = true;
+  // A relation ended while the link was being opened (a pass saw no relation) is not this one.
+  gs.RelationClosing = false;
+  link.RecvStopOK = false;
+  link.SendStopOK = false;
+  // Nothing of an earlier relation is in flight: the kick-off is the first command.
+  ClearCommandInFlight(link);
   if (link.LinkKind == 1) g.Log(true, QStringLiteral("COM") + gs.ComNoText + ' ' + g.Text(87));
   gs.KickOffPending = true;
   link.KickOffDiscard = true;
@@ -74,6 +83,27 @@ void linkOpened(Gateway& g) {
   openMailListener(g, true);
   openMailListener(g, false);
   g.passes().wake();
+}
+
+// A device that stays gone would be reported at every start: the failure is logged when the
+// outage begins, then once an hour with the count, and its command runs once per outage.
+void outageReported(Gateway& g) {
+  GatewayState& gs = g.state();
+  LinkState& link = g.link();
+  const Tick now = g.clock().tick();
+  const QString text = fillPlaceholders(g.Text(75), {gs.ComTcpText()});
+  ++link.OutageUnlogged;
+  if (++link.OutageFailures == 1) {
+    g.Log(true, text);
+    if (!gs.cfg.CmdOnConnectFailed.isEmpty() && g.hooks().runHookCommand)
+      g.hooks().runHookCommand(gs.cfg.CmdOnConnectFailed);
+  } else if (tickDue(link.OutageLogAt, now)) {
+    g.Log(true, text + QStringLiteral(" - %1 times in the last hour").arg(link.OutageUnlogged));
+  } else {
+    return;
+  }
+  link.OutageUnlogged = 0;
+  link.OutageLogAt = tickAfter(now, kOutageLogMs);
 }
 
 void linkFailed(Gateway& g) {
@@ -91,10 +121,7 @@ void linkFailed(Gateway& g) {
     return;
   }
   gs.TcpRetryCount = 0;
-  g.Log(true, fillPlaceholders(g.Text(75), {gs.ComTcpText()}));
-  if (!gs.cfg.CmdOnConnectFailed.isEmpty() && g.hooks().runHookCommand) {
-    g.hooks().runHookCommand(gs.cfg.CmdOnConnectFailed);
-  }
+  outageReported(g);
   gs.RelationIdle = true;
   if (gs.IntervalMs >= gs.RefrOn) gs.RefreshMode = true;
   if (gs.TestStart) gs.TestStartErr = 2;
@@ -141,6 +168,8 @@ void startPath(Gateway& g, StartSender sender) {
   gs.TestStart = sender == StartSender::Button && gs.cfg.TestStartOn && gs.FirstStart;
 
   gs.Lamps.semaphore = 1;
+  // A relation still open ends here: the new one begins when its link is open.
+  gs.RelationOn = false;
   if (sender != StartSender::None) link.ComErrCnt = 0;
   link.RecvByteCnt = 0;
   gs.RelationIdle = false;

@@ -1,6 +1,7 @@
 #include "core/cycle_stages.h"
 #include "core/gateway.h"
 #include "core/main_cycle.h"
+#include "gsm/at_steps.h"
 #include "gsm/sms_list_reader.h"
 
 namespace kolvane {
@@ -15,6 +16,7 @@ void storageSwitchOrSendPhase(Gateway& g) {
     link.WaitPrompt = false;
     link.WaitResult = false;
     link.SmsSendFail = false;
+    at::NewCommand(link);
     link.GsmSendStr = QByteArrayLiteral("AT+CPMS=\"ME\"");
     link.NoAnswerCnt = 0;
     link.GsmTimeout = 8000;

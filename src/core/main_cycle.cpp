@@ -184,14 +184,17 @@ void relationStages(Gateway& g) {
   idleEndStage(g);      // 17
 }
 
-// Stage 20 between ticks; a periodic start that fell due meanwhile follows the end at once
-// rather than at the next tick.
-void relationEndThenNext(Gateway& g) {
-  GatewayState& gs = g.state();
-  const bool wasIdle = gs.RelationIdle;
-  relationEndStage(g);
-  if (wasIdle || !gs.RelationIdle || gs.IntervalMs == 0 || gs.RelationBase == 0) return;
-  periodicStart(g);
+// The stages of a relation, in the tick's order: the restart a line error asked for, the
+// kick-off through the idle end, the link's close. The tick runs its own stages in between;
+// the follow-up between ticks runs these alone, so an answer is acted on the same way
+// whenever it comes.
+template <typename Before, typename BeforeEnd>
+void relationRun(Gateway& g, Before before, BeforeEnd beforeEnd) {
+  restartStage(g);      // 6
+  before();             // 7-9 of the tick
+  relationStages(g);    // 10-17
+  beforeEnd();          // 18, 19 of the tick
+  relationEndStage(g);  // 20
 }
 
 template <typename Body>
@@ -217,24 +220,27 @@ void tick(Gateway& g) {
   GatewayState& gs = g.state();
   const CycleHooks& hooks = g.hooks().cycle;
 
-  dateChangeStage(g);                                                        // 1
-  counterLabelsStage(g);                                                     // 2
-  if (startupWaitStage(gs)) return;                                          // 3
-  gs.TickBegin = g.clock().tick();                                           // 4
-  startupStage(g);                                                           // 5
-  restartStage(g);                                                           // 6
-  logMemoStage(g);                                                           // 7
-  periodicStage(g);                                                          // 8, 9
-  relationStages(g);                                                         // 10-17
-  if (gs.Pop3Listen && hooks.deliverPop3Reply) hooks.deliverPop3Reply();     // 18
-  if (gs.SmtpListen && hooks.deliverSmtpReply) hooks.deliverSmtpReply();     // 19
-  relationEndStage(g);                                                       // 20
-  statusDisplayStage(g);                                                     // 21
-  fileDropStage(g);                                                          // 22
-  if (hooks.runWaitingStore) hooks.runWaitingStore();                        // 23
-  alarmBeepStage(g);                                                         // 24
-  if (gs.RunResultsDue && hooks.reportRunResults) hooks.reportRunResults();  // 25
-  selfCloseStage(g);                                                         // 26
+  dateChangeStage(g);                // 1
+  counterLabelsStage(g);             // 2
+  if (startupWaitStage(gs)) return;  // 3
+  gs.TickBegin = g.clock().tick();   // 4
+  startupStage(g);                   // 5
+  relationRun(
+      g,
+      [&g] {
+        logMemoStage(g);   // 7
+        periodicStage(g);  // 8, 9
+      },
+      [&g, &gs, &hooks] {
+        if (gs.Pop3Listen && hooks.deliverPop3Reply) hooks.deliverPop3Reply();  // 18
+        if (gs.SmtpListen && hooks.deliverSmtpReply) hooks.deliverSmtpReply();  // 19
+      });                                                                       // 6, 10-17, 20
+  statusDisplayStage(g);                                                        // 21
+  fileDropStage(g);                                                             // 22
+  if (hooks.runWaitingStore) hooks.runWaitingStore();                           // 23
+  alarmBeepStage(g);                                                            // 24
+  if (gs.RunResultsDue && hooks.reportRunResults) hooks.reportRunResults();     // 25
+  selfCloseStage(g);                                                            // 26
 }
 
 }  // namespace
@@ -262,8 +268,12 @@ void runRelationStages(Gateway& g) {
   if (gs.FirstPaintPending && !gs.StartupDue) return;
   guarded(g, [&g, &gs] {
     gs.TickBegin = g.clock().tick();
-    relationStages(g);
-    relationEndThenNext(g);
+    const bool wasIdle = gs.RelationIdle;
+    relationRun(
+        g, [] {}, [] {});
+    // A periodic start that fell due meanwhile follows the end at once rather than at the
+    // next tick.
+    if (!wasIdle && gs.RelationIdle && gs.IntervalMs != 0 && gs.RelationBase != 0) periodicStart(g);
   });
 }
 

@@ -12,8 +12,9 @@ class Gateway;
 // while the cycle itself runs, or while a start waits for the TCP gateway.
 void runMainCycle(Gateway& gateway);
 
-// Between ticks, when an answer has come: the relation's stages of the cycle (kick-off, list,
-// delete and send phases, job end, idle end, link close) under the same guard.
+// Between ticks, when an answer has come: the relation's stages of the cycle (restart, kick-off,
+// list, delete and send phases, job end, idle end, link close), in the tick's order and under
+// the same guard.
 void runRelationStages(Gateway& gateway);
 
 // The counter labels' date, "d.m.".

@@ -73,7 +73,8 @@ bool senderIsNumber(const tSmsRec& sms) {
 bool commandRule(Dispatch& d, const tSmsRec& sms) {
   GatewayState& gs = d.g.state();
   const Settings& cfg = gs.cfg;
-  if (!cfg.SmsToCmdSw || gs.SmsToCmdTelNo.isEmpty()) return false;
+  // Without a sender nobody may be trusted to run a command.
+  if (!cfg.SmsToCmdSw || gs.SmsToCmdTelNo.isEmpty() || sms.TelStr.isEmpty()) return false;
   const QString prefix = cfg.CommandMark + cfg.SmsToCmdCommand + cfg.CommandMark;
   // Decoded, so that parameters reach the command as the sender wrote them.
   const QString text = decodedText(sms.Text);

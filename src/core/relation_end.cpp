@@ -114,6 +114,7 @@ void relationEndStage(Gateway& g) {
   if (gs.cfg.EndClose && gs.CloseAtTick == kNoTick) gs.CloseAtTick = tickAfter(gs.TickBegin, 3000);
   if (!gs.RelationIdle) {
     sendPhaseEnded(g);
+    ClearCommandInFlight(link);
     logFaultSummary(g);
   }
   gs.RelationIdle = true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 #include "core/gateway.h"
 #include "gsm/at_commands.h"
@@ -29,6 +30,20 @@ Tick NonZeroTick(Tick t) {
   return t == 0 ? 1 : t;
 }
 
+// The relation's first "AT" is out and has not been answered yet.
+bool KickOffInFlight(const LinkState& link) {
+  return link.FirstOkPending && link.GsmSendStr == at::kAt && link.WritesUnanswered > 0;
+}
+
+// A garbled answer counts as a time-out of the kick-off: written again within its retries.
+void KickOffAgain(Gateway& g) {
+  LinkState& link = g.link();
+  if (link.GsmSendOn || link.NoAnswerCnt <= 0 || link.NoAnswerCnt >= 4) return;
+  ++link.NoAnswerCnt;
+  link.GsmSendOn = true;
+  link.LastActTick = g.clock().tick();
+}
+
 void PromptAwaited(Gateway& g) {
   LinkState& link = g.link();
   const QByteArray& recv = link.GsmRecvStr;
@@ -37,11 +52,16 @@ void PromptAwaited(Gateway& g) {
   if (!visible) return;
   const qsizetype prompt = recv.indexOf('>');
   const bool isPrompt = prompt == 0 || prompt == 1;
+  // Late answers to earlier commands come before the prompt; they are read as lines.
+  if (!isPrompt && link.LateAnswersOwed > 0) return;
   // A whole line may still turn out to be an unsolicited code, set aside like any other.
   if (!isPrompt && !IsLineEnd(recv.back())) return;
   if (!isPrompt && RecogniseUnsolicited(recv.trimmed(), {}) != Unsolicited::None) return;
   link.WaitPrompt = false;
   if (isPrompt) {
+    // The send command is answered; anything still owed before it was lost.
+    link.LateAnswersOwed = 0;
+    link.WritesUnanswered = 0;
     at::DebugLog(g, QStringLiteral("->>"));
     link.GsmSendStr = link.GsmSmsBody + at::kCtrlZ;
     link.GsmSendOn = true;
@@ -59,6 +79,43 @@ void PromptAwaited(Gateway& g) {
   }
 }
 
+// The information lines each command expects; they answer nothing else.
+bool ExpectedLine(const LinkState& link, const QByteArray& upper) {
+  const QByteArray& sent = link.GsmSendStr;
+  if (link.WaitResult) return upper.startsWith("+CMGS") || upper.startsWith("+CMGW");
+  for (const auto& [command, prefix] : {
+           std::pair<const char*, const char*>{at::kActivity, "+CPAS:"},
+           {at::kServiceCentre, "+CSCA:"},
+           {at::kSignal, "+CSQ:"},
+           {at::kStorage, "+CPMS:"},
+           {at::kList, "+CMGL:"},
+       }) {
+    if (sent.startsWith(command)) return upper.startsWith(prefix);
+  }
+  return false;
+}
+
+// True for a line that belongs to the late answer of an earlier command: the modem answers in
+// order, so while such answers are owed every line up to their final results is theirs. A line
+// the command in flight expects, or its echo, shows they were lost.
+bool LateAnswerLine(Gateway& g, const QByteArray& line, const QByteArray& upper, bool final) {
+  LinkState& link = g.link();
+  if (link.LateAnswersOwed <= 0) return false;
+  if (line == link.GsmSendStr || (!final && ExpectedLine(link, upper))) {
+    link.LateAnswersOwed = 0;
+    return false;
+  }
+  if (final) {
+    --link.LateAnswersOwed;
+    // What a listing collected so far was that answer, not the list.
+    if (link.ListTick != 0) {
+      link.ListBuf.clear();
+      link.ListPrev.clear();
+    }
+  }
+  return true;
+}
+
 void ReplyStep(Gateway& g) {
   LinkState& link = g.link();
   const QByteArray line = link.GsmRecvStr;
@@ -66,15 +123,18 @@ void ReplyStep(Gateway& g) {
   at::DebugLog(g, QStringLiteral("->|") + QString::fromUtf8(at::Traced(line)) + QLatin1Char('|'));
   if (at::SetAside(g, line)) return;
   const QByteArray upper = line.toUpper();
+  const bool ok = upper == "OK";
+  const bool final = ok || IsErrorLine(upper);
+  if (LateAnswerLine(g, line, upper, final)) return;
+  if (final && link.WritesUnanswered > 0) --link.WritesUnanswered;
   int next = at::kNoState;
-  if (upper == "OK") {
-    link.CommandInFlight = false;
+  if (ok) {
     next = at::OkTransition(g, state);
-  } else if (IsErrorLine(upper)) {
-    link.CommandInFlight = false;
+  } else if (final) {
     next = at::ErrorTransition(g, state);
   } else if (line == link.GsmSendStr) {
-    link.NoAnswerCnt = 0;  // echo, before "ATE0" took effect
+    // The echo, before "ATE0" took effect: the answer is still awaited, and a late one must not
+    // find the watchdog given up and the relation ended.
   } else {
     at::InformationLine(g, upper);
   }
@@ -87,7 +147,12 @@ void RecvATcmd(Gateway& gateway) {
   LinkState& link = gateway.link();
   try {
     QByteArray& recv = link.GsmRecvStr;
-    if (!recv.isEmpty() && static_cast<unsigned char>(recv.back()) > 127) {
+    if (!recv.isEmpty() && static_cast<unsigned char>(recv.back()) > 127 && KickOffInFlight(link)) {
+      // Noise at connect garbles the kick-off's answer: no line error, the kick-off is asked
+      // again once the garbled line is over.
+      link.KickOffGarbled = true;
+      recv.clear();
+    } else if (!recv.isEmpty() && static_cast<unsigned char>(recv.back()) > 127) {
       // Noise sends such bytes by the thousand: one line per relation, the rest counted.
       if (link.Faults.first(fillPlaceholders(gateway.Text(47), {QStringLiteral(">127")}))) {
         gateway.Log(true,
@@ -105,7 +170,10 @@ void RecvATcmd(Gateway& gateway) {
     }
     if (!recv.isEmpty() && IsLineEnd(recv.back())) {
       recv.chop(1);
-      if (!recv.isEmpty()) GsmAutomat(gateway, at::kNoState);
+      if (std::exchange(link.KickOffGarbled, false))
+        KickOffAgain(gateway);
+      else if (!recv.isEmpty())
+        GsmAutomat(gateway, at::kNoState);
       link.GsmRecvStr.clear();
     }
   } catch (const std::exception&) {
@@ -126,6 +194,7 @@ void GsmAutomat(Gateway& gateway, int N) {
 
 void KickOffAT(Gateway& gateway) {
   LinkState& link = gateway.link();
+  at::NewCommand(link);
   link.GsmSendStr = at::kAt;
   link.GsmTimeout = at::kKickOffTimeout;
   link.NoAnswerCnt = 0;
@@ -139,9 +208,37 @@ void KickOffAT(Gateway& gateway) {
   link.IndicationOn = false;
   link.NotRegistered = false;
   link.ReadPhaseDone = false;
-  link.CommandInFlight = false;
   link.RoundTick = gateway.clock().tick();
   link.GsmSendOn = true;
+}
+
+void CommandWritten(Gateway& gateway) {
+  LinkState& link = gateway.link();
+  const Tick now = gateway.clock().tick();
+  link.NoAnswerCnt += 1;
+  link.LastSendTick = now;
+  link.LastActTick = now;
+  link.AnswerActTick = now;
+  ++link.WritesUnanswered;
+}
+
+void ClearCommandInFlight(LinkState& link) {
+  link.GsmSendOn = false;
+  link.GsmSendStr.clear();
+  link.GsmRecvStr.clear();
+  link.NoAnswerCnt = 0;
+  link.WritesUnanswered = 0;
+  link.LateAnswersOwed = 0;
+  link.KickOffGarbled = false;
+  link.DelStandIn = false;
+  link.WaitPrompt = false;
+  link.WaitResult = false;
+  link.ListTick = 0;
+  link.ListBuf.clear();
+  link.ListPrev.clear();
+  link.ListDone = false;
+  link.DelPos = -1;
+  link.DelCnt = 0;
 }
 
 void AnswerWatch(Gateway& gateway, Tick passTick) {
@@ -154,7 +251,6 @@ void AnswerWatch(Gateway& gateway, Tick passTick) {
     return;
   if (link.NoAnswerCnt >= 4) {
     link.NoAnswerCnt = 0;
-    link.CommandInFlight = false;
     if (link.CpasValue == 3 || link.CpasValue == 4) {
       gateway.Log(true, gateway.Text(64));
     } else {

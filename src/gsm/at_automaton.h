@@ -5,6 +5,7 @@
 namespace kolvane {
 
 class Gateway;
+struct LinkState;
 
 // The AT line assembler: called once per received byte, after the byte has been appended to
 // GsmRecvStr. Completed lines drive GsmAutomat(-1); the SMS prompt is recognised here.
@@ -16,6 +17,13 @@ void GsmAutomat(Gateway& gateway, int N);
 
 // Makes "AT" the next command of a new relation or reading round.
 void KickOffAT(Gateway& gateway);
+
+// The send pass has written a command (or an SMS body) whole: its answer is awaited.
+void CommandWritten(Gateway& gateway);
+
+// Nothing is in flight: no command set or awaited, no answer owed, no line half read. A
+// relation begins and ends so; the next one opens with its kick-off.
+void ClearCommandInFlight(LinkState& link);
 
 // Answer watchdog, run by a receive pass that read nothing: repeats the command in flight and
 // declares the device dead after the third time-out.

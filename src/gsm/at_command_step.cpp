@@ -119,9 +119,15 @@ bool WriteCommand(Gateway& g, int N) {
 
 }  // namespace
 
+void NewCommand(LinkState& link) {
+  link.LateAnswersOwed += link.WritesUnanswered;
+  link.WritesUnanswered = 0;
+}
+
 void CommandStep(Gateway& g, int N) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
+  NewCommand(link);
   link.DelStandIn = false;
   if (!WriteCommand(g, N)) {
     DebugLog(g, QStringLiteral("GSM automat - unexpected state \"OutComSendNo\" : ") +
@@ -131,8 +137,9 @@ void CommandStep(Gateway& g, int N) {
   }
   if (N != 0 && N != 3 && N != 18 && N != 20 && N != 255) link.GsmSendOn = true;
   link.NoAnswerCnt = N == 3 ? 100 : 0;
-  // A SIM takes its time to check a PIN.
-  link.GsmTimeout = N == 15 || N == 19 || N == 56 || N == 61 ? kLongTimeout : kCommandTimeout;
+  // A storage switch or a signal query takes a real modem seconds now and then, a SIM its PIN.
+  const bool slow = N == 11 || N == 12 || N == 15 || N == 19 || N == 56 || N == 61;
+  link.GsmTimeout = slow ? kLongTimeout : kCommandTimeout;
   if (gs.cfg.RecoveryStartIncMin != 0)
     gs.RecoveryAt = g.clock().now() + gs.cfg.RecoveryStartIncMin / (24.0 * 60.0);
 }

@@ -20,6 +20,9 @@ int ErrorTransition(Gateway& gateway, int state);
 // A reply line that is neither a result nor the echo (upper-cased).
 void InformationLine(Gateway& gateway, const QByteArray& upper);
 
+// A new command replaces the one in flight: the answers its writes still owe come first.
+void NewCommand(LinkState& link);
+
 // Writes the command of state N and arms the watchdog for it.
 void CommandStep(Gateway& gateway, int N);
 

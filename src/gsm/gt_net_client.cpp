@@ -64,6 +64,15 @@ void TdmGtNET::disconnectGracefully() {
   sckGtNETcli_.disconnectFromHost();
 }
 
+void TdmGtNET::discardReceived() {
+  if (sckGtNETcli_.state() == QAbstractSocket::ConnectedState) {
+    // Does not wait: it takes over what has arrived at the socket already.
+    sckGtNETcli_.waitForReadyRead(0);
+    sckGtNETcli_.readAll();
+  }
+  gateway_.link().GtNetRecvBuf.clear();
+}
+
 qint64 TdmGtNET::write(const QByteArray& data) {
   if (!socketOwned_ || sckGtNETcli_.state() != QAbstractSocket::ConnectedState) return -1;
   const qint64 n = sckGtNETcli_.write(data);
@@ -136,9 +145,9 @@ void TdmGtNET::sckGtNETcliRead() {
     return;
   }
   gateway_.link().GtNetRecvBuf.append(sckGtNETcli_.readAll());
-  // Handled as it arrives rather than at the next 250 ms pass: a relation of a few hundred
-  // commands would otherwise last minutes.
-  if (gateway_.state().RelationOn) gateway_.passes().RecvPass();
+  // The same route as a serial device's bytes: read on the loop's next turn, not at the next
+  // 250 ms pass.
+  gateway_.passes().bytesArrived();
 }
 
 }  // namespace kolvane

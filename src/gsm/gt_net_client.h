@@ -29,6 +29,8 @@ class TdmGtNET : public QObject {
   void close();
   // Ends the connection after the queued bytes are out; Disconnect follows, maybe later.
   void disconnectGracefully();
+  // Drops what the gateway has sent and nobody has read, what the system still holds too.
+  void discardReceived();
   // Bytes the socket accepted, or -1 when it is not connected or the send failed.
   qint64 write(const QByteArray& data);
 

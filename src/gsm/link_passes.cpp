@@ -292,8 +292,13 @@ void LinkPasses::SendPass() {
 bool LinkPasses::kickOffClears() {
   LinkState& link = gateway_.link();
   if (!link.KickOffDiscard) return true;
-  // What is waiting now came before the first command, even if no pass has read it yet.
+  // What is waiting now came before the first command, even if no pass has read it yet or
+  // the system still holds it.
   takeReceivedBlock();
+  if (link.comHandleValid())
+    link.ComHandle->purge();
+  else
+    gateway_.gtNet().discardReceived();
   link.KickOffDiscard = false;
   link.GsmRecvStr.clear();
   return gateway_.state().RelationOn;
@@ -375,12 +380,7 @@ void LinkPasses::writeEnded(bool complete) {
                                         {QString::fromUtf8(at::Traced(link.GsmSendStr))}));
     if (w.serial && link.ComHandle) serialLinkLost();
   } else if (w.atDevice) {
-    const Tick now = gateway_.clock().tick();
-    link.NoAnswerCnt += 1;
-    link.CommandInFlight = true;
-    link.LastSendTick = now;
-    link.LastActTick = now;
-    link.AnswerActTick = now;
+    CommandWritten(gateway_);
   }
   endSendPass();
 }

@@ -40,6 +40,13 @@ struct LinkState {
   bool RecvStopOK = false;
   bool SendStopOK = false;
   std::int32_t NoAnswerCnt = 0;
+  // Answers still owed. A command written again after a time-out is answered once per write,
+  // and the modem answers in order: the final results owed for writes of earlier commands
+  // come before any answer to the command in flight and are no answer to it.
+  std::int32_t WritesUnanswered = 0;  // writes of the command in flight
+  std::int32_t LateAnswersOwed = 0;   // final results due for writes of earlier commands
+  // The kick-off's answer came garbled (noise at connect): the kick-off is written again.
+  bool KickOffGarbled = false;
   Tick LastSendTick = 0;
   // The watchdog's sign of life for the command in flight: its write, or bytes received since.
   Tick AnswerActTick = 0;
@@ -49,6 +56,11 @@ struct LinkState {
   // previous relation, noise at connect) and is dropped.
   bool KickOffDiscard = false;
   RelationFaults Faults;
+  // Opens of the link failed in a row (an outage), those not yet logged, and when the next
+  // log line about them is due.
+  std::uint32_t OutageFailures = 0;
+  std::uint32_t OutageUnlogged = 0;
+  Tick OutageLogAt = 0;
 
   // AT automaton.
   std::uint32_t GsmTimeout = 2000;
@@ -90,7 +102,6 @@ struct LinkState {
   bool IndicationRefused = false;     // it refused: polled for the rest of the run
   bool SmsAnnounced = false;          // "+CMTI" came since the last listing command
   bool ReadPhaseDone = false;         // the relation's round has listed and deleted
-  bool CommandInFlight = false;       // written, its final result not yet come
   Tick RoundTick = 0;                 // the last kick-off
   // Bytes of the lines set aside as unsolicited in the block being handed over: a block of
   // nothing else is no activity of the relation and no sign of an answer.

@@ -91,9 +91,10 @@ void StoreMessage(Gateway& g, const QByteArray& header, const ListedBody& body,
     rec.TelType = rec.SmsType;
     if (IsAlphanumericType(rec.TelType)) rec.TelStr = GsmAlphabetToText(rec.TelStr);
   }
+  // An empty message, or one without a sender, still reaches the mail programs and leaves the
+  // device; kept there it would be listed again until the storage is full.
   if (body.text.isEmpty()) {
-    // An empty message is still listed so that it is deleted.
-    if (rec.SmsLen == 0) link.SmsRecvArr.append(rec);
+    if (rec.MemPos >= 0) link.SmsRecvArr.append(rec);
     return;
   }
   rec.Text = EscapeSmsText(body.text);
@@ -101,8 +102,6 @@ void StoreMessage(Gateway& g, const QByteArray& header, const ListedBody& body,
   rec.LoHi = body.LoHi;
   rec.LoNo = body.LoNo;
   rec.LoStat = 1;
-  // Without a sender there is nobody to deliver to; the message stays in the device.
-  if (rec.TelStr.isEmpty()) return;
   link.SmsRecvArr.append(rec);
   PutPartInGroup(link.SmsLongArr, rec);
 }

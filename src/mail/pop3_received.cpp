@@ -15,26 +15,26 @@ bool AppendReceivedSms(Gateway& g, QFile& store, TrafficLogFile& log, const QByt
   GatewayState& gs = g.state();
   const Settings& cfg = gs.cfg;
   bool written = true;
-  if (!text.isEmpty()) {
-    tMailRec rec;
-    rec.PosID = NewPosID(g, store);
-    rec.NamePC = RouteNames(g, number, text);
-    rec.From = '<' + PhoneToMailAddr(g, number) + '>';
-    rec.Toe = '<' + cfg.UserName.toUtf8() + '>';
-    rec.Subj = "SMS from phone No.: " + number;
-    if (cfg.TimeToSubject) rec.Subj = time + ' ' + rec.Subj;
-    const QByteArray mark = SubjectMark(g, text);
-    if (!mark.isEmpty()) {
-      rec.Subj = cfg.ToSubjBeginSubj.toUtf8() + mark + cfg.ToSubjEndSubj.toUtf8() + ' ' + rec.Subj;
-    }
-    rec.MimeBody = cfg.TimeToBody ? time + ' ' + text : text;
-    const QByteArray bytes = MailRecToStr(rec);
-    if (store.write(bytes) != bytes.size() || !store.flush()) {
-      g.Log(true, QStringLiteral("!!! Pop3.Tmp - WriteFile error !!!"));
-      written = false;
-    }
+  // An SMS without a sender comes from an address that says so; an empty one is still a record.
+  const QByteArray sender = number.isEmpty() ? QByteArrayLiteral("unknown") : number;
+  tMailRec rec;
+  rec.PosID = NewPosID(g, store);
+  rec.NamePC = RouteNames(g, number, text);
+  rec.From = '<' + PhoneToMailAddr(g, sender) + '>';
+  rec.Toe = '<' + cfg.UserName.toUtf8() + '>';
+  rec.Subj = "SMS from phone No.: " + sender;
+  if (cfg.TimeToSubject) rec.Subj = time + ' ' + rec.Subj;
+  const QByteArray mark = SubjectMark(g, text);
+  if (!mark.isEmpty()) {
+    rec.Subj = cfg.ToSubjBeginSubj.toUtf8() + mark + cfg.ToSubjEndSubj.toUtf8() + ' ' + rec.Subj;
   }
-  log.write(number, LogText(text));
+  rec.MimeBody = cfg.TimeToBody ? time + ' ' + text : text;
+  const QByteArray bytes = MailRecToStr(rec);
+  if (store.write(bytes) != bytes.size() || !store.flush()) {
+    g.Log(true, QStringLiteral("!!! Pop3.Tmp - WriteFile error !!!"));
+    written = false;
+  }
+  log.write(sender, LogText(text));
   gs.Lamps.pop3Bits |= kLampStore;
   return written;
 }

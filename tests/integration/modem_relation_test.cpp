@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <functional>
+
 #include "core/gateway_start.h"
 #include "support/link_test_gateway.h"
 #include "support/sim_modem_device.h"
@@ -16,18 +19,25 @@ struct ModemRelation {
       return std::make_unique<SimModemDevice>(sim);
     };
   }
-  void inject(const QString& sender, const QString& text) {
+  void inject(const QString& sender, const QString& text,
+              modemsim::Storage storage = modemsim::Storage::SM) {
     modemsim::Injection sms;
     sms.sender = sender;
     sms.text = text;
+    sms.storage = storage;
     sim->modem.inject(sms, t.clock.tick());
   }
+  int left(modemsim::Storage storage) { return sim->modem.storage(storage).used(); }
+  QByteArray pop3Store() const {
+    QFile f(t.path("Pop3.Tmp"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }
   // Presses Start and runs until the relation has ended; returns the commands the modem saw.
-  QList<QByteArray> relation() {
+  QList<QByteArray> relation(std::uint32_t maxMs = 60000) {
     sim->commands.clear();
     BBt1Click(t.g(), StartSender::Button);
     EXPECT_TRUE(t.gs().RelationOn);
-    const bool closed = t.loop().runUntil([&] { return t.gs().RelationClosing; }, 60000);
+    const bool closed = t.loop().runUntil([&] { return t.gs().RelationClosing; }, maxMs);
     EXPECT_TRUE(closed);
     // The idle end comes GsmTimeout + 1000 ms after the last activity, within one tick.
     const Tick quiet = t.clock.tick() - t.link().LastActTick;
@@ -111,4 +121,82 @@ TEST(ModemRelation, OnLineAnnouncedSmsAreListedAtOnceWhileTheLinkStaysOpen) {
   // A fresh round reads the device every minute.
   r.sim->commands.clear();
   ASSERT_TRUE(r.t.loop().runUntil([&] { return r.sim->commands.contains("AT+CPIN?"); }, 70000));
+}
+
+// Answers that come late are answers to the command they were asked by: after a rewrite the
+// second answer is nobody's, so no listing is taken from another storage and nothing is
+// deleted unread.
+TEST(ModemRelation, LateAnswersLoseNoSmsAndDeleteEachOnce) {
+  struct Case {
+    const char* how;
+    std::function<void(modemsim::Faults&)> fault;
+  };
+  const Case cases[] = {
+      {"storage switch and signal 2.5 s late",
+       [](modemsim::Faults& f) {
+         f.delayOn = {{"AT+CPMS*", 2500}, {"AT+CSQ", 2500}};
+       }},
+      {"every answer 0-3 s late",
+       [](modemsim::Faults& f) {
+         f.delayMs = 0;
+         f.delayMaxMs = 3000;
+       }},
+      {"every answer 2.5 s late", [](modemsim::Faults& f) { f.delayMs = 2500; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    ModemRelation r("ComTcp=0\nInterval=0\nMemCheOn=1\n");
+    c.fault(r.sim->modem.faults());
+    for (int i = 0; i < 3; ++i) {
+      r.inject("+42077711100" + QString::number(i), "On the SIM " + QString::number(i));
+      r.inject("+42077722200" + QString::number(i), "In the phone " + QString::number(i),
+               modemsim::Storage::ME);
+    }
+    r.relation(600000);
+    EXPECT_EQ(r.left(modemsim::Storage::SM), 0);
+    EXPECT_EQ(r.left(modemsim::Storage::ME), 0);
+    const QByteArray store = r.pop3Store();
+    EXPECT_EQ(store.count("PosID: "), 6);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(store.count("On the SIM " + QByteArray::number(i)), 1);
+      EXPECT_EQ(store.count("In the phone " + QByteArray::number(i)), 1);
+    }
+    const QStringList shown = r.t.shown();
+    EXPECT_TRUE(shown.contains("GSM gateway received 3 SMS to SIM"))
+        << shown.join(QChar(10)).toStdString();
+    EXPECT_TRUE(shown.contains("GSM gateway received 3 SMS to memory"))
+        << shown.join(QChar(10)).toStdString();
+    EXPECT_FALSE(shown.contains("GSM gateway inactive"));
+  }
+}
+
+// A link dropped right after a delete's answer leaves nothing in flight for the next relation.
+TEST(ModemRelation, EveryRelationBeginsWithTheKickOff) {
+  ModemRelation r("ComTcp=0\nInterval=0\nMemCheOn=0\n");
+  r.inject("+420777111222", "First");
+  r.inject("+420777333444", "Second");
+  r.sim->modem.linkFaults().dropAfterAnswer = {"AT+CMGD=1"};
+  BBt1Click(r.t.g(), StartSender::Button);
+  ASSERT_TRUE(r.t.loop().runUntil([&] { return r.t.gs().RelationIdle; }, 60000));
+  const QList<QByteArray> second = r.relation();
+  ASSERT_FALSE(second.isEmpty());
+  EXPECT_EQ(second.first(), "AT");
+  EXPECT_EQ(r.left(modemsim::Storage::SM), 0);
+  const QByteArray store = r.pop3Store();
+  EXPECT_EQ(store.count("PosID: "), 2);
+  EXPECT_EQ(store.count("Second"), 1);
+}
+
+// What the device sent before the relation began is nobody's answer.
+TEST(ModemRelation, ReceiveBuffersAreClearedAtOpen) {
+  ModemRelation r("ComTcp=0\nInterval=0\n");
+  r.t.link().GsmRecvStr = "+CMGL: 1,\"REC READ\"";
+  r.t.link().GsmSendStr = "AT+CMGD=2";
+  r.t.link().GsmSendOn = true;
+  BBt1Click(r.t.g(), StartSender::Button);
+  EXPECT_TRUE(r.t.link().GsmRecvStr.isEmpty());
+  EXPECT_FALSE(r.t.link().GsmSendOn);
+  ASSERT_TRUE(r.t.loop().runUntil([&] { return r.t.gs().RelationIdle; }, 60000));
+  ASSERT_FALSE(r.sim->commands.isEmpty());
+  EXPECT_EQ(r.sim->commands.first(), "AT");
 }

@@ -144,4 +144,54 @@ TEST(RelationLifecycle, ADeviceThatGoesAwayEndsTheRelationOnceAndIsOpenedAgainLa
   }
 }
 
+TEST(RelationLifecycle, ADeviceThatStaysGoneIsReportedOnceAnHourAndItsCommandRunsOncePerOutage) {
+  LinkTestGateway t("OnLine=1\nIntervalOnLine=3000\nMemCheOn=0\nCmdOnConnectFailed=alert.sh\n");
+  const QString failed = "Connection to GSM Gate throught COM failed.";
+  t.deviceAvailable = false;
+  t.gs().StartupDue = true;
+  t.loop().run(61 * 60 * 1000);
+  QStringList log = t.shown();
+  EXPECT_EQ(log.count(failed), 1);
+  const QStringList hourly = log.filter(failed + " - ");
+  ASSERT_EQ(hourly.size(), 1) << log.join('\n').toStdString();
+  EXPECT_TRUE(hourly[0].endsWith(" times in the last hour"));
+  EXPECT_GT(t.opened.size(), 1000);
+  EXPECT_EQ(t.commands, QStringList{"alert.sh"});
+
+  // The device comes back; gone again, a new outage is reported and its command runs again.
+  t.deviceAvailable = true;
+  QStringList back;
+  ASSERT_TRUE(t.loop().runUntil(
+      [&] {
+        back << t.shown();
+        return back.contains("GSM gateway connected");
+      },
+      10000))
+      << back.join('\n').toStdString();
+  ASSERT_TRUE(t.loop().runUntil([&] { return t.gs().RelationIdle; }, 30000));
+  t.deviceAvailable = false;
+  t.loop().run(60000);
+  EXPECT_EQ(t.shown().count(failed), 1);
+  EXPECT_EQ(t.commands, (QStringList{"alert.sh", "alert.sh"}));
+}
+
+// A restart that waits for the gateway's connection opens a relation of its own: a pass that
+// runs meanwhile finds no relation to end.
+TEST(RelationLifecycle, ARestartWaitingForTheGatewayKeepsItsNewRelation) {
+  LinkTestGateway t("ComTcp=1\nInterval=0\n");
+  t.gs().RelationOn = true;
+  t.gs().RelationIdle = false;
+  BBt1Click(t.g(), StartSender::None);
+  ASSERT_TRUE(t.g().gtNet().waitingForConnect());
+  EXPECT_FALSE(t.gs().RelationOn);
+  t.g().passes().RecvPass();
+  t.g().passes().SendPass();
+  t.g().gtNet().sckGtNETcliConnect();
+  t.g().gtNet().pollConnectWait();
+  EXPECT_TRUE(t.gs().RelationOn);
+  EXPECT_FALSE(t.gs().RelationClosing);
+  EXPECT_FALSE(t.link().RecvStopOK);
+  EXPECT_TRUE(t.gs().KickOffPending);
+}
+
 }  // namespace

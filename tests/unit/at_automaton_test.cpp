@@ -113,11 +113,11 @@ TEST_F(AtAutomaton, EchoedCommandsAndAFailedEchoOffAreTolerated) {
   startRelation();
   EXPECT_FALSE(t.converse(echoing).contains("ATE0"));
 
-  // An echo alone is no answer, but it shows the modem is there.
+  // An echo alone is no answer: the watchdog still waits for it.
   t.link().GsmSendStr = "AT+CSQ";
   t.link().NoAnswerCnt = 2;
   t.line("AT+CSQ");
-  EXPECT_EQ(t.link().NoAnswerCnt, 0);
+  EXPECT_EQ(t.link().NoAnswerCnt, 2);
   EXPECT_FALSE(t.link().GsmSendOn);
 }
 
@@ -267,6 +267,7 @@ TEST_F(AtAutomaton, ErrorsOutsideTheSendPhase) {
 TEST_F(AtAutomaton, DeletePhaseAdvancesOverErrorsAndUnknownPositions) {
   GsmAutomat(t.g(), 19);
   EXPECT_EQ(t.takeCommand(), "AT+CMGD=200");  // nothing listed
+  t.feed(kOk);
   t.link().SmsRecvArr.resize(2);
   t.link().SmsRecvArr[0].MemPos = 4;
   t.link().SmsRecvArr[1].MemPos = 9;
@@ -372,6 +373,93 @@ TEST_F(AtAutomaton, PduJobGivesTheLengthWithoutTheServiceCentre) {
   EXPECT_TRUE(t.link().GsmSmsBody.endsWith("02C834"));
   // Every command step pushes the recovery restart further out.
   EXPECT_NEAR(t.gs().RecoveryAt, t.clock.now() + 2.0 / 1440, 1e-9);
+}
+
+// The watchdog's time-out of the command in flight has passed.
+void TimeOut(AtTestGateway& t) {
+  t.clock.advance(t.link().GsmTimeout + 1);
+  AnswerWatch(t.g(), t.clock.tick());
+}
+
+// A command written again after a time-out is answered once per write; the modem answers in
+// order, so the answers after the first are owed by that command and answer nothing later.
+TEST_F(AtAutomaton, LateAnswersOfACommandWrittenAgainAnswerNothingLater) {
+  const QByteArray storage = "\r\n+CPMS: 2,30,2,30,2,30\r\n" + kOk;
+  t.gs().cfg.MemCheOn = true;
+  GsmAutomat(t.g(), 12);
+  EXPECT_EQ(t.takeCommand(), "AT+CPMS=\"SM\"");
+  TimeOut(t);
+  EXPECT_EQ(t.takeCommand(), "AT+CPMS=\"SM\"");
+  t.feed(storage);
+  EXPECT_EQ(t.takeCommand(), "AT+CMGL=\"ALL\"");
+  t.feed(storage);  // the second write's answer: no end of the listing
+  EXPECT_FALSE(t.link().ListDone);
+  EXPECT_FALSE(t.takeCommand());
+  t.feed(kTextListing + kOk);
+  EXPECT_TRUE(t.link().ListDone);
+  ReadSmsList(t.g());
+  EXPECT_EQ(t.link().SmsRecvArr.size(), 2);
+
+  // A bare "OK" is told apart only by its order: the kick-off written three times.
+  startRelation();
+  EXPECT_EQ(t.takeCommand(), "AT");
+  TimeOut(t);
+  EXPECT_EQ(t.takeCommand(), "AT");
+  TimeOut(t);
+  EXPECT_EQ(t.takeCommand(), "AT");
+  t.feed(kOk);
+  EXPECT_EQ(t.takeCommand(), "AT+CSCS=\"GSM\"");
+  t.feed(kOk + kOk);
+  EXPECT_FALSE(t.takeCommand());
+  t.feed(kOk);
+  EXPECT_EQ(t.takeCommand(), "AT+CSMP=17,167,0,0");
+}
+
+TEST_F(AtAutomaton, AnAnswerLostOnTheWayIsNotWaitedForOnceTheNextCommandIsAnswered) {
+  t.gs().cfg.MemCheOn = true;
+  GsmAutomat(t.g(), 11);
+  EXPECT_EQ(t.takeCommand(), "AT+CSQ");
+  TimeOut(t);
+  EXPECT_EQ(t.takeCommand(), "AT+CSQ");
+  t.feed("\r\n+CSQ: 20,99\r\n" + kOk);  // one answer for two writes
+  EXPECT_EQ(t.takeCommand(), "AT+CPMS=\"SM\"");
+  t.feed("\r\n+CPMS: 0,30,0,30,0,30\r\n" + kOk);  // its own line: nothing else is owed
+  EXPECT_EQ(t.takeCommand(), "AT+CMGL=\"ALL\"");
+  t.feed(kOk);  // nothing listed
+
+  // The send command's prompt comes after what earlier commands still owe.
+  t.link().AutPhase = 2;
+  t.gs().JobTelNo = "+420777111222";
+  t.gs().JobText = "Hi";
+  GsmAutomat(t.g(), 53);
+  EXPECT_EQ(t.takeCommand(), "AT+CSMP=17,167,0,0");
+  TimeOut(t);
+  EXPECT_EQ(t.takeCommand(), "AT+CSMP=17,167,0,0");
+  t.feed(kOk);
+  EXPECT_EQ(t.takeCommand(), "AT+CMGS=\"+420777111222\"");
+  t.feed(kOk + "\r\n> ");
+  EXPECT_EQ(t.takeCommand(), "Hi\x1A");
+  t.logs();
+  t.feed("\r\n+CMGS: 7\r\n" + kOk);
+  EXPECT_EQ(t.logs(), QStringList{"GSM gateway dispatched SMS to +420777111222"});
+}
+
+TEST_F(AtAutomaton, NoiseInTheKickOffsAnswerAsksForTheKickOffAgain) {
+  startRelation();
+  EXPECT_EQ(t.takeCommand(), "AT");
+  t.feed("\r\n\x85\xF3#garbled\r\n");
+  EXPECT_FALSE(t.gs().RestartWanted);
+  EXPECT_EQ(t.link().ComErrCnt, 0);
+  EXPECT_EQ(t.takeCommand(), "AT");
+  t.feed("x\xF0\r\n\xF1\r\n");  // the usual three writes at most
+  EXPECT_EQ(t.takeCommand(), "AT");
+  t.feed("\xF2\r\n");
+  EXPECT_FALSE(t.takeCommand());
+  t.feed(kOk + kOk + kOk);
+  EXPECT_EQ(t.takeCommand(), "AT+CSCS=\"GSM\"");
+  // Once the device has answered, such a byte is a line error again.
+  t.feed("\xF3");
+  EXPECT_TRUE(t.gs().RestartWanted);
 }
 
 }  // namespace

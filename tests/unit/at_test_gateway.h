@@ -42,9 +42,7 @@ class AtTestGateway {
   std::optional<QByteArray> takeCommand() {
     if (!link().GsmSendOn) return std::nullopt;
     link().GsmSendOn = false;
-    ++link().NoAnswerCnt;
-    link().LastSendTick = clock.tick();
-    link().LastActTick = clock.tick();
+    CommandWritten(*gateway_);
     return link().GsmSendStr;
   }
 

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimeZone>
+#include <algorithm>
+#include <set>
 
 #include "modemsim/deliver_pdu.h"
 #include "modemsim/faults.h"
@@ -335,6 +337,39 @@ TEST(ModemSimFaults, SlowAndSplitAnswersAreReleasedInOrder) {
   m.sim.receive("AT\r", m.now + 515);  // queued behind the rest of the first answer
   EXPECT_EQ(m.sim.takeOutput(m.now + 2000), "20,99\r\n\r\nOK\r\n\r\nOK\r\n");
   EXPECT_FALSE(m.sim.nextDue().has_value());
+}
+
+TEST(ModemSimFaults, AnswersLateByCommandOrAtRandomAndDropsAfterAGivenAnswer) {
+  Modem m;
+  m.cmd("ATE0");
+  QString error;
+  for (const char* line : {"delay 100-300", "delay-on AT+CPMS* 2500"})
+    ASSERT_TRUE(applyFaultCommand(m.sim.faults(), QString::fromLatin1(line), &error)) << line;
+  EXPECT_FALSE(applyFaultCommand(m.sim.faults(), QStringLiteral("delay 300-100"), &error));
+  m.sim.receive("AT+CPMS=\"ME\"\r", m.now);
+  EXPECT_EQ(m.sim.takeOutput(m.now + 2499), "");
+  EXPECT_TRUE(m.sim.takeOutput(m.now + 2500).endsWith("OK\r\n"));
+  m.now += 3000;
+  QList<int> delays;
+  for (int i = 0; i < 20; ++i) {
+    m.sim.receive("AT\r", m.now);
+    delays << static_cast<int>(*m.sim.nextDue() - m.now);
+    m.sim.takeOutput(m.now + 300);
+  }
+  EXPECT_TRUE(
+      std::all_of(delays.begin(), delays.end(), [](int d) { return d >= 100 && d <= 300; }));
+  EXPECT_GT(std::set<int>(delays.begin(), delays.end()).size(), 5u);
+
+  // The answer goes out, then the link drops; once only.
+  m.sim.linkFaults().dropAfterAnswer = {"AT+CMGD=1"};
+  m.sim.receive("AT+CMGD=1\r", m.now);
+  EXPECT_FALSE(m.sim.takeHangup());
+  EXPECT_FALSE(m.sim.takeOutput(m.now + 300).isEmpty());
+  EXPECT_TRUE(m.sim.takeHangup());
+  m.sim.connectionOpened();
+  m.sim.receive("AT+CMGD=1\r", m.now);
+  m.sim.takeOutput(m.now + 300);
+  EXPECT_FALSE(m.sim.takeHangup());
 }
 
 TEST(ModemSimFaults, ControlCommands) {

@@ -161,12 +161,18 @@ TEST_F(SmsListReader, HexBodiesWithConcatenationHeaders) {
   EXPECT_EQ(joined(2).Text, "B");
 }
 
-TEST_F(SmsListReader, MessageWithoutSenderIsNeitherStoredNorDeleted) {
-  list(TextHeader(1, "", 5) + "Hello\r\n" + TextHeader(2, "+420777", 5) + "World\r\n" + kOk);
-  ASSERT_EQ(arr().size(), 1);
-  EXPECT_EQ(arr()[0].MemPos, 2);
+// Kept in the device they would be listed again and again until the storage is full.
+TEST_F(SmsListReader, MessagesWithoutSenderOrTextAreListedAndDeleted) {
+  list(TextHeader(1, "", 5) + "Hello\r\n" + TextHeader(2, "+420777", 5) + "World\r\n" +
+       TextHeader(3, "+420888", -1) + "\r\n" + kOk);
+  ASSERT_EQ(arr().size(), 3);
+  EXPECT_EQ(arr()[0].TelStr, "");
+  EXPECT_EQ(arr()[0].Text, "Hello");
+  EXPECT_EQ(arr()[2].TelStr, "+420888");
+  EXPECT_EQ(arr()[2].Text, "");
   GsmAutomat(t.g(), 19);
-  EXPECT_EQ(t.takeCommand(), "AT+CMGD=2");
+  EXPECT_EQ(t.converse([](const QByteArray&) { return kOk; }),
+            (QList<QByteArray>{"AT+CMGD=1", "AT+CMGD=2", "AT+CMGD=3"}));
 }
 
 TEST_F(SmsListReader, AnswerIsStoredOnceWhenComplete) {

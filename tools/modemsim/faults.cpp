@@ -23,12 +23,26 @@ bool number(const QString& word, int* value) {
 
 }  // namespace
 
-bool Faults::answersError(const QByteArray& commandLine) const {
+bool matchesCommand(const QString& pattern, const QByteArray& commandLine) {
   const QString line = QString::fromLatin1(commandLine).trimmed();
-  return std::any_of(errorOn.begin(), errorOn.end(), [&](const QString& pattern) {
-    if (pattern.endsWith(u'*')) return line.startsWith(pattern.chopped(1), Qt::CaseInsensitive);
-    return line.compare(pattern, Qt::CaseInsensitive) == 0;
-  });
+  if (pattern.endsWith(u'*')) return line.startsWith(pattern.chopped(1), Qt::CaseInsensitive);
+  return line.compare(pattern, Qt::CaseInsensitive) == 0;
+}
+
+bool Faults::answersError(const QByteArray& commandLine) const {
+  return std::any_of(errorOn.begin(), errorOn.end(),
+                     [&](const QString& pattern) { return matchesCommand(pattern, commandLine); });
+}
+
+int Faults::answerDelay(const QByteArray& commandLine, quint32* seed) const {
+  for (const auto& [pattern, ms] : delayOn)
+    if (matchesCommand(pattern, commandLine)) return ms;
+  if (delayMaxMs <= delayMs) return delayMs;
+  // xorshift: the same run of delays every time, so a failing run can be repeated.
+  *seed ^= *seed << 13;
+  *seed ^= *seed >> 17;
+  *seed ^= *seed << 5;
+  return delayMs + static_cast<int>(*seed % static_cast<quint32>(delayMaxMs - delayMs + 1));
 }
 
 bool applyFaultCommand(Faults& faults, const QString& line, QString* error) {
@@ -65,7 +79,22 @@ bool applyFaultCommand(Faults& faults, const QString& line, QString* error) {
   } else if (verb == u"drop-after") {
     ok = number(first, &faults.dropAfter);
   } else if (verb == u"delay") {
-    ok = number(first, &faults.delayMs);
+    const QStringList range = first.split(u'-');
+    int low = 0;
+    int high = 0;
+    ok = range.size() == 2 ? number(range[0], &low) && number(range[1], &high) && high >= low
+                           : number(first, &low);
+    if (ok) {
+      faults.delayMs = low;
+      faults.delayMaxMs = high;
+    }
+  } else if (verb == u"delay-on") {
+    int ms = 0;
+    ok = words.size() == 2 && number(words[1], &ms);
+    if (ok) {
+      faults.delayOn.removeIf([&](const auto& d) { return d.first == words[0]; });
+      if (ms > 0) faults.delayOn.append({words[0], ms});
+    }
   } else if (verb == u"split") {
     ok = number(first, &faults.splitBytes) &&
          (words.size() < 2 || number(words[1], &faults.splitPauseMs));

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -15,14 +17,23 @@ struct Faults {
   bool highBytes = false;  // every answer starts with the byte 0xFF
   int dropAfter = 0;       // the link drops when command N+1 arrives; 0 = never
   int delayMs = 0;         // every answer is held back this long
-  int splitBytes = 0;      // answers go out in chunks of this many bytes; 0 = whole
-  int splitPauseMs = 50;   // pause between chunks
-  int stallBodyMs = 0;     // the next listing stops this long inside its first body (once)
-  int registration = 1;    // network registration state answered to AT+CREG? (1 = home)
-  int unsolicitedMs = 0;   // an unsolicited code this often, and one before every prompt; 0 = off
+  int delayMaxMs = 0;      // above delayMs: each answer is held back at random up to this long
+  // Answers to these command lines (a trailing "*" matches a prefix) are held back this long
+  // instead.
+  QList<QPair<QString, int>> delayOn;
+  int splitBytes = 0;     // answers go out in chunks of this many bytes; 0 = whole
+  int splitPauseMs = 50;  // pause between chunks
+  int stallBodyMs = 0;    // the next listing stops this long inside its first body (once)
+  int registration = 1;   // network registration state answered to AT+CREG? (1 = home)
+  int unsolicitedMs = 0;  // an unsolicited code this often, and one before every prompt; 0 = off
 
   bool answersError(const QByteArray& commandLine) const;
+  // How long the answer to this command line is held back; random draws from *seed.
+  int answerDelay(const QByteArray& commandLine, quint32* seed) const;
 };
+
+// A command line matches a pattern without regard to case; a trailing "*" matches a prefix.
+bool matchesCommand(const QString& pattern, const QByteArray& commandLine);
 
 // Applies one control command (see kFaultCommandHelp); false with *error set when malformed.
 bool applyFaultCommand(Faults& faults, const QString& line, QString* error);
@@ -36,7 +47,9 @@ inline constexpr const char* kFaultCommandHelp =
     "  cms-error N|off       answer +CMS ERROR: N to every SMS sent\n"
     "  high-bytes on|off     put the byte 0xFF in front of every answer\n"
     "  drop-after N|off      drop the link when command N+1 of a connection arrives\n"
-    "  delay MS              hold every answer back MS milliseconds (0 = off)\n"
+    "  delay MS|MIN-MAX      hold every answer back MS milliseconds, or at random\n"
+    "                        between MIN and MAX (0 = off)\n"
+    "  delay-on COMMAND MS|off  hold the answer to this command line back MS instead\n"
     "  split BYTES [MS]|off  write answers in chunks of BYTES, MS apart (default 50)\n"
     "  stall-body MS|off     the next listing stops MS inside its first body\n"
     "  creg N                AT+CREG? answers registration state N (0 none, 1 home, 2 searching)\n"

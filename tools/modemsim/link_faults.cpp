@@ -14,6 +14,14 @@ std::optional<bool> applyLinkFaultCommand(LinkFaults& faults, const QString& lin
   const QStringList words = line.trimmed().split(u' ', Qt::SkipEmptyParts);
   if (words.isEmpty()) return std::nullopt;
   const QString verb = words[0].toLower();
+  if (verb == u"drop-after-answer") {
+    if (words.size() != 2) {
+      if (error) *error = QStringLiteral("bad control command: ") + line.trimmed();
+      return false;
+    }
+    faults.dropAfterAnswer.append(words[1]);
+    return true;
+  }
   if (verb == u"unplug" || verb == u"replug") {
     faults.unplugged = verb == u"unplug";
     return true;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace kolvane::modemsim {
@@ -14,6 +15,8 @@ struct LinkFaults {
   int dropAfterAccept = 0;  // bodies answered "+CMGS: n" (the SMS is sent), then the link drops
   int noiseBytes = 0;       // noise written at every new connection, before any command
   bool unplugged = false;   // the pseudo-terminal is gone until "replug"
+  // The link drops right after the answer to each of these command lines, once each.
+  QStringList dropAfterAnswer;
 
   // Takes one off a count; true when one was left.
   static bool use(int& count);
@@ -31,6 +34,8 @@ inline constexpr const char* kLinkFaultHelp =
     "  drop-at-send N        drop the link at the next N send commands (no prompt)\n"
     "  drop-after-accept N   answer the next N bodies \"+CMGS: n\", then drop before OK\n"
     "  noise BYTES|off       write BYTES of noise at every new connection\n"
+    "  drop-after-answer COMMAND  drop the link once, right after answering this command\n"
+    "                        line (trailing * = prefix)\n"
     "  unplug / replug       pseudo-terminal: remove it / bring it back at the same path\n";
 
 }  // namespace kolvane::modemsim

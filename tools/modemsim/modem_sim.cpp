@@ -67,7 +67,19 @@ QByteArray ModemSim::takeOutput(Tick now) {
     }
   }
   emitUnsolicited(now);
-  return out_.take(now);
+  QByteArray out = out_.take(now);
+  if (hangupAfterOutput_ && out_.empty()) dropAfterOutput();
+  return out;
+}
+
+void ModemSim::dropAfterOutput() {
+  if (!out_.empty()) {
+    hangupAfterOutput_ = true;
+    return;
+  }
+  hangupAfterOutput_ = false;
+  hangup_ = true;
+  connected_ = false;
 }
 
 std::optional<Tick> ModemSim::nextDue() const {
@@ -88,6 +100,7 @@ void ModemSim::connectionOpened() {
   out_.clear();
   connected_ = true;
   hangup_ = false;
+  hangupAfterOutput_ = false;
   commandsThisConnection_ = 0;
 }
 
@@ -165,16 +178,28 @@ void ModemSim::runLine(const QByteArray& line, Tick now) {
   }
   const QByteArray answer = dispatch(*cmd);
   Faults& f = config_.faults;
+  const int delay = f.answerDelay(line, &delaySeed_);
   const qsizetype stall = cmd->name == "+CMGL" && f.stallBodyMs > 0 ? midFirstBody(answer) : 0;
-  if (stall == 0) return respond(answer, now);
-  respond(answer.left(stall), now);
-  out_.push(answer.mid(stall), now, f.delayMs + std::exchange(f.stallBodyMs, 0));
+  if (stall == 0) {
+    respond(answer, now, delay);
+  } else {
+    respond(answer.left(stall), now, delay);
+    out_.push(answer.mid(stall), now, delay + std::exchange(f.stallBodyMs, 0));
+  }
+  QStringList& drops = config_.linkFaults.dropAfterAnswer;
+  const auto drop = std::find_if(drops.begin(), drops.end(),
+                                 [&](const QString& p) { return matchesCommand(p, line); });
+  if (drop != drops.end()) {
+    drops.erase(drop);
+    dropAfterOutput();
+  }
 }
 
-void ModemSim::respond(const QByteArray& answer, Tick now) {
-  const Faults& f = config_.faults;
+void ModemSim::respond(const QByteArray& answer, Tick now, int delayMs) {
+  Faults& f = config_.faults;
   if (answer.isEmpty() || f.silent) return;
-  out_.push(f.highBytes ? '\xFF' + answer : answer, now, f.delayMs, f.splitBytes, f.splitPauseMs);
+  if (delayMs < 0) delayMs = f.answerDelay({}, &delaySeed_);
+  out_.push(f.highBytes ? '\xFF' + answer : answer, now, delayMs, f.splitBytes, f.splitPauseMs);
 }
 
 QByteArray ModemSim::dispatch(const AtCommand& cmd) {

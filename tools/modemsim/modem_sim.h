@@ -89,7 +89,10 @@ class ModemSim {
   void commandByte(char byte, Tick now);
   void bodyByte(char byte, Tick now);
   void runLine(const QByteArray& line, Tick now);
-  void respond(const QByteArray& answer, Tick now);
+  // The answer goes out after delayMs; -1: the delay of any answer.
+  void respond(const QByteArray& answer, Tick now, int delayMs = -1);
+  // The link drops once the answers queued so far are out.
+  void dropAfterOutput();
   QByteArray dispatch(const AtCommand& cmd);
 
   QByteArray basic(const AtCommand& cmd);
@@ -147,6 +150,8 @@ class ModemSim {
   ReplyQueue out_;
   bool connected_ = true;
   bool hangup_ = false;
+  bool hangupAfterOutput_ = false;
+  quint32 delaySeed_ = 0x9E3779B9u;
   int commandsThisConnection_ = 0;
 
   std::vector<std::pair<Tick, Injection>> scheduled_;

@@ -82,6 +82,8 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       flag("high-bytes", "Fault: put the byte 0xFF in front of every answer."),
       value("drop-after", "Fault: drop the link when command N+1 of a connection arrives.", "N"),
       value("delay-ms", "Fault: hold every answer back MS milliseconds.", "MS"),
+      value("fault", "Fault as a control command (repeatable; see below), e.g. \"delay 0-3000\".",
+            "COMMAND"),
       value("split", "Fault: write answers in chunks of N bytes.", "N"),
       value("split-pause-ms", "Pause between chunks (default 50).", "MS"),
       value("link-fault", "Fault of the link or the send dialogue (repeatable; see below).",
@@ -193,6 +195,9 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       number(0, 1000000, &m.faults.dropAfter);
     } else if (name == u"delay-ms") {
       number(0, 3600000, &m.faults.delayMs);
+    } else if (name == u"fault") {
+      QString why;
+      if (!applyFaultCommand(m.faults, v, &why)) fail(why);
     } else if (name == u"split") {
       number(0, 100000, &m.faults.splitBytes);
     } else if (name == u"split-pause-ms") {
