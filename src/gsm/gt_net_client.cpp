@@ -65,11 +65,8 @@ void TdmGtNET::disconnectGracefully() {
 }
 
 void TdmGtNET::discardReceived() {
-  if (sckGtNETcli_.state() == QAbstractSocket::ConnectedState) {
-    // Does not wait: it takes over what has arrived at the socket already.
-    sckGtNETcli_.waitForReadyRead(0);
-    sckGtNETcli_.readAll();
-  }
+  // What the socket holds and no read handler has taken yet.
+  if (sckGtNETcli_.bytesAvailable() > 0) sckGtNETcli_.readAll();
   gateway_.link().GtNetRecvBuf.clear();
 }
 

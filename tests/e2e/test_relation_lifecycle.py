@@ -102,13 +102,18 @@ class Lifecycle(unittest.TestCase):
         self.assertTrue(k.wait_until(lambda: len(modem.texts()) == 3, 10 + 15), run.lines())
         self.assertEqual(run.stop(timeout=DEADLINE), 0)
 
-    def test_noise_at_connect_is_dropped(self):
+    def test_noise_at_connect_is_dropped_and_the_sim_read(self):
         folder = k.new_folder(self)
-        modem = Modem(self, folder, "--link-fault", "noise 8192")
+        modem = Modem(self, folder, "--link-fault", "noise 8192",
+                      "--sms", "+420777111222:Heard through the noise")
         run = start(self, folder, modem, "Interval=0\nMemCheOn=0\n")
         self.assertTrue(k.wait_until(lambda: count(run, "GSM Gate disconnected") >= 1, DEADLINE),
                         run.lines())
         self.assertEqual(count(run, "GSM gateway connected"), 1)
+        self.assertEqual(count(run, "GSM gateway received 1 SMS to SIM"), 1, run.lines())
+        self.assertEqual(count(run, "Communication on COM port terminated for many errors"), 0)
+        self.assertEqual(modem.commands("AT+CMGD="), ["AT+CMGD=1"])
+        self.assertIn(b"Heard through the noise", k.read_bytes(os.path.join(folder, "Pop3.Tmp")))
         self.assertLess(len(run.lines()), 40, run.lines())
         self.assertEqual(run.stop(), 0)
 
@@ -135,9 +140,12 @@ class Lifecycle(unittest.TestCase):
                 run.lines())
 
         unplug_mid_relation(1)
-        k.wait_until(lambda: False, 3)  # starts meanwhile find no device
+        k.wait_until(lambda: False, 5)  # starts meanwhile find no device
         self.assertEqual(count(run, "COM1 prematurely disconnected"), 1)
         self.assertLessEqual(count(run, "Error reading the state of communication"), 1)
+        # Reported once for the outage, not at every start that finds nothing.
+        self.assertEqual(count(run, "Connection to GSM Gate throught COM failed."), 1,
+                         run.lines())
         self.assertTrue(run.running())
         with open(control, "a") as f:
             f.write("replug\n")

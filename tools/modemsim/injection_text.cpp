@@ -7,12 +7,9 @@
 namespace kolvane::modemsim {
 namespace {
 
-std::optional<Injection> make(const QString& number, const QString& text, Coding coding,
-                              bool concat, Storage storage, QString* error) {
-  if (number.trimmed().isEmpty()) {
-    if (error) *error = QStringLiteral("no sender number");
-    return std::nullopt;
-  }
+// An empty number is an SMS without a sender, as networks deliver now and then.
+Injection make(const QString& number, const QString& text, Coding coding, bool concat,
+               Storage storage) {
   Injection sms;
   sms.sender = number.trimmed();
   sms.coding = coding;
@@ -35,7 +32,7 @@ std::optional<Injection> parseSmsArgument(const QString& arg, Coding coding, boo
     if (error) *error = QStringLiteral("expected NUMBER:TEXT, got ") + arg;
     return std::nullopt;
   }
-  return make(arg.left(colon), arg.mid(colon + 1), coding, concat, storage, error);
+  return make(arg.left(colon), arg.mid(colon + 1), coding, concat, storage);
 }
 
 std::optional<Injection> parseInjectLine(const QString& line, Storage storage, QString* error) {
@@ -75,7 +72,7 @@ std::optional<Injection> parseInjectLine(const QString& line, Storage storage, Q
       return std::nullopt;
     }
   }
-  std::optional<Injection> sms = make(fields[0], fields[1], coding, concat, storage, error);
+  std::optional<Injection> sms = make(fields[0], fields[1], coding, concat, storage);
   if (sms) {
     sms->alphanumericSender = extra.alphanumericSender;
     sms->reference = extra.reference;
