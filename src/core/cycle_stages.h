@@ -18,6 +18,12 @@ void idleEndStage(Gateway& gateway);      // an idle relation ends, or a closing
 // waits for its end.
 bool RelationAtSafePoint(Gateway& gateway);
 void relationEndStage(Gateway& gateway);  // both passes have stopped: the link closes
+void announcedSmsStage(Gateway& gateway);  // "+CMTI" came and the link is free: list now
+
+// On-line with announced SMS the relation stays open while idle (up to a minute a round).
+bool relationParked(const Gateway& gateway);
+// A periodic start that falls due in a parked relation: the send phase only. True when parked.
+bool parkedIntervalStart(Gateway& gateway);
 
 // Logs how often each fault repeated in the relation that ends.
 void logFaultSummary(Gateway& gateway);

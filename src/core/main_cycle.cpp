@@ -102,7 +102,8 @@ void periodicStart(Gateway& g) {
       (gs.RefreshMode && tickBefore(gs.RelationBase + gs.RefreshOffset + gs.RefrPer, t));
   // A start that falls due while a relation runs waits for its end, then runs once: a new
   // start would drop the running relation and read the same SMS again.
-  if (due && gs.RelationIdle) BBt1Click(g, StartSender::CycleTimer);
+  if (!due || parkedIntervalStart(g)) return;
+  if (gs.RelationIdle) BBt1Click(g, StartSender::CycleTimer);
 }
 
 void periodicStage(Gateway& g) {
@@ -182,12 +183,13 @@ void selfCloseStage(Gateway& g) {
 void relationStages(Gateway& g) {
   kickOffStage(g);                             // 10
   if (g.link().ListTick != 0) ReadSmsList(g);  // 11
-  listedSmsStage(g);                           // 12
-  allDeletedStage(g);                          // 13
-  sendPhaseStage(g);                           // 14
-  nonDeliveryStage(g);                         // 15
-  jobDoneStage(g);                             // 16
-  idleEndStage(g);                             // 17
+  announcedSmsStage(g);
+  listedSmsStage(g);    // 12
+  allDeletedStage(g);   // 13
+  sendPhaseStage(g);    // 14
+  nonDeliveryStage(g);  // 15
+  jobDoneStage(g);      // 16
+  idleEndStage(g);      // 17
 }
 
 // The stages of a relation, in the tick's order: the restart a line error asked for, the
@@ -258,6 +260,7 @@ QString counterDateLabel(DateTime now) {
 
 void scheduleSendPhase(Gateway& g) {
   GatewayState& gs = g.state();
+  g.link().ReadPhaseDone = true;
   if (gs.CloseWanted) return;  // closing: the job in hand was the last
   gs.SendPhaseDue = true;
   gs.SendPhaseAt = tickAfter(gs.TickBegin, static_cast<Tick>(gs.cfg.SendSMSDelay));

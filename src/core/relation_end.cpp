@@ -103,6 +103,8 @@ void idleEndStage(Gateway& g) {
   if (gs.SendPhaseAt != kNoTick) return;
   const bool idle = tickBefore(link.LastActTick + link.GsmTimeout + 1000, gs.TickBegin);
   if (!idle && !closing && link.ComErrCnt < RestartLimit) return;
+  // New SMS announce themselves: the link stays open for them and for the next jobs.
+  if (!gs.CloseWanted && relationParked(g)) return;
   if (gs.ExtraRoundWanted && !gs.ExtraRoundDone && !gs.CloseWanted) {
     // Ten or more SMS were listed: the device is read once more before the relation ends.
     gs.ExtraRoundDone = true;

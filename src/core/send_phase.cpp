@@ -72,6 +72,8 @@ void sendPhaseStage(Gateway& g) {
   if (!tickDue(gs.SendPhaseAt, gs.TickBegin)) return;
   gs.SendPhaseAt = kNoTick;
   gs.SendPhaseDue = false;
+  // Without the network every job would fail: they wait for a relation that has it.
+  if (g.link().NotRegistered) return;
   gs.SendPhaseOn = true;
   g.link().LastActTick = gs.TickBegin;
   if (gs.cfg.RunParamAsSMS && !gs.cfg.RunParDefTelNo.isEmpty() && g.hooks().cycle.queueParamAsSms) {

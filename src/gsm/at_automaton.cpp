@@ -7,6 +7,7 @@
 #include "core/gateway.h"
 #include "gsm/at_commands.h"
 #include "gsm/at_steps.h"
+#include "gsm/unsolicited_code.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -53,6 +54,9 @@ void PromptAwaited(Gateway& g) {
   const bool isPrompt = prompt == 0 || prompt == 1;
   // Late answers to earlier commands come before the prompt; they are read as lines.
   if (!isPrompt && link.LateAnswersOwed > 0) return;
+  // A whole line may still turn out to be an unsolicited code, set aside like any other.
+  if (!isPrompt && !IsLineEnd(recv.back())) return;
+  if (!isPrompt && RecogniseUnsolicited(recv.trimmed(), {}) != Unsolicited::None) return;
   link.WaitPrompt = false;
   if (isPrompt) {
     // The send command is answered; anything still owed before it was lost.
@@ -65,7 +69,7 @@ void PromptAwaited(Gateway& g) {
     link.GsmTimeout = at::kLongTimeout;
     link.WaitResult = true;
   } else {
-    // Something else (an unsolicited line) came first: the body is not written blindly.
+    // Something else came first: the body is not written blindly.
     g.Log(true, QStringLiteral("GSM Busy - End of session"));
     link.GsmSendOn = false;
     link.GsmSendStr.clear();
@@ -116,7 +120,8 @@ void ReplyStep(Gateway& g) {
   LinkState& link = g.link();
   const QByteArray line = link.GsmRecvStr;
   const int state = at::AnsweredState(link);
-  at::DebugLog(g, QStringLiteral("->|") + QString::fromUtf8(line) + QLatin1Char('|'));
+  at::DebugLog(g, QStringLiteral("->|") + QString::fromUtf8(at::Traced(line)) + QLatin1Char('|'));
+  if (at::SetAside(g, line)) return;
   const QByteArray upper = line.toUpper();
   const bool ok = upper == "OK";
   const bool final = ok || IsErrorLine(upper);
@@ -200,6 +205,10 @@ void KickOffAT(Gateway& gateway) {
   link.WaitPrompt = false;
   link.WaitResult = false;
   link.SmsSendFail = false;
+  link.IndicationOn = false;
+  link.NotRegistered = false;
+  link.ReadPhaseDone = false;
+  link.RoundTick = gateway.clock().tick();
   link.GsmSendOn = true;
 }
 

@@ -86,6 +86,7 @@ bool WriteCommand(Gateway& g, int N) {
       link.GsmSendStr = link.MemIdx == 1 ? kStoragePhone : kStorageSim;
       return true;
     case 15:
+      link.SmsAnnounced = false;  // what is announced from now on may miss this listing
       link.GsmSendStr = text ? kListText : kListPdu;
       link.ListBuf.clear();
       link.ListPrev.clear();
@@ -112,7 +113,7 @@ bool WriteCommand(Gateway& g, int N) {
       SendJob(g);
       return true;
     default:
-      return false;
+      return WriteSimCommand(g, N);
   }
 }
 
@@ -144,8 +145,8 @@ void CommandStep(Gateway& g, int N) {
   }
   if (N != 0 && N != 3 && N != 18 && N != 20 && N != 255) link.GsmSendOn = true;
   link.NoAnswerCnt = N == 3 ? 100 : 0;
-  // A storage switch or a signal query takes a real modem seconds now and then.
-  const bool slow = N == 11 || N == 12 || N == 15 || N == 19 || N == 56;
+  // A storage switch or a signal query takes a real modem seconds now and then, a SIM its PIN.
+  const bool slow = N == 11 || N == 12 || N == 15 || N == 19 || N == 56 || N == 61;
   link.GsmTimeout = slow ? kLongTimeout : kCommandTimeout;
   if (gs.cfg.RecoveryStartIncMin != 0)
     gs.RecoveryAt = g.clock().now() + gs.cfg.RecoveryStartIncMin / (24.0 * 60.0);

@@ -24,6 +24,12 @@ inline constexpr char kCharsetUcs2[] = "AT+CSCS=\"UCS2\"";
 inline constexpr char kParamsGsm[] = "AT+CSMP=17,167,0,0";
 inline constexpr char kParamsUcs2[] = "AT+CSMP=17,167,0,8";
 
+inline constexpr char kPinQuery[] = "AT+CPIN?";
+inline constexpr char kPinEntry[] = "AT+CPIN=";
+inline constexpr char kRegistration[] = "AT+CREG?";
+// New SMS are stored and announced with "+CMTI" (buffered while the link is busy).
+inline constexpr char kIndication[] = "AT+CNMI=2,1,0,0,0";
+
 inline constexpr char kCtrlZ = 26;
 
 // Answer time-outs in ms.

@@ -68,6 +68,8 @@ void InformationLine(Gateway& gateway, const QByteArray& upper) {
     ServiceCentreNumber(gateway, upper);
   else if (upper.startsWith("+CSQ:"))
     SignalQuality(gateway, upper);
+  else
+    SimInformation(gateway, upper);
 }
 
 }  // namespace kolvane::at

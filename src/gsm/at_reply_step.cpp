@@ -15,6 +15,7 @@ constexpr std::pair<const char*, int> kStateOfCommand[] = {
     {kFormatPdu, 8},   {kFormatText, 9},    {kShowTextParams, 10}, {kSignal, 11},
     {kStorageSim, 13}, {kStoragePhone, 14}, {kListPdu, 16},        {kListText, 17},
     {kCharsetGsm, 51}, {kCharsetUcs2, 52},  {kParamsGsm, 54},      {kParamsUcs2, 55},
+    {kPinQuery, 60},   {kRegistration, 62}, {kIndication, 63},
 };
 
 void SetLinkIdle(Gateway& g) {
@@ -82,6 +83,7 @@ int StorageFailed(Gateway& g) {
   link.GsmSendOn = false;
   link.NoAnswerCnt = 100;
   gs.SendPhaseDue = true;
+  link.ReadPhaseDone = true;
   gs.SendPhaseAt = tickAfter(g.clock().tick(), static_cast<Tick>(gs.cfg.SendSMSDelay));
   link.LastActTick = gs.SendPhaseAt + link.GsmTimeout;
   return 99;
@@ -99,6 +101,7 @@ int AnsweredState(const LinkState& link) {
   for (const auto& [command, state] : kStateOfCommand)
     if (sent == command) return state;
   if (sent.startsWith(kDelete)) return 19;
+  if (sent.startsWith(kPinEntry)) return 61;
   return link.SmsAccepted ? 56 : kNoState;
 }
 
@@ -114,7 +117,7 @@ int OkTransition(Gateway& g, int state) {
       gs.JobUCS2 = false;
       gs.JobLast = false;
       link.SmsAccepted = false;
-      next = 50;
+      next = 60;  // the SIM and the network first
       break;
     case 2:
       link.AutPhase = 2;
@@ -141,7 +144,7 @@ int OkTransition(Gateway& g, int state) {
       next = 11;
       break;
     case 11:
-      next = gs.cfg.MemCheOn ? 12 : 15;
+      next = AfterSignal(g);
       break;
     case 13:
     case 14:
@@ -175,6 +178,12 @@ int OkTransition(Gateway& g, int state) {
       }
       break;
     case 56:
+      break;
+    case 60:
+    case 61:
+    case 62:
+    case 63:
+      next = SimOk(g, state);
       break;
     default:
       DebugLog(g, QStringLiteral("GSM automat - unexpected state \"InComSendNo\" : ") +
@@ -217,6 +226,11 @@ int ErrorTransition(Gateway& g, int state) {
     case 19:
       ++link.ErrCnt;
       return NextDelete(link);
+    case 60:
+    case 61:
+    case 62:
+    case 63:
+      return SimError(g, state);
     default:
       link.GsmSendStr.clear();
       link.GsmSendOn = false;

@@ -29,6 +29,22 @@ void CommandStep(Gateway& gateway, int N);
 // The job in flight has been accepted by the network side.
 void SmsSent(Gateway& gateway);
 
+// The kick-off's SIM, network and indication states (60 to 63): the next state after "OK" or
+// an error, the command of the state, and the "+CPIN:" and "+CREG:" lines.
+int SimOk(Gateway& gateway, int state);
+int SimError(Gateway& gateway, int state);
+bool WriteSimCommand(Gateway& gateway, int N);
+void SimInformation(Gateway& gateway, const QByteArray& upper);
+// After the signal: the indications in on-line mode, the storage or the listing.
+int AfterSignal(Gateway& gateway);
+
+// A line the modem sent on its own (RING, +CREG:, +CMTI:, ^RSSI: ...) is set aside: it is no
+// answer and ends nothing. True when the line was one.
+bool SetAside(Gateway& gateway, const QByteArray& line);
+
+// A command or its echo as traces show it: the PIN masked.
+QByteArray Traced(const QByteArray& line);
+
 // A trace shown only with Debug on.
 void DebugLog(Gateway& gateway, const QString& text);
 

@@ -7,6 +7,7 @@
 #include "core/gateway.h"
 #include "core/main_cycle.h"
 #include "gsm/at_automaton.h"
+#include "gsm/at_steps.h"
 #include "gsm/gt_net_client.h"
 #include "settings/catalogue.h"
 
@@ -156,6 +157,17 @@ void LinkPasses::followUp() {
 
 // ---- receive pass ----
 
+namespace {
+
+// The block held nothing but line ends and whole unsolicited lines.
+bool onlySetAside(const QByteArray& block, const LinkState& link) {
+  const auto lineEnds =
+      std::count_if(block.begin(), block.end(), [](char c) { return c == '\r' || c == '\n'; });
+  return link.GsmRecvStr.isEmpty() && link.SetAsideBytes == block.size() - lineEnds;
+}
+
+}  // namespace
+
 void LinkPasses::RecvPass() {
   LinkState& link = gateway_.link();
   if (link.SendBusy) return;
@@ -170,9 +182,16 @@ void LinkPasses::RecvPass() {
       if (link.KickOffDiscard || !gateway_.state().RelationOn) {
         // Left over from before the relation's first command, or the device is gone.
       } else if (!block.isEmpty()) {
+        const Tick lastAct = link.LastActTick;
+        const Tick answerAct = link.AnswerActTick;
         link.LastActTick = gateway_.clock().tick();
         link.AnswerActTick = link.LastActTick;
+        link.SetAsideBytes = 0;
         handOver(block);
+        if (onlySetAside(block, link)) {
+          link.LastActTick = lastAct;
+          link.AnswerActTick = answerAct;
+        }
         scheduleFollowUp(0);
       } else {
         AnswerWatch(gateway_, passTick);
@@ -301,8 +320,8 @@ bool LinkPasses::takeSendRequest(QByteArray* data) {
   }
   if (!link.GsmSendOn || !kickOffClears()) return false;
   link.GsmSendOn = false;
-  gateway_.Log(debug,
-               QStringLiteral("<-|") + QString::fromUtf8(link.GsmSendStr) + QLatin1Char('|'));
+  gateway_.Log(debug, QStringLiteral("<-|") + QString::fromUtf8(at::Traced(link.GsmSendStr)) +
+                          QLatin1Char('|'));
   *data = link.GsmSendStr + '\r';
   return true;
 }
@@ -357,7 +376,8 @@ void LinkPasses::writeEnded(bool complete) {
   sendPassTimer_.stop();
   LinkState& link = gateway_.link();
   if (!complete) {
-    gateway_.Log(true, fillPlaceholders(gateway_.Text(48), {QString::fromUtf8(link.GsmSendStr)}));
+    gateway_.Log(true, fillPlaceholders(gateway_.Text(48),
+                                        {QString::fromUtf8(at::Traced(link.GsmSendStr))}));
     if (w.serial && link.ComHandle) serialLinkLost();
   } else if (w.atDevice) {
     CommandWritten(gateway_);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 
 #include "gsm/device_link.h"
 #include "gsm/gate_state.h"
@@ -88,6 +90,22 @@ struct LinkState {
   bool GsmConnected = false;
   bool FirstOkPending = false;
   bool LinkFailed = false;
+
+  // SIM, network and new-message indications, from the kick-off's questions.
+  QByteArray SimState;                // what "+CPIN:" said in this relation
+  std::optional<QString> PinRefused;  // the SimPin the SIM refused: never entered again
+  QByteArray SimNotice;               // the SIM line logged last, so a lasting state logs once
+  std::int8_t RegState = -1;          // "+CREG:" registration state of this relation; -1 unknown
+  bool NotRegistered = false;         // this relation keeps its jobs
+  bool RegNoticeLogged = false;       // logged once while it lasts
+  bool IndicationOn = false;          // the modem took AT+CNMI in this relation
+  bool IndicationRefused = false;     // it refused: polled for the rest of the run
+  bool SmsAnnounced = false;          // "+CMTI" came since the last listing command
+  bool ReadPhaseDone = false;         // the relation's round has listed and deleted
+  Tick RoundTick = 0;                 // the last kick-off
+  // Bytes of the lines set aside as unsolicited in the block being handed over: a block of
+  // nothing else is no activity of the relation and no sign of an answer.
+  qsizetype SetAsideBytes = 0;
 
   // Received SMS.
   SmsRecvArray SmsRecvArr;

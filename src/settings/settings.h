@@ -50,6 +50,8 @@ struct Settings {
   bool LiptelUCS2{true};
   bool TestStartOn{true};
   int RecoveryStartIncMin{0};
+  QString SimPin;  // entered once when the SIM asks; never logged
+  bool SmsIndication{true};
 
   // Exchange cycle
   bool OnLine{false};

@@ -56,6 +56,8 @@ const std::vector<SettingKey>& settingKeys() {
       key("LiptelUCS2", SettingType::Bool, Saved::No, &Settings::LiptelUCS2),
       key("TestStartOn", SettingType::Bool, Saved::No, &Settings::TestStartOn),
       key("RecoveryStartIncMin", SettingType::Int, Saved::No, &Settings::RecoveryStartIncMin),
+      key("SimPin", SettingType::Str, Saved::Yes, &Settings::SimPin),
+      key("SmsIndication", SettingType::Bool, Saved::No, &Settings::SmsIndication),
       key("OnLine", SettingType::Bool, Saved::Yes, &Settings::OnLine),
       key("Interval", SettingType::Real, Saved::Yes, &Settings::Interval),
       key("IntervalOnLine", SettingType::Int, Saved::No, &Settings::IntervalOnLine),

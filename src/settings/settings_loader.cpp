@@ -397,6 +397,8 @@ bool saveSettings(const GatewayState& gs, IniFile& file, DateTime now) {
     }
 
     if (s.ComParamOn) putAll({"RTSOn", "DTROn", "BaudRate", "PDUText"});
+    // A PIN set or cleared in the dialog; a file that never had one gets no empty key.
+    if (!s.SimPin.isEmpty() || ini.hasKey(kCfg, QStringLiteral("SimPin"))) put("SimPin");
 
     putAll({"GtIPAdress", "GtTCPPort", "SmsInCnt", "SmsOutCnt", "EmlInCnt", "EmlOutCnt"});
     ini.setValue(kCfg, QStringLiteral("DTSaveToIni"), regional::formatDateTime(now));

@@ -85,10 +85,15 @@ struct TextBinding {
   QString Settings::*member;
 };
 constexpr TextBinding kTexts[] = {
-    {"UserName", &Settings::UserName},         {"BasketName", &Settings::BasketName},
-    {"PreSetPrefix", &Settings::PreSetPrefix}, {"PreSetMaskDT", &Settings::PreSetMaskDT},
-    {"PreSetMaskTi", &Settings::PreSetMaskTi}, {"ReportPrefix", &Settings::ReportPrefix},
-    {"SmsToCmdPC", &Settings::SmsToCmdPC},     {"SmsToTtsPC", &Settings::SmsToTtsPC},
+    {"UserName", &Settings::UserName},
+    {"BasketName", &Settings::BasketName},
+    {"PreSetPrefix", &Settings::PreSetPrefix},
+    {"PreSetMaskDT", &Settings::PreSetMaskDT},
+    {"PreSetMaskTi", &Settings::PreSetMaskTi},
+    {"ReportPrefix", &Settings::ReportPrefix},
+    {"SmsToCmdPC", &Settings::SmsToCmdPC},
+    {"SmsToTtsPC", &Settings::SmsToTtsPC},
+    {"SimPin", &Settings::SimPin},
 };
 
 // Number fields; a field that does not read as a number keeps the setting, or takes the

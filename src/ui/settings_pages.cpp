@@ -128,6 +128,9 @@ void gsmPage(QStackedWidget* s) {
   p.endGroup();
   p.add(p.lab("LaUcs2Text"));
   p.add(p.lab("LaPduNot"));
+  QLineEdit* pin = p.edit("SimPin", 90);
+  pin->setEchoMode(QLineEdit::Password);
+  p.row({p.lab("LaSimPin"), pin});
 }
 
 void serversPage(QStackedWidget* s) {

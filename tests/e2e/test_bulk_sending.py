@@ -10,7 +10,7 @@ from mail_gateway import Gateway, mail
 COUNT = 200
 DEADLINE = 300.0
 # One relation held open for the whole run, no pause between jobs.
-FAST = ("StartGo=1\nOnLine=1\nIntervalOnLine=1000\nMemCheOn=0\nSendSMSDelay=0\nDNSOff=1\n")
+FAST = ("StartGo=1\nOnLine=1\nSmsIndication=0\nIntervalOnLine=1000\nMemCheOn=0\nSendSMSDelay=0\nDNSOff=1\n")
 
 
 class BulkSending(unittest.TestCase):

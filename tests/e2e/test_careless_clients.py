@@ -18,7 +18,7 @@ from mail_gateway import DEADLINE, Gateway
 from test_smtp import read_line
 
 # The modem never answers, so no send phase takes the stores over: they keep what arrives.
-STILL = "StartGo=1\nOnLine=1\nIntervalOnLine=600000\nDNSOff=1\n"
+STILL = "StartGo=1\nOnLine=1\nSmsIndication=0\nIntervalOnLine=600000\nDNSOff=1\n"
 SILENT = ("--silent",)
 IDLE_MS = 1500
 MB = 1024 * 1024

@@ -22,7 +22,7 @@ def record(pos_id, body, name_pc=""):
 
 class Pop3(unittest.TestCase):
     def setUp(self):
-        gw = Gateway(self, "StartGo=1\nOnLine=1\nIntervalOnLine=9000\nMemCheOn=0\nDNSOff=1\n")
+        gw = Gateway(self, "StartGo=1\nOnLine=1\nSmsIndication=0\nIntervalOnLine=9000\nMemCheOn=0\nDNSOff=1\n")
         self.folder, self.port, self.run_ = gw.folder, gw.pop3_port, gw.run
         self.today = time.strftime("%y%m%d")
 

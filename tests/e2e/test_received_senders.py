@@ -12,7 +12,7 @@ import mail_gateway
 from mail_gateway import DEADLINE, Gateway, fetch_all
 
 # Relations far enough apart that one never runs into the next.
-QUICK = ("StartGo=1\nOnLine=1\nIntervalOnLine=15000\nMemCheOn=0\nSendSMSDelay=100\n"
+QUICK = ("StartGo=1\nOnLine=1\nSmsIndication=0\nIntervalOnLine=15000\nMemCheOn=0\nSendSMSDelay=100\n"
          "DNSOff=1\n")
 
 

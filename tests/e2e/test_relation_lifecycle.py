@@ -48,7 +48,7 @@ class Lifecycle(unittest.TestCase):
     def test_after_each_end_mid_send_the_next_relation_sends_the_job(self):
         folder = k.new_folder(self)
         modem = Modem(self, folder)
-        run = start(self, folder, modem, "OnLine=1\nIntervalOnLine=2000\nMemCheOn=0\n"
+        run = start(self, folder, modem, "OnLine=1\nSmsIndication=0\nIntervalOnLine=2000\nMemCheOn=0\n"
                     "SendSMSDelay=100\nSendFiTxtDelay=1\n")
         faults = [("drop-at-send 1", None), ("error-on AT+CMGS*", "error-off all"),
                   ("drop-after-accept 1", None), ("silent-body 1", None)]
@@ -76,7 +76,7 @@ class Lifecycle(unittest.TestCase):
         for i in range(250):
             args += ["--sms", "+420777%06d:SMS number %d" % (i, i)]
         modem = Modem(self, folder, *args)
-        run = start(self, folder, modem, "OnLine=1\nIntervalOnLine=1000\n")
+        run = start(self, folder, modem, "OnLine=1\nIntervalOnLine=1000\nSmsIndication=0\n")
         self.assertTrue(k.wait_until(lambda: count(run, "GSM gateway received 250 SMS to SIM"),
                                      DEADLINE), run.lines())
         # Asked to close in the middle of the relation: it ends first, then the program.
@@ -95,7 +95,7 @@ class Lifecycle(unittest.TestCase):
     def test_on_line_with_defaults_sends_dropped_lines_within_the_drop_delay(self):
         folder = k.new_folder(self)
         modem = Modem(self, folder)
-        run = start(self, folder, modem, "OnLine=1\n")
+        run = start(self, folder, modem, "OnLine=1\nSmsIndication=0\n")
         self.assertTrue(k.wait_until(lambda: count(run, "GSM gateway connected") >= 2, DEADLINE),
                         run.lines())
         for i in range(3):
@@ -127,7 +127,7 @@ class Lifecycle(unittest.TestCase):
         modem = mail_gateway.ModemProcess(self, "--pty", link, "--control", control,
                                           "--delay-ms", "200")
         self.assertTrue(modem.ready.startswith("modemsim pty "), modem.ready)
-        k.write_ini(folder, "[CFG]\nComTcp=0\nComName=%s\nOnLine=1\nIntervalOnLine=2000\n"
+        k.write_ini(folder, "[CFG]\nComTcp=0\nComName=%s\nOnLine=1\nSmsIndication=0\nIntervalOnLine=2000\n"
                     "MemCheOn=0\n%s" % (link, mail_gateway.free_mail_ports()))
         run = k.start(self, folder)
 

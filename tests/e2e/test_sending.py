@@ -12,7 +12,7 @@ import mail_gateway
 DEADLINE = 60.0
 # A relation at start and then every 30 s (no overlap even with a slow modem), no phone
 # storage, the file drop every second.
-QUICK = ("StartGo=1\nOnLine=1\nIntervalOnLine=30000\nMemCheOn=0\nSendSMSDelay=100\n"
+QUICK = ("StartGo=1\nOnLine=1\nSmsIndication=0\nIntervalOnLine=30000\nMemCheOn=0\nSendSMSDelay=100\n"
          "SendFiTxtDelay=1\n")
 
 

@@ -10,7 +10,7 @@ import mail_gateway
 from mail_gateway import Gateway, mail
 
 DEADLINE = 180.0
-RELATIONS = "OnLine=1\nIntervalOnLine=5000\nSendSMSDelay=100\n"
+RELATIONS = "OnLine=1\nSmsIndication=0\nIntervalOnLine=5000\nSendSMSDelay=100\n"
 
 
 def sms_args(storage, texts):

@@ -13,7 +13,7 @@ import mail_gateway
 from mail_gateway import DEADLINE, Gateway, fetch_all, mail
 
 # A relation at start and then every 8 s; no phone storage, a short pause between jobs.
-QUICK = ("StartGo=1\nOnLine=1\nIntervalOnLine=8000\nMemCheOn=0\nSendSMSDelay=100\n"
+QUICK = ("StartGo=1\nOnLine=1\nSmsIndication=0\nIntervalOnLine=8000\nMemCheOn=0\nSendSMSDelay=100\n"
          "DNSOff=1\n")
 CZECH = "Příliš žluťoučký kůň úpěl ďábelské ódy"
 CYRILLIC = "Привет, как дела? Всё хорошо."

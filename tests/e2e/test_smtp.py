@@ -17,11 +17,11 @@ from mail_gateway import DEADLINE, Gateway, mail
 CZECH = "Příliš žluťoučký kůň úpěl ďábelské ódy"
 CZECH_ASCII = "Prilis zlutoucky kun upel dabelske ody"
 # A relation at start and then every 8 s; no phone storage, a short pause between jobs.
-QUICK = ("StartGo=1\nOnLine=1\nIntervalOnLine=8000\nMemCheOn=0\nSendSMSDelay=100\n"
+QUICK = ("StartGo=1\nOnLine=1\nSmsIndication=0\nIntervalOnLine=8000\nMemCheOn=0\nSendSMSDelay=100\n"
          "DNSOff=1\n")
 # The servers open with the link, but a modem that never answers lists nothing, so no send
 # phase takes the stores over: they keep what arrives.
-STILL = "StartGo=1\nOnLine=1\nIntervalOnLine=600000\nDNSOff=1\n"
+STILL = "StartGo=1\nOnLine=1\nSmsIndication=0\nIntervalOnLine=600000\nDNSOff=1\n"
 SILENT = ("--silent",)
 
 

@@ -13,7 +13,7 @@ import kolvane_e2e as k
 from mail_gateway import DEADLINE, Gateway, fetch_all, mail, main
 
 # A relation at start and then every 8 s.
-QUICK = ("StartGo=1\nOnLine=1\nIntervalOnLine=8000\nMemCheOn=0\nSendSMSDelay=100\n"
+QUICK = ("StartGo=1\nOnLine=1\nSmsIndication=0\nIntervalOnLine=8000\nMemCheOn=0\nSendSMSDelay=100\n"
          "DNSOff=1\n")
 RECORD = re.compile(rb"PosID: \d{12}\r\n.*?\r\n\r\n(.*?)\r\n\.\r\n", re.S)
 

@@ -86,7 +86,7 @@ TEST(MainCycle, LogLinesAreNoActivityOfTheRelation) {
 }
 
 TEST(MainCycle, OnLineStartsARelationEveryIntervalOnLine) {
-  LinkTestGateway t("OnLine=1\nIntervalOnLine=20000\n");
+  LinkTestGateway t("OnLine=1\nSmsIndication=0\nIntervalOnLine=20000\n");
   BBt1Click(t.g(), StartSender::Button);
   QList<Tick> connects;
   t.g().log().setEchoSink([&](const QString& line) {

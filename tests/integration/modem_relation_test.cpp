@@ -52,9 +52,9 @@ struct ModemRelation {
 };
 
 const QList<QByteArray> kTextModeStart{
-    "AT",     "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0", "AT+CPAS",
-    "ATE0",   "AT+CSCA?",        "AT+CMGF=1",          "AT+CSDH=1",
-    "AT+CSQ", "AT+CPMS=\"SM\"",  "AT+CMGL=\"ALL\""};
+    "AT",      "AT+CPIN?",       "AT+CREG?",       "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0",
+    "AT+CPAS", "ATE0",           "AT+CSCA?",       "AT+CMGF=1",       "AT+CSDH=1",
+    "AT+CSQ",  "AT+CPMS=\"SM\"", "AT+CMGL=\"ALL\""};
 
 }  // namespace
 
@@ -100,6 +100,27 @@ TEST(ModemRelation, SilentModemIsDeclaredInactive) {
   EXPECT_EQ(r.sim->commands, (QList<QByteArray>{"AT", "AT", "AT"}));
   EXPECT_TRUE(r.t.shown().contains("GSM gateway inactive"));
   EXPECT_EQ(r.t.commands, QStringList{"notify.sh"});
+}
+
+TEST(ModemRelation, OnLineAnnouncedSmsAreListedAtOnceWhileTheLinkStaysOpen) {
+  ModemRelation r("ComTcp=0\nComNo=3\nOnLine=1\nIntervalOnLine=5000\nMemCheOn=0\n");
+  BBt1Click(r.t.g(), StartSender::Button);
+  ASSERT_TRUE(r.t.loop().runUntil([&] { return r.t.link().ReadPhaseDone; }, 20000));
+  EXPECT_TRUE(r.t.link().IndicationOn);
+  r.sim->commands.clear();
+  r.t.loop().runUntil([] { return false; }, 20000);
+  EXPECT_TRUE(r.t.gs().RelationOn);  // parked: four intervals without a command
+  EXPECT_TRUE(r.sim->commands.isEmpty()) << r.sim->commands.size();
+
+  r.inject("+420777111222", "Announced");
+  ASSERT_TRUE(r.t.loop().runUntil([&] { return r.sim->commands.contains("AT+CMGD=1"); }, 5000));
+  // Listed on the announcement: no kick-off and no interval came first.
+  EXPECT_EQ(r.sim->commands.first(), "AT+CMGL=\"ALL\"");
+  EXPECT_TRUE(r.t.shown().contains("GSM gateway received 1 SMS to SIM"));
+
+  // A fresh round reads the device every minute.
+  r.sim->commands.clear();
+  ASSERT_TRUE(r.t.loop().runUntil([&] { return r.sim->commands.contains("AT+CPIN?"); }, 70000));
 }
 
 // Answers that come late are answers to the command they were asked by: after a rewrite the

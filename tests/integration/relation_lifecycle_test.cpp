@@ -22,7 +22,8 @@ qsizetype deletes(const QList<QByteArray>& commands) {
 }
 
 const QByteArray kOnLine =
-    "OnLine=1\nIntervalOnLine=20000\nMemCheOn=0\nSendSMSDelay=100\nSendFiTxtDelay=1\n";
+    "OnLine=1\nSmsIndication=0\nIntervalOnLine=20000\nMemCheOn=0\nSendSMSDelay=100\nSendFiTxtDelay="
+    "1\n";
 
 // The headless gateway started as at launch (no StartGo), its serial port the simulated modem.
 struct Lifecycle {
@@ -210,7 +211,8 @@ TEST(RelationLifecycle, ADeviceThatGoesAwayEndsTheRelationOnceAndIsOpenedAgainLa
 }
 
 TEST(RelationLifecycle, ADeviceThatStaysGoneIsReportedOnceAnHourAndItsCommandRunsOncePerOutage) {
-  LinkTestGateway t("OnLine=1\nIntervalOnLine=3000\nMemCheOn=0\nCmdOnConnectFailed=alert.sh\n");
+  LinkTestGateway t(
+      "OnLine=1\nSmsIndication=0\nIntervalOnLine=3000\nMemCheOn=0\nCmdOnConnectFailed=alert.sh\n");
   const QString failed = "Connection to GSM Gate throught COM failed.";
   t.deviceAvailable = false;
   t.gs().StartupDue = true;

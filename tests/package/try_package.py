@@ -67,7 +67,7 @@ def main():
     smtp_port, pop3_port = (25, 110) if port_free(25) and port_free(110) else (2525, 2110)
     with open(os.path.join(DATA, "Kolvane.ini"), "w") as ini:
         ini.write("[CFG]\nComTcp=1\nGtIPAdress=127.0.0.1\nGtTCPPort=%d\nSmtpPort=%d\n"
-                  "Pop3Port=%d\nOnLine=1\nIntervalOnLine=2000\n" % (port, smtp_port, pop3_port))
+                  "Pop3Port=%d\nOnLine=1\nSmsIndication=0\nIntervalOnLine=2000\n" % (port, smtp_port, pop3_port))
     shutil.chown(os.path.join(DATA, "Kolvane.ini"), "kolvane", "kolvane")
 
     cmd = unit_command()

@@ -90,7 +90,7 @@ class Soak {
     QFile ini(dir_.filePath(QStringLiteral("Kolvane.ini")));
     if (ini.open(QIODevice::WriteOnly)) {
       ini.write("[CFG]\n" + FreeMailPorts() +
-                "ComTcp=0\nOnLine=1\nIntervalOnLine=5000\n"
+                "ComTcp=0\nOnLine=1\nSmsIndication=0\nIntervalOnLine=5000\n"
                 "CutEMail=1\nConcatenateSMS=1\nSendUCS2SmsPermit=1\nPreSetTimeSw=1\nDNSOff=1\n"
                 // The POP3 store is read on from where it was: it must keep every record.
                 "ExpireDay=0\n");

@@ -56,9 +56,10 @@ TEST_F(AtAutomaton, TextModeRelationReadsTheSimAndSkipsTheServiceCentreNextTime)
   startRelation();
   EXPECT_EQ(t.link().GsmTimeout, 1000u);
   const QList<QByteArray> first = t.converse([](const QByteArray& c) { return Modem(c); });
-  EXPECT_EQ(first, (QList<QByteArray>{"AT", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0", "AT+CPAS",
-                                      "ATE0", "AT+CSCA?", "AT+CMGF=1", "AT+CSDH=1", "AT+CSQ",
-                                      "AT+CPMS=\"SM\"", "AT+CMGL=\"ALL\""}));
+  EXPECT_EQ(first,
+            (QList<QByteArray>{"AT", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"",
+                               "AT+CSMP=17,167,0,0", "AT+CPAS", "ATE0", "AT+CSCA?", "AT+CMGF=1",
+                               "AT+CSDH=1", "AT+CSQ", "AT+CPMS=\"SM\"", "AT+CMGL=\"ALL\""}));
   EXPECT_TRUE(t.link().ListDone);
   EXPECT_EQ(t.gs().Lamps.linkStage, 3);
   ReadSmsList(t.g());
@@ -82,7 +83,7 @@ TEST_F(AtAutomaton, TextModeRelationReadsTheSimAndSkipsTheServiceCentreNextTime)
   startRelation();
   const QList<QByteArray> second = t.converse([](const QByteArray& c) { return Modem(c, {}); });
   EXPECT_FALSE(second.contains("AT+CSCA?"));
-  EXPECT_EQ(second.size(), 10);
+  EXPECT_EQ(second.size(), 12);
   EXPECT_TRUE(t.link().ListDone);
   EXPECT_TRUE(t.link().SmsRecvArr.isEmpty());
 }
@@ -91,9 +92,10 @@ TEST_F(AtAutomaton, PduModeRelationHasNoHeaderDisplayAndListsByNumber) {
   t.gs().cfg.PDUText = false;
   t.gs().cfg.MemCheOn = false;
   startRelation();
-  EXPECT_EQ(t.converse([](const QByteArray& c) { return Modem(c, {}); }),
-            (QList<QByteArray>{"AT", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0", "AT+CPAS", "ATE0",
-                               "AT+CSCA?", "AT+CMGF=0", "AT+CSQ", "AT+CMGL=4"}));
+  EXPECT_EQ(
+      t.converse([](const QByteArray& c) { return Modem(c, {}); }),
+      (QList<QByteArray>{"AT", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0",
+                         "AT+CPAS", "ATE0", "AT+CSCA?", "AT+CMGF=0", "AT+CSQ", "AT+CMGL=4"}));
   EXPECT_TRUE(t.logs().contains("GSM PDU SMS mode set on"));
 }
 
@@ -309,10 +311,24 @@ TEST_F(AtAutomaton, JobFailures) {
   EXPECT_FALSE(t.link().SmsSendDone);
   EXPECT_EQ(t.logs(), QStringList{"GSM gateway: non-delivery SMS to +420777111222"});
 
-  // Something other than the prompt: the body stays unsent.
+  // Unsolicited codes before the prompt are set aside; the body follows the prompt.
   GsmAutomat(t.g(), 56);
   t.takeCommand();
-  t.feed("\r\n+CMTI: \"SM\",3\r\n");
+  t.feed("\r\n+CMTI: \"SM\",3\r\n\r\n^RSSI:12\r\n");
+  EXPECT_TRUE(t.link().WaitPrompt);
+  EXPECT_TRUE(t.link().SmsAnnounced);
+  t.feed("\r\n> ");
+  EXPECT_EQ(t.takeCommand(), "Hi there\x1A");
+  t.line("+CMGS: 7");
+  t.line("OK");
+  EXPECT_TRUE(t.link().SmsSendDone);
+  t.link().SmsSendDone = false;
+  t.logs();
+
+  // Something else than the prompt: the body stays unsent.
+  GsmAutomat(t.g(), 56);
+  t.takeCommand();
+  t.feed("\r\nCOMMAND NOT SUPPORT\r\n");
   EXPECT_FALSE(t.takeCommand());
   EXPECT_EQ(t.logs(), QStringList{"GSM Busy - End of session"});
   t.clock.advance(2001);
@@ -392,11 +408,11 @@ TEST_F(AtAutomaton, LateAnswersOfACommandWrittenAgainAnswerNothingLater) {
   TimeOut(t);
   EXPECT_EQ(t.takeCommand(), "AT");
   t.feed(kOk);
-  EXPECT_EQ(t.takeCommand(), "AT+CSCS=\"GSM\"");
+  EXPECT_EQ(t.takeCommand(), "AT+CPIN?");
   t.feed(kOk + kOk);
   EXPECT_FALSE(t.takeCommand());
   t.feed(kOk);
-  EXPECT_EQ(t.takeCommand(), "AT+CSMP=17,167,0,0");
+  EXPECT_EQ(t.takeCommand(), "AT+CREG?");
 }
 
 TEST_F(AtAutomaton, AnAnswerLostOnTheWayIsNotWaitedForOnceTheNextCommandIsAnswered) {
@@ -440,7 +456,7 @@ TEST_F(AtAutomaton, NoiseInTheKickOffsAnswerAsksForTheKickOffAgain) {
   t.feed("\xF2\r\n");
   EXPECT_FALSE(t.takeCommand());
   t.feed(kOk + kOk + kOk);
-  EXPECT_EQ(t.takeCommand(), "AT+CSCS=\"GSM\"");
+  EXPECT_EQ(t.takeCommand(), "AT+CPIN?");
   // Once the device has answered, such a byte is a line error again.
   t.feed("\xF3");
   EXPECT_TRUE(t.gs().RestartWanted);

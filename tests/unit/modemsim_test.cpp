@@ -466,3 +466,64 @@ TEST(ModemSimFaults, StallInsideTheFirstBodyOnce) {
 
 }  // namespace
 }  // namespace kolvane::modemsim
+
+namespace kolvane::modemsim {
+namespace {
+
+TEST(ModemSimSim, PinThreeTriesThenPukThenNewPin) {
+  ModemConfig config;
+  config.simPin = QStringLiteral("1234");
+  Modem m(config);
+  m.cmd("ATE0");
+  EXPECT_EQ(m.cmd("AT+CPIN?"), "\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n");
+  EXPECT_EQ(m.cmd("AT+CMGL=4"), "\r\n+CMS ERROR: 311\r\n");  // messages stay locked
+  for (const char* wrong : {"AT+CPIN=\"0000\"", "AT+CPIN=\"1111\""})
+    EXPECT_EQ(m.cmd(wrong), "\r\nERROR\r\n");
+  EXPECT_EQ(m.sim.pinTriesLeft(), 1);
+  EXPECT_EQ(m.cmd("AT+CPIN=\"2222\""), "\r\nERROR\r\n");
+  EXPECT_EQ(m.cmd("AT+CPIN?"), "\r\n+CPIN: SIM PUK\r\n\r\nOK\r\n");
+  EXPECT_EQ(m.cmd("AT+CPIN=\"1234\""), "\r\nERROR\r\n");  // the right PIN is too late now
+  m.sim.connectionOpened();                               // the SIM stays locked
+  EXPECT_EQ(m.cmd("AT+CPIN=\"12345678\",\"4321\""), "\r\nOK\r\n");
+  EXPECT_EQ(m.cmd("AT+CPIN?"), "\r\n+CPIN: READY\r\n\r\nOK\r\n");
+  EXPECT_EQ(m.cmd("AT+CPIN=\"4321\""), "\r\nERROR\r\n");  // nothing to unlock
+  EXPECT_EQ(m.sim.pinTriesLeft(), 3);
+}
+
+TEST(ModemSimSim, RegistrationAndArrivalsAnnouncedAfterCnmi) {
+  Modem m;
+  m.cmd("ATE0");
+  for (const int state : {1, 0, 2, 5}) {
+    m.sim.faults().registration = state;
+    EXPECT_EQ(m.cmd("AT+CREG?"), "\r\n+CREG: 0," + QByteArray::number(state) + "\r\n\r\nOK\r\n");
+  }
+  m.store(QStringLiteral("quiet"));
+  EXPECT_EQ(m.sim.takeOutput(m.now), "");
+  EXPECT_EQ(m.cmd("AT+CNMI=2,2,0,0,0"), "\r\n+CMS ERROR: 303\r\n");
+  EXPECT_EQ(m.cmd("AT+CNMI=2,1,0,0,0"), "\r\nOK\r\n");
+  m.store(QStringLiteral("loud"));
+  EXPECT_EQ(m.sim.takeOutput(m.now), "\r\n+CMTI: \"SM\",2\r\n");
+  m.cmd("ATZ");
+  m.store(QStringLiteral("quiet again"));
+  EXPECT_EQ(m.sim.takeOutput(m.now), "");
+}
+
+TEST(ModemSimFaults, UnsolicitedCodesAtTheirRateAndBeforeThePrompt) {
+  Modem m;
+  m.quietCmd("AT+CMGF=1");
+  m.sim.faults().unsolicitedMs = 150;
+  EXPECT_EQ(m.sim.takeOutput(m.now), "");
+  EXPECT_EQ(m.sim.nextDue(), m.now + 150);
+  EXPECT_EQ(m.sim.takeOutput(m.now + 300), "\r\nRING\r\n\r\n+CLIP: \"+420777000999\",145,,,,0\r\n");
+  m.now += 300;
+  const QByteArray prompt = m.cmd("AT+CMGS=\"+420777000111\"");
+  EXPECT_TRUE(prompt.startsWith("\r\n+CRING: VOICE\r\n")) << prompt.toStdString();
+  EXPECT_TRUE(prompt.endsWith("\r\n> "));
+  EXPECT_EQ(m.sim.feed("hello\x1a", m.now).left(10), "\r\n+CMGS: 0");
+  EXPECT_EQ(m.onlySent().text, QStringLiteral("hello"));
+  m.sim.faults().unsolicitedMs = 0;
+  EXPECT_EQ(m.sim.takeOutput(m.now + 1000), "");
+}
+
+}  // namespace
+}  // namespace kolvane::modemsim

@@ -18,6 +18,8 @@ inline constexpr std::array<const char*, 4> kStatusNames = {"REC UNREAD", "REC R
 inline constexpr int kNotAllowed = 302;
 inline constexpr int kBadPduParameter = 304;
 inline constexpr int kBadTextParameter = 305;
+inline constexpr int kNotSupported = 303;
+inline constexpr int kSimPinRequired = 311;
 inline constexpr int kBadIndex = 321;
 
 inline QByteArray info(const QByteArray& line) {

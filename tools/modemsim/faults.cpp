@@ -100,6 +100,10 @@ bool applyFaultCommand(Faults& faults, const QString& line, QString* error) {
          (words.size() < 2 || number(words[1], &faults.splitPauseMs));
   } else if (verb == u"stall-body") {
     ok = number(first, &faults.stallBodyMs);
+  } else if (verb == u"creg") {
+    ok = number(first, &faults.registration) && faults.registration <= 5;
+  } else if (verb == u"urc") {
+    ok = number(first, &faults.unsolicitedMs);
   } else if (verb == u"reset") {
     faults = Faults{};
     ok = true;

@@ -24,6 +24,8 @@ struct Faults {
   int splitBytes = 0;     // answers go out in chunks of this many bytes; 0 = whole
   int splitPauseMs = 50;  // pause between chunks
   int stallBodyMs = 0;    // the next listing stops this long inside its first body (once)
+  int registration = 1;   // network registration state answered to AT+CREG? (1 = home)
+  int unsolicitedMs = 0;  // an unsolicited code this often, and one before every prompt; 0 = off
 
   bool answersError(const QByteArray& commandLine) const;
   // How long the answer to this command line is held back; random draws from *seed.
@@ -50,6 +52,9 @@ inline constexpr const char* kFaultCommandHelp =
     "  delay-on COMMAND MS|off  hold the answer to this command line back MS instead\n"
     "  split BYTES [MS]|off  write answers in chunks of BYTES, MS apart (default 50)\n"
     "  stall-body MS|off     the next listing stops MS inside its first body\n"
+    "  creg N                AT+CREG? answers registration state N (0 none, 1 home, 2 searching)\n"
+    "  urc MS|off            an unsolicited code (RING, +CREG, ^RSSI, ...) every MS, and one\n"
+    "                        between every send command and its prompt\n"
     "  reset                 all faults off\n";
 
 }  // namespace kolvane::modemsim

@@ -30,6 +30,8 @@ QByteArray ModemSim::cmgs(const AtCommand& cmd) {
       return cmsError(kBadPduParameter);
   }
   send_ = send;
+  // Sticks that chatter do so between the command and its prompt as well.
+  if (config_.faults.unsolicitedMs > 0) return unsolicitedCode() + kPrompt;
   return kPrompt;
 }
 

@@ -30,6 +30,8 @@ void ModemSim::resetSettings() {
   showHeader_ = false;
   charset_ = Charset::Gsm;
   csmp_ = {17, 167, 0, 0};
+  cnmiMode_ = 0;
+  cnmiMt_ = 0;
 }
 
 QByteArray ModemSim::cpas(const AtCommand& cmd) {

@@ -42,7 +42,9 @@ ModemSim::ModemSim(ModemConfig config)
     : config_(std::move(config)),
       stores_{MessageStore(config_.simCapacity), MessageStore(config_.phoneCapacity)},
       echo_(config_.echo),
-      serviceCentre_(config_.serviceCentre) {}
+      serviceCentre_(config_.serviceCentre) {
+  if (!config_.simPin.isEmpty()) simLock_ = SimLock::Pin;
+}
 
 void ModemSim::receive(const QByteArray& bytes, Tick now) {
   for (const char byte : bytes) {
@@ -64,6 +66,7 @@ QByteArray ModemSim::takeOutput(Tick now) {
       ++it;
     }
   }
+  emitUnsolicited(now);
   QByteArray out = out_.take(now);
   if (hangupAfterOutput_ && out_.empty()) dropAfterOutput();
   return out;
@@ -81,6 +84,7 @@ void ModemSim::dropAfterOutput() {
 
 std::optional<Tick> ModemSim::nextDue() const {
   std::optional<Tick> due = out_.nextDue();
+  if (nextUnsolicited_ && (!due || earlier(*nextUnsolicited_, *due))) due = nextUnsolicited_;
   for (const auto& [tick, sms] : scheduled_)
     if (!due || earlier(tick, *due)) due = tick;
   return due;
@@ -112,7 +116,7 @@ QList<int> ModemSim::inject(const Injection& sms, Tick now) {
   for (const StoredSms& message : messages) {
     const int index = store.add(message);
     indices.append(index);
-    if (config_.newMessageIndication)
+    if (announcesArrivals())
       respond("\r\n+CMTI: " + quoted(storageName(sms.storage)) + "," + QByteArray::number(index) +
                   "\r\n",
               now);
@@ -204,7 +208,7 @@ QByteArray ModemSim::dispatch(const AtCommand& cmd) {
     const char* name;
     Handler handler;
   };
-  static constexpr std::array<Entry, 14> kTable = {{{"+CPAS", &ModemSim::cpas},
+  static constexpr std::array<Entry, 15> kTable = {{{"+CPAS", &ModemSim::cpas},
                                                     {"+CSCA", &ModemSim::csca},
                                                     {"+CMGF", &ModemSim::cmgf},
                                                     {"+CSDH", &ModemSim::csdh},
@@ -215,11 +219,17 @@ QByteArray ModemSim::dispatch(const AtCommand& cmd) {
                                                     {"+CMGL", &ModemSim::cmgl},
                                                     {"+CMGD", &ModemSim::cmgd},
                                                     {"+CMGS", &ModemSim::cmgs},
-                                                    {"+CNMI", &ModemSim::accepted},
+                                                    {"+CNMI", &ModemSim::cnmi},
                                                     {"+CMEE", &ModemSim::accepted},
-                                                    {"+CREG", &ModemSim::accepted}}};
+                                                    {"+CREG", &ModemSim::creg},
+                                                    {"+CPIN", &ModemSim::cpin}}};
+  // A locked SIM keeps its messages and its service centre to itself.
+  static constexpr std::array<const char*, 6> kNeedSim = {"+CSCA", "+CPMS", "+CMGL",
+                                                          "+CMGD", "+CMGS", "+CNMI"};
   if (cmd.kind == AtCommand::Kind::Basic) return basic(cmd);
   if (cmd.kind == AtCommand::Kind::Malformed) return kError;
+  if (simLocked() && std::find(kNeedSim.begin(), kNeedSim.end(), cmd.name) != kNeedSim.end())
+    return cmsError(kSimPinRequired);
   for (const Entry& e : kTable)
     if (cmd.name == e.name) return (this->*e.handler)(cmd);
   return kError;

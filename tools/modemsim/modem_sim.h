@@ -30,7 +30,9 @@ struct ModemConfig {
   // Every sent SMS comes back from its number as "Re: " + text after this delay.
   bool echoBack = false;
   int echoBackDelayMs = 3000;
-  bool newMessageIndication = false;  // "+CMTI" for every message stored
+  bool newMessageIndication = false;  // "+CMTI" for every message stored, without AT+CNMI
+  QString simPin;                     // empty: the SIM asks for no PIN
+  QString simPuk = QStringLiteral("12345678");
   Faults faults;
   LinkFaults linkFaults;
   std::function<QDateTime()> wallClock;  // time stamps; empty: the local time
@@ -70,6 +72,8 @@ class ModemSim {
   MessageStore& storage(Storage s) { return stores_[static_cast<int>(s)]; }
   bool echo() const { return echo_; }
   bool textMode() const { return textMode_; }
+  // Tries left for the PIN; 0 once the SIM wants its PUK.
+  int pinTriesLeft() const { return simLock_ == SimLock::Puk ? 0 : pinTries_; }
   // Why the last SMS body was refused, for tracing.
   const QString& lastRejection() const { return lastRejection_; }
 
@@ -104,6 +108,13 @@ class ModemSim {
   QByteArray cmgd(const AtCommand& cmd);
   QByteArray cmgs(const AtCommand& cmd);
   QByteArray accepted(const AtCommand& cmd);
+  QByteArray cpin(const AtCommand& cmd);
+  QByteArray creg(const AtCommand& cmd);
+  QByteArray cnmi(const AtCommand& cmd);
+  QByteArray unsolicitedCode();
+  void emitUnsolicited(Tick now);
+  bool simLocked() const;
+  bool announcesArrivals() const { return config_.newMessageIndication || cnmiMt_ == 1; }
   QByteArray finishSend(Tick now);
   std::optional<SentSms> decodeTextBody(const PendingSend& send);
   void echoBack(const SentSms& sms, Tick now);
@@ -124,6 +135,13 @@ class ModemSim {
   std::array<int, 4> csmp_ = {17, 167, 0, 0};  // first octet, validity, protocol id, coding
   QString serviceCentre_;
   std::array<Storage, 3> mems_ = {Storage::SM, Storage::SM, Storage::SM};
+  enum class SimLock { Ready, Pin, Puk };
+  SimLock simLock_ = SimLock::Ready;
+  int pinTries_ = 3;
+  int cnmiMode_ = 0;
+  int cnmiMt_ = 0;
+  std::optional<Tick> nextUnsolicited_;
+  std::size_t unsolicitedIndex_ = 0;
   int nextReference_ = 1;
   int nextMessageReference_ = 0;
 

@@ -66,7 +66,12 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       value("csq", "Signal value answered to AT+CSQ (default 20).", "N"),
       value("sim-size", "Capacity of the SIM storage (default 30).", "N"),
       value("phone-size", "Capacity of the phone storage (default 100).", "N"),
-      flag("cmti", "Announce every stored SMS with +CMTI."),
+      flag("cmti", "Announce every stored SMS with +CMTI, even without AT+CNMI."),
+      flag("no-cnmi", "Fault: answer ERROR to AT+CNMI (no new-message indications)."),
+      value("pin", "The SIM asks for this PIN (three tries, then the PUK).", "PIN"),
+      value("puk", "PUK of the SIM (default 12345678).", "PUK"),
+      value("creg", "Registration state answered to AT+CREG? (default 1, home).", "N"),
+      value("urc-ms", "Fault: an unsolicited code every MS, and one before every prompt.", "MS"),
       flag("silent", "Fault: answer nothing."),
       flag("busy", "Fault: AT+CPAS answers 3."),
       value("cpas", "Fault: AT+CPAS answers N.", "N"),
@@ -164,6 +169,16 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       number(1, 1000, &m.phoneCapacity);
     } else if (name == u"cmti") {
       m.newMessageIndication = true;
+    } else if (name == u"no-cnmi") {
+      m.faults.errorOn.append(QStringLiteral("AT+CNMI*"));
+    } else if (name == u"pin") {
+      m.simPin = v;
+    } else if (name == u"puk") {
+      m.simPuk = v;
+    } else if (name == u"creg") {
+      number(0, 5, &m.faults.registration);
+    } else if (name == u"urc-ms") {
+      number(0, 3600000, &m.faults.unsolicitedMs);
     } else if (name == u"silent") {
       m.faults.silent = true;
     } else if (name == u"busy") {

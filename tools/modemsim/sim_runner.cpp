@@ -26,6 +26,7 @@ SimRunner::SimRunner(RunOptions options, std::unique_ptr<Endpoint> endpoint)
     trace(QStringLiteral("connected"));
     sim_.connectionOpened();
     if (const int n = sim_.linkFaults().noiseBytes; n > 0) endpoint_->write(noise(n));
+    pump();  // unsolicited codes run from the first moment
   });
   connect(endpoint_.get(), &Endpoint::announced, this,
           [](const QString& line) { printLine(stdout, line); });
