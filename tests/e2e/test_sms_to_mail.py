@@ -83,7 +83,9 @@ class Received(unittest.TestCase):
         self.assertEqual(bodies("127.0.0.2"), ["#127.0.0.2#for two"])
         self.assertEqual(bodies("127.0.0.3"), ["#SALES#for sales"])
         self.assertEqual(bodies("127.0.0.4"), ["for anyone"])
-        self.assertTrue(gw.logged("POP3 Email denied release to : 127.0.0.5"))
+        # The records it may not fetch make one line with their count.
+        self.assertTrue(any(l.split("  ", 1)[-1].startswith("POP3 Email denied release to : 127.0.0.5")
+                            for l in gw.run.lines()))
 
     def test_expired_records_go_at_start(self):
         old = (datetime.date.today() - datetime.timedelta(days=10)).strftime("%y%m%d")
@@ -139,10 +141,10 @@ class Commands(unittest.TestCase):
         self.assertIn("Return code : 2\\r\\nDescription : Error - file not found\\r\\n"
                       "Command line : /bin/kolvane-no-such-program", results())
 
-        # The number that may not run commands sent an ordinary message (whose marks route it).
+        # The number that may not run commands sent an ordinary message, delivered unrouted.
         records = gw.records("Pop3.Tmp")
         plain = [r for r in records if r[3] == b"SMS from phone No.: +421777111222"]
-        self.assertEqual([(r[0], r[4]) for r in plain], [(b"command", b"#command#rec#from elsewhere")])
+        self.assertEqual([(r[0], r[4]) for r in plain], [(b"", b"#command#rec#from elsewhere")])
         reports = [r for r in records if r[3].endswith(b" SMS to Command Line")]
         self.assertEqual(len(reports), 2)
         self.assertEqual([r[4] for r in records if r[3] == b"SMS from phone No.: " + allowed.encode()],
