@@ -107,11 +107,9 @@ bool writeMenuGroup(const SetupFolders& folders, const QString& group, const QSt
       QStringLiteral("<Include>\n<Filename>%1</Filename>\n<Filename>%2</Filename>\n</Include>\n")
           .arg(QLatin1String(kMenuEntry), QLatin1String(kMenuSetupEntry));
   menus += QStringLiteral("</Menu>\n").repeated(names.size());
-  return writeText(folders.mergedMenus + kMenuFile,
-                   QStringLiteral("<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
-                                  " \"http://www.freedesktop.org/standards/menu-spec/"
-                                  "menu-1.0.dtd\">\n<Menu>\n<Name>Applications</Name>\n") +
-                       menus + QStringLiteral("</Menu>\n"));
+  return writeText(
+      folders.mergedMenus + kMenuFile,
+      QStringLiteral("<Menu>\n<Name>Applications</Name>\n") + menus + QStringLiteral("</Menu>\n"));
 }
 
 bool copyGroupEntry(const SetupFolders& folders, const QString& folder) {
