@@ -239,7 +239,7 @@ void tick(Gateway& g) {
         logMemoStage(g);   // 7
         periodicStage(g);  // 8, 9
       },
-      [&g, &gs, &hooks] {
+      [&gs, &hooks] {
         if (gs.Pop3Listen && hooks.deliverPop3Reply) hooks.deliverPop3Reply();  // 18
         if (gs.SmtpListen && hooks.deliverSmtpReply) hooks.deliverSmtpReply();  // 19
       });                                                                       // 6, 10-17, 20
