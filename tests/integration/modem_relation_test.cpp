@@ -112,6 +112,17 @@ TEST(ModemRelation, OnLineAnnouncedSmsAreListedAtOnceWhileTheLinkStaysOpen) {
   EXPECT_TRUE(r.t.gs().RelationOn);  // parked: four intervals without a command
   EXPECT_TRUE(r.sim->commands.isEmpty()) << r.sim->commands.size();
 
+  // A job queued meanwhile leaves at the next interval, on the open link.
+  QFile drop(r.t.path("SendUp.txt"));
+  ASSERT_TRUE(drop.open(QIODevice::WriteOnly));
+  drop.write("+420777123456\tWhile parked\r\n");
+  drop.close();
+  ASSERT_TRUE(
+      r.t.loop().runUntil([&] { return r.sim->commands.contains("While parked\x1A"); }, 12000));
+  EXPECT_EQ(r.sim->commands.first(), "AT+CMGS=\"+420777123456\"");
+  r.t.loop().run(3000);
+
+  r.sim->commands.clear();
   r.inject("+420777111222", "Announced");
   ASSERT_TRUE(r.t.loop().runUntil([&] { return r.sim->commands.contains("AT+CMGD=1"); }, 5000));
   // Listed on the announcement: no kick-off and no interval came first.
