@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "fuzz/fuzz_gateway.h"
-#include "gsm/gate_protocol.h"
+#include "gate/gate_protocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto& fg = kolvane::fuzz::FuzzGateway::instance();

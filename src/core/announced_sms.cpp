@@ -1,7 +1,7 @@
 #include "core/cycle_stages.h"
 #include "core/gateway.h"
-#include "core/main_cycle.h"
 #include "gsm/at_automaton.h"
+#include "gsm/relation_phases.h"
 
 namespace kolvane {
 

@@ -6,22 +6,22 @@
 #include <QSocketNotifier>
 #include <algorithm>
 
+#include "context/settings_loader.h"
 #include "core/cycle_schedule.h"
 #include "core/gateway_start.h"
 #include "core/host_actions.h"
-#include "core/mail_listeners.h"
 #include "core/main_cycle.h"
 #include "core/received_sms_dispatch.h"
 #include "core/send_wiring.h"
 #include "core/start_mode.h"
-#include "gsm/gate_protocol.h"
+#include "gate/gate_protocol.h"
 #include "gsm/gt_net_client.h"
 #include "gsm/link_passes.h"
 #include "gsm/serial_device_link.h"
+#include "mail/mail_listeners.h"
 #include "mail/pop3_server.h"
 #include "mail/smtp_server.h"
 #include "settings/exe_ini_block.h"
-#include "settings/settings_loader.h"
 
 namespace kolvane {
 
@@ -31,15 +31,7 @@ QString resolveProgramDir(const StartupOptions& options) {
 }
 
 Gateway::Gateway(const Clock& clock, StartupOptions options, QObject* parent)
-    : QObject(parent),
-      clock_(clock),
-      options_(std::move(options)),
-      language_(resolveProgramDir(options_)) {
-  gs_.ProgramDir = resolveProgramDir(options_);
-  gs_.CommandLineText = options_.commandLineText;
-  gs_.TimerLast = clock_.now();
-  log_ = std::make_unique<LogWriter>(clock_, gs_.ProgramDir);
-  traffic_ = std::make_unique<TrafficLogs>(clock_, gs_.ProgramDir);
+    : QObject(parent), GatewayContext(clock, options, resolveProgramDir(options)) {
   passes_ = std::make_unique<LinkPasses>(*this);
   gtNet_ = std::make_unique<TdmGtNET>(*this);
   listeners_ = std::make_unique<MailListeners>();
@@ -65,6 +57,7 @@ void Gateway::installLinkHooks() {
   hooks_.openSerial = [this](const SerialParams& params) {
     return openSerialDevice(params, [this] { passes_->bytesArrived(); });
   };
+  hooks_.cycle.runRelationStages = [this] { runRelationStages(*this); };
   hooks_.startLinkPasses = [this] { passes_->start(); };
   hooks_.stopLinkPasses = [this] { passes_->stop(); };
   hooks_.linkHandleOpen = [this] { return link_.comHandleValid(); };

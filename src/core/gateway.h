@@ -6,17 +6,10 @@
 #include <memory>
 #include <optional>
 
-#include "core/gateway_hooks.h"
-#include "core/gateway_state.h"
+#include "context/gateway_context.h"
 #include "gsm/link_state.h"
-#include "log/log_memo.h"
-#include "log/log_writer.h"
-#include "log/traffic_logs.h"
-#include "platform/clock.h"
 #include "platform/dir_change_probe.h"
-#include "platform/ini_file.h"
 #include "platform/instance_lock.h"
-#include "settings/language.h"
 
 class QSocketNotifier;
 
@@ -28,52 +21,29 @@ class MailListeners;
 class TdmGtNET;
 class TdmPOP3;
 class TdmSMTP;
-struct StartupOptions;
 QString resolveProgramDir(const StartupOptions& options);
 
-struct StartupOptions {
-  QString programFile;      // path of the program file (holds the Exe-Ini block)
-  QString programDir;       // working folder; empty = folder of the program file
-  QString commandLineText;  // command-line text after the program's own options
-  bool headless = false;
-};
-
-// The gateway: owns the shared state and the services every module reaches (log, texts,
-// settings file, clock) and runs start-up, the close query and shutdown.
-class Gateway : public QObject {
+// The gateway: builds the context every module reaches, owns the link and the servers, and runs
+// start-up, the close query, the main cycle and shutdown.
+class Gateway : public QObject, public GatewayContext {
   Q_OBJECT
 
  public:
   Gateway(const Clock& clock, StartupOptions options, QObject* parent = nullptr);
   ~Gateway() override;
 
-  GatewayState& state() { return gs_; }
-  const GatewayState& state() const { return gs_; }
-  LinkState& link() { return link_; }
-  const LinkState& link() const { return link_; }
-  const Clock& clock() const { return clock_; }
-  LogWriter& log() { return *log_; }
-  LogMemo& memo() { return memo_; }
-  TrafficLogs& traffic() { return *traffic_; }
-  Language& language() { return language_; }
-  QString Text(int n) const { return language_.Text(n); }
-  // The live settings file; exists from start-up step 11 on.
-  IniFile* settingsFile() { return settingsFile_ ? &*settingsFile_ : nullptr; }
-  GatewayHooks& hooks() { return hooks_; }
-  // The link's receive and send passes, the TCP gateway client, the mail listening sockets.
-  LinkPasses& passes() { return *passes_; }
-  TdmGtNET& gtNet() { return *gtNet_; }
-  MailListeners& listeners() { return *listeners_; }
+  LinkState& link() override { return link_; }
+  const LinkState& link() const override { return link_; }
+  LinkPasses& passes() override { return *passes_; }
+  TdmGtNET& gtNet() override { return *gtNet_; }
+  MailListeners& listeners() override { return *listeners_; }
+  QObject* timerOwner() override { return this; }
   // The POP3 server: client admission, registry, dialogue, reply delivery.
   TdmPOP3& pop3() { return *pop3_; }
   // The SMTP server: client admission, registry, reply delivery.
   TdmSMTP& smtp() { return *smtp_; }
   // Command runner and speech.
   HostActions& hostActions() { return *hostActions_; }
-  const StartupOptions& options() const { return options_; }
-
-  // Log(show, text) of every module.
-  void Log(bool show, const QString& text) { log_->Log(show, text); }
 
   // Start-up. True: run the event loop. False: the program has done its work or must not run.
   bool InitX();
@@ -117,17 +87,8 @@ class Gateway : public QObject {
   // What is left of the 100 ms pace since the last tick.
   std::uint32_t paceLeft() const;
 
-  const Clock& clock_;
-  StartupOptions options_;
-  Language language_;
-  GatewayState gs_;
   LinkState link_;
-  std::unique_ptr<LogWriter> log_;
-  std::unique_ptr<TrafficLogs> traffic_;
-  LogMemo memo_;
-  std::optional<IniFile> settingsFile_;
   std::unique_ptr<InstanceLock> instanceLock_;
-  GatewayHooks hooks_;
   std::unique_ptr<LinkPasses> passes_;
   std::unique_ptr<TdmGtNET> gtNet_;
   std::unique_ptr<MailListeners> listeners_;

@@ -2,12 +2,12 @@
 
 #include "core/cycle_stages.h"
 #include "core/gateway.h"
-#include "core/mail_listeners.h"
 #include "gsm/at_automaton.h"
 #include "gsm/gt_net_client.h"
 #include "gsm/link_passes.h"
 #include "gsm/serial_device_link.h"
 #include "gsm/sms_list_reader.h"
+#include "mail/mail_listeners.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {

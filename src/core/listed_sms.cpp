@@ -1,7 +1,8 @@
 #include "core/cycle_stages.h"
 #include "core/gateway.h"
-#include "core/main_cycle.h"
+#include "gsm/at_commands.h"
 #include "gsm/at_steps.h"
+#include "gsm/relation_phases.h"
 #include "gsm/sms_list_reader.h"
 
 namespace kolvane {
@@ -19,9 +20,9 @@ void storageSwitchOrSendPhase(Gateway& g) {
     link.WaitResult = false;
     link.SmsSendFail = false;
     at::NewCommand(link);
-    link.GsmSendStr = QByteArrayLiteral("AT+CPMS=\"ME\"");
+    link.GsmSendStr = at::kStoragePhone;
     link.NoAnswerCnt = 0;
-    link.GsmTimeout = 8000;
+    link.GsmTimeout = at::kLongTimeout;
     link.GsmSendOn = true;
     return;
   }

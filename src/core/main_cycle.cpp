@@ -258,18 +258,6 @@ QString counterDateLabel(DateTime now) {
   return QStringLiteral("%1.%2.").arg(d.day()).arg(d.month());
 }
 
-void scheduleSendPhase(Gateway& g) {
-  GatewayState& gs = g.state();
-  g.link().ReadPhaseDone = true;
-  // The read phase is over: an empty listing leaves its tick set, and an open relation
-  // parked for announced SMS must not take it for a listing still coming in.
-  g.link().ListTick = 0;
-  if (gs.CloseWanted) return;  // closing: the job in hand was the last
-  gs.SendPhaseDue = true;
-  gs.SendPhaseAt = tickAfter(gs.TickBegin, static_cast<Tick>(gs.cfg.SendSMSDelay));
-  g.link().LastActTick = gs.SendPhaseAt + g.link().GsmTimeout;
-}
-
 void runMainCycle(Gateway& g) {
   guarded(g, [&g] { tick(g); });
 }

@@ -20,8 +20,4 @@ void runRelationStages(Gateway& gateway);
 // The counter labels' date, "d.m.".
 QString counterDateLabel(DateTime now);
 
-// Schedules the next send phase SendSMSDelay after this tick and keeps the relation open
-// until then.
-void scheduleSendPhase(Gateway& gateway);
-
 }  // namespace kolvane

@@ -1,9 +1,9 @@
 #include "core/param_as_sms.h"
 
+#include "context/settings_loader.h"
 #include "core/gateway.h"
 #include "core/typed_sms.h"
 #include "mail/store_append.h"
-#include "settings/settings_loader.h"
 
 namespace kolvane {
 

@@ -1,11 +1,12 @@
 #include "core/cycle_stages.h"
 #include "core/gateway.h"
 #include "core/gateway_start.h"
-#include "core/job_reader.h"
 #include "gsm/at_automaton.h"
 #include "gsm/at_steps.h"
 #include "gsm/gt_net_client.h"
 #include "gsm/link_passes.h"
+#include "gsm/relation_phases.h"
+#include "mail/job_reader.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -101,7 +102,7 @@ void idleEndStage(Gateway& g) {
     gs.SendPhaseDue = false;
   }
   if (gs.SendPhaseAt != kNoTick) return;
-  const bool idle = tickBefore(link.LastActTick + link.GsmTimeout + 1000, gs.TickBegin);
+  const bool idle = tickBefore(idleEndTick(link), gs.TickBegin);
   if (!idle && !closing && link.ComErrCnt < RestartLimit) return;
   // New SMS announce themselves: the link stays open for them and for the next jobs.
   if (!gs.CloseWanted && relationParked(g)) return;

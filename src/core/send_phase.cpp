@@ -3,9 +3,9 @@
 
 #include "core/cycle_stages.h"
 #include "core/gateway.h"
-#include "core/job_reader.h"
-#include "core/main_cycle.h"
 #include "gsm/at_automaton.h"
+#include "gsm/relation_phases.h"
+#include "mail/job_reader.h"
 #include "mail/store_protocols.h"
 
 namespace kolvane {

@@ -4,9 +4,9 @@
 
 #include "core/file_drop.h"
 #include "core/gateway.h"
-#include "core/job_reader.h"
 #include "core/non_delivery.h"
 #include "core/param_as_sms.h"
+#include "mail/job_reader.h"
 #include "mail/store_protocols.h"
 #include "mail/waiting_store_watch.h"
 

@@ -4,9 +4,10 @@
 #include <exception>
 #include <utility>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "gsm/at_commands.h"
 #include "gsm/at_steps.h"
+#include "gsm/link_state.h"
 #include "gsm/unsolicited_code.h"
 #include "settings/catalogue.h"
 
@@ -36,7 +37,7 @@ bool KickOffInFlight(const LinkState& link) {
 }
 
 // A garbled answer counts as a time-out of the kick-off: written again within its retries.
-void KickOffAgain(Gateway& g) {
+void KickOffAgain(GatewayContext& g) {
   LinkState& link = g.link();
   if (link.GsmSendOn || link.NoAnswerCnt <= 0 || link.NoAnswerCnt >= 4) return;
   ++link.NoAnswerCnt;
@@ -44,7 +45,7 @@ void KickOffAgain(Gateway& g) {
   link.LastActTick = g.clock().tick();
 }
 
-void PromptAwaited(Gateway& g) {
+void PromptAwaited(GatewayContext& g) {
   LinkState& link = g.link();
   const QByteArray& recv = link.GsmRecvStr;
   const bool visible = std::any_of(recv.begin(), recv.end(),
@@ -81,24 +82,18 @@ void PromptAwaited(Gateway& g) {
 
 // The information lines each command expects; they answer nothing else.
 bool ExpectedLine(const LinkState& link, const QByteArray& upper) {
-  const QByteArray& sent = link.GsmSendStr;
   if (link.WaitResult) return upper.startsWith("+CMGS") || upper.startsWith("+CMGW");
-  for (const auto& [command, prefix] : {
-           std::pair<const char*, const char*>{at::kActivity, "+CPAS:"},
-           {at::kServiceCentre, "+CSCA:"},
-           {at::kSignal, "+CSQ:"},
-           {at::kStorage, "+CPMS:"},
-           {at::kList, "+CMGL:"},
-       }) {
-    if (sent.startsWith(command)) return upper.startsWith(prefix);
-  }
-  return false;
+  // The send command's own answer comes only after its prompt and body.
+  if (link.WaitPrompt) return false;
+  const QByteArrayView prefix = AnswerPrefixOf(link.GsmSendStr);
+  return !prefix.isEmpty() && upper.startsWith(prefix);
 }
 
 // True for a line that belongs to the late answer of an earlier command: the modem answers in
 // order, so while such answers are owed every line up to their final results is theirs. A line
 // the command in flight expects, or its echo, shows they were lost.
-bool LateAnswerLine(Gateway& g, const QByteArray& line, const QByteArray& upper, bool final) {
+bool LateAnswerLine(GatewayContext& g, const QByteArray& line, const QByteArray& upper,
+                    bool final) {
   LinkState& link = g.link();
   if (link.LateAnswersOwed <= 0) return false;
   if (line == link.GsmSendStr || (!final && ExpectedLine(link, upper))) {
@@ -116,7 +111,7 @@ bool LateAnswerLine(Gateway& g, const QByteArray& line, const QByteArray& upper,
   return true;
 }
 
-void ReplyStep(Gateway& g) {
+void ReplyStep(GatewayContext& g) {
   LinkState& link = g.link();
   const QByteArray line = link.GsmRecvStr;
   const int state = at::AnsweredState(link);
@@ -143,7 +138,7 @@ void ReplyStep(Gateway& g) {
 
 }  // namespace
 
-void RecvATcmd(Gateway& gateway) {
+void RecvATcmd(GatewayContext& gateway) {
   LinkState& link = gateway.link();
   try {
     QByteArray& recv = link.GsmRecvStr;
@@ -183,7 +178,7 @@ void RecvATcmd(Gateway& gateway) {
   }
 }
 
-void GsmAutomat(Gateway& gateway, int N) {
+void GsmAutomat(GatewayContext& gateway, int N) {
   if (N < 0) return ReplyStep(gateway);
   if (N == 19) {
     gateway.link().DelCnt = 1;
@@ -192,7 +187,7 @@ void GsmAutomat(Gateway& gateway, int N) {
   at::CommandStep(gateway, N);
 }
 
-void KickOffAT(Gateway& gateway) {
+void KickOffAT(GatewayContext& gateway) {
   LinkState& link = gateway.link();
   at::NewCommand(link);
   link.GsmSendStr = at::kAt;
@@ -212,7 +207,7 @@ void KickOffAT(Gateway& gateway) {
   link.GsmSendOn = true;
 }
 
-void CommandWritten(Gateway& gateway) {
+void CommandWritten(GatewayContext& gateway) {
   LinkState& link = gateway.link();
   const Tick now = gateway.clock().tick();
   link.NoAnswerCnt += 1;
@@ -241,7 +236,7 @@ void ClearCommandInFlight(LinkState& link) {
   link.DelCnt = 0;
 }
 
-void AnswerWatch(Gateway& gateway, Tick passTick) {
+void AnswerWatch(GatewayContext& gateway, Tick passTick) {
   LinkState& link = gateway.link();
   GatewayState& gs = gateway.state();
   if (link.NoAnswerCnt <= 0) return;

@@ -1,6 +1,7 @@
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "gsm/at_commands.h"
 #include "gsm/at_steps.h"
+#include "gsm/link_state.h"
 #include "gsm/pdu_codec.h"
 #include "gsm/ucs2.h"
 
@@ -9,7 +10,7 @@ namespace kolvane::at {
 namespace {
 
 // State 56: the send command now, the body after the prompt.
-void SendJob(Gateway& g) {
+void SendJob(GatewayContext& g) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   const Settings& cfg = gs.cfg;
@@ -38,7 +39,7 @@ void SendJob(Gateway& g) {
   link.WaitPrompt = true;
 }
 
-QByteArray DeleteCommand(Gateway& g) {
+QByteArray DeleteCommand(GatewayContext& g) {
   LinkState& link = g.link();
   const bool valid = link.DelPos >= 0 && link.DelPos < link.SmsRecvArr.size();
   const std::int32_t p = valid ? link.SmsRecvArr[link.DelPos].MemPos : 200;
@@ -50,7 +51,7 @@ QByteArray DeleteCommand(Gateway& g) {
 }
 
 // Writes the command of state N; false when N is not a state that sends anything.
-bool WriteCommand(Gateway& g, int N) {
+bool WriteCommand(GatewayContext& g, int N) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   const bool text = gs.cfg.PDUText;
@@ -124,7 +125,7 @@ void NewCommand(LinkState& link) {
   link.WritesUnanswered = 0;
 }
 
-void CommandStep(Gateway& g, int N) {
+void CommandStep(GatewayContext& g, int N) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   NewCommand(link);

@@ -1,8 +1,9 @@
 #include <cmath>
 #include <optional>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "gsm/at_steps.h"
+#include "gsm/link_state.h"
 #include "gsm/ucs2.h"
 #include "settings/catalogue.h"
 
@@ -17,7 +18,7 @@ std::optional<int> NumberField(const QByteArray& text) {
   return ok ? std::optional<int>(value) : std::nullopt;
 }
 
-void ActivityStatus(Gateway& g, const QByteArray& upper) {
+void ActivityStatus(GatewayContext& g, const QByteArray& upper) {
   LinkState& link = g.link();
   const std::optional<int> value = NumberField(upper.mid(6));
   link.CpasValue = value && *value >= 0 && *value < 5 ? static_cast<std::uint8_t>(*value) : 255;
@@ -26,7 +27,7 @@ void ActivityStatus(Gateway& g, const QByteArray& upper) {
 }
 
 // The quoted number; numbers too long for digits come as UCS2 hex.
-void ServiceCentreNumber(Gateway& g, const QByteArray& upper) {
+void ServiceCentreNumber(GatewayContext& g, const QByteArray& upper) {
   LinkState& link = g.link();
   const qsizetype open = upper.indexOf('"');
   const qsizetype close = open < 0 ? -1 : upper.indexOf('"', open + 1);
@@ -46,7 +47,7 @@ void ServiceCentreNumber(Gateway& g, const QByteArray& upper) {
 }
 
 // Signal quality 0..31 (99 unknown) shown as 0..100 % in steps of 4.
-void SignalQuality(Gateway& g, const QByteArray& upper) {
+void SignalQuality(GatewayContext& g, const QByteArray& upper) {
   const qsizetype comma = upper.indexOf(',');
   int r = comma < 6 ? 0 : NumberField(upper.mid(6, comma - 6)).value_or(0);
   if (r >= 99 || r < 0)
@@ -59,7 +60,7 @@ void SignalQuality(Gateway& g, const QByteArray& upper) {
 
 }  // namespace
 
-void InformationLine(Gateway& gateway, const QByteArray& upper) {
+void InformationLine(GatewayContext& gateway, const QByteArray& upper) {
   if (upper.startsWith("+CMGS") || upper.startsWith("+CMGW"))
     gateway.link().SmsAccepted = true;  // the message reference is not kept
   else if (upper.startsWith("+CPAS:"))

@@ -1,8 +1,10 @@
 #include <utility>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "gsm/at_commands.h"
 #include "gsm/at_steps.h"
+#include "gsm/link_state.h"
+#include "gsm/relation_phases.h"
 #include "gsm/sms_list_reader.h"
 #include "settings/catalogue.h"
 
@@ -18,7 +20,7 @@ constexpr std::pair<const char*, int> kStateOfCommand[] = {
     {kPinQuery, 60},   {kRegistration, 62}, {kIndication, 63},
 };
 
-void SetLinkIdle(Gateway& g) {
+void SetLinkIdle(GatewayContext& g) {
   if (!g.link().LinkFailed) g.state().Lamps.linkStage = 2;
 }
 
@@ -41,7 +43,7 @@ QString ModeName(int state) {
   return state == 8 ? QStringLiteral("PDU") : QStringLiteral("text");
 }
 
-void FirstOk(Gateway& g) {
+void FirstOk(GatewayContext& g) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   link.FirstOkPending = false;
@@ -56,7 +58,7 @@ void FirstOk(Gateway& g) {
 
 }  // namespace
 
-void SmsSent(Gateway& g) {
+void SmsSent(GatewayContext& g) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   link.WaitResult = false;
@@ -72,7 +74,7 @@ namespace {
 
 // A failed storage selection. The phone storage is given up for the run; the read phase
 // either ends here (send phase next) or, for the one device that needs it, goes on.
-int StorageFailed(Gateway& g) {
+int StorageFailed(GatewayContext& g) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   if (link.MemIdx != 1) return 99;
@@ -82,16 +84,13 @@ int StorageFailed(Gateway& g) {
   link.GsmSendStr.clear();
   link.GsmSendOn = false;
   link.NoAnswerCnt = 100;
-  gs.SendPhaseDue = true;
-  link.ReadPhaseDone = true;
-  gs.SendPhaseAt = tickAfter(g.clock().tick(), static_cast<Tick>(gs.cfg.SendSMSDelay));
-  link.LastActTick = gs.SendPhaseAt + link.GsmTimeout;
+  scheduleSendPhaseFrom(g, g.clock().tick());
   return 99;
 }
 
 }  // namespace
 
-void DebugLog(Gateway& gateway, const QString& text) {
+void DebugLog(GatewayContext& gateway, const QString& text) {
   gateway.Log(gateway.state().cfg.Debug, text);
 }
 
@@ -105,7 +104,7 @@ int AnsweredState(const LinkState& link) {
   return link.SmsAccepted ? 56 : kNoState;
 }
 
-int OkTransition(Gateway& g, int state) {
+int OkTransition(GatewayContext& g, int state) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   if (link.FirstOkPending) FirstOk(g);
@@ -195,7 +194,7 @@ int OkTransition(Gateway& g, int state) {
   return next;
 }
 
-int ErrorTransition(Gateway& g, int state) {
+int ErrorTransition(GatewayContext& g, int state) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   if (link.WaitPrompt || link.WaitResult) {

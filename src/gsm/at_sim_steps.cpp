@@ -1,6 +1,7 @@
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "gsm/at_commands.h"
 #include "gsm/at_steps.h"
+#include "gsm/link_state.h"
 
 namespace kolvane::at {
 
@@ -14,7 +15,7 @@ constexpr int kIndicationState = 63;
 constexpr int kInitGoesOn = 50;
 
 // The SIM cannot be used: one line while the state lasts, and the alarm.
-int SimBlocked(Gateway& g, int textNumber) {
+int SimBlocked(GatewayContext& g, int textNumber) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   const QByteArray notice = QByteArray::number(textNumber) + link.SimState;
@@ -28,7 +29,7 @@ int SimBlocked(Gateway& g, int textNumber) {
   return 0;
 }
 
-int AfterPinQuery(Gateway& g) {
+int AfterPinQuery(GatewayContext& g) {
   LinkState& link = g.link();
   const QString& pin = g.state().cfg.SimPin;
   if (link.SimState == "SIM PUK") return SimBlocked(g, 16);
@@ -44,7 +45,7 @@ int AfterPinQuery(Gateway& g) {
 
 }  // namespace
 
-int AfterSignal(Gateway& g) {
+int AfterSignal(GatewayContext& g) {
   const LinkState& link = g.link();
   const Settings& cfg = g.state().cfg;
   if (cfg.OnLine && cfg.SmsIndication && !link.IndicationRefused && !link.IndicationOn)
@@ -52,7 +53,7 @@ int AfterSignal(Gateway& g) {
   return cfg.MemCheOn ? 12 : 15;
 }
 
-int SimOk(Gateway& g, int state) {
+int SimOk(GatewayContext& g, int state) {
   LinkState& link = g.link();
   switch (state) {
     case kPinQueryState:
@@ -74,7 +75,7 @@ int SimOk(Gateway& g, int state) {
   }
 }
 
-int SimError(Gateway& g, int state) {
+int SimError(GatewayContext& g, int state) {
   LinkState& link = g.link();
   switch (state) {
     case kPinEntryState:
@@ -94,7 +95,7 @@ int SimError(Gateway& g, int state) {
   }
 }
 
-bool WriteSimCommand(Gateway& g, int N) {
+bool WriteSimCommand(GatewayContext& g, int N) {
   LinkState& link = g.link();
   switch (N) {
     case kPinQueryState:
@@ -116,7 +117,7 @@ bool WriteSimCommand(Gateway& g, int N) {
   }
 }
 
-void SimInformation(Gateway& g, const QByteArray& upper) {
+void SimInformation(GatewayContext& g, const QByteArray& upper) {
   LinkState& link = g.link();
   if (upper.startsWith("+CPIN:")) {
     link.SimState = upper.mid(6).trimmed();

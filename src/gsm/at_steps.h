@@ -5,7 +5,7 @@
 
 namespace kolvane {
 
-class Gateway;
+class GatewayContext;
 struct LinkState;
 
 namespace at {
@@ -14,39 +14,39 @@ namespace at {
 int AnsweredState(const LinkState& link);
 
 // Next state after "OK", or after an error line, for the state answered.
-int OkTransition(Gateway& gateway, int state);
-int ErrorTransition(Gateway& gateway, int state);
+int OkTransition(GatewayContext& gateway, int state);
+int ErrorTransition(GatewayContext& gateway, int state);
 
 // A reply line that is neither a result nor the echo (upper-cased).
-void InformationLine(Gateway& gateway, const QByteArray& upper);
+void InformationLine(GatewayContext& gateway, const QByteArray& upper);
 
 // A new command replaces the one in flight: the answers its writes still owe come first.
 void NewCommand(LinkState& link);
 
 // Writes the command of state N and arms the watchdog for it.
-void CommandStep(Gateway& gateway, int N);
+void CommandStep(GatewayContext& gateway, int N);
 
 // The job in flight has been accepted by the network side.
-void SmsSent(Gateway& gateway);
+void SmsSent(GatewayContext& gateway);
 
 // The kick-off's SIM, network and indication states (60 to 63): the next state after "OK" or
 // an error, the command of the state, and the "+CPIN:" and "+CREG:" lines.
-int SimOk(Gateway& gateway, int state);
-int SimError(Gateway& gateway, int state);
-bool WriteSimCommand(Gateway& gateway, int N);
-void SimInformation(Gateway& gateway, const QByteArray& upper);
+int SimOk(GatewayContext& gateway, int state);
+int SimError(GatewayContext& gateway, int state);
+bool WriteSimCommand(GatewayContext& gateway, int N);
+void SimInformation(GatewayContext& gateway, const QByteArray& upper);
 // After the signal: the indications in on-line mode, the storage or the listing.
-int AfterSignal(Gateway& gateway);
+int AfterSignal(GatewayContext& gateway);
 
 // A line the modem sent on its own (RING, +CREG:, +CMTI:, ^RSSI: ...) is set aside: it is no
 // answer and ends nothing. True when the line was one.
-bool SetAside(Gateway& gateway, const QByteArray& line);
+bool SetAside(GatewayContext& gateway, const QByteArray& line);
 
 // A command or its echo as traces show it: the PIN masked.
 QByteArray Traced(const QByteArray& line);
 
 // A trace shown only with Debug on.
-void DebugLog(Gateway& gateway, const QString& text);
+void DebugLog(GatewayContext& gateway, const QString& text);
 
 }  // namespace at
 }  // namespace kolvane

@@ -1,10 +1,11 @@
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "gsm/at_steps.h"
+#include "gsm/link_state.h"
 #include "gsm/unsolicited_code.h"
 
 namespace kolvane::at {
 
-bool SetAside(Gateway& g, const QByteArray& line) {
+bool SetAside(GatewayContext& g, const QByteArray& line) {
   LinkState& link = g.link();
   const Unsolicited kind = RecogniseUnsolicited(line, AnswerPrefixOf(link.GsmSendStr));
   if (kind == Unsolicited::None) return false;

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
-#include "gsm/char_replacement.h"
+#include "context/char_replacement.h"
 
 namespace kolvane {
 

@@ -2,8 +2,9 @@
 
 #include <utility>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "gsm/link_passes.h"
+#include "gsm/link_state.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -23,7 +24,7 @@ int winsockCode(QAbstractSocket::SocketError error) {
   }
 }
 
-TdmGtNET::TdmGtNET(Gateway& gateway, QObject* parent) : QObject(parent), gateway_(gateway) {
+TdmGtNET::TdmGtNET(GatewayContext& gateway, QObject* parent) : QObject(parent), gateway_(gateway) {
   connectWaitTimer_.setInterval(200);
   connect(&connectWaitTimer_, &QTimer::timeout, this, &TdmGtNET::pollConnectWait);
   connect(&sckGtNETcli_, &QAbstractSocket::stateChanged, this, &TdmGtNET::onStateChanged);

@@ -8,7 +8,7 @@
 
 namespace kolvane {
 
-class Gateway;
+class GatewayContext;
 
 // The error numbers the log shows for socket errors: 10061 refused, 10060 timed out,
 // 10054 reset, 10065 unreachable; any other error keeps Qt's own number.
@@ -20,7 +20,7 @@ class TdmGtNET : public QObject {
   Q_OBJECT
 
  public:
-  explicit TdmGtNET(Gateway& gateway, QObject* parent = nullptr);
+  explicit TdmGtNET(GatewayContext& gateway, QObject* parent = nullptr);
   ~TdmGtNET() override;
 
   // Closes any earlier connection, clears the flags and starts connecting.
@@ -55,7 +55,7 @@ class TdmGtNET : public QObject {
 
   static constexpr int kConnectPolls = 101;
 
-  Gateway& gateway_;
+  GatewayContext& gateway_;
   QTcpSocket sckGtNETcli_;
   bool socketOwned_ = false;  // GtNetSocket: set on connect
   QTimer connectWaitTimer_;

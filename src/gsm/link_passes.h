@@ -10,7 +10,7 @@
 
 namespace kolvane {
 
-class Gateway;
+class GatewayContext;
 
 // "PRImaGate" and "BlueGateISDNBrave" speak their own framed line protocol; every other
 // device speaks AT commands.
@@ -26,7 +26,7 @@ class LinkPasses : public QObject {
   Q_OBJECT
 
  public:
-  explicit LinkPasses(Gateway& gateway, QObject* parent = nullptr);
+  explicit LinkPasses(GatewayContext& gateway, QObject* parent = nullptr);
 
   void start();
   void stop();
@@ -66,34 +66,45 @@ class LinkPasses : public QObject {
     bool atDevice = true;
   };
 
+  // The device or the TCP gateway can be read and written.
+  bool linkUsable() const;
+  bool relationActive() const;
+  // The relation has ended but the link is not closed yet.
+  bool relationEnding() const;
+  void fallbackPass();
+
+  // Receive (link_receive.cpp).
   QByteArray takeReceivedBlock();
-  // A fault that may repeat every pass: logged once per relation, then only counted.
-  void logFault(const QString& text);
-  // The serial device is gone: the port is closed once and the relation ends.
-  void serialLinkLost();
-  void endRelationNow();
   void handOver(const QByteArray& block);
+
+  // Send, and a write that the device takes only in part (link_send.cpp).
   bool takeSendRequest(QByteArray* data);
   // Drops what the device sent before the relation's first command; false when it is gone.
   bool kickOffClears();
-  void writeAttempt();
-  qint64 writeToLink(const QByteArray& data, bool serial);
-  void writeEnded(bool complete);
   void endSendPass();
-  bool relationActive() const;
+  qint64 writeToLink(const QByteArray& data, bool serial);
+  void writeAttempt();
+  void writeEnded(bool complete);
+
+  // Stage scheduling (link_stages.cpp).
   void resumeFallback();
-  // The relation has ended but the link is not closed yet.
-  bool relationEnding() const;
-  // The idle end of the relation is followed up at its time rather than at the next tick.
-  void scheduleIdleEnd();
-  void fallbackPass();
   // Runs followUp() after ms, or sooner if it is already due sooner.
   void scheduleFollowUp(int ms);
   // Reads what arrived, writes a command that is set and runs the stage work that has fallen
   // due; a send phase scheduled later is followed up at its time.
   void followUp();
+  // The idle end of the relation is followed up at its time rather than at the next tick
+  // (link_idle_end.cpp).
+  void scheduleIdleEnd();
 
-  Gateway& gateway_;
+  // Faults and the loss of the device (link_loss.cpp).
+  // A fault that may repeat every pass: logged once per relation, then only counted.
+  void logFault(const QString& text);
+  // The serial device is gone: the port is closed once and the relation ends.
+  void serialLinkLost();
+  void endRelationNow();
+
+  GatewayContext& gateway_;
   QTimer recvPassTimer_;
   QTimer sendPassTimer_;
   QTimer followUpTimer_;

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
+#include "gsm/link_state.h"
 #include "gsm/sms_list_reader.h"
 
 namespace kolvane {
@@ -53,7 +54,7 @@ void PutPartInGroup(SmsLongArray& groups, const tSmsRec& part) {
   slot.LoStat = 1;  // a part listed twice overwrites its slot
 }
 
-void SmsRecvArrToSmsRec(Gateway& gateway, int index, tSmsRec& out) {
+void SmsRecvArrToSmsRec(GatewayContext& gateway, int index, tSmsRec& out) {
   LinkState& link = gateway.link();
   out = tSmsRec{};
   if (index < 0 || index >= link.SmsRecvArr.size()) {

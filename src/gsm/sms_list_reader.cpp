@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "gsm/at_commands.h"
+#include "gsm/link_state.h"
 #include "gsm/sms_list_scan.h"
 #include "settings/catalogue.h"
 
@@ -23,7 +24,7 @@ QByteArray WithoutEcho(const QByteArray& answer, const QByteArray& command) {
   return leadsIn ? answer.mid(start + command.size()) : answer;
 }
 
-void ListComplete(Gateway& g, const QByteArray& answer) {
+void ListComplete(GatewayContext& g, const QByteArray& answer) {
   LinkState& link = g.link();
   g.Log(g.state().cfg.Debug, QStringLiteral("O>|") + QString::fromUtf8(answer) + QLatin1Char('|'));
   link.ListDone = true;
@@ -34,7 +35,7 @@ void ListComplete(Gateway& g, const QByteArray& answer) {
 
 }  // namespace
 
-void ReadSmsList(Gateway& gateway) {
+void ReadSmsList(GatewayContext& gateway) {
   LinkState& link = gateway.link();
   if (link.ListTick == 0 || !link.GsmSendStr.contains(at::kList) || link.ListBuf.size() <= 9)
     return;

@@ -4,8 +4,9 @@
 #include <array>
 #include <optional>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "gsm/gsm_alphabet.h"
+#include "gsm/link_state.h"
 #include "gsm/pdu_codec.h"
 #include "gsm/sms_groups.h"
 #include "gsm/sms_list_body.h"
@@ -69,7 +70,7 @@ struct Sender {
   std::int32_t type = -1;
 };
 
-void StoreMessage(Gateway& g, const QByteArray& header, const ListedBody& body,
+void StoreMessage(GatewayContext& g, const QByteArray& header, const ListedBody& body,
                   const std::optional<Sender>& decoded) {
   LinkState& link = g.link();
   tSmsRec rec = RecordOfHeader(header);
@@ -97,7 +98,7 @@ void StoreMessage(Gateway& g, const QByteArray& header, const ListedBody& body,
 
 // An entry the reader cannot make a message of goes to the store as it was listed, so that
 // it is deleted like any other instead of filling the storage.
-void StoreUndecodable(Gateway& g, const QByteArray& header, const QByteArray& raw,
+void StoreUndecodable(GatewayContext& g, const QByteArray& header, const QByteArray& raw,
                       const Sender& sender) {
   tSmsRec rec = RecordOfHeader(header);
   rec.TelStr = sender.address;
@@ -181,7 +182,7 @@ QByteArray EscapeSmsText(QByteArrayView text) {
   return out;
 }
 
-ListScan ScanSmsList(Gateway& g, const QByteArray& answer, bool committing) {
+ListScan ScanSmsList(GatewayContext& g, const QByteArray& answer, bool committing) {
   const bool textMode = g.state().cfg.PDUText;
   QByteArray rest = answer;
   for (;;) {

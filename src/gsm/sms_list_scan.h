@@ -4,13 +4,13 @@
 
 namespace kolvane {
 
-class Gateway;
+class GatewayContext;
 
 enum class ListScan { Incomplete, Complete };
 
 // One pass over the list answer `answer`. Only the committing pass stores messages into
 // SmsRecvArr and SmsLongArr; a pass that reaches the end reports the answer complete.
-ListScan ScanSmsList(Gateway& gateway, const QByteArray& answer, bool committing);
+ListScan ScanSmsList(GatewayContext& gateway, const QByteArray& answer, bool committing);
 
 // The length field of a "+CMGL" header (seventh field; quoted fields may hold commas):
 // 1..160, or -1.

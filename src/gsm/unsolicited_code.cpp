@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "gsm/at_commands.h"
+
 namespace kolvane {
 
 namespace {
@@ -51,13 +53,13 @@ Unsolicited RecogniseUnsolicited(QByteArrayView line, QByteArrayView answerPrefi
 
 QByteArrayView AnswerPrefixOf(QByteArrayView command) {
   static constexpr std::array<std::pair<const char*, const char*>, 11> kPrefixes = {{
-      {"AT+CPIN?", "+CPIN:"},
-      {"AT+CREG?", "+CREG:"},
-      {"AT+CPAS", "+CPAS:"},
-      {"AT+CSCA?", "+CSCA:"},
-      {"AT+CSQ", "+CSQ:"},
-      {"AT+CPMS=", "+CPMS:"},
-      {"AT+CMGL=", "+CMGL:"},
+      {at::kPinQuery, "+CPIN:"},
+      {at::kRegistration, "+CREG:"},
+      {at::kActivity, "+CPAS:"},
+      {at::kServiceCentre, "+CSCA:"},
+      {at::kSignal, "+CSQ:"},
+      {at::kStorage, "+CPMS:"},
+      {at::kList, "+CMGL:"},
       {"AT+CMGS=", "+CMGS:"},
       {"AT+CMGW", "+CMGW:"},
       {"AT+CNMI?", "+CNMI:"},

@@ -4,7 +4,7 @@
 #include <QList>
 #include <QStringList>
 
-#include "core/gateway_state.h"
+#include "context/gateway_state.h"
 
 namespace kolvane {
 

@@ -1,4 +1,4 @@
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "gsm/charset_to_gsm.h"
 #include "gsm/charsets.h"
 #include "gsm/utf8_conversion.h"
@@ -36,7 +36,7 @@ QByteArray trimmedLeading(const QByteArray& s) {
 // A single-byte text in the GSM alphabet: the upper half through the charset's replacement in
 // force, the ASCII half recoded like any text ("$", "@", "_" and the brackets have other codes
 // in the GSM alphabet).
-QByteArray eightBitToGsm(Gateway& g, const QByteArray& charset, const QByteArray& bytes) {
+QByteArray eightBitToGsm(GatewayContext& g, const QByteArray& charset, const QByteArray& bytes) {
   GatewayState& gs = g.state();
   const CharsetChoice choice{gs.cfg.EmlSmsAuto, gs.cfg.EmlSmsChConv.toLatin1()};
   EightBitCharsetToGsmAlphabet(charset, {}, choice, gs.charRepl,

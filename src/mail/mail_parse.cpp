@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "mail/client_limits.h"
 #include "mail/mail_addresses.h"
 #include "mail/mail_recv.h"

@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "mail/quoted_printable.h"
 #include "mail/store_append.h"
 #include "mail/store_file.h"
@@ -20,7 +20,7 @@ constexpr int kQuickRetryMs = 10;
 constexpr int kSlowRetryMs = 100;
 
 // All records in one write, numbered on from the store's next identifier.
-QByteArray recordsBytes(Gateway& g, QFile& store, const QList<tMailRec>& records) {
+QByteArray recordsBytes(GatewayContext& g, QFile& store, const QList<tMailRec>& records) {
   QByteArray bytes;
   QByteArray id = NewPosID(g, store);
   for (tMailRec rec : records) {
@@ -39,7 +39,7 @@ bool queuedFor(const GatewayState& gs, const QString& path) {
 
 enum class Write { Done, Held, Failed };
 
-Write writeOnce(Gateway& g, const QString& path, const QList<tMailRec>& records) {
+Write writeOnce(GatewayContext& g, const QString& path, const QList<tMailRec>& records) {
   // Appends already waiting for this store keep their place in front.
   if (queuedFor(g.state(), path)) return Write::Held;
   auto store = FileOpenAppend(path);
@@ -51,12 +51,12 @@ Write writeOnce(Gateway& g, const QString& path, const QList<tMailRec>& records)
 }
 
 // Writes the records, retrying a store held by another writer for a short while.
-void writeHeld(Gateway& g, QString path, QList<tMailRec> records, int attempt,
+void writeHeld(GatewayContext& g, QString path, QList<tMailRec> records, int attempt,
                std::function<void(bool)> done) {
   const Write result = writeOnce(g, path, records);
   if (result == Write::Held && attempt < kHeldRetries) {
     const int delay = attempt < kQuickRetries ? kQuickRetryMs : kSlowRetryMs;
-    QTimer::singleShot(delay, &g, [&g, path, records, attempt, done] {
+    QTimer::singleShot(delay, g.timerOwner(), [&g, path, records, attempt, done] {
       writeHeld(g, path, records, attempt + 1, done);
     });
     return;
@@ -77,7 +77,7 @@ void setStoreLamp(std::uint8_t& bits) {
   bits |= kLampStore;
 }
 
-void reportWritten(Gateway& g, const tMailRec& report) {
+void reportWritten(GatewayContext& g, const tMailRec& report) {
   GatewayState& gs = g.state();
   g.traffic().trafficLine(gs.cfg.Pop3TxtMask, bareAddress(report.Toe),
                           "!Undispatched SMS: !" + LogText(report.MimeBody));
@@ -100,7 +100,7 @@ void route(GatewayState& gs, const QByteArray& telNo, const QByteArray& pc, Date
 }
 
 // Everything that follows once the mail's own records are on disk.
-PlanOutcome completeStoredPlan(Gateway& g, const MailPlan& plan, bool jobsFirst) {
+PlanOutcome completeStoredPlan(GatewayContext& g, const MailPlan& plan, bool jobsFirst) {
   GatewayState& gs = g.state();
   PlanOutcome out;
   out.stored = true;
@@ -157,7 +157,8 @@ PlanOutcome completeStoredPlan(Gateway& g, const MailPlan& plan, bool jobsFirst)
 
 }  // namespace
 
-void CommitMailPlan(Gateway& g, MailPlan plan, std::function<void(const PlanOutcome&)> done) {
+void CommitMailPlan(GatewayContext& g, MailPlan plan,
+                    std::function<void(const PlanOutcome&)> done) {
   const bool jobsFirst = !plan.jobs.isEmpty();
   QList<tMailRec> own = jobsFirst ? plan.jobs : plan.reports;
   if (own.isEmpty()) {

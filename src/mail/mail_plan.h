@@ -11,7 +11,7 @@
 
 namespace kolvane {
 
-class Gateway;
+class GatewayContext;
 
 // Everything one mail becomes, decided before anything is written: the jobs (all in one
 // store), the undispatched reports and the SMTP-to-POP3 copies (both for the POP3 store), the
@@ -39,6 +39,6 @@ struct PlanOutcome {
 // written first, in one write, waiting briefly for a store held by another writer; only when
 // they are on disk do the rest follow (copies, reports of a mail that also has jobs, routing,
 // traffic lines, lamps, commands). done runs at once or later on the event loop.
-void CommitMailPlan(Gateway& g, MailPlan plan, std::function<void(const PlanOutcome&)> done);
+void CommitMailPlan(GatewayContext& g, MailPlan plan, std::function<void(const PlanOutcome&)> done);
 
 }  // namespace kolvane

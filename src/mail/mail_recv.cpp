@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "mail/client_limits.h"
 #include "mail/mail_addresses.h"
 #include "mail/mail_rec.h"
@@ -45,7 +45,7 @@ QByteArray recipientKey(const QByteArray& address) {
 
 }  // namespace
 
-TMailRecv::TMailRecv(Gateway& g, SmtpServerState& server)
+TMailRecv::TMailRecv(GatewayContext& g, SmtpServerState& server)
     : g_(g), server_(server), alive_(std::make_shared<bool>(true)) {}
 
 TMailRecv::~TMailRecv() = default;

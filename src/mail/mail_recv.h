@@ -14,7 +14,7 @@
 
 namespace kolvane {
 
-class Gateway;
+class GatewayContext;
 
 // What a mail or one of its parts holds, as its Content-Type says.
 enum class MailPartType { None, Plain, Html, Multipart, Other };
@@ -25,7 +25,7 @@ enum class MailPartType { None, Plain, Html, Multipart, Other };
 // the shared reply slot.
 class TMailRecv {
  public:
-  TMailRecv(Gateway& g, SmtpServerState& server);
+  TMailRecv(GatewayContext& g, SmtpServerState& server);
   ~TMailRecv();
   TMailRecv(const TMailRecv&) = delete;
   TMailRecv& operator=(const TMailRecv&) = delete;
@@ -105,7 +105,7 @@ class TMailRecv {
   void endPartHeader();
   bool isBoundaryLine() const;
 
-  Gateway& g_;
+  GatewayContext& g_;
   SmtpServerState& server_;
   std::shared_ptr<bool> alive_;  // a store finishing after this object is gone answers no one
   bool storing_ = false;

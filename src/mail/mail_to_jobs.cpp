@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "gsm/gsm_alphabet.h"
 #include "gsm/ucs2.h"
 #include "gsm/utf8_conversion.h"

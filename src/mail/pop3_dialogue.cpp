@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "mail/client_limits.h"
 #include "mail/pop3_dialogue_list.h"
 #include "settings/catalogue.h"

@@ -12,7 +12,7 @@
 
 namespace kolvane {
 
-class Gateway;
+class GatewayContext;
 
 // The POP3 dialogue with the connection being served. The connection layer starts it for each
 // connection it serves and hands it the received bytes; every reply goes to the shared reply
@@ -20,7 +20,7 @@ class Gateway;
 // this connection has sent USER.
 class Pop3Dialogue {
  public:
-  Pop3Dialogue(Gateway& g, Pop3ServerState& server) : g_(g), server_(server) {}
+  Pop3Dialogue(GatewayContext& g, Pop3ServerState& server) : g_(g), server_(server) {}
 
   // A connection of this client is to be served; nothing of the previous one is kept.
   void start(const QString& clientName);
@@ -56,7 +56,7 @@ class Pop3Dialogue {
   // below the first message that was neither.
   std::int64_t positionAfterQuit() const;
 
-  Gateway& g_;
+  GatewayContext& g_;
   Pop3ServerState& server_;
   QString client_;
   bool listBuilt_ = false;

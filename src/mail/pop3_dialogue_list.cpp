@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "mail/mail_rec.h"
 #include "mail/pop3_render.h"
 #include "mail/store_file.h"
@@ -13,7 +13,7 @@ namespace {
 
 constexpr qint64 kWindow = 1024;
 
-std::int64_t savedPosition(Gateway& g, const QString& client) {
+std::int64_t savedPosition(GatewayContext& g, const QString& client) {
   IniFile* ini = g.settingsFile();
   if (!ini) return 0;
   bool ok = false;
@@ -23,7 +23,7 @@ std::int64_t savedPosition(Gateway& g, const QString& client) {
 }
 
 // Appends every record of the store that this client may fetch and has not been offered.
-void readMessages(Gateway& g, const QString& client, QFile& file, Pop3MsgListBuild& out) {
+void readMessages(GatewayContext& g, const QString& client, QFile& file, Pop3MsgListBuild& out) {
   const SubjectRules rules = subjectRules(g.state().cfg, g.clock().now());
   const QByteArray date = DateHeaderNow(g);
   const bool debug = g.state().cfg.Debug;
@@ -66,7 +66,7 @@ void readMessages(Gateway& g, const QString& client, QFile& file, Pop3MsgListBui
 
 }  // namespace
 
-Pop3MsgListBuild BuildPop3MsgList(Gateway& g, const QString& client) {
+Pop3MsgListBuild BuildPop3MsgList(GatewayContext& g, const QString& client) {
   Pop3MsgListBuild out;
   const auto store = FileOpenAppend(g.state().file(files::kPop3Tmp));
   out.Pop3ClientPos = savedPosition(g, client);

@@ -7,7 +7,7 @@
 
 namespace kolvane {
 
-class Gateway;
+class GatewayContext;
 
 // One offered message. Its id is the same in every session: the record's identifier with a
 // digest of the record, so records that share an identifier still differ.
@@ -28,6 +28,6 @@ struct Pop3MsgListBuild {
 
 // Reads the POP3 store and offers every record above the PC's saved position that it may
 // fetch. Store errors are logged; the PC then sees fewer or no messages.
-Pop3MsgListBuild BuildPop3MsgList(Gateway& g, const QString& client);
+Pop3MsgListBuild BuildPop3MsgList(GatewayContext& g, const QString& client);
 
 }  // namespace kolvane

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <optional>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "mail/store_file.h"
 #include "platform/exclusive_file.h"
 #include "platform/private_files.h"
@@ -79,7 +79,7 @@ bool cutStore(const QString& storePath, const QString& cutPath, long long cutoff
   return cut.flush();
 }
 
-void forgetOldPositions(Gateway& g, long long cutoff) {
+void forgetOldPositions(GatewayContext& g, long long cutoff) {
   IniFile* ini = g.settingsFile();
   if (!ini) return;
   ini->update([cutoff](IniText& text) {
@@ -95,7 +95,7 @@ void forgetOldPositions(Gateway& g, long long cutoff) {
 
 // A saved position above every record of the store would hide every later record from that PC;
 // it goes back to the store's last identifier (0 for an empty store).
-void bringBackPositions(Gateway& g) {
+void bringBackPositions(GatewayContext& g) {
   IniFile* ini = g.settingsFile();
   if (!ini) return;
   long long last = 0;
@@ -126,7 +126,7 @@ void bringBackPositions(Gateway& g) {
   });
 }
 
-void expire(Gateway& g) {
+void expire(GatewayContext& g) {
   const GatewayState& gs = g.state();
   if (gs.cfg.ExpireDay == 0) return;
   const QString storePath = gs.file(files::kPop3Tmp);
@@ -153,7 +153,7 @@ void expire(Gateway& g) {
 
 }  // namespace
 
-void Pop3Expire(Gateway& g) {
+void Pop3Expire(GatewayContext& g) {
   expire(g);
   bringBackPositions(g);
 }

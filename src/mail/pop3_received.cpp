@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "mail/mail_rec.h"
 #include "mail/pop3_routing.h"
 #include "mail/quoted_printable.h"
@@ -10,8 +10,9 @@
 
 namespace kolvane {
 
-bool AppendReceivedSms(Gateway& g, QFile& store, TrafficLogFile& log, const QByteArray& number,
-                       const QByteArray& time, const QByteArray& text, bool byRouteMark) {
+bool AppendReceivedSms(GatewayContext& g, QFile& store, TrafficLogFile& log,
+                       const QByteArray& number, const QByteArray& time, const QByteArray& text,
+                       bool byRouteMark) {
   GatewayState& gs = g.state();
   const Settings& cfg = gs.cfg;
   bool written = true;

@@ -6,7 +6,7 @@ class QFile;
 
 namespace kolvane {
 
-class Gateway;
+class GatewayContext;
 class TrafficLogFile;
 
 // Appends a received SMS to the POP3 store (opened with FileOpenAppend): routed to its PCs,
@@ -14,7 +14,8 @@ class TrafficLogFile;
 // subject as configured. text is the SMS text in its escaped (quoted-printable) form; an empty
 // text gives no record. The POP3 log line and the store lamp follow in every case. False when
 // the record could not be written. Without byRouteMark the text's route marks are not read.
-bool AppendReceivedSms(Gateway& g, QFile& store, TrafficLogFile& log, const QByteArray& number,
-                       const QByteArray& time, const QByteArray& text, bool byRouteMark = true);
+bool AppendReceivedSms(GatewayContext& g, QFile& store, TrafficLogFile& log,
+                       const QByteArray& number, const QByteArray& time, const QByteArray& text,
+                       bool byRouteMark = true);
 
 }  // namespace kolvane

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdlib>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "mail/mime_text.h"
 #include "mail/quoted_printable.h"
 
@@ -45,7 +45,7 @@ bool containsName(const QString& list, const QString& name) {
 
 }  // namespace
 
-QByteArray RenderMessage(const Gateway& g, const tMailRec& rec, const QByteArray& date) {
+QByteArray RenderMessage(const GatewayContext& g, const tMailRec& rec, const QByteArray& date) {
   QByteArray m;
   m.reserve(rec.MimeBody.size() + rec.Subj.size() + 256);
   m += "From: " + senderOf(g.state(), rec) + "\r\n";
@@ -61,7 +61,7 @@ QByteArray RenderMessage(const Gateway& g, const tMailRec& rec, const QByteArray
   return m;
 }
 
-QByteArray DateHeaderNow(const Gateway& g) {
+QByteArray DateHeaderNow(const GatewayContext& g) {
   return dateHeader(fromDateTime(g.clock().now()));
 }
 
@@ -92,7 +92,7 @@ bool IsReleasable(const GatewayState& gs, const tMailRec& rec, const QString& cl
   return gs.cfg.BasketToo && isBasket();
 }
 
-void LogRefusedRecord(Gateway& g, const tMailRec& rec) {
+void LogRefusedRecord(GatewayContext& g, const tMailRec& rec) {
   const bool debug = g.state().cfg.Debug;
   g.Log(debug, QStringLiteral("From : ") + QString::fromUtf8(rec.From));
   if (!rec.NamePC.isEmpty()) {
@@ -100,14 +100,14 @@ void LogRefusedRecord(Gateway& g, const tMailRec& rec) {
   }
 }
 
-void LogDeniedReleases(Gateway& g, const QString& client, qsizetype count) {
+void LogDeniedReleases(GatewayContext& g, const QString& client, qsizetype count) {
   if (count <= 0) return;
   QString line = QStringLiteral("POP3 Email denied release to : ") + client;
   if (count > 1) line += QStringLiteral(" (%1 records)").arg(count);
   g.Log(true, line);
 }
 
-bool MayRelease(Gateway& g, const tMailRec& rec, const QString& client) {
+bool MayRelease(GatewayContext& g, const tMailRec& rec, const QString& client) {
   if (IsReleasable(g.state(), rec, client)) return true;
   LogDeniedReleases(g, client, 1);
   LogRefusedRecord(g, rec);

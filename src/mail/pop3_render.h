@@ -7,16 +7,16 @@
 
 namespace kolvane {
 
-class Gateway;
+class GatewayContext;
 struct GatewayState;
 
 // A POP3 record as the mail message a client retrieves: From, To, Subject, Date (the time of
 // fetching), the content headers, an empty line and the body in quoted-printable lines, each
 // ended by CR LF. Dot-stuffing and the closing "." line are the sender's. A reader rendering
 // many records passes the Date header value once.
-QByteArray RenderMessage(const Gateway& g, const tMailRec& rec, const QByteArray& date = {});
+QByteArray RenderMessage(const GatewayContext& g, const tMailRec& rec, const QByteArray& date = {});
 // The Date header value for the present time, with its zone.
-QByteArray DateHeaderNow(const Gateway& g);
+QByteArray DateHeaderNow(const GatewayContext& g);
 
 // The message's id for UIDL: the same in every session while the record is in the store.
 QByteArray UniqueId(const tMailRec& rec);
@@ -25,13 +25,13 @@ QByteArray UniqueId(const tMailRec& rec);
 bool IsReleasable(const GatewayState& gs, const tMailRec& rec, const QString& client);
 
 // Like IsReleasable; a refusal is logged.
-bool MayRelease(Gateway& g, const tMailRec& rec, const QString& client);
+bool MayRelease(GatewayContext& g, const tMailRec& rec, const QString& client);
 
 // The debug lines of one refused record.
-void LogRefusedRecord(Gateway& g, const tMailRec& rec);
+void LogRefusedRecord(GatewayContext& g, const tMailRec& rec);
 
 // A run of refusals for one client as one line with their count (a PC facing thousands of
 // records for other PCs would otherwise flood the log).
-void LogDeniedReleases(Gateway& g, const QString& client, qsizetype count);
+void LogDeniedReleases(GatewayContext& g, const QString& client, qsizetype count);
 
 }  // namespace kolvane

@@ -1,6 +1,6 @@
 #include "mail/pop3_routing.h"
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "gsm/utf8_conversion.h"
 #include "mail/quoted_printable.h"
 
@@ -23,7 +23,7 @@ QByteArray MailLocalPart(const QByteArray& name) {
   return out;
 }
 
-QByteArray PhoneToMailAddr(const Gateway& g, const QByteArray& number) {
+QByteArray PhoneToMailAddr(const GatewayContext& g, const QByteArray& number) {
   static const QByteArray kPlus = QByteArrayLiteral("<+>");
   QByteArray pattern = g.state().cfg.InMailAdr.toUtf8();
   const qsizetype at = pattern.indexOf(kPlus);
@@ -31,7 +31,7 @@ QByteArray PhoneToMailAddr(const Gateway& g, const QByteArray& number) {
   return pattern.replace(at, kPlus.size(), MailLocalPart(number));
 }
 
-QByteArray RouteNames(const Gateway& g, const QByteArray& number, const QByteArray& text,
+QByteArray RouteNames(const GatewayContext& g, const QByteArray& number, const QByteArray& text,
                       bool byRouteMark) {
   const GatewayState& gs = g.state();
   QByteArray names;
@@ -54,7 +54,7 @@ QByteArray RouteNames(const Gateway& g, const QByteArray& number, const QByteArr
   return names;
 }
 
-QByteArray SubjectMark(const Gateway& g, const QByteArray& text) {
+QByteArray SubjectMark(const GatewayContext& g, const QByteArray& text) {
   const Settings& cfg = g.state().cfg;
   if (cfg.ToSubjBeginBody.isEmpty() || cfg.ToSubjEndBody.isEmpty()) return {};
   const QByteArray body = QpDecode(text);

@@ -4,8 +4,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-#include "core/gateway.h"
-#include "core/mail_listeners.h"
+#include "context/gateway_context.h"
+#include "mail/mail_listeners.h"
 #include "mail/socket_read.h"
 #include "platform/ini_file.h"
 #include "settings/catalogue.h"
@@ -24,7 +24,7 @@ QString peerAddressText(const QTcpSocket& socket) {
 
 }  // namespace
 
-TdmPOP3::TdmPOP3(Gateway& g, QObject* parent)
+TdmPOP3::TdmPOP3(GatewayContext& g, QObject* parent)
     : QObject(parent),
       g_(g),
       dialogue_(g, server_),

@@ -16,7 +16,7 @@ class QTcpSocket;
 
 namespace kolvane {
 
-class Gateway;
+class GatewayContext;
 
 // The POP3 server's connection layer: admits the connections accepted on Pop3Port, keeps the
 // registry of client PCs with their saved store positions, serves one dialogue at a time and
@@ -29,7 +29,7 @@ class TdmPOP3 : public QObject {
  public:
   // Wires itself into the gateway: accepted connections, the registry load of start-up and the
   // main cycle's reply delivery.
-  explicit TdmPOP3(Gateway& g, QObject* parent = nullptr);
+  explicit TdmPOP3(GatewayContext& g, QObject* parent = nullptr);
   ~TdmPOP3() override;
 
   // Loads the registry and the saved positions from the settings file (start-up).
@@ -87,7 +87,7 @@ class TdmPOP3 : public QObject {
   void updateBusy();
   Connection* connection(std::int32_t handle);
 
-  Gateway& g_;
+  GatewayContext& g_;
   Pop3ServerState server_;
   Pop3Dialogue dialogue_;
   ClientRegistry registry_;

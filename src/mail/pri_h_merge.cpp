@@ -1,6 +1,6 @@
 #include <QFile>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "mail/store_file.h"
 #include "mail/store_protocols.h"
 
@@ -48,7 +48,7 @@ bool recoverInterruptedMerge(const GatewayState& gs) {
 
 }  // namespace
 
-void PriHMerge(Gateway& g, const std::function<void()>& duringMerge) {
+void PriHMerge(GatewayContext& g, const std::function<void()>& duringMerge) {
   const GatewayState& gs = g.state();
   if (!recoverInterruptedMerge(gs)) return;
   const QString priHTmp = gs.file(files::kSmtpPriHTmp);

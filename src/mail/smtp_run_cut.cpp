@@ -1,6 +1,6 @@
 #include <QFile>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "mail/store_append.h"
 #include "mail/store_file.h"
 #include "mail/store_protocols.h"
@@ -39,7 +39,7 @@ qint64 firstCutOffset(QFile& run, int maxRecords) {
 
 }  // namespace
 
-void SmtpRunCut(Gateway& g) {
+void SmtpRunCut(GatewayContext& g) {
   GatewayState& gs = g.state();
   const QString runPath = gs.file(files::kSmtpRun);
   const QString cutPath = gs.file(kSmtpCut);

@@ -6,8 +6,8 @@
 #include <exception>
 #include <limits>
 
-#include "core/gateway.h"
-#include "core/mail_listeners.h"
+#include "context/gateway_context.h"
+#include "mail/mail_listeners.h"
 #include "mail/mail_recv.h"
 #include "mail/socket_read.h"
 #include "settings/catalogue.h"
@@ -37,7 +37,7 @@ class FlagScope {
 
 }  // namespace
 
-TdmSMTP::TdmSMTP(Gateway& g, QObject* parent)
+TdmSMTP::TdmSMTP(GatewayContext& g, QObject* parent)
     : QObject(parent),
       g_(g),
       recv_(std::make_unique<TMailRecv>(g, server_)),

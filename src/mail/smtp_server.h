@@ -16,7 +16,7 @@ class QTcpSocket;
 
 namespace kolvane {
 
-class Gateway;
+class GatewayContext;
 class TMailRecv;
 
 // The SMTP server's connection layer: admits the connections accepted on SmtpPort, keeps the
@@ -30,7 +30,7 @@ class TdmSMTP : public QObject {
  public:
   // Wires itself into the gateway: accepted connections, the registry load of start-up, the
   // main cycle's reply delivery and the file drop's session check.
-  explicit TdmSMTP(Gateway& g, QObject* parent = nullptr);
+  explicit TdmSMTP(GatewayContext& g, QObject* parent = nullptr);
   ~TdmSMTP() override;
 
   // Loads the registry from the settings file (start-up).
@@ -88,7 +88,7 @@ class TdmSMTP : public QObject {
   void refreshRegistryConnections();
   Connection* connection(std::int32_t handle);
 
-  Gateway& g_;
+  GatewayContext& g_;
   SmtpServerState server_;
   std::unique_ptr<TMailRecv> recv_;
   ClientRegistry registry_;

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <set>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "mail/store_file.h"
 
 namespace kolvane {
@@ -16,19 +16,20 @@ constexpr int kQuickRetries = 20;
 constexpr int kQuickRetryMs = 10;
 constexpr int kSlowRetryMs = 1000;
 
-void scheduleRetry(Gateway& g) {
+void scheduleRetry(GatewayContext& g) {
   PendingAppends& q = g.state().StoreAppends;
   if (q.retryScheduled) return;
   q.retryScheduled = true;
   const bool failing =
       std::any_of(q.items.begin(), q.items.end(), [](const PendingAppend& p) { return p.failed; });
   const int delay = q.retries < kQuickRetries && !failing ? kQuickRetryMs : kSlowRetryMs;
-  QTimer::singleShot(delay, &g, [&g] { RetryPendingAppends(g); });
+  QTimer::singleShot(delay, g.timerOwner(), [&g] { RetryPendingAppends(g); });
 }
 
 enum class Attempt { Written, Busy, Failed };
 
-Attempt attempt(Gateway& g, const QString& path, const AppendMaker& make, bool logFailure = true) {
+Attempt attempt(GatewayContext& g, const QString& path, const AppendMaker& make,
+                bool logFailure = true) {
   auto store = FileOpenAppend(path);
   if (!store->isOpen()) {
     if (store->error() == ExclusiveFile::OpenError::Busy) return Attempt::Busy;
@@ -53,7 +54,7 @@ bool queuedFor(const PendingAppends& q, const QString& path) {
 
 }  // namespace
 
-AppendResult AppendToStore(Gateway& g, const QString& path, AppendMaker make) {
+AppendResult AppendToStore(GatewayContext& g, const QString& path, AppendMaker make) {
   PendingAppends& q = g.state().StoreAppends;
   // Behind a queued append the record waits its turn, so a store keeps its order.
   if (!queuedFor(q, path)) {
@@ -73,19 +74,20 @@ AppendResult AppendToStore(Gateway& g, const QString& path, AppendMaker make) {
   return AppendResult::Queued;
 }
 
-AppendResult AppendRecord(Gateway& g, const QString& path, const tMailRec& rec, bool newPosId) {
-  return AppendToStore(g, path, [rec, newPosId](Gateway& gw, QFile& store) {
+AppendResult AppendRecord(GatewayContext& g, const QString& path, const tMailRec& rec,
+                          bool newPosId) {
+  return AppendToStore(g, path, [rec, newPosId](GatewayContext& gw, QFile& store) {
     tMailRec r = rec;
     if (newPosId) r.PosID = NewPosID(gw, store);
     return MailRecToStr(r);
   });
 }
 
-AppendResult AppendBytes(Gateway& g, const QString& path, const QByteArray& bytes) {
-  return AppendToStore(g, path, [bytes](Gateway&, QFile&) { return bytes; });
+AppendResult AppendBytes(GatewayContext& g, const QString& path, const QByteArray& bytes) {
+  return AppendToStore(g, path, [bytes](GatewayContext&, QFile&) { return bytes; });
 }
 
-void RetryPendingAppends(Gateway& g) {
+void RetryPendingAppends(GatewayContext& g) {
   PendingAppends& q = g.state().StoreAppends;
   q.retryScheduled = false;
   std::set<QString> busy;

@@ -3,12 +3,12 @@
 #include <QByteArray>
 #include <QString>
 
+#include "context/pending_appends.h"
 #include "mail/mail_rec.h"
-#include "mail/pending_appends.h"
 
 namespace kolvane {
 
-class Gateway;
+class GatewayContext;
 
 enum class AppendResult {
   Written,
@@ -19,12 +19,13 @@ enum class AppendResult {
 // Appends to a store: FileOpenAppend, make the bytes, write, close. A store held open by
 // another writer gets the append queued (behind earlier ones for the same store) and retried
 // every 10 ms for the first 20 attempts, then once a second.
-AppendResult AppendToStore(Gateway& g, const QString& path, AppendMaker make);
+AppendResult AppendToStore(GatewayContext& g, const QString& path, AppendMaker make);
 // One record; with newPosId it gets the next identifier of the store, else it keeps its own.
-AppendResult AppendRecord(Gateway& g, const QString& path, const tMailRec& rec, bool newPosId);
-AppendResult AppendBytes(Gateway& g, const QString& path, const QByteArray& bytes);
+AppendResult AppendRecord(GatewayContext& g, const QString& path, const tMailRec& rec,
+                          bool newPosId);
+AppendResult AppendBytes(GatewayContext& g, const QString& path, const QByteArray& bytes);
 
 // Runs the queued appends that can run now; reschedules itself while any remain.
-void RetryPendingAppends(Gateway& g);
+void RetryPendingAppends(GatewayContext& g);
 
 }  // namespace kolvane

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 
 namespace kolvane {
 
@@ -120,7 +120,7 @@ long long LastPosID(QFile& store) {
   return last ? idText(*last).toLongLong() : 0;
 }
 
-QByteArray NewPosID(Gateway& g, QFile& store) {
+QByteArray NewPosID(GatewayContext& g, QFile& store) {
   const long long today = yymmdd(fromDateTime(g.clock().now()).date());
   const auto last = highestTailLabel(store);
   if (!last || last->date < today) return sixDigitText(today) + sixDigitText(0);

@@ -11,7 +11,7 @@
 
 namespace kolvane {
 
-class Gateway;
+class GatewayContext;
 
 // Opens a store for appending without sharing, creating it empty when missing. The result is
 // never null; isOpen() tells success and error() a file held by another writer (Busy). The file
@@ -26,7 +26,7 @@ bool AppendWhole(QFile& store, const QByteArray& bytes);
 // sequence number after the highest identifier among the last records, never below it and
 // always 12 digits. Only labels that start a record count, never text inside a record. The
 // file position is kept.
-QByteArray NewPosID(Gateway& g, QFile& store);
+QByteArray NewPosID(GatewayContext& g, QFile& store);
 
 // The identifier after id: the next sequence number, or the next day's first one when the
 // sequence is used up.

@@ -1,12 +1,12 @@
 #include <QFile>
 
-#include "core/gateway.h"
-#include "core/job_reader.h"
+#include "context/gateway_context.h"
+#include "mail/job_reader.h"
 #include "mail/store_protocols.h"
 
 namespace kolvane {
 
-void TakeOverMailStore(Gateway& g) {
+void TakeOverMailStore(GatewayContext& g) {
   GatewayState& gs = g.state();
   const QString smtpTmp = gs.file(files::kSmtpTmp);
   const QString smtpRun = gs.file(files::kSmtpRun);

@@ -1,6 +1,6 @@
 #include <QFile>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "mail/quoted_printable.h"
 #include "mail/store_append.h"
 #include "mail/store_file.h"
@@ -14,7 +14,7 @@ constexpr qint64 kWindow = 800;
 constexpr DateTime kNoTime = 2958465.99999999;  // 31 December 9999 23:59:59.999
 
 // Where one waiting job goes.
-void route(Gateway& g, tMailRec rec, DateTime now, DateTime& earliest) {
+void route(GatewayContext& g, tMailRec rec, DateTime now, DateTime& earliest) {
   GatewayState& gs = g.state();
   WaitStoreState& w = gs.WaitStore;
   const QByteArray text = LogText(rec.MimeBody);
@@ -38,7 +38,7 @@ void route(Gateway& g, tMailRec rec, DateTime now, DateTime& earliest) {
   }
 }
 
-void scan(Gateway& g, const QString& runPath) {
+void scan(GatewayContext& g, const QString& runPath) {
   GatewayState& gs = g.state();
   const DateTime now = g.clock().now();
   const SubjectRules rules = subjectRules(gs.cfg, now);
@@ -66,7 +66,7 @@ void scan(Gateway& g, const QString& runPath) {
 
 }  // namespace
 
-void PreSetTimeProc(Gateway& g) {
+void PreSetTimeProc(GatewayContext& g) {
   GatewayState& gs = g.state();
   const QString waitTmp = gs.file(files::kSmtpWaitTmp);
   const QString waitRun = gs.file(files::kSmtpWaitRun);
@@ -77,13 +77,13 @@ void PreSetTimeProc(Gateway& g) {
   setLampBit(gs.Lamps.pop3Bits, kLampStore, QFile::exists(gs.file(files::kPop3Tmp)));
 }
 
-bool WaitingStoreDue(const Gateway& g) {
+bool WaitingStoreDue(const GatewayContext& g) {
   const WaitStoreState& w = g.state().WaitStore;
   return w.WaitNextTime == 0 || g.clock().now() > w.WaitNextTime || !w.ReturnSenderID.isEmpty() ||
          !w.DeleteItemID.isEmpty();
 }
 
-bool RunWaitingStoreIfDue(Gateway& g) {
+bool RunWaitingStoreIfDue(GatewayContext& g) {
   WaitStoreState& w = g.state().WaitStore;
   if (!WaitingStoreDue(g) || w.PreSetTimeRun) return false;
   w.PreSetTimeRun = true;

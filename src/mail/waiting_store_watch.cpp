@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
 #include "mail/store_protocols.h"
 
 namespace kolvane {
@@ -15,7 +15,7 @@ bool storeBit(std::uint8_t bits) {
 
 }  // namespace
 
-void WaitingStoreWatch::run(Gateway& g) {
+void WaitingStoreWatch::run(GatewayContext& g) {
   GatewayState& gs = g.state();
   WaitStoreState& w = gs.WaitStore;
   if (!folder_) folder_.emplace(folderPath_);

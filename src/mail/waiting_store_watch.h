@@ -8,7 +8,7 @@
 
 namespace kolvane {
 
-class Gateway;
+class GatewayContext;
 
 // The main cycle's waiting-store stage without the scans that can only repeat the last one:
 // while no waiting file exists, no request is pending and no file of the folder has come or
@@ -17,7 +17,7 @@ class WaitingStoreWatch {
  public:
   explicit WaitingStoreWatch(QString folder) : folderPath_(std::move(folder)) {}
 
-  void run(Gateway& g);
+  void run(GatewayContext& g);
 
  private:
   struct StoreLamps {

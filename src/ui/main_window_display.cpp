@@ -6,10 +6,10 @@
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include "context/settings_loader.h"
 #include "core/gateway.h"
 #include "settings/caption_texts.h"
 #include "settings/language_refresh.h"
-#include "settings/settings_loader.h"
 #include "ui/lamp_image.h"
 #include "ui/main_window.h"
 #include "ui/serial_port_picker.h"

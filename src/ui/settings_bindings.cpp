@@ -6,11 +6,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "context/settings_loader.h"
 #include "core/gateway.h"
 #include "core/host_actions.h"
 #include "platform/regional.h"
 #include "settings/language_refresh.h"
-#include "settings/settings_loader.h"
 #include "ui/serial_port_picker.h"
 #include "ui/settings_dialog.h"
 #include "ui/string_grid.h"

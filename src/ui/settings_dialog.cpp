@@ -14,8 +14,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "context/gateway_state.h"
 #include "core/gateway.h"
-#include "core/gateway_state.h"
 #include "core/shell_open.h"
 #include "settings/caption_texts.h"
 #include "ui/settings_pages.h"

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 
+#include "context/settings_loader.h"
 #include "core/gateway.h"
 #include "core/host_actions.h"
 #include "gsm/charset_test_page.h"
@@ -18,7 +19,6 @@
 #include "mail/smtp_server.h"
 #include "platform/regional.h"
 #include "settings/language_refresh.h"
-#include "settings/settings_loader.h"
 #include "ui/settings_dialog.h"
 #include "ui/string_grid.h"
 

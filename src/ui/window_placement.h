@@ -5,7 +5,7 @@
 #include <QSize>
 #include <QString>
 
-#include "core/gateway_state.h"
+#include "context/gateway_state.h"
 
 class QWidget;
 

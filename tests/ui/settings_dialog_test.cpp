@@ -19,7 +19,7 @@
 #include "platform/ini_file.h"
 #include "platform/regional.h"
 #include "settings/settings.h"
-#include "settings/settings_loader.h"
+#include "context/settings_loader.h"
 #include "ui/secondary_windows.h"
 #include "ui/serial_port_picker.h"
 #include "ui/settings_dialog.h"

@@ -7,7 +7,7 @@
 #include "unit/qt_print.h"
 #include "unit/store_test_gateway.h"
 
-#include "core/mail_listeners.h"
+#include "mail/mail_listeners.h"
 #include "mail/smtp_server.h"
 #include "platform/ini_file.h"
 #include "support/free_port.h"

@@ -6,7 +6,7 @@
 #include "unit/qt_print.h"
 
 #include "gsm/gate_frame.h"
-#include "gsm/gate_protocol.h"
+#include "gate/gate_protocol.h"
 #include "gsm/ucs2.h"
 #include "mail/quoted_printable.h"
 #include "mail/store_append.h"

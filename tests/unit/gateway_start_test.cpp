@@ -4,7 +4,7 @@
 #include "unit/qt_print.h"
 
 #include "core/gateway_start.h"
-#include "core/mail_listeners.h"
+#include "mail/mail_listeners.h"
 #include "gsm/gt_net_client.h"
 #include "support/link_test_gateway.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/job_reader.h"
+#include "mail/job_reader.h"
 #include "mail/quoted_printable.h"
 #include "platform/exclusive_file.h"
 #include "store_test_gateway.h"

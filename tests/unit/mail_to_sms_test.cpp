@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/job_reader.h"
+#include "mail/job_reader.h"
 #include "mail/store_protocols.h"
 #include "unit/smtp_test_session.h"
 

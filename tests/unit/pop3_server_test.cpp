@@ -3,7 +3,7 @@
 #include <QTest>
 #include <memory>
 
-#include "core/mail_listeners.h"
+#include "mail/mail_listeners.h"
 #include "mail/client_limits.h"
 #include "mail/pop3_server.h"
 #include "platform/ini_file.h"

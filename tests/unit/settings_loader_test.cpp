@@ -6,7 +6,7 @@
 
 #include "platform/regional.h"
 #include "settings/exe_ini_block.h"
-#include "settings/settings_loader.h"
+#include "context/settings_loader.h"
 
 using namespace kolvane;
 

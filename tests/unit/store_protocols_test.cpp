@@ -5,7 +5,7 @@
 #include <csignal>
 #include <functional>
 
-#include "core/job_reader.h"
+#include "mail/job_reader.h"
 #include "mail/quoted_printable.h"
 #include "mail/store_append.h"
 #include "mail/store_file.h"

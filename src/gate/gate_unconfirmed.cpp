@@ -1,8 +1,9 @@
 #include <QStringList>
 #include <algorithm>
 
-#include "core/gateway.h"
-#include "gsm/gate_protocol.h"
+#include "context/gateway_context.h"
+#include "gate/gate_protocol.h"
+#include "gsm/link_state.h"
 
 namespace kolvane {
 
@@ -17,7 +18,7 @@ bool waitsForConfirmation(const tSmtpRunNdx& sent) {
 
 }  // namespace
 
-std::vector<std::int32_t> GateUnconfirmedPositions(Gateway& g) {
+std::vector<std::int32_t> GateUnconfirmedPositions(GatewayContext& g) {
   std::vector<std::int32_t> out;
   for (const tSmtpRunNdx& sent : g.link().Gate.SentArr) {
     if (waitsForConfirmation(sent)) out.push_back(sent._SmtpRunPos);
@@ -36,7 +37,7 @@ std::vector<std::int32_t> GateUnconfirmedPositions(Gateway& g) {
   return out;
 }
 
-void GateSaveUnconfirmed(Gateway& g) {
+void GateSaveUnconfirmed(GatewayContext& g) {
   IniFile* ini = g.settingsFile();
   if (!ini) return;
   QStringList positions;

@@ -1,4 +1,4 @@
-#include "settings/settings_loader.h"
+#include "context/settings_loader.h"
 
 #include <QFileInfo>
 #include <algorithm>

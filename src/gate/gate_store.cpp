@@ -1,9 +1,10 @@
 #include <algorithm>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
+#include "gate/gate_protocol.h"
 #include "gsm/gate_frame.h"
-#include "gsm/gate_protocol.h"
 #include "gsm/gsm_alphabet.h"
+#include "gsm/link_state.h"
 #include "gsm/ucs2.h"
 #include "gsm/utf8_conversion.h"
 #include "mail/mail_rec.h"
@@ -46,7 +47,7 @@ QByteArray subjectOf(const Settings& cfg, const GateIEs& ies, bool ucs2) {
 
 }  // namespace
 
-bool GateStoreSms(Gateway& g, const GateIEs& ies) {
+bool GateStoreSms(GatewayContext& g, const GateIEs& ies) {
   GatewayState& gs = g.state();
   const Settings& cfg = gs.cfg;
   const bool ucs2 =
@@ -75,7 +76,7 @@ bool GateStoreSms(Gateway& g, const GateIEs& ies) {
   return true;
 }
 
-void GateQueueFullNotice(Gateway& g) {
+void GateQueueFullNotice(GatewayContext& g) {
   GatewayState& gs = g.state();
   static const QByteArray kText("Internal queue for received SMS in ISDN Gsm Gate is full.");
   tMailRec rec;

@@ -9,10 +9,10 @@ class QFile;
 
 namespace kolvane {
 
-class Gateway;
+class GatewayContext;
 
 // Makes the bytes to append once the store is open (a new PosID is read from the open store).
-using AppendMaker = std::function<QByteArray(Gateway& g, QFile& store)>;
+using AppendMaker = std::function<QByteArray(GatewayContext& g, QFile& store)>;
 
 struct PendingAppend {
   QString path;

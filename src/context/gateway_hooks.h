@@ -5,10 +5,12 @@
 #include <functional>
 #include <memory>
 
-#include "core/cycle_hooks.h"
-#include "gsm/device_link.h"
+#include "context/cycle_hooks.h"
 
 namespace kolvane {
+
+class DeviceLink;
+struct SerialParams;
 
 // Points where start-up and shutdown reach subsystems that are wired in by their own modules
 // (windows, installer, servers, link, command runner, speech). An empty hook does nothing.

@@ -3,7 +3,7 @@
 #include <QString>
 #include <functional>
 
-#include "core/gateway_state.h"
+#include "context/gateway_state.h"
 #include "platform/ini_file.h"
 #include "platform/ini_text.h"
 

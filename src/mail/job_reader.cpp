@@ -1,12 +1,12 @@
-#include "core/job_reader.h"
+#include "mail/job_reader.h"
 
 #include "gsm/ucs2.h"
 
 #include <QFile>
 
-#include "core/gateway.h"
-#include "core/main_cycle.h"
+#include "context/gateway_context.h"
 #include "gsm/gsm_alphabet.h"
+#include "gsm/relation_phases.h"
 #include "gsm/ucs2.h"
 #include "gsm/utf8_conversion.h"
 #include "mail/quoted_printable.h"
@@ -27,7 +27,7 @@ QString runFault(const char* what) {
 
 // The bytes at SmtpRunPos, at least the first whole record of them; empty when nothing could
 // be read. A run file read empty is done with.
-QByteArray readChunk(Gateway& g) {
+QByteArray readChunk(GatewayContext& g) {
   GatewayState& gs = g.state();
   const QString path = gs.file(files::kSmtpRun);
   ExclusiveFile run(path);
@@ -82,7 +82,7 @@ int readyResult(GatewayState& gs) {
 }
 
 // A well-formed job that cannot be sent goes back to its sender through the POP3 store.
-void reportUndispatched(Gateway& g, tMailRec rec) {
+void reportUndispatched(GatewayContext& g, tMailRec rec) {
   GatewayState& gs = g.state();
   static const QByteArray kMark = QByteArrayLiteral("Undispatched SMS: ");
   rec.Subj = kMark + gs.JobSubj;
@@ -96,7 +96,7 @@ void reportUndispatched(Gateway& g, tMailRec rec) {
 }
 
 // Bytes that hold no job are kept aside for a look by hand.
-void keepMishmash(Gateway& g, const QByteArray& chunk) {
+void keepMishmash(GatewayContext& g, const QByteArray& chunk) {
   GatewayState& gs = g.state();
   g.Log(true, runFault(" - Mishmash in file !!!"));
   const QByteArray stamp =
@@ -107,14 +107,14 @@ void keepMishmash(Gateway& g, const QByteArray& chunk) {
 
 }  // namespace
 
-void AdvanceSmtpRunPos(Gateway& g, std::int32_t next) {
+void AdvanceSmtpRunPos(GatewayContext& g, std::int32_t next) {
   g.state().cfg.SmtpRunPos = next;
   if (IniFile* ini = g.settingsFile()) {
     ini->setValue(QStringLiteral("CFG"), QStringLiteral("SmtpRunPos"), QString::number(next));
   }
 }
 
-int ReadNextJob(Gateway& g) {
+int ReadNextJob(GatewayContext& g) {
   GatewayState& gs = g.state();
   const QByteArray chunk = readChunk(g);
   if (chunk.isEmpty()) return gs.JobLast ? kJobNoneAfterLast : kJobNone;

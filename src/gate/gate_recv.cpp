@@ -1,8 +1,9 @@
 #include <QStringList>
 
-#include "core/gateway.h"
+#include "context/gateway_context.h"
+#include "gate/gate_protocol.h"
 #include "gsm/gate_frame.h"
-#include "gsm/gate_protocol.h"
+#include "gsm/link_state.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -18,7 +19,7 @@ QString counterLine(const GateIEs& ies) {
                         : QStringLiteral(">>> !!! chybí COUNTER_SMS !!! <<<");
 }
 
-void acknowledge(Gateway& g) {
+void acknowledge(GatewayContext& g) {
   GateProtocolState& gp = g.link().Gate;
   g.Log(
       g.state().cfg.Debug,
@@ -27,7 +28,7 @@ void acknowledge(Gateway& g) {
   g.state().Lamps.linkStage = 4;
 }
 
-void traceReceived(Gateway& g, const GateIEs& ies) {
+void traceReceived(GatewayContext& g, const GateIEs& ies) {
   const bool debug = g.state().cfg.Debug;
   const auto value = [](bool has, const char* name, const QString& shown) {
     return has ? QStringLiteral(">>> %1 = %2 <<<").arg(QLatin1String(name), shown)
@@ -46,7 +47,7 @@ void traceReceived(Gateway& g, const GateIEs& ies) {
   g.Log(debug, QStringLiteral(">>> ReadSMSCnt = %1 <<<").arg(g.link().Gate.ReadSMSCnt));
 }
 
-void confirmation(Gateway& g, const GateIEs& ies) {
+void confirmation(GatewayContext& g, const GateIEs& ies) {
   GateProtocolState& gp = g.link().Gate;
   const bool debug = g.state().cfg.Debug;
   if (gp.GateRecvCnt > 0) {
@@ -67,7 +68,7 @@ void confirmation(Gateway& g, const GateIEs& ies) {
   GateSendNext(g);
 }
 
-void act(Gateway& g, const GateIEs& ies) {
+void act(GatewayContext& g, const GateIEs& ies) {
   GatewayState& gs = g.state();
   GateProtocolState& gp = g.link().Gate;
   const bool debug = gs.cfg.Debug;
@@ -105,7 +106,7 @@ void act(Gateway& g, const GateIEs& ies) {
 
 }  // namespace
 
-void GateSend(Gateway& g, const QByteArray& ieList) {
+void GateSend(GatewayContext& g, const QByteArray& ieList) {
   LinkState& link = g.link();
   // A frame not yet taken by the send pass goes out first; overwriting it would leave the
   // device waiting for an answer that never comes.
@@ -115,7 +116,7 @@ void GateSend(Gateway& g, const QByteArray& ieList) {
   link.Gate.AnswerAwaited = true;
 }
 
-void GateStart(Gateway& g) {
+void GateStart(GatewayContext& g) {
   LinkState& link = g.link();
   g.Log(g.state().cfg.Debug, QStringLiteral("<<< 3.Identifikácia PC_LAN z PRIMA Gate >>>"));
   link.GsmTimeout = 8000;
@@ -125,7 +126,7 @@ void GateStart(Gateway& g) {
   GateSend(g, GateIE(gate::kIdent));
 }
 
-void GateRecv(Gateway& g) {
+void GateRecv(GatewayContext& g) {
   LinkState& link = g.link();
   const GateTake take = TakeGateFrame(link.GsmRecvStr);
   if (take.cut) g.Log(true, recvErr(QStringLiteral("cut")));
@@ -140,7 +141,7 @@ void GateRecv(Gateway& g) {
   act(g, parsed.ies);
 }
 
-void installGateHooks(Gateway& g) {
+void installGateHooks(GatewayContext& g) {
   g.hooks().startGateProtocol = [&g] { GateStart(g); };
   g.hooks().gateReceiver = [&g] { GateRecv(g); };
 }

@@ -1,4 +1,4 @@
-#include "core/mail_listeners.h"
+#include "mail/mail_listeners.h"
 
 #include <QTcpSocket>
 #include <QTimer>

@@ -1,12 +1,13 @@
 #include <QFile>
 #include <functional>
 
-#include "core/gateway.h"
-#include "core/job_reader.h"
+#include "context/gateway_context.h"
+#include "gate/gate_protocol.h"
 #include "gsm/gate_frame.h"
-#include "gsm/gate_protocol.h"
+#include "gsm/link_state.h"
 #include "gsm/ucs2.h"
 #include "gsm/utf8_conversion.h"
+#include "mail/job_reader.h"
 #include "mail/mail_rec.h"
 #include "mail/quoted_printable.h"
 #include "mail/store_append.h"
@@ -27,7 +28,7 @@ struct RunRecord {
 };
 
 // The record of the run file at pos; nullopt when the file cannot be read.
-std::optional<RunRecord> readRunRecord(Gateway& g, std::int32_t pos) {
+std::optional<RunRecord> readRunRecord(GatewayContext& g, std::int32_t pos) {
   ExclusiveFile run(g.state().file(files::kSmtpRun));
   if (!run.open(QIODevice::ReadOnly)) return std::nullopt;
   const auto window = ReadRecordWindow(run.file(), std::max(pos, 0), kRunWindow, HoldsWholeRecord);
@@ -37,7 +38,7 @@ std::optional<RunRecord> readRunRecord(Gateway& g, std::int32_t pos) {
 
 // Hands up to `limit` records (all when negative) from pos on to fn; stops at a short read or a
 // record that cannot be parsed. Returns the position after the last record handed over.
-std::int32_t takeRunRecords(Gateway& g, std::int32_t pos, int limit,
+std::int32_t takeRunRecords(GatewayContext& g, std::int32_t pos, int limit,
                             const std::function<void(const tMailRec&)>& fn) {
   for (int n = 0; limit < 0 || n < limit; ++n) {
     const auto r = readRunRecord(g, pos);
@@ -48,13 +49,13 @@ std::int32_t takeRunRecords(Gateway& g, std::int32_t pos, int limit,
   return pos;
 }
 
-void requeue(Gateway& g, const tMailRec& rec) {
+void requeue(GatewayContext& g, const tMailRec& rec) {
   AppendRecord(g, g.state().file(files::kSmtpTmp), rec, false);
 }
 
 // At an identification the device has forgotten what it did not confirm: those jobs, and the
 // ones of the run file never handed over, go back to the mail store before it is taken over.
-void requeueAtIdentification(Gateway& g) {
+void requeueAtIdentification(GatewayContext& g) {
   GatewayState& gs = g.state();
   GateProtocolState& gp = g.link().Gate;
   const QString run = gs.file(files::kSmtpRun);
@@ -91,7 +92,7 @@ GateText prepareText(const QByteArray& body) {
   return t;
 }
 
-void reportInactiveModule(Gateway& g, tMailRec rec) {
+void reportInactiveModule(GatewayContext& g, tMailRec rec) {
   GatewayState& gs = g.state();
   rec.Subj += ", inactive MODULE";
   // A new identifier of the POP3 store, so that clients past the job's own date still see it.
@@ -103,7 +104,7 @@ void reportInactiveModule(Gateway& g, tMailRec rec) {
 
 }  // namespace
 
-void GateSendNext(Gateway& g) {
+void GateSendNext(GatewayContext& g) {
   GatewayState& gs = g.state();
   GateProtocolState& gp = g.link().Gate;
   // Closing: the jobs left wait for the next run.
@@ -147,7 +148,7 @@ void GateSendNext(Gateway& g) {
   g.traffic().trafficLine(gs.cfg.SmtpTxtMask, rec.TelNo, LogTextOfRaw(text.raw));
 }
 
-void GateCauseReaction(Gateway& g, std::uint8_t c) {
+void GateCauseReaction(GatewayContext& g, std::uint8_t c) {
   GatewayState& gs = g.state();
   GateProtocolState& gp = g.link().Gate;
   const bool bufferFull = c >= gate::kCauseBufferFullFrom;

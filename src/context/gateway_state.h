@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <map>
 
-#include "gsm/char_replacement.h"
-#include "mail/pending_appends.h"
+#include "context/char_replacement.h"
+#include "context/pending_appends.h"
 #include "platform/clock.h"
 #include "settings/settings.h"
 
@@ -85,7 +85,7 @@ struct WaitStoreState {
   DateTime WaitNextTime = 0;   // earliest preset time known to wait; 0 = scan at every tick
 };
 
-// The core's process-wide values. One object, reachable by every module through the Gateway.
+// The core's process-wide values. One object, reachable by every module through the GatewayContext.
 struct GatewayState {
   // Working folder, with a trailing "/".
   QString ProgramDir;

@@ -8,6 +8,10 @@ namespace kolvane {
 // mail stores, servers, file drop, windows), so the cycle names none of them. An empty hook does
 // nothing unless its comment says what happens instead.
 struct CycleHooks {
+  // Between ticks, when an answer has come: the relation's stages of the cycle, in the tick's
+  // order and under the same guard.
+  std::function<void()> runRelationStages;
+
   // Counter labels: the four counters changed.
   std::function<void()> showCounters;
 

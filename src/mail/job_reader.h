@@ -4,7 +4,7 @@
 
 namespace kolvane {
 
-class Gateway;
+class GatewayContext;
 
 // Results of ReadNextJob.
 inline constexpr int kJobReady = 1;            // send; the modem's character set fits
@@ -15,10 +15,10 @@ inline constexpr int kJobNone = -3;            // nothing read otherwise
 
 // Reads the record of the run file "Smtp.Run" at SmtpRunPos and makes it the job in hand
 // (JobTelNo, JobText, JobWideText, JobUCS2, ...), or reports it when it cannot be sent.
-int ReadNextJob(Gateway& g);
+int ReadNextJob(GatewayContext& g);
 
 // Sets SmtpRunPos and writes it to the settings file at once, so that a restart after a crash
 // continues at the job in hand.
-void AdvanceSmtpRunPos(Gateway& g, std::int32_t next);
+void AdvanceSmtpRunPos(GatewayContext& g, std::int32_t next);
 
 }  // namespace kolvane
