@@ -71,7 +71,8 @@ class Senders(unittest.TestCase):
                  if h["Subject"] == "SMS from phone No.: 111111111"]
         self.assertEqual(plain, [("<111111111@kolvane.lan>", "#command#touch#" + forged)])
         self.assertFalse(os.path.exists(forged))
-        self.assertTrue(any("refused" in line for line in gw.run.lines()))
+        self.assertTrue(k.wait_until(
+            lambda: any("refused" in line for line in gw.run.lines()), DEADLINE), gw.run.lines())
         self.assertEqual(gw.run.stop(timeout=DEADLINE), 0)
 
     def test_a_body_cut_by_a_stall_is_read_whole_later(self):
