@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "context/gateway_hooks.h"
-#include "context/settings_baseline.h"
 #include "context/gateway_state.h"
+#include "context/settings_baseline.h"
 #include "context/startup_options.h"
 #include "log/log_memo.h"
 #include "log/log_writer.h"

@@ -362,8 +362,9 @@ SavedItems savedItems(const GatewayState& gs, DateTime now) {
     QList<IniText::Entry> routes;
     for (const tAutoPop3RoutRec& r : gs.AutoPop3RoutArr) {
       if (r.EndTime <= now) continue;
-      routes.append({QString::fromUtf8(r.TelNo),
-                     regional::formatReal(r.EndTime) + QLatin1Char('|') + QString::fromUtf8(r.NamePC)});
+      routes.append(
+          {QString::fromUtf8(r.TelNo),
+           regional::formatReal(r.EndTime) + QLatin1Char('|') + QString::fromUtf8(r.NamePC)});
     }
     addList(QStringLiteral("AutoPop3Routing"), routes);
   }

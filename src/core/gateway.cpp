@@ -161,7 +161,7 @@ bool Gateway::InitX() {
   memo_.clear();
   if (const ProgramFolder folder = resolveProgramFolder(options_); folder.userFolder) {
     Log(true, fillPlaceholders(Text(413), {QDir::toNativeSeparators(gs_.ProgramDir),
-                                          QDir::toNativeSeparators(folder.programFileFolder)}));
+                                           QDir::toNativeSeparators(folder.programFileFolder)}));
   }
 
   // 5.-10. Settings, derived values, tables, routing, placement, counters. What the program

@@ -7,9 +7,9 @@
 #include <optional>
 
 #include "context/gateway_context.h"
+#include "core/status_report.h"
 #include "gsm/link_state.h"
 #include "platform/dir_change_probe.h"
-#include "core/status_report.h"
 #include "platform/instance_lock.h"
 
 class QSocketNotifier;

@@ -75,9 +75,9 @@ void outageReported(Gateway& g) {
   LinkState& link = g.link();
   const Tick now = g.clock().tick();
   // A serial device is named by its path, with the reason it did not open.
-  const QString text = link.LinkKind == 1 ? fillPlaceholders(g.Text(406), {serialDeviceOf(gs),
-                                                                          gs.DeviceOpenProblem})
-                                          : fillPlaceholders(g.Text(75), {gs.ComTcpText()});
+  const QString text =
+      link.LinkKind == 1 ? fillPlaceholders(g.Text(406), {serialDeviceOf(gs), gs.DeviceOpenProblem})
+                         : fillPlaceholders(g.Text(75), {gs.ComTcpText()});
   ++link.OutageUnlogged;
   if (++link.OutageFailures == 1) {
     g.Log(true, text);

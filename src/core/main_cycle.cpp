@@ -250,10 +250,10 @@ void tick(Gateway& g) {
   statusDisplayStage(g);                                                        // 21
   fileDropStage(g);                                                             // 22
   listenRetryStage(g);
-  if (hooks.runWaitingStore) hooks.runWaitingStore();                           // 23
-  alarmBeepStage(g);                                                            // 24
-  if (gs.RunResultsDue && hooks.reportRunResults) hooks.reportRunResults();     // 25
-  selfCloseStage(g);                                                            // 26
+  if (hooks.runWaitingStore) hooks.runWaitingStore();                        // 23
+  alarmBeepStage(g);                                                         // 24
+  if (gs.RunResultsDue && hooks.reportRunResults) hooks.reportRunResults();  // 25
+  selfCloseStage(g);                                                         // 26
 }
 
 }  // namespace

@@ -2,10 +2,10 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 #include "context/startup_options.h"
 #include "core/start_mode.h"
@@ -18,8 +18,9 @@ namespace {
 // Folders of installed system programs: never the place for settings and stores, even for a
 // user who may write there.
 bool systemProgramFolder(const QString& folder) {
-  static const char* const kFolders[] = {"/usr/bin/", "/usr/sbin/", "/bin/", "/sbin/",
-                                         "/usr/local/bin/", "/usr/local/sbin/", "/usr/games/"};
+  static const char* const kFolders[] = {"/usr/bin/",  "/usr/sbin/",      "/bin/",
+                                         "/sbin/",     "/usr/local/bin/", "/usr/local/sbin/",
+                                         "/usr/games/"};
   const QString canonical = withSlash(QFileInfo(folder).canonicalFilePath());
   return std::any_of(std::begin(kFolders), std::end(kFolders),
                      [&](const char* f) { return canonical == QLatin1String(f); });

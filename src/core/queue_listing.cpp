@@ -46,8 +46,8 @@ StoreJobs readStore(const QString& folder, const char* name, qint64 from,
     if (rec.EndPos < 0) break;
     offset += rec.EndPos + 1;
     if (!rec.OK) continue;
-    out.jobs.push_back({name, rec.TelNo, firstWordsOf(rec.MimeBody), dayOf(rec.PosID),
-                        rec.SendTime, 0});
+    out.jobs.push_back(
+        {name, rec.TelNo, firstWordsOf(rec.MimeBody), dayOf(rec.PosID), rec.SendTime, 0});
   }
   return out;
 }

@@ -10,10 +10,10 @@ namespace kolvane {
 
 // One SMS job waiting in a store of the program folder.
 struct WaitingJob {
-  const char* store;   // the store's file name
-  QByteArray telNo;    // the number it goes to
-  QString firstWords;  // the start of its text, on one line
-  QString since;       // the day it was queued ("2025-03-01"), from its record identifier
+  const char* store;      // the store's file name
+  QByteArray telNo;       // the number it goes to
+  QString firstWords;     // the start of its text, on one line
+  QString since;          // the day it was queued ("2025-03-01"), from its record identifier
   DateTime sendTime = 0;  // a preset sending time, 0 = none
   int attempts = 0;       // 1 for the job the modem has in hand
 };

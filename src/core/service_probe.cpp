@@ -15,9 +15,9 @@ constexpr int kAskMs = 1500;
 // "systemctl is-active" of the unit; false where there is no systemd to ask.
 bool unitActive() {
   QProcess systemctl;
-  systemctl.start(QStringLiteral("systemctl"),
-                  {QStringLiteral("is-active"), QStringLiteral("--quiet"),
-                   QStringLiteral("kolvane.service")});
+  systemctl.start(
+      QStringLiteral("systemctl"),
+      {QStringLiteral("is-active"), QStringLiteral("--quiet"), QStringLiteral("kolvane.service")});
   if (!systemctl.waitForFinished(kAskMs)) {
     systemctl.kill();
     systemctl.waitForFinished(kAskMs);

@@ -18,52 +18,36 @@ const QStringList kListSections{QStringLiteral("AliasComp"),     QStringLiteral(
                                 QStringLiteral("ReplAdrTel"),    QStringLiteral("SmsToCmdTelNo"),
                                 QStringLiteral("SmsToCmdSubst"), QStringLiteral("AutoPop3Routing")};
 
-bool sameValue(const SettingKey& k, const Settings& a, const Settings& b) {
+// Calls f with the key's member pointer, of whatever type the key is.
+template <typename F>
+void withMember(const SettingKey& k, F f) {
   switch (k.type) {
     case SettingType::Bool:
-      return a.*k.boolMember == b.*k.boolMember;
+      return f(k.boolMember);
     case SettingType::Int:
-      return a.*k.intMember == b.*k.intMember;
+      return f(k.intMember);
     case SettingType::Int16:
-      return a.*k.int16Member == b.*k.int16Member;
+      return f(k.int16Member);
     case SettingType::Int8:
-      return a.*k.int8Member == b.*k.int8Member;
+      return f(k.int8Member);
     case SettingType::Real:
     case SettingType::DateTime:
-      return a.*k.realMember == b.*k.realMember;
+      return f(k.realMember);
     case SettingType::Str:
-      return a.*k.strMember == b.*k.strMember;
+      return f(k.strMember);
     case SettingType::Str8:
-      return a.*k.str8Member == b.*k.str8Member;
+      return f(k.str8Member);
   }
-  return true;
+}
+
+bool sameValue(const SettingKey& k, const Settings& a, const Settings& b) {
+  bool same = true;
+  withMember(k, [&](auto member) { same = a.*member == b.*member; });
+  return same;
 }
 
 void copyValue(const SettingKey& k, const Settings& from, Settings& to) {
-  switch (k.type) {
-    case SettingType::Bool:
-      to.*k.boolMember = from.*k.boolMember;
-      break;
-    case SettingType::Int:
-      to.*k.intMember = from.*k.intMember;
-      break;
-    case SettingType::Int16:
-      to.*k.int16Member = from.*k.int16Member;
-      break;
-    case SettingType::Int8:
-      to.*k.int8Member = from.*k.int8Member;
-      break;
-    case SettingType::Real:
-    case SettingType::DateTime:
-      to.*k.realMember = from.*k.realMember;
-      break;
-    case SettingType::Str:
-      to.*k.strMember = from.*k.strMember;
-      break;
-    case SettingType::Str8:
-      to.*k.str8Member = from.*k.str8Member;
-      break;
-  }
+  withMember(k, [&](auto member) { to.*member = from.*member; });
 }
 
 // The lists of the sections the file changed.

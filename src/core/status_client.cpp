@@ -22,11 +22,13 @@ QString shown(const QString& folder) {
 }
 
 StatusAnswer notRunning(const QString& folder) {
-  return {exitcode::kNotRunning, {}, QStringLiteral("Kolvane is not running on %1").arg(shown(folder))};
+  return {
+      exitcode::kNotRunning, {}, QStringLiteral("Kolvane is not running on %1").arg(shown(folder))};
 }
 
 StatusAnswer notReachable(const QString& folder) {
-  return {exitcode::kNotReachable, {},
+  return {exitcode::kNotReachable,
+          {},
           QStringLiteral("Kolvane on %1 may not be reached by this user").arg(shown(folder))};
 }
 
@@ -60,7 +62,8 @@ StatusAnswer askRunningProgram(const QString& folder, const QByteArray& request,
       case QLocalSocket::ConnectionRefusedError:
         return notRunning(folder);
       default:
-        return {exitcode::kFailed, {},
+        return {exitcode::kFailed,
+                {},
                 QStringLiteral("Kolvane on %1 does not answer: %2")
                     .arg(shown(folder), socket.errorString())};
     }
@@ -72,7 +75,8 @@ StatusAnswer askRunningProgram(const QString& folder, const QByteArray& request,
   }
   answer += socket.readAll();
   if (answer.isEmpty()) {
-    return {exitcode::kFailed, {}, QStringLiteral("Kolvane on %1 did not answer").arg(shown(folder))};
+    return {
+        exitcode::kFailed, {}, QStringLiteral("Kolvane on %1 did not answer").arg(shown(folder))};
   }
   QStringList lines = QString::fromUtf8(answer).split(QLatin1Char('\n'));
   if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();

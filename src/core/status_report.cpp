@@ -30,7 +30,9 @@ QString moment(DateTime at) {
 
 class Lines {
  public:
-  void add(const QString& key, const QString& value) { lines_ << key + QStringLiteral(": ") + value; }
+  void add(const QString& key, const QString& value) {
+    lines_ << key + QStringLiteral(": ") + value;
+  }
   void add(const QString& key, long long value) { add(key, QString::number(value)); }
   QStringList take() { return std::move(lines_); }
 
@@ -65,8 +67,8 @@ QString linkText(Gateway& g) {
   const GatewayState& gs = g.state();
   const LinkState& link = g.link();
   if (link.OutageFailures > 0) {
-    const QString why = link.LinkKind == 1 ? gs.DeviceOpenProblem : QStringLiteral("no connection");
-    return QStringLiteral("cannot be opened: %1 (%2 tries in a row)").arg(why).arg(link.OutageFailures);
+    return QStringLiteral("cannot be opened: ") +
+           (link.LinkKind == 1 ? gs.DeviceOpenProblem : QStringLiteral("no connection"));
   }
   if (gs.StartWaitOn) return QStringLiteral("connecting");
   if (gs.RelationOn) return QStringLiteral("relation open");
@@ -84,13 +86,16 @@ void deviceLines(Gateway& g, Lines& out) {
                                           : serialDeviceOf(gs);
   out.add(QStringLiteral("device"), where + QStringLiteral(" (") + kind + QLatin1Char(')'));
   out.add(QStringLiteral("link"), linkText(g));
+  if (link.OutageFailures > 0) {
+    out.add(QStringLiteral("link failures in a row"), static_cast<long long>(link.OutageFailures));
+  }
   if (gs.IntervalMs != 0 && gs.RelationBase != 0 && !gs.RelationOn) {
     const auto left = static_cast<std::int32_t>(gs.RelationBase + gs.IntervalMs - g.clock().tick());
     out.add(QStringLiteral("next relation"),
             QStringLiteral("in %1 s").arg(std::max<std::int32_t>(0, left) / 1000));
   }
-  out.add(QStringLiteral("sim"), link.SimState.isEmpty() ? QStringLiteral("unknown")
-                                                         : QString::fromLatin1(link.SimState));
+  out.add(QStringLiteral("sim"),
+          link.SimState.isEmpty() ? QStringLiteral("unknown") : QString::fromLatin1(link.SimState));
   out.add(QStringLiteral("registration"), registrationText(link.RegState));
   const StatusNotes::Line signal = g.statusNotes().lastSignal();
   out.add(QStringLiteral("signal"), signal.text.isEmpty()
@@ -110,9 +115,8 @@ void jobLines(Gateway& g, Lines& out) {
   static const char* const kKeys[] = {"jobs run file", "jobs priority", "jobs queue",
                                       "jobs waiting for their time"};
   for (std::size_t i = 0; i < stores.size() && i < std::size(kKeys); ++i) {
-    out.add(QLatin1String(kKeys[i]), stores[i].readable
-                                         ? QString::number(stores[i].jobs.size())
-                                         : QStringLiteral("store held by a writer"));
+    out.add(QLatin1String(kKeys[i]), stores[i].readable ? QString::number(stores[i].jobs.size())
+                                                        : QStringLiteral("store held by a writer"));
   }
   out.add(QStringLiteral("appends waiting for a store"),
           static_cast<long long>(gs.StoreAppends.items.size()));
@@ -126,7 +130,8 @@ void pop3Lines(Gateway& g, Lines& out) {
   const IniFile* ini = g.settingsFile();
   for (const tSocketClient& c : clients) {
     bool ok = false;
-    const long long pos = ini ? ini->value(QStringLiteral("ClientsPos"), c.Name).toLongLong(&ok) : 0;
+    const long long pos =
+        ini ? ini->value(QStringLiteral("ClientsPos"), c.Name).toLongLong(&ok) : 0;
     positions.push_back(ok ? pos : 0);
   }
   std::vector<int> waiting(static_cast<std::size_t>(clients.size()), 0);
@@ -175,7 +180,7 @@ void errorLines(Gateway& g, Lines& out) {
 
 // The parts of the report in the order they print; a new part is one more function.
 using Part = void (*)(Gateway&, Lines&);
-constexpr Part kParts[] = {programLines, deviceLines, mailLines,   jobLines,
+constexpr Part kParts[] = {programLines, deviceLines,  mailLines, jobLines,
                            pop3Lines,    counterLines, errorLines};
 
 }  // namespace
@@ -220,11 +225,10 @@ StatusNotes::Line StatusNotes::lastSignal() const {
 }
 
 bool isErrorLine(const QString& text) {
-  static const char* const kMarks[] = {"!!!",    "rror",  "failed", "cannot", "refused",
-                                       "Chyba",  "chyba", "selhal", "nelze",  "nemůže"};
-  return std::any_of(std::begin(kMarks), std::end(kMarks), [&](const char* mark) {
-    return text.contains(QString::fromUtf8(mark));
-  });
+  static const char* const kMarks[] = {"!!!",   "rror",  "failed", "cannot", "refused",
+                                       "Chyba", "chyba", "selhal", "nelze",  "nemůže"};
+  return std::any_of(std::begin(kMarks), std::end(kMarks),
+                     [&](const char* mark) { return text.contains(QString::fromUtf8(mark)); });
 }
 
 QStringList statusLines(Gateway& g) {

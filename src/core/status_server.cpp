@@ -59,8 +59,8 @@ bool StatusServer::listen() {
   if (!probe.waitForConnected(200)) QLocalServer::removeServer(path);
   probe.abort();
   if (server_.listen(path)) return true;
-  g_.Log(true, fillPlaceholders(g_.Text(420),
-                                {QDir::toNativeSeparators(path), server_.errorString()}));
+  g_.Log(true,
+         fillPlaceholders(g_.Text(420), {QDir::toNativeSeparators(path), server_.errorString()}));
   return false;
 }
 

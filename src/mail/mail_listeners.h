@@ -57,8 +57,7 @@ class MailListeners : public QObject {
   using Listens = std::function<void()> MailListeners::*;
   using Failed = std::function<void(const QString&)> MailListeners::*;
   struct Server {
-    Server(const char* name, Dialogue d, Listens l, Failed f)
-        : dialogue(d), listens(l), failed(f) {
+    Server(const char* name, Dialogue d, Listens l, Failed f) : dialogue(d), listens(l), failed(f) {
       state.name = name;
     }
     QTcpServer socket;  // listens; the connections are taken by acceptWaiting

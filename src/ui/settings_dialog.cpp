@@ -56,8 +56,8 @@ FCfg::FCfg(Gateway& g, QWidget* parent) : QDialog(parent), g_(g) {
     QMessageBox::warning(this, title, text);
   };
   languageDialogs.confirmOverwrite = [this](const QString& title, const QString& text) {
-    return showBox(this, QMessageBox::Question, title, text,
-                   QMessageBox::Ok | QMessageBox::Cancel, g_.language()) == QMessageBox::Ok;
+    return showBox(this, QMessageBox::Question, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                   g_.language()) == QMessageBox::Ok;
   };
   outOfRange = [this](const QString& range) { QMessageBox::warning(this, windowTitle(), range); };
   build();

@@ -2,6 +2,7 @@
 port that leaves the modem working, edits kept, SIGHUP, the command line and its status."""
 
 import os
+import pwd
 import re
 import signal
 import smtplib
@@ -39,7 +40,7 @@ def send(port, number, subject, body):
 
 def status(folder):
     rc, out, _ = program("--status", "--dir", folder)
-    return rc, dict(line.split(": ", 1) for line in out.splitlines() if ": " in line)
+    return rc, k.status(folder)
 
 
 class MissingDevice(unittest.TestCase):
@@ -156,6 +157,7 @@ class CommandLine(unittest.TestCase):
         self.assertIn("not running", err)
 
         run = k.start(self, folder)
+        self.assertTrue(k.wait_until(lambda: count(run, "SMTP server listens"), DEADLINE))
         send(smtp, "+420777100500", b"queued", b"Waiting for the modem to come")
         rc, shown = status(folder)
         self.assertEqual(rc, 0)
@@ -176,6 +178,34 @@ class CommandLine(unittest.TestCase):
         self.assertIn("+420777100500", out)
         self.assertIn("not running", err)
         self.assertEqual(program("--status", "--dir", folder)[0], 3)
+
+    def test_a_folder_the_program_cannot_use_ends_it_with_one_message(self):
+        plain = os.path.join(k.new_folder(self), "plain")
+        open(plain, "w").close()
+        rc, out, err = program("--headless", "--dir", plain)
+        self.assertEqual((rc, out), (1, ""))
+        self.assertEqual(err.strip(), "Kolvane cannot use the folder %s/: it is not a folder" % plain)
+
+    @unittest.skipUnless(os.geteuid() == 0, "needs another user to run it")
+    def test_a_normal_user_without_a_folder_works_in_the_user_folder(self):
+        data = k.new_folder(self)
+        user = pwd.getpwnam("nobody")
+        os.chown(data, user.pw_uid, user.pw_gid)
+        run = k.Running(None, program=k.PROGRAM, env={"XDG_DATA_HOME": data},
+                        prefix=["setpriv", "--reuid", str(user.pw_uid), "--regid",
+                                str(user.pw_gid), "--clear-groups"])
+        self.addCleanup(run.kill)
+        folder = os.path.join(data, "kolvane")
+        used = "Folder %s/ is used: the program's folder %s/ is no place for its files" % (
+            folder, k.BIN_DIR)
+        self.assertTrue(k.wait_until(lambda: count(run, used), DEADLINE), run.lines())
+        # The default ports need the capability a normal user lacks; said with the reason.
+        self.assertTrue(k.wait_until(lambda: count(
+            run, "SMTP server cannot listen on port 25: permission denied — ports below 1024 "
+                 "need the capability, see the README; it is tried again every minute"),
+            DEADLINE), run.lines())
+        self.assertEqual(os.stat(folder).st_mode & 0o777, 0o700)
+        self.assertEqual(run.stop(), 0)
 
     @unittest.skipUnless(os.geteuid() == 0, "needs another user to ask")
     def test_a_caller_of_another_user_may_not_reach_it(self):

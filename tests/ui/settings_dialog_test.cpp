@@ -14,12 +14,12 @@
 #include "unit/qt_print.h"
 #include "unit/store_test_gateway.h"
 
+#include "context/settings_loader.h"
 #include "core/host_actions.h"
 #include "mail/smtp_server.h"
 #include "platform/ini_file.h"
 #include "platform/regional.h"
 #include "settings/settings.h"
-#include "context/settings_loader.h"
 #include "ui/secondary_windows.h"
 #include "ui/serial_port_picker.h"
 #include "ui/settings_dialog.h"

@@ -4,8 +4,8 @@
 #include "unit/qt_print.h"
 
 #include "core/gateway_start.h"
-#include "mail/mail_listeners.h"
 #include "gsm/gt_net_client.h"
+#include "mail/mail_listeners.h"
 #include "support/link_test_gateway.h"
 
 using namespace kolvane;
@@ -143,7 +143,8 @@ TEST(GatewayStart, ATakenPortLeavesTheDeviceSideWorkingAndIsTriedEveryMinute) {
   QTcpServer occupant;
   ASSERT_TRUE(occupant.listen(QHostAddress::Any, 0));
   const QByteArray port = QByteArray::number(occupant.serverPort());
-  LinkTestGateway t("SmtpPort=" + port + "\n");
+  LinkTestGateway t;
+  t.gs().cfg.SmtpPort = occupant.serverPort();
   bool asked = false;
   t.g().hooks().askExplanation = [&](const QString&, bool) { return asked = true; };
   BBt1Click(t.g(), StartSender::Button);
@@ -192,7 +193,7 @@ TEST(GatewayStart, RecoveryModeLogsTheExplanationInsteadOfAsking) {
   EXPECT_FALSE(asked);
   const QStringList log = t.shown();
   EXPECT_TRUE(log.contains("!!! RelationStop !!! - RecoveryMode"));
-  EXPECT_TRUE(log.last().startsWith("!!! Warning !!! Connection to GSM Gate through COM failed."));
+  EXPECT_TRUE(log.last().startsWith("!!! Warning !!! Serial device /dev/ttyS0 cannot be opened"));
 }
 
 TEST(GatewayStart, RefusedTcpGatewayIsAskedTwiceMoreFiveSecondsApart) {

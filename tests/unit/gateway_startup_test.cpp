@@ -61,13 +61,15 @@ TEST_F(GatewayStartup, FreshFolderStartsWithDefaultsAndSavesWhatChangedAtClose) 
 }
 
 TEST_F(GatewayStartup, AReloadAppliesWhatCanChangeAndNamesWhatWaitsForAStart) {
-  writeIni("[CFG]\nOnLine=1\nIntervalOnLine=60000\nSendSMSDelay=1000\nSmtpPort=2999\n"
-           "[SmsToCmdTelNo]\nA0=+420111\n");
+  writeIni(
+      "[CFG]\nOnLine=1\nIntervalOnLine=60000\nSendSMSDelay=1000\nSmtpPort=2999\n"
+      "[SmsToCmdTelNo]\nA0=+420111\n");
   auto g = make();
   ASSERT_TRUE(g->InitX());
   drain(*g);
-  writeIni("[CFG]\nOnLine=1\nIntervalOnLine=2000\nSendSMSDelay=300\nSmtpPort=3000\n"
-           "Language=CZ\n[SmsToCmdTelNo]\nA0=+420222\n");
+  writeIni(
+      "[CFG]\nOnLine=1\nIntervalOnLine=2000\nSendSMSDelay=300\nSmtpPort=3000\n"
+      "Language=CZ\n[SmsToCmdTelNo]\nA0=+420222\n");
   reloadSettings(*g);
   const GatewayState& gs = g->state();
   EXPECT_EQ(gs.IntervalMs, 2000u);
@@ -110,7 +112,7 @@ TEST_F(GatewayStartup, CloseIsRefusedDuringARelation) {
   g->state().ShortcutClose = true;
   EXPECT_FALSE(g->requestClose());
   EXPECT_FALSE(g->state().ShortcutClose);
-  EXPECT_EQ(drain(*g), QStringList{"Ukončení odmítnuto - ukončení je možné po dokonšení relace"});
+  EXPECT_EQ(drain(*g), QStringList{"Ukončení odmítnuto - ukončení je možné po dokončení relace"});
   g->state().RelationIdle = true;
   EXPECT_TRUE(g->requestClose());
 }

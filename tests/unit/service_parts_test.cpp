@@ -27,10 +27,10 @@ TEST(ProgramFolder, TheUserFolderStandsInForAProgramFolderThatIsNoPlaceForFiles)
     bool fallback;
     QString expected;
   } cases[] = {
-      {"/usr/bin/Kolvane", "", true, user},             // a folder of system programs
-      {"/usr/bin/Kolvane", "/srv/k", true, "/srv/k/"},  // --dir wins
-      {"/usr/bin/Kolvane", "", false, "/usr/bin/"},     // the installer keeps its folder
-      {"/nonexistent/Kolvane", "", true, user},         // no folder to write into
+      {"/usr/bin/Kolvane", "", true, user},                     // a folder of system programs
+      {"/usr/bin/Kolvane", "/srv/k", true, "/srv/k/"},          // --dir wins
+      {"/usr/bin/Kolvane", "", false, "/usr/bin/"},             // the installer keeps its folder
+      {"/nonexistent/Kolvane", "", true, user},                 // no folder to write into
       {home.filePath("Kolvane"), "", true, home.path() + "/"},  // an installed copy's own folder
   };
   for (const auto& c : cases) {
@@ -53,7 +53,9 @@ TEST(ProgramFolder, TheUserFolderStandsInForAProgramFolderThatIsNoPlaceForFiles)
   ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
   EXPECT_EQ(prepareProgramFolder(plain.fileName()), 417);
   EXPECT_EQ(prepareProgramFolder(plain.fileName() + "/below"), 415);
-  if (::geteuid() != 0) EXPECT_EQ(prepareProgramFolder("/proc"), 416);  // root may write anywhere
+  if (::geteuid() != 0) {  // root may write anywhere
+    EXPECT_EQ(prepareProgramFolder("/proc"), 416);
+  }
 }
 
 TEST(SerialOpenProblem, NamesWhatTheUserCanDoAboutIt) {
@@ -73,8 +75,8 @@ TEST(StatusNotes, CountersSinceStartAndTheLastErrorAndSignal) {
   StatusNotes notes;
   notes.begin(1000.5, {2, 0, 5, 0});
   notes.foldCounters({3, 1, 5, 0});
-  notes.foldCounters({0, 2, 1, 0});  // midnight: the day's counters began again
-  EXPECT_EQ(notes.sinceStart(), (std::array<int, 4>{1, 3, 1, 0}));
+  notes.foldCounters({0, 2, 1, 0});  // below what was seen: the day began again
+  EXPECT_EQ(notes.sinceStart(), (std::array<int, 4>{1, 2, 1, 0}));
 
   const struct {
     const char* line;

@@ -17,14 +17,14 @@ const QByteArray kFile =
 
 // A program that read kFile, then the program's and the administrator's changes, and the
 // write-back at its end.
-struct Run {
+struct Program {
   QTemporaryDir dir;
   QString path = dir.filePath("Kolvane.ini");
   GatewayState gs;
   SettingsBaseline baseline;
   QStringList conflicts;
 
-  Run() {
+  Program() {
     write(kFile);
     const IniText read = IniFile(path).read();
     loadSettings(gs, read, kNow, [](const QString&) {});
@@ -63,32 +63,39 @@ void setInterval(GatewayState& gs, double minutes) {
 TEST(SettingsWriteBack, OnlyWhatTheProgramChangedReachesTheFileAsItIsThen) {
   const struct {
     const char* name;
-    std::function<void(Run&)> meanwhile;
+    std::function<void(Program&)> meanwhile;
     const char* interval;  // in the file afterwards
     const char* startGo;
     QStringList conflicts;
   } cases[] = {
-      {"nothing changed", [](Run&) {}, "5", "0", {}},
-      {"the administrator's edit survives", [](Run& r) { r.edit("Interval=5", "Interval=2"); },
-       "2", "0", {}},
-      {"the program's change", [](Run& r) { setInterval(r.gs, 10); }, "10", "0", {}},
+      {"nothing changed", [](Program&) {}, "5", "0", {}},
+      {"the administrator's edit survives",
+       [](Program& r) { r.edit("Interval=5", "Interval=2"); },
+       "2",
+       "0",
+       {}},
+      {"the program's change", [](Program& r) { setInterval(r.gs, 10); }, "10", "0", {}},
       {"both: the file wins",
-       [](Run& r) {
+       [](Program& r) {
          setInterval(r.gs, 10);
          r.gs.cfg.StartGo = true;
          r.edit("Interval=5", "Interval=2");
        },
-       "2", "1", {"Interval"}},
+       "2",
+       "1",
+       {"Interval"}},
       {"the program wrote the run position at once",
-       [](Run& r) {
+       [](Program& r) {
          r.gs.cfg.SmtpRunPos = 120;
          r.edit("SmtpRunPos=0", "SmtpRunPos=120");
        },
-       "5", "0", {}},
+       "5",
+       "0",
+       {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    Run r;
+    Program r;
     c.meanwhile(r);
     const QByteArray before = r.read();
     r.writeBack();
@@ -105,7 +112,7 @@ TEST(SettingsWriteBack, OnlyWhatTheProgramChangedReachesTheFileAsItIsThen) {
 }
 
 TEST(SettingsWriteBack, CountersCarryTheSaveMomentAndListsGoWhole) {
-  Run r;
+  Program r;
   r.gs.cfg.SmsOutCnt = 3;
   r.gs.Aliases = {{"PC1", "boss"}};
   r.edit("+420777=boss@lan", "+420777=chief@lan");
@@ -123,7 +130,7 @@ TEST(SettingsWriteBack, CountersCarryTheSaveMomentAndListsGoWhole) {
 }
 
 TEST(SettingsWriteBack, AReloadMakesTheFileTheReference) {
-  Run r;
+  Program r;
   r.gs.cfg.StartGo = true;  // the dialog's change, not yet written
   setInterval(r.gs, 7);     // changed by the program, then by the administrator
   r.edit("Interval=5", "Interval=2");

@@ -4,9 +4,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "context/settings_loader.h"
 #include "platform/regional.h"
 #include "settings/exe_ini_block.h"
-#include "context/settings_loader.h"
 
 using namespace kolvane;
 
