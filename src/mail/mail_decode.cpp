@@ -112,10 +112,9 @@ void TMailRecv::MailDecode() {
     BodyASCI_Str = JoinFlowedLines(BodyASCI_Str, BodyFormat.delSp);
   }
   if (cutQuotes) {
-    BodyASCI_Str = ReplyAnswer(BodyASCI_Str, [&charset](QByteArrayView line) {
-      return IsKnownCharset(charset) ? DecodeFromNamedCharset(charset, line)
-                                     : QString::fromLatin1(line);
-    });
+    BodyASCI_Str = ReplyAnswer(BodyASCI_Str, IsKnownCharset(charset)
+                                                 ? DecodeFromNamedCharset(charset, BodyASCI_Str)
+                                                 : QString::fromLatin1(BodyASCI_Str));
   }
 
   if (charset == "utf-8") {

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QRegularExpression>
+#include <QStringList>
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -125,11 +126,15 @@ bool IsReplySubject(const QString& subject) {
   return kReply.match(subject).hasMatch();
 }
 
-QByteArray ReplyAnswer(const QByteArray& text, const LineReader& read) {
+QByteArray ReplyAnswer(const QByteArray& text, const QString& read) {
+  const QList<QByteArray> raw = TextLines(text);
+  QStringList readLines = read.split(u'\n');
+  // Charsets that keep the line feed a byte of its own read line for line; any other as Latin-1.
+  if (readLines.size() != raw.size()) readLines = QString::fromLatin1(text).split(u'\n');
   QList<Line> lines;
-  for (const QByteArray& bytes : TextLines(text)) {
-    const QString t = read(bytes).trimmed();
-    lines.append({bytes, t, bytes.startsWith('>'), t.isEmpty()});
+  for (qsizetype i = 0; i < raw.size(); ++i) {
+    const QString t = readLines[i].trimmed();
+    lines.append({raw[i], t, raw[i].startsWith('>'), t.isEmpty()});
   }
   const qsizetype end = answerEnd(lines);
   std::vector<bool> keep(static_cast<std::size_t>(end), true);

@@ -20,7 +20,7 @@ const QByteArray kCzechUtf8 =
 
 // Lines ended by LF, as the tables below write them.
 QByteArray answer(const QByteArray& text) {
-  QByteArray a = ReplyAnswer(text, [](QByteArrayView line) { return QString::fromUtf8(line); });
+  QByteArray a = ReplyAnswer(text, QString::fromUtf8(text));
   return a.replace("\r\n", "\n");
 }
 
