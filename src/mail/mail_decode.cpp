@@ -74,8 +74,8 @@ QByteArray asciiToGsm(const QByteArray& bytes) {
 }  // namespace
 
 bool TMailRecv::isReply() const {
-  return replyHeader_ ||
-         IsReplySubject(DecodeEncodedWords(Subj_Str, g_.state().cfg.EmlSmsChConv.toLatin1()));
+  return IsReply(DecodeEncodedWords(Subj_Str, g_.state().cfg.EmlSmsChConv.toLatin1()),
+                 replyHeader_);
 }
 
 void TMailRecv::MailDecode() {

@@ -120,10 +120,15 @@ void dropAttribution(const QList<Line>& lines, qsizetype q, std::vector<bool>& k
 
 }  // namespace
 
-bool IsReplySubject(const QString& subject) {
-  static const QRegularExpression kReply(QStringLiteral(R"(^\s*(re|aw|odp|sv)\s*(\[\d+\])?\s*:)"),
-                                         QRegularExpression::CaseInsensitiveOption);
-  return kReply.match(subject).hasMatch();
+bool IsReply(const QString& subject, bool answersAMail) {
+  static const QRegularExpression kPrefix(
+      QStringLiteral(R"(^\s*(re|aw|odp|sv|fwd|fw|wg|tr|pd)\s*(\[\d+\])?\s*:)"),
+      QRegularExpression::CaseInsensitiveOption);
+  const QRegularExpressionMatch m = kPrefix.match(subject);
+  if (!m.hasMatch()) return answersAMail;
+  const QString prefix = m.captured(1).toLower();
+  return prefix == QLatin1String("re") || prefix == QLatin1String("aw") ||
+         prefix == QLatin1String("odp") || prefix == QLatin1String("sv");
 }
 
 QByteArray ReplyAnswer(const QByteArray& text, const QString& read) {

@@ -5,9 +5,10 @@
 
 namespace kolvane {
 
-// Whether a subject is a reply's: "Re:", "AW:", "Odp:" or "SV:" in any case, also counted
-// ("Re[2]:"); a forward's is not.
-bool IsReplySubject(const QString& subject);
+// Whether a mail is a reply: its subject begins "Re:", "AW:", "Odp:" or "SV:" in any case (also
+// counted, "Re[2]:"), or it names the mail it answers (In-Reply-To, References). A forward
+// ("Fwd:", "Fw:", "WG:", "TR:", "PD:") is none: what it forwards is the message.
+bool IsReply(const QString& subject, bool answersAMail);
 
 // What the person wrote in a reply: quoted lines (">") and the attribution just above a quoted
 // block go wherever they stand, so top- and bottom-posting both work; an Outlook header block

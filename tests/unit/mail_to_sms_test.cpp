@@ -461,9 +461,13 @@ TEST(ReplyAnswer, QuotesAttributionsHeadersAndSignaturesGo) {
 
 TEST(ReplyAnswer, ReplySubjectsAndFlowedLines) {
   for (const char* s : {" Re: SMS", "RE: x", "AW: x", "Odp: x", "ODP:x", "SV: x", "Re[2]: x"})
-    EXPECT_TRUE(IsReplySubject(QString::fromLatin1(s))) << s;
+    EXPECT_TRUE(IsReply(QString::fromLatin1(s), false)) << s;
   for (const char* s : {" Fwd: x", "Report", "Re x", "Area: x", ""})
-    EXPECT_FALSE(IsReplySubject(QString::fromLatin1(s))) << s;
+    EXPECT_FALSE(IsReply(QString::fromLatin1(s), false)) << s;
+  // A mail that names the one it answers is a reply; a forward never is.
+  EXPECT_TRUE(IsReply(QStringLiteral("Report"), true));
+  EXPECT_FALSE(IsReply(QStringLiteral("Fwd: Re: x"), true));
+  EXPECT_FALSE(IsReply(QStringLiteral("FW: x"), true));
 
   const std::tuple<QByteArray, bool, QByteArray> flowed[] = {
       {"Ano, budu tam \nv 15:00.\nDalsi", false, "Ano, budu tam v 15:00.\r\nDalsi"},
