@@ -112,7 +112,10 @@ void dropAttribution(const QList<Line>& lines, qsizetype q, std::vector<bool>& k
   const qsizetype start = attributionStart(lines, k);
   QString said;
   for (qsizetype m = start; m <= k; ++m) said += lines[m].text + u' ';
-  if (std::none_of(kAttributionVerbs.begin(), kAttributionVerbs.end(),
+  // Apple Mail in some languages names only the sender: "10. 12. 2026 v 9:58, Jan <j@x.cz>:".
+  const bool sender = lines[k].text.endsWith(QLatin1String(">:"));
+  if (!sender &&
+      std::none_of(kAttributionVerbs.begin(), kAttributionVerbs.end(),
                    [&said](QStringView v) { return said.contains(v, Qt::CaseInsensitive); }))
     return;
   for (qsizetype m = start; m < q; ++m) keep[m] = false;

@@ -451,6 +451,7 @@ TEST(ReplyAnswer, QuotesAttributionsHeadersAndSignaturesGo) {
       // Answers between quotes; the gaps the quotes leave become one blank line.
       {"> Are you coming?\nYes.\n> At 3?\n\n\nAt 4.\n", "Yes.\n\nAt 4."},
       {"Yes.\nJan wrote:\n> Coming?\n", "Yes."},
+      {"Ano.\n\n10. 12. 2026 v 9:58, kolvane <+420777123456@sms.lan>:\n\n> Coming?\n", "Ano."},
       // A line like an attribution that stands above no quote is the person's own.
       {"I wrote:\nthe report is done\n> old\n", "I wrote:\nthe report is done"},
       // Nothing of the person's: the text goes whole.
