@@ -23,9 +23,6 @@ constexpr qsizetype kAttributionLines = 3;
 constexpr std::array<QStringView, 4> kAttributionVerbs = {u"wrote", u"napsal", u"schrieb",
                                                           u"écrit"};
 constexpr std::array<QStringView, 4> kAttributionStarts = {u"On ", u"Dne ", u"Am ", u"Le "};
-// The words a wrapped attribution's last line may begin with ("napsal:", "a écrit :").
-constexpr std::array<QStringView, 5> kWrappedEnds = {u"wrote", u"napsal", u"schrieb", u"écrit",
-                                                     u"a écrit"};
 constexpr std::array<QStringView, 5> kHeaderFrom = {u"From:", u"Od:", u"Von:", u"De:", u"De :"};
 constexpr std::array<QStringView, 7> kHeaderDate = {
     u"Sent:", u"Odesláno:", u"Date:", u"Datum:", u"Gesendet:", u"Envoyé :", u"Envoyé:"};
@@ -97,7 +94,9 @@ qsizetype attributionStart(const QList<Line>& lines, qsizetype k) {
     if (startsWithAny(lines[m].text, kAttributionStarts)) return m;
   }
   // Wrapped: the sender's address, or the last words, on a line of their own.
-  const bool wrapped = lines[k].text.startsWith(u'<') || startsWithAny(lines[k].text, kWrappedEnds);
+  const QString& last = lines[k].text;
+  const bool wrapped = last.startsWith(u'<') || startsWithAny(last, kAttributionVerbs) ||
+                       last.startsWith(u"a écrit");
   if (k > 0 && !lines[k - 1].blank && !lines[k - 1].quoted &&
       (wrapped || lines[k - 1].text.endsWith(u'<')))
     return k - 1;
