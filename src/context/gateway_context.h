@@ -41,6 +41,7 @@ class GatewayContext {
   // The live settings file; exists from start-up step 11 on.
   IniFile* settingsFile() { return settingsFile_ ? &*settingsFile_ : nullptr; }
   GatewayHooks& hooks() { return hooks_; }
+  const GatewayHooks& hooks() const { return hooks_; }
   const StartupOptions& options() const { return options_; }
 
   // The link's state, its receive and send passes, the TCP gateway client, the mail listening

@@ -85,7 +85,6 @@ class TMailRecv {
   bool SmtpDataOn = false;
   // Character set of the mail; a mail that names none is read with the previous one.
   QByteArray MailCharset;
-  std::uint8_t ConcatRef = 1;  // 1 to 250, for the whole run
 
  private:
   void command();
