@@ -41,7 +41,7 @@ ListedEntry listedEntry(const Gateway& g, const tSmsRec& sms) {
 // A command or speech SMS acts once per listed entry: false when it acted before. An entry
 // whose report is stored already and that is listed again was not deleted by the device: it is
 // logged once and left alone; one whose report a failed store write lost is reported again.
-bool actsNow(Dispatch& d, const tSmsRec& sms, const QString& kind, bool* report) {
+bool actsNow(Dispatch& d, const tSmsRec& sms, const char* kind, const char* done, bool* report) {
   ListedEntryGuard& guard = d.g.state().SmsActions;
   const ListedEntry entry = listedEntry(d.g, sms);
   const ListedEntryGuard::State state = guard.state(entry);
@@ -49,10 +49,11 @@ bool actsNow(Dispatch& d, const tSmsRec& sms, const QString& kind, bool* report)
   if (state == ListedEntryGuard::State::New) {
     guard.ran(entry);
   } else if (guard.firstRepeat(entry)) {
-    d.g.Log(true, QStringLiteral("%1 SMS from %2 at %3 %4 was not deleted: it is not run again")
-                      .arg(kind, QString::fromUtf8(sms.TelStr),
-                           entry.storage == 1 ? QStringLiteral("ME") : QStringLiteral("SM"))
-                      .arg(entry.index));
+    d.g.Log(true, QStringLiteral("%1 SMS from %2 at %3 %4 was not deleted: it is not %5 again")
+                      .arg(QLatin1String(kind), QString::fromUtf8(sms.TelStr),
+                           QLatin1String(entry.storage == 1 ? "ME" : "SM"))
+                      .arg(entry.index)
+                      .arg(QLatin1String(done)));
   }
   if (*report) d.acted << entry;
   return state == ListedEntryGuard::State::New;
@@ -127,7 +128,7 @@ CommandOutcome commandRule(Dispatch& d, const tSmsRec& sms) {
     return CommandOutcome::Refused;
   }
   bool report = true;
-  if (actsNow(d, sms, QStringLiteral("Command"), &report) && d.g.hooks().runSmsCommand) {
+  if (actsNow(d, sms, "Command", "run", &report) && d.g.hooks().runSmsCommand) {
     d.g.hooks().runSmsCommand(sms.TelStr, command->commandLine, command->params);
   }
   if (!report) return CommandOutcome::Ran;
@@ -148,7 +149,7 @@ bool speechRule(Dispatch& d, const tSmsRec& sms) {
   if (!text.toUpper().startsWith(prefix.toUpper())) return false;
   const QString spoken = text.mid(prefix.size());
   bool report = true;
-  const bool speaks = actsNow(d, sms, QStringLiteral("Speech"), &report);
+  const bool speaks = actsNow(d, sms, "Speech", "spoken", &report);
   if (!report) return true;
   if (speaks && !spoken.isEmpty()) {
     // Logged when queued, not when spoken.
