@@ -250,7 +250,8 @@ TEST(ReceivedSms, CommandAndSpeechRunOncePerListedEntry) {
   };
   const Case cases[] = {
       {"command", QStringLiteral("#command#log#hello"), "Command SMS from +420777111222 at SM 1"},
-      {"speech", QStringLiteral("#TTS#Dobrý den"), "Speech SMS from +420777111222 at SM 1 was not deleted: it is not spoken"},
+      {"speech", QStringLiteral("#TTS#Dobrý den"),
+       "Speech SMS from +420777111222 at SM 1 was not deleted: it is not spoken"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
