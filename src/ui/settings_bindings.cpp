@@ -303,7 +303,7 @@ void FCfg::saveControls() {
   gs.WaitLamp = static_cast<std::uint8_t>((gs.WaitLamp & ~1) | (s.PreSetTimeSw ? 1 : 0));
   gs.PgNdx = currentNode();
   // Settings reach the file now, so that a power cut does not lose them.
-  if (IniFile* file = g_.settingsFile()) saveSettings(gs, *file, g_.clock().now());
+  g_.writeBackSettings();
   storeComName(g_, comName);
   if (g_.hooks().cycle.refreshStatusDisplay) g_.hooks().cycle.refreshStatusDisplay();
 }
