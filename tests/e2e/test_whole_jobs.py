@@ -163,13 +163,14 @@ class ReceivedActions(unittest.TestCase):
 
 
 class DailyInterval(unittest.TestCase):
-    def test_a_daily_interval_is_held_at_1000_minutes_and_saved_so(self):
+    def test_a_daily_interval_is_held_at_1000_minutes_and_never_saved_as_none(self):
         folder = k.new_folder(self)
         k.write_ini(folder, "[CFG]\nOnLine=0\nInterval=1440\n" + free_mail_ports())
         lines = k.run_once(self, folder)
         self.assertIn("Settings: Interval=1440 is above 1000, 1000 used",
                       [l[10:] for l in lines])
-        self.assertEqual(k.value(folder, "CFG", "Interval"), "1000")
+        # Nobody changed it: the file keeps what its editor wrote.
+        self.assertEqual(k.value(folder, "CFG", "Interval"), "1440")
 
 
 if __name__ == "__main__":
