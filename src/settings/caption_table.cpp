@@ -127,6 +127,8 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
     cfg("LaLongEml", "If e-mail to send as SMS is longer than 160 characters :",
         "Pokud je e-mail k odeslání jako SMS delší než 160 znaků :"),
     cfg("CbCutEMail", "Cut outgoing e-mail to several SMSs", "Rozdělit odchozí e-mail do více SMS"),
+    cfg("CbMailCutQuotes", "From a reply send only the answer, without the quoted mail and signature",
+        "Z odpovědi odeslat jen odpověď, bez citované zprávy a podpisu"),
     cfg("LaCutEMax", "Max. number of SMS messages for one e-mail is:",
         "Max. počet SMS zpráv pro jeden e-mail je:"),
     cfg("RbSendPart", "send only part", "odeslat jen část"),

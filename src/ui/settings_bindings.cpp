@@ -52,6 +52,7 @@ constexpr SwitchBinding kSwitches[] = {
     {"RbSendPart", &Settings::CutELong},
     {"CbConcatenateSMS", &Settings::ConcatenateSMS},
     {"CbEmlSmsAuto", &Settings::EmlSmsAuto},
+    {"CbMailCutQuotes", &Settings::MailCutQuotes},
     {"CbSendUCS2SmsPermit", &Settings::SendUCS2SmsPermit},
     {"CbPreSetTimeSw", &Settings::PreSetTimeSw},
     {"RbReturned", &Settings::PreSetErr},

@@ -177,6 +177,8 @@ void longMailPage(QStackedWidget* s) {
   p.gap();
   p.add(p.lab("LaUcs2NoCut"));
   p.add(p.lab("LaUcs2Max"));
+  p.gap();
+  p.add(p.chk("CbMailCutQuotes"));
 }
 
 void charsetPage(QStackedWidget* s) {
