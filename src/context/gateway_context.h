@@ -50,6 +50,7 @@ class GatewayContext {
   // The log line of an item the administrator changed too.
   void logSettingsConflict(const QString& name);
   GatewayHooks& hooks() { return hooks_; }
+  const GatewayHooks& hooks() const { return hooks_; }
   const StartupOptions& options() const { return options_; }
 
   // The link's state, its receive and send passes, the TCP gateway client, the mail listening

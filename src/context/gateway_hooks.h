@@ -30,6 +30,8 @@ struct GatewayHooks {
   // Mail servers: load the SMTP and POP3 client registries, check the POP3 store.
   std::function<void()> loadClientLists;
   std::function<void()> checkPop3Store;
+  // A PC of that name (without regard to case) is in the SMTP or POP3 client registry.
+  std::function<bool(const QString& name)> knownClientPc;
 
   // GSM link: start the receive and send passes; ask them to stop; release the port.
   std::function<void()> startLinkPasses;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -9,6 +10,7 @@
 #include <map>
 
 #include "context/char_replacement.h"
+#include "context/listed_entry_guard.h"
 #include "context/pending_appends.h"
 #include "platform/clock.h"
 #include "settings/settings.h"
@@ -83,6 +85,17 @@ struct WaitStoreState {
   QByteArray DeleteItemID;     // PosID of a waiting job to drop
   bool PreSetTimeRun = false;  // a scan is running
   DateTime WaitNextTime = 0;   // earliest preset time known to wait; 0 = scan at every tick
+  bool MoveFailing = false;    // the last scan's jobs found no room in their next store
+};
+
+// The drop file as the file drop last saw it: taken once it has stood unchanged for a second,
+// and a last line without its line end once it stood so from one scan to the next.
+struct DropFileLook {
+  qint64 size = -1;  // -1: no drop file seen
+  QDateTime modified;
+  Tick since = 0;         // seen so first
+  bool tailKept = false;  // it holds an unfinished line left at a scan
+  bool sameFile(const DropFileLook& o) const { return size == o.size && modified == o.modified; }
 };
 
 // The core's process-wide values. One object, reachable by every module through the GatewayContext.
@@ -163,6 +176,7 @@ struct GatewayState {
   bool SendPhaseOn = false;
   Tick CloseAtTick = kNoTick;
   Tick SendUpAtTick = 0;
+  DropFileLook SendUpLook;
   DateTime RecoveryAt = 2958465.99998843;  // 31 December 9999 23:59:59
 
   // The mail job in hand.
@@ -180,6 +194,9 @@ struct GatewayState {
   bool JobUCS2 = false;
   std::uint8_t LastCharset = 100;
 
+  // Reference of the last concatenated SMS made (1 to 250), for the whole run.
+  std::uint8_t ConcatRef = 1;
+
   // Stores.
   WaitStoreState WaitStore;
   PendingAppends StoreAppends;
@@ -189,6 +206,8 @@ struct GatewayState {
   bool RunResultsDue = false;
   bool RunReporting = false;
   bool SpeakThreadOn = false;
+  // Listed command and speech SMS acted on: each runs once, whatever later listings show.
+  ListedEntryGuard SmsActions;
 
   // Display state the windows show.
   LampState Lamps;

@@ -43,12 +43,16 @@ struct KeyRange {
   const char* name;
   long long min;
   long long max;
+  bool heldAtMax = false;  // a larger value is held at max instead of giving the default
 };
+// Minutes whose milliseconds still fit the 32-bit tick.
+constexpr long long kMaxTickMinutes = 0xFFFFFFFFLL / 60000;
+constexpr double kMaxIntervalMinutes = 1000;
 constexpr KeyRange kKeyRanges[] = {
     {"IntervalOnLine", 1000, 86400000},
     {"SendSMSDelay", 0, 3600000},
-    {"RefrOn", 0, 1000000},
-    {"RefrPer", 1, 1000000},
+    {"RefrOn", 0, kMaxTickMinutes, true},
+    {"RefrPer", 1, kMaxTickMinutes, true},
     {"RecoveryStartIncMin", 0, 1000000},
     {"MaxSmsSendNo", 1, 1000000},
     {"CutEMax", 1, 255},
@@ -63,11 +67,11 @@ constexpr KeyRange kKeyRanges[] = {
     {"EmlSmsNoOk", 0, 1},
 };
 
-std::pair<long long, long long> keyRange(const char* name) {
+KeyRange keyRange(const char* name) {
   for (const KeyRange& r : kKeyRanges) {
-    if (qstrcmp(r.name, name) == 0) return {r.min, r.max};
+    if (qstrcmp(r.name, name) == 0) return r;
   }
-  return {std::numeric_limits<int>::min(), std::numeric_limits<int>::max()};
+  return {name, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()};
 }
 
 // A narrow unsigned key takes the nearest value it can hold: a wrapped one would turn a long
@@ -104,11 +108,14 @@ void readKey(const SettingKey& k, const IniText& ini, Settings& s, const LogFn& 
       break;
     case SettingType::Int: {
       const auto v = parseIniInt(*text);
-      const auto [min, max] = keyRange(k.name);
+      const KeyRange range = keyRange(k.name);
       if (!v) {
         notNumber();
-      } else if (*v < min || *v > max) {
-        refuse(QStringLiteral("is outside %1..%2").arg(min).arg(max));
+      } else if (*v > range.max && range.heldAtMax) {
+        s.*k.intMember = static_cast<int>(range.max);
+        refuse(QStringLiteral("is above %1").arg(range.max));
+      } else if (*v < range.min || *v > range.max) {
+        refuse(QStringLiteral("is outside %1..%2").arg(range.min).arg(range.max));
       } else {
         s.*k.intMember = static_cast<int>(*v);
       }
@@ -255,6 +262,12 @@ void loadSettings(GatewayState& gs, const IniText& layered, DateTime startTime, 
     readKey(k, layered, s, log);
   }
   if (!layered.hasKey(kCfg, QStringLiteral("TtsMark"))) s.TtsMark = s.CommandMark;
+  // A period longer than the exchange can hold is held at the longest, never dropped to none.
+  if (s.Interval > kMaxIntervalMinutes) {
+    log(QStringLiteral("Settings: Interval=%1 is above %2, %2 used")
+            .arg(regional::formatReal(s.Interval), regional::formatReal(kMaxIntervalMinutes)));
+    s.Interval = kMaxIntervalMinutes;
+  }
 
   // The day's counters only when they were saved today.
   if (dayOf(s.DTSaveToIni) == dayOf(startTime)) {

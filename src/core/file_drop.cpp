@@ -1,21 +1,29 @@
 #include "core/file_drop.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
+#include <QStringDecoder>
 #include <algorithm>
 #include <cstring>
 
 #include "core/gateway.h"
+#include "core/local_sms.h"
+#include "gsm/charsets.h"
+#include "gsm/gsm_alphabet.h"
+#include "gsm/utf8_conversion.h"
 #include "mail/pseudo_address.h"
-#include "mail/quoted_printable.h"
-#include "mail/store_append.h"
 #include "mail/store_file.h"
+#include "platform/exclusive_file.h"
+#include "platform/open_for_writing.h"
+#include "platform/private_files.h"
 
 namespace kolvane {
 
 namespace {
 
-constexpr int kMaxText = 160;
+// A drop file is taken once it has stood unchanged this long: its writer is done with it.
+constexpr std::uint32_t kSettleMs = 1000;
 
 bool isDigit(char c) {
   return c >= '0' && c <= '9';
@@ -46,65 +54,158 @@ QByteArray takeLine(QByteArray& text) {
   return trimEnd(line, "\r\n ");
 }
 
+// Where the complete lines of the bytes end: after the last CR or LF.
+qsizetype completeLinesEnd(const QByteArray& bytes) {
+  return std::max(bytes.lastIndexOf('\r'), bytes.lastIndexOf('\n')) + 1;
+}
+
 bool validNumber(const QByteArray& number) {
   return number.size() >= 3 && (number[0] == '+' || isDigit(number[0])) &&
          std::all_of(number.begin() + 1, number.end(), isDigit);
 }
 
-// Only what every modem and code page shows alike: space to "?" and the Latin letters.
-void keepPlainCharacters(QByteArray& text) {
-  for (char& c : text) {
-    const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    if (!letter && !(c >= 32 && c <= 63)) c = '-';
-  }
+// The text of a drop line: UTF-8 when the bytes are valid UTF-8, else the 8-bit charset chosen
+// for mails (Latin-1 when none is).
+QString lineText(const Settings& cfg, const QByteArray& bytes) {
+  QStringDecoder utf8(QStringDecoder::Utf8);
+  const QString text = utf8.decode(bytes);
+  if (!utf8.hasError()) return text;
+  const QByteArray charset = cfg.EmlSmsChConv.toLatin1();
+  if (IsKnownCharset(charset) && charset != "utf-8") return DecodeFromNamedCharset(charset, bytes);
+  return QString::fromLatin1(bytes);
+}
+
+// As a mail's text is sent: without UCS-2 sending, what the GSM alphabet shows of it.
+QString smsText(const Settings& cfg, const QString& text) {
+  if (cfg.SendUCS2SmsPermit) return text;
+  return QString::fromUtf8(
+      GsmAlphabetToText(Utf8ToGsmAlphabet(Utf8TranslitToAscii(text.toUtf8()))));
 }
 
 // False when the job could not be written to the mail store: the line must stay.
 bool takeLineAsJob(Gateway& g, const QByteArray& line, TrafficLogFile& sentOut) {
   GatewayState& gs = g.state();
   QByteArray number;
-  QByteArray text = line;
+  QByteArray raw = line;
   const qsizetype tab = line.indexOf('\t');
   if (tab >= 0) {
     number = trimEnd(line.left(tab), "\t ");
     number.replace(" ", "");
-    text = trimStart(line.mid(tab + 1), "\t ");
+    raw = trimStart(line.mid(tab + 1), "\t ");
   }
-  const bool valid = validNumber(number) && text.size() <= kMaxText;
-  keepPlainCharacters(text);
-  if (valid) {
-    tMailRec rec;
-    rec.NamePC = QByteArrayLiteral("localhost");
-    rec.From = SendUpSender();
-    rec.Toe = PseudoRecipient(number);
-    rec.Subj = "send time " + QLocale::system()
-                                  .toString(fromDateTime(g.clock().now()), QLocale::ShortFormat)
-                                  .toLocal8Bit();
-    rec.MimeBody = QpEncode(text);
-    if (AppendRecord(g, gs.file(files::kSmtpTmp), rec, true) == AppendResult::Failed) return false;
-    gs.Lamps.smtpBits |= kLampStore;
-    sentOut.write(number, text);
+  const QString text = smsText(gs.cfg, lineText(gs.cfg, raw));
+  QByteArray logged = text.toUtf8();
+  if (validNumber(number)) {
+    const LocalSms sms{
+        number,
+        "send time " + QLocale::system()
+                           .toString(fromDateTime(g.clock().now()), QLocale::ShortFormat)
+                           .toLocal8Bit(),
+        text, SendUpSender()};
+    const LocalSmsResult result = StoreLocalSms(g, sms);
+    if (result.outcome == LocalSmsResult::Failed) return false;
+    if (result.outcome == LocalSmsResult::Refused) {
+      ReportRefusedLocalSms(g, sms, result.reason);
+      logged.prepend("!!!Error!!! ");
+    }
   } else {
-    sentOut.write(number, "!!!Error!!! " + text);
+    logged.prepend("!!!Error!!! ");
   }
-  g.Log(gs.cfg.Debug, QStringLiteral("SendUp -> |") + QString::fromLatin1(text) + '|');
+  sentOut.write(number, logged);
+  g.Log(gs.cfg.Debug, QStringLiteral("SendUp -> |") + text + '|');
   return true;
 }
 
-// Lines that could not be stored go back to the drop file for the next scan: the working copy
-// becomes the drop file again, or they are appended to a drop file written meanwhile.
-bool writeBytes(const QString& path, const QByteArray& bytes, QIODevice::OpenMode mode) {
+// The bytes at the start of the file, which is cut after them; no new space is needed, so it
+// works on a full disk too.
+bool keepOnly(const QString& path, const QByteArray& bytes) {
   QFile f(path);
-  return f.open(QIODevice::WriteOnly | mode) && f.write(bytes) == bytes.size() && f.flush();
+  return f.open(QIODevice::ReadWrite) && f.write(bytes) == bytes.size() && f.resize(bytes.size()) &&
+         SyncToDisk(f);
 }
 
-void keepForNextScan(Gateway& g, const QString& drop, const QString& work, const QByteArray& kept,
-                     bool whole) {
-  const bool back = QFile::exists(drop) ? writeBytes(drop, kept, QIODevice::Append)
-                                        : (whole || writeBytes(work, kept, QIODevice::Truncate)) &&
-                                              QFile::rename(work, drop);
-  if (!back)
-    g.Log(true, QStringLiteral("!!! %1 - WriteFile error !!!").arg(g.state().cfg.SendUpTxtName));
+// Sends the complete lines of the working copy, then deletes it. False when the mail store
+// refused a job: the lines from that one on stay in the working copy, sent first at the next
+// scan.
+bool sendLines(Gateway& g, const QString& work, const QByteArray& text) {
+  GatewayState& gs = g.state();
+  TrafficLogFile sentOut = g.traffic().open(gs.cfg.SentOutTxtMask);
+  for (QByteArray rest = text; !(rest = trimStart(rest, "\r\n ")).isEmpty();) {
+    const QByteArray unread = rest;
+    if (!takeLineAsJob(g, takeLine(rest), sentOut)) {
+      g.Log(true, QStringLiteral("Error on processing ") + gs.cfg.SendUpTxtName);
+      if (!keepOnly(work, unread)) {
+        g.Log(true, QStringLiteral("!!! %1 - WriteFile error !!!").arg(gs.cfg.SendUpTmpName));
+      }
+      return false;
+    }
+  }
+  QFile::remove(work);
+  return true;
+}
+
+// The unfinished last line goes back as the drop file for the next scan, in front of what a
+// writer may have begun meanwhile.
+bool putBack(const QString& drop, const QByteArray& tail) {
+  QFile fresh(drop);
+  if (fresh.open(QIODevice::WriteOnly | QIODevice::NewOnly, kPrivateFile)) {
+    return fresh.write(tail) == tail.size() && SyncToDisk(fresh);
+  }
+  const auto newer = ReadWholeFile(drop);
+  if (!newer) return false;
+  const QString temp = drop + QStringLiteral(".back");
+  QFile joined(temp);
+  const QByteArray bytes = tail + *newer;
+  const bool written = joined.open(QIODevice::WriteOnly | QIODevice::Truncate, kPrivateFile) &&
+                       joined.write(bytes) == bytes.size() && SyncToDisk(joined);
+  joined.close();
+  if (written && ReplaceSynced(temp, drop)) return true;
+  QFile::remove(temp);
+  return false;
+}
+
+DropFileLook lookAt(const QString& drop, Tick now) {
+  const QFileInfo info(drop);
+  if (!info.exists()) return {};
+  return {info.size(), info.lastModified(), now, false};
+}
+
+// The file drop looks again at `due` rather than a whole scan later.
+void lookAgainAt(GatewayState& gs, Tick due) {
+  if (tickBefore(due, gs.SendUpAtTick)) gs.SendUpAtTick = tickAfter(due, 0);
+}
+
+enum class Take { No, CompleteLines, Whole };
+
+// Whether the drop file is taken now, and whether its last line counts without a line end:
+// only a file whose writer is done with it, and an unfinished line only once it stood so from
+// one scan to the next.
+Take whatToTake(Gateway& g, const QString& drop) {
+  GatewayState& gs = g.state();
+  const Tick now = g.clock().tick();
+  DropFileLook& seen = gs.SendUpLook;
+  const DropFileLook look = lookAt(drop, now);
+  if (look.size < 0) {
+    seen = {};
+    return Take::No;
+  }
+  if (!seen.sameFile(look)) {
+    seen = look;
+    lookAgainAt(gs, now + kSettleMs);
+    return Take::No;
+  }
+  if (now - seen.since < kSettleMs) {
+    lookAgainAt(gs, seen.since + kSettleMs);
+    return Take::No;
+  }
+  if (OpenForWriting(drop).value_or(false)) return Take::No;
+  if (seen.tailKept) return Take::Whole;
+  const auto bytes = ReadWholeFile(drop);
+  if (bytes && completeLinesEnd(*bytes) == 0 && !trimStart(*bytes, "\r\n ").isEmpty()) {
+    seen.tailKept = true;
+    return Take::No;
+  }
+  return Take::CompleteLines;
 }
 
 }  // namespace
@@ -113,27 +214,35 @@ void SendUpFiles(Gateway& g) {
   GatewayState& gs = g.state();
   const QString drop = gs.ProgramDir + gs.cfg.SendUpTxtName;
   const QString work = gs.ProgramDir + gs.cfg.SendUpTmpName;
+  // A working copy is what an interrupted or refused scan left of lines taken from the drop
+  // file: they are sent before anything newer.
   if (QFile::exists(work)) {
-    QFile::remove(work);
+    const auto left = ReadWholeFile(work);
+    if (!left || !sendLines(g, work, *left)) {
+      if (!left) g.Log(true, QStringLiteral("Error on processing ") + gs.cfg.SendUpTmpName);
+      return;
+    }
+  }
+  const Take take = whatToTake(g, drop);
+  if (take == Take::No || !QFile::rename(drop, work)) return;
+  gs.SendUpLook = {};
+  const auto text = ReadWholeFile(work);
+  if (!text) {
+    g.Log(true, QStringLiteral("Error on processing ") + gs.cfg.SendUpTxtName);
     return;
   }
-  if (!QFile::exists(drop) || !QFile::rename(drop, work)) return;
-  if (const auto text = ReadWholeFile(work)) {
-    TrafficLogFile sentOut = g.traffic().open(gs.cfg.SentOutTxtMask);
-    for (QByteArray rest = *text; !(rest = trimStart(rest, "\r\n ")).isEmpty();) {
-      const QByteArray unread = rest;
-      if (!takeLineAsJob(g, takeLine(rest), sentOut)) {
-        // The mail store refuses the job (a full disk, a lost folder): nothing is lost, the
-        // line and those after it wait for the next scan.
-        g.Log(true, QStringLiteral("Error on processing ") + gs.cfg.SendUpTxtName);
-        keepForNextScan(g, drop, work, unread, unread.size() == text->size());
-        break;
-      }
+  const qsizetype end = take == Take::Whole ? text->size() : completeLinesEnd(*text);
+  const QByteArray tail = text->mid(end);
+  if (!tail.isEmpty() && !trimStart(tail, "\r\n ").isEmpty()) {
+    // Put back first and only then dropped here: a crash in between sends it twice, never not.
+    if (!putBack(drop, tail) || !keepOnly(work, text->left(end))) {
+      g.Log(true, QStringLiteral("!!! %1 - WriteFile error !!!").arg(gs.cfg.SendUpTxtName));
+      return;
     }
-  } else {
-    g.Log(true, QStringLiteral("Error on processing ") + gs.cfg.SendUpTxtName);
+    gs.SendUpLook = lookAt(drop, g.clock().tick());
+    gs.SendUpLook.tailKept = true;
   }
-  QFile::remove(work);
+  sendLines(g, work, text->left(end));
 }
 
 }  // namespace kolvane

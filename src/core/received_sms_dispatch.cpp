@@ -14,7 +14,9 @@
 #include "mail/pop3_expire.h"
 #include "mail/pop3_received.h"
 #include "mail/pop3_routing.h"
+#include "mail/pop3_server.h"
 #include "mail/quoted_printable.h"
+#include "mail/smtp_server.h"
 #include "mail/store_file.h"
 #include "settings/catalogue.h"
 
@@ -30,7 +32,33 @@ struct Dispatch {
   TrafficLogFile& log;
   bool writeFailed = false;
   QList<QByteArray> storedKeys;  // remembered once the whole listing is stored
+  QList<ListedEntry> acted;      // commands and speech reported with this listing
 };
+
+ListedEntry listedEntry(const Gateway& g, const tSmsRec& sms) {
+  return {g.link().MemIdx, sms.MemPos, sms.TelStr, sms.Time, sms.Text};
+}
+
+// A command or speech SMS acts once per listed entry: false when it acted before. An entry
+// whose report is stored already and that is listed again was not deleted by the device: it is
+// logged once and left alone; one whose report a failed store write lost is reported again.
+bool actsNow(Dispatch& d, const tSmsRec& sms, const char* kind, const char* done, bool* report) {
+  ListedEntryGuard& guard = d.g.state().SmsActions;
+  const ListedEntry entry = listedEntry(d.g, sms);
+  const ListedEntryGuard::State state = guard.state(entry);
+  *report = state != ListedEntryGuard::State::Stored;
+  if (state == ListedEntryGuard::State::New) {
+    guard.ran(entry);
+  } else if (guard.firstRepeat(entry)) {
+    d.g.Log(true, QStringLiteral("%1 SMS from %2 at %3 %4 was not deleted: it is not %5 again")
+                      .arg(QLatin1String(kind), QString::fromUtf8(sms.TelStr),
+                           QLatin1String(entry.storage == 1 ? "ME" : "SM"))
+                      .arg(entry.index)
+                      .arg(QLatin1String(done)));
+  }
+  if (*report) d.acted << entry;
+  return state == ListedEntryGuard::State::New;
+}
 
 // The text of an SMS as the UTF-16 text it carries.
 QString decodedText(const QByteArray& escaped) {
@@ -101,9 +129,11 @@ CommandOutcome commandRule(Dispatch& d, const tSmsRec& sms) {
                       .arg(sender));
     return CommandOutcome::Refused;
   }
-  if (d.g.hooks().runSmsCommand) {
+  bool report = true;
+  if (actsNow(d, sms, "Command", "run", &report) && d.g.hooks().runSmsCommand) {
     d.g.hooks().runSmsCommand(sms.TelStr, command->commandLine, command->params);
   }
+  if (!report) return CommandOutcome::Ran;
   if (cfg.SmsToCmdEml) {
     appendReport(d, sms, cfg.SmsToCmdPC, " SMS to Command Line",
                  QStringLiteral("\r\nCommand Line: ") + command->commandLine);
@@ -120,7 +150,10 @@ bool speechRule(Dispatch& d, const tSmsRec& sms) {
   const QString text = decodedText(sms.Text);
   if (!text.toUpper().startsWith(prefix.toUpper())) return false;
   const QString spoken = text.mid(prefix.size());
-  if (!spoken.isEmpty()) {
+  bool report = true;
+  const bool speaks = actsNow(d, sms, "Speech", "spoken", &report);
+  if (!report) return true;
+  if (speaks && !spoken.isEmpty()) {
     // Logged when queued, not when spoken.
     d.g.Log(true,
             QStringLiteral("TtsVoiceSpeak begin \\/  \\/  \\/ |") + spoken + QLatin1Char('|'));
@@ -202,7 +235,7 @@ void DispatchReceivedSms(Gateway& g) {
     storageSwitchOrSendPhase(g);
     return;
   }
-  Dispatch d{g, store->file(), log, false, {}};
+  Dispatch d{g, store->file(), log, false, {}, {}};
   const qint64 storeSize = store->file().size();
   const SmsLongArray waitingBefore = link.SmsLongArr;
   const int listed = static_cast<int>(link.SmsRecvArr.size());
@@ -236,6 +269,7 @@ void DispatchReceivedSms(Gateway& g) {
     link.RecentlyStored.push_back(key);
     if (link.RecentlyStored.size() > kRecentlyStoredMax) link.RecentlyStored.pop_front();
   }
+  for (const ListedEntry& entry : std::as_const(d.acted)) gs.SmsActions.stored(entry);
 
   g.Log(true, fillPlaceholders(g.Text(35), {QString::number(listed)}));
   gs.cfg.SmsInCnt += listed;
@@ -258,7 +292,7 @@ void DeliverOverdueParts(Gateway& g) {
   TrafficLogFile log = g.traffic().open(g.state().cfg.Pop3TxtMask);
   auto store = FileOpenAppend(g.state().file(files::kPop3Tmp));
   if (!store->isOpen()) return;  // tried again at the next check
-  Dispatch d{g, store->file(), log, false, {}};
+  Dispatch d{g, store->file(), log, false, {}, {}};
   const qint64 storeSize = store->file().size();
   const SmsLongArray waitingBefore = g.link().SmsLongArr;
   storeOverdueMessages(d);
@@ -273,6 +307,14 @@ void DeliverOverdueParts(Gateway& g) {
 
 void installReceiveHooks(Gateway& g) {
   g.hooks().cycle.dispatchReceivedSms = [&g] { DispatchReceivedSms(g); };
+  g.hooks().knownClientPc = [&g](const QString& name) {
+    const auto known = [&name](const QList<tSocketClient>& clients) {
+      return std::any_of(clients.begin(), clients.end(), [&name](const tSocketClient& c) {
+        return c.Name.compare(name, Qt::CaseInsensitive) == 0;
+      });
+    };
+    return known(g.pop3().Clients()) || known(g.smtp().Clients());
+  };
   auto previous = std::move(g.hooks().checkPop3Store);
   g.hooks().checkPop3Store = [&g, previous] {
     if (previous) previous();

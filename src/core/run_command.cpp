@@ -3,37 +3,28 @@
 #include <algorithm>
 
 #include "core/gateway.h"
+#include "core/local_sms.h"
 #include "core/shell_open.h"
 #include "core/top_window.h"
-#include "mail/pseudo_address.h"
-#include "mail/quoted_printable.h"
-#include "mail/store_append.h"
 
 namespace kolvane {
 
 namespace {
 
-tMailRec resultJob(const ExtAppRunRec& rec) {
+LocalSms resultSms(const ExtAppRunRec& rec) {
   QString body = QStringLiteral("Return code : %1\r\nDescription : %2\r\nCommand line : %3")
                      .arg(rec.RunErrCode)
                      .arg(RunResultText(rec.RunErrCode), rec.CmdLi);
   if (!rec.Params.isEmpty()) body += QStringLiteral("\r\nParameters : ") + rec.Params;
-  tMailRec job;
-  job.NamePC = QByteArrayLiteral("localhost");
-  job.From = QByteArrayLiteral("<Kolvane>");
-  job.Toe = PseudoRecipient(rec.CmdTelNo);
-  job.Subj = QByteArrayLiteral("Kolvane sent the return value of the command line launch as SMS");
-  job.MimeBody = QpEncode(body.toUtf8());
-  return job;
+  return {rec.CmdTelNo,
+          QByteArrayLiteral("Kolvane sent the return value of the command line launch as SMS"),
+          body};
 }
 
 void reportToSender(Gateway& g, const ExtAppRunRec& rec) {
-  GatewayState& gs = g.state();
-  if (AppendRecord(g, gs.file(files::kSmtpTmp), resultJob(rec), true) == AppendResult::Failed) {
+  if (!StoreOrReportLocalSms(g, resultSms(rec))) {
     g.Log(true, g.Text(102) + QLatin1String(files::kSmtpTmp));
-    return;
   }
-  gs.Lamps.smtpBits |= kLampStore;
 }
 
 void reportToLog(Gateway& g, const ExtAppRunRec& rec) {

@@ -133,6 +133,9 @@ void TdmGtNET::sckGtNETcliError(int code) {
   if (code == 10061 && !link.GtNetConnected) link.GtNetRefused = true;
   link.GtNetError = true;
   gateway_.Log(true, fillPlaceholders(gateway_.Text(117), {QString::number(code)}));
+  // Bytes the peer sent before closing are kept for the receive pass; the abort drops them.
+  if (socketOwned_ && sckGtNETcli_.bytesAvailable() > 0)
+    link.GtNetRecvBuf.append(sckGtNETcli_.readAll());
   if (link.GtNetConnected) close();
   link.GtNetConnected = false;
 }

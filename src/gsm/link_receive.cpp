@@ -28,7 +28,10 @@ void LinkPasses::RecvPass() {
   const Tick passTick = gateway_.clock().tick();
   try {
     if (gateway_.state().RelationOn && !linkUsable()) {
-      // The connection dropped or the device closed: nothing can answer any more.
+      // The connection dropped or the device closed: nothing can answer any more. What came
+      // just before the drop is still an answer (a "+CMGS" ahead of the close).
+      const QByteArray last = std::exchange(link.GtNetRecvBuf, QByteArray());
+      if (!last.isEmpty() && !link.KickOffDiscard) handOver(last);
       endRelationNow();
     } else if (gateway_.state().RelationOn) {
       const QByteArray block = takeReceivedBlock();

@@ -1,17 +1,15 @@
 #include "mail/job_reader.h"
 
-#include "gsm/ucs2.h"
-
 #include <QFile>
 
 #include "context/gateway_context.h"
 #include "gsm/gsm_alphabet.h"
 #include "gsm/relation_phases.h"
-#include "gsm/ucs2.h"
 #include "gsm/utf8_conversion.h"
 #include "mail/quoted_printable.h"
 #include "mail/store_append.h"
 #include "mail/store_file.h"
+#include "settings/catalogue.h"
 
 namespace kolvane {
 
@@ -56,7 +54,9 @@ void takeConcatHeader(GatewayState& gs) {
   gs.JobRawText.remove(0, 7);
 }
 
-void takeJob(GatewayState& gs, const tMailRec& rec) {
+// Takes the record as the job in hand. Text mode sends the wide text itself: one longer than a
+// UCS-2 SMS is refused, never cut; the result is then its limit, else 0.
+int takeJob(GatewayState& gs, const tMailRec& rec) {
   gs.JobNamePC = rec.NamePC;
   gs.JobTelNo = rec.TelNo;
   gs.JobSubj = rec.Subj;
@@ -66,8 +66,9 @@ void takeJob(GatewayState& gs, const tMailRec& rec) {
   const QByteArray ascii = Utf8TranslitToAscii(gs.JobRawText);
   gs.JobWideText = ascii == gs.JobRawText ? QString() : QString::fromUtf8(gs.JobRawText);
   gs.JobText = Utf8ToGsmAlphabet(ascii);
-  gs.JobOk = !gs.JobTelNo.isEmpty() && gs.JobText.size() <= kMaxGsmChars;
-  if (!gs.JobTelNo.isEmpty()) gs.JobWideText = Ucs2Left(gs.JobWideText, kMaxUcs2Chars);
+  const int wideOver = gs.cfg.PDUText && gs.JobWideText.size() > kMaxUcs2Chars ? kMaxUcs2Chars : 0;
+  gs.JobOk = !gs.JobTelNo.isEmpty() && gs.JobText.size() <= kMaxGsmChars && wideOver == 0;
+  return wideOver;
 }
 
 int readyResult(GatewayState& gs) {
@@ -81,18 +82,22 @@ int readyResult(GatewayState& gs) {
   return kJobReadyNewCharset;
 }
 
-// A well-formed job that cannot be sent goes back to its sender through the POP3 store.
-void reportUndispatched(GatewayContext& g, tMailRec rec) {
+// A well-formed job that cannot be sent goes back to its sender through the POP3 store; a wide
+// text too long for a UCS-2 SMS names the limit.
+void reportUndispatched(GatewayContext& g, tMailRec rec, int over) {
   GatewayState& gs = g.state();
   static const QByteArray kMark = QByteArrayLiteral("Undispatched SMS: ");
-  rec.Subj = kMark + gs.JobSubj;
+  const QByteArray reason =
+      over > 0 ? " (" + fillPlaceholders(g.Text(149), {QString::number(over)}).toLocal8Bit() + ") "
+               : QByteArray();
+  rec.Subj = kMark + reason + gs.JobSubj;
   if (AppendRecord(g, gs.file(files::kPop3Tmp), rec, true) != AppendResult::Failed) {
     g.traffic().trafficLine(
         gs.cfg.Pop3TxtMask, gs.JobTelNo,
         '!' + kMark + '!' + LogTextOfRaw(gs.JobRawText) + '(' + gs.JobRawText + ')');
     gs.Lamps.pop3Bits |= kLampStore;
   }
-  g.Log(true, QString::fromLatin1(kMark) + QString::fromLocal8Bit(gs.JobSubj));
+  g.Log(true, QString::fromLocal8Bit(rec.Subj));
 }
 
 // Bytes that hold no job are kept aside for a look by hand.
@@ -123,11 +128,11 @@ int ReadNextJob(GatewayContext& g) {
   gs.SmtpRunNext = std::max(gs.cfg.SmtpRunPos, 0) +
                    (rec.EndPos < 0 ? static_cast<std::int32_t>(chunk.size()) : rec.EndPos);
   if (gs.SmtpRunSize >= 0 && gs.SmtpRunNext + 10 > gs.SmtpRunSize) gs.JobLast = true;
-  takeJob(gs, rec);
+  const int over = takeJob(gs, rec);
   if (gs.JobOk) return readyResult(gs);
 
   if (rec.OK) {
-    reportUndispatched(g, rec);
+    reportUndispatched(g, rec, gs.JobTelNo.isEmpty() ? 0 : over);
   } else {
     keepMishmash(g, chunk);
   }

@@ -19,35 +19,17 @@ constexpr int kHeldRetries = 28;
 constexpr int kQuickRetryMs = 10;
 constexpr int kSlowRetryMs = 100;
 
-// All records in one write, numbered on from the store's next identifier.
-QByteArray recordsBytes(GatewayContext& g, QFile& store, const QList<tMailRec>& records) {
-  QByteArray bytes;
-  QByteArray id = NewPosID(g, store);
-  for (tMailRec rec : records) {
-    rec.PosID = id;
-    bytes += MailRecToStr(rec);
-    id = PosIdAfter(id);
-  }
-  return bytes;
-}
-
-bool queuedFor(const GatewayState& gs, const QString& path) {
-  const auto& items = gs.StoreAppends.items;
-  return std::any_of(items.begin(), items.end(),
-                     [&path](const PendingAppend& p) { return p.path == path; });
-}
-
 enum class Write { Done, Held, Failed };
 
 Write writeOnce(GatewayContext& g, const QString& path, const QList<tMailRec>& records) {
   // Appends already waiting for this store keep their place in front.
-  if (queuedFor(g.state(), path)) return Write::Held;
+  if (AppendsQueuedFor(g.state(), path)) return Write::Held;
   auto store = FileOpenAppend(path);
   if (!store->isOpen()) {
     return store->error() == ExclusiveFile::OpenError::Busy ? Write::Held : Write::Failed;
   }
-  return AppendWhole(store->file(), recordsBytes(g, store->file(), records)) ? Write::Done
-                                                                             : Write::Failed;
+  return AppendWhole(store->file(), NumberedRecords(g, store->file(), records)) ? Write::Done
+                                                                                : Write::Failed;
 }
 
 // Writes the records, retrying a store held by another writer for a short while.

@@ -92,7 +92,6 @@ class TMailRecv {
   bool SmtpDataOn = false;
   // Character set the mail's text declares, as declared; empty when it declares none.
   QByteArray MailCharset;
-  std::uint8_t ConcatRef = 1;  // 1 to 250, for the whole run
 
  private:
   void command();

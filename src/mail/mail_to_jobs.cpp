@@ -2,11 +2,11 @@
 
 #include "context/gateway_context.h"
 #include "gsm/gsm_alphabet.h"
-#include "gsm/ucs2.h"
 #include "gsm/utf8_conversion.h"
 #include "mail/mail_date.h"
 #include "mail/mail_recv.h"
 #include "mail/quoted_printable.h"
+#include "mail/sms_parts.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -15,8 +15,6 @@ namespace {
 
 constexpr int kSmsBytes = 160;
 constexpr int kConcatPartBytes = 153;
-constexpr int kUcs2Chars = 70;
-constexpr std::uint8_t kConcatRefMax = 250;
 constexpr std::uint8_t kGsmEscapeByte = 27;
 constexpr DateTime kOneMinute = 60.0 / 86400.0;
 
@@ -36,15 +34,6 @@ QList<QByteArray> gsmParts(QByteArray text, qsizetype size) {
     text.remove(0, n);
   }
   return parts;
-}
-
-QByteArray concatHeader(std::uint8_t ref, qsizetype total, qsizetype number) {
-  QByteArray h("\x05\x00\x03", 3);
-  h += static_cast<char>(ref);
-  h += static_cast<char>(total);
-  h += static_cast<char>(number);
-  h += '\0';
-  return h;
 }
 
 QByteArray storedBody(const QByteArray& text) {
@@ -84,15 +73,11 @@ MailPlan TMailRecv::MailToJobs() {
     const QByteArray toe = '<' + address + '>';
     QByteArray text = BodySMS_Str;
     bool ucs2 = false;
-    if (cfg.SendUCS2SmsPermit && !BodySMS_Utf8Str.isEmpty() && BodySMS_Utf8WinOk) {
-      const QString plain =
-          Ucs2Left(QString::fromUtf8(Utf8TranslitToAscii(BodySMS_Utf8Str)), kUcs2Chars);
-      const QString wide = Ucs2Left(QString::fromUtf8(BodySMS_Utf8Str), kUcs2Chars);
-      // A text that survives transliteration unchanged goes in the GSM alphabet.
-      if (plain != wide) {
-        text = wide.toUtf8();
-        ucs2 = true;
-      }
+    // A text that survives transliteration unchanged goes in the GSM alphabet.
+    if (cfg.SendUCS2SmsPermit && !BodySMS_Utf8Str.isEmpty() && BodySMS_Utf8WinOk &&
+        Utf8TranslitToAscii(BodySMS_Utf8Str) != BodySMS_Utf8Str) {
+      text = BodySMS_Utf8Str;
+      ucs2 = true;
     }
 
     QString error;
@@ -110,7 +95,18 @@ MailPlan TMailRecv::MailToJobs() {
     bool concatenated = false;
     QByteArray sendText = text;
     QList<QByteArray> chunks;
-    if (error.isEmpty() && !ucs2) {
+    SmsSplit wide;
+    if (error.isEmpty() && ucs2) {
+      // A UCS-2 text is carried whole in parts, or refused: never cut to one SMS.
+      wide = SplitSmsText(QString::fromUtf8(text), SmsCoding::Ucs2, cfg);
+      if (wide.refusedOver > 0) {
+        error = fillPlaceholders(g_.Text(149), {QString::number(wide.refusedOver)});
+      } else if (wide.shortened) {
+        g_.Log(true, QStringLiteral("SMS to %1 sent in part: the first %2 SMS of its text")
+                         .arg(QString::fromLocal8Bit(address))
+                         .arg(wide.parts.size()));
+      }
+    } else if (error.isEmpty()) {
       if (text.size() > kSmsBytes) {
         const int limit = !cfg.CutEMail
                               ? kSmsBytes
@@ -152,14 +148,15 @@ MailPlan TMailRecv::MailToJobs() {
 
     QList<QByteArray> parts;
     if (ucs2) {
-      parts << text;
+      concatenated = wide.concatenated;
+      for (const QString& part : std::as_const(wide.parts)) parts << part.toUtf8();
     } else {
-      if (concatenated) ConcatRef = ConcatRef >= kConcatRefMax ? 1 : ConcatRef + 1;
-      for (qsizetype i = 0; i < chunks.size(); ++i) {
-        const QByteArray header =
-            concatenated ? concatHeader(ConcatRef, chunks.size(), i + 1) : QByteArray();
-        parts << header + GsmAlphabetToText(chunks[i]);
-      }
+      for (const QByteArray& chunk : std::as_const(chunks)) parts << GsmAlphabetToText(chunk);
+    }
+    if (concatenated) {
+      const std::uint8_t ref = NextConcatRef(gs.ConcatRef);
+      for (qsizetype i = 0; i < parts.size(); ++i)
+        parts[i].prepend(ConcatHeader(ref, parts.size(), i + 1));
     }
 
     for (const QByteArray& part : std::as_const(parts)) {

@@ -76,7 +76,7 @@ bool cutStore(const QString& storePath, const QString& cutPath, long long cutoff
     first = false;
     if (keep && cut.write(record) != record.size()) return false;
   }
-  return cut.flush();
+  return SyncToDisk(cut);
 }
 
 void forgetOldPositions(GatewayContext& g, long long cutoff) {
@@ -137,9 +137,9 @@ void expire(GatewayContext& g) {
   const long long cutoff = yymmdd(fromDateTime(g.clock().now()).date().addDays(-gs.cfg.ExpireDay));
   if (QFile::exists(storePath)) {
     if (cutStore(storePath, cutPath, cutoff)) {
-      // The store is replaced only once the kept records are safely in the cut file, and the
-      // cut file stays when it could not take the store's name: it then holds the only copy.
-      if (QFile::remove(storePath) && !QFile::rename(cutPath, storePath)) {
+      // The store is replaced in one step, and only once the kept records are on disk in the
+      // cut file; the cut file stays when it could not take the store's name.
+      if (!ReplaceSynced(cutPath, storePath)) {
         g.Log(true, QStringLiteral("!!! %1 - rename to %2 failed !!!")
                         .arg(QLatin1String(files::kPop3Cut), QLatin1String(files::kPop3Tmp)));
         forgetOldPositions(g, cutoff);

@@ -1,5 +1,7 @@
 #include "mail/pop3_routing.h"
 
+#include <algorithm>
+
 #include "context/gateway_context.h"
 #include "gsm/utf8_conversion.h"
 #include "mail/quoted_printable.h"
@@ -31,6 +33,27 @@ QByteArray PhoneToMailAddr(const GatewayContext& g, const QByteArray& number) {
   return pattern.replace(at, kPlus.size(), MailLocalPart(number));
 }
 
+bool IsKnownPc(const GatewayContext& g, const QString& name) {
+  if (name.isEmpty()) return false;
+  const auto same = [&name](const QString& other) {
+    return name.compare(other, Qt::CaseInsensitive) == 0;
+  };
+  const GatewayState& gs = g.state();
+  const auto& knownClient = g.hooks().knownClientPc;
+  return (knownClient && knownClient(name)) || same(gs.cfg.BasketName) ||
+         std::any_of(gs.Aliases.begin(), gs.Aliases.end(), [&](const AliasType& a) {
+           return same(a.NamePC) || (gs.cfg.AliasOn && same(a.AliasName));
+         });
+}
+
+QByteArray KnownPcNames(const GatewayContext& g, const QByteArray& names) {
+  QByteArrayList known;
+  for (const QByteArray& name : names.split(',')) {
+    if (IsKnownPc(g, QString::fromUtf8(name))) known << name;
+  }
+  return known.join(',');
+}
+
 QByteArray RouteNames(const GatewayContext& g, const QByteArray& number, const QByteArray& text,
                       bool byRouteMark) {
   const GatewayState& gs = g.state();
@@ -41,7 +64,7 @@ QByteArray RouteNames(const GatewayContext& g, const QByteArray& number, const Q
     // next mark, at least one character long.
     const qsizetype a = text.indexOf(mark);
     const qsizetype b = a >= 0 ? text.indexOf(mark, a + 1) : -1;
-    if (a >= 0 && a <= 2 && a + 1 < b) names = text.mid(a + 1, b - a - 1);
+    if (a >= 0 && a <= 2 && a + 1 < b) names = KnownPcNames(g, text.mid(a + 1, b - a - 1));
   }
   if (gs.cfg.AutoPop3Routing) {
     if (!names.isEmpty()) names += ',';

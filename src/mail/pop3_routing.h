@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 namespace kolvane {
 
@@ -12,10 +13,17 @@ class GatewayContext;
 QByteArray PhoneToMailAddr(const GatewayContext& g, const QByteArray& number);
 QByteArray MailLocalPart(const QByteArray& name);
 
-// The PCs a received SMS is for (comma-separated, empty = anyone): the names between the first
-// two route marks when the first mark is among the first three characters, then the PCs whose
-// mail went to this number and whose automatic routing is still in force. Without byRouteMark
-// only the automatic routing counts.
+// A PC by that name exists (without regard to case): a client of the SMTP or POP3 server, a PC
+// of the alias table or, with aliases on, one of its aliases, or the basket PC.
+bool IsKnownPc(const GatewayContext& g, const QString& name);
+// The names of a comma-separated list that are known PCs.
+QByteArray KnownPcNames(const GatewayContext& g, const QByteArray& names);
+
+// The PCs a received SMS is for (comma-separated, empty = anyone): the known PCs among the names
+// between the first two route marks when the first mark is among the first three characters (a
+// text that only looks so, "#1 priority: ...#", is for anyone), then the PCs whose mail went to
+// this number and whose automatic routing is still in force. Without byRouteMark only the
+// automatic routing counts.
 QByteArray RouteNames(const GatewayContext& g, const QByteArray& number, const QByteArray& text,
                       bool byRouteMark = true);
 

@@ -1,7 +1,6 @@
 #include <QFile>
 
 #include "context/gateway_context.h"
-#include "mail/store_append.h"
 #include "mail/store_file.h"
 #include "mail/store_protocols.h"
 #include "platform/private_files.h"
@@ -53,20 +52,21 @@ void SmtpRunCut(GatewayContext& g) {
   if (cut >= 0) {
     run.file().seek(cut);
     const QByteArray tail = run.file().readAll();
-    // The cut jobs reach the mail store before the run file loses them: a crash in between
-    // repeats them rather than losing them.
+    // The cut jobs are on disk in the mail store before the run file loses them: a power cut
+    // in between repeats them rather than losing them. A mail store that cannot take them now
+    // leaves the run file whole this once.
     bool kept = false;
     if (QFile::exists(smtpTmp)) {
-      // A queued append lands moments later; keeping the jobs here too would send them twice.
-      kept = AppendBytes(g, smtpTmp, tail) != AppendResult::Failed;
+      auto store = FileOpenAppend(smtpTmp);
+      kept = store->isOpen() && AppendWhole(store->file(), tail);
     } else {
       QFile cutFile(cutPath);
       kept = cutFile.open(QIODevice::NewOnly | QIODevice::WriteOnly, kPrivateFile) &&
-             cutFile.write(tail) == tail.size() && cutFile.flush();
+             cutFile.write(tail) == tail.size() && SyncToDisk(cutFile);
       cutFile.close();
-      kept = kept && QFile::rename(cutPath, smtpTmp);
+      kept = kept && QFile::rename(cutPath, smtpTmp) && SyncFolderOf(smtpTmp);
     }
-    if (kept) run.file().resize(cut);
+    if (kept && run.file().resize(cut)) SyncToDisk(run.file());
   }
   run.close();
   QFile::remove(cutPath);

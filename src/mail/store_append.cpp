@@ -46,19 +46,18 @@ Attempt attempt(GatewayContext& g, const QString& path, const AppendMaker& make,
   return Attempt::Written;
 }
 
-bool queuedFor(const PendingAppends& q, const QString& path) {
-  for (const PendingAppend& p : q.items) {
-    if (p.path == path) return true;
-  }
-  return false;
-}
-
 }  // namespace
+
+bool AppendsQueuedFor(const GatewayState& gs, const QString& path) {
+  const auto& items = gs.StoreAppends.items;
+  return std::any_of(items.begin(), items.end(),
+                     [&path](const PendingAppend& p) { return p.path == path; });
+}
 
 AppendResult AppendToStore(GatewayContext& g, const QString& path, AppendMaker make) {
   PendingAppends& q = g.state().StoreAppends;
   // Behind a queued append the record waits its turn, so a store keeps its order.
-  if (!queuedFor(q, path)) {
+  if (!AppendsQueuedFor(g.state(), path)) {
     switch (attempt(g, path, make)) {
       case Attempt::Written:
         return AppendResult::Written;
@@ -86,6 +85,23 @@ AppendResult AppendRecord(GatewayContext& g, const QString& path, const tMailRec
                          if (newPosId) r.PosID = NewPosID(gw, store);
                          return MailRecToStr(r);
                        });
+}
+
+AppendResult AppendRecords(GatewayContext& g, const QString& path, const QList<tMailRec>& recs) {
+  return AppendToStore(g, path, [recs](GatewayContext& gw, QFile& store) {
+    return NumberedRecords(gw, store, recs);
+  });
+}
+
+QByteArray NumberedRecords(GatewayContext& g, QFile& store, const QList<tMailRec>& records) {
+  QByteArray bytes;
+  QByteArray id = NewPosID(g, store);
+  for (tMailRec rec : records) {
+    rec.PosID = id;
+    bytes += MailRecToStr(rec);
+    id = PosIdAfter(id);
+  }
+  return bytes;
 }
 
 AppendResult AppendBytes(GatewayContext& g, const QString& path, const QByteArray& bytes) {

@@ -9,6 +9,7 @@
 namespace kolvane {
 
 class GatewayContext;
+struct GatewayState;
 
 enum class AppendResult {
   Written,
@@ -25,6 +26,15 @@ AppendResult AppendToStore(GatewayContext& g, const QString& path, AppendMaker m
 AppendResult AppendRecord(GatewayContext& g, const QString& path, const tMailRec& rec,
                           bool newPosId);
 AppendResult AppendBytes(GatewayContext& g, const QString& path, const QByteArray& bytes);
+// Records that belong together (the parts of one text) in one write, numbered on from the
+// store's next identifier: all of them reach the store or none.
+AppendResult AppendRecords(GatewayContext& g, const QString& path, const QList<tMailRec>& recs);
+
+// The bytes of records numbered on from the next identifier of the open store.
+QByteArray NumberedRecords(GatewayContext& g, QFile& store, const QList<tMailRec>& records);
+
+// Appends for the store wait in the queue: a new record goes behind them.
+bool AppendsQueuedFor(const GatewayState& gs, const QString& path);
 
 // Runs the queued appends that can run now; reschedules itself while any remain.
 void RetryPendingAppends(GatewayContext& g);

@@ -1,7 +1,11 @@
 #include "platform/exclusive_file.h"
 #include "platform/private_files.h"
 
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <QFileInfo>
+#include <cstdio>
 
 namespace kolvane {
 
@@ -47,6 +51,22 @@ void ExclusiveFile::close() {
 
 bool SyncToDisk(QFile& file) {
   return file.flush() && ::fsync(file.handle()) == 0;
+}
+
+bool SyncFolderOf(const QString& path) {
+  const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                        O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  ::close(fd);
+  return synced;
+}
+
+bool ReplaceSynced(const QString& from, const QString& to) {
+  if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+    return false;
+  SyncFolderOf(to);
+  return true;
 }
 
 }  // namespace kolvane

@@ -35,5 +35,11 @@ class ExclusiveFile {
 
 // Flushes the file and asks the system to put its bytes on the disk.
 bool SyncToDisk(QFile& file);
+// Puts the entries of the file's folder on the disk: a rename or a new file in it survives a
+// power cut only then.
+bool SyncFolderOf(const QString& path);
+// Renames from over to, replacing it in one step, and syncs their folder; false when the
+// rename fails.
+bool ReplaceSynced(const QString& from, const QString& to);
 
 }  // namespace kolvane

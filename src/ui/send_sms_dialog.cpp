@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "core/gateway.h"
-#include "core/typed_sms.h"
+#include "core/local_sms.h"
 #include "settings/caption_texts.h"
 #include "ui/svg_pixmap.h"
 #include "ui/window_placement.h"
@@ -25,7 +25,8 @@ const QString kCrLf = QStringLiteral("\r\n");
 }  // namespace
 
 bool smsTextAccepts(QChar c) {
-  return c.unicode() >= 32 && c.unicode() <= 125;
+  // Any printable character: letters beyond ASCII go out whole as UCS-2. "~" stays refused.
+  return c.unicode() >= 32 && c != QLatin1Char('~') && c.isPrint() && !c.isSurrogate();
 }
 
 SmsTextEdit::SmsTextEdit(QWidget* parent) : QPlainTextEdit(parent) {
@@ -179,10 +180,21 @@ void TfSiSend::updateStatus() {
 
 void TfSiSend::send() {
   if (!send_->isEnabled()) return;
-  // A store that cannot be written must not look like a sent SMS.
-  state_->setText(SendTypedSms(g_, telNo_->text(), text_->smsText())
-                      ? g_.Text(96)
-                      : g_.Text(121).replace(QLatin1String("%s"), QLatin1String(files::kSmtpTmp)));
+  const LocalSmsResult result = StoreLocalSms(
+      g_, {telNo_->text().toLatin1(), QByteArrayLiteral("Kolvane send SMS"), text_->smsText()});
+  // A store that cannot be written, or a text that would not arrive whole, must not look like
+  // a sent SMS.
+  switch (result.outcome) {
+    case LocalSmsResult::Stored:
+      state_->setText(g_.Text(96));
+      break;
+    case LocalSmsResult::Refused:
+      state_->setText(result.reason);
+      break;
+    case LocalSmsResult::Failed:
+      state_->setText(g_.Text(121).replace(QLatin1String("%s"), QLatin1String(files::kSmtpTmp)));
+      break;
+  }
 }
 
 }  // namespace kolvane::ui

@@ -262,10 +262,11 @@ void FCfg::saveControls() {
   s.ComTcp = gs.ComTcpIdx;
   // 4. The network gateway.
   s.GtIPAdress = control<QLineEdit>("GtIPAdress")->text().toUtf8();
-  // 5. The interval; outside 0.2 to 1000 minutes the exchange does not repeat.
+  // 5. The interval; below 0.2 minutes the exchange does not repeat, above 1000 it is held at
+  // 1000 rather than stopped.
   const double minutes = regional::parseReal(control<QLineEdit>("Interval")->text())
                              .value_or(gs.PeriodicIntervalMs / 60000.0);
-  s.Interval = (minutes >= 0.2 && minutes <= 1000) ? minutes : 0;
+  s.Interval = minutes > 1000 ? 1000 : minutes >= 0.2 ? minutes : 0;
   // 7. The charset name follows the first "=" of the item.
   const QString item = control<QComboBox>("EmlSmsChConv")->currentText();
   s.EmlSmsChConv = item.mid(item.indexOf(QLatin1Char('=')) + 1);

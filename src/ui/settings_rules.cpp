@@ -133,9 +133,10 @@ void FCfg::fillGatewayDefaults() {
 }
 
 void FCfg::intervalStatus() {
+  // Above 1000 minutes the interval is held at 1000, not disabled.
   const double v = regional::parseReal(control<QLineEdit>("Interval")->text()).value_or(-1);
   control<QLabel>("LaIntervalState")
-      ->setText(v < 0.2 || v > 1000 ? QStringLiteral("undefine - disable") : QString());
+      ->setText(v < 0.2 ? QStringLiteral("undefine - disable") : QString());
 }
 
 void FCfg::intervalEnabling() {

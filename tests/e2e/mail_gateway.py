@@ -132,9 +132,12 @@ class Modem(ModemProcess):
 class Gateway:
     """The program headless beside the modem, its SMTP server on a free port."""
 
-    def __init__(self, test, cfg, sections="", modem_args=(), prepare=None, env=None):
-        self.folder = k.new_folder(test)
-        self.modem = Modem(test, self.folder, *modem_args)
+    def __init__(self, test, cfg, sections="", modem_args=(), prepare=None, env=None,
+                 folder=None):
+        """folder: the program folder, when not the modem's."""
+        modem_folder = k.new_folder(test)
+        self.folder = folder or modem_folder
+        self.modem = Modem(test, modem_folder, *modem_args)
         self.port = free_port()
         self.pop3_port = free_port()
         if prepare:

@@ -70,14 +70,17 @@ class Received(unittest.TestCase):
     def test_routing_basket_and_aliases(self):
         gw = Gateway(self, QUICK + "AliasOn=1\nBasketOn=1\nBasketName=127.0.0.4\n",
                      "[AliasComp]\nA0=127.0.0.3\n[AliasName]\nA0=SALES\n")
+
+        def bodies(pc):
+            return [body for _, body in fetch_all(gw.pop3_port, pc)]
+
+        # A route names a PC the server knows: this one has fetched before.
+        self.assertEqual(bodies("127.0.0.2"), [])
         gw.modem.inject("+420777111222", "#127.0.0.2#for two")
         gw.modem.inject("+420777111222", "#SALES#for sales")
         gw.modem.inject("+420777111222", "for anyone")
         self.assertTrue(k.wait_until(lambda: len(gw.records("Pop3.Tmp")) == 3, DEADLINE),
                         gw.run.lines())
-
-        def bodies(pc):
-            return [body for _, body in fetch_all(gw.pop3_port, pc)]
 
         self.assertEqual(bodies("127.0.0.5"), [])
         self.assertEqual(bodies("127.0.0.2"), ["#127.0.0.2#for two"])

@@ -112,13 +112,14 @@ TEST(ModemRelation, OnLineAnnouncedSmsAreListedAtOnceWhileTheLinkStaysOpen) {
   EXPECT_TRUE(r.t.gs().RelationOn);  // parked: four intervals without a command
   EXPECT_TRUE(r.sim->commands.isEmpty()) << r.sim->commands.size();
 
-  // A job queued meanwhile leaves at the next interval, on the open link.
+  // A job queued meanwhile leaves at the next interval, on the open link: the next look at the
+  // drop file (10 s), a second for it to stand unchanged, the next interval (5 s).
   QFile drop(r.t.path("SendUp.txt"));
   ASSERT_TRUE(drop.open(QIODevice::WriteOnly));
   drop.write("+420777123456\tWhile parked\r\n");
   drop.close();
   ASSERT_TRUE(
-      r.t.loop().runUntil([&] { return r.sim->commands.contains("While parked\x1A"); }, 12000));
+      r.t.loop().runUntil([&] { return r.sim->commands.contains("While parked\x1A"); }, 17000));
   EXPECT_EQ(r.sim->commands.first(), "AT+CMGS=\"+420777123456\"");
   r.t.loop().run(3000);
 

@@ -111,6 +111,25 @@ QList<int> inject(SimModem& sim, const QString& sender, const QString& text,
   return sim.modem.inject(sms, sim.clock.tick());
 }
 
+// A full disk while it lives: no file of this process may grow.
+struct FullDisk {
+  FullDisk() {
+    std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &lim);
+    saved = lim.rlim_cur;
+    lim.rlim_cur = 1;
+    setrlimit(RLIMIT_FSIZE, &lim);
+  }
+  ~FullDisk() {
+    lim.rlim_cur = saved;
+    setrlimit(RLIMIT_FSIZE, &lim);
+  }
+  FullDisk(const FullDisk&) = delete;
+  FullDisk& operator=(const FullDisk&) = delete;
+  rlimit lim{};
+  rlim_t saved = 0;
+};
+
 QList<QByteArray> deletes(const QList<QByteArray>& commands) {
   QList<QByteArray> out;
   for (const QByteArray& c : commands) {
@@ -173,7 +192,8 @@ TEST(ReceivedSms, CommandsSpeechAndRoutingRules) {
   auto sim = makeModem(clock);
   Station s(dir.path(), clock, sim,
             "SmsToCmdSw=1\nSmsToTtsSw=1\nTimeToSubject=1\n"
-            "[SmsToCmdTelNo]\nA0=+420777111222\n[SmsToCmdSubst]\nreport=/usr/bin/report\n");
+            "[SmsToCmdTelNo]\nA0=+420777111222\n[SmsToCmdSubst]\nreport=/usr/bin/report\n"
+            "[AliasComp]\nA0=PC7\n");
   inject(*sim, "+420777111222", "#command#report# -a  b=c");
   inject(*sim, "+420777111222", "#COMMAND#/bin/echo hi");
   inject(*sim, "+420777111222", "#Command#unknown#x");
@@ -182,6 +202,8 @@ TEST(ReceivedSms, CommandsSpeechAndRoutingRules) {
   inject(*sim, "+421777111222", "#tts#Dobrý den");
   inject(*sim, "+421777111222", "#TTS#");
   inject(*sim, "+421777111222", "#PC7#for PC seven");
+  // No PC of that name: no route, the message is for every PC.
+  inject(*sim, "+421777111222", "#1 priority: call me back #urgent");
   s.relation();
 
   // Only the listed name runs; the other two are ordinary messages.
@@ -193,10 +215,10 @@ TEST(ReceivedSms, CommandsSpeechAndRoutingRules) {
   EXPECT_EQ(s.spoken, QStringList{QStringLiteral("Dobrý den")});
   EXPECT_TRUE(s.shown.contains(QStringLiteral("TtsVoiceSpeak begin \\/  \\/  \\/ |Dobrý den|")));
   EXPECT_EQ(s.shown.filter("TtsVoiceSpeak").size(), 2);
-  EXPECT_TRUE(s.shown.contains("POP3 server saved 7 SMS"));
+  EXPECT_TRUE(s.shown.contains("POP3 server saved 8 SMS"));
 
   const QList<tMailRec> recs = s.pop3();
-  ASSERT_EQ(recs.size(), 7);
+  ASSERT_EQ(recs.size(), 8);
   EXPECT_EQ(recs[0].NamePC, "localhost");
   EXPECT_EQ(recs[0].Subj, "SMS from phone No.: +420777111222 SMS to Command Line");
   EXPECT_EQ(recs[0].MimeBody, "#command#report# -a  b=c\r\nCommand Line: /usr/bin/report");
@@ -212,8 +234,47 @@ TEST(ReceivedSms, CommandsSpeechAndRoutingRules) {
             QStringLiteral("#tts#Dobrý den\r\nText-to-Speech: Dobrý den").toUtf8());
   EXPECT_EQ(recs[5].MimeBody, "#TTS#\r\nText-to-Speech - error");
   EXPECT_EQ(recs[6].NamePC, "PC7");
+  EXPECT_EQ(recs[7].NamePC, "");
   // A refused command reaches every PC, not one named like the command word.
   for (int i : {1, 2, 3}) EXPECT_EQ(recs[i].NamePC, "") << i;
+}
+
+// A device that cannot delete lists the same entries again at every relation, and a store
+// that cannot take a listing has it read again: a command runs once and a text is spoken once
+// per listed entry, its report stored once, the undeleted entry logged once.
+TEST(ReceivedSms, CommandAndSpeechRunOncePerListedEntry) {
+  struct Case {
+    const char* what;
+    QString text;
+    const char* noticed;
+  };
+  const Case cases[] = {
+      {"command", QStringLiteral("#command#log#hello"), "Command SMS from +420777111222 at SM 1"},
+      {"speech", QStringLiteral("#TTS#Dobrý den"),
+       "Speech SMS from +420777111222 at SM 1 was not deleted: it is not spoken"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    QTemporaryDir dir;
+    ManualClock clock(100000, kStart);
+    auto sim = makeModem(clock);
+    Station s(dir.path(), clock, sim,
+              "SmsToCmdSw=1\nSmsToTtsSw=1\n[SmsToCmdTelNo]\nA0=+420777111222\n"
+              "[SmsToCmdSubst]\nlog=/usr/bin/logger\n");
+    sim->modem.faults().errorOn << "AT+CMGD*";
+    inject(*sim, "+420777111222", c.text);
+    {
+      // The first listing's store write fails: the action has run, its report is not stored.
+      const FullDisk full;
+      s.relation();
+    }
+    for (int i = 0; i < 3; ++i) s.relation();
+    EXPECT_EQ(s.commands.size() + s.spoken.size(), 1u);
+    EXPECT_EQ(s.pop3().size(), 1);
+    EXPECT_EQ(s.shown.filter(QLatin1String(c.noticed)).size(), 1)
+        << s.shown.join('\n').toStdString();
+    EXPECT_EQ(sim->modem.storage(modemsim::Storage::SM).used(), 1);
+  }
 }
 
 TEST(ReceivedSms, OnlyListedNamesMakeCommands) {
@@ -484,16 +545,11 @@ TEST(ReceivedSms, SmsTheStoreCouldNotTakeStayInTheDeviceUntilStored) {
   auto sim = makeModem(clock);
   Station s(dir.path(), clock, sim, {});
   inject(*sim, "+420777111222", "kept while the disk is full");
-  // A full disk: no file of this process may grow.
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit lim{};
-  getrlimit(RLIMIT_FSIZE, &lim);
-  const rlim_t saved = lim.rlim_cur;
-  lim.rlim_cur = 1;
-  setrlimit(RLIMIT_FSIZE, &lim);
-  const QList<QByteArray> failed = s.relation();
-  lim.rlim_cur = saved;
-  setrlimit(RLIMIT_FSIZE, &lim);
+  QList<QByteArray> failed;
+  {
+    const FullDisk full;
+    failed = s.relation();
+  }
   EXPECT_TRUE(deletes(failed).isEmpty());
   EXPECT_EQ(sim->modem.storage(modemsim::Storage::SM).used(), 1);
   EXPECT_TRUE(s.pop3().isEmpty());
@@ -523,20 +579,15 @@ TEST(ReceivedSms, AnOverdueMessageTheStoreCouldNotTakeKeepsItsParts) {
   s.clock.setNow(kStart + 1.01);
   // Both ways an overdue message reaches the store: the hourly check and a listing.
   for (const bool byListing : {false, true}) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lim{};
-    getrlimit(RLIMIT_FSIZE, &lim);
-    const rlim_t saved = lim.rlim_cur;
-    lim.rlim_cur = 1;
-    setrlimit(RLIMIT_FSIZE, &lim);
-    if (byListing) {
-      inject(*sim, "+420777999888", "Unrelated");
-      s.relation();
-    } else {
-      DeliverOverdueParts(*s.gateway);
+    {
+      const FullDisk full;
+      if (byListing) {
+        inject(*sim, "+420777999888", "Unrelated");
+        s.relation();
+      } else {
+        DeliverOverdueParts(*s.gateway);
+      }
     }
-    lim.rlim_cur = saved;
-    setrlimit(RLIMIT_FSIZE, &lim);
     EXPECT_TRUE(s.pop3().isEmpty()) << byListing;
     EXPECT_EQ(s.gateway->link().SmsLongArr.size(), 1) << byListing;
     QFile f(s.path + kSmsPartsFile);

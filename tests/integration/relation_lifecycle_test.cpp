@@ -263,3 +263,21 @@ TEST(RelationLifecycle, ARestartWaitingForTheGatewayKeepsItsNewRelation) {
 }
 
 }  // namespace
+
+// A daily interval is more than the exchange holds: held at 1000 minutes, it keeps a relation
+// coming every period, and each sends what came since the last.
+TEST(RelationLifecycle, ADailyIntervalIsHeldAtItsLongestAndKeepsSending) {
+  Lifecycle f("OnLine=0\nInterval=1440\nMemCheOn=0\nSendSMSDelay=100\nSendFiTxtDelay=1\n");
+  EXPECT_EQ(f.t.gs().IntervalMs, 60000000u);
+  ASSERT_TRUE(f.relations(1, 60000));
+  for (int period = 1; period <= 3; ++period) {
+    SCOPED_TRACE(period);
+    f.drop("+42077711100" + QByteArray::number(period) + "\tperiod\r\n");
+    f.t.loop().run(5000);
+    EXPECT_TRUE(QFile::exists(f.t.path("Smtp.Tmp")));
+    EXPECT_EQ(f.sim->opens, period);  // nothing before its time
+    f.t.clock.advance(60000000 - 10000);
+    ASSERT_TRUE(f.relations(period + 1, 60000));
+    EXPECT_EQ(f.sent().size(), period);
+  }
+}

@@ -45,14 +45,14 @@ TEST(SendSmsDialog, TypingFiltersRefuseWhatTheFieldsDoNotTake) {
   Dialog t;
   QTest::keyClicks(t.tel(), "+42a0 7-7x7");
   EXPECT_EQ(t.tel()->text(), "+420777");
-  typeText(t.text(), QStringLiteral("a~bě}c{"));
+  typeText(t.text(), QStringLiteral("a~bě}c{\x7f"));
   QTest::keyClick(t.text(), Qt::Key_Return);
   QTest::keyClicks(t.text(), "d");
-  EXPECT_EQ(t.text()->smsText(), "ab}c{\r\nd");
+  EXPECT_EQ(t.text()->smsText(), QStringLiteral("abě}c{\r\nd"));
   // Pasting goes through the same filter.
   QApplication::clipboard()->setText(QStringLiteral("x~ž y"));
   t.text()->paste();
-  EXPECT_EQ(t.text()->smsText(), "ab}c{\r\ndx y");
+  EXPECT_EQ(t.text()->smsText(), QStringLiteral("abě}c{\r\ndxž y"));
   // 160 characters at most, a line break counting two.
   t.text()->clear();
   QTest::keyClicks(t.text(), QString(170, QLatin1Char('m')));
@@ -65,12 +65,12 @@ TEST(SendSmsDialog, TextFromAnyOtherSourceIsFilteredAndHeldTo160) {
   // An input method composes letters without key presses: a dead caron and "e" give "ě".
   QTest::keyClicks(t.text(), QString(158, QLatin1Char('a')));
   QInputMethodEvent compose;
-  compose.setCommitString(QStringLiteral("ěe~xyz"));
+  compose.setCommitString(QStringLiteral("~ěexyz"));
   QApplication::sendEvent(t.text(), &compose);
-  EXPECT_EQ(t.text()->smsText(), QString(158, QLatin1Char('a')) + "ex");
+  EXPECT_EQ(t.text()->smsText(), QString(158, QLatin1Char('a')) + QStringLiteral("ěe"));
   EXPECT_EQ(t.panel(0), " 160 / 000");
   // A program or a drop that sets the text goes through the same filter.
-  t.text()->setPlainText(QStringLiteral("ž") + QString(200, QLatin1Char('b')));
+  t.text()->setPlainText(QStringLiteral("~") + QString(200, QLatin1Char('b')));
   EXPECT_EQ(t.text()->smsText(), QString(160, QLatin1Char('b')));
   t.text()->setPlainText(QStringLiteral("a\nb"));
   EXPECT_EQ(t.text()->smsText(), "a\r\nb");
@@ -134,6 +134,32 @@ TEST(SendSmsDialog, EachSendAppendsAJobWithItsOwnPosIdAndKeepsTheFields) {
   EXPECT_EQ(recs[0].From, "<Kolvane>");
   EXPECT_EQ(recs[0].Subj, "Kolvane send SMS");
   EXPECT_EQ(TelNoFromStr(recs[0].Toe), "+420777333444");
+}
+
+// A Czech text longer than one UCS-2 SMS arrives whole in parts, or the dialog says why not.
+TEST(SendSmsDialog, ALongCzechTextArrivesWholeOrIsRefusedInTheDialog) {
+  const QString czech =
+      QStringLiteral("Příliš žluťoučký kůň úpěl ďábelské ódy. ").repeated(3).left(110);
+  for (const bool concatenate : {true, false}) {
+    SCOPED_TRACE(concatenate);
+    Dialog t;
+    t.s.gs().cfg.ConcatenateSMS = concatenate;
+    QTest::keyClicks(t.tel(), "+420777333444");
+    typeText(t.text(), czech);
+    ASSERT_EQ(t.text()->smsText(), czech);
+    QTest::mouseClick(t.send(), Qt::LeftButton);
+    t.s.relation();
+    QString arrived;
+    for (const auto& sms : t.s.sim->modem.takeSent()) arrived += sms.text;
+    if (concatenate) {
+      EXPECT_EQ(t.panel(1), "SMS transferred to the SMTP container.");
+      EXPECT_EQ(arrived, czech);
+    } else {
+      EXPECT_EQ(t.panel(1), "message is longer than 70 characters");
+      EXPECT_EQ(arrived, "");
+      EXPECT_FALSE(QFile::exists(t.s.dir.filePath("Smtp.Tmp")));
+    }
+  }
 }
 
 TEST(SendSmsDialog, PlacementKeptOnHideAndRestoredOnShow) {

@@ -77,13 +77,19 @@ TEST_F(JobReader, CodingChangesReturnTwoThenOne) {
   EXPECT_GE(t.gs().cfg.SmtpRunPos, t.read("Smtp.Run").size() - 4);
 }
 
-TEST_F(JobReader, WideTextCutTo70AndTextModeFormWhenPlain) {
+TEST_F(JobReader, WideTextLongerThanOneSmsIsReportedNotCut) {
   QByteArray wide;
-  for (int i = 0; i < 80; ++i) wide += "\xD0\x96";  // Cyrillic capital Zhe
-  run({job("1", "<+420777>", QpEncode(wide)), job("2", "<+420777>", "a{b")});
+  for (int i = 0; i < 70; ++i) wide += "\xD0\x96";  // Cyrillic capital Zhe
+  run({job("1", "<+420777>", QpEncode(wide)), job("2", "<+420777>", QpEncode(wide + "\xD0\x96")),
+       job("3", "<+420777>", "a{b")});
   EXPECT_EQ(ReadNextJob(t.g()), kJobReadyNewCharset);
   EXPECT_EQ(t.gs().JobWideText, QString(70, QChar(0x416)));
   sent();
+  t.logs();
+  EXPECT_EQ(ReadNextJob(t.g()), kJobReported);
+  EXPECT_EQ(t.logs(),
+            QStringList{"Undispatched SMS:  (message is longer than 70 characters) test"});
+  EXPECT_EQ(QpDecode(t.records("Pop3.Tmp").value(0).MimeBody), wide + "\xD0\x96");
   EXPECT_EQ(ReadNextJob(t.g()), kJobReadyNewCharset);
   EXPECT_EQ(t.gs().JobText, "a(b");  // no escape sequences in text mode
 }

@@ -322,16 +322,44 @@ TEST_F(MailToSms, Ucs2WhenPermittedAndNeeded) {
   cfg().SendUCS2SmsPermit = true;
   mailTo(kTo, headers, kCzechUtf8);
   mailTo(kTo, headers, "plain ascii");
-  // At most 70 characters, however long the text.
-  QByteArray longText;
-  for (int i = 0; i < 10; ++i) longText += kCzechUtf8;
-  mailTo(kTo, headers, longText);
   const auto got = texts("Smtp.Tmp");
-  ASSERT_EQ(got.size(), 4);
+  ASSERT_EQ(got.size(), 3);
   EXPECT_EQ(got[0], kCzechPlain);
   EXPECT_EQ(got[1], kCzechUtf8);
   EXPECT_EQ(got[2], "plain ascii");
-  EXPECT_EQ(QString::fromUtf8(got[3]), QString::fromUtf8(longText).left(70));
+}
+
+TEST_F(MailToSms, LongUcs2TextIsSentWholeInPartsOrReportedNeverCut) {
+  const QByteArray headers = "Content-Type: text/plain; charset=utf-8";
+  QByteArray longText;  // 100 characters
+  for (int i = 0; i < 5; ++i) longText += kCzechUtf8;
+  const QString wide = QString::fromUtf8(longText);
+  cfg().SendUCS2SmsPermit = true;
+  const struct {
+    bool concatenate, cut;
+    QList<QByteArray> parts;  // with their headers
+  } cases[] = {
+      {true,
+       false,
+       {concatHeader(2, 2, 1) + wide.left(67).toUtf8(),
+        concatHeader(2, 2, 2) + wide.mid(67).toUtf8()}},
+      {false, true, {wide.left(70).toUtf8(), wide.mid(70).toUtf8()}},
+      {false, false, {}},
+  };
+  for (const auto& c : cases) {
+    QFile::remove(t.path("Smtp.Tmp"));
+    QFile::remove(t.path("Pop3.Tmp"));
+    cfg().ConcatenateSMS = c.concatenate;
+    cfg().CutEMail = c.cut;
+    mailTo(kTo, headers, longText);
+    EXPECT_EQ(texts("Smtp.Tmp"), c.parts) << c.concatenate << c.cut;
+    const auto reports = t.records("Pop3.Tmp");
+    EXPECT_EQ(reports.size(), c.parts.isEmpty() ? 1 : 0);
+    if (c.parts.isEmpty() && !reports.isEmpty()) {
+      EXPECT_EQ(reports[0].Subj, "Undispatched SMS:  (message is longer than 70 characters) ");
+      EXPECT_EQ(QpDecode(reports[0].MimeBody), longText);
+    }
+  }
 }
 
 TEST_F(MailToSms, PresetTimeGoesToTheWaitingStore) {

@@ -32,19 +32,35 @@ tMailRec pop3Record(const QByteArray& id, const QByteArray& namePc) {
 
 }  // namespace
 
-TEST(Pop3Routing, RouteMarkNearTheStartNamesThePcs) {
+TEST(Pop3Routing, RouteMarkNearTheStartNamesKnownPcs) {
   StoreTestGateway t;
-  EXPECT_EQ(RouteNames(t.g(), "+1", "#PC7#hello"), "PC7");
-  EXPECT_EQ(RouteNames(t.g(), "+1", "ab#PC7,PC8#x"), "PC7,PC8");  // first mark third character
-  EXPECT_EQ(RouteNames(t.g(), "+1", "abcd#PC7#x"), "");           // fifth: for everybody
-  EXPECT_EQ(RouteNames(t.g(), "+1", "##PC7#"), "");               // no name between the marks
-  EXPECT_EQ(RouteNames(t.g(), "+1", "#PC7 without end"), "");
+  // Known PCs: a client of a mail server, an alias table entry, the basket PC.
+  t.g().hooks().knownClientPc = [](const QString& name) { return name == "PC7"; };
+  t.gs().Aliases = {{"Pc8", "SALES"}, {"$OFFICE", ""}};
+  t.gs().cfg.BasketName = "boss";
+  const struct {
+    const char* text;
+    const char* names;
+  } cases[] = {
+      {"#PC7#hello", "PC7"},
+      {"ab#PC7,PC8#x", "PC7,PC8"},  // first mark third character
+      {"abcd#PC7#x", ""},           // fifth: for everybody
+      {"##PC7#", ""},               // no name between the marks
+      {"#PC7 without end", ""},
+      {"#1 priority: call me back #urgent", ""},  // no such PC: for everybody
+      {"#PC9,PC7,SALES#x", "PC7"},                // aliases only count with AliasOn
+      {"#BOSS#x", "BOSS"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RouteNames(t.g(), "+1", c.text), c.names) << c.text;
+  t.gs().cfg.AliasOn = true;
+  EXPECT_EQ(RouteNames(t.g(), "+1", "#SALES#x"), "SALES");
   t.gs().cfg.RouteMark = "$$";
   EXPECT_EQ(RouteNames(t.g(), "+1", "$$OFFICE$$x"), "$OFFICE");
 }
 
 TEST(Pop3Routing, RepliesGoBackToThePcThatSentTheMailUntilTheTimeOut) {
   StoreTestGateway t;
+  t.gs().Aliases = {{"PC7", ""}};
   const DateTime now = t.clock.now();
   t.gs().cfg.AutoPop3Routing = true;
   t.gs().AutoPop3RoutArr = {{"+420777111222", now + 120.0 / 1440, "PC3"},

@@ -83,6 +83,11 @@ TEST(SettingsLoader, ValueEncodings) {
 TEST(SettingsLoader, DerivedValues) {
   EXPECT_EQ(load("[CFG]\nInterval=" + regional::formatReal(0.1)).gs.IntervalMs, 0u);
   EXPECT_EQ(load("[CFG]\nInterval=1000").gs.IntervalMs, 60000000u);
+  // Daily is more than the exchange holds: the longest it holds, never none.
+  const Loaded daily = load("[CFG]\nInterval=1440");
+  EXPECT_EQ(daily.gs.IntervalMs, 60000000u);
+  EXPECT_EQ(daily.log, QStringList{"Settings: Interval=1440 is above 1000, 1000 used"});
+  EXPECT_EQ(load("[CFG]\nRefrPer=71582").gs.RefrPer, 4294920000u);
   EXPECT_EQ(load("[CFG]\nOnLine=1\nIntervalOnLine=3000").gs.IntervalMs, 3000u);
   EXPECT_EQ(load("[CFG]\nComNdx=4\nComNo=0").gs.ComNoText, "5");
   EXPECT_EQ(load("[CFG]\nComNdx=4\nComNo=100").gs.ComNoText, "5");
@@ -196,6 +201,10 @@ TEST(SettingsLoader, CarelessValuesAreLoggedWithTheValueUsed) {
       {"CutEMax=256", &Settings::CutEMax, 5, "Settings: CutEMax=256 is outside 1..255, 5 used"},
       {"MaxSmsSendNo=0", &Settings::MaxSmsSendNo, 20,
        "Settings: MaxSmsSendNo=0 is outside 1..1000000, 20 used"},
+      // Held where its milliseconds still fit 32 bits.
+      {"RefrPer=100000", &Settings::RefrPer, 71582,
+       "Settings: RefrPer=100000 is above 71582, 71582 used"},
+      {"RefrOn=71582", &Settings::RefrOn, 71582, nullptr},
   };
   for (const auto& c : cases) {
     const Loaded l = load(QStringLiteral("[CFG]\n") + c.line);

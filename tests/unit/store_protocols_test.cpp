@@ -272,6 +272,40 @@ TEST_F(StoreProtocols, WaitingJobsReturnedDeletedOrWithoutTime) {
   EXPECT_TRUE(t.gs().Lamps.pop3Bits & kLampStore);
 }
 
+TEST_F(StoreProtocols, WaitingJobsStayWhileTheirNextStoreCannotTakeThem) {
+  const struct {
+    const char* blocked;  // a folder where the store should be: it cannot be written
+    tMailRec job;
+  } cases[] = {
+      {"Smtp.Tmp", job("260201000000", "<+420777>", "due", "SendTime 2026-02-01 09:00:00")},
+      {"Pop3.Tmp", job("260201000001", "<+420778>", "returned", "no time")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.blocked);
+    add("SmtpWait.Tmp", c.job);
+    add("SmtpWait.Tmp", job("260201000002", "<+420779>", "later", "SendTime 2026-02-03 09:00:00"));
+    const QByteArray waiting = t.read("SmtpWait.Tmp");
+    ASSERT_TRUE(QDir(t.path("")).mkdir(c.blocked));
+    t.logs();
+    PreSetTimeProc(t.g());
+    PreSetTimeProc(t.g());
+    // Both files as they were, the failure logged once, the jobs waiting on.
+    EXPECT_EQ(t.read("SmtpWait.Run"), waiting);
+    EXPECT_FALSE(t.exists("SmtpWait.Tmp"));
+    EXPECT_EQ(t.logs().filter("WriteFile error").size(), 1);
+    EXPECT_EQ(t.gs().WaitLamp & kLampStore, kLampStore);
+    EXPECT_GT(t.gs().WaitStore.WaitNextTime, t.clock.now());
+
+    ASSERT_TRUE(QDir(t.path("")).rmdir(c.blocked));
+    PreSetTimeProc(t.g());
+    EXPECT_EQ(t.records(c.blocked).size(), 1);
+    EXPECT_EQ(ids("SmtpWait.Tmp"), List{"260201000002"});
+    EXPECT_FALSE(t.exists("SmtpWait.Run"));
+    QFile::remove(t.path("SmtpWait.Tmp"));
+    QFile::remove(t.path(c.blocked));
+  }
+}
+
 TEST_F(StoreProtocols, TakeOverMakesTheRunFileAndSavesItsPosition) {
   t.gs().cfg.SmtpRunPos = 777;
   t.gs().cfg.MaxSmsSendOn = true;
