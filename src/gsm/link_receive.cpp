@@ -16,7 +16,7 @@ namespace {
 bool onlySetAside(const QByteArray& block, const LinkState& link) {
   const auto lineEnds =
       std::count_if(block.begin(), block.end(), [](char c) { return c == '\r' || c == '\n'; });
-  return link.GsmRecvStr.isEmpty() && link.SetAsideBytes == block.size() - lineEnds;
+  return link.GsmRecvStr.isEmpty() && link.At.setAsideBytes == block.size() - lineEnds;
 }
 
 }  // namespace
@@ -33,13 +33,18 @@ void LinkPasses::RecvPass() {
     } else if (gateway_.state().RelationOn) {
       const QByteArray block = takeReceivedBlock();
       if (link.KickOffDiscard || !gateway_.state().RelationOn) {
-        // Left over from before the relation's first command, or the device is gone.
+        // Left over from before the next command, or the device is gone. While the line
+        // settles after ESC, bytes put the next command off.
+        if (!block.isEmpty() && at::Settling(link)) {
+          at::BytesDiscarded(link, passTick);
+          scheduleFollowUp(static_cast<int>(at::SettleDue(link) - passTick) + 1);
+        }
       } else if (!block.isEmpty()) {
         const Tick lastAct = link.LastActTick;
         const Tick answerAct = link.AnswerActTick;
         link.LastActTick = gateway_.clock().tick();
         link.AnswerActTick = link.LastActTick;
-        link.SetAsideBytes = 0;
+        link.At.setAsideBytes = 0;
         handOver(block);
         if (onlySetAside(block, link)) {
           link.LastActTick = lastAct;

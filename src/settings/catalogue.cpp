@@ -269,6 +269,8 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
      "Odesláno"},
     {165, "Received", "Received",
      "Přijato"},
+    {170, "GsmCmdUnsup", "GSM command %s not supported by the modem; it is left out",
+     "Příkaz GSM %s modem nepodporuje; vynechává se"},
 });
 // clang-format on
 

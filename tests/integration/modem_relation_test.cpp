@@ -51,10 +51,11 @@ struct ModemRelation {
   std::shared_ptr<SimModem> sim;
 };
 
+// A modem left at its prompt by anyone gets ESC first; errors are asked for as numbers.
 const QList<QByteArray> kTextModeStart{
-    "AT",      "AT+CPIN?",       "AT+CREG?",       "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0",
-    "AT+CPAS", "ATE0",           "AT+CSCA?",       "AT+CMGF=1",       "AT+CSDH=1",
-    "AT+CSQ",  "AT+CPMS=\"SM\"", "AT+CMGL=\"ALL\""};
+    "\x1B",      "AT",        "AT+CPIN?",  "AT+CREG?",       "AT+CSCS=\"GSM\"",
+    "AT+CSMP=17,167,0,0", "AT+CPAS", "ATE0", "AT+CMEE=1", "AT+CSCA?", "AT+CMGF=1",
+    "AT+CSDH=1", "AT+CSQ", "AT+CPMS=\"SM\"", "AT+CMGL=\"ALL\""};
 
 }  // namespace
 
@@ -97,7 +98,7 @@ TEST(ModemRelation, SilentModemIsDeclaredInactive) {
   ModemRelation r("ComTcp=0\nInterval=0\nCmdOnConnectFailed=notify.sh\n");
   r.sim->modem.faults().silent = true;
   r.relation();
-  EXPECT_EQ(r.sim->commands, (QList<QByteArray>{"AT", "AT", "AT"}));
+  EXPECT_EQ(r.sim->commands, (QList<QByteArray>{"\x1B", "AT", "AT", "AT"}));
   EXPECT_TRUE(r.t.shown().contains("GSM gateway inactive"));
   EXPECT_EQ(r.t.commands, QStringList{"notify.sh"});
 }
@@ -190,8 +191,8 @@ TEST(ModemRelation, EveryRelationBeginsWithTheKickOff) {
   BBt1Click(r.t.g(), StartSender::Button);
   ASSERT_TRUE(r.t.loop().runUntil([&] { return r.t.gs().RelationIdle; }, 60000));
   const QList<QByteArray> second = r.relation();
-  ASSERT_FALSE(second.isEmpty());
-  EXPECT_EQ(second.first(), "AT");
+  ASSERT_GE(second.size(), 2);
+  EXPECT_EQ(second.mid(0, 2), (QList<QByteArray>{"\x1B", "AT"}));
   EXPECT_EQ(r.left(modemsim::Storage::SM), 0);
   const QByteArray store = r.pop3Store();
   EXPECT_EQ(store.count("PosID: "), 2);
@@ -208,6 +209,6 @@ TEST(ModemRelation, ReceiveBuffersAreClearedAtOpen) {
   EXPECT_TRUE(r.t.link().GsmRecvStr.isEmpty());
   EXPECT_FALSE(r.t.link().GsmSendOn);
   ASSERT_TRUE(r.t.loop().runUntil([&] { return r.t.gs().RelationIdle; }, 60000));
-  ASSERT_FALSE(r.sim->commands.isEmpty());
-  EXPECT_EQ(r.sim->commands.first(), "AT");
+  ASSERT_GE(r.sim->commands.size(), 2);
+  EXPECT_EQ(r.sim->commands.mid(0, 2), (QList<QByteArray>{"\x1B", "AT"}));
 }

@@ -34,6 +34,17 @@ bool Faults::answersError(const QByteArray& commandLine) const {
                      [&](const QString& pattern) { return matchesCommand(pattern, commandLine); });
 }
 
+bool Faults::unsupports(const QByteArray& commandLine) const {
+  return std::any_of(unsupported.begin(), unsupported.end(),
+                     [&](const QString& pattern) { return matchesCommand(pattern, commandLine); });
+}
+
+int Faults::cmeError(const QByteArray& commandLine) const {
+  for (const auto& [pattern, code] : cmeErrorOn)
+    if (matchesCommand(pattern, commandLine)) return code;
+  return 0;
+}
+
 int Faults::answerDelay(const QByteArray& commandLine, quint32* seed) const {
   for (const auto& [pattern, ms] : delayOn)
     if (matchesCommand(pattern, commandLine)) return ms;
@@ -104,6 +115,23 @@ bool applyFaultCommand(Faults& faults, const QString& line, QString* error) {
     ok = number(first, &faults.registration) && faults.registration <= 5;
   } else if (verb == u"urc") {
     ok = number(first, &faults.unsolicitedMs);
+  } else if (verb == u"unsupported") {
+    ok = !rest.isEmpty();
+    if (ok && !faults.unsupported.contains(rest, Qt::CaseInsensitive))
+      faults.unsupported.append(rest);
+  } else if (verb == u"cme-error") {
+    int code = 0;
+    ok = words.size() == 2 && number(words[1], &code);
+    if (ok) {
+      faults.cmeErrorOn.removeIf([&](const auto& e) { return e.first == words[0]; });
+      if (code > 0) faults.cmeErrorOn.append({words[0], code});
+    }
+  } else if (verb == u"prompt-codes") {
+    ok = !rest.isEmpty();
+    faults.promptCodes.clear();
+    if (ok && rest.compare(u"off", Qt::CaseInsensitive) != 0) faults.promptCodes = rest.split(u'|');
+  } else if (verb == u"echo-stuck") {
+    ok = onOff(first, &faults.echoStuck);
   } else if (verb == u"reset") {
     faults = Faults{};
     ok = true;
