@@ -57,11 +57,10 @@ TEST_F(AtAutomaton, TextModeRelationReadsTheSimAndSkipsTheServiceCentreNextTime)
   startRelation();
   EXPECT_EQ(t.link().GsmTimeout, 1000u);
   const QList<QByteArray> first = t.converse([](const QByteArray& c) { return Modem(c); });
-  EXPECT_EQ(first,
-            (QList<QByteArray>{"AT", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"",
-                               "AT+CSMP=17,167,0,0", "AT+CPAS", "ATE0", "AT+CMEE=1", "AT+CSCA?",
-                               "AT+CMGF=1", "AT+CSDH=1", "AT+CSQ", "AT+CPMS=\"SM\"",
-                               "AT+CMGL=\"ALL\""}));
+  EXPECT_EQ(first, (QList<QByteArray>{"AT", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"",
+                                      "AT+CSMP=17,167,0,0", "AT+CPAS", "ATE0", "AT+CMEE=1",
+                                      "AT+CSCA?", "AT+CMGF=1", "AT+CSDH=1", "AT+CSQ",
+                                      "AT+CPMS=\"SM\"", "AT+CMGL=\"ALL\""}));
   EXPECT_TRUE(t.link().ListDone);
   EXPECT_EQ(t.gs().Lamps.linkStage, 3);
   ReadSmsList(t.g());
@@ -94,11 +93,10 @@ TEST_F(AtAutomaton, PduModeRelationHasNoHeaderDisplayAndListsByNumber) {
   t.gs().cfg.PDUText = false;
   t.gs().cfg.MemCheOn = false;
   startRelation();
-  EXPECT_EQ(
-      t.converse([](const QByteArray& c) { return Modem(c, {}); }),
-      (QList<QByteArray>{"AT", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0",
-                         "AT+CPAS", "ATE0", "AT+CMEE=1", "AT+CSCA?", "AT+CMGF=0", "AT+CSQ",
-                         "AT+CMGL=4"}));
+  EXPECT_EQ(t.converse([](const QByteArray& c) { return Modem(c, {}); }),
+            (QList<QByteArray>{"AT", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"",
+                               "AT+CSMP=17,167,0,0", "AT+CPAS", "ATE0", "AT+CMEE=1", "AT+CSCA?",
+                               "AT+CMGF=0", "AT+CSQ", "AT+CMGL=4"}));
   EXPECT_TRUE(t.logs().contains("GSM PDU SMS mode set on"));
 }
 
@@ -305,6 +303,70 @@ TEST_F(AtAutomaton, TextJobIsSentAfterThePromptAndCountedAtOk) {
   sendJob();
   t.line("OK");  // no "+CMGS" line: sent all the same
   EXPECT_TRUE(t.link().SmsSendDone);
+
+  // An echo that stays on repeats the command and types the body back after the prompt, even a
+  // line of it that reads "OK"; the result comes after it.
+  t.link().SmsSendDone = false;
+  t.gs().JobText = "Hi\nOK";
+  GsmAutomat(t.g(), AtState::SendJob);
+  t.takeCommand();
+  t.feed("AT+CMGS=\"+420777111222\"\r\r\n> ");
+  EXPECT_EQ(t.takeCommand(), "Hi\nOK\x1A");
+  t.feed("Hi\nOK\r\n+CMGS: 13\r\n");
+  EXPECT_FALSE(t.link().SmsSendDone);
+  t.feed(kOk);
+  EXPECT_TRUE(t.link().SmsSendDone);
+}
+
+// Optional commands a modem says it does not support are left out for the rest of the
+// connection, each with one line; the relation goes on as after their "OK".
+TEST_F(AtAutomaton, OptionalCommandsTheModemDoesNotSupportAreLeftOut) {
+  auto stick = [](const QByteArray& c) -> QByteArray {
+    if (c == "AT+CSDH=1") return "\r\nCOMMAND NOT SUPPORT\r\n";
+    if (c == "AT+CPAS") return "\r\n+CME ERROR: 4\r\n";
+    if (c == "AT+CSQ") return "\r\n+CMS ERROR: 303\r\n";
+    return Modem(c, {});
+  };
+  startRelation();
+  EXPECT_EQ(t.converse(stick).size(), 14);
+  EXPECT_TRUE(t.link().ListDone);
+  EXPECT_EQ(t.logs().filter("not supported by the modem; it is left out"),
+            (QStringList{"GSM command AT+CPAS not supported by the modem; it is left out",
+                         "GSM command AT+CSDH=1 not supported by the modem; it is left out",
+                         "GSM command AT+CSQ not supported by the modem; it is left out"}));
+  EXPECT_EQ(t.link().ErrCnt, 0);
+
+  // The connection's next round asks neither them nor for numeric errors again; a new
+  // connection asks all.
+  t.link().ListDone = false;
+  KickOffAT(t.g());
+  EXPECT_EQ(t.converse(stick), (QList<QByteArray>{"AT", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"",
+                                                  "AT+CSMP=17,167,0,0", "ATE0", "AT+CMGF=1",
+                                                  "AT+CPMS=\"SM\"", "AT+CMGL=\"ALL\""}));
+  EXPECT_TRUE(t.link().ListDone);
+  EXPECT_TRUE(t.logs().filter("left out").isEmpty());
+  startRelation();
+  EXPECT_EQ(t.converse(stick).size(), 13);
+}
+
+// A listed body reads as anything, even a final result or a code; the listing ends at its own
+// "OK", and the echo of the list command is no entry.
+TEST_F(AtAutomaton, ListedBodiesReadAsAnything) {
+  t.gs().cfg.MemCheOn = false;
+  GsmAutomat(t.g(), AtState::List);
+  t.takeCommand();
+  const QByteArray header = ",\"REC UNREAD\",\"+420777111222\",,\"24/05/01,10:20:30+08\",145,";
+  t.feed("AT+CMGL=\"ALL\"\r\r\n+CMGL: 1" + header + "2\r\nOK\r\n+CMGL: 2" + header +
+         "13\r\n+CMTI: \"SM\",3\r\n\r\n");
+  EXPECT_FALSE(t.link().ListDone);
+  t.feed("+CMGL: 3" + header + "4\r\nRING\r\n\r\nOK\r\n");
+  EXPECT_TRUE(t.link().ListDone);
+  EXPECT_FALSE(t.link().SmsAnnounced);
+  ReadSmsList(t.g());
+  ASSERT_EQ(t.link().SmsRecvArr.size(), 3);
+  EXPECT_EQ(t.link().SmsRecvArr[0].Text, "OK");
+  EXPECT_EQ(t.link().SmsRecvArr[1].Text, "+CMTI: \"SM\",3");
+  EXPECT_EQ(t.link().SmsRecvArr[2].Text, "RING");
 }
 
 TEST_F(AtAutomaton, JobFailures) {
@@ -318,8 +380,9 @@ TEST_F(AtAutomaton, JobFailures) {
   // Lines the gateway does not know before the prompt are set aside; the body follows it.
   GsmAutomat(t.g(), AtState::SendJob);
   t.takeCommand();
-  t.feed("\r\n+CMTI: \"SM\",3\r\n\r\n^RSSI:12\r\n\r\nCall Ready\r\n\r\n+CIEV: 2,3\r\n"
-         "\r\nUNDER-VOLTAGE WARNNING\r\n");
+  t.feed(
+      "\r\n+CMTI: \"SM\",3\r\n\r\n^RSSI:12\r\n\r\nCall Ready\r\n\r\n+CIEV: 2,3\r\n"
+      "\r\nUNDER-VOLTAGE WARNNING\r\n");
   EXPECT_TRUE(t.link().WaitPrompt);
   EXPECT_TRUE(t.link().SmsAnnounced);
   t.feed("\r\n> ");
