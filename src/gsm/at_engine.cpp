@@ -16,10 +16,14 @@ Tick NonZeroTick(Tick t) {
   return t == 0 ? 1 : t;
 }
 
-CommandInFlight InFlightOf(const LinkState& link) {
+}  // namespace
+
+CommandInFlight InFlight(const LinkState& link) {
   const AtEngine& e = link.At;
   CommandInFlight c;
   c.continuation = e.continuation;
+  c.timeout = link.GsmTimeout;
+  c.writes = e.writes;
   if (link.WaitResult) {
     // GsmSendStr is the body now; the send command's own answer comes after it.
     c.bodyOut = true;
@@ -35,6 +39,8 @@ CommandInFlight InFlightOf(const LinkState& link) {
   c.dialling = upper == "ATD" || upper == "ATA";
   return c;
 }
+
+namespace {
 
 // The fields of a header, commas inside double quotes not counted.
 QList<QByteArrayView> HeaderFields(QByteArrayView header) {
@@ -102,7 +108,7 @@ Reading ReadLine(GatewayContext& gateway, const QByteArray& line) {
   LinkState& link = gateway.link();
   AtEngine& e = link.At;
   Reading r;
-  static_cast<SortedLine&>(r) = SortLine(line, InFlightOf(link));
+  static_cast<SortedLine&>(r) = SortLine(line, InFlight(link));
   r.text = Visible(line).toByteArray();
   switch (r.kind) {
     case LineKind::Continuation:

@@ -91,8 +91,13 @@ struct CommandInFlight {
   // it says), 2 = a line of a body that may be over (unless it is a final result or a new
   // header).
   int continuation = 0;
-  bool dialling = false;  // ATD or ATA: the call results end it
+  bool dialling = false;      // ATD or ATA: the call results end it
+  std::uint32_t timeout = 0;  // its answer time (GsmTimeout)
+  std::int32_t writes = 0;    // writes still unanswered; more than one: written again
 };
+
+// The command in flight as the link holds it (GsmSendStr, WaitPrompt, WaitResult, the body).
+CommandInFlight InFlight(const LinkState& link);
 
 struct SortedLine {
   LineKind kind = LineKind::Unsolicited;
@@ -141,10 +146,10 @@ struct AtEngine {
   Tick lastByteTick = 0;
 
   // Per connection.
-  bool kickedOff = false;            // its first kick-off is out
-  bool numericErrorsAsked = false;   // AT+CMEE=1 is out
-  QSet<QByteArray> leftOut;          // optional commands the modem does not support
-  bool restarted = false;            // the module started anew after the relation's reading
+  bool kickedOff = false;           // its first kick-off is out
+  bool numericErrorsAsked = false;  // AT+CMEE=1 is out
+  QSet<QByteArray> leftOut;         // optional commands the modem does not support
+  bool restarted = false;           // the module started anew after the relation's reading
 };
 
 // Quiet wanted before the first command after ESC, and the longest wait for it.
