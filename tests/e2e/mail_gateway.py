@@ -1,6 +1,7 @@
 """The program headless beside kolvane-modemsim, with its mail servers on free ports: shared by
 the end-to-end tests of the mail paths."""
 
+import fcntl
 import os
 import poplib
 import quopri
@@ -10,6 +11,7 @@ import smtplib
 import socket
 import subprocess
 import sys
+import tempfile
 import threading
 
 import kolvane_e2e as k
@@ -19,6 +21,26 @@ DEADLINE = 60.0
 
 
 _given = set()
+_claims = []
+
+
+def _claim(port):
+    """Claims the port among all test processes of the machine: a lock on a file named after
+    it, held until this process ends (the kernel drops it then). Without it two tests running
+    side by side may draw the same free port."""
+    folder = os.path.join(tempfile.gettempdir(), "kolvane-test-ports")
+    os.makedirs(folder, exist_ok=True)
+    try:
+        f = open(os.path.join(folder, str(port)), "a")
+    except OSError:
+        return True
+    try:
+        fcntl.flock(f, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except OSError:
+        f.close()
+        return False
+    _claims.append(f)
+    return True
 
 
 def free_port():
@@ -34,6 +56,8 @@ def free_port():
                 s.bind(("0.0.0.0", port))
             except OSError:
                 continue
+        if not _claim(port):
+            continue
         _given.add(port)
         return port
     raise RuntimeError("no free port")
