@@ -28,7 +28,10 @@ void LinkPasses::RecvPass() {
   const Tick passTick = gateway_.clock().tick();
   try {
     if (gateway_.state().RelationOn && !linkUsable()) {
-      // The connection dropped or the device closed: nothing can answer any more.
+      // The connection dropped or the device closed: nothing can answer any more. What the
+      // gateway sent before it went (the "+CMGS:" of a job it took) is still its answer.
+      const QByteArray block = std::exchange(link.GtNetRecvBuf, QByteArray());
+      if (!block.isEmpty() && !link.KickOffDiscard) handOver(block);
       endRelationNow();
     } else if (gateway_.state().RelationOn) {
       const QByteArray block = takeReceivedBlock();
