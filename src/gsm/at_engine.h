@@ -67,7 +67,7 @@ std::optional<FinalResult> FinalResultOf(QByteArrayView line);
 
 // What a modem says on its own.
 enum class UnsolicitedKind {
-  Other,         // a line nobody asked for and nobody knows ("Call Ready" on its own, vendor codes)
+  Other,         // any other line: indicator events, time-zone reports, vendors' own codes
   Call,          // RING, +CRING:, +CLIP:, NO CARRIER, BUSY, NO ANSWER, NO DIALTONE
   Registration,  // +CREG:, +CGREG:, +CEREG:
   NewMessage,    // +CMTI: a received SMS was stored
