@@ -88,7 +88,9 @@ INI
   eval "$(xdotool getwindowgeometry --shell "$wid")"
   xdotool mousemove --window "$wid" $((PC_X * scale)) $((HEIGHT - PC_Y * scale)) click 1
   local send
-  send=$(timeout 10 xdotool search --sync --onlyvisible --name '^Program Kolvane To Send SMS$' | head -1)
+  local send_title='^Program Kolvane To Send SMS$' alarm_title='^Kolvane - Alarm$'
+  if [ "$lang" = CZ ]; then send_title='^Program Kolvane - odeslání SMS$' alarm_title='^Kolvane - Poplach$'; fi
+  send=$(timeout 10 xdotool search --sync --onlyvisible --name "$send_title" | head -1)
   xdotool windowfocus --sync "$send"
   xdotool type --delay 20 '+420777333444'
   xdotool key Tab
@@ -99,7 +101,7 @@ INI
   # A received SMS raises the alarm.
   printf '+420777111222\tCall me back\n' >>"$dir/inject.txt"
   local alarm
-  alarm=$(timeout 40 xdotool search --sync --onlyvisible --name '^Kolvane - Alarm$' | head -1)
+  alarm=$(timeout 40 xdotool search --sync --onlyvisible --name "$alarm_title" | head -1)
   sleep 1
   grab "$alarm" "$OUT/alarm-$tag.png"
   # The program ends between relations; the modem after it.

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <csignal>
@@ -10,48 +11,23 @@
 #include <memory>
 
 #include "core/alarm.h"
+#include "core/command_actions.h"
 #include "core/demo_mode.h"
 #include "core/error_catching_app.h"
 #include "core/gateway.h"
+#include "core/service_probe.h"
+#include "core/settings_reload.h"
 #include "core/unhandled_error.h"
 #include "install/setup_program.h"
 #include "log/log_memo.h"
 #include "platform/clock.h"
 #include "platform/display_probe.h"
+#include "ui/service_notice.h"
 #include "ui/windows.h"
 
 namespace {
 
-struct CommandLine {
-  bool headless = false;
-  bool demo = false;
-  kolvane::DemoDevice demoDevice = kolvane::DemoDevice::Modem;
-  QString dir;
-  QStringList rest;
-};
-
-CommandLine parseCommandLine(const QStringList& args) {
-  CommandLine cl;
-  for (qsizetype i = 1; i < args.size(); ++i) {
-    const QString& a = args[i];
-    if (a == QLatin1String("--headless")) {
-      cl.headless = true;
-    } else if (a == QLatin1String("--dir") && i + 1 < args.size()) {
-      cl.dir = args[++i];
-    } else if (a == QLatin1String("--demo")) {
-      // Beside the simulated modem, in FOLDER (default ./kolvane-demo).
-      cl.demo = true;
-      cl.dir = QString::fromLatin1(kolvane::kDemoFolder);
-      if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--"))) cl.dir = args[++i];
-    } else if (a == QLatin1String("--device") && i + 1 < args.size()) {
-      // The demo's simulated device: "modem" (default) or "gate" (ISDN/LAN gateway device).
-      if (args[++i] == QLatin1String("gate")) cl.demoDevice = kolvane::DemoDevice::Gate;
-    } else {
-      cl.rest << a;
-    }
-  }
-  return cl;
-}
+using kolvane::CommandLine;
 
 QStringList argumentList(int argc, char** argv) {
   QStringList out;
@@ -59,11 +35,11 @@ QStringList argumentList(int argc, char** argv) {
   return out;
 }
 
-// SIGINT/SIGTERM reach the event loop through a socket pair.
+// SIGINT, SIGTERM and SIGHUP reach the event loop through a socket pair, as their numbers.
 int signalFds[2] = {-1, -1};
 
-void onSignal(int) {
-  const char c = 1;
+void onSignal(int signal) {
+  const char c = static_cast<char>(signal);
   [[maybe_unused]] const auto n = ::write(signalFds[0], &c, 1);
 }
 
@@ -93,8 +69,12 @@ void installSignalHandlers(QCoreApplication& app, kolvane::Gateway& gateway) {
   if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalFds) != 0) return;
   auto* notifier = new QSocketNotifier(signalFds[1], QSocketNotifier::Read, &app);
   QObject::connect(notifier, &QSocketNotifier::activated, &app, [&gateway] {
-    char c;
-    [[maybe_unused]] const auto n = ::read(signalFds[1], &c, 1);
+    char c = 0;
+    if (::read(signalFds[1], &c, 1) != 1) return;
+    if (c == SIGHUP) {
+      kolvane::reloadSettings(gateway);
+      return;
+    }
     // A signal closes like the shortcut: past the close-to-tray rule, never mid-relation.
     // Refused during a relation, the close happens when it has ended.
     gateway.state().ShortcutClose = true;
@@ -106,6 +86,21 @@ void installSignalHandlers(QCoreApplication& app, kolvane::Gateway& gateway) {
   sa.sa_flags = SA_RESTART;
   ::sigaction(SIGINT, &sa, nullptr);
   ::sigaction(SIGTERM, &sa, nullptr);
+  ::sigaction(SIGHUP, &sa, nullptr);
+}
+
+// The window program without --dir beside the system service starts no second gateway: it
+// says so, in the language of the user's settings, with the service's status where readable.
+bool besideService(const QString& userFolder) {
+  const kolvane::ServiceProbe service = kolvane::probeSystemService();
+  if (!service.running) return false;
+  kolvane::Language language(userFolder);
+  language.setLanguage(kolvane::IniFile(userFolder + QLatin1String(kolvane::files::kSettings))
+                           .value(QStringLiteral("CFG"), QStringLiteral("Language")));
+  printLine(stderr, QStringLiteral("Kolvane: the service runs on %1; no second gateway starts")
+                        .arg(service.folder));
+  kolvane::ui::showServiceNotice(service.folder, service.status, language);
+  return true;
 }
 
 // The program on an application object of either kind; with windows, the main window shows
@@ -134,6 +129,8 @@ int runProgram(QCoreApplication& app, kolvane::ErrorHandlerSlot& errors, const C
   options.programDir = cl.dir;
   options.commandLineText = cl.rest.join(QLatin1Char(' '));
   options.headless = !withWindows;
+  options.userFolderFallback = true;
+  if (withWindows && !cl.dirGiven && besideService(kolvane::resolveProgramDir(options))) return 0;
 
   kolvane::Gateway gateway(clock, options);
   errors.setErrorHandler([&gateway](const QObject* sender, const QString& message) {
@@ -220,10 +217,11 @@ int main(int argc, char** argv) {
   // Past a file-size limit a write fails like on a full disk instead of ending the process;
   // the installer's copies are writes too.
   std::signal(SIGXFSZ, SIG_IGN);
+  const CommandLine cl = kolvane::parseCommandLine(argumentList(argc, argv));
+  if (const auto rc = kolvane::answerWithoutGateway(argc, argv, cl)) return *rc;
   // Installer and uninstaller copy: a widget application of their own.
   if (kolvane::install::isSetupRun(argc, argv)) return kolvane::install::runSetup(argc, argv);
 
-  const CommandLine cl = parseCommandLine(argumentList(argc, argv));
   if (cl.headless) return runOn<QCoreApplication>(argc, argv, cl, false);
   const kolvane::DisplayProbe display = kolvane::probeDisplay();
   if (display.usable) return runOn<QApplication>(argc, argv, cl, true);

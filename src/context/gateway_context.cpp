@@ -1,5 +1,7 @@
 #include "context/gateway_context.h"
 
+#include "settings/catalogue.h"
+
 namespace kolvane {
 
 GatewayContext::GatewayContext(const Clock& clock, StartupOptions options,
@@ -13,5 +15,16 @@ GatewayContext::GatewayContext(const Clock& clock, StartupOptions options,
 }
 
 GatewayContext::~GatewayContext() = default;
+
+bool GatewayContext::writeBackSettings() {
+  if (!settingsFile_) return false;
+  const DateTime now = clock_.now();
+  return settingsBaseline_.writeBack(*settingsFile_, savedItems(gs_, now), now,
+                                     [this](const QString& name) { logSettingsConflict(name); });
+}
+
+void GatewayContext::logSettingsConflict(const QString& name) {
+  Log(true, fillPlaceholders(Text(411), {name}));
+}
 
 }  // namespace kolvane

@@ -7,6 +7,7 @@
 
 #include "context/gateway_hooks.h"
 #include "context/gateway_state.h"
+#include "context/settings_baseline.h"
 #include "context/startup_options.h"
 #include "log/log_memo.h"
 #include "log/log_writer.h"
@@ -40,6 +41,14 @@ class GatewayContext {
   QString Text(int n) const { return language_.Text(n); }
   // The live settings file; exists from start-up step 11 on.
   IniFile* settingsFile() { return settingsFile_ ? &*settingsFile_ : nullptr; }
+  // The file as last read and the program's state then.
+  SettingsBaseline& settingsBaseline() { return settingsBaseline_; }
+  // Writes into the settings file what the program changed of its settings since it read the
+  // file (the dialog's changes, counters, placements, registries); every other line stays, and
+  // an item the administrator changed meanwhile keeps the file's value, with a log line.
+  bool writeBackSettings();
+  // The log line of an item the administrator changed too.
+  void logSettingsConflict(const QString& name);
   GatewayHooks& hooks() { return hooks_; }
   const StartupOptions& options() const { return options_; }
 
@@ -68,6 +77,7 @@ class GatewayContext {
   std::unique_ptr<TrafficLogs> traffic_;
   LogMemo memo_;
   std::optional<IniFile> settingsFile_;
+  SettingsBaseline settingsBaseline_;
   GatewayHooks hooks_;
 };
 

@@ -73,6 +73,10 @@ struct GatewayHooks {
 
   // Windows that save their placement at shutdown (open views, send-SMS dialog).
   std::function<void()> savePlacementsOfOpenWindows;
+
+  // The settings file was read again (SIGHUP) and its changes applied: whatever holds more
+  // than the settings themselves (windows, certificates, accounts) takes them over.
+  std::function<void()> settingsReloaded;
 };
 
 }  // namespace kolvane

@@ -139,6 +139,12 @@ struct GatewayState {
   // The mail servers' listening sockets are open.
   bool SmtpListen = false;
   bool Pop3Listen = false;
+  // The next try of a port that did not open (0 = none), and the line logged for each failing
+  // port by its server's name.
+  Tick ListenRetryAt = 0;
+  std::map<QString, QString> ListenFailureLogged;
+  // Why the serial device did not open at the last try (empty when it did).
+  QString DeviceOpenProblem;
 
   // Timing.
   Tick TickBegin = 0;

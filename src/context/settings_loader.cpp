@@ -210,7 +210,7 @@ void loadPlacements(GatewayState& gs, const IniText& ini) {
 
 const std::array<GsmDeviceEntry, 11>& gsmDevices() {
   static const std::array<GsmDeviceEntry, 11> devices{{
-      {"Unknown", "Unknown"},
+      {"Unknown", "GSM modem"},  // a plain AT modem
       {"BlueGateISDN", "Blue Gate ISDN"},
       {"MiniGateA", "Mini Gate A"},
       {"BlueGateSIP", "Blue Gate SIP"},
@@ -311,104 +311,115 @@ bool storeParamAsSms(IniFile& ini, const QString& text) {
   });
 }
 
-bool saveSettings(const GatewayState& gs, IniFile& file, DateTime now) {
+SavedItems savedItems(const GatewayState& gs, DateTime now) {
   const Settings& s = gs.cfg;
-  return file.update([&](IniText& ini) {
-    const auto put = [&](const char* name) {
-      const SettingKey* k = findSettingKey(QLatin1String(name));
-      if (k) ini.setValue(kCfg, QLatin1String(k->name), keyText(*k, s));
-    };
-    const auto putAll = [&](std::initializer_list<const char*> names) {
-      for (const char* n : names) put(n);
-    };
-    const auto putPlacement = [&](const QString& form) {
-      const auto it = gs.Placements.find(form);
-      if (it == gs.Placements.end() || !it->second.valid) return;
-      const WindowPlacement& p = it->second;
-      ini.setValue(form, QStringLiteral("Top"), QString::number(p.Top));
-      ini.setValue(form, QStringLiteral("Left"), QString::number(p.Left));
-      ini.setValue(form, QStringLiteral("Height"), QString::number(p.Height));
-      ini.setValue(form, QStringLiteral("Width"), QString::number(p.Width));
-    };
+  SavedItems out;
+  const auto add = [&out](const QString& section, const QString& key, const QString& value) {
+    out.append({section, key, value, {}});
+  };
+  const auto addList = [&out](const QString& section, QList<IniText::Entry> entries) {
+    out.append({section, {}, {}, std::move(entries)});
+  };
+  const auto put = [&](const char* name) {
+    const SettingKey* k = findSettingKey(QLatin1String(name));
+    if (k) add(kCfg, QLatin1String(k->name), keyText(*k, s));
+  };
+  const auto putAll = [&](std::initializer_list<const char*> names) {
+    for (const char* n : names) put(n);
+  };
+  const auto putPlacement = [&](const QString& form) {
+    const auto it = gs.Placements.find(form);
+    if (it == gs.Placements.end() || !it->second.valid) return;
+    const WindowPlacement& p = it->second;
+    add(form, QStringLiteral("Top"), QString::number(p.Top));
+    add(form, QStringLiteral("Left"), QString::number(p.Left));
+    add(form, QStringLiteral("Height"), QString::number(p.Height));
+    add(form, QStringLiteral("Width"), QString::number(p.Width));
+  };
 
-    // The device in force and the main window's port fields.
-    put("GsmDevice");
-    const auto comNo = parseIniInt(gs.ComNoText);
-    ini.setValue(kCfg, QStringLiteral("ComNo"),
-                 QString::number(comNo && *comNo >= std::numeric_limits<int>::min() &&
-                                         *comNo <= std::numeric_limits<int>::max()
-                                     ? *comNo
-                                     : 1));
-    ini.setValue(kCfg, QStringLiteral("ComTcp"), QString::number(gs.ComTcpIdx));
-    put("OnLine");
-    ini.setValue(kCfg, QStringLiteral("Interval"),
-                 regional::formatReal(gs.PeriodicIntervalMs / 60000.0));
-    putAll({"StartGo", "MaxSmsSendOn", "MaxSmsSendNo", "EndClose", "SmtpRunPos"});
+  // The device in force and the main window's port fields.
+  put("GsmDevice");
+  const auto comNo = parseIniInt(gs.ComNoText);
+  add(kCfg, QStringLiteral("ComNo"),
+      QString::number(comNo && *comNo >= std::numeric_limits<int>::min() &&
+                              *comNo <= std::numeric_limits<int>::max()
+                          ? *comNo
+                          : 1));
+  add(kCfg, QStringLiteral("ComTcp"), QString::number(gs.ComTcpIdx));
+  put("OnLine");
+  add(kCfg, QStringLiteral("Interval"), regional::formatReal(gs.PeriodicIntervalMs / 60000.0));
+  putAll({"StartGo", "MaxSmsSendOn", "MaxSmsSendNo", "EndClose", "SmtpRunPos"});
 
-    putPlacement(QStringLiteral("FMain"));
-    putPlacement(QStringLiteral("FCfg"));
-    ini.setValue(QStringLiteral("FCfg"), QStringLiteral("PgNdx"), QString::number(gs.PgNdx));
+  putPlacement(QStringLiteral("FMain"));
+  putPlacement(QStringLiteral("FCfg"));
+  add(QStringLiteral("FCfg"), QStringLiteral("PgNdx"), QString::number(gs.PgNdx));
 
-    ini.setValue(kCfg, QStringLiteral("Language"), normalisedLanguage(s.Language));
-    putAll({"AliasOn", "ReplAddrOn", "ReplTelNoOn", "SmtpPort", "Pop3Port"});
+  add(kCfg, QStringLiteral("Language"), normalisedLanguage(s.Language));
+  putAll({"AliasOn", "ReplAddrOn", "ReplTelNoOn", "SmtpPort", "Pop3Port"});
 
-    putAll({"AutoPop3Routing", "AutoPop3RouteTout"});
-    if (s.AutoPop3Routing) {
-      ini.eraseSection(QStringLiteral("AutoPop3Routing"));
-      for (const tAutoPop3RoutRec& r : gs.AutoPop3RoutArr) {
-        if (r.EndTime <= now) continue;
-        ini.setValue(
-            QStringLiteral("AutoPop3Routing"), QString::fromUtf8(r.TelNo),
-            regional::formatReal(r.EndTime) + QLatin1Char('|') + QString::fromUtf8(r.NamePC));
-      }
+  putAll({"AutoPop3Routing", "AutoPop3RouteTout"});
+  if (s.AutoPop3Routing) {
+    QList<IniText::Entry> routes;
+    for (const tAutoPop3RoutRec& r : gs.AutoPop3RoutArr) {
+      if (r.EndTime <= now) continue;
+      routes.append(
+          {QString::fromUtf8(r.TelNo),
+           regional::formatReal(r.EndTime) + QLatin1Char('|') + QString::fromUtf8(r.NamePC)});
     }
+    addList(QStringLiteral("AutoPop3Routing"), routes);
+  }
 
-    putAll({"BasketOn",     "BasketToo",    "BasketName", "EmlSmsChConv",     "EmlSmsAuto",
-            "EmlSmsNoOk",   "CutEMail",     "CutEMax",    "CutELong",         "ConcatenateSMS",
-            "PreSetTimeSw", "PreSetPrefix", "PreSetErr",  "PreSetMaskDT",     "PreSetMaskTi",
-            "ReportSw",     "ReportPrefix", "ReportAll",  "SmtpCliLimOn",     "Pop3CliLimOn",
-            "SmtpCliMax",   "Pop3CliMax",   "UserName",   "SendUCS2SmsPermit"});
+  putAll({"BasketOn",     "BasketToo",    "BasketName", "EmlSmsChConv",     "EmlSmsAuto",
+          "EmlSmsNoOk",   "CutEMail",     "CutEMax",    "CutELong",         "ConcatenateSMS",
+          "PreSetTimeSw", "PreSetPrefix", "PreSetErr",  "PreSetMaskDT",     "PreSetMaskTi",
+          "ReportSw",     "ReportPrefix", "ReportAll",  "SmtpCliLimOn",     "Pop3CliLimOn",
+          "SmtpCliMax",   "Pop3CliMax",   "UserName",   "SendUCS2SmsPermit"});
 
-    ini.eraseSection(QStringLiteral("AliasComp"));
-    ini.eraseSection(QStringLiteral("AliasName"));
-    for (int i = 0; i < gs.Aliases.size(); ++i) {
-      const QString key = QStringLiteral("A%1").arg(i);
-      ini.setValue(QStringLiteral("AliasComp"), key, gs.Aliases[i].NamePC);
-      ini.setValue(QStringLiteral("AliasName"), key, gs.Aliases[i].AliasName);
+  QList<IniText::Entry> comps, names, replacements;
+  for (int i = 0; i < gs.Aliases.size(); ++i) {
+    const QString key = QStringLiteral("A%1").arg(i);
+    comps.append({key, gs.Aliases[i].NamePC});
+    names.append({key, gs.Aliases[i].AliasName});
+  }
+  addList(QStringLiteral("AliasComp"), comps);
+  addList(QStringLiteral("AliasName"), names);
+  for (const ReplaceType& r : gs.Replacements) {
+    if (r.TelNo.isEmpty() || r.EmlAddr.isEmpty()) continue;
+    replacements.append({QString::fromUtf8(r.TelNo), QString::fromUtf8(r.EmlAddr)});
+  }
+  addList(QStringLiteral("ReplAdrTel"), replacements);
+
+  putAll({"SmsToCmdSw", "SmsToCmdEml", "SmsToCmdStat", "SmsToCmdPC", "SmsToTtsSw", "SmsToTtsEml",
+          "SmsToTtsPC", "TtsVoice", "PrioritySw", "PriorityEmail"});
+
+  QList<IniText::Entry> telNos, substs;
+  for (int i = 0; i < gs.SmsToCmdTelNo.size(); ++i) {
+    telNos.append({QStringLiteral("A%1").arg(i), gs.SmsToCmdTelNo[i]});
+  }
+  addList(QStringLiteral("SmsToCmdTelNo"), telNos);
+  for (const SmsToCmdSubstType& sub : gs.SmsToCmdSubst) substs.append({sub.Subst, sub.CmdStr});
+  addList(QStringLiteral("SmsToCmdSubst"), substs);
+
+  if (s.ComParamOn) putAll({"RTSOn", "DTROn", "BaudRate", "PDUText"});
+  put("SimPin");
+  putAll({"GtIPAdress", "GtTCPPort", "SmsInCnt", "SmsOutCnt", "EmlInCnt", "EmlOutCnt"});
+
+  // Views and the send-SMS dialog that are open keep their placement.
+  for (const char* form : {"fSiSend", "fSmtpTmpView", "fPop3TmpView", "fWaitTmpView",
+                           "fSmtpCliView", "fPop3CliView"}) {
+    putPlacement(QLatin1String(form));
+  }
+  return out;
+}
+
+SavedItems savedItemsAsRead(const GatewayState& gs, const IniText& read, DateTime now) {
+  SavedItems items = savedItems(gs, now);
+  for (SavedItem& item : items) {
+    if (item.isList() && item.section == QLatin1String("AutoPop3Routing")) {
+      item.entries = read.entries(item.section);
     }
-    ini.eraseSection(QStringLiteral("ReplAdrTel"));
-    for (const ReplaceType& r : gs.Replacements) {
-      if (r.TelNo.isEmpty() || r.EmlAddr.isEmpty()) continue;
-      ini.setValue(QStringLiteral("ReplAdrTel"), QString::fromUtf8(r.TelNo),
-                   QString::fromUtf8(r.EmlAddr));
-    }
-
-    putAll({"SmsToCmdSw", "SmsToCmdEml", "SmsToCmdStat", "SmsToCmdPC", "SmsToTtsSw", "SmsToTtsEml",
-            "SmsToTtsPC", "TtsVoice", "PrioritySw", "PriorityEmail"});
-
-    ini.eraseSection(QStringLiteral("SmsToCmdTelNo"));
-    for (int i = 0; i < gs.SmsToCmdTelNo.size(); ++i) {
-      ini.setValue(QStringLiteral("SmsToCmdTelNo"), QStringLiteral("A%1").arg(i),
-                   gs.SmsToCmdTelNo[i]);
-    }
-    ini.eraseSection(QStringLiteral("SmsToCmdSubst"));
-    for (const SmsToCmdSubstType& sub : gs.SmsToCmdSubst) {
-      ini.setValue(QStringLiteral("SmsToCmdSubst"), sub.Subst, sub.CmdStr);
-    }
-
-    if (s.ComParamOn) putAll({"RTSOn", "DTROn", "BaudRate", "PDUText"});
-    // A PIN set or cleared in the dialog; a file that never had one gets no empty key.
-    if (!s.SimPin.isEmpty() || ini.hasKey(kCfg, QStringLiteral("SimPin"))) put("SimPin");
-
-    putAll({"GtIPAdress", "GtTCPPort", "SmsInCnt", "SmsOutCnt", "EmlInCnt", "EmlOutCnt"});
-    ini.setValue(kCfg, QStringLiteral("DTSaveToIni"), regional::formatDateTime(now));
-
-    // Views and the send-SMS dialog that are open keep their placement.
-    for (const char* form : {"fSiSend", "fSmtpTmpView", "fPop3TmpView", "fWaitTmpView",
-                             "fSmtpCliView", "fPop3CliView"}) {
-      putPlacement(QLatin1String(form));
-    }
-  });
+  }
+  return items;
 }
 
 }  // namespace kolvane

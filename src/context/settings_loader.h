@@ -42,7 +42,23 @@ bool storeParamAsSms(IniFile& ini, const QString& text);
 QString paramAsSmsValue(const QString& text);
 QString paramAsSmsText(const QString& value);
 
-// Writes the keys saved at shutdown, in their documented order, and rewrites the list sections.
-bool saveSettings(const GatewayState& gs, IniFile& ini, DateTime now);
+// One thing the program writes back into the settings file: a key with its value, or a whole
+// list section (key empty) with its lines.
+struct SavedItem {
+  QString section;
+  QString key;
+  QString value;
+  QList<IniText::Entry> entries;
+  bool isList() const { return key.isEmpty(); }
+};
+using SavedItems = QList<SavedItem>;
+
+// What the program keeps of its state in the settings file, in the documented order: the saved
+// keys, the list sections and the window placements. now decides which routing entries are
+// still in force.
+SavedItems savedItems(const GatewayState& gs, DateTime now);
+// The same as the program holds it right after reading the file: the routing entries as the
+// file lists them, so that those the load let expire count as the program's change.
+SavedItems savedItemsAsRead(const GatewayState& gs, const IniText& read, DateTime now);
 
 }  // namespace kolvane

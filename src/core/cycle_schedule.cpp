@@ -56,6 +56,7 @@ CycleWait nextCycleWait(Gateway& g) {
     if (window || trim) earliest(untilTick(gs.NextSecondTick, now, wait));
   }
   earliest(untilTick(gs.SendUpAtTick, now, wait));
+  earliest(untilTick(gs.ListenRetryAt, now, wait));
   earliest(untilTick(gs.CloseAtTick, now, wait));
   // A preset time already passed with nothing waiting is no due moment: a new waiting job
   // comes as a change of the folder, which wakes the cycle.

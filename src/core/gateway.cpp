@@ -11,9 +11,11 @@
 #include "core/gateway_start.h"
 #include "core/host_actions.h"
 #include "core/main_cycle.h"
+#include "core/program_folder.h"
 #include "core/received_sms_dispatch.h"
 #include "core/send_wiring.h"
 #include "core/start_mode.h"
+#include "core/status_server.h"
 #include "gate/gate_protocol.h"
 #include "gsm/gt_net_client.h"
 #include "gsm/link_passes.h"
@@ -21,13 +23,13 @@
 #include "mail/mail_listeners.h"
 #include "mail/pop3_server.h"
 #include "mail/smtp_server.h"
+#include "settings/catalogue.h"
 #include "settings/exe_ini_block.h"
 
 namespace kolvane {
 
 QString resolveProgramDir(const StartupOptions& options) {
-  return withSlash(options.programDir.isEmpty() ? QFileInfo(options.programFile).absolutePath()
-                                                : QFileInfo(options.programDir).absoluteFilePath());
+  return resolveProgramFolder(options).path;
 }
 
 Gateway::Gateway(const Clock& clock, StartupOptions options, QObject* parent)
@@ -51,7 +53,10 @@ Gateway::Gateway(const Clock& clock, StartupOptions options, QObject* parent)
   connect(&tmrAlarm_, &QTimer::timeout, this, &Gateway::TmrAlarmTimer);
 }
 
-Gateway::~Gateway() = default;
+Gateway::~Gateway() {
+  // The watch reaches members that go before the log writer.
+  log_->setWatch({});
+}
 
 void Gateway::installLinkHooks() {
   hooks_.openSerial = [this](const SerialParams& params) {
@@ -81,6 +86,16 @@ bool Gateway::detectInstallMode() {
   return mode.kind == StartMode::Gateway || mode.kind == StartMode::Installer;
 }
 
+bool Gateway::prepareFolder() {
+  const int why = prepareProgramFolder(gs_.ProgramDir);
+  if (why == 0) return true;
+  const QString text =
+      fillPlaceholders(Text(414), {QDir::toNativeSeparators(gs_.ProgramDir), Text(why)});
+  if (hooks_.showError) hooks_.showError(text);
+  exitCode_ = 1;
+  return false;
+}
+
 void Gateway::applyLogOptions() {
   const Settings& s = gs_.cfg;
   LogOptions o;
@@ -99,20 +114,27 @@ void Gateway::applyLogOptions() {
   traffic_->configure(masks);
 }
 
-void Gateway::loadAllSettings(DateTime startTime) {
+IniText Gateway::layeredSettings(const IniText& file) {
   const ExeIniBlock block = readExeIniBlock(options_.programFile);
   if (block.result < 0) Log(true, exeIniErrorText(block.result));
   IniText layered = block.ini;
+  layered.mergeFrom(file);
+  return layered;
+}
+
+IniText Gateway::loadAllSettings(DateTime startTime) {
   const IniFile file(gs_.file(files::kSettings));
   if (file.unreadable()) {
     Log(true, QStringLiteral("!!! Settings file %1 cannot be read: running on defaults, the file "
                              "is left unchanged !!!")
                   .arg(QDir::toNativeSeparators(file.path())));
   }
-  layered.mergeFrom(file.read());
-  loadSettings(gs_, layered, startTime, [this](const QString& line) { Log(true, line); });
+  const IniText read = file.read();
+  loadSettings(gs_, layeredSettings(read), startTime,
+               [this](const QString& line) { Log(true, line); });
   applyLogOptions();
   language_.setLanguage(gs_.cfg.Language);
+  return read;
 }
 
 bool Gateway::InitX() {
@@ -132,13 +154,20 @@ bool Gateway::InitX() {
 
   // 3. Installer and uninstaller copies.
   if (!detectInstallMode()) return false;
+  if (!gs_.InstallMode && !prepareFolder()) return false;
 
   // 4. Empty the pending lines and the memo.
   log_->clearPending();
   memo_.clear();
+  if (const ProgramFolder folder = resolveProgramFolder(options_); folder.userFolder) {
+    Log(true, fillPlaceholders(Text(413), {QDir::toNativeSeparators(gs_.ProgramDir),
+                                           QDir::toNativeSeparators(folder.programFileFolder)}));
+  }
 
-  // 5.-10. Settings, derived values, tables, routing, placement, counters.
-  loadAllSettings(startTime);
+  // 5.-10. Settings, derived values, tables, routing, placement, counters. What the program
+  // changes of them later is written back at shutdown.
+  const IniText read = loadAllSettings(startTime);
+  settingsBaseline_.take(read, savedItemsAsRead(gs_, read, startTime));
 
   // 11. From here on every write goes to the file itself.
   settingsFile_.emplace(gs_.file(files::kSettings));
@@ -182,13 +211,18 @@ bool Gateway::InitX() {
   }
 
   // 16. Normal run.
-  normalRunStart();
+  normalRunStart(startTime);
   return true;
 }
 
-void Gateway::normalRunStart() {
+void Gateway::normalRunStart(DateTime startTime) {
   // Sets the report path always; the log-file generation only with LogFiOn.
   log_->prepareLogFiles();
+  const Settings& s = gs_.cfg;
+  statusNotes_.begin(startTime, {s.SmsInCnt, s.SmsOutCnt, s.EmlInCnt, s.EmlOutCnt});
+  log_->setWatch([this](const QString& text) { statusNotes_.noteLine(text, clock_.now()); });
+  statusServer_ = std::make_unique<StatusServer>(*this);
+  statusServer_->listen();
   gs_.StartStopCaption = QStringLiteral("Start");
   gs_.StartStopImage = 0;
   gs_.CounterDateText = counterDateLabel(clock_.now());
@@ -235,7 +269,7 @@ void Gateway::shutdown() {
       hooks_.runHookCommand(gs_.cfg.CmdOnClose);
     }
     if (hooks_.savePlacementsOfOpenWindows) hooks_.savePlacementsOfOpenWindows();
-    if (settingsFile_) saveSettings(gs_, *settingsFile_, clock_.now());
+    writeBackSettings();
     if (hooks_.stopLinkPasses) hooks_.stopLinkPasses();
     if (hooks_.linkHandleOpen && hooks_.linkHandleOpen()) {
       // The device gets 400 ms to settle before its handle is closed.

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "context/gateway_context.h"
+#include "core/status_report.h"
 #include "gsm/link_state.h"
 #include "platform/dir_change_probe.h"
 #include "platform/instance_lock.h"
@@ -18,6 +19,7 @@ namespace kolvane {
 class HostActions;
 class LinkPasses;
 class MailListeners;
+class StatusServer;
 class TdmGtNET;
 class TdmPOP3;
 class TdmSMTP;
@@ -44,6 +46,8 @@ class Gateway : public QObject, public GatewayContext {
   TdmSMTP& smtp() { return *smtp_; }
   // Command runner and speech.
   HostActions& hostActions() { return *hostActions_; }
+  // What --status reports beyond the state.
+  StatusNotes& statusNotes() { return statusNotes_; }
 
   // Start-up. True: run the event loop. False: the program has done its work or must not run.
   bool InitX();
@@ -70,16 +74,23 @@ class Gateway : public QObject, public GatewayContext {
   // The main cycle's 100 ms timer, the sender an error of the cycle is reported with.
   const QObject* cycleTimer() const { return &cycleTimer_; }
 
+  // The settings as loaded: the Exe-Ini block of the program file with the file written over it.
+  IniText layeredSettings(const IniText& file);
+  // The log writer and traffic logs follow the settings in force.
+  void applyLogOptions();
+
  Q_SIGNALS:
   // Shutdown is complete; the event loop may end.
   void finished();
 
  private:
   bool detectInstallMode();
-  void loadAllSettings(DateTime startTime);
-  void normalRunStart();
+  // The program folder made when missing; false (with the reason shown) when it is of no use.
+  bool prepareFolder();
+  // The settings file as read.
+  IniText loadAllSettings(DateTime startTime);
+  void normalRunStart(DateTime startTime);
   void shutdown();
-  void applyLogOptions();
   void installLinkHooks();
   // Before the event loop sleeps: the cycle and recovery timers go off at their next due moment.
   void armTimers();
@@ -95,6 +106,8 @@ class Gateway : public QObject, public GatewayContext {
   std::unique_ptr<TdmPOP3> pop3_;
   std::unique_ptr<TdmSMTP> smtp_;
   std::unique_ptr<HostActions> hostActions_;
+  StatusNotes statusNotes_;
+  std::unique_ptr<StatusServer> statusServer_;
   QTimer cycleTimer_;
   QTimer tmrAlarm_;
   Tick lastTickAt_ = 0;

@@ -2,6 +2,7 @@
 
 #include "core/cycle_stages.h"
 #include "core/gateway.h"
+#include "core/mail_ports.h"
 #include "gsm/at_automaton.h"
 #include "gsm/gt_net_client.h"
 #include "gsm/link_passes.h"
@@ -44,22 +45,6 @@ void alignSchedule(GatewayState& gs, Tick now) {
   gs.NextSecondTick = now;
 }
 
-void openMailListener(Gateway& g, bool smtp) {
-  GatewayState& gs = g.state();
-  bool& listening = smtp ? gs.SmtpListen : gs.Pop3Listen;
-  if (listening) return;
-  std::uint8_t& bits = smtp ? gs.Lamps.smtpBits : gs.Lamps.pop3Bits;
-  bits |= kLampListening;
-  MailListeners& l = g.listeners();
-  if (smtp ? l.listenSmtp(gs.cfg.SmtpPort) : l.listenPop3(gs.cfg.Pop3Port)) {
-    listening = true;
-    return;
-  }
-  bits &= ~kLampListening;
-  g.Log(true, g.Text(smtp ? 106 : 107));
-  if (gs.TestStart) gs.TestStartErr = smtp ? 6 : 7;
-}
-
 void linkOpened(Gateway& g) {
   GatewayState& gs = g.state();
   LinkState& link = g.link();
@@ -73,7 +58,7 @@ void linkOpened(Gateway& g) {
   // Nothing of an earlier relation is in flight: the kick-off is the first command.
   ClearCommandInFlight(link);
   at::ConnectionOpened(link);
-  if (link.LinkKind == 1) g.Log(true, QStringLiteral("COM") + gs.ComNoText + ' ' + g.Text(87));
+  if (link.LinkKind == 1) g.Log(true, serialDeviceOf(gs) + ' ' + g.Text(87));
   gs.KickOffPending = true;
   link.KickOffDiscard = true;
   gs.Lamps.linkStage = 1;
@@ -81,8 +66,6 @@ void linkOpened(Gateway& g) {
   link.GsmConnected = false;
   link.FirstOkPending = true;
   gs.StoreMovePending = true;
-  openMailListener(g, true);
-  openMailListener(g, false);
   g.passes().wake();
 }
 
@@ -92,7 +75,10 @@ void outageReported(Gateway& g) {
   GatewayState& gs = g.state();
   LinkState& link = g.link();
   const Tick now = g.clock().tick();
-  const QString text = fillPlaceholders(g.Text(75), {gs.ComTcpText()});
+  // A serial device is named by its path, with the reason it did not open.
+  const QString text =
+      link.LinkKind == 1 ? fillPlaceholders(g.Text(406), {serialDeviceOf(gs), gs.DeviceOpenProblem})
+                         : fillPlaceholders(g.Text(75), {gs.ComTcpText()});
   ++link.OutageUnlogged;
   if (++link.OutageFailures == 1) {
     g.Log(true, text);
@@ -146,7 +132,7 @@ void finishStart(Gateway& g, bool linkOpen) {
 }
 
 void openSerialLink(Gateway& g) {
-  const GatewayState& gs = g.state();
+  GatewayState& gs = g.state();
   LinkState& link = g.link();
   if (link.comHandleValid()) return;
   SerialParams p;
@@ -156,6 +142,10 @@ void openSerialLink(Gateway& g) {
   p.rts = gs.cfg.RTSOn;
   p.dtr = gs.cfg.DTROn;
   link.ComHandle = g.hooks().openSerial ? g.hooks().openSerial(p) : nullptr;
+  gs.DeviceOpenProblem.clear();
+  if (link.comHandleValid()) return;
+  static constexpr int kReason[] = {407, 408, 409};
+  gs.DeviceOpenProblem = g.Text(kReason[static_cast<int>(serialOpenProblem(p.deviceName))]);
 }
 
 void startPath(Gateway& g, StartSender sender) {
@@ -195,6 +185,8 @@ void startPath(Gateway& g, StartSender sender) {
   if (gs.cfg.SendFiTxtDelay != 0 && gs.SendUpAtTick == 0)
     gs.SendUpAtTick = tickAfter(now, gs.cfg.SendFiTxtDelay * 1000u);
 
+  // The mail ports listen whatever the device does.
+  openMailPorts(g);
   const QString kind = gs.ComTcpText();
   link.LinkKind = kind.contains(QLatin1String("COM"))   ? 1
                   : kind.contains(QLatin1String("TCP")) ? 2

@@ -6,6 +6,7 @@
 #include "core/cycle_stages.h"
 #include "core/gateway.h"
 #include "core/gateway_start.h"
+#include "core/mail_ports.h"
 #include "core/unhandled_error.h"
 #include "gsm/at_automaton.h"
 #include "gsm/link_passes.h"
@@ -24,6 +25,8 @@ void dateChangeStage(Gateway& g) {
   GatewayState& gs = g.state();
   const DateTime now = g.clock().now();
   if (dayOf(now) != dayOf(gs.TimerLast)) {
+    const Settings& s = gs.cfg;
+    g.statusNotes().foldCounters({s.SmsInCnt, s.SmsOutCnt, s.EmlInCnt, s.EmlOutCnt});
     gs.cfg.SmsInCnt = gs.cfg.SmsOutCnt = gs.cfg.EmlInCnt = gs.cfg.EmlOutCnt = 0;
     gs.CounterDateText = counterDateLabel(now);
     gs.CountersChanged = true;
@@ -119,9 +122,10 @@ void periodicStage(Gateway& g) {
   }
 }
 
+// The device side runs whatever the mail ports do.
 void kickOffStage(Gateway& g) {
   GatewayState& gs = g.state();
-  if (!gs.KickOffPending || !gs.SmtpListen || !gs.Pop3Listen) return;
+  if (!gs.KickOffPending) return;
   gs.KickOffPending = false;
   if (gs.CloseWanted) return;  // closing: the relation ends without its work
   if (usesGatewayProtocol(gs.cfg.GsmDevice)) {
@@ -245,10 +249,11 @@ void tick(Gateway& g) {
       });                                                                       // 6, 10-17, 20
   statusDisplayStage(g);                                                        // 21
   fileDropStage(g);                                                             // 22
-  if (hooks.runWaitingStore) hooks.runWaitingStore();                           // 23
-  alarmBeepStage(g);                                                            // 24
-  if (gs.RunResultsDue && hooks.reportRunResults) hooks.reportRunResults();     // 25
-  selfCloseStage(g);                                                            // 26
+  listenRetryStage(g);
+  if (hooks.runWaitingStore) hooks.runWaitingStore();                        // 23
+  alarmBeepStage(g);                                                         // 24
+  if (gs.RunResultsDue && hooks.reportRunResults) hooks.reportRunResults();  // 25
+  selfCloseStage(g);                                                         // 26
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "core/waiting_sms_parts.h"
 #include "gsm/at_automaton.h"
 #include "gsm/sms_list_reader.h"
+#include "mail/mail_date.h"
 #include "mail/mail_rec.h"
 #include "mail/pop3_expire.h"
 #include "mail/pop3_received.h"
@@ -46,6 +47,7 @@ void appendMessage(Dispatch& d, const QByteArray& pc, const QByteArray& from,
   rec.From = '<' + from + '>';
   rec.Toe = '<' + gs.cfg.UserName.toUtf8() + '>';
   rec.Subj = subject;
+  rec.Date = MailDateNow(d.g);
   rec.MimeBody = body;
   const QByteArray bytes = MailRecToStr(rec);
   if (!AppendWhole(d.store, bytes)) {

@@ -6,6 +6,7 @@
 #include "gsm/gt_net_client.h"
 #include "gsm/link_passes.h"
 #include "gsm/relation_phases.h"
+#include "gsm/serial_device_link.h"
 #include "mail/job_reader.h"
 #include "settings/catalogue.h"
 
@@ -31,7 +32,7 @@ void closeSerialLink(Gateway& g) {
   LinkState& link = g.link();
   link.ComHandle->close();
   link.ComHandle.reset();
-  g.Log(true, QStringLiteral("COM") + gs.ComNoText + QLatin1Char(' ') + g.Text(88));
+  g.Log(true, serialDeviceOf(gs) + QLatin1Char(' ') + g.Text(88));
   if (link.ErrCnt > 3) g.Log(true, fillPlaceholders(g.Text(65), {QString::number(link.ErrCnt)}));
   link.ErrCnt = 0;
   linkClosed(g);

@@ -1,5 +1,6 @@
 #include "core/gateway.h"
 #include "core/gateway_start.h"
+#include "gsm/serial_device_link.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -42,8 +43,6 @@ void explainFailure(Gateway& g, int code, const QString& text) {
     } else {
       focusStartStop(g);
     }
-  } else if (code == 6 || code == 7) {
-    openSettingsAt(g, code == 6 ? Field::SmtpPort : Field::Pop3Port);
   }
 }
 
@@ -53,19 +52,21 @@ QString startFailureExplanation(const Gateway& g, int code) {
   const QString cr = QStringLiteral("\r");
   switch (code) {
     case 1:
-    case 2:
-      return fillPlaceholders(g.Text(75), {g.state().ComTcpText()}) + cr + g.Text(76) + cr +
-             g.Text(83);
+    case 2: {
+      // A serial device that did not open is named by its path, with the reason.
+      const GatewayState& gs = g.state();
+      const QString failed =
+          g.link().LinkKind == 1 && !gs.DeviceOpenProblem.isEmpty()
+              ? fillPlaceholders(g.Text(406), {serialDeviceOf(gs), gs.DeviceOpenProblem})
+              : fillPlaceholders(g.Text(75), {gs.ComTcpText()});
+      return failed + cr + g.Text(76) + cr + g.Text(83);
+    }
     case 3:
       return g.Text(77) + cr + g.Text(83);
     case 4:
       return g.Text(78) + cr + g.Text(83);
     case 5:
       return g.Text(79);
-    case 6:
-      return g.Text(81) + cr + g.Text(84);
-    case 7:
-      return g.Text(82) + cr + g.Text(84);
     default:
       return {};
   }
@@ -90,7 +91,7 @@ void RelationStop(Gateway& g) {
     const QString text = startFailureExplanation(g, code);
     if (recoveryMode) {
       g.Log(true, QStringLiteral("!!! RelationStop !!! - RecoveryMode"));
-      g.Log(true, QStringLiteral("!!! Varning !!! ") + text);
+      g.Log(true, QStringLiteral("!!! Warning !!! ") + text);
       return;
     }
     explainFailure(g, code, text);

@@ -7,6 +7,7 @@
 #include "gsm/link_state.h"
 #include "gsm/ucs2.h"
 #include "gsm/utf8_conversion.h"
+#include "mail/mail_date.h"
 #include "mail/mail_rec.h"
 #include "mail/pop3_routing.h"
 #include "mail/quoted_printable.h"
@@ -68,6 +69,7 @@ bool GateStoreSms(GatewayContext& g, const GateIEs& ies) {
   rec.NamePC = RouteNames(g, ies.data2, QpEncode(text));
   rec.From = '<' + PhoneToMailAddr(g, ies.data2) + '>';
   rec.Toe = '<' + cfg.UserName.toUtf8() + '>';
+  if (ies.hasSctp) rec.Date = ReceivedSmsDate(g, ies.sctp);
   if (AppendRecord(g, gs.file(files::kPop3Tmp), rec, true) == AppendResult::Failed) return false;
   g.traffic().trafficLine(cfg.Pop3TxtMask, ies.data2,
                           ucs2 ? Utf8TranslitToPlainAscii(text) : LogTextOfRaw(text));

@@ -2,6 +2,7 @@
 
 #include "context/gateway_context.h"
 #include "gsm/link_state.h"
+#include "gsm/serial_device_link.h"
 
 namespace kolvane {
 
@@ -15,8 +16,7 @@ void LinkPasses::serialLinkLost() {
   readErrorPasses_ = 0;
   if (link.ComHandle) link.ComHandle->close();
   link.ComHandle.reset();
-  gateway_.Log(true,
-               QStringLiteral("COM") + gs.ComNoText + QStringLiteral(" prematurely disconnected"));
+  gateway_.Log(true, serialDeviceOf(gs) + QStringLiteral(" prematurely disconnected"));
   link.LinkFailed = true;
   gs.Lamps.linkStage = 6;
   endRelationNow();

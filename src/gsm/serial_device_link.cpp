@@ -1,5 +1,8 @@
 #include "gsm/serial_device_link.h"
 
+#include <unistd.h>
+
+#include <QFile>
 #include <QFileInfo>
 #include <utility>
 
@@ -20,6 +23,18 @@ bool SerialDeviceLink::failed() {
 QString serialDeviceName(const QString& comName, int comNumber) {
   if (!comName.isEmpty()) return comName;
   return QStringLiteral("/dev/ttyS%1").arg(comNumber - 1);
+}
+
+QString serialDeviceOf(const GatewayState& gs) {
+  return serialDeviceName(gs.cfg.ComName, gs.ComNoText.toInt());
+}
+
+SerialOpenProblem serialOpenProblem(const QString& path) {
+  const QByteArray name = QFile::encodeName(path);
+  if (::access(name.constData(), F_OK) != 0) return SerialOpenProblem::Missing;
+  if (::access(name.constData(), R_OK | W_OK) != 0) return SerialOpenProblem::Denied;
+  // There and allowed, yet it did not open: held exclusively or locked by another program.
+  return SerialOpenProblem::Busy;
 }
 
 SerialDeviceLink::SerialDeviceLink(const SerialParams& params, std::function<void()> bytesArrived)

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include "context/gateway_state.h"
 #include "gsm/device_link.h"
 
 namespace kolvane {
@@ -37,6 +38,13 @@ class SerialDeviceLink final : public DeviceLink {
 
 // "COM" + n stands for the n-th serial port of the machine.
 QString serialDeviceName(const QString& comName, int comNumber);
+// The device of the settings in force, by the path the log names it.
+QString serialDeviceOf(const GatewayState& gs);
+
+// Why a serial device did not open, in the terms a user can act on: it is not there, this user
+// may not open it (the dialout group), or another program holds it (such as ModemManager).
+enum class SerialOpenProblem { Missing, Denied, Busy };
+SerialOpenProblem serialOpenProblem(const QString& path);
 
 // The default of GatewayHooks::openSerial: null when the device cannot be opened.
 std::unique_ptr<DeviceLink> openSerialDevice(const SerialParams& params,

@@ -34,6 +34,11 @@ void LogWriter::setEchoSink(EchoSink sink) {
   echo_ = std::move(sink);
 }
 
+void LogWriter::setWatch(Watch watch) {
+  std::lock_guard lock(mutex_);
+  watch_ = std::move(watch);
+}
+
 void LogWriter::Log(bool show, const QString& text) {
   std::lock_guard lock(mutex_);
   logLocked(show, text);
@@ -55,6 +60,7 @@ void LogWriter::logLocked(bool show, const QString& text) {
   if (!show) return;
   pending_.push_back(line);
   if (echo_) echo_(line);
+  if (watch_) watch_(text);
   if (options_.LogFiOn) file_.append(line, options_);
 }
 

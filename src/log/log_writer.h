@@ -26,9 +26,13 @@ class LogWriter {
   // programDir is the program folder; a missing trailing "/" is added.
   LogWriter(const Clock& clock, QString programDir);
 
+  // Receives the text of every shown line, under the writer's lock like the echo sink.
+  using Watch = std::function<void(const QString& text)>;
+
   void configure(const LogOptions& options);
   LogOptions options() const;
   void setEchoSink(EchoSink sink);
+  void setWatch(Watch watch);
 
   // show = false keeps the line only in the history ring (when ExceptReport is on).
   void Log(bool show, const QString& text);
@@ -61,6 +65,7 @@ class LogWriter {
   mutable std::mutex mutex_;
   LogOptions options_;
   EchoSink echo_;
+  Watch watch_;
   std::deque<QString> pending_;
   HistoryRing history_;
   LogFile file_;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <utility>
+#include <vector>
 
 namespace kolvane {
 
@@ -73,12 +74,29 @@ std::pair<QString, qsizetype> entityAt(QStringView text, qsizetype at) {
   return {QString(QChar(it->second)), semi - at + 1};
 }
 
+// Quoted blocks: blockquote elements, and the div of Gmail's quote with everything in it (the
+// attribution too).
+void trackQuotes(const QString& name, QStringView tag, bool closing, std::vector<bool>& divs,
+                 int& depth) {
+  if (name == QLatin1String("blockquote")) {
+    depth = closing ? std::max(0, depth - 1) : depth + 1;
+  } else if (name == QLatin1String("div") && !closing) {
+    divs.push_back(tag.contains(QLatin1String("gmail_quote"), Qt::CaseInsensitive));
+    if (divs.back()) ++depth;
+  } else if (name == QLatin1String("div") && !divs.empty()) {
+    if (divs.back()) depth = std::max(0, depth - 1);
+    divs.pop_back();
+  }
+}
+
 }  // namespace
 
-QString HtmlToText(const QString& html) {
+QString HtmlToText(const QString& html, HtmlQuotes quotes) {
   QString out;
   QString hiddenUntil;  // the closing tag that ends a hidden element
   bool blank = false;
+  int quoteDepth = 0;
+  std::vector<bool> divs;  // open div elements, true for a quote block
   for (qsizetype i = 0; i < html.size();) {
     const QChar c = html[i];
     if (c == u'<') {
@@ -97,6 +115,7 @@ QString HtmlToText(const QString& html) {
         if (closing && name == hiddenUntil) hiddenUntil.clear();
         continue;
       }
+      if (quotes == HtmlQuotes::Marked) trackQuotes(name, tag, closing, divs, quoteDepth);
       if (!closing && std::find(kHidden.begin(), kHidden.end(), name) != kHidden.end() &&
           !tag.trimmed().endsWith(u'/')) {
         hiddenUntil = name;
@@ -119,6 +138,7 @@ QString HtmlToText(const QString& html) {
     }
     if (blank && !out.isEmpty() && !out.endsWith(u'\n')) out += u' ';
     blank = false;
+    if (quoteDepth > 0 && (out.isEmpty() || out.endsWith(u'\n'))) out += QLatin1String("> ");
     if (c == u'&') {
       const auto [text, length] = entityAt(html, i);
       if (length > 0) {

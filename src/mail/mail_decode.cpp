@@ -2,9 +2,12 @@
 #include "gsm/charset_to_gsm.h"
 #include "gsm/charsets.h"
 #include "gsm/utf8_conversion.h"
+#include "mail/flowed_text.h"
 #include "mail/html_to_text.h"
 #include "mail/mail_recv.h"
+#include "mail/mime_text.h"
 #include "mail/quoted_printable.h"
+#include "mail/reply_answer.h"
 
 namespace kolvane {
 
@@ -33,14 +36,10 @@ QByteArray trimmedLeading(const QByteArray& s) {
   return s.mid(n);
 }
 
-// A single-byte text in the GSM alphabet: the upper half through the charset's replacement in
-// force, the ASCII half recoded like any text ("$", "@", "_" and the brackets have other codes
-// in the GSM alphabet).
-QByteArray eightBitToGsm(GatewayContext& g, const QByteArray& charset, const QByteArray& bytes) {
-  GatewayState& gs = g.state();
-  const CharsetChoice choice{gs.cfg.EmlSmsAuto, gs.cfg.EmlSmsChConv.toLatin1()};
-  EightBitCharsetToGsmAlphabet(charset, {}, choice, gs.charRepl,
-                               [&g](const QString& line) { g.Log(true, line); });
+// The ASCII runs of a text in the GSM alphabet ("$", "@", "_" and the brackets have other codes
+// in it), the runs of 8-bit bytes as `upper` makes them.
+template <typename Upper>
+QByteArray recodeAscii(const QByteArray& bytes, const Upper& upper) {
   QByteArray out;
   out.reserve(bytes.size());
   qsizetype i = 0;
@@ -49,15 +48,38 @@ QByteArray eightBitToGsm(GatewayContext& g, const QByteArray& charset, const QBy
     const bool ascii = static_cast<unsigned char>(bytes[i]) < 128;
     while (j < bytes.size() && (static_cast<unsigned char>(bytes[j]) < 128) == ascii) ++j;
     const QByteArrayView run(bytes.constData() + i, j - i);
-    out += ascii ? Utf8ToGsmAlphabet(run) : ApplyCharReplacement(run, gs.charRepl);
+    out += ascii ? Utf8ToGsmAlphabet(run) : upper(run);
     i = j;
   }
   return out;
 }
 
+// A single-byte text in the GSM alphabet: the upper half through the charset's replacement in
+// force, the ASCII half recoded like any text ("$", "@", "_" and the brackets have other codes
+// in the GSM alphabet).
+QByteArray eightBitToGsm(GatewayContext& g, const QByteArray& charset, const QByteArray& bytes) {
+  GatewayState& gs = g.state();
+  const CharsetChoice choice{gs.cfg.EmlSmsAuto, gs.cfg.EmlSmsChConv.toLatin1()};
+  EightBitCharsetToGsmAlphabet(charset, {}, choice, gs.charRepl,
+                               [&g](const QString& line) { g.Log(true, line); });
+  return recodeAscii(bytes,
+                     [&gs](QByteArrayView run) { return ApplyCharReplacement(run, gs.charRepl); });
+}
+
+// Only the ASCII of the text in the GSM alphabet; its 8-bit bytes stay as they are.
+QByteArray asciiToGsm(const QByteArray& bytes) {
+  return recodeAscii(bytes, [](QByteArrayView run) { return run.toByteArray(); });
+}
+
 }  // namespace
 
+bool TMailRecv::isReply() const {
+  return IsReply(DecodeEncodedWords(Subj_Str, g_.state().cfg.EmlSmsChConv.toLatin1()),
+                 replyHeader_);
+}
+
 void TMailRecv::MailDecode() {
+  const Settings& cfg = g_.state().cfg;
   SmtpDataOn = false;
   while (!BodyMail_Str.isEmpty() &&
          (BodyMail_Str.back() == '\r' || BodyMail_Str.back() == '\n' || BodyMail_Str.back() == ' '))
@@ -74,17 +96,35 @@ void TMailRecv::MailDecode() {
     BodyASCI_Str = BodyMail_Str;
   }
 
-  QByteArray charset = MailCharset;
+  // Each mail in its own charset: declared (under any of its names), else as its bytes say.
+  CharsetText text = ResolveCharset(MailCharset, BodyASCI_Str, cfg.EmlSmsChConv.toLatin1());
+  QByteArray charset = std::move(text.charset);
+  BodyASCI_Str = std::move(text.bytes);
+  const bool known = IsKnownCharset(charset);
+  const bool cutQuotes = cfg.MailCutQuotes && isReply();
   if (BodyIsHtml) {
     // Entities may name any character: the text goes on as UTF-8.
-    const QString html = IsKnownCharset(charset) ? DecodeFromNamedCharset(charset, BodyASCI_Str)
-                                                 : QString::fromLatin1(BodyASCI_Str);
-    BodyASCI_Str = HtmlToText(html).toUtf8();
+    const QString html =
+        known ? DecodeFromNamedCharset(charset, BodyASCI_Str) : QString::fromLatin1(BodyASCI_Str);
+    BodyASCI_Str = HtmlToText(html, cutQuotes ? HtmlQuotes::Marked : HtmlQuotes::Text).toUtf8();
     charset = "utf-8";
+  } else if (BodyFormat.flowed) {
+    BodyASCI_Str = JoinFlowedLines(BodyASCI_Str, BodyFormat.delSp);
+  }
+  if (cutQuotes) {
+    BodyASCI_Str = ReplyAnswer(BodyASCI_Str, IsKnownCharset(charset)
+                                                 ? DecodeFromNamedCharset(charset, BodyASCI_Str)
+                                                 : QString::fromLatin1(BodyASCI_Str));
   }
 
-  BodySMS_StrA = charset.contains("utf-8") ? Utf8ToGsmAlphabet(BodyASCI_Str)
-                                           : eightBitToGsm(g_, charset, BodyASCI_Str);
+  if (charset == "utf-8") {
+    BodySMS_StrA = Utf8ToGsmAlphabet(BodyASCI_Str);
+  } else if (IsKnownCharset(charset)) {
+    BodySMS_StrA = eightBitToGsm(g_, charset, BodyASCI_Str);
+  } else {
+    // A charset no converter knows: its 8-bit bytes cannot be converted.
+    BodySMS_StrA = asciiToGsm(BodyASCI_Str);
+  }
   for (char& c : BodySMS_StrA) {
     if (static_cast<unsigned char>(c) >= 128) {
       c = '-';

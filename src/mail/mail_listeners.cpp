@@ -9,11 +9,38 @@ namespace kolvane {
 
 MailListeners::MailListeners(QObject* parent) : QObject(parent) {}
 
+namespace {
+
+MailListeners::Problem problemOf(QAbstractSocket::SocketError error) {
+  switch (error) {
+    case QAbstractSocket::AddressInUseError:
+      return MailListeners::Problem::InUse;
+    case QAbstractSocket::SocketAccessError:
+      return MailListeners::Problem::Denied;
+    default:
+      return MailListeners::Problem::Other;
+  }
+}
+
+}  // namespace
+
 bool MailListeners::listen(Server& server, int port) {
   if (server.socket.isListening()) return true;
-  // Port 0 would bind a random port nobody knows of: refused like any port out of range.
-  if (port < 1 || port > 65535) return false;
-  if (!server.socket.listen(QHostAddress::Any, static_cast<quint16>(port))) return false;
+  PortState& state = server.state;
+  state.port = port;
+  state.asked = true;
+  state.detail.clear();
+  if (port < 1 || port > 65535) {
+    state.problem = Problem::NoPort;
+    return false;
+  }
+  if (!server.socket.listen(QHostAddress::Any, static_cast<quint16>(port))) {
+    state.problem = problemOf(server.socket.serverError());
+    state.detail = server.socket.errorString();
+    return false;
+  }
+  state.problem = Problem::None;
+  state.listening = true;
   // The connections are taken here, so that one that cannot be taken is noticed: the socket
   // layer would retry it at once, for ever.
   server.socket.pauseAccepting();

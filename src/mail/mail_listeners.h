@@ -8,25 +8,39 @@
 
 namespace kolvane {
 
-// The listening sockets of the SMTP and POP3 servers, opened by the gateway's first start.
-// Accepted connections go to the dialogue wired into onSmtpClient / onPop3Client, which takes
-// the socket over; while none is wired in, a connection is closed at once so that no client
-// hangs. A connection that cannot be accepted (no descriptor left) pauses that server's
-// accepting for a second instead of retrying at once.
+// The listening sockets of the mail servers, opened at the gateway's start whatever the GSM
+// device does. A port that cannot be opened is remembered with the reason (state()), and is
+// asked for again by the gateway's retry. Accepted connections go to the dialogue wired into
+// onSmtpClient / onPop3Client, which takes the socket over; while none is wired in, a
+// connection is closed at once so that no client hangs. A connection that cannot be accepted
+// (no descriptor left) pauses that server's accepting for a second instead of retrying at once.
 class MailListeners : public QObject {
   Q_OBJECT
 
  public:
+  // Why a port does not listen.
+  enum class Problem { None, InUse, Denied, NoPort, Other };
+  struct PortState {
+    const char* name;  // "SMTP", "POP3"
+    int port = 0;
+    bool asked = false;  // a start asked for the port
+    bool listening = false;
+    Problem problem = Problem::None;
+    QString detail;  // the system's words for Problem::Other
+  };
+
   explicit MailListeners(QObject* parent = nullptr);
 
-  // Opens the listening socket on port (0 picks a free one); false when it cannot be opened.
+  // Opens the listening socket on port; false when it cannot be opened (state() tells why).
+  // A port of 0 or out of range is refused: it would bind a port nobody knows of.
   bool listenSmtp(int port) { return listen(smtp_, port); }
   bool listenPop3(int port) { return listen(pop3_, port); }
   bool smtpListening() const { return smtp_.socket.isListening(); }
   bool pop3Listening() const { return pop3_.socket.isListening(); }
   quint16 smtpPort() const { return smtp_.socket.serverPort(); }
   quint16 pop3Port() const { return pop3_.socket.serverPort(); }
-
+  const PortState& smtpState() const { return smtp_.state; }
+  const PortState& pop3State() const { return pop3_.state; }
   std::function<void(QTcpSocket* client)> onSmtpClient;
   std::function<void(QTcpSocket* client)> onPop3Client;
   // The server has begun to listen.
@@ -43,22 +57,25 @@ class MailListeners : public QObject {
   using Listens = std::function<void()> MailListeners::*;
   using Failed = std::function<void(const QString&)> MailListeners::*;
   struct Server {
-    Server(Dialogue d, Listens l, Failed f) : dialogue(d), listens(l), failed(f) {}
+    Server(const char* name, Dialogue d, Listens l, Failed f) : dialogue(d), listens(l), failed(f) {
+      state.name = name;
+    }
     QTcpServer socket;  // listens; the connections are taken by acceptWaiting
     std::unique_ptr<QSocketNotifier> waiting;
     Dialogue dialogue;
     Listens listens;
     Failed failed;
     bool failing = false;  // accepting failed and has not succeeded since
+    PortState state;
   };
 
   bool listen(Server& server, int port);
   void acceptWaiting(Server& server);
   void acceptFailed(Server& server, const QString& reason);
 
-  Server smtp_{&MailListeners::onSmtpClient, &MailListeners::onSmtpListens,
+  Server smtp_{"SMTP", &MailListeners::onSmtpClient, &MailListeners::onSmtpListens,
                &MailListeners::onSmtpAcceptFailed};
-  Server pop3_{&MailListeners::onPop3Client, &MailListeners::onPop3Listens,
+  Server pop3_{"POP3", &MailListeners::onPop3Client, &MailListeners::onPop3Listens,
                &MailListeners::onPop3AcceptFailed};
 };
 

@@ -69,6 +69,16 @@ bool isTextType(MailPartType type) {
   return type == MailPartType::None || type == MailPartType::Plain || type == MailPartType::Html;
 }
 
+void readFormat(const QByteArray& idStr, TextFormat& format) {
+  if (idStr.contains("FORMAT=FLOWED") || idStr.contains("FORMAT=\"FLOWED\"")) format.flowed = true;
+  if (idStr.contains("DELSP=YES") || idStr.contains("DELSP=\"YES\"")) format.delSp = true;
+}
+
+bool isBlankText(const QByteArray& text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+}
+
 // A part with a file name, or marked as an attachment, is a file, not the mail's text.
 bool namesAFile(const QByteArray& idStr) {
   return idStr.contains("ATTACHMENT") || idStr.contains("NAME=") || idStr.contains("NAME*");
@@ -102,6 +112,8 @@ void TMailRecv::headerLine() {
   if (SmtpTo_Go) SmtpTo_Go = addresses(line);
   if (IdStr.startsWith("CONTENT-TYPE:")) mailType_ = partTypeOf(IdStr);
   if (IdStr.startsWith("CONTENT-DISPOSITION:") && namesAFile(IdStr)) mailIsFile_ = true;
+  if (IdStr.startsWith("IN-REPLY-TO:") || IdStr.startsWith("REFERENCES:")) replyHeader_ = true;
+  readFormat(IdStr, mailFormat_);
 
   if (IdStr.startsWith("FROM:")) {
     From_Str = NextMailAddr(line.mid(5)).address;
@@ -125,6 +137,8 @@ void TMailRecv::headerLine() {
     const bool multipart = mailType_ == MailPartType::Multipart || !Boundary_Str.isEmpty();
     SmtpBodyGo = !multipart && isTextType(mailType_) && !mailIsFile_ ? 2 : 0;
     BodyIsHtml = mailType_ == MailPartType::Html;
+    BodyFormat = mailFormat_;
+    headerCharset_ = MailCharset;
   }
 }
 
@@ -155,10 +169,14 @@ void TMailRecv::bodyLine() {
       if (BodyMail_Str.size() + line.size() + 2 <= kMaxMailTextBytes) BodyMail_Str += line + "\r\n";
       return;
     }
-    if (partCollected_) {
+    // An empty text part (the plain form of an HTML mail left empty) is no body: the next
+    // text part is.
+    if (partCollected_ && !partIsBlank()) {
       bodyChosen_ = true;
       return;
     }
+    partCollected_ = false;
+    BodyMail_Str.clear();
     startPart();
     return;
   }
@@ -180,6 +198,7 @@ void TMailRecv::bodyLine() {
   if (namesAFile(IdStr)) partIsFile_ = true;
   if (IdStr.contains("CHARSET") && line.contains('=')) partCharset_ = charsetValue(line, IdStr);
   if (IdStr.contains("ENCODING")) partEncoding_ = encodingValue(line, IdStr);
+  readFormat(IdStr, partFormat_);
   if (line.isEmpty()) endPartHeader();
 }
 
@@ -194,6 +213,7 @@ void TMailRecv::startPart() {
   partIsFile_ = false;
   partCharset_.clear();
   partEncoding_.clear();
+  partFormat_ = {};
 }
 
 void TMailRecv::endPartHeader() {
@@ -205,8 +225,14 @@ void TMailRecv::endPartHeader() {
   BodyMail_Str.clear();
   partCollected_ = true;
   BodyIsHtml = partType_ == MailPartType::Html;
-  if (!partCharset_.isEmpty()) MailCharset = partCharset_;
+  BodyFormat = partFormat_;
+  MailCharset = partCharset_.isEmpty() ? headerCharset_ : partCharset_;
   Encoding_Str = partEncoding_;
+}
+
+bool TMailRecv::partIsBlank() const {
+  if (Encoding_Str.toUpper() != "BASE64") return isBlankText(BodyMail_Str);
+  return isBlankText(QByteArray::fromBase64(BodyMail_Str));
 }
 
 }  // namespace kolvane

@@ -1,6 +1,7 @@
 #include "mail/mail_rec.h"
 
 #include <QDateTime>
+#include <optional>
 
 #include "mail/mime_text.h"
 #include "mail/pseudo_address.h"
@@ -14,6 +15,7 @@ const QByteArray kCrLf = QByteArrayLiteral("\r\n");
 // The preset time fixed when the job was accepted; older records name it only in the subject.
 const QByteArray kPreSetLine = QByteArrayLiteral("\r\nPreSetTime: ");
 const QString kPreSetFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+const QByteArray kDateLine = QByteArrayLiteral("\r\nDate: ");
 
 // Header values come from single lines; a stray line break would end the record early.
 QByteArray headerValue(const QByteArray& value) {
@@ -42,6 +44,18 @@ QByteArray dotSafeBody(const QByteArray& body) {
   return b.mid(2);
 }
 
+// The value of a header line that only some records have: searched from the Subject line to
+// the end of the headers, so that no body text and no later record can stand in for it.
+std::optional<QByteArray> optionalLine(const QByteArray& window, qsizetype head,
+                                       const QByteArray& line) {
+  const qsizetype subject = window.indexOf("\r\nSubject: ");
+  if (head < 0 || subject < 0 || subject > head) return std::nullopt;
+  const qsizetype at = window.left(head + 2).indexOf(line, subject + 2);
+  if (at < 0) return std::nullopt;
+  const qsizetype start = at + line.size();
+  return window.mid(start, window.indexOf(kCrLf, start) - start);
+}
+
 QByteArray labelValue(const QByteArray& window, const char* label) {
   const qsizetype at = window.indexOf(label);
   if (at < 0) return {};
@@ -64,6 +78,7 @@ QByteArray MailRecToStr(const tMailRec& rec) {
   out += "From: " + headerValue(rec.From) + kCrLf;
   out += "To: " + headerValue(rec.Toe) + kCrLf;
   out += "Subject: " + headerValue(rec.Subj) + kCrLf;
+  if (!rec.Date.isEmpty()) out += kDateLine.mid(2) + headerValue(rec.Date) + kCrLf;
   if (rec.SendTime != 0) {
     out +=
         kPreSetLine.mid(2) + fromDateTime(rec.SendTime).toString(kPreSetFormat).toLatin1() + kCrLf;
@@ -91,16 +106,14 @@ tMailRec StrToMailRec(const QByteArray& window, const SubjectRules& rules) {
   }
 
   const qsizetype head = window.indexOf("\r\n\r\n");
-  const qsizetype fixed = head < 0 ? -1 : window.left(head + 2).indexOf(kPreSetLine);
-  if (fixed >= 0) {
-    const qsizetype start = fixed + kPreSetLine.size();
-    const QDateTime at = QDateTime::fromString(
-        QString::fromLatin1(window.mid(start, window.indexOf(kCrLf, start) - start)),
-        kPreSetFormat);
+  rec.Date = optionalLine(window, head, kDateLine).value_or(QByteArray());
+  const auto fixed = optionalLine(window, head, kPreSetLine);
+  if (fixed) {
+    const QDateTime at = QDateTime::fromString(QString::fromLatin1(*fixed), kPreSetFormat);
     if (at.isValid()) rec.SendTime = toDateTime(at);
   }
   if (!rec.Subj.isEmpty()) {
-    if (fixed < 0) rec.SendTime = PreSetTimeParse(rec.Subj, rules);
+    if (!fixed) rec.SendTime = PreSetTimeParse(rec.Subj, rules);
     rec.Report =
         !rules.ReportPrefix.isEmpty() && rec.Subj.toUpper().contains(rules.ReportPrefix.toUpper());
   }

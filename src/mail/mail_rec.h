@@ -17,6 +17,9 @@ struct tMailRec {
   QByteArray From;
   QByteArray Toe;  // recipient with its angle brackets
   QByteArray Subj;
+  // POP3 records: the message's date as its Date header shows it; records written before
+  // records carried one have none.
+  QByteArray Date;
   // The fields below are computed when the record is read; only the ones above and MimeBody
   // are stored.
   QByteArray TelNo;
@@ -38,7 +41,8 @@ struct SubjectRules {
 };
 SubjectRules subjectRules(const Settings& cfg, DateTime now);
 
-// The stored bytes of one record: header lines, an empty line, the dot-safe body, ".".
+// The stored bytes of one record: header lines (the date and the preset time only when set), an
+// empty line, the dot-safe body, ".".
 QByteArray MailRecToStr(const tMailRec& rec);
 
 // Parses the first record found in a window; the labels are searched in the whole window, so

@@ -124,6 +124,11 @@ void TMailRecv::clearMail() {
   SmtpBodyOn = false;
   SmtpBodyGo = 0;
   BodyIsHtml = false;
+  BodyFormat = mailFormat_ = partFormat_ = {};
+  replyHeader_ = false;
+  // Each mail is read in its own charset.
+  MailCharset.clear();
+  headerCharset_.clear();
   mailType_ = partType_ = MailPartType::None;
   mailIsFile_ = partIsFile_ = partCollected_ = bodyChosen_ = false;
   partCharset_.clear();

@@ -19,6 +19,12 @@ class GatewayContext;
 // What a mail or one of its parts holds, as its Content-Type says.
 enum class MailPartType { None, Plain, Html, Multipart, Other };
 
+// The Content-Type's format=flowed and delsp=yes of a plain text.
+struct TextFormat {
+  bool flowed = false;
+  bool delSp = false;
+};
+
 // The SMTP dialogue with the client being served and the conversion of its mails into SMS
 // jobs. One object for the whole run; the connection layer starts it for each client it
 // serves, hands it every received line without its terminator, and delivers the reply left in
@@ -60,6 +66,7 @@ class TMailRecv {
   bool SmtpBodyOn = false;
   std::uint8_t SmtpBodyGo = 0;  // 0 skipping, 1 part header, 2 collecting
   bool BodyIsHtml = false;      // the collected text is HTML
+  TextFormat BodyFormat;        // of the collected plain text
   bool SmtpTo_Go = false;
   std::int32_t SmtpSaveOkCnt = 0;
   std::int32_t SmtpSaveErrCnt = 0;
@@ -83,7 +90,7 @@ class TMailRecv {
   bool BodySMS_Utf8WinOk = false;
   QByteArray SmtpRecvStr;
   bool SmtpDataOn = false;
-  // Character set of the mail; a mail that names none is read with the previous one.
+  // Character set the mail's text declares, as declared; empty when it declares none.
   QByteArray MailCharset;
   std::uint8_t ConcatRef = 1;  // 1 to 250, for the whole run
 
@@ -104,6 +111,8 @@ class TMailRecv {
   void startPart();
   void endPartHeader();
   bool isBoundaryLine() const;
+  bool partIsBlank() const;
+  bool isReply() const;
 
   GatewayContext& g_;
   SmtpServerState& server_;
@@ -114,11 +123,15 @@ class TMailRecv {
   qint64 mailBytes_ = 0;                               // size of the mail in hand, as received
   bool mailTooBig_ = false;
   MailPartType mailType_ = MailPartType::None;  // of the mail's own header
+  TextFormat mailFormat_;
+  QByteArray headerCharset_;  // the charset the mail's own header declares
+  bool replyHeader_ = false;  // In-Reply-To or References
   bool mailIsFile_ = false;
   MailPartType partType_ = MailPartType::None;  // of the part whose header is being read
   bool partIsFile_ = false;
   QByteArray partCharset_;
   QByteArray partEncoding_;
+  TextFormat partFormat_;
   bool partCollected_ = false;  // the text in hand is a part's, not the start of the body
   bool bodyChosen_ = false;
 };

@@ -4,6 +4,7 @@
 #include "gsm/gsm_alphabet.h"
 #include "gsm/ucs2.h"
 #include "gsm/utf8_conversion.h"
+#include "mail/mail_date.h"
 #include "mail/mail_recv.h"
 #include "mail/quoted_printable.h"
 #include "settings/catalogue.h"
@@ -142,6 +143,7 @@ MailPlan TMailRecv::MailToJobs() {
       report.From = sender;
       report.Toe = toe;
       report.Subj = "Undispatched SMS:  (" + error.toLocal8Bit() + ") " + Subj_Str;
+      report.Date = MailDate(fromDateTime(now));
       report.MimeBody = storedBody(ucs2 ? text : GsmAlphabetToText(text));
       plan.reports << report;
       ++plan.undispatchedCommands;
@@ -173,6 +175,7 @@ MailPlan TMailRecv::MailToJobs() {
       if (cfg.SmtpToPop3Report) {
         tMailRec copy = job;
         copy.SendTime = 0;
+        copy.Date = MailDate(fromDateTime(now));
         copy.From = namePC;
         copy.Subj = Subj_Str + " ( " + g_.Text(150).toLocal8Bit() + " )";
         plan.copies << copy;

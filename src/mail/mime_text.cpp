@@ -62,13 +62,6 @@ QByteArray decodeQWord(QByteArray text) {
   return out;
 }
 
-QString decodeCharset(const QByteArray& charset, const QByteArray& bytes) {
-  const QByteArray name = charset.toLower();
-  if (IsKnownCharset(name)) return DecodeFromNamedCharset(name, bytes);
-  if (name == "us-ascii") return QString::fromLatin1(bytes);
-  return QString::fromUtf8(AsValidUtf8(bytes));
-}
-
 }  // namespace
 
 QByteArray AsValidUtf8(const QByteArray& bytes) {
@@ -88,13 +81,13 @@ QByteArray QpBodyLines(const QByteArray& text) {
   }
 }
 
-QByteArray EncodedWordsHeader(const QByteArray& value) {
+QByteArray EncodedWordsHeader(const QByteArray& value, QByteArrayView eightBit) {
   const bool plain = std::all_of(value.begin(), value.end(), [](char c) {
     const auto b = static_cast<unsigned char>(c);
     return b >= 32 && b < 127;
   });
   if (plain) return value;
-  const QByteArray utf8 = AsValidUtf8(value);
+  const QByteArray utf8 = ReadUndeclared(value, eightBit).toUtf8();
   QByteArray out;
   for (qsizetype at = 0; at < utf8.size();) {
     qsizetype n = std::min(kWordUtf8Bytes, utf8.size() - at);
@@ -107,9 +100,9 @@ QByteArray EncodedWordsHeader(const QByteArray& value) {
   return out;
 }
 
-QString DecodeEncodedWords(const QByteArray& value) {
+QString DecodeEncodedWords(const QByteArray& value, QByteArrayView eightBit) {
   static const QRegularExpression kWord(QStringLiteral(R"(=\?([^?\s]+)\?([BbQq])\?([^?\s]*)\?=)"));
-  const QString text = QString::fromUtf8(AsValidUtf8(value));
+  const QString text = ReadUndeclared(value, eightBit);
   QString out;
   qsizetype at = 0;
   bool afterWord = false;
@@ -121,7 +114,8 @@ QString DecodeEncodedWords(const QByteArray& value) {
     const QByteArray charset = m.captured(1).section(QLatin1Char('*'), 0, 0).toLatin1();
     const QByteArray data = m.captured(3).toLatin1();
     const bool base64 = m.captured(2).compare(QLatin1String("B"), Qt::CaseInsensitive) == 0;
-    out += decodeCharset(charset, base64 ? QByteArray::fromBase64(data) : decodeQWord(data));
+    out +=
+        ReadDeclared(charset, base64 ? QByteArray::fromBase64(data) : decodeQWord(data), eightBit);
     at = m.capturedEnd();
     afterWord = true;
   }

@@ -13,11 +13,13 @@ QByteArray AsValidUtf8(const QByteArray& bytes);
 QByteArray QpBodyLines(const QByteArray& text);
 
 // A header value as it may travel: ASCII stays, anything else becomes UTF-8 encoded words
-// folded onto continuation lines.
-QByteArray EncodedWordsHeader(const QByteArray& value);
+// folded onto continuation lines. Bytes that are not UTF-8 are read in the 8-bit charset
+// chosen in the settings (eightBit), else in windows-1252.
+QByteArray EncodedWordsHeader(const QByteArray& value, QByteArrayView eightBit = {});
 
 // A header value with its encoded words ("=?charset?B|Q?...?=") decoded; blanks between two
-// encoded words go with them.
-QString DecodeEncodedWords(const QByteArray& value);
+// encoded words go with them. Bytes invalid in their charset are read as EncodedWordsHeader
+// reads them.
+QString DecodeEncodedWords(const QByteArray& value, QByteArrayView eightBit = {});
 
 }  // namespace kolvane

@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include "context/gateway_context.h"
+#include "mail/mail_date.h"
 #include "mail/mail_rec.h"
 #include "mail/pop3_routing.h"
 #include "mail/quoted_printable.h"
@@ -24,6 +25,7 @@ bool AppendReceivedSms(GatewayContext& g, QFile& store, TrafficLogFile& log,
   rec.From = '<' + PhoneToMailAddr(g, sender) + '>';
   rec.Toe = '<' + cfg.UserName.toUtf8() + '>';
   rec.Subj = "SMS from phone No.: " + sender;
+  rec.Date = ReceivedSmsDate(g, time);
   if (cfg.TimeToSubject) rec.Subj = time + ' ' + rec.Subj;
   const QByteArray mark = SubjectMark(g, text);
   if (!mark.isEmpty()) {

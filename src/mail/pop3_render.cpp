@@ -1,32 +1,15 @@
 #include "mail/pop3_render.h"
 
 #include <QCryptographicHash>
-#include <QDateTime>
-#include <array>
-#include <cstdlib>
 
 #include "context/gateway_context.h"
+#include "mail/mail_date.h"
 #include "mail/mime_text.h"
 #include "mail/quoted_printable.h"
 
 namespace kolvane {
 
 namespace {
-
-// English names whatever the locale: mail programs parse the Date header.
-QByteArray dateHeader(const QDateTime& t) {
-  static constexpr std::array<const char*, 7> kDays = {"Mon", "Tue", "Wed", "Thu",
-                                                       "Fri", "Sat", "Sun"};
-  static constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  const QDate d = t.date();
-  const int offset = t.offsetFromUtc() / 60;
-  const int zone = std::abs(offset) / 60 * 100 + std::abs(offset) % 60;
-  return QByteArray(kDays[d.dayOfWeek() - 1]) + ", " + QByteArray::number(d.day()) + ' ' +
-         kMonths[d.month() - 1] + ' ' + QByteArray::number(d.year()).rightJustified(4, '0') + ' ' +
-         t.time().toString(QStringLiteral("HH:mm:ss")).toLatin1() + ' ' + (offset < 0 ? '-' : '+') +
-         QByteArray::number(zone).rightJustified(4, '0');
-}
 
 QByteArray senderOf(const GatewayState& gs, const tMailRec& rec) {
   if (!gs.cfg.ReplTelNoOn || gs.Replacements.isEmpty()) return rec.From;
@@ -50,8 +33,13 @@ QByteArray RenderMessage(const GatewayContext& g, const tMailRec& rec, const QBy
   m.reserve(rec.MimeBody.size() + rec.Subj.size() + 256);
   m += "From: " + senderOf(g.state(), rec) + "\r\n";
   m += "To: " + rec.Toe + "\r\n";
-  m += "Subject: " + EncodedWordsHeader(rec.Subj) + "\r\n";
-  m += "Date: " + (date.isEmpty() ? DateHeaderNow(g) : date) + "\r\n";
+  m += "Subject: " + EncodedWordsHeader(rec.Subj, g.state().cfg.EmlSmsChConv.toLatin1()) + "\r\n";
+  // Records written before they carried their own date show the time of fetching.
+  m += "Date: " +
+       (!rec.Date.isEmpty() ? rec.Date
+        : date.isEmpty()    ? DateHeaderNow(g)
+                            : date) +
+       "\r\n";
   m += "MIME-Version: 1.0\r\n";
   m += "Content-Type: text/plain; charset=\"UTF-8\"\r\n";
   m += "Content-Transfer-Encoding: quoted-printable\r\n";
@@ -62,7 +50,7 @@ QByteArray RenderMessage(const GatewayContext& g, const tMailRec& rec, const QBy
 }
 
 QByteArray DateHeaderNow(const GatewayContext& g) {
-  return dateHeader(fromDateTime(g.clock().now()));
+  return MailDateNow(g);
 }
 
 QByteArray UniqueId(const tMailRec& rec) {

@@ -10,10 +10,10 @@ namespace kolvane {
 class GatewayContext;
 struct GatewayState;
 
-// A POP3 record as the mail message a client retrieves: From, To, Subject, Date (the time of
-// fetching), the content headers, an empty line and the body in quoted-printable lines, each
-// ended by CR LF. Dot-stuffing and the closing "." line are the sender's. A reader rendering
-// many records passes the Date header value once.
+// A POP3 record as the mail message a client retrieves: From, To, Subject, Date (the record's
+// own, else the time of fetching), the content headers, an empty line and the body in
+// quoted-printable lines, each ended by CR LF. Dot-stuffing and the closing "." line are the
+// sender's. A reader rendering many records passes the Date header value once.
 QByteArray RenderMessage(const GatewayContext& g, const tMailRec& rec, const QByteArray& date = {});
 // The Date header value for the present time, with its zone.
 QByteArray DateHeaderNow(const GatewayContext& g);

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "context/gateway_context.h"
+#include "mail/mail_date.h"
 #include "mail/store_file.h"
 
 namespace kolvane {
@@ -76,11 +77,15 @@ AppendResult AppendToStore(GatewayContext& g, const QString& path, AppendMaker m
 
 AppendResult AppendRecord(GatewayContext& g, const QString& path, const tMailRec& rec,
                           bool newPosId) {
-  return AppendToStore(g, path, [rec, newPosId](GatewayContext& gw, QFile& store) {
-    tMailRec r = rec;
-    if (newPosId) r.PosID = NewPosID(gw, store);
-    return MailRecToStr(r);
-  });
+  tMailRec dated = rec;
+  if (dated.Date.isEmpty() && QFileInfo(path).fileName() == QLatin1String(files::kPop3Tmp))
+    dated.Date = MailDateNow(g);
+  return AppendToStore(g, path,
+                       [rec = std::move(dated), newPosId](GatewayContext& gw, QFile& store) {
+                         tMailRec r = rec;
+                         if (newPosId) r.PosID = NewPosID(gw, store);
+                         return MailRecToStr(r);
+                       });
 }
 
 AppendResult AppendBytes(GatewayContext& g, const QString& path, const QByteArray& bytes) {

@@ -20,7 +20,8 @@ enum class AppendResult {
 // another writer gets the append queued (behind earlier ones for the same store) and retried
 // every 10 ms for the first 20 attempts, then once a second.
 AppendResult AppendToStore(GatewayContext& g, const QString& path, AppendMaker make);
-// One record; with newPosId it gets the next identifier of the store, else it keeps its own.
+// One record; with newPosId it gets the next identifier of the store, else it keeps its own. A
+// record for the POP3 store without a date is dated now, when it is made.
 AppendResult AppendRecord(GatewayContext& g, const QString& path, const tMailRec& rec,
                           bool newPosId);
 AppendResult AppendBytes(GatewayContext& g, const QString& path, const QByteArray& bytes);

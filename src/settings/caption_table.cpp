@@ -11,6 +11,11 @@ constexpr const char* kCfg = "FCfg";
 constexpr const char* kInst = "FInst";
 constexpr const char* kSiSend = "fSiSend";
 constexpr const char* kLicenceList = "LiLi1";
+constexpr const char* kSmtpTmpView = "fSmtpTmpView";
+constexpr const char* kPop3TmpView = "fPop3TmpView";
+constexpr const char* kWaitTmpView = "fWaitTmpView";
+constexpr const char* kSmtpCliView = "fSmtpCliView";
+constexpr const char* kPop3CliView = "fPop3CliView";
 
 constexpr CaptionEntry control(const char* form, const char* name, const char* en, const char* cz) {
   return {form, CaptionTarget::Control, name, 0, 0, en, cz};
@@ -26,6 +31,14 @@ constexpr CaptionEntry node(int index, const char* page, const char* en, const c
 
 constexpr CaptionEntry cell(const char* grid, int col, int row, const char* en, const char* cz) {
   return {kCfg, CaptionTarget::GridCell, grid, col, row, en, cz};
+}
+
+constexpr CaptionEntry title(const char* form, const char* en, const char* cz) {
+  return control(form, kCaptionTitle, en, cz);
+}
+
+constexpr CaptionEntry column(const char* form, int index, const char* en, const char* cz) {
+  return {form, CaptionTarget::GridCell, kViewGrid, index, 0, en, cz};
 }
 
 constexpr CaptionEntry inst(const char* name, const char* en, const char* cz) {
@@ -57,17 +70,18 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
     node(12, "tsAliases", "Aliases PC", "Aliasy PC"),
     node(13, "tsReplace", "Replace address-phone", "Náhrada adresa-telefon"),
     node(14, "tsSmsToCmd", "SMS to Commandline", "SMS na příkazový řádek"),
-    node(15, "tsAuthNumbers", "Autorized numbers", "Povolená čísla"),
+    node(15, "tsAuthNumbers", "Authorized numbers", "Povolená čísla"),
     node(16, "tsSubstCmd", "Substitute command", "Náhrada příkazu"),
     node(17, "tsSmsToTts", "SMS to Text-To-Speech", "SMS na řeč (Text-To-Speech)"),
     node(18, "tsVoice", "Select voice", "Výběr hlasu"),
 
     // GSM device
     cfg("LaDevice", "Select GSM device", "Vyberte GSM zařízení"),
-    {kCfg, CaptionTarget::ListBox, "ComTcp", 0, 0, "Serial COM port\rErternet TCP-IP",
+    {kCfg, CaptionTarget::ListBox, "ComTcp", 0, 0, "Serial COM port\rEthernet TCP-IP",
      "Sériový COM port\rEthernet TCP-IP"},
     cfg("GbSerial", "Serial COM port", "Sériový COM port"),
     cfg("LaComNo", "COM port number", "Číslo COM portu"),
+    cfg("LaComName", "Device", "Zařízení"),
     cfg("LaBaudRate", "Baud Rate", "Přenosová rychlost"),
     cfg("CbDTROn", "DTR On", "DTR zapnuto"),
     cfg("CbRTSOn", "RTS On", "RTS zapnuto"),
@@ -99,7 +113,7 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
     cfg("RbPeriodically", "Periodically", "Pravidelně"),
     cfg("RbOnLine", "On line", "Trvale (On line)"),
     cfg("LaInterval", "Interval for SMS, E-mail exchange :", "Interval výměny SMS, e-mail :"),
-    cfg("CbStartGo", "Start SMS, E-mai exchange at program begining",
+    cfg("CbStartGo", "Start SMS, E-mail exchange at program beginning",
         "Spustit výměnu SMS, e-mail při startu programu"),
     cfg("CbMaxSmsSendOn", "Limit the number of SMS sent in one batch = in one period.",
         "Omezit počet SMS odeslaných v jedné dávce = v jedné periodě."),
@@ -113,6 +127,8 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
     cfg("LaLongEml", "If e-mail to send as SMS is longer than 160 characters :",
         "Pokud je e-mail k odeslání jako SMS delší než 160 znaků :"),
     cfg("CbCutEMail", "Cut outgoing e-mail to several SMSs", "Rozdělit odchozí e-mail do více SMS"),
+    cfg("CbMailCutQuotes", "From a reply send only the answer, without the quoted mail and signature",
+        "Z odpovědi odeslat jen odpověď, bez citované zprávy a podpisu"),
     cfg("LaCutEMax", "Max. number of SMS messages for one e-mail is:",
         "Max. počet SMS zpráv pro jeden e-mail je:"),
     cfg("RbSendPart", "send only part", "odeslat jen část"),
@@ -140,11 +156,11 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
         "SMS bude odeslána ve znakové sadě UCS2 (unicode)"),
     cfg("LaUcs2One", "One sms with a maximum length of 70 characters",
         "Jedna SMS o délce nejvýše 70 znaků"),
-    cfg("LaConvFail", "If converison of all e-mail characters is not succesful, then:",
+    cfg("LaConvFail", "If conversion of all e-mail characters is not successful, then:",
         "Pokud se nepodaří převést všechny znaky e-mailu, pak:"),
     cfg("RbUndispatched", "send e-mail back to sender as \"undispatched\"",
         "vrátit e-mail odesílateli jako \"neodeslaný\""),
-    cfg("RbReplaceDash", "replace mischmatch chars to char \"-\" and send it as SMS",
+    cfg("RbReplaceDash", "replace mismatched chars with char \"-\" and send it as SMS",
         "nahradit nevyhovující znaky znakem \"-\" a odeslat jako SMS"),
 
     // E-mail to SMS, Pre-set Time
@@ -163,7 +179,7 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
     cfg("LaPreSetErr1", "If checked Switch on sending of SMS in pre-set time and",
         "Pokud je zapnuto odesílání SMS v přednastaveném čase a"),
     cfg("LaPreSetErr2",
-        "if detection or conversion of text into time is unsuccesful, e-mail will be :",
+        "if detection or conversion of text into time is unsuccessful, e-mail will be :",
         "rozpoznání nebo převod textu na čas se nepodaří, bude e-mail :"),
     cfg("RbSentNoDelay", "sent without delay", "odeslán bez odkladu"),
     cfg("RbReturned", "returned to sender", "vrácen odesílateli"),
@@ -173,7 +189,7 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
         "Pro odesílání SMS s potvrzením doručení je nutné použít režim PDU!"),
     cfg("LaReportSubj", "Sending must be set in subject of e-mail or switched on for all SMS",
         "Odesílání musí být nastaveno v předmětu e-mailu nebo zapnuto pro všechny SMS"),
-    cfg("CbReportSw", "Switch of possibility sending Status Report",
+    cfg("CbReportSw", "Switch on possibility of sending Status Report",
         "Zapnout možnost odesílání potvrzení doručení"),
     cfg("LaReportOne", "For one SMS - Insert text to subject of e-mail",
         "Pro jednu SMS - vložte text do předmětu e-mailu"),
@@ -362,6 +378,45 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
     control(kSiSend, "LaTelNo", "Telephone number", "Telefonní číslo"),
     control(kSiSend, "BtSend", "Send   (add to SMTP container for sending)",
             "Poslat (přidat do zásobníku SMTP pro odesílání)"),
+
+    // Window titles, under the key "Caption" of each form.
+    title(kCfg, "Kolvane setting", "Nastavení Kolvane"),
+    title(kSiSend, "Program Kolvane To Send SMS", "Program Kolvane - odeslání SMS"),
+    title("fInSmsAlarm", "Kolvane - Alarm", "Kolvane - Poplach"),
+
+    // The monitor views: title and column titles of their grid (column 0 numbers the rows).
+    title(kSmtpTmpView, "Smtp.Tmp  Explorer", "Prohlížeč Smtp.Tmp"),
+    title(kPop3TmpView, "Pop3.Tmp  Explorer", "Prohlížeč Pop3.Tmp"),
+    title(kWaitTmpView, "SmtpWait.Tmp  Explorer", "Prohlížeč SmtpWait.Tmp"),
+    column(kSmtpTmpView, 1, "PosID", "PosID"),
+    column(kSmtpTmpView, 2, "NamePC", "Jméno PC"),
+    column(kSmtpTmpView, 3, "From", "Od"),
+    column(kSmtpTmpView, 4, "To", "Komu"),
+    column(kSmtpTmpView, 5, "Subject", "Předmět"),
+    column(kSmtpTmpView, 6, "Body", "Text"),
+    column(kPop3TmpView, 1, "PosID", "PosID"),
+    column(kPop3TmpView, 2, "NamePC", "Jméno PC"),
+    column(kPop3TmpView, 3, "From", "Od"),
+    column(kPop3TmpView, 4, "To", "Komu"),
+    column(kPop3TmpView, 5, "Subject", "Předmět"),
+    column(kPop3TmpView, 6, "Body", "Text"),
+    column(kWaitTmpView, 1, "PosID", "PosID"),
+    column(kWaitTmpView, 2, "NamePC", "Jméno PC"),
+    column(kWaitTmpView, 3, "From", "Od"),
+    column(kWaitTmpView, 4, "To", "Komu"),
+    column(kWaitTmpView, 5, "Subject", "Předmět"),
+    column(kWaitTmpView, 6, "Body", "Text"),
+    title(kSmtpCliView, "Smtp Clients Explorer", "Prohlížeč SMTP klientů"),
+    title(kPop3CliView, "Pop3 Clients Explorer", "Prohlížeč POP3 klientů"),
+    column(kSmtpCliView, 1, "NamePC", "Jméno PC"),
+    column(kSmtpCliView, 2, "On/Off", "Zap./Vyp."),
+    column(kSmtpCliView, 3, "Connect", "Připojení"),
+    column(kSmtpCliView, 4, "Date+Time", "Datum a čas"),
+    column(kPop3CliView, 1, "NamePC", "Jméno PC"),
+    column(kPop3CliView, 2, "On/Off", "Zap./Vyp."),
+    column(kPop3CliView, 3, "Connect", "Připojení"),
+    column(kPop3CliView, 4, "Date+Time", "Datum a čas"),
+    column(kPop3CliView, 5, "PosID", "PosID"),
 });
 // clang-format on
 

@@ -13,8 +13,9 @@ enum class CaptionTarget {
   ListBox,   // a list box: one item per CR-separated line of the text
 };
 
-// One translated caption of the main window (FMain), the settings dialog (FCfg), the
-// installer (FInst) or the send-SMS dialog (fSiSend). Texts are UTF-8.
+// One translated caption of a form: the main window (FMain), the settings dialog (FCfg), the
+// installer (FInst), the send-SMS dialog (fSiSend), the alarm window and the monitor views.
+// Texts are UTF-8.
 struct CaptionEntry {
   const char* form;
   CaptionTarget target;
@@ -26,6 +27,10 @@ struct CaptionEntry {
   // FCfg tree nodes: the dialog page that takes the node's text as its caption.
   const char* page = nullptr;
 };
+
+// The control name under which a form's window title is kept, and the grid of the views.
+inline constexpr char kCaptionTitle[] = "Caption";
+inline constexpr char kViewGrid[] = "SG1";
 
 // The whole table, in the order it is applied and exported.
 std::span<const CaptionEntry> captionEntries();

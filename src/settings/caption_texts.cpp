@@ -48,15 +48,32 @@ std::vector<CaptionText> captionTexts(const Language& language) {
   return out;
 }
 
-QString captionText(const Language& language, const QString& form, const QString& control) {
+namespace {
+
+template <typename Match>
+QString findText(const Language& language, Match match) {
   const auto entries = captionEntries();
-  const auto it = std::find_if(entries.begin(), entries.end(), [&](const CaptionEntry& e) {
-    return e.target == CaptionTarget::Control && form == QLatin1String(e.form) &&
-           control == QLatin1String(e.control);
-  });
+  const auto it = std::find_if(entries.begin(), entries.end(), match);
   if (it == entries.end()) return {};
   if (language.id() != LanguageId::Ini) return fromTable(*it, language.id()).text;
   return fromFile(*it, language.languageFile()).text;
+}
+
+}  // namespace
+
+QString captionText(const Language& language, const QString& form, const QString& control) {
+  return findText(language, [&](const CaptionEntry& e) {
+    return e.target == CaptionTarget::Control && form == QLatin1String(e.form) &&
+           control == QLatin1String(e.control);
+  });
+}
+
+QString captionColumnText(const Language& language, const QString& form, const QString& grid,
+                          int column) {
+  return findText(language, [&](const CaptionEntry& e) {
+    return e.target == CaptionTarget::GridCell && e.row == 0 && e.index == column &&
+           form == QLatin1String(e.form) && grid == QLatin1String(e.control);
+  });
 }
 
 }  // namespace kolvane

@@ -22,5 +22,8 @@ struct CaptionText {
 std::vector<CaptionText> captionTexts(const Language& language);
 // The text of one control of a form in the language in force; empty when not in the table.
 QString captionText(const Language& language, const QString& form, const QString& control);
+// The title of one column of a grid of a form; empty when not in the table.
+QString captionColumnText(const Language& language, const QString& form, const QString& grid,
+                          int column);
 
 }  // namespace kolvane

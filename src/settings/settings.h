@@ -98,6 +98,7 @@ struct Settings {
   bool SendUCS2SmsPermit{false};
   QByteArray MailSmsInCh;
   QByteArray MailSmsOutCh;
+  bool MailCutQuotes{true};  // a reply's SMS is the answer only, without the quote
   bool PreSetTimeSw{false};
   QString PreSetPrefix{QStringLiteral("SendTime")};
   QString PreSetMaskDT{QStringLiteral("YYYY-MM-DD HH:NN:SS")};

@@ -148,6 +148,7 @@ const std::vector<SettingKey>& settingKeys() {
       key("EmlInCnt", SettingType::Int, Saved::Yes, &Settings::EmlInCnt),
       key("EmlOutCnt", SettingType::Int, Saved::Yes, &Settings::EmlOutCnt),
       key("DTSaveToIni", SettingType::DateTime, Saved::Yes, &Settings::DTSaveToIni),
+      key("MailCutQuotes", SettingType::Bool, Saved::Yes, &Settings::MailCutQuotes),
   };
   return keys;
 }

@@ -6,6 +6,7 @@
 
 #include "core/alarm.h"
 #include "core/gateway.h"
+#include "settings/caption_texts.h"
 #include "ui/svg_pixmap.h"
 #include "ui/window_placement.h"
 
@@ -14,7 +15,6 @@ namespace kolvane::ui {
 TfInSmsAlarm::TfInSmsAlarm(Gateway& gateway, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), g_(gateway) {
   setObjectName(QStringLiteral("fInSmsAlarm"));
-  setWindowTitle(QStringLiteral("Kolvane - Alarm"));
   setWindowIcon(svgIcon(QStringLiteral("app")));
   QPalette pal = palette();
   pal.setColor(QPalette::Window, QColor(Qt::red));
@@ -32,6 +32,11 @@ TfInSmsAlarm::TfInSmsAlarm(Gateway& gateway, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(label_);
   resize(462, 116);
+  applyLanguage();
+}
+
+void TfInSmsAlarm::applyLanguage() {
+  setWindowTitle(captionText(g_.language(), objectName(), QLatin1String(kCaptionTitle)));
 }
 
 void TfInSmsAlarm::raiseAlarm() {

@@ -20,6 +20,8 @@ class TfInSmsAlarm : public QWidget {
 
   // Shows the alarm text and brings the window to the front, without making it modal.
   void raiseAlarm();
+  // The title in the language in force.
+  void applyLanguage();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

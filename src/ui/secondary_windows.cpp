@@ -69,9 +69,10 @@ void installSecondaryWindows(WindowOpeners& openers, Gateway& gateway, QWidget* 
       }
     };
   }
-  hooks.applyLanguageToWindows = [previous = hooks.applyLanguageToWindows, settings] {
+  hooks.applyLanguageToWindows = [previous = hooks.applyLanguageToWindows, settings, views] {
     if (previous) previous();
     settings->applyLanguage();
+    for (ViewWindow* v : views) v->applyLanguage();
   };
   hooks.savePlacementsOfOpenWindows = [previous = hooks.savePlacementsOfOpenWindows, views] {
     if (previous) previous();

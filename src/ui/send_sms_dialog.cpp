@@ -106,7 +106,6 @@ void SmsTextEdit::insertFromMimeData(const QMimeData* source) {
 
 TfSiSend::TfSiSend(Gateway& gateway, QWidget* parent) : QWidget(parent, Qt::Window), g_(gateway) {
   setObjectName(QStringLiteral("fSiSend"));
-  setWindowTitle(QStringLiteral("Program Kolvane To Send SMS"));
   setWindowIcon(svgIcon(QStringLiteral("app")));
   auto* column = new QVBoxLayout(this);
   telLabel_ = new QLabel(this);
@@ -147,6 +146,7 @@ void TfSiSend::applyLanguage() {
   const Language& language = g_.language();
   telLabel_->setText(captionText(language, objectName(), telLabel_->objectName()));
   send_->setText(captionText(language, objectName(), send_->objectName()));
+  setWindowTitle(captionText(language, objectName(), QLatin1String(kCaptionTitle)));
 }
 
 void TfSiSend::showDialog() {

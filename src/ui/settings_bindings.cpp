@@ -52,6 +52,7 @@ constexpr SwitchBinding kSwitches[] = {
     {"RbSendPart", &Settings::CutELong},
     {"CbConcatenateSMS", &Settings::ConcatenateSMS},
     {"CbEmlSmsAuto", &Settings::EmlSmsAuto},
+    {"CbMailCutQuotes", &Settings::MailCutQuotes},
     {"CbSendUCS2SmsPermit", &Settings::SendUCS2SmsPermit},
     {"CbPreSetTimeSw", &Settings::PreSetTimeSw},
     {"RbReturned", &Settings::PreSetErr},
@@ -302,7 +303,7 @@ void FCfg::saveControls() {
   gs.WaitLamp = static_cast<std::uint8_t>((gs.WaitLamp & ~1) | (s.PreSetTimeSw ? 1 : 0));
   gs.PgNdx = currentNode();
   // Settings reach the file now, so that a power cut does not lose them.
-  if (IniFile* file = g_.settingsFile()) saveSettings(gs, *file, g_.clock().now());
+  g_.writeBackSettings();
   storeComName(g_, comName);
   if (g_.hooks().cycle.refreshStatusDisplay) g_.hooks().cycle.refreshStatusDisplay();
 }

@@ -18,6 +18,7 @@
 #include "core/gateway.h"
 #include "core/shell_open.h"
 #include "settings/caption_texts.h"
+#include "ui/message_box.h"
 #include "ui/settings_pages.h"
 #include "ui/string_grid.h"
 #include "ui/window_placement.h"
@@ -46,7 +47,6 @@ void setCaption(QObject* target, const QString& text) {
 
 FCfg::FCfg(Gateway& g, QWidget* parent) : QDialog(parent), g_(g) {
   setObjectName(QStringLiteral("FCfg"));
-  setWindowTitle(QStringLiteral("Kolvane setting"));
   openDocument = [](const QString& path) { ShellOpen(path, {}); };
   const auto box = [this](const QString& title, const QString& text) {
     QMessageBox::information(this, title, text);
@@ -56,8 +56,8 @@ FCfg::FCfg(Gateway& g, QWidget* parent) : QDialog(parent), g_(g) {
     QMessageBox::warning(this, title, text);
   };
   languageDialogs.confirmOverwrite = [this](const QString& title, const QString& text) {
-    return QMessageBox::question(this, title, text, QMessageBox::Ok | QMessageBox::Cancel) ==
-           QMessageBox::Ok;
+    return showBox(this, QMessageBox::Question, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                   g_.language()) == QMessageBox::Ok;
   };
   outOfRange = [this](const QString& range) { QMessageBox::warning(this, windowTitle(), range); };
   build();
@@ -186,7 +186,11 @@ void FCfg::applyLanguage() {
     if (QLatin1String(c.entry->form) != QLatin1String("FCfg") || c.keep) continue;
     switch (c.entry->target) {
       case CaptionTarget::Control:
-        setCaption(findChild<QObject*>(QLatin1String(c.entry->control)), c.text);
+        if (qstrcmp(c.entry->control, kCaptionTitle) == 0) {
+          setWindowTitle(c.text);
+        } else {
+          setCaption(findChild<QObject*>(QLatin1String(c.entry->control)), c.text);
+        }
         break;
       case CaptionTarget::TreeNode:
         nodeText_[static_cast<std::size_t>(c.entry->index)] = c.text;

@@ -104,10 +104,10 @@ void gsmPage(QStackedWidget* s) {
   Page p(s);
   p.row({p.lab("LaDevice"),
          p.combo("GsmDevice",
-                 {"Unknown", "Blue Gate ISDN", "Mini Gate A", "Blue Gate SIP", "PRIma Gate",
+                 {"GSM modem", "Blue Gate ISDN", "Mini Gate A", "Blue Gate SIP", "PRIma Gate",
                   "Blue Gate A", "Blue Gate ISDN Brave", "Blue Gate A Brave"},
                  200)});
-  p.row({p.combo("ComTcp", {"Serial COM port", "Erternet TCP-IP"}, 200)});
+  p.row({p.combo("ComTcp", {"Serial COM port", "Ethernet TCP-IP"}, 200)});
   p.beginGroup("GbSerial");
   p.row(
       {p.lab("LaComNo"), p.edit("ComNo", 50), p.lab("LaBaudRate"),
@@ -177,6 +177,8 @@ void longMailPage(QStackedWidget* s) {
   p.gap();
   p.add(p.lab("LaUcs2NoCut"));
   p.add(p.lab("LaUcs2Max"));
+  p.gap();
+  p.add(p.chk("CbMailCutQuotes"));
 }
 
 void charsetPage(QStackedWidget* s) {

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "core/gateway.h"
+#include "settings/caption_texts.h"
 #include "ui/window_placement.h"
 
 namespace kolvane::ui {
@@ -19,7 +20,7 @@ QString widthKey(int column) {
 
 ViewWindow::ViewWindow(Gateway& g, const QString& form, const QString& title,
                        const std::vector<Column>& columns, QWidget* parent)
-    : QWidget(parent, Qt::Window), g_(g), form_(form), columns_(columns) {
+    : QWidget(parent, Qt::Window), g_(g), form_(form), title_(title), columns_(columns) {
   setObjectName(form);
   setWindowTitle(title);
   grid_ = new QTableWidget(0, static_cast<int>(columns.size()) + 1, this);
@@ -56,6 +57,20 @@ ViewWindow::ViewWindow(Gateway& g, const QString& form, const QString& title,
   box->setContentsMargins(2, 2, 2, 2);
   box->addWidget(grid_, 1);
   resize(640, 360);
+  applyLanguage();
+}
+
+void ViewWindow::applyLanguage() {
+  const Language& language = g_.language();
+  const QString title = captionText(language, form_, QLatin1String(kCaptionTitle));
+  setWindowTitle(title.isEmpty() ? title_ : title);
+  for (int c = 1; c < grid_->columnCount(); ++c) {
+    const QString text = captionColumnText(language, form_, QLatin1String(kViewGrid), c);
+    grid_->horizontalHeaderItem(c)->setText(
+        text.isEmpty() ? QLatin1String(columns_[static_cast<std::size_t>(c - 1)].title) : text);
+  }
+  // The header menu names the columns as the header does.
+  if (isVisible()) buildHeaderMenu();
 }
 
 QList<int> ViewWindow::columnWidths() const {

@@ -37,6 +37,8 @@ class ViewWindow : public QWidget {
   QMenu* headerMenu() const { return headerMenu_; }
   // Placement and widths into the settings (and the file when there is one).
   void savePlacement();
+  // Title and column titles in the language in force.
+  void applyLanguage();
 
   static constexpr int kDefaultColumnWidth = 64;
 
@@ -64,6 +66,7 @@ class ViewWindow : public QWidget {
   void setWidth(int column, int width);
 
   QString form_;
+  QString title_;  // English, when the caption table has none
   QTableWidget* grid_;
   std::vector<Column> columns_;
   QMenu* headerMenu_ = nullptr;

@@ -1,34 +1,17 @@
 #include "ui/windows.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QPushButton>
 
 #include "core/gateway.h"
 #include "ui/alarm_window.h"
 #include "ui/main_window.h"
+#include "ui/message_box.h"
 #include "ui/secondary_windows.h"
 #include "ui/send_sms_dialog.h"
 #include "ui/window_placement.h"
 
 namespace kolvane::ui {
-
-namespace {
-
-QString boxText(QString text) {
-  return text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-}
-
-// A box over every window, as the program's own questions are.
-QMessageBox::StandardButton messageBox(QWidget* owner, QMessageBox::Icon icon, const QString& text,
-                                       QMessageBox::StandardButtons buttons) {
-  QMessageBox box(icon, QStringLiteral("Kolvane"), boxText(text), buttons, owner);
-  box.setWindowFlag(Qt::WindowStaysOnTopHint);
-  box.setWindowModality(Qt::ApplicationModal);
-  return static_cast<QMessageBox::StandardButton>(box.exec());
-}
-
-}  // namespace
 
 Windows::Windows(Gateway& gateway)
     : g_(gateway),
@@ -46,15 +29,20 @@ Windows::~Windows() = default;
 void Windows::installHooks() {
   GatewayHooks& hooks = g_.hooks();
   TFMain* main = main_.get();
-  hooks.showInfo = [main](const QString& text) {
-    messageBox(main, QMessageBox::Information, text, QMessageBox::Ok);
+  // A box over every window, as the program's own questions are.
+  const auto box = [this, main](QMessageBox::Icon icon, const QString& text,
+                                QMessageBox::StandardButtons buttons) {
+    return showBox(main, icon, QStringLiteral("Kolvane"), text, buttons, g_.language());
   };
-  hooks.showError = [main](const QString& text) {
-    messageBox(main, QMessageBox::Critical, text, QMessageBox::Ok);
+  hooks.showInfo = [box](const QString& text) {
+    box(QMessageBox::Information, text, QMessageBox::Ok);
   };
-  hooks.askExplanation = [main](const QString& text, bool okCancel) {
+  hooks.showError = [box](const QString& text) {
+    box(QMessageBox::Critical, text, QMessageBox::Ok);
+  };
+  hooks.askExplanation = [box](const QString& text, bool okCancel) {
     const auto buttons = okCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok;
-    return messageBox(main, QMessageBox::Warning, text, buttons) == QMessageBox::Ok;
+    return box(QMessageBox::Warning, text, buttons) == QMessageBox::Ok;
   };
   hooks.openSettingsAt = [this](GatewayHooks::SettingsField field) {
     if (!openers_.openSettings) return;
@@ -78,6 +66,7 @@ void Windows::installHooks() {
     if (before) before();
     main_->applyLanguage();
     send_->applyLanguage();
+    alarm_->applyLanguage();
   };
   hooks.savePlacementsOfOpenWindows = [this, before = hooks.savePlacementsOfOpenWindows] {
     if (before) before();

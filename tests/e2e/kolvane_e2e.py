@@ -101,11 +101,11 @@ class Running:
     """One running program; collects stdout and stderr lines as they come. Without a folder
     the program uses its own."""
 
-    def __init__(self, folder, *texts, program=PROGRAM, env=None):
+    def __init__(self, folder, *texts, program=PROGRAM, env=None, prefix=()):
         self.folder = folder
         full_env = program_env(env)
         self.proc = subprocess.Popen(
-            [program, "--headless", *(["--dir", folder] if folder else []), *texts],
+            [*prefix, program, "--headless", *(["--dir", folder] if folder else []), *texts],
             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
             env=full_env)
         self.stdout = []
@@ -177,6 +177,21 @@ def run_once(test, folder, *texts, **kwargs):
     return run.stdout
 
 
+def wait_listening(run):
+    """Waits until both mail servers listen: the gateway has started."""
+    return wait_until(lambda: sum(1 for l in run.lines()
+                                  if l.endswith("  SMTP server listens")
+                                  or l.endswith("  POP3 server listens")) >= 2)
+
+
+def status(folder, program=PROGRAM):
+    """The --status lines of the program running on the folder, as a dict."""
+    done = subprocess.run([program, "--status", "--dir", folder], capture_output=True,
+                          env=program_env(), timeout=DEADLINE)
+    lines = done.stdout.decode("utf-8").splitlines()
+    return dict(line.split(": ", 1) for line in lines if ": " in line)
+
+
 def run_to_end(folder, *texts, program=PROGRAM, env=None, timeout=DEADLINE):
     """Runs a start that is expected to end by itself; returns (exit code, stdout, stderr)."""
     full_env = program_env(env)
@@ -204,7 +219,9 @@ def write_bytes(path, data):
 
 
 def ini_lines(folder):
-    """The lines of Kolvane.ini (CR LF or LF breaks)."""
+    """The lines of Kolvane.ini (CR LF or LF breaks); none when there is no file."""
+    if not os.path.exists(settings_path(folder)):
+        return []
     text = read_bytes(settings_path(folder)).decode("utf-8")
     return re.split(r"\r\n|\n", text.rstrip("\r\n")) if text else []
 

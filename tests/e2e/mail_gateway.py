@@ -168,8 +168,10 @@ class Gateway:
             data = k.read_bytes(os.path.join(self.folder, name))
         except FileNotFoundError:
             return []
+        # Lines that only some records have (the date, a preset time) follow the subject.
         pattern = re.compile(rb"PosID: \d{12}\r\nNamePC: (.*?)\r\nFrom: (.*?)\r\nTo: (.*?)\r\n"
-                             rb"Subject: (.*?)\r\n\r\n(.*?)\r\n\.\r\n", re.S)
+                             rb"Subject: ([^\r\n]*)\r\n(?:[A-Za-z]+: [^\r\n]*\r\n)*\r\n"
+                             rb"(.*?)\r\n\.\r\n", re.S)
         return [tuple(m.groups()) for m in pattern.finditer(data)]
 
     def smtplib(self, rcpts, message, source="127.0.0.1"):

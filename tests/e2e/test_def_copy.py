@@ -4,8 +4,10 @@ import os
 import unittest
 
 import kolvane_e2e as k
+import mail_gateway
 
-DEF_TEXT = b"[CFG]\r\nUserName=office\r\nSmtpPort=2727\r\n"
+DEF_PORT = mail_gateway.free_port()
+DEF_TEXT = b"[CFG]\r\nUserName=office\r\nSmtpPort=%d\r\n" % DEF_PORT
 
 
 class DefCopy(unittest.TestCase):
@@ -22,9 +24,11 @@ class DefCopy(unittest.TestCase):
         self.assertFalse(os.path.exists(k.settings_path(folder)))
 
         work = k.new_folder(self)
-        k.run_once(self, work, program=copy)
-        self.assertEqual(k.value(work, "CFG", "UserName"), "office")
-        self.assertEqual(k.value(work, "CFG", "SmtpPort"), "2727")
+        k.write_ini(work, "[CFG]\nPop3Port=%d\n" % mail_gateway.free_port())
+        run = k.start(self, work, program=copy)
+        self.assertTrue(k.wait_listening(run), run.lines())
+        self.assertEqual(k.status(work)["smtp"], "listening on port %d" % DEF_PORT)
+        self.assertEqual(run.stop(), 0)
 
     def test_missing_def_file_is_reported(self):
         folder = k.new_folder(self)

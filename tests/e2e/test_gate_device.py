@@ -93,7 +93,8 @@ class Gateway(mg.Gateway):
         self.until(lambda: self.ends() > after, "relation end")
 
     def ends(self):
-        return self.logged("GSM Gate disconnected") + self.logged("COM1 disconnected")
+        return self.logged("GSM Gate disconnected") + self.logged(
+            os.path.join(self.folder, "gate") + " disconnected")
 
 
 class GateDevice(unittest.TestCase):

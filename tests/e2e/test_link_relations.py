@@ -54,9 +54,9 @@ class Relations(unittest.TestCase):
         self.assertTrue(modem.ready.startswith("modemsim pty "), modem.ready)
         k.write_ini(folder, "[CFG]\nComTcp=0\nComName=%s\n%s" % (link, QUICK + mail_gateway.free_mail_ports()))
         run = k.start(self, folder)
-        self.assertTrue(k.wait_until(lambda: count(run, "COM1 disconnected") >= 2,
+        self.assertTrue(k.wait_until(lambda: count(run, link + " disconnected") >= 2,
                                      RELATION_DEADLINE), run.lines())
-        self.assertGreaterEqual(count(run, "COM1 connected"), 2)
+        self.assertGreaterEqual(count(run, link + " connected"), 2)
         self.assert_received_once(run, folder, b"Hello from the port")
         self.assertEqual(run.stop(), 0)
 
@@ -66,7 +66,7 @@ class Relations(unittest.TestCase):
         self.addCleanup(run.kill)
         run.wait_ready()
         self.assertTrue(k.wait_until(
-            lambda: count(run, "Connect to GSM Gate throught ethernet succeeded") >= 1,
+            lambda: count(run, "Connection to GSM Gate through ethernet succeeded") >= 1,
             RELATION_DEADLINE), run.lines())
         modems = children(run.proc.pid)
         self.assertEqual(len(modems), 1)

@@ -129,15 +129,15 @@ class Lifecycle(unittest.TestCase):
             with open(control, "a") as f:
                 f.write("unplug\n")
             self.assertTrue(k.wait_until(
-                lambda: count(run, "COM1 prematurely disconnected") == times, DEADLINE),
+                lambda: count(run, link + " prematurely disconnected") == times, DEADLINE),
                 run.lines())
 
         unplug_mid_relation(1)
         k.wait_until(lambda: False, 5)  # starts meanwhile find no device
-        self.assertEqual(count(run, "COM1 prematurely disconnected"), 1)
+        self.assertEqual(count(run, link + " prematurely disconnected"), 1)
         self.assertLessEqual(count(run, "Error reading the state of communication"), 1)
         # Reported once for the outage, not at every start that finds nothing.
-        self.assertEqual(count(run, "Connection to GSM Gate throught COM failed."), 1,
+        self.assertEqual(count(run, "Serial device %s cannot be opened: missing" % link), 1,
                          run.lines())
         self.assertTrue(run.running())
         with open(control, "a") as f:

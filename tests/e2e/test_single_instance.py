@@ -20,10 +20,9 @@ class SingleInstance(unittest.TestCase):
         self.assertIn("Kolvane already runs on", err)
         self.assertIn("this copy ends", err)
         self.assertTrue(first.running())
-        # The second copy wrote nothing; the first saves as usual.
+        # The second copy wrote nothing; the first ends as usual.
         self.assertEqual(sorted(os.listdir(folder)), before)
         self.assertEqual(first.stop(), 0)
-        self.assertIsNotNone(k.value(folder, "CFG", "DTSaveToIni"))
 
     def test_multirun_lets_both_run(self):
         folder = k.new_folder(self)

@@ -367,7 +367,7 @@ TEST_F(InstallerWizard, PathPageRulesAndLanguage) {
   click(*w, "RbInstUpgrade");
   next(*w);
   type(*w, "EdDestination", "/usr/");
-  EXPECT_EQ(child<QLabel>(*w, "LaStatus")->text(), "Selected unautorized Folder");
+  EXPECT_EQ(child<QLabel>(*w, "LaStatus")->text(), "Selected unauthorized Folder");
   type(*w, "EdDestination", "/srv/a|b");
   EXPECT_EQ(child<QLabel>(*w, "LaStatus")->text(), "Selected Wrong name Folder");
   write(home + "other/notes.txt", "");

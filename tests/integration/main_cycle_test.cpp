@@ -32,7 +32,7 @@ TEST(MainCycle, StartGoStartsOnceAndTheCountdownRunsBetweenRelations) {
   const QStringList log = t.shown();
   EXPECT_TRUE(log.contains("GSM gateway connected"));
   EXPECT_TRUE(log.contains("SMTP server no mails to send for GSM gateway"));
-  EXPECT_EQ(log.last(), "COM1 disconnected");
+  EXPECT_EQ(log.last(), "/dev/ttyS0 disconnected");
   EXPECT_EQ(t.device->rts, false);
   EXPECT_EQ(t.device->dtr, false);
   EXPECT_FALSE(t.device->open);
@@ -53,7 +53,7 @@ TEST(MainCycle, RelationEndsGsmTimeoutAndASecondAfterItsLastActivity) {
   Tick disconnected = 0;
   t.g().log().setEchoSink([&](const QString& line) {
     if (line.endsWith("SMTP server no mails to send for GSM gateway")) lastNoMail = t.clock.tick();
-    if (line.endsWith("COM1 disconnected")) disconnected = t.clock.tick();
+    if (line.endsWith("/dev/ttyS0 disconnected")) disconnected = t.clock.tick();
   });
   ASSERT_TRUE(t.loop().runUntil([&] { return relationIdle(t); }, 60000));
   ASSERT_NE(lastNoMail, 0u);
@@ -74,7 +74,7 @@ TEST(MainCycle, LogLinesAreNoActivityOfTheRelation) {
   Tick disconnected = 0;
   t.g().log().setEchoSink([&](const QString& line) {
     if (line.endsWith("SMTP server no mails to send for GSM gateway")) lastNoMail = t.clock.tick();
-    if (line.endsWith("COM1 disconnected")) disconnected = t.clock.tick();
+    if (line.endsWith("/dev/ttyS0 disconnected")) disconnected = t.clock.tick();
   });
   for (int ms = 0; ms < 60000 && !relationIdle(t); ms += 50) {
     t.g().Log(true, QStringLiteral("POP3 DATA<-|STAT|"));
@@ -90,7 +90,7 @@ TEST(MainCycle, OnLineStartsARelationEveryIntervalOnLine) {
   BBt1Click(t.g(), StartSender::Button);
   QList<Tick> connects;
   t.g().log().setEchoSink([&](const QString& line) {
-    if (line.endsWith("COM1 connected")) connects << t.clock.tick();
+    if (line.endsWith("/dev/ttyS0 connected")) connects << t.clock.tick();
   });
   t.loop().run(61000);
   ASSERT_EQ(connects.size(), 3);
@@ -122,7 +122,7 @@ TEST(MainCycle, EndCloseClosesTheProgramThreeSecondsAfterTheRelation) {
     if (closeAsked == 0) closeAsked = t.clock.tick();
   };
   t.g().log().setEchoSink([&](const QString& line) {
-    if (line.endsWith("COM1 disconnected")) disconnected = t.clock.tick();
+    if (line.endsWith("/dev/ttyS0 disconnected")) disconnected = t.clock.tick();
   });
   BBt1Click(t.g(), StartSender::Button);
   ASSERT_TRUE(t.loop().runUntil([&] { return closeAsked != 0; }, 60000));
@@ -161,8 +161,8 @@ TEST(MainCycle, BytesAboveAsciiRestartUntilTheLimitThenTheRelationEnds) {
   const QStringList log = t.shown();
   EXPECT_EQ(log.count("Error at communication on COM port (Char No. 255)"), RestartLimit);
   EXPECT_EQ(log.count("Communication on COM port terminated for many errors"), 1);
-  EXPECT_EQ(log.count("COM1 connected"), RestartLimit);
-  EXPECT_TRUE(log.contains("COM1 disconnected"));
+  EXPECT_EQ(log.count("/dev/ttyS0 connected"), RestartLimit);
+  EXPECT_TRUE(log.contains("/dev/ttyS0 disconnected"));
 }
 
 TEST(MainCycle, ListedSmsStayInTheDeviceWhileNothingDispatchesThem) {

@@ -79,12 +79,12 @@ TEST(ModemRelation, TextModeRelationsWithTheSimulatedModem) {
   ASSERT_GE(first.size(), kTextModeStart.size());
   EXPECT_EQ(first.mid(0, kTextModeStart.size()), kTextModeStart);
   const QStringList shown = r.t.shown();
-  EXPECT_TRUE(shown.contains("COM3 connected"));
+  EXPECT_TRUE(shown.contains("/dev/ttyS2 connected"));
   EXPECT_TRUE(shown.contains("GSM gateway connected"));
   EXPECT_TRUE(shown.contains("SMS operator No. \"+420600000100\""));
   EXPECT_TRUE(shown.contains("GSM signal quality: 68%"));
   EXPECT_TRUE(shown.contains("GSM gateway received 2 SMS to SIM"));
-  EXPECT_TRUE(shown.contains("COM3 disconnected"));
+  EXPECT_TRUE(shown.contains("/dev/ttyS2 disconnected"));
   ASSERT_EQ(r.t.link().SmsRecvArr.size(), 0);  // freed after the listing
 
   // The service centre is asked once per run.

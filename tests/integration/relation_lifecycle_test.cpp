@@ -199,7 +199,7 @@ TEST(RelationLifecycle, ADeviceThatGoesAwayEndsTheRelationOnceAndIsOpenedAgainLa
     t.loop().run(3000);
     const QStringList log = t.shown();
     EXPECT_EQ(log.count("Error reading the state of communication"), 1);
-    EXPECT_EQ(log.count("COM1 prematurely disconnected"), 1);
+    EXPECT_EQ(log.count("/dev/ttyS0 prematurely disconnected"), 1);
     EXPECT_FALSE(t.device->open);
     EXPECT_FALSE(t.link().ComHandle);
     // The next periodic start opens the port again.
@@ -212,8 +212,9 @@ TEST(RelationLifecycle, ADeviceThatGoesAwayEndsTheRelationOnceAndIsOpenedAgainLa
 
 TEST(RelationLifecycle, ADeviceThatStaysGoneIsReportedOnceAnHourAndItsCommandRunsOncePerOutage) {
   LinkTestGateway t(
-      "OnLine=1\nSmsIndication=0\nIntervalOnLine=3000\nMemCheOn=0\nCmdOnConnectFailed=alert.sh\n");
-  const QString failed = "Connection to GSM Gate throught COM failed.";
+      "OnLine=1\nSmsIndication=0\nIntervalOnLine=3000\nMemCheOn=0\nCmdOnConnectFailed=alert.sh\n"
+      "ComName=/nonexistent/ttyGSM\n");
+  const QString failed = "Serial device /nonexistent/ttyGSM cannot be opened: missing";
   t.deviceAvailable = false;
   t.gs().StartupDue = true;
   t.loop().run(61 * 60 * 1000);

@@ -242,7 +242,7 @@ TEST(MainWindow, CounterGridAfterASentAndAReceivedSms) {
   EXPECT_EQ(QStringList({labelText(s, "lblC11"), labelText(s, "lblC21"), labelText(s, "lblC12"),
                          labelText(s, "lblC22")}),
             QStringList({"1", "1", QString::number(c.EmlOutCnt), QString::number(c.EmlInCnt)}));
-  EXPECT_TRUE(s.child<QPlainTextEdit>("Me1")->toPlainText().contains("COM1 connected"));
+  EXPECT_TRUE(s.child<QPlainTextEdit>("Me1")->toPlainText().contains("/dev/ttyS0 connected"));
 }
 
 TEST(MainWindow, StartFailureBoxesOpenTheSettingsOnTheirPageAndField) {

@@ -14,12 +14,12 @@
 #include "unit/qt_print.h"
 #include "unit/store_test_gateway.h"
 
+#include "context/settings_loader.h"
 #include "core/host_actions.h"
 #include "mail/smtp_server.h"
 #include "platform/ini_file.h"
 #include "platform/regional.h"
 #include "settings/settings.h"
-#include "context/settings_loader.h"
 #include "ui/secondary_windows.h"
 #include "ui/serial_port_picker.h"
 #include "ui/settings_dialog.h"
@@ -129,7 +129,7 @@ TEST_F(SettingsDialog, DeviceRules) {
       {"Blue Gate ISDN", 0, "9600", "777", true},
       {"Mini Gate A", 0, "19200", "777", true},
       {"Blue Gate A Brave", 0, "19200", "777", true},
-      {"Unknown", 1, "57600", "777", true},
+      {"GSM modem", 1, "57600", "777", true},
   };
   for (const Case& k : cases) {
     t.gs().cfg.BaudRate = 57600;
@@ -145,7 +145,7 @@ TEST_F(SettingsDialog, DeviceRules) {
     EXPECT_EQ(c<QLineEdit>("GtTCPPort")->text(), k.port);
     EXPECT_EQ(c<QGroupBox>("GbSmsMode")->isEnabled(), k.modeEnabled);
     EXPECT_EQ(c<QRadioButton>("RbText")->isChecked(), !k.modeEnabled);
-    EXPECT_EQ(c<QComboBox>("ComTcp")->isEnabled(), QString(k.device) == "Unknown");
+    EXPECT_EQ(c<QComboBox>("ComTcp")->isEnabled(), QString(k.device) == "GSM modem");
     EXPECT_EQ(c<QGroupBox>("GbSerial")->isEnabled(), k.link == 0);
     EXPECT_EQ(c<QGroupBox>("GbEthernet")->isEnabled(), k.link == 1);
   }

@@ -220,3 +220,23 @@ TEST_F(Views, ClientViewSwitchesAPcOffSoItsNextConnectionIsRefused) {
 }
 
 }  // namespace
+
+TEST_F(Views, TitlesAndColumnTitlesFollowTheLanguage) {
+  StoreView* view = store("fSmtpTmpView");
+  ClientView* pop3 = clients("fPop3CliView");
+  const struct {
+    const char* language;
+    const char* storeTitle;
+    const char* subject;
+    const char* clientsTitle;
+  } cases[] = {{"CZ", "Prohlížeč Smtp.Tmp", "Předmět", "Prohlížeč POP3 klientů"},
+               {"EN", "Smtp.Tmp  Explorer", "Subject", "Pop3 Clients Explorer"}};
+  for (const auto& c : cases) {
+    t.g().language().setLanguage(c.language);
+    t.g().hooks().applyLanguageToWindows();
+    EXPECT_EQ(view->windowTitle(), c.storeTitle);
+    EXPECT_EQ(view->grid()->horizontalHeaderItem(5)->text(), c.subject);
+    EXPECT_EQ(pop3->windowTitle(), c.clientsTitle);
+    EXPECT_EQ(pop3->grid()->horizontalHeaderItem(5)->text(), "PosID");
+  }
+}

@@ -10,7 +10,7 @@ namespace {
 
 TEST(Catalogue, NumbersAndKeys) {
   const auto entries = catalogueEntries();
-  EXPECT_EQ(entries.size(), 131u);
+  EXPECT_EQ(entries.size(), 152u);
   QSet<QString> keys;
   for (const CatalogueEntry& e : entries) {
     EXPECT_GE(e.number, kCatalogueFirst);
@@ -33,8 +33,8 @@ TEST(Catalogue, TextsAreKeptExactly) {
   EXPECT_TRUE(lang.Text(162).contains(QStringLiteral("1933\u20131990")));
   lang.setLanguage(QStringLiteral("CZ"));
   EXPECT_EQ(lang.Text(32), QStringLiteral("POP3 klient přijal %s SMS "));
-  EXPECT_EQ(lang.Text(53), QStringLiteral("Switch to the PDU mode"));
-  EXPECT_EQ(lang.Text(85), QStringLiteral("SMTP server nemá e-maily pro odeslání GSM bánou"));
+  EXPECT_EQ(lang.Text(53), QStringLiteral("Přepnutí do režimu PDU"));
+  EXPECT_EQ(lang.Text(85), QStringLiteral("SMTP server nemá e-maily pro odeslání GSM bránou"));
 }
 
 TEST(Catalogue, NumbersWithoutEntryAreEmptyInEveryLanguage) {

@@ -4,6 +4,7 @@
 
 #include <QChar>
 #include <QStringList>
+#include <tuple>
 
 #include "gsm/charset_to_gsm.h"
 #include "gsm/charsets.h"
@@ -44,6 +45,62 @@ TEST(DecodeFromNamedCharset, EveryCharsetThroughTheSystemConverter) {
       EXPECT_TRUE(SingleByteCodePage(n).has_value()) << name;
     }
   }
+}
+
+TEST(CanonicalCharset, StandardNamesAndAliases) {
+  const std::pair<const char*, const char*> names[] = {
+      {"UTF-8", "utf-8"},
+      {"UTF8", "utf-8"},
+      {"utf_8", "utf-8"},
+      {"\"Utf-8\"", "utf-8"},
+      {"latin2", "iso-8859-2"},
+      {"ISO_8859-2:1987", "iso-8859-2"},
+      {"iso8859-2", "iso-8859-2"},
+      {"l1", "iso-8859-1"},
+      {"cp1250", "windows-1250"},
+      {"x-cp1251", "windows-1251"},
+      {"Windows-1257", "windows-1257"},
+      {"greek", "iso-8859-7"},
+      {"latin10", "iso-8859-16"},
+      {"ISO-8859-15", "iso-8859-15"},
+      {"US-ASCII", "us-ascii"},
+      {"cp1256", "cp1256"},
+      {"", ""},
+  };
+  for (const auto& [name, canonical] : names) EXPECT_EQ(CanonicalCharset(name), canonical) << name;
+}
+
+TEST(CanonicalCharset, OtherCharsetsAndTextsWithoutOne) {
+  EXPECT_EQ(DecodeWithSystemConverter("iso-8859-15", "5 \xA4"), QStringLiteral("5 €"));
+  EXPECT_EQ(DecodeWithSystemConverter("koi8-r", "\xF0\xD2\xC9"), QStringLiteral("При"));
+  EXPECT_EQ(DecodeWithSystemConverter("us-ascii", "plain"), QStringLiteral("plain"));
+  EXPECT_FALSE(DecodeWithSystemConverter("us-ascii", "caf\xC3\xA9"));  // not valid in it
+  EXPECT_FALSE(DecodeWithSystemConverter("x-unknown", "abc"));
+  EXPECT_FALSE(DecodeWithSystemConverter("../../x", "abc"));
+  EXPECT_TRUE(SystemConverterKnows("us-ascii"));
+  EXPECT_FALSE(SystemConverterKnows("x-unknown"));
+
+  EXPECT_EQ(UndeclaredCharset("caf\xC3\xA9", "windows-1250"), "utf-8");
+  EXPECT_EQ(UndeclaredCharset("P\xF8ijdu", "windows-1250"), "windows-1250");
+  EXPECT_EQ(UndeclaredCharset("P\xF8ijdu", "utf-8"), "windows-1252");
+  EXPECT_EQ(UndeclaredCharset("P\xF8ijdu", ""), "windows-1252");
+  EXPECT_EQ(ReadUndeclared("\x80", ""), QStringLiteral("€"));
+
+  const std::tuple<const char*, QByteArray, const char*, QByteArray> resolved[] = {
+      {"UTF8", "x", "utf-8", "x"},
+      {"koi8-r", "\xF0", "utf-8", "\xD0\x9F"},
+      {"us-ascii", "P\xF8ijdu", "windows-1250", "P\xF8ijdu"},  // its bytes are not ASCII
+      {"x-unknown", "P\xF8ijdu", "x-unknown", "P\xF8ijdu"},
+      {"", "P\xF8ijdu", "windows-1250", "P\xF8ijdu"},
+  };
+  for (const auto& [declared, bytes, charset, out] : resolved) {
+    const CharsetText text = ResolveCharset(declared, bytes, "windows-1250");
+    EXPECT_EQ(text.charset, charset) << declared;
+    EXPECT_EQ(text.bytes, out) << declared;
+  }
+  // Headers: bytes invalid in their charset read as if none were declared.
+  EXPECT_EQ(ReadDeclared("utf-8", "P\xF8ijdu", "windows-1250"), QStringLiteral("Přijdu"));
+  EXPECT_EQ(ReadDeclared("x-unknown", "P\xF8ijdu", ""), QStringLiteral("Pøijdu"));
 }
 
 TEST(EightBitCharsetToGsm, CentralEuropeanMail) {

@@ -4,8 +4,8 @@
 #include "unit/qt_print.h"
 
 #include "core/gateway_start.h"
-#include "mail/mail_listeners.h"
 #include "gsm/gt_net_client.h"
+#include "mail/mail_listeners.h"
 #include "support/link_test_gateway.h"
 
 using namespace kolvane;
@@ -33,8 +33,9 @@ TEST(GatewayStart, StartOpensTheLinkAndBothListenersAndShowsStop) {
   EXPECT_EQ(gs.Lamps.smtpBits & kLampListening, kLampListening);
   EXPECT_TRUE(t.g().listeners().smtpListening());
   EXPECT_EQ(gs.RelationBase, t.clock.tick());
+  // The mail ports first: they listen whatever the device does.
   EXPECT_EQ(t.shown(),
-            (QStringList{"COM1 connected", "SMTP server listens", "POP3 server listens"}));
+            (QStringList{"SMTP server listens", "POP3 server listens", "/dev/ttyS0 connected"}));
   ASSERT_EQ(t.opened.size(), 1);
   EXPECT_EQ(t.opened[0].deviceName, "/dev/ttyS0");
   EXPECT_EQ(t.opened[0].baudRate, 9600);
@@ -50,7 +51,7 @@ TEST(GatewayStart, DevicePathReplacesTheComNumber) {
   EXPECT_EQ(t.opened[0].baudRate, 115200);
   EXPECT_TRUE(t.opened[0].rts);
   EXPECT_EQ(t.shown(),
-            (QStringList{"COM3 connected", "SMTP server listens", "POP3 server listens"}));
+            (QStringList{"SMTP server listens", "POP3 server listens", "/dev/pts/7 connected"}));
 }
 
 TEST(GatewayStart, WithoutIntervalTheCaptionStaysStartAndAPressStartsAgain) {
@@ -85,7 +86,7 @@ TEST(GatewayStart, StopDuringARelationWaitsForItsEnd) {
   EXPECT_EQ(t.gs().RelationBase, 0u);
   EXPECT_FALSE(t.gs().StopPending);
   EXPECT_TRUE(t.gs().LinkControlsEnabled);
-  EXPECT_TRUE(t.shown().contains("COM1 disconnected"));
+  EXPECT_TRUE(t.shown().contains("/dev/ttyS0 disconnected"));
 }
 
 TEST(GatewayStart, StopBetweenRelationsStopsAtOnceAndSendPhaseIgnoresPresses) {
@@ -106,7 +107,7 @@ TEST(GatewayStart, StopBetweenRelationsStopsAtOnceAndSendPhaseIgnoresPresses) {
 }
 
 TEST(GatewayStart, FailedOpenRunsTheHookTurnsOnRefreshAndExplainsACheckedStart) {
-  LinkTestGateway t("Interval=60\nCmdOnConnectFailed=notify failed\n");
+  LinkTestGateway t("Interval=60\nCmdOnConnectFailed=notify failed\nComName=/nonexistent/ttyGSM\n");
   t.deviceAvailable = false;
   BBt1Click(t.g(), StartSender::Button);
   EXPECT_EQ(t.commands, QStringList{"notify failed"});
@@ -116,10 +117,10 @@ TEST(GatewayStart, FailedOpenRunsTheHookTurnsOnRefreshAndExplainsACheckedStart) 
   EXPECT_EQ(t.gs().StartStopCaption, "Start");
   EXPECT_EQ(t.gs().Lamps.semaphore, 0);
   EXPECT_TRUE(t.gs().FirstStart);
-  // Headless, the explanation is logged line by line.
-  EXPECT_EQ(t.shown(), (QStringList{"Connection to GSM Gate throught COM failed.",
-                                    "Connection to GSM Gate throught COM failed.",
-                                    "Press \"Storno\" and choose other \"GSM Port\" or",
+  // Headless, the explanation is logged line by line; the device is named by its path.
+  const QString failed = "Serial device /nonexistent/ttyGSM cannot be opened: missing";
+  EXPECT_EQ(t.shown(), (QStringList{"SMTP server listens", "POP3 server listens", failed, failed,
+                                    "Press \"Cancel\" and choose another \"GSM Port\" or",
                                     "try to change GSM Gate port parameters."}));
 }
 
@@ -136,20 +137,37 @@ TEST(GatewayStart, ExplanationAnsweredOkOpensTheSettingsOnTheFailedPart) {
   BBt1Click(t.g(), StartSender::Button);
   EXPECT_EQ(asked, QList<bool>{true});
   EXPECT_EQ(fields, QList<Field>{Field::ComPort});
+}
 
-  // An occupied SMTP port: the dialog goes to the SMTP port field.
+TEST(GatewayStart, ATakenPortLeavesTheDeviceSideWorkingAndIsTriedEveryMinute) {
   QTcpServer occupant;
   ASSERT_TRUE(occupant.listen(QHostAddress::Any, 0));
+  const QByteArray port = QByteArray::number(occupant.serverPort());
+  LinkTestGateway t;
   t.gs().cfg.SmtpPort = occupant.serverPort();
-  t.deviceAvailable = true;
-  t.gs().FirstStart = true;
+  bool asked = false;
+  t.g().hooks().askExplanation = [&](const QString&, bool) { return asked = true; };
   BBt1Click(t.g(), StartSender::Button);
+  EXPECT_FALSE(asked) << "a checked start goes on without the port";
+  EXPECT_TRUE(t.gs().RelationOn);
   EXPECT_FALSE(t.gs().SmtpListen);
   EXPECT_TRUE(t.gs().Pop3Listen);
   EXPECT_EQ(t.gs().Lamps.smtpBits & kLampListening, 0);
-  EXPECT_TRUE(t.shown().contains("SMTP server failed"));
-  EXPECT_EQ(fields.last(), Field::SmtpPort);
-  EXPECT_EQ(t.gs().StartStopCaption, "Start");
+  const QString line = "SMTP server cannot listen on port " + port +
+                       ": address in use; it is tried again every minute";
+  EXPECT_TRUE(t.shown().contains(line));
+  // The relation kicks off without the port.
+  t.g().TimerTimer();
+  EXPECT_FALSE(t.gs().KickOffPending);
+  // Still taken a minute later: tried, not logged again; free, it listens at the next try.
+  t.loop().run(61000);
+  EXPECT_FALSE(t.shown().contains(line));
+  EXPECT_FALSE(t.gs().SmtpListen);
+  occupant.close();
+  t.loop().run(61000);
+  EXPECT_TRUE(t.gs().SmtpListen);
+  EXPECT_TRUE(t.shown().contains("SMTP server listens"));
+  EXPECT_EQ(t.gs().ListenRetryAt, 0u);
 }
 
 TEST(GatewayStart, APortOutsideItsRangeIsAFailedListen) {
@@ -159,7 +177,10 @@ TEST(GatewayStart, APortOutsideItsRangeIsAFailedListen) {
     BBt1Click(t.g(), StartSender::Button);
     EXPECT_TRUE(t.gs().SmtpListen) << port;
     EXPECT_FALSE(t.gs().Pop3Listen) << port;
-    EXPECT_TRUE(t.shown().contains("POP3 server failed")) << port;
+    EXPECT_TRUE(t.shown().contains(QString("POP3 server cannot listen on port %1: no valid port "
+                                           "number; it is tried again every minute")
+                                       .arg(port)))
+        << port;
   }
 }
 
@@ -172,7 +193,7 @@ TEST(GatewayStart, RecoveryModeLogsTheExplanationInsteadOfAsking) {
   EXPECT_FALSE(asked);
   const QStringList log = t.shown();
   EXPECT_TRUE(log.contains("!!! RelationStop !!! - RecoveryMode"));
-  EXPECT_TRUE(log.last().startsWith("!!! Varning !!! Connection to GSM Gate throught COM failed."));
+  EXPECT_TRUE(log.last().startsWith("!!! Warning !!! Serial device /dev/ttyS0 cannot be opened"));
 }
 
 TEST(GatewayStart, RefusedTcpGatewayIsAskedTwiceMoreFiveSecondsApart) {
@@ -200,7 +221,7 @@ TEST(GatewayStart, RefusedTcpGatewayIsAskedTwiceMoreFiveSecondsApart) {
   EXPECT_LE(attempts[2] - attempts[1], 5500u);
   const QStringList log = t.shown();
   EXPECT_EQ(log.count("Error 10061 on TCP port GSM Gate"), 3);
-  EXPECT_EQ(log.count("Connection to GSM Gate throught TCP-IP failed."), 1);
+  EXPECT_EQ(log.count("Connection to GSM Gate through TCP-IP failed."), 1);
   EXPECT_EQ(t.gs().TcpRetryCount, 0);
   EXPECT_TRUE(t.gs().RelationIdle);
 }
@@ -211,7 +232,7 @@ TEST(GatewayStart, RefusedTcpGatewayWithoutScheduleFailsAtOnce) {
   if (!t.link().GtNetError) t.g().gtNet().sckGtNETcliError(10061);
   t.g().gtNet().pollConnectWait();
   EXPECT_FALSE(t.gs().StartWaitOn);
-  EXPECT_TRUE(t.shown().contains("Connection to GSM Gate throught TCP-IP failed."));
+  EXPECT_TRUE(t.shown().contains("Connection to GSM Gate through TCP-IP failed."));
   EXPECT_TRUE(t.gs().RelationIdle);
 }
 

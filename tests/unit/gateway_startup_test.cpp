@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include "core/gateway.h"
+#include "core/settings_reload.h"
 #include "platform/regional.h"
 
 using namespace kolvane;
@@ -40,7 +41,7 @@ class GatewayStartup : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(GatewayStartup, FreshFolderStartsWithDefaultsAndSavesAtClose) {
+TEST_F(GatewayStartup, FreshFolderStartsWithDefaultsAndSavesWhatChangedAtClose) {
   auto g = make();
   ASSERT_TRUE(g->InitX());
   const GatewayState& gs = g->state();
@@ -50,12 +51,43 @@ TEST_F(GatewayStartup, FreshFolderStartsWithDefaultsAndSavesAtClose) {
   EXPECT_EQ(gs.cfg.SmsOutCnt, 0);
   EXPECT_TRUE(gs.RelationIdle);
   EXPECT_EQ(drain(*g), QStringList{""});  // the separator line of a new run
+  g->state().cfg.SmsOutCnt = 2;
   QSignalSpy finished(g.get(), &Gateway::finished);
   ASSERT_TRUE(g->requestClose());
   EXPECT_TRUE(finished.wait(1000));
   const IniText saved = IniFile(dir.filePath("Kolvane.ini")).read();
-  EXPECT_EQ(saved.value("CFG", "SmtpPort"), "25");
+  EXPECT_EQ(saved.keys("CFG"), (QStringList{"SmsOutCnt", "DTSaveToIni"}));
   EXPECT_EQ(saved.value("CFG", "DTSaveToIni"), regional::formatDateTime(clock.now()));
+}
+
+TEST_F(GatewayStartup, AReloadAppliesWhatCanChangeAndNamesWhatWaitsForAStart) {
+  writeIni(
+      "[CFG]\nOnLine=1\nIntervalOnLine=60000\nSendSMSDelay=1000\nSmtpPort=2999\n"
+      "[SmsToCmdTelNo]\nA0=+420111\n");
+  auto g = make();
+  ASSERT_TRUE(g->InitX());
+  drain(*g);
+  writeIni(
+      "[CFG]\nOnLine=1\nIntervalOnLine=2000\nSendSMSDelay=300\nSmtpPort=3000\n"
+      "Language=CZ\n[SmsToCmdTelNo]\nA0=+420222\n");
+  reloadSettings(*g);
+  const GatewayState& gs = g->state();
+  EXPECT_EQ(gs.IntervalMs, 2000u);
+  EXPECT_EQ(gs.cfg.SendSMSDelay, 300);
+  EXPECT_EQ(gs.cfg.SmtpPort, 2999);
+  EXPECT_EQ(gs.SmsToCmdTelNo, QStringList{"+420222"});
+  EXPECT_EQ(g->language().id(), LanguageId::Cz);
+  EXPECT_EQ(drain(*g), (QStringList{"Nastavení znovu načteno",
+                                    "Nastavení: SmtpPort se projeví při příštím startu"}));
+  // The file's values are the administrator's: the close writes none of them back.
+  const QByteArray before = [this] {
+    QFile f(dir.filePath("Kolvane.ini"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }();
+  EXPECT_TRUE(g->requestClose());
+  QFile f(dir.filePath("Kolvane.ini"));
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), before);
 }
 
 TEST_F(GatewayStartup, LampsFollowTheStoreFiles) {
@@ -80,7 +112,7 @@ TEST_F(GatewayStartup, CloseIsRefusedDuringARelation) {
   g->state().ShortcutClose = true;
   EXPECT_FALSE(g->requestClose());
   EXPECT_FALSE(g->state().ShortcutClose);
-  EXPECT_EQ(drain(*g), QStringList{"Ukončení odmítnuto - ukončení je možné po dokonšení relace"});
+  EXPECT_EQ(drain(*g), QStringList{"Ukončení odmítnuto - ukončení je možné po dokončení relace"});
   g->state().RelationIdle = true;
   EXPECT_TRUE(g->requestClose());
 }

@@ -75,7 +75,7 @@ TEST_F(LinkPassesTest, SerialWriteFailureClosesThePortAndEndsTheRelation) {
   EXPECT_EQ(log.count("Error sending via COM port"), 1);  // once per relation
   EXPECT_EQ(log.mid(log.size() - 3),
             (QStringList{"Error at sending from GSM \"SendBuf\"", "Error on send AT",
-                         "COM1 prematurely disconnected"}));
+                         "/dev/ttyS0 prematurely disconnected"}));
   EXPECT_FALSE(t.device->open);
   EXPECT_FALSE(t.link().ComHandle);
   EXPECT_TRUE(t.link().LinkFailed);

@@ -76,6 +76,21 @@ TEST(StrToMailRec, ReadsWhatWasWritten) {
   EXPECT_EQ(r.EndPos, bytes.size() - 1);
 }
 
+TEST(StrToMailRec, TheDateLineOnlyWhereTheHeadersAre) {
+  tMailRec dated = record("text");
+  dated.Date = "Thu, 10 Dec 2026 09:58:12 +0100";
+  const QByteArray bytes = MailRecToStr(dated);
+  EXPECT_TRUE(bytes.contains("Subject: hello\r\nDate: Thu, 10 Dec 2026 09:58:12 +0100\r\n\r\n"));
+  EXPECT_EQ(StrToMailRec(bytes, rules()).Date, dated.Date);
+  // A record written before records were dated, followed by a dated one: neither its body nor
+  // the next record gives it a date.
+  const QByteArray old = MailRecToStr(record("Date: Mon, 1 Jan 2024 00:00:00 +0000"));
+  const tMailRec r = StrToMailRec(old + bytes, rules());
+  EXPECT_TRUE(r.OK);
+  EXPECT_EQ(r.Date, QByteArray());
+  EXPECT_EQ(r.MimeBody, "Date: Mon, 1 Jan 2024 00:00:00 +0000");
+}
+
 TEST(StrToMailRec, WindowsFromTheReadersOfAStore) {
   const QByteArray first = MailRecToStr(record("one"));
   tMailRec second = record("two");

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "mail/flowed_text.h"
+#include "mail/html_to_text.h"
 #include "mail/job_reader.h"
+#include "mail/reply_answer.h"
 #include "mail/store_protocols.h"
 #include "unit/smtp_test_session.h"
 
@@ -14,6 +17,12 @@ const QByteArray kTo = "+420603111222@sms.lan";
 const QByteArray kCzechPlain = "Prilis zlutoucky kun";
 const QByteArray kCzechUtf8 =
     "P\xC5\x99\xC3\xADli\xC5\xA1 \xC5\xBElu\xC5\xA5ou\xC4\x8Dk\xC3\xBD k\xC5\xAF\xC5\x88";
+
+// Lines ended by LF, as the tables below write them.
+QByteArray answer(const QByteArray& text) {
+  QByteArray a = ReplyAnswer(text, QString::fromUtf8(text));
+  return a.replace("\r\n", "\n");
+}
 
 QByteArray concatHeader(int ref, int total, int part) {
   QByteArray h("\x05\x00\x03", 3);
@@ -60,8 +69,21 @@ TEST_F(MailToSms, CzechTextInEveryEncodingIsTransliterated) {
        "P=C5=99=C3=ADli=C5=A1 =C5=BElu=C5=A5ou=\n=C4=8Dk=C3=BD k=C5=AF=C5=88"},
       // Parameters after the charset do not spoil it.
       {"Content-Type: text/plain; charset=UTF-8; format=flowed", kCzechUtf8},
-      // A mail naming no charset is read with the previous mail's.
+      // Each mail in its own charset: one that names none is UTF-8 when its bytes are.
       {"Subject: none", kCzechUtf8},
+      // Charsets under their other names.
+      {"Content-Type: text/plain; charset=UTF8", kCzechUtf8},
+      {"Content-Type: text/plain; charset=utf_8", kCzechUtf8},
+      {"Content-Type: text/plain; charset=cp1250",
+       "P\xF8\xEDli\x9A \x9Elu\x9Dou\xE8k\xFD k\xF9\xF2"},
+      {"Content-Type: text/plain; charset=\"Latin2\"",
+       "P\xF8\xEDli\xB9 \xBElu\xBBou\xE8k\xFD k\xF9\xF2"},
+      {"Content-Type: text/plain; charset=ISO_8859-2:1987",
+       "P\xF8\xEDli\xB9 \xBElu\xBBou\xE8k\xFD k\xF9\xF2"},
+      // A charset the platform's converter reads, and us-ascii that is really UTF-8.
+      {"Content-Type: text/plain; charset=ibm852",
+       "P\xFD\xA1li\xE7 \xA7lu\x9Cou\x9Fk\xEC k\x85\xE5"},
+      {"Content-Type: text/plain; charset=us-ascii", kCzechUtf8},
   };
   for (const auto& [headers, body] : mails) mailTo(kTo, headers, body);
   const auto got = texts("Smtp.Tmp");
@@ -395,4 +417,127 @@ TEST_F(MailToSms, JobsReadBackAsTheSendPhaseNeedsThem) {
   ASSERT_EQ(ReadNextJob(t.g()), kJobReadyNewCharset);
   EXPECT_TRUE(gs.JobUCS2);
   EXPECT_EQ(gs.JobWideText, QString::fromUtf8(kCzechUtf8));
+}
+
+// Replies as mail programs write them: each comes back as the answer alone.
+TEST(ReplyAnswer, QuotesAttributionsHeadersAndSignaturesGo) {
+  const std::pair<QByteArray, QByteArray> cases[] = {
+      // Thunderbird, Czech, top-posted.
+      {"Ano, budu tam v 15:00.\n\nDne 10. 12. 2026 v 9:58 +420777123456@sms.lan napsal(a):\n"
+       "> P\xC5\x99ijde\xC5\xA1?\n>\n",
+       "Ano, budu tam v 15:00."},
+      // Thunderbird, English, bottom-posted.
+      {"On 12/10/26 9:58 AM, +420777123456@sms.lan wrote:\n> Are you coming?\n\nYes, at 3.\n\n",
+       "Yes, at 3."},
+      // Gmail wraps a long attribution: the address, or its last word, on a line of its own.
+      {"Yes, at 3.\n\nOn Thu, Dec 10, 2026 at 9:58 AM kolvane <\n+420777123456@sms.lan> wrote:\n\n"
+       "> Are you coming?\n",
+       "Yes, at 3."},
+      {"Ano.\n\n\xC4\x8Dt 10. 12. 2026 v 9:58 odes\xC3\xADlatel kolvane <+420777123456@sms.lan>\n"
+       "napsal:\n\n> P\xC5\x99ijde\xC5\xA1?\n",
+       "Ano."},
+      // Outlook: the header block ends the text, in plain text and in the text of HTML.
+      {"Yes, at 3.\n\n-----Original Message-----\nFrom: kolvane <+420777123456@sms.lan> \n"
+       "Sent: Thursday, December 10, 2026 9:58 AM\nTo: Jan\nSubject: SMS\n\nAre you coming?\n",
+       "Yes, at 3."},
+      {"Ano.\n\n\xC2\xA0\n\nOd: kolvane <+420777123456@sms.lan> \nOdesl\xC3\xA1no: \xC4\x8Dtvrtek "
+       "10. prosince 2026 9:58\nKomu: Jan\n\n\xC2\xA0\n\nP\xC5\x99ijde\xC5\xA1?\n",
+       "Ano."},
+      {"Yes.\n________________________________\n*From:* kolvane\n*Sent:* Thursday\n\nHi\n", "Yes."},
+      // German and French attributions; a signature ends the text.
+      {"Ja.\n\nAm 10.12.2026 um 09:58 schrieb kolvane:\n> Kommst du?\n", "Ja."},
+      {"Oui.\n-- \nJean\n\nLe 10/12/2026 \xC3\xA0 09:58, kolvane a \xC3\xA9\x63rit :\n> Viens ?\n",
+       "Oui."},
+      // Answers between quotes; the gaps the quotes leave become one blank line.
+      {"> Are you coming?\nYes.\n> At 3?\n\n\nAt 4.\n", "Yes.\n\nAt 4."},
+      {"Yes.\nJan wrote:\n> Coming?\n", "Yes."},
+      {"Ano.\n\n10. 12. 2026 v 9:58, kolvane <+420777123456@sms.lan>:\n\n> Coming?\n", "Ano."},
+      // A line like an attribution that stands above no quote is the person's own.
+      {"I wrote:\nthe report is done\n> old\n", "I wrote:\nthe report is done"},
+      // Nothing of the person's: the text goes whole.
+      {"> Are you coming?\n", "> Are you coming?\n"},
+  };
+  for (const auto& [text, expected] : cases) EXPECT_EQ(answer(text), expected) << text.data();
+}
+
+TEST(ReplyAnswer, ReplySubjectsAndFlowedLines) {
+  for (const char* s : {" Re: SMS", "RE: x", "AW: x", "Odp: x", "ODP:x", "SV: x", "Re[2]: x"})
+    EXPECT_TRUE(IsReply(QString::fromLatin1(s), false)) << s;
+  for (const char* s : {" Fwd: x", "Report", "Re x", "Area: x", ""})
+    EXPECT_FALSE(IsReply(QString::fromLatin1(s), false)) << s;
+  // A mail that names the one it answers is a reply; a forward never is.
+  EXPECT_TRUE(IsReply(QStringLiteral("Report"), true));
+  EXPECT_FALSE(IsReply(QStringLiteral("Fwd: Re: x"), true));
+  EXPECT_FALSE(IsReply(QStringLiteral("FW: x"), true));
+
+  const std::tuple<QByteArray, bool, QByteArray> flowed[] = {
+      {"Ano, budu tam \nv 15:00.\nDalsi", false, "Ano, budu tam v 15:00.\r\nDalsi"},
+      {"Zit\nra", true, "Zit\r\nra"},
+      {"Zit \nra", true, "Zitra"},
+      // Quotes join within their depth; space-stuffing goes; the signature stays a line.
+      {"> a \n> b\n>> c \nd", false, "> a b\r\n>> c \r\nd"},
+      {" From here\n-- \nJan", false, "From here\r\n-- \r\nJan"},
+  };
+  for (const auto& [text, delSp, joined] : flowed)
+    EXPECT_EQ(JoinFlowedLines(text, delSp), joined) << text.data();
+}
+
+TEST(ReplyAnswer, HtmlQuotesAreMarked) {
+  const QString gmail = QStringLiteral(
+      "<div dir=\"ltr\">Ano.</div><br><div class=\"gmail_quote\"><div dir=\"ltr\" "
+      "class=\"gmail_attr\">On Thu wrote:<br></div><blockquote class=\"gmail_quote\" "
+      "style=\"margin:0\"><div>P\u0159ijde\u0161?<br>Dnes</div></blockquote></div><div>PS</div>");
+  EXPECT_EQ(HtmlToText(gmail, HtmlQuotes::Marked),
+            QStringLiteral("Ano.\n> On Thu wrote:\n> P\u0159ijde\u0161?\n> Dnes\nPS"));
+  EXPECT_EQ(HtmlToText(gmail), QStringLiteral("Ano.\nOn Thu wrote:\nP\u0159ijde\u0161?\nDnes\nPS"));
+  EXPECT_EQ(HtmlToText(QStringLiteral("<p>Yes</p><div class=\"moz-cite-prefix\">On x wrote:</div>"
+                                      "<blockquote type=\"cite\">q<blockquote>qq</blockquote>"
+                                      "</blockquote>"),
+                       HtmlQuotes::Marked),
+            QStringLiteral("Yes\nOn x wrote:\n> q\n> qq"));
+}
+
+TEST_F(MailToSms, RepliesSendTheAnswerOnly) {
+  const QByteArray thunderbird =
+      "In-Reply-To: <260201000001.kolvane@lan>\n"
+      "Content-Type: text/plain; charset=UTF-8; format=flowed\n"
+      "Content-Transfer-Encoding: 8bit";
+  const QByteArray body =
+      "Ano, budu tam v 15:00.\n\nDne 10. 12. 2026 v 9:58 kolvane \n"
+      "napsal(a):\n> P\xC5\x99ijde\xC5\xA1 \n> z\xC3\xADtra?\n";
+  mailTo(kTo, thunderbird, body);
+  // Known by its subject alone; in an HTML mail the quote is its blockquote.
+  mailTo(kTo, "Subject: Re: SMS\nContent-Type: text/html; charset=utf-8",
+         "<p>Yes, at 3.</p><div>On x wrote:</div><blockquote type=cite>Are you coming?"
+         "</blockquote>");
+  // An alternative whose plain part is empty takes its HTML part.
+  mailTo(kTo, "Subject: RE: SMS\nContent-Type: multipart/alternative; boundary=\"b42\"",
+         "--b42\nContent-Type: text/plain; charset=utf-8\n\n\n--b42\n"
+         "Content-Type: text/html; charset=utf-8\nContent-Transfer-Encoding: quoted-printable\n\n"
+         "<div dir=3D\"ltr\">Ok</div><div class=3D\"gmail_quote\">On x wrote:<blockquote>"
+         "q</blockquote></div>\n--b42--");
+  // No reply: a line that begins with ">" is the message.
+  mailTo(kTo, "Subject: Disk alert", "Disk /var\n> 90 % used");
+  cfg().MailCutQuotes = false;
+  mailTo(kTo, thunderbird, body);
+  EXPECT_EQ(
+      texts("Smtp.Tmp"),
+      (QList<QByteArray>{"Ano, budu tam v 15:00.", "Yes, at 3.", "Ok", "Disk /var\r\n> 90 % used",
+                         "Ano, budu tam v 15:00.\r\n\r\nDne 10. 12. 2026 v 9:58 kolvane "
+                         "napsal(a):\r\n> Prijdes zitra?"}));
+}
+
+TEST_F(MailToSms, EachMailInItsOwnCharset) {
+  const QByteArray cp1250 = "Content-Type: text/plain; charset=windows-1250";
+  mailTo(kTo, cp1250, "P\xF8ijdu");
+  // Neither UTF-8 nor a 8-bit text after it takes the previous mail's charset.
+  mailTo(kTo, "Subject: cron", "Z\xC3\xA1loha hotova");
+  mailTo(kTo, "Subject: old script", "P\xF8ijdu");
+  cfg().EmlSmsChConv = QStringLiteral("windows-1250");
+  mailTo(kTo, "Subject: old script", "P\xF8ijdu");
+  // Charsets outside the fifteen through the platform's converter.
+  mailTo(kTo, "Content-Type: text/plain; charset=iso-8859-15", "Cena 5 \xA4");
+  mailTo(kTo, "Content-Type: text/plain; charset=koi8-r", "\xF0\xD2\xC9\xD7\xC5\xD4");
+  EXPECT_EQ(texts("Smtp.Tmp"), (QList<QByteArray>{"Prijdu", "Zaloha hotova", "Poijdu", "Prijdu",
+                                                  "Cena 5 \xE2\x82\xAC", "Privet"}));
 }

@@ -4,11 +4,15 @@
 #include <cstdlib>
 #include <tuple>
 
+#include "mail/mail_date.h"
 #include "mail/pop3_dialogue_list.h"
 #include "mail/pop3_expire.h"
+#include "mail/pop3_received.h"
 #include "mail/pop3_render.h"
 #include "mail/pop3_routing.h"
 #include "mail/quoted_printable.h"
+#include "mail/store_append.h"
+#include "mail/store_file.h"
 #include "store_test_gateway.h"
 
 using namespace kolvane;
@@ -154,14 +158,51 @@ TEST(Pop3Render, BodiesAndSubjectsMailReadersDecode) {
   const std::tuple<QByteArray, QByteArray, QByteArray, QByteArray> cases[] = {
       {"ascii", "=20blanks=20", "ascii", " blanks=20\r\n"},
       {"P\xC5\x99\xC3\xADli\xC5\xA1", "x=3Dy", "=?UTF-8?B?UMWZw61sacWh?=", "x=3Dy\r\n"},
-      // Bytes that are not UTF-8 are read as Latin-1.
-      {"caf\xE9", "caf=E9", "=?UTF-8?B?Y2Fmw6k=?=", "caf=C3=A9\r\n"},
+      // Bytes that are not UTF-8: the subject in windows-1252 (no 8-bit charset chosen), the
+      // body as Latin-1.
+      {"caf\xE9 \x80", "caf=E9", "=?UTF-8?B?Y2Fmw6kg4oKs?=", "caf=C3=A9\r\n"},
       {"s", QByteArray(80, 'a'), "s", QByteArray(75, 'a') + "=\r\naaaaa\r\n"},
       {"s", "tab\tend\t", "s", "tab\tend=09\r\n"},
   };
   for (const auto& [subject, body, header, lines] : cases) {
     EXPECT_EQ(rendered(subject, body), std::pair(header, lines)) << body.data();
   }
+}
+
+TEST(Pop3Render, EachRecordShowsItsOwnDate) {
+  StoreTestGateway t;  // Sunday 1 February 2026, 10:00
+  const QByteArray local = MailDate(QDateTime(QDate(2026, 1, 31), QTime(23, 5, 9)));
+  const std::pair<QByteArray, QByteArray> stamps[] = {
+      {"26/12/10,09:58:12+04", "Thu, 10 Dec 2026 09:58:12 +0100"},
+      {"26/01/31,23:05:09-20", "Sat, 31 Jan 2026 23:05:09 -0500"},
+      {"2026/01/31,23:05:09+00", "Sat, 31 Jan 2026 23:05:09 +0000"},
+      {"26/01/31,23:05:09", local},  // the gateway device's stamp, and PDUs, have no zone
+      // No time stamp: the time the SMS was stored.
+      {"", "Sun, 1 Feb 2026 10:00:00"},
+      {"26/13/31,23:05:09+04", "Sun, 1 Feb 2026 10:00:00"},
+      {"26/01/31,23:05:09+99", "Sun, 1 Feb 2026 10:00:00"},
+  };
+  {
+    auto store = FileOpenAppend(t.path("Pop3.Tmp"));
+    TrafficLogFile log = t.g().traffic().open(t.gs().cfg.Pop3TxtMask);
+    for (const auto& stamp : stamps) {
+      AppendReceivedSms(t.g(), store->file(), log, "+420777111222", stamp.first, "hi");
+    }
+  }
+  // A report is dated when it is made.
+  t.clock.setNow(t.clock.now() + 1.0 / 24);
+  AppendRecord(t.g(), t.path("Pop3.Tmp"), pop3Record("", ""), true);
+  const auto records = t.records("Pop3.Tmp");
+  ASSERT_EQ(records.size(), std::size(stamps) + 1);
+  for (std::size_t i = 0; i < std::size(stamps); ++i) {
+    EXPECT_TRUE(records[i].Date.startsWith(stamps[i].second)) << stamps[i].first.data();
+    EXPECT_TRUE(RenderMessage(t.g(), records[i], "Mon, 2 Feb 2026 08:00:00 +0100")
+                    .contains("\r\nDate: " + records[i].Date + "\r\n"));
+  }
+  EXPECT_TRUE(records.back().Date.startsWith("Sun, 1 Feb 2026 11:00:00"));
+  // A record written before records were dated shows the time of fetching.
+  EXPECT_TRUE(RenderMessage(t.g(), pop3Record("1", ""), "Mon, 2 Feb 2026 08:00:00 +0100")
+                  .contains("\r\nDate: Mon, 2 Feb 2026 08:00:00 +0100\r\n"));
 }
 
 TEST(Pop3Expire, OldRecordsAndPositionsGoAtStart) {

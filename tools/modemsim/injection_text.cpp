@@ -55,6 +55,8 @@ std::optional<Injection> parseInjectLine(const QString& line, Storage storage, Q
     } else if (flag.startsWith(u"ref=") && (extra.reference = flag.mid(4).toInt(&refOk), refOk) &&
                extra.reference >= 0 && extra.reference <= 0xFFFF) {
       concat = true;
+    } else if (flag.startsWith(u"age=") && (extra.age = flag.mid(4).toInt(&refOk), refOk) &&
+               extra.age >= 0) {
     } else if (flag == u"gsm") {
       coding = Coding::Gsm7;
     } else if (flag == u"ucs2") {
@@ -76,6 +78,7 @@ std::optional<Injection> parseInjectLine(const QString& line, Storage storage, Q
   if (sms) {
     sms->alphanumericSender = extra.alphanumericSender;
     sms->reference = extra.reference;
+    sms->age = extra.age;
     if (rawEntry) sms->rawEntry = sms->text.toLatin1();
   }
   return sms;

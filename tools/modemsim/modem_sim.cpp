@@ -131,7 +131,7 @@ void ModemSim::powerUp(Tick now) {
 QList<int> ModemSim::inject(const Injection& sms, Tick now) {
   const int reference = sms.reference >= 0 ? sms.reference & 0xFFFF : nextReference_;
   const std::vector<StoredSms> messages =
-      buildMessages(sms, reference, sms.time.isValid() ? sms.time : wallTime());
+      buildMessages(sms, reference, (sms.time.isValid() ? sms.time : wallTime()).addSecs(-sms.age));
   MessageStore& store = storage(sms.storage);
   if (static_cast<int>(messages.size()) > store.freeSlots()) return {};
   if (sms.reference < 0 && !messages.front().header.isEmpty())

@@ -21,6 +21,7 @@ struct Injection {
   int reference = -1;  // concatenation reference (16-bit above 255); -1: the modem's next one
   bool alphanumericSender = false;  // the sender is a name, even one spelled with digits only
   QByteArray rawEntry;  // a listing entry as it is after "+CMGL: INDEX," (broken entries)
+  int age = 0;          // seconds the network's time stamp lies before the time above
 };
 
 // Payload limits in septets (GSM 7-bit) or octets: one message, and one part of a concatenation.

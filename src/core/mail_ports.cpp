@@ -1,0 +1,88 @@
+#include "core/mail_ports.h"
+
+#include "core/gateway.h"
+#include "mail/mail_listeners.h"
+#include "settings/catalogue.h"
+
+namespace kolvane {
+
+namespace {
+
+// Every listening port of the mail servers: its setting, how it is opened and read, and the
+// flag and lamp that follow it. A new port is one more line.
+struct MailPort {
+  int Settings::*port;
+  bool (MailListeners::*listen)(int);
+  const MailListeners::PortState& (MailListeners::*state)() const;
+  bool GatewayState::*listening;
+  std::uint8_t LampState::*lamp;
+};
+constexpr MailPort kMailPorts[] = {
+    {&Settings::SmtpPort, &MailListeners::listenSmtp, &MailListeners::smtpState,
+     &GatewayState::SmtpListen, &LampState::smtpBits},
+    {&Settings::Pop3Port, &MailListeners::listenPop3, &MailListeners::pop3State,
+     &GatewayState::Pop3Listen, &LampState::pop3Bits},
+};
+
+QString reasonText(Gateway& g, const MailListeners::PortState& p) {
+  switch (p.problem) {
+    case MailListeners::Problem::InUse:
+      return g.Text(402);
+    case MailListeners::Problem::Denied:
+      return g.Text(p.port < 1024 ? 403 : 404);
+    case MailListeners::Problem::NoPort:
+      return g.Text(405);
+    case MailListeners::Problem::Other:
+    case MailListeners::Problem::None:
+      break;
+  }
+  return p.detail;
+}
+
+// A failing port is logged when it begins to fail or fails for another reason, not at every
+// try.
+void noteFailure(Gateway& g, const MailListeners::PortState& p) {
+  QString& logged = g.state().ListenFailureLogged[QLatin1String(p.name)];
+  if (p.listening) {
+    logged.clear();
+    return;
+  }
+  const QString line = fillPlaceholders(
+      g.Text(401), {QLatin1String(p.name), QString::number(p.port), reasonText(g, p)});
+  if (line == logged) return;
+  logged = line;
+  g.Log(true, line);
+}
+
+}  // namespace
+
+void openMailPorts(Gateway& g) {
+  GatewayState& gs = g.state();
+  MailListeners& l = g.listeners();
+  bool failing = false;
+  for (const MailPort& m : kMailPorts) {
+    bool& listening = gs.*m.listening;
+    if (!listening) (l.*m.listen)(gs.cfg.*m.port);
+    const MailListeners::PortState& p = (l.*m.state)();
+    listening = p.listening;
+    setLampBit(gs.Lamps.*m.lamp, kLampListening, listening);
+    noteFailure(g, p);
+    failing = failing || !listening;
+  }
+  gs.ListenRetryAt = failing ? tickAfter(g.clock().tick(), kListenRetryMs) : 0;
+}
+
+void listenRetryStage(Gateway& g) {
+  if (!tickDue(g.state().ListenRetryAt, g.clock().tick())) return;
+  openMailPorts(g);
+}
+
+QString mailPortState(Gateway& g, bool smtp) {
+  const MailListeners& l = g.listeners();
+  const MailListeners::PortState& p = smtp ? l.smtpState() : l.pop3State();
+  if (!p.asked) return QStringLiteral("not started");
+  if (p.listening) return QStringLiteral("listening on port %1").arg(p.port);
+  return QStringLiteral("not listening on port %1: %2").arg(p.port).arg(reasonText(g, p));
+}
+
+}  // namespace kolvane
