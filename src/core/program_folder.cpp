@@ -55,7 +55,8 @@ ProgramFolder resolveProgramFolder(const StartupOptions& options) {
 }
 
 int prepareProgramFolder(const QString& path) {
-  const QFileInfo info(path);
+  // Without its trailing slash: "file/" does not exist, so a plain file would read as missing.
+  const QFileInfo info(QDir::cleanPath(path));
   if (info.exists() && !info.isDir()) return 417;
   if (!info.exists()) {
     // Only the folder itself is private; parents made on the way are ordinary folders.
