@@ -16,8 +16,7 @@ bool linkFree(const Gateway& g) {
   const GatewayState& gs = g.state();
   const LinkState& link = g.link();
   return gs.RelationOn && !gs.RelationClosing && link.ReadPhaseDone && !gs.SendPhaseOn &&
-         at::NothingOwed(link) && !link.GsmSendOn &&
-         link.ListTick == 0 && link.DelPos < 0;
+         at::NothingOwed(link) && !link.GsmSendOn && link.ListTick == 0 && link.DelPos < 0;
 }
 
 }  // namespace
@@ -26,9 +25,8 @@ bool relationParked(const Gateway& g) {
   const GatewayState& gs = g.state();
   const LinkState& link = g.link();
   return link.IndicationOn && !link.NotRegistered && !link.At.restarted && gs.cfg.OnLine &&
-         gs.IntervalMs != 0 &&
-         !gs.StopPending && !gs.CloseWanted && !gs.cfg.EndClose && link.ComErrCnt == 0 &&
-         !tickBefore(link.RoundTick + kParkedRoundMs, gs.TickBegin);
+         gs.IntervalMs != 0 && !gs.StopPending && !gs.CloseWanted && !gs.cfg.EndClose &&
+         link.ComErrCnt == 0 && !tickBefore(link.RoundTick + kParkedRoundMs, gs.TickBegin);
 }
 
 void announcedSmsStage(Gateway& g) {

@@ -113,7 +113,8 @@ qsizetype BodyEcho(QByteArrayView raw, const CommandInFlight& c) {
   }
   while (line.endsWith(kCtrlZ)) line.chop(1);
   qsizetype skipped = 0;
-  while (skipped < c.bodyLeft.size() && (c.bodyLeft[skipped] == '\r' || c.bodyLeft[skipped] == '\n'))
+  while (skipped < c.bodyLeft.size() &&
+         (c.bodyLeft[skipped] == '\r' || c.bodyLeft[skipped] == '\n'))
     ++skipped;
   if (line.isEmpty() || !c.bodyLeft.sliced(skipped).startsWith(line)) return 0;
   return skipped + line.size();
@@ -132,8 +133,8 @@ QByteArrayView Visible(QByteArrayView line) {
 bool FinalResult::notSupported() const {
   return kind == FinalKind::CommandNotSupport || (kind == FinalKind::CmeError && code == 4) ||
          (kind == FinalKind::CmsError && code == 303) ||
-         (code < 0 && QByteArrayView(words).compare("operation not supported",
-                                                    Qt::CaseInsensitive) == 0);
+         (code < 0 &&
+          QByteArrayView(words).compare("operation not supported", Qt::CaseInsensitive) == 0);
 }
 
 bool FinalResult::callResult() const {

@@ -39,8 +39,9 @@ void LinkPasses::SendPass() {
   QByteArray data;
   bool escape = false;
   if (gateway_.state().RelationOn && linkUsable() && takeSendRequest(&data, &escape)) {
-    write_ = PendingWrite{data, 0, 0, link.comHandleValid(),
-                          !usesGatewayProtocol(gateway_.state().cfg.GsmDevice), escape};
+    write_ = PendingWrite{
+        data,  0, 0, link.comHandleValid(), !usesGatewayProtocol(gateway_.state().cfg.GsmDevice),
+        escape};
     writeAttempt();
     return;
   }

@@ -8,7 +8,7 @@ namespace {
 // What is in flight when the line comes.
 struct InFlight {
   const char* command = "AT";
-  bool prompt = false;        // awaiting the send prompt
+  bool prompt = false;         // awaiting the send prompt
   const char* body = nullptr;  // the body is out, this much of it not echoed yet
   int continuation = 0;
 };
@@ -63,7 +63,10 @@ TEST(AtLineReader, SortsWhatRealModemsSay) {
       {"> ", kSend, K::Prompt},
       // Echo: the command, after an echoed ESC too; the body after the prompt.
       {"AT+CSQ", {"AT+CSQ"}, K::Echo},
-      {"\x1B" "AT", {}, K::Echo},
+      {"\x1B"
+       "AT",
+       {},
+       K::Echo},
       {"AT+CMGS=\"+420777111222\"", kSend, K::Echo},
       {"> Hello there", {.body = "Hello there"}, K::Echo},
       {"OK", {.body = ""}, K::Final, F::Ok},
@@ -105,7 +108,8 @@ TEST(AtLineReader, SortsWhatRealModemsSay) {
       {"RING", {kListing.command, false, nullptr, 1}, K::Continuation},
       {"and more", {kListing.command, false, nullptr, 2}, K::Continuation},
       {"OK", {kListing.command, false, nullptr, 2}, K::Final, F::Ok},
-      {"+CMGL: 2,\"REC READ\",\"+420\",,\"\"", {kListing.command, false, nullptr, 2},
+      {"+CMGL: 2,\"REC READ\",\"+420\",,\"\"",
+       {kListing.command, false, nullptr, 2},
        K::Information},
   };
   for (const Case& c : cases) {
@@ -128,11 +132,11 @@ TEST(AtLineReader, NotSupportedAnswers) {
     const char* line;
     bool notSupported;
   };
-  for (const Answer& a : {Answer{"COMMAND NOT SUPPORT", true}, Answer{"+CME ERROR: 4", true},
-                          Answer{"+CMS ERROR: 303", true},
-                          Answer{"+CME ERROR: operation not supported", true},
-                          Answer{"+CME ERROR: 3", false}, Answer{"ERROR", false},
-                          Answer{"TOO MANY PARAMETERS", false}}) {
+  for (const Answer& a :
+       {Answer{"COMMAND NOT SUPPORT", true}, Answer{"+CME ERROR: 4", true},
+        Answer{"+CMS ERROR: 303", true}, Answer{"+CME ERROR: operation not supported", true},
+        Answer{"+CME ERROR: 3", false}, Answer{"ERROR", false},
+        Answer{"TOO MANY PARAMETERS", false}}) {
     const std::optional<FinalResult> r = FinalResultOf(a.line);
     ASSERT_TRUE(r) << a.line;
     EXPECT_EQ(r->notSupported(), a.notSupported) << a.line;
