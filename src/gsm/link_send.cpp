@@ -39,9 +39,8 @@ void LinkPasses::SendPass() {
   QByteArray data;
   bool escape = false;
   if (gateway_.state().RelationOn && linkUsable() && takeSendRequest(&data, &escape)) {
-    write_ = PendingWrite{
-        data,  0, 0, link.comHandleValid(), !usesGatewayProtocol(gateway_.state().cfg.GsmDevice),
-        escape};
+    const bool atDevice = !usesGatewayProtocol(gateway_.state().cfg.GsmDevice);
+    write_ = PendingWrite{data, 0, 0, link.comHandleValid(), atDevice, escape};
     writeAttempt();
     return;
   }
