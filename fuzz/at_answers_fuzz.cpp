@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 1; i < size; ++i) {
     if (link.GsmSendOn) {
       link.GsmSendOn = false;
-      kolvane::CommandWritten(g);
+      kolvane::at::CommandWritten(g);
     }
     link.GsmRecvStr += static_cast<char>(data[i]);
     kolvane::RecvATcmd(g);

@@ -16,8 +16,7 @@ bool linkFree(const Gateway& g) {
   const GatewayState& gs = g.state();
   const LinkState& link = g.link();
   return gs.RelationOn && !gs.RelationClosing && link.ReadPhaseDone && !gs.SendPhaseOn &&
-         link.WritesUnanswered == 0 && link.LateAnswersOwed == 0 && !link.GsmSendOn &&
-         link.ListTick == 0 && link.DelPos < 0;
+         at::NothingOwed(link) && !link.GsmSendOn && link.ListTick == 0 && link.DelPos < 0;
 }
 
 }  // namespace
@@ -25,9 +24,9 @@ bool linkFree(const Gateway& g) {
 bool relationParked(const Gateway& g) {
   const GatewayState& gs = g.state();
   const LinkState& link = g.link();
-  return link.IndicationOn && !link.NotRegistered && gs.cfg.OnLine && gs.IntervalMs != 0 &&
-         !gs.StopPending && !gs.CloseWanted && !gs.cfg.EndClose && link.ComErrCnt == 0 &&
-         !tickBefore(link.RoundTick + kParkedRoundMs, gs.TickBegin);
+  return link.IndicationOn && !link.NotRegistered && !link.At.restarted && gs.cfg.OnLine &&
+         gs.IntervalMs != 0 && !gs.StopPending && !gs.CloseWanted && !gs.cfg.EndClose &&
+         link.ComErrCnt == 0 && !tickBefore(link.RoundTick + kParkedRoundMs, gs.TickBegin);
 }
 
 void announcedSmsStage(Gateway& g) {
@@ -40,7 +39,7 @@ void announcedSmsStage(Gateway& g) {
   link.ReadPhaseDone = false;
   link.MemIdx = 0;
   link.LastActTick = gs.TickBegin;
-  GsmAutomat(g, gs.cfg.MemCheOn ? 12 : 15);
+  GsmAutomat(g, gs.cfg.MemCheOn ? AtState::Storage : AtState::List);
 }
 
 bool parkedIntervalStart(Gateway& g) {

@@ -57,6 +57,7 @@ void linkOpened(Gateway& g) {
   link.SendStopOK = false;
   // Nothing of an earlier relation is in flight: the kick-off is the first command.
   ClearCommandInFlight(link);
+  at::ConnectionOpened(link);
   if (link.LinkKind == 1) g.Log(true, serialDeviceOf(gs) + ' ' + g.Text(87));
   gs.KickOffPending = true;
   link.KickOffDiscard = true;

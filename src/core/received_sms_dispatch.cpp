@@ -275,7 +275,7 @@ void DispatchReceivedSms(Gateway& g) {
   gs.cfg.SmsInCnt += listed;
   gs.CountersChanged = true;
   gs.StatusText = g.Text(120);
-  GsmAutomat(g, 19);
+  GsmAutomat(g, AtState::Delete);
 }
 
 void DeliverOverdueParts(Gateway& g) {

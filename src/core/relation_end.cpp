@@ -89,7 +89,7 @@ bool RelationAtSafePoint(Gateway& g) {
   if (usesGatewayProtocol(g.state().cfg.GsmDevice)) {
     return !link.GateSendOn && !link.Gate.AnswerAwaited;
   }
-  return !link.GsmSendOn && link.WritesUnanswered == 0;
+  return !link.GsmSendOn && link.At.writes == 0;
 }
 
 void idleEndStage(Gateway& g) {
@@ -113,6 +113,7 @@ void idleEndStage(Gateway& g) {
     KickOffAT(g);
     return;
   }
+  g.passes().closePrompt();
   gs.RelationClosing = true;
   gs.RelationOn = false;
   if (link.comHandleValid()) {

@@ -15,7 +15,7 @@ namespace {
 void restoreGsmCharset(Gateway& g) {
   g.state().JobUCS2 = false;
   g.link().AutPhase = 3;
-  GsmAutomat(g, 50);
+  GsmAutomat(g, AtState::Charset);
 }
 
 // A run file read to within 4 bytes of its end is done with. The file goes before its
@@ -48,12 +48,12 @@ bool nextJob(Gateway& g) {
   const int result = reader ? reader() : kJobNone;
   switch (result) {
     case kJobReady:
-      GsmAutomat(g, 56);
+      GsmAutomat(g, AtState::SendJob);
       return true;
     case kJobReadyNewCharset:
       // After a character set restore the automaton would stop at the parameters.
       g.link().AutPhase = 2;
-      GsmAutomat(g, 50);
+      GsmAutomat(g, AtState::Charset);
       return true;
     case kJobReported:
       return true;

@@ -1,14 +1,13 @@
 #include "gsm/at_automaton.h"
 
-#include <algorithm>
 #include <exception>
 #include <utility>
 
 #include "context/gateway_context.h"
 #include "gsm/at_commands.h"
+#include "gsm/at_engine.h"
 #include "gsm/at_steps.h"
 #include "gsm/link_state.h"
-#include "gsm/unsolicited_code.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -19,21 +18,9 @@ bool IsLineEnd(char c) {
   return c == '\n' || c == '\r';
 }
 
-// "ERR" right at the start, or after "+CMS" where the modem puts its SMS error code.
-bool IsErrorLine(const QByteArray& upper) {
-  const qsizetype err = upper.indexOf("ERR");
-  if (err == 0 || err == 1) return true;
-  return upper.startsWith("+CMS") && err >= 4 && err <= 6;
-}
-
-// While the list is coming in every byte refreshes the stall timer; zero would mean idle.
-Tick NonZeroTick(Tick t) {
-  return t == 0 ? 1 : t;
-}
-
 // The relation's first "AT" is out and has not been answered yet.
 bool KickOffInFlight(const LinkState& link) {
-  return link.FirstOkPending && link.GsmSendStr == at::kAt && link.WritesUnanswered > 0;
+  return link.FirstOkPending && link.GsmSendStr == at::kAt && link.At.writes > 0;
 }
 
 // A garbled answer counts as a time-out of the kick-off: written again within its retries.
@@ -45,95 +32,73 @@ void KickOffAgain(GatewayContext& g) {
   link.LastActTick = g.clock().tick();
 }
 
-void PromptAwaited(GatewayContext& g) {
+// The send command is answered by its prompt: the body follows, ended by Ctrl-Z.
+void PromptGiven(GatewayContext& g) {
   LinkState& link = g.link();
-  const QByteArray& recv = link.GsmRecvStr;
-  const bool visible = std::any_of(recv.begin(), recv.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) > 32; });
-  if (!visible) return;
-  const qsizetype prompt = recv.indexOf('>');
-  const bool isPrompt = prompt == 0 || prompt == 1;
-  // Late answers to earlier commands come before the prompt; they are read as lines.
-  if (!isPrompt && link.LateAnswersOwed > 0) return;
-  // A whole line may still turn out to be an unsolicited code, set aside like any other.
-  if (!isPrompt && !IsLineEnd(recv.back())) return;
-  if (!isPrompt && RecogniseUnsolicited(recv.trimmed(), {}) != Unsolicited::None) return;
   link.WaitPrompt = false;
-  if (isPrompt) {
-    // The send command is answered; anything still owed before it was lost.
-    link.LateAnswersOwed = 0;
-    link.WritesUnanswered = 0;
-    at::DebugLog(g, QStringLiteral("->>"));
-    link.GsmSendStr = link.GsmSmsBody + at::kCtrlZ;
-    link.GsmSendOn = true;
-    link.NoAnswerCnt = 0;
-    link.GsmTimeout = at::kLongTimeout;
-    link.WaitResult = true;
-  } else {
-    // Something else came first: the body is not written blindly.
-    g.Log(true, QStringLiteral("GSM Busy - End of session"));
-    link.GsmSendOn = false;
-    link.GsmSendStr.clear();
-    link.GsmTimeout = at::kCommandTimeout;
-    link.NoAnswerCnt = 100;
-    link.WaitResult = false;
-  }
+  // Anything still owed before it was lost.
+  link.At.owed = 0;
+  link.At.writes = 0;
+  at::DebugLog(g, QStringLiteral("->>"));
+  link.GsmSendStr = link.GsmSmsBody + at::kCtrlZ;
+  link.GsmSendOn = true;
+  link.NoAnswerCnt = 0;
+  link.GsmTimeout = at::kLongTimeout;
+  link.WaitResult = true;
 }
 
-// The information lines each command expects; they answer nothing else.
-bool ExpectedLine(const LinkState& link, const QByteArray& upper) {
-  if (link.WaitResult) return upper.startsWith("+CMGS") || upper.startsWith("+CMGW");
-  // The send command's own answer comes only after its prompt and body.
-  if (link.WaitPrompt) return false;
-  const QByteArrayView prefix = AnswerPrefixOf(link.GsmSendStr);
-  return !prefix.isEmpty() && upper.startsWith(prefix);
-}
-
-// True for a line that belongs to the late answer of an earlier command: the modem answers in
-// order, so while such answers are owed every line up to their final results is theirs. A line
-// the command in flight expects, or its echo, shows they were lost.
-bool LateAnswerLine(GatewayContext& g, const QByteArray& line, const QByteArray& upper,
-                    bool final) {
+// The send command ended without a prompt: the body is not written blindly, the session ends
+// and the job waits for the next one.
+void NoPrompt(GatewayContext& g, const at::FinalResult& result) {
   LinkState& link = g.link();
-  if (link.LateAnswersOwed <= 0) return false;
-  if (line == link.GsmSendStr || (!final && ExpectedLine(link, upper))) {
-    link.LateAnswersOwed = 0;
-    return false;
+  link.WaitPrompt = false;
+  if (!result.ok()) ++link.ErrCnt;
+  g.Log(true, QStringLiteral("GSM Busy - End of session"));
+  link.GsmSendOn = false;
+  link.GsmSendStr.clear();
+  link.GsmTimeout = at::kCommandTimeout;
+  link.NoAnswerCnt = 100;
+  link.WaitResult = false;
+}
+
+AtState FinalStep(GatewayContext& g, AtState state, const at::FinalResult& result) {
+  const LinkState& link = g.link();
+  if (link.WaitPrompt) {
+    NoPrompt(g, result);
+    return AtState::None;
   }
-  if (final) {
-    --link.LateAnswersOwed;
-    // What a listing collected so far was that answer, not the list.
-    if (link.ListTick != 0) {
-      link.ListBuf.clear();
-      link.ListPrev.clear();
-    }
-  }
-  return true;
+  if (result.ok()) return at::OkTransition(g, state);
+  if (result.notSupported() && !link.WaitResult && at::Optional(state))
+    return at::NotSupported(g, state);
+  return at::ErrorTransition(g, state);
 }
 
 void ReplyStep(GatewayContext& g) {
   LinkState& link = g.link();
   const QByteArray line = link.GsmRecvStr;
-  const int state = at::AnsweredState(link);
+  const AtState state = at::AnsweredState(link);
   at::DebugLog(g, QStringLiteral("->|") + QString::fromUtf8(at::Traced(line)) + QLatin1Char('|'));
-  if (at::SetAside(g, line)) return;
-  const QByteArray upper = line.toUpper();
-  const bool ok = upper == "OK";
-  const bool final = ok || IsErrorLine(upper);
-  if (LateAnswerLine(g, line, upper, final)) return;
-  if (final && link.WritesUnanswered > 0) --link.WritesUnanswered;
-  int next = at::kNoState;
-  if (ok) {
-    next = at::OkTransition(g, state);
-  } else if (final) {
-    next = at::ErrorTransition(g, state);
-  } else if (line == link.GsmSendStr) {
-    // The echo, before "ATE0" took effect: the answer is still awaited, and a late one must not
-    // find the watchdog given up and the relation ended.
-  } else {
-    at::InformationLine(g, upper);
+  const at::Reading r = at::ReadLine(g, line);
+  AtState next = AtState::None;
+  switch (r.kind) {
+    case at::LineKind::Unsolicited:
+      at::UnsolicitedCode(g, r);
+      return;
+    case at::LineKind::Echo:
+      // The answer is still awaited, and a late one must not find the watchdog given up.
+    case at::LineKind::Continuation:
+      return;
+    case at::LineKind::Prompt:
+      if (link.WaitPrompt) PromptGiven(g);
+      return;
+    case at::LineKind::Information:
+      at::InformationLine(g, r.text.toUpper());
+      return;
+    case at::LineKind::Final:
+      if (r.credited) next = FinalStep(g, state, *r.final);
+      break;
   }
-  if (next != at::kNoState) at::CommandStep(g, next);
+  if (next != AtState::None) at::CommandStep(g, next);
 }
 
 }  // namespace
@@ -145,7 +110,7 @@ void RecvATcmd(GatewayContext& gateway) {
     if (!recv.isEmpty() && static_cast<unsigned char>(recv.back()) > 127 && KickOffInFlight(link)) {
       // Noise at connect garbles the kick-off's answer: no line error, the kick-off is asked
       // again once the garbled line is over.
-      link.KickOffGarbled = true;
+      link.At.kickOffGarbled = true;
       recv.clear();
     } else if (!recv.isEmpty() && static_cast<unsigned char>(recv.back()) > 127) {
       // Noise sends such bytes by the thousand: one line per relation, the rest counted.
@@ -158,17 +123,13 @@ void RecvATcmd(GatewayContext& gateway) {
       gateway.state().RestartWanted = true;
       recv.clear();
     }
-    if (link.WaitPrompt) PromptAwaited(gateway);
-    if (link.ListTick != 0) {
-      link.ListTick = NonZeroTick(gateway.clock().tick());
-      if (!recv.isEmpty()) link.ListBuf += recv.back();
-    }
+    if (at::ByteReceived(gateway)) PromptGiven(gateway);
     if (!recv.isEmpty() && IsLineEnd(recv.back())) {
       recv.chop(1);
-      if (std::exchange(link.KickOffGarbled, false))
+      if (std::exchange(link.At.kickOffGarbled, false))
         KickOffAgain(gateway);
       else if (!recv.isEmpty())
-        GsmAutomat(gateway, at::kNoState);
+        GsmAutomat(gateway, AtState::None);
       link.GsmRecvStr.clear();
     }
   } catch (const std::exception&) {
@@ -178,9 +139,9 @@ void RecvATcmd(GatewayContext& gateway) {
   }
 }
 
-void GsmAutomat(GatewayContext& gateway, int N) {
-  if (N < 0) return ReplyStep(gateway);
-  if (N == 19) {
+void GsmAutomat(GatewayContext& gateway, AtState N) {
+  if (N == AtState::None) return ReplyStep(gateway);
+  if (N == AtState::Delete) {
     gateway.link().DelCnt = 1;
     gateway.link().DelPos = 0;
   }
@@ -190,6 +151,9 @@ void GsmAutomat(GatewayContext& gateway, int N) {
 void KickOffAT(GatewayContext& gateway) {
   LinkState& link = gateway.link();
   at::NewCommand(link);
+  // A modem left at its prompt by anyone (a crash, a power cut, another program) would take
+  // every command for text: the connection's first command is ESC.
+  if (!std::exchange(link.At.kickedOff, true)) link.At.escapeWanted = true;
   link.GsmSendStr = at::kAt;
   link.GsmTimeout = at::kKickOffTimeout;
   link.NoAnswerCnt = 0;
@@ -207,24 +171,12 @@ void KickOffAT(GatewayContext& gateway) {
   link.GsmSendOn = true;
 }
 
-void CommandWritten(GatewayContext& gateway) {
-  LinkState& link = gateway.link();
-  const Tick now = gateway.clock().tick();
-  link.NoAnswerCnt += 1;
-  link.LastSendTick = now;
-  link.LastActTick = now;
-  link.AnswerActTick = now;
-  ++link.WritesUnanswered;
-}
-
 void ClearCommandInFlight(LinkState& link) {
   link.GsmSendOn = false;
   link.GsmSendStr.clear();
   link.GsmRecvStr.clear();
   link.NoAnswerCnt = 0;
-  link.WritesUnanswered = 0;
-  link.LateAnswersOwed = 0;
-  link.KickOffGarbled = false;
+  at::ClearEngine(link);
   link.DelStandIn = false;
   link.WaitPrompt = false;
   link.WaitResult = false;

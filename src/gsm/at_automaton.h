@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gsm/at_states.h"
 #include "platform/clock.h"
 
 namespace kolvane {
@@ -8,18 +9,17 @@ class GatewayContext;
 struct LinkState;
 
 // The AT line assembler: called once per received byte, after the byte has been appended to
-// GsmRecvStr. Completed lines drive GsmAutomat(-1); the SMS prompt is recognised here.
+// GsmRecvStr. The AT engine (gsm/at_engine.h) sorts the completed lines and sees the prompt;
+// the automaton acts on them.
 void RecvATcmd(GatewayContext& gateway);
 
-// One automaton step. N = -1 answers the reply line in GsmRecvStr; N >= 0 starts state N
-// (19 also resets the delete position to the first listed SMS).
-void GsmAutomat(GatewayContext& gateway, int N);
+// One automaton step. None answers the reply line in GsmRecvStr; any other state starts there
+// (Delete also resets the delete position to the first listed SMS).
+void GsmAutomat(GatewayContext& gateway, AtState N);
 
-// Makes "AT" the next command of a new relation or reading round.
+// Makes "AT" the next command of a new relation or reading round; the connection's first one
+// is preceded by ESC.
 void KickOffAT(GatewayContext& gateway);
-
-// The send pass has written a command (or an SMS body) whole: its answer is awaited.
-void CommandWritten(GatewayContext& gateway);
 
 // Nothing is in flight: no command set or awaited, no answer owed, no line half read. A
 // relation begins and ends so; the next one opens with its kick-off.

@@ -9,7 +9,7 @@ namespace kolvane::at {
 
 namespace {
 
-// State 56: the send command now, the body after the prompt.
+// The send command now, the body after the prompt.
 void SendJob(GatewayContext& g) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
@@ -51,42 +51,46 @@ QByteArray DeleteCommand(GatewayContext& g) {
 }
 
 // Writes the command of state N; false when N is not a state that sends anything.
-bool WriteCommand(GatewayContext& g, int N) {
+bool WriteCommand(GatewayContext& g, AtState N) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   const bool text = gs.cfg.PDUText;
   switch (N) {
-    case 0:
+    case AtState::Stop:
       DebugLog(g, QStringLiteral("GSM automat - can not continue..."));
       link.GsmSendStr.clear();
       return true;
-    case 2:
+    case AtState::Activity:
       link.GsmSendStr = kActivity;
       link.CpasValue = 255;
       return true;
-    case 3:  // the modem is busy; the watchdog ends the relation
-    case 255:
+    case AtState::Busy:  // the modem is busy; the watchdog ends the relation
+    case AtState::Finished:
       link.GsmSendStr.clear();
       return true;
-    case 4:
+    case AtState::EchoOff:
       link.GsmSendStr = kEchoOff;
       return true;
-    case 5:
+    case AtState::NumericErrors:
+      link.At.numericErrorsAsked = true;
+      link.GsmSendStr = kNumericErrors;
+      return true;
+    case AtState::ServiceCentre:
       link.GsmSendStr = kServiceCentre;
       return true;
-    case 7:
+    case AtState::Format:
       link.GsmSendStr = text ? kFormatText : kFormatPdu;
       return true;
-    case 10:
+    case AtState::ShowTextParams:
       link.GsmSendStr = kShowTextParams;
       return true;
-    case 11:
+    case AtState::Signal:
       link.GsmSendStr = kSignal;
       return true;
-    case 12:
+    case AtState::Storage:
       link.GsmSendStr = link.MemIdx == 1 ? kStoragePhone : kStorageSim;
       return true;
-    case 15:
+    case AtState::List:
       link.SmsAnnounced = false;  // what is announced from now on may miss this listing
       link.GsmSendStr = text ? kListText : kListPdu;
       link.ListBuf.clear();
@@ -95,22 +99,22 @@ bool WriteCommand(GatewayContext& g, int N) {
       link.ListTick = g.clock().tick() == 0 ? 1 : g.clock().tick();
       link.SmsAccepted = false;
       return true;
-    case 18:
+    case AtState::ListDone:
       link.ListDone = true;
       return true;
-    case 19:
+    case AtState::Delete:
       link.GsmSendStr = DeleteCommand(g);
       return true;
-    case 20:  // delete phase finished; the main cycle sees DelPos past the end
+    case AtState::DeleteDone:  // the main cycle sees DelPos past the end
       return true;
-    case 50:
+    case AtState::Charset:
       gs.LastCharset = gs.JobUCS2 ? 1 : 0;
       link.GsmSendStr = gs.JobUCS2 ? kCharsetUcs2 : kCharsetGsm;
       return true;
-    case 53:
+    case AtState::Params:
       link.GsmSendStr = gs.JobUCS2 ? kParamsUcs2 : kParamsGsm;
       return true;
-    case 56:
+    case AtState::SendJob:
       SendJob(g);
       return true;
     default:
@@ -118,21 +122,28 @@ bool WriteCommand(GatewayContext& g, int N) {
   }
 }
 
-}  // namespace
-
-void NewCommand(LinkState& link) {
-  link.LateAnswersOwed += link.WritesUnanswered;
-  link.WritesUnanswered = 0;
+// The state a command's answer is read in: the parameters of either character set are one
+// optional command.
+AtState AnsweringState(AtState N) {
+  return N == AtState::Params ? AtState::ParamsGsm : N;
 }
 
-void CommandStep(GatewayContext& g, int N) {
+bool Writes(AtState N) {
+  return N != AtState::Stop && N != AtState::Busy && N != AtState::ListDone &&
+         N != AtState::DeleteDone && N != AtState::Finished;
+}
+
+}  // namespace
+
+void CommandStep(GatewayContext& g, AtState N) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   NewCommand(link);
   link.DelStandIn = false;
   // Closing: the SMS already stored still leave the device (list end, deletes); nothing new
   // starts, and the answered command was the last.
-  if (gs.CloseWanted && N != 18 && N != 19 && N != 20) {
+  if (gs.CloseWanted && N != AtState::ListDone && N != AtState::Delete &&
+      N != AtState::DeleteDone) {
     link.GsmSendStr.clear();
     link.GsmSendOn = false;
     link.NoAnswerCnt = 0;
@@ -140,14 +151,20 @@ void CommandStep(GatewayContext& g, int N) {
   }
   if (!WriteCommand(g, N)) {
     DebugLog(g, QStringLiteral("GSM automat - unexpected state \"OutComSendNo\" : ") +
-                    QString::number(N));
-    N = 0;
+                    QString::number(number(N)));
+    N = AtState::Stop;
     link.GsmSendStr.clear();
   }
-  if (N != 0 && N != 3 && N != 18 && N != 20 && N != 255) link.GsmSendOn = true;
-  link.NoAnswerCnt = N == 3 ? 100 : 0;
+  // A command this modem said it does not support is not asked again on this connection.
+  if (Optional(AnsweringState(N)) && LeftOut(link, link.GsmSendStr)) {
+    link.GsmSendStr.clear();
+    return CommandStep(g, LeftOutTransition(g, AnsweringState(N)));
+  }
+  if (Writes(N)) link.GsmSendOn = true;
+  link.NoAnswerCnt = N == AtState::Busy ? 100 : 0;
   // A storage switch or a signal query takes a real modem seconds now and then, a SIM its PIN.
-  const bool slow = N == 11 || N == 12 || N == 15 || N == 19 || N == 56 || N == 61;
+  const bool slow = N == AtState::Signal || N == AtState::Storage || N == AtState::List ||
+                    N == AtState::Delete || N == AtState::SendJob || N == AtState::PinEntry;
   link.GsmTimeout = slow ? kLongTimeout : kCommandTimeout;
   if (gs.cfg.RecoveryStartIncMin != 0)
     gs.RecoveryAt = g.clock().now() + gs.cfg.RecoveryStartIncMin / (24.0 * 60.0);

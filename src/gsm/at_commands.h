@@ -5,6 +5,8 @@ namespace kolvane::at {
 // Commands as the modem sees them; replies are recognised by comparing with the last one sent.
 inline constexpr char kAt[] = "AT";
 inline constexpr char kEchoOff[] = "ATE0";
+// Errors as "+CME ERROR: n" rather than a bare "ERROR".
+inline constexpr char kNumericErrors[] = "AT+CMEE=1";
 inline constexpr char kActivity[] = "AT+CPAS";
 inline constexpr char kServiceCentre[] = "AT+CSCA?";
 inline constexpr char kFormat[] = "AT+CMGF=";
@@ -36,8 +38,5 @@ inline constexpr char kCtrlZ = 26;
 inline constexpr unsigned kKickOffTimeout = 1000;
 inline constexpr unsigned kCommandTimeout = 2000;
 inline constexpr unsigned kLongTimeout = 8000;
-
-// No command in flight.
-inline constexpr int kNoState = -1;
 
 }  // namespace kolvane::at

@@ -12,12 +12,27 @@ namespace kolvane::at {
 
 namespace {
 
-constexpr std::pair<const char*, int> kStateOfCommand[] = {
-    {kAt, 1},          {kActivity, 2},      {kEchoOff, 4},         {kServiceCentre, 5},
-    {kFormatPdu, 8},   {kFormatText, 9},    {kShowTextParams, 10}, {kSignal, 11},
-    {kStorageSim, 13}, {kStoragePhone, 14}, {kListPdu, 16},        {kListText, 17},
-    {kCharsetGsm, 51}, {kCharsetUcs2, 52},  {kParamsGsm, 54},      {kParamsUcs2, 55},
-    {kPinQuery, 60},   {kRegistration, 62}, {kIndication, 63},
+constexpr std::pair<const char*, AtState> kStateOfCommand[] = {
+    {kAt, AtState::Attention},
+    {kActivity, AtState::Activity},
+    {kEchoOff, AtState::EchoOff},
+    {kNumericErrors, AtState::NumericErrors},
+    {kServiceCentre, AtState::ServiceCentre},
+    {kFormatPdu, AtState::FormatPdu},
+    {kFormatText, AtState::FormatText},
+    {kShowTextParams, AtState::ShowTextParams},
+    {kSignal, AtState::Signal},
+    {kStorageSim, AtState::StorageSim},
+    {kStoragePhone, AtState::StoragePhone},
+    {kListPdu, AtState::ListPdu},
+    {kListText, AtState::ListText},
+    {kCharsetGsm, AtState::CharsetGsm},
+    {kCharsetUcs2, AtState::CharsetUcs2},
+    {kParamsGsm, AtState::ParamsGsm},
+    {kParamsUcs2, AtState::ParamsUcs2},
+    {kPinQuery, AtState::PinQuery},
+    {kRegistration, AtState::Registration},
+    {kIndication, AtState::Indication},
 };
 
 void SetLinkIdle(GatewayContext& g) {
@@ -28,19 +43,24 @@ bool IsBusy(std::uint8_t cpas) {
   return cpas == 3 || cpas == 4;
 }
 
-// After "ATE0" (or instead of it): the service-centre number once per run, then the format.
-int AfterEcho(const LinkState& link) {
-  return link.CscaPending ? 5 : 7;
+// After the numeric errors: the service-centre number once per run, then the format.
+AtState AfterErrors(const LinkState& link) {
+  return link.CscaPending ? AtState::ServiceCentre : AtState::Format;
 }
 
-int NextDelete(LinkState& link) {
+// After "ATE0" (or instead of it): numeric errors once per connection.
+AtState AfterEcho(const LinkState& link) {
+  return link.At.numericErrorsAsked ? AfterErrors(link) : AtState::NumericErrors;
+}
+
+AtState NextDelete(LinkState& link) {
   ++link.DelCnt;
   ++link.DelPos;
-  return link.DelPos >= link.SmsRecvArr.size() ? 20 : 19;
+  return link.DelPos >= link.SmsRecvArr.size() ? AtState::DeleteDone : AtState::Delete;
 }
 
-QString ModeName(int state) {
-  return state == 8 ? QStringLiteral("PDU") : QStringLiteral("text");
+QString ModeName(AtState state) {
+  return state == AtState::FormatPdu ? QStringLiteral("PDU") : QStringLiteral("text");
 }
 
 void FirstOk(GatewayContext& g) {
@@ -54,6 +74,21 @@ void FirstOk(GatewayContext& g) {
     gs.RefreshOffset = 0;
   }
   SetLinkIdle(g);
+}
+
+// What follows the parameters: the activity status while initialising, the job in the send
+// phase, nothing after the character set is back.
+AtState AfterParams(const LinkState& link) {
+  switch (link.AutPhase) {
+    case 1:
+      return AtState::Activity;
+    case 2:
+      return AtState::SendJob;
+    case 3:
+      return AtState::Finished;
+    default:
+      return AtState::Stop;
+  }
 }
 
 }  // namespace
@@ -74,18 +109,18 @@ namespace {
 
 // A failed storage selection. The phone storage is given up for the run; the read phase
 // either ends here (send phase next) or, for the one device that needs it, goes on.
-int StorageFailed(GatewayContext& g) {
+AtState StorageFailed(GatewayContext& g) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
-  if (link.MemIdx != 1) return 99;
+  if (link.MemIdx != 1) return AtState::Failed;
   link.MemIdx = 0;
   link.PhoneMemOn = false;
-  if (gs.cfg.GsmDevice == QLatin1String("SBlueGateABrave")) return 18;
+  if (gs.cfg.GsmDevice == QLatin1String("SBlueGateABrave")) return AtState::ListDone;
   link.GsmSendStr.clear();
   link.GsmSendOn = false;
   link.NoAnswerCnt = 100;
   scheduleSendPhaseFrom(g, g.clock().tick());
-  return 99;
+  return AtState::Failed;
 }
 
 }  // namespace
@@ -94,99 +129,90 @@ void DebugLog(GatewayContext& gateway, const QString& text) {
   gateway.Log(gateway.state().cfg.Debug, text);
 }
 
-int AnsweredState(const LinkState& link) {
+AtState AnsweredState(const LinkState& link) {
   const QByteArray& sent = link.GsmSendStr;
-  if (link.DelStandIn && sent == kAt) return 19;
+  if (link.DelStandIn && sent == kAt) return AtState::Delete;
   for (const auto& [command, state] : kStateOfCommand)
     if (sent == command) return state;
-  if (sent.startsWith(kDelete)) return 19;
-  if (sent.startsWith(kPinEntry)) return 61;
-  return link.SmsAccepted ? 56 : kNoState;
+  if (sent.startsWith(kDelete)) return AtState::Delete;
+  if (sent.startsWith(kPinEntry)) return AtState::PinEntry;
+  return link.SmsAccepted ? AtState::SendJob : AtState::None;
 }
 
-int OkTransition(GatewayContext& g, int state) {
+AtState OkTransition(GatewayContext& g, AtState state) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   if (link.FirstOkPending) FirstOk(g);
 
-  int next = kNoState;
+  AtState next = AtState::None;
   switch (state) {
-    case 1:
+    case AtState::Attention:
       link.AutPhase = 1;
       gs.JobUCS2 = false;
       gs.JobLast = false;
       link.SmsAccepted = false;
-      next = 60;  // the SIM and the network first
+      next = AtState::PinQuery;  // the SIM and the network first
       break;
-    case 2:
+    case AtState::Activity:
       link.AutPhase = 2;
       if (IsBusy(link.CpasValue)) {
-        next = 3;
+        next = AtState::Busy;
       } else {
         FreeSMSArr(link);
-        next = gs.cfg.EchoSkip ? AfterEcho(link) : 4;
+        next = gs.cfg.EchoSkip ? AfterEcho(link) : AtState::EchoOff;
       }
       break;
-    case 4:
+    case AtState::EchoOff:
       next = AfterEcho(link);
       break;
-    case 5:
+    case AtState::NumericErrors:
+      next = AfterErrors(link);
+      break;
+    case AtState::ServiceCentre:
       link.CscaPending = false;
-      next = 7;
+      next = AtState::Format;
       break;
-    case 8:
-    case 9:
+    case AtState::FormatPdu:
+    case AtState::FormatText:
       g.Log(true, fillPlaceholders(g.Text(52), {ModeName(state)}));
-      next = gs.cfg.PDUText ? 10 : 11;
+      next = gs.cfg.PDUText ? AtState::ShowTextParams : AtState::Signal;
       break;
-    case 10:
-      next = 11;
+    case AtState::ShowTextParams:
+      next = AtState::Signal;
       break;
-    case 11:
+    case AtState::Signal:
       next = AfterSignal(g);
       break;
-    case 13:
-    case 14:
-      next = 15;
+    case AtState::StorageSim:
+    case AtState::StoragePhone:
+      next = AtState::List;
       break;
-    case 16:
-    case 17:
-      next = 18;
+    case AtState::ListPdu:
+    case AtState::ListText:
+      next = AtState::ListDone;
       break;
-    case 19:
+    case AtState::Delete:
       next = NextDelete(link);
       break;
-    case 51:
-    case 52:
-      next = 53;
+    case AtState::CharsetGsm:
+    case AtState::CharsetUcs2:
+      next = AtState::Params;
       break;
-    case 54:
-    case 55:
-      switch (link.AutPhase) {
-        case 1:
-          next = 2;
-          break;
-        case 2:
-          next = 56;
-          break;
-        case 3:
-          next = 255;
-          break;
-        default:
-          next = 0;
-      }
+    case AtState::ParamsGsm:
+    case AtState::ParamsUcs2:
+      next = AfterParams(link);
       break;
-    case 56:
+    case AtState::SendJob:
       break;
-    case 60:
-    case 61:
-    case 62:
-    case 63:
+    case AtState::PinQuery:
+    case AtState::PinEntry:
+    case AtState::Registration:
+    case AtState::Indication:
       next = SimOk(g, state);
       break;
     default:
       DebugLog(g, QStringLiteral("GSM automat - unexpected state \"InComSendNo\" : ") +
-                      QString::number(state));
+                      QString::number(number(state)));
   }
 
   // The body was out: whatever the command looked like, the SMS has gone.
@@ -194,7 +220,7 @@ int OkTransition(GatewayContext& g, int state) {
   return next;
 }
 
-int ErrorTransition(GatewayContext& g, int state) {
+AtState ErrorTransition(GatewayContext& g, AtState state) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   if (link.WaitPrompt || link.WaitResult) {
@@ -203,32 +229,34 @@ int ErrorTransition(GatewayContext& g, int state) {
     link.WaitResult = false;
     link.SmsSendFail = true;
     link.NoAnswerCnt = 0;
-    return 99;
+    return AtState::Failed;
   }
   switch (state) {
-    case 4:
+    case AtState::EchoOff:
       g.Log(true, g.Text(56));
       gs.cfg.EchoSkip = true;  // for the rest of the run; not written back
       return AfterEcho(link);
-    case 8:
-    case 9:
+    case AtState::NumericErrors:
+      return AfterErrors(link);  // driven as before, with plain errors
+    case AtState::FormatPdu:
+    case AtState::FormatText:
       g.Log(true, fillPlaceholders(g.Text(60), {ModeName(state)}));
-      if (state == 9) g.Log(true, g.Text(53));
-      return 0;
-    case 13:
-    case 14:
+      if (state == AtState::FormatText) g.Log(true, g.Text(53));
+      return AtState::Stop;
+    case AtState::StorageSim:
+    case AtState::StoragePhone:
       return StorageFailed(g);
-    case 16:
-    case 17:
+    case AtState::ListPdu:
+    case AtState::ListText:
       g.Log(true, g.Text(62));
-      return 18;
-    case 19:
+      return AtState::ListDone;
+    case AtState::Delete:
       ++link.ErrCnt;
       return NextDelete(link);
-    case 60:
-    case 61:
-    case 62:
-    case 63:
+    case AtState::PinQuery:
+    case AtState::PinEntry:
+    case AtState::Registration:
+    case AtState::Indication:
       return SimError(g, state);
     default:
       link.GsmSendStr.clear();
@@ -236,8 +264,47 @@ int ErrorTransition(GatewayContext& g, int state) {
       link.NoAnswerCnt = 100;
       link.GsmTimeout = kCommandTimeout;
       ++link.ErrCnt;
-      return 99;
+      return AtState::Failed;
   }
+}
+
+bool Optional(AtState state) {
+  switch (state) {
+    case AtState::Activity:
+    case AtState::EchoOff:
+    case AtState::NumericErrors:
+    case AtState::ServiceCentre:
+    case AtState::ShowTextParams:
+    case AtState::Signal:
+    case AtState::ParamsGsm:
+    case AtState::ParamsUcs2:
+    case AtState::PinQuery:
+    case AtState::Registration:
+    case AtState::Indication:
+      return true;
+    default:
+      return false;
+  }
+}
+
+AtState LeftOutTransition(GatewayContext& g, AtState state) {
+  switch (state) {
+    case AtState::ServiceCentre:
+      return AtState::Format;  // asked again by the next connection
+    case AtState::PinQuery:
+      return AtState::Registration;  // a SIM the modem does not ask about needs no PIN
+    case AtState::Indication:
+      return AfterSignal(g);  // polled
+    default:
+      return OkTransition(g, state);
+  }
+}
+
+AtState NotSupported(GatewayContext& g, AtState state) {
+  LinkState& link = g.link();
+  g.Log(true, fillPlaceholders(g.Text(170), {QString::fromUtf8(link.GsmSendStr)}));
+  link.At.leftOut.insert(CommandName(link.GsmSendStr));
+  return LeftOutTransition(g, state);
 }
 
 }  // namespace kolvane::at

@@ -7,15 +7,8 @@ namespace kolvane::at {
 
 namespace {
 
-constexpr int kPinQueryState = 60;
-constexpr int kPinEntryState = 61;
-constexpr int kRegistrationState = 62;
-constexpr int kIndicationState = 63;
-// The initialisation goes on with the character set.
-constexpr int kInitGoesOn = 50;
-
 // The SIM cannot be used: one line while the state lasts, and the alarm.
-int SimBlocked(GatewayContext& g, int textNumber) {
+AtState SimBlocked(GatewayContext& g, int textNumber) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   const QByteArray notice = QByteArray::number(textNumber) + link.SimState;
@@ -26,90 +19,90 @@ int SimBlocked(GatewayContext& g, int textNumber) {
     gs.AlarmBeepTick = 0;
   }
   link.GsmSendStr.clear();
-  return 0;
+  return AtState::Stop;
 }
 
-int AfterPinQuery(GatewayContext& g) {
+AtState AfterPinQuery(GatewayContext& g) {
   LinkState& link = g.link();
   const QString& pin = g.state().cfg.SimPin;
   if (link.SimState == "SIM PUK") return SimBlocked(g, 16);
   if (link.SimState != "SIM PIN") {
     link.SimNotice.clear();
-    return kRegistrationState;
+    return AtState::Registration;
   }
   if (pin.isEmpty()) return SimBlocked(g, 15);
   // A refused PIN locks the SIM further with every try; only a changed setting is tried.
   if (link.PinRefused == pin) return SimBlocked(g, 14);
-  return kPinEntryState;
+  return AtState::PinEntry;
 }
 
 }  // namespace
 
-int AfterSignal(GatewayContext& g) {
+AtState AfterSignal(GatewayContext& g) {
   const LinkState& link = g.link();
   const Settings& cfg = g.state().cfg;
   if (cfg.OnLine && cfg.SmsIndication && !link.IndicationRefused && !link.IndicationOn)
-    return kIndicationState;
-  return cfg.MemCheOn ? 12 : 15;
+    return AtState::Indication;
+  return cfg.MemCheOn ? AtState::Storage : AtState::List;
 }
 
-int SimOk(GatewayContext& g, int state) {
+AtState SimOk(GatewayContext& g, AtState state) {
   LinkState& link = g.link();
   switch (state) {
-    case kPinQueryState:
+    case AtState::PinQuery:
       return AfterPinQuery(g);
-    case kPinEntryState:
+    case AtState::PinEntry:
       link.PinRefused.reset();
       link.SimNotice.clear();
       g.Log(true, g.Text(13));
-      return kRegistrationState;
-    case kRegistrationState:
+      return AtState::Registration;
+    case AtState::Registration:
       link.NotRegistered = link.RegState != -1 && link.RegState != 1 && link.RegState != 5;
       // Jobs wait for a relation with the network; SMS stored meanwhile are read.
       if (link.NotRegistered && !link.RegNoticeLogged) g.Log(true, g.Text(17));
       link.RegNoticeLogged = link.NotRegistered;
-      return kInitGoesOn;
-    default:  // kIndicationState
+      return AtState::Charset;
+    default:  // Indication
       link.IndicationOn = true;
       return AfterSignal(g);
   }
 }
 
-int SimError(GatewayContext& g, int state) {
+AtState SimError(GatewayContext& g, AtState state) {
   LinkState& link = g.link();
   switch (state) {
-    case kPinEntryState:
+    case AtState::PinEntry:
       link.PinRefused = g.state().cfg.SimPin;
       link.SimNotice = "14" + link.SimState;
       g.Log(true, g.Text(14));
       g.state().AlarmBeep = true;
       g.state().AlarmBeepTick = 0;
       link.GsmSendStr.clear();
-      return 0;
-    case kIndicationState:
+      return AtState::Stop;
+    case AtState::Indication:
       link.IndicationRefused = true;  // polled as before
       return AfterSignal(g);
     default:
       // A device that knows no SIM or registration questions is driven as before.
-      return state == kPinQueryState ? kRegistrationState : kInitGoesOn;
+      return state == AtState::PinQuery ? AtState::Registration : AtState::Charset;
   }
 }
 
-bool WriteSimCommand(GatewayContext& g, int N) {
+bool WriteSimCommand(GatewayContext& g, AtState N) {
   LinkState& link = g.link();
   switch (N) {
-    case kPinQueryState:
+    case AtState::PinQuery:
       link.SimState.clear();
       link.GsmSendStr = kPinQuery;
       return true;
-    case kPinEntryState:
+    case AtState::PinEntry:
       link.GsmSendStr = kPinEntry + ('"' + g.state().cfg.SimPin.toUtf8() + '"');
       return true;
-    case kRegistrationState:
+    case AtState::Registration:
       link.RegState = -1;
       link.GsmSendStr = kRegistration;
       return true;
-    case kIndicationState:
+    case AtState::Indication:
       link.GsmSendStr = kIndication;
       return true;
     default:

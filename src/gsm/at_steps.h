@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include "gsm/at_engine.h"
+#include "gsm/at_states.h"
+
 namespace kolvane {
 
 class GatewayContext;
@@ -11,36 +14,38 @@ struct LinkState;
 namespace at {
 
 // The state a reply answers, recognised from the last command sent.
-int AnsweredState(const LinkState& link);
+AtState AnsweredState(const LinkState& link);
 
-// Next state after "OK", or after an error line, for the state answered.
-int OkTransition(GatewayContext& gateway, int state);
-int ErrorTransition(GatewayContext& gateway, int state);
+// Next state after "OK", or after an error result, for the state answered.
+AtState OkTransition(GatewayContext& gateway, AtState state);
+AtState ErrorTransition(GatewayContext& gateway, AtState state);
 
-// A reply line that is neither a result nor the echo (upper-cased).
+// The kick-off's optional commands: one the modem does not support is left out for the rest of
+// the connection, and the relation goes on as after its "OK".
+bool Optional(AtState state);
+AtState LeftOutTransition(GatewayContext& gateway, AtState state);
+// The modem said it does not support the command of this optional state.
+AtState NotSupported(GatewayContext& gateway, AtState state);
+
+// An information line the command in flight expects (upper-cased).
 void InformationLine(GatewayContext& gateway, const QByteArray& upper);
-
-// A new command replaces the one in flight: the answers its writes still owe come first.
-void NewCommand(LinkState& link);
+// A line the modem sent on its own (RING, +CMTI:, "Call Ready" ...): no answer, it ends nothing.
+void UnsolicitedCode(GatewayContext& gateway, const Reading& line);
 
 // Writes the command of state N and arms the watchdog for it.
-void CommandStep(GatewayContext& gateway, int N);
+void CommandStep(GatewayContext& gateway, AtState N);
 
 // The job in flight has been accepted by the network side.
 void SmsSent(GatewayContext& gateway);
 
-// The kick-off's SIM, network and indication states (60 to 63): the next state after "OK" or
-// an error, the command of the state, and the "+CPIN:" and "+CREG:" lines.
-int SimOk(GatewayContext& gateway, int state);
-int SimError(GatewayContext& gateway, int state);
-bool WriteSimCommand(GatewayContext& gateway, int N);
+// The kick-off's SIM, network and indication states: the next state after "OK" or an error,
+// the command of the state, and the "+CPIN:" and "+CREG:" lines.
+AtState SimOk(GatewayContext& gateway, AtState state);
+AtState SimError(GatewayContext& gateway, AtState state);
+bool WriteSimCommand(GatewayContext& gateway, AtState N);
 void SimInformation(GatewayContext& gateway, const QByteArray& upper);
 // After the signal: the indications in on-line mode, the storage or the listing.
-int AfterSignal(GatewayContext& gateway);
-
-// A line the modem sent on its own (RING, +CREG:, +CMTI:, ^RSSI: ...) is set aside: it is no
-// answer and ends nothing. True when the line was one.
-bool SetAside(GatewayContext& gateway, const QByteArray& line);
+AtState AfterSignal(GatewayContext& gateway);
 
 // A command or its echo as traces show it: the PIN masked.
 QByteArray Traced(const QByteArray& line);

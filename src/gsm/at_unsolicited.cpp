@@ -1,18 +1,25 @@
 #include "context/gateway_context.h"
 #include "gsm/at_steps.h"
 #include "gsm/link_state.h"
-#include "gsm/unsolicited_code.h"
 
 namespace kolvane::at {
 
-bool SetAside(GatewayContext& g, const QByteArray& line) {
+void UnsolicitedCode(GatewayContext& g, const Reading& line) {
   LinkState& link = g.link();
-  const Unsolicited kind = RecogniseUnsolicited(line, AnswerPrefixOf(link.GsmSendStr));
-  if (kind == Unsolicited::None) return false;
-  link.SetAsideBytes += line.size();
-  // The storage is listed as soon as the link is free; several announcements make one listing.
-  if (kind == Unsolicited::NewMessage) link.SmsAnnounced = true;
-  return true;
+  switch (line.code) {
+    case UnsolicitedKind::NewMessage:
+      // The storage is listed as soon as the link is free; several announcements make one
+      // listing.
+      link.SmsAnnounced = true;
+      break;
+    case UnsolicitedKind::Restart:
+      // The module started anew since the relation read it: its settings are gone, and the
+      // next relation makes them again.
+      if (link.ReadPhaseDone) link.At.restarted = true;
+      break;
+    default:
+      break;
+  }
 }
 
 }  // namespace kolvane::at

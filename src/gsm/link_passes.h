@@ -36,6 +36,9 @@ class LinkPasses : public QObject {
   void SendPass();
 
   bool writePending() const { return write_.has_value(); }
+  // The relation ends: a modem that may sit at its prompt gets ESC, so nothing later is typed
+  // into that body.
+  void closePrompt();
   // A command waits to be written.
   bool commandPending() const;
 
@@ -64,6 +67,7 @@ class LinkPasses : public QObject {
     Tick dueAt = 0;
     bool serial = false;
     bool atDevice = true;
+    bool escape = false;  // ESC alone, no command
   };
 
   // The device or the TCP gateway can be read and written.
@@ -78,7 +82,7 @@ class LinkPasses : public QObject {
   void handOver(const QByteArray& block);
 
   // Send, and a write that the device takes only in part (link_send.cpp).
-  bool takeSendRequest(QByteArray* data);
+  bool takeSendRequest(QByteArray* data, bool* escape);
   // Drops what the device sent before the relation's first command; false when it is gone.
   bool kickOffClears();
   void endSendPass();

@@ -16,7 +16,7 @@ namespace {
 bool onlySetAside(const QByteArray& block, const LinkState& link) {
   const auto lineEnds =
       std::count_if(block.begin(), block.end(), [](char c) { return c == '\r' || c == '\n'; });
-  return link.GsmRecvStr.isEmpty() && link.SetAsideBytes == block.size() - lineEnds;
+  return link.GsmRecvStr.isEmpty() && link.At.setAsideBytes == block.size() - lineEnds;
 }
 
 }  // namespace
@@ -28,21 +28,26 @@ void LinkPasses::RecvPass() {
   const Tick passTick = gateway_.clock().tick();
   try {
     if (gateway_.state().RelationOn && !linkUsable()) {
-      // The connection dropped or the device closed: nothing can answer any more. What came
-      // just before the drop is still an answer (a "+CMGS" ahead of the close).
-      const QByteArray last = std::exchange(link.GtNetRecvBuf, QByteArray());
-      if (!last.isEmpty() && !link.KickOffDiscard) handOver(last);
+      // The connection dropped or the device closed: nothing can answer any more. What the
+      // gateway sent before it went (the "+CMGS:" of a job it took) is still its answer.
+      const QByteArray block = std::exchange(link.GtNetRecvBuf, QByteArray());
+      if (!block.isEmpty() && !link.KickOffDiscard) handOver(block);
       endRelationNow();
     } else if (gateway_.state().RelationOn) {
       const QByteArray block = takeReceivedBlock();
       if (link.KickOffDiscard || !gateway_.state().RelationOn) {
-        // Left over from before the relation's first command, or the device is gone.
+        // Left over from before the next command, or the device is gone. While the line
+        // settles after ESC, bytes put the next command off.
+        if (!block.isEmpty() && at::Settling(link)) {
+          at::BytesDiscarded(link, passTick);
+          scheduleFollowUp(static_cast<int>(at::SettleDue(link) - passTick) + 1);
+        }
       } else if (!block.isEmpty()) {
         const Tick lastAct = link.LastActTick;
         const Tick answerAct = link.AnswerActTick;
         link.LastActTick = gateway_.clock().tick();
         link.AnswerActTick = link.LastActTick;
-        link.SetAsideBytes = 0;
+        link.At.setAsideBytes = 0;
         handOver(block);
         if (onlySetAside(block, link)) {
           link.LastActTick = lastAct;

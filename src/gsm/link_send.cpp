@@ -5,6 +5,7 @@
 
 #include "context/gateway_context.h"
 #include "gsm/at_automaton.h"
+#include "gsm/at_engine.h"
 #include "gsm/at_steps.h"
 #include "gsm/gt_net_client.h"
 #include "gsm/link_state.h"
@@ -36,9 +37,10 @@ void LinkPasses::SendPass() {
   }
   link.SendBusy = true;
   QByteArray data;
-  if (gateway_.state().RelationOn && linkUsable() && takeSendRequest(&data)) {
-    write_ = PendingWrite{data, 0, 0, link.comHandleValid(),
-                          !usesGatewayProtocol(gateway_.state().cfg.GsmDevice)};
+  bool escape = false;
+  if (gateway_.state().RelationOn && linkUsable() && takeSendRequest(&data, &escape)) {
+    const bool atDevice = !usesGatewayProtocol(gateway_.state().cfg.GsmDevice);
+    write_ = PendingWrite{data, 0, 0, link.comHandleValid(), atDevice, escape};
     writeAttempt();
     return;
   }
@@ -60,7 +62,7 @@ bool LinkPasses::kickOffClears() {
   return gateway_.state().RelationOn;
 }
 
-bool LinkPasses::takeSendRequest(QByteArray* data) {
+bool LinkPasses::takeSendRequest(QByteArray* data, bool* escape) {
   LinkState& link = gateway_.link();
   const bool debug = gateway_.state().cfg.Debug;
   if (usesGatewayProtocol(gateway_.state().cfg.GsmDevice)) {
@@ -74,12 +76,36 @@ bool LinkPasses::takeSendRequest(QByteArray* data) {
     *data = frame;
     return true;
   }
-  if (!link.GsmSendOn || !kickOffClears()) return false;
+  if (!link.GsmSendOn) return false;
+  const Tick now = gateway_.clock().tick();
+  Tick due = now;
+  switch (at::NextWrite(link, now, &due)) {
+    case at::WriteStep::Escape:
+      // The command waits; ESC goes out alone.
+      gateway_.Log(debug, QStringLiteral("<-|<ESC>|"));
+      *escape = true;
+      *data = QByteArray(1, at::kEscape);
+      return true;
+    case at::WriteStep::Hold:
+      scheduleFollowUp(static_cast<int>(due - now) + 1);
+      return false;
+    case at::WriteStep::Command:
+      break;
+  }
+  if (!kickOffClears()) return false;
   link.GsmSendOn = false;
   gateway_.Log(debug, QStringLiteral("<-|") + QString::fromUtf8(at::Traced(link.GsmSendStr)) +
                           QLatin1Char('|'));
   *data = link.GsmSendStr + '\r';
   return true;
+}
+
+void LinkPasses::closePrompt() {
+  LinkState& link = gateway_.link();
+  if (!link.At.promptMayBeOpen || write_ || !linkUsable()) return;
+  gateway_.Log(gateway_.state().cfg.Debug, QStringLiteral("<-|<ESC>|"));
+  if (writeToLink(QByteArray(1, at::kEscape), link.comHandleValid()) == 1)
+    link.At.promptMayBeOpen = false;
 }
 
 void LinkPasses::endSendPass() {
@@ -141,8 +167,10 @@ void LinkPasses::writeEnded(bool complete) {
     gateway_.Log(true, fillPlaceholders(gateway_.Text(48),
                                         {QString::fromUtf8(at::Traced(link.GsmSendStr))}));
     if (w.serial && link.ComHandle) serialLinkLost();
+  } else if (w.escape) {
+    at::EscapeWritten(link, gateway_.clock().tick());
   } else if (w.atDevice) {
-    CommandWritten(gateway_);
+    at::CommandWritten(gateway_);
   }
   endSendPass();
 }

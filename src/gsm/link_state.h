@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "gsm/at_engine.h"
 #include "gsm/device_link.h"
 #include "gsm/gate_state.h"
 #include "gsm/relation_faults.h"
@@ -40,20 +41,13 @@ struct LinkState {
   bool RecvStopOK = false;
   bool SendStopOK = false;
   std::int32_t NoAnswerCnt = 0;
-  // Answers still owed. A command written again after a time-out is answered once per write,
-  // and the modem answers in order: the final results owed for writes of earlier commands
-  // come before any answer to the command in flight and are no answer to it.
-  std::int32_t WritesUnanswered = 0;  // writes of the command in flight
-  std::int32_t LateAnswersOwed = 0;   // final results due for writes of earlier commands
-  // The kick-off's answer came garbled (noise at connect): the kick-off is written again.
-  bool KickOffGarbled = false;
   Tick LastSendTick = 0;
   // The watchdog's sign of life for the command in flight: its write, or bytes received since.
   Tick AnswerActTick = 0;
   Tick LastActTick = 0;
   std::int32_t RecvByteCnt = 0;
-  // Until the kick-off command is out, what the device sends is left over from before (a
-  // previous relation, noise at connect) and is dropped.
+  // Until the next command is out, what the device sends is left over from before (a previous
+  // relation, noise at connect, the answer to an ESC) and is dropped.
   bool KickOffDiscard = false;
   RelationFaults Faults;
   // Opens of the link failed in a row (an outage), those not yet logged, and when the next
@@ -103,9 +97,9 @@ struct LinkState {
   bool SmsAnnounced = false;          // "+CMTI" came since the last listing command
   bool ReadPhaseDone = false;         // the relation's round has listed and deleted
   Tick RoundTick = 0;                 // the last kick-off
-  // Bytes of the lines set aside as unsolicited in the block being handed over: a block of
-  // nothing else is no activity of the relation and no sign of an answer.
-  qsizetype SetAsideBytes = 0;
+
+  // The reader of the modem's lines and the command in flight (gsm/at_engine.h).
+  at::AtEngine At;
 
   // Received SMS.
   SmsRecvArray SmsRecvArr;

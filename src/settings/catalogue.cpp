@@ -269,6 +269,8 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
      "Odesláno"},
     {165, "Received", "Received",
      "Přijato"},
+    {170, "GsmCmdUnsup", "GSM command %s not supported by the modem; it is left out",
+     "Příkaz GSM %s modem nepodporuje; vynechává se"},
     {400, "BtnCancel", "Cancel",
      "Storno"},
     {401, "ListenFail", "%s server cannot listen on port %s: %s; it is tried again every minute",

@@ -89,18 +89,28 @@ class ModemProcess:
 
 
 class Modem(ModemProcess):
-    """kolvane-modemsim on a free TCP port, writing every SMS it sends to a file."""
+    """kolvane-modemsim on a free TCP port, or on a pseudo-terminal (the serial path), writing
+    every SMS it sends to a file; control commands go to its control file."""
 
-    def __init__(self, test, folder, *args):
+    def __init__(self, test, folder, *args, pty=False):
         self.sent_path = os.path.join(folder, "modem-sent.txt")
         self.trace_path = os.path.join(folder, "modem-trace.txt")
         self.inject_path = os.path.join(folder, "modem-inject.txt")
-        open(self.inject_path, "wb").close()
+        self.control_path = os.path.join(folder, "modem-control.txt")
+        self.link = os.path.join(folder, "modem") if pty else None
+        for path in (self.inject_path, self.control_path):
+            open(path, "wb").close()
         self.trace = open(self.trace_path, "wb")
         test.addCleanup(self.trace.close)
-        super().__init__(test, "--tcp", "0", "--sent", self.sent_path, "--inject-file",
-                         self.inject_path, "--trace", *args, stderr=self.trace)
-        self.port = re.search(r":(\d+)$", self.ready).group(1)
+        where = ("--pty", self.link) if pty else ("--tcp", "0")
+        super().__init__(test, *where, "--sent", self.sent_path, "--inject-file",
+                         self.inject_path, "--control", self.control_path, "--trace", *args,
+                         stderr=self.trace)
+        self.port = None if pty else re.search(r":(\d+)$", self.ready).group(1)
+
+    def control(self, line):
+        with open(self.control_path, "a") as f:
+            f.write(line + "\n")
 
     def rows(self):
         """The fields of every SMS sent so far, one list per line of the sent file."""
@@ -133,18 +143,19 @@ class Gateway:
     """The program headless beside the modem, its SMTP server on a free port."""
 
     def __init__(self, test, cfg, sections="", modem_args=(), prepare=None, env=None,
-                 folder=None):
+                 folder=None, pty=False):
         """folder: the program folder, when not the modem's."""
         modem_folder = k.new_folder(test)
         self.folder = folder or modem_folder
-        self.modem = Modem(test, modem_folder, *modem_args)
+        self.modem = Modem(test, modem_folder, *modem_args, pty=pty)
         self.port = free_port()
         self.pop3_port = free_port()
         if prepare:
             prepare(self.folder)
-        k.write_ini(self.folder, "[CFG]\nComTcp=1\nGtIPAdress=127.0.0.1\nGtTCPPort=%s\n"
-                    "SmtpPort=%d\nPop3Port=%d\n%s%s"
-                    % (self.modem.port, self.port, self.pop3_port, cfg,
+        link = ("ComTcp=0\nComName=%s\n" % self.modem.link if pty else
+                "ComTcp=1\nGtIPAdress=127.0.0.1\nGtTCPPort=%s\n" % self.modem.port)
+        k.write_ini(self.folder, "[CFG]\n%sSmtpPort=%d\nPop3Port=%d\n%s%s"
+                    % (link, self.port, self.pop3_port, cfg,
                        sections.replace("{folder}", self.folder)))
         self.run = k.start(test, self.folder, env=env)
         test.assertTrue(k.wait_until(lambda: self.logged("SMTP server listens")

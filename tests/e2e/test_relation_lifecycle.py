@@ -22,16 +22,7 @@ def drop(folder, line):
 
 
 class Modem(mail_gateway.Modem):
-    """The TCP modem with a control file for faults switched on while it runs."""
-
-    def __init__(self, test, folder, *args):
-        self.control_path = os.path.join(folder, "modem-control.txt")
-        k.write_bytes(self.control_path, b"")
-        super().__init__(test, folder, "--control", self.control_path, *args)
-
-    def control(self, line):
-        with open(self.control_path, "a") as f:
-            f.write(line + "\n")
+    """The TCP modem; faults are switched on while it runs through its control file."""
 
     def texts(self):
         return [row[1] for row in self.sent()]

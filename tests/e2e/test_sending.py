@@ -70,9 +70,7 @@ class Sending(unittest.TestCase):
 
     def test_killed_in_the_middle_of_a_run_file_continues_at_its_position(self):
         folder = k.new_folder(self)
-        control = os.path.join(folder, "modem-control.txt")
-        k.write_bytes(control, b"")
-        modem = Modem(self, folder, "--delay-ms", "300", "--control", control)
+        modem = Modem(self, folder, "--delay-ms", "300")
         configure(folder, modem)
         jobs = [("+42077710000%d" % i, "job %d" % i) for i in range(1, 7)]
         drop(folder, b"".join(b"%s\t%s\r\n" % (n.encode(), t.encode()) for n, t in jobs))
@@ -86,8 +84,7 @@ class Sending(unittest.TestCase):
         self.assertTrue(os.path.exists(os.path.join(folder, "Smtp.Run")))
         self.assertGreater(int(k.value(folder, "CFG", "SmtpRunPos")), 0)
 
-        with open(control, "a") as f:
-            f.write("delay 0\n")
+        modem.control("delay 0")
         second = k.start(self, folder)
         self.assertTrue(k.wait_until(lambda: {s[:2] for s in modem.sent()} >= set(jobs),
                                      DEADLINE), second.lines())

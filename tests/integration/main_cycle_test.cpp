@@ -183,7 +183,7 @@ TEST(MainCycle, ListedSmsStayInTheDeviceWhileNothingDispatchesThem) {
   // With a dispatcher the delete phase follows the listing.
   LinkTestGateway d("Interval=0\nMemCheOn=0\n");
   d.answer = t.answer;
-  d.g().hooks().cycle.dispatchReceivedSms = [&] { GsmAutomat(d.g(), 19); };
+  d.g().hooks().cycle.dispatchReceivedSms = [&] { GsmAutomat(d.g(), AtState::Delete); };
   BBt1Click(d.g(), StartSender::Button);
   ASSERT_TRUE(d.loop().runUntil([&] { return relationIdle(d); }, 60000));
   EXPECT_TRUE(d.device->accepted.contains("AT+CMGD=3\r"));

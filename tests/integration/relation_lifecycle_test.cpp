@@ -125,7 +125,7 @@ TEST(RelationLifecycle, ACloseEndsTheRelationAtItsNextSafePoint) {
        [](Lifecycle& f) {
          const GatewayState& gs = f.t.gs();
          return gs.RelationOn && !gs.SendPhaseOn && gs.SendPhaseAt == kNoTick &&
-                f.t.link().WritesUnanswered == 0 &&
+                f.t.link().At.writes == 0 &&
                 std::any_of(f.sim->commands.begin(), f.sim->commands.end(),
                             [](const QByteArray& c) { return c.startsWith("AT+CMGL"); });
        },

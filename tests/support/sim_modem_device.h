@@ -17,7 +17,7 @@ struct SimModem {
       : clock(c), modem(std::move(config)) {}
   const Clock& clock;
   modemsim::ModemSim modem;
-  QList<QByteArray> commands;  // every line written, up to its CR
+  QList<QByteArray> commands;  // every line written, up to its CR; an ESC alone as "\x1B"
   QByteArray partial;
   int opens = 0;
 };
@@ -27,7 +27,7 @@ class SimModemDevice final : public DeviceLink {
  public:
   explicit SimModemDevice(std::shared_ptr<SimModem> sim) : s_(std::move(sim)) {
     ++s_->opens;
-    s_->modem.connectionOpened();
+    s_->modem.connectionOpened(s_->clock.tick());
   }
   bool isOpen() const override { return open_; }
   QByteArray readAvailable(bool* error) override {
@@ -37,7 +37,9 @@ class SimModemDevice final : public DeviceLink {
     return out;
   }
   qint64 write(const QByteArray& data) override {
+    if (data == "\x1B") s_->commands << data;
     for (const char c : data) {
+      if (c == '\x1B') continue;
       if (c == '\r') {
         s_->commands << s_->partial;
         s_->partial.clear();

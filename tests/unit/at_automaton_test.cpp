@@ -30,9 +30,10 @@ class AtAutomaton : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(t.started); }
 
-  // The relation start as the start path leaves it.
+  // The relation start as the start path leaves it, on a connection of its own.
   void startRelation() {
     t.link().FirstOkPending = true;
+    at::ConnectionOpened(t.link());
     KickOffAT(t.g());
   }
 
@@ -40,7 +41,7 @@ class AtAutomaton : public ::testing::Test {
   void sendJob() {
     t.gs().JobTelNo = "+420777111222";
     t.gs().JobText = "Hi there";
-    GsmAutomat(t.g(), 56);
+    GsmAutomat(t.g(), AtState::SendJob);
     ASSERT_EQ(t.takeCommand(), "AT+CMGS=\"+420777111222\"");
     EXPECT_EQ(t.gs().Lamps.linkStage, 5);
     t.feed("\r\n> ");
@@ -56,10 +57,10 @@ TEST_F(AtAutomaton, TextModeRelationReadsTheSimAndSkipsTheServiceCentreNextTime)
   startRelation();
   EXPECT_EQ(t.link().GsmTimeout, 1000u);
   const QList<QByteArray> first = t.converse([](const QByteArray& c) { return Modem(c); });
-  EXPECT_EQ(first,
-            (QList<QByteArray>{"AT", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"",
-                               "AT+CSMP=17,167,0,0", "AT+CPAS", "ATE0", "AT+CSCA?", "AT+CMGF=1",
-                               "AT+CSDH=1", "AT+CSQ", "AT+CPMS=\"SM\"", "AT+CMGL=\"ALL\""}));
+  EXPECT_EQ(first, (QList<QByteArray>{"AT", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"",
+                                      "AT+CSMP=17,167,0,0", "AT+CPAS", "ATE0", "AT+CMEE=1",
+                                      "AT+CSCA?", "AT+CMGF=1", "AT+CSDH=1", "AT+CSQ",
+                                      "AT+CPMS=\"SM\"", "AT+CMGL=\"ALL\""}));
   EXPECT_TRUE(t.link().ListDone);
   EXPECT_EQ(t.gs().Lamps.linkStage, 3);
   ReadSmsList(t.g());
@@ -73,7 +74,7 @@ TEST_F(AtAutomaton, TextModeRelationReadsTheSimAndSkipsTheServiceCentreNextTime)
   EXPECT_EQ(t.link().SmsRecvArr[1].Text, "=C4=8Cau");
 
   // The delete phase removes both by their storage index.
-  GsmAutomat(t.g(), 19);
+  GsmAutomat(t.g(), AtState::Delete);
   EXPECT_EQ(t.converse([](const QByteArray& c) { return Modem(c); }),
             (QList<QByteArray>{"AT+CMGD=1", "AT+CMGD=2"}));
   EXPECT_EQ(t.link().DelPos, 2);
@@ -83,7 +84,7 @@ TEST_F(AtAutomaton, TextModeRelationReadsTheSimAndSkipsTheServiceCentreNextTime)
   startRelation();
   const QList<QByteArray> second = t.converse([](const QByteArray& c) { return Modem(c, {}); });
   EXPECT_FALSE(second.contains("AT+CSCA?"));
-  EXPECT_EQ(second.size(), 12);
+  EXPECT_EQ(second.size(), 13);
   EXPECT_TRUE(t.link().ListDone);
   EXPECT_TRUE(t.link().SmsRecvArr.isEmpty());
 }
@@ -92,10 +93,10 @@ TEST_F(AtAutomaton, PduModeRelationHasNoHeaderDisplayAndListsByNumber) {
   t.gs().cfg.PDUText = false;
   t.gs().cfg.MemCheOn = false;
   startRelation();
-  EXPECT_EQ(
-      t.converse([](const QByteArray& c) { return Modem(c, {}); }),
-      (QList<QByteArray>{"AT", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"", "AT+CSMP=17,167,0,0",
-                         "AT+CPAS", "ATE0", "AT+CSCA?", "AT+CMGF=0", "AT+CSQ", "AT+CMGL=4"}));
+  EXPECT_EQ(t.converse([](const QByteArray& c) { return Modem(c, {}); }),
+            (QList<QByteArray>{"AT", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"",
+                               "AT+CSMP=17,167,0,0", "AT+CPAS", "ATE0", "AT+CMEE=1", "AT+CSCA?",
+                               "AT+CMGF=0", "AT+CSQ", "AT+CMGL=4"}));
   EXPECT_TRUE(t.logs().contains("GSM PDU SMS mode set on"));
 }
 
@@ -265,13 +266,13 @@ TEST_F(AtAutomaton, ErrorsOutsideTheSendPhase) {
 }
 
 TEST_F(AtAutomaton, DeletePhaseAdvancesOverErrorsAndUnknownPositions) {
-  GsmAutomat(t.g(), 19);
+  GsmAutomat(t.g(), AtState::Delete);
   EXPECT_EQ(t.takeCommand(), "AT+CMGD=200");  // nothing listed
   t.feed(kOk);
   t.link().SmsRecvArr.resize(2);
   t.link().SmsRecvArr[0].MemPos = 4;
   t.link().SmsRecvArr[1].MemPos = 9;
-  GsmAutomat(t.g(), 19);
+  GsmAutomat(t.g(), AtState::Delete);
   EXPECT_EQ(t.converse([](const QByteArray& c) { return c.endsWith('4') ? kError : kOk; }),
             (QList<QByteArray>{"AT+CMGD=4", "AT+CMGD=9"}));
   EXPECT_EQ(t.link().DelPos, 2);
@@ -280,7 +281,7 @@ TEST_F(AtAutomaton, DeletePhaseAdvancesOverErrorsAndUnknownPositions) {
   // Messages kept in the device: a harmless exchange per entry keeps the phase moving.
   t.gs().cfg.SMSDeleteOff = true;
   t.logs();
-  GsmAutomat(t.g(), 19);
+  GsmAutomat(t.g(), AtState::Delete);
   EXPECT_EQ(t.converse([](const QByteArray& c) { return c == "AT" ? kOk : kError; }),
             (QList<QByteArray>{"AT", "AT"}));
   EXPECT_EQ(t.logs(), (QStringList{"SMSDeleteOff Pos:4", "SMSDeleteOff Pos:9"}));
@@ -302,6 +303,70 @@ TEST_F(AtAutomaton, TextJobIsSentAfterThePromptAndCountedAtOk) {
   sendJob();
   t.line("OK");  // no "+CMGS" line: sent all the same
   EXPECT_TRUE(t.link().SmsSendDone);
+
+  // An echo that stays on repeats the command and types the body back after the prompt, even a
+  // line of it that reads "OK"; the result comes after it.
+  t.link().SmsSendDone = false;
+  t.gs().JobText = "Hi\nOK";
+  GsmAutomat(t.g(), AtState::SendJob);
+  t.takeCommand();
+  t.feed("AT+CMGS=\"+420777111222\"\r\r\n> ");
+  EXPECT_EQ(t.takeCommand(), "Hi\nOK\x1A");
+  t.feed("Hi\nOK\r\n+CMGS: 13\r\n");
+  EXPECT_FALSE(t.link().SmsSendDone);
+  t.feed(kOk);
+  EXPECT_TRUE(t.link().SmsSendDone);
+}
+
+// Optional commands a modem says it does not support are left out for the rest of the
+// connection, each with one line; the relation goes on as after their "OK".
+TEST_F(AtAutomaton, OptionalCommandsTheModemDoesNotSupportAreLeftOut) {
+  auto stick = [](const QByteArray& c) -> QByteArray {
+    if (c == "AT+CSDH=1") return "\r\nCOMMAND NOT SUPPORT\r\n";
+    if (c == "AT+CPAS") return "\r\n+CME ERROR: 4\r\n";
+    if (c == "AT+CSQ") return "\r\n+CMS ERROR: 303\r\n";
+    return Modem(c, {});
+  };
+  startRelation();
+  EXPECT_EQ(t.converse(stick).size(), 14);
+  EXPECT_TRUE(t.link().ListDone);
+  EXPECT_EQ(t.logs().filter("not supported by the modem; it is left out"),
+            (QStringList{"GSM command AT+CPAS not supported by the modem; it is left out",
+                         "GSM command AT+CSDH=1 not supported by the modem; it is left out",
+                         "GSM command AT+CSQ not supported by the modem; it is left out"}));
+  EXPECT_EQ(t.link().ErrCnt, 0);
+
+  // The connection's next round asks neither them nor for numeric errors again; a new
+  // connection asks all.
+  t.link().ListDone = false;
+  KickOffAT(t.g());
+  EXPECT_EQ(t.converse(stick), (QList<QByteArray>{"AT", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"",
+                                                  "AT+CSMP=17,167,0,0", "ATE0", "AT+CMGF=1",
+                                                  "AT+CPMS=\"SM\"", "AT+CMGL=\"ALL\""}));
+  EXPECT_TRUE(t.link().ListDone);
+  EXPECT_TRUE(t.logs().filter("left out").isEmpty());
+  startRelation();
+  EXPECT_EQ(t.converse(stick).size(), 13);
+}
+
+// A listed body reads as anything, even a final result or a code; the listing ends at its own
+// "OK", and the echo of the list command is no entry.
+TEST_F(AtAutomaton, ListedBodiesReadAsAnything) {
+  t.gs().cfg.MemCheOn = false;
+  GsmAutomat(t.g(), AtState::List);
+  t.takeCommand();
+  const QByteArray header = ",\"REC UNREAD\",\"+420777111222\",,\"24/05/01,10:20:30+08\",145,";
+  t.feed("AT+CMGL=\"ALL\"\r\r\n+CMGL: 1" + header + "2\r\nOK\r\n+CMGL: 2" + header +
+         "13\r\n+CMTI: \"SM\",3\r\n\r\n");
+  EXPECT_FALSE(t.link().ListDone);
+  t.feed("+CMGL: 3" + header + "4\r\nRING\r\n\r\nOK\r\n");
+  EXPECT_TRUE(t.link().ListDone);
+  EXPECT_FALSE(t.link().SmsAnnounced);
+  ReadSmsList(t.g());
+  ASSERT_EQ(t.link().SmsRecvArr.size(), 3);
+  EXPECT_EQ(t.link().SmsRecvArr[0].Text, "OK");
+  EXPECT_EQ(t.link().SmsRecvArr[1].Text, "+CMTI: \"SM\",3");
+  EXPECT_EQ(t.link().SmsRecvArr[2].Text, "RING");
 }
 
 TEST_F(AtAutomaton, JobFailures) {
@@ -310,11 +375,14 @@ TEST_F(AtAutomaton, JobFailures) {
   EXPECT_TRUE(t.link().SmsSendFail);
   EXPECT_FALSE(t.link().SmsSendDone);
   EXPECT_EQ(t.logs(), QStringList{"GSM gateway: non-delivery SMS to +420777111222"});
+  t.link().SmsSendFail = false;
 
-  // Unsolicited codes before the prompt are set aside; the body follows the prompt.
-  GsmAutomat(t.g(), 56);
+  // Lines the gateway does not know before the prompt are set aside; the body follows it.
+  GsmAutomat(t.g(), AtState::SendJob);
   t.takeCommand();
-  t.feed("\r\n+CMTI: \"SM\",3\r\n\r\n^RSSI:12\r\n");
+  t.feed(
+      "\r\n+CMTI: \"SM\",3\r\n\r\n^RSSI:12\r\n\r\nCall Ready\r\n\r\n+CIEV: 2,3\r\n"
+      "\r\nUNDER-VOLTAGE WARNNING\r\n");
   EXPECT_TRUE(t.link().WaitPrompt);
   EXPECT_TRUE(t.link().SmsAnnounced);
   t.feed("\r\n> ");
@@ -325,16 +393,19 @@ TEST_F(AtAutomaton, JobFailures) {
   t.link().SmsSendDone = false;
   t.logs();
 
-  // Something else than the prompt: the body stays unsent.
-  GsmAutomat(t.g(), 56);
-  t.takeCommand();
-  t.feed("\r\nCOMMAND NOT SUPPORT\r\n");
-  EXPECT_FALSE(t.takeCommand());
-  EXPECT_EQ(t.logs(), QStringList{"GSM Busy - End of session"});
-  t.clock.advance(2001);
-  AnswerWatch(t.g(), t.clock.tick());
-  EXPECT_EQ(t.logs(), QStringList{"GSM gateway inactive"});
-  EXPECT_FALSE(t.link().SmsSendDone);
+  // A final result instead of the prompt ends the session; the body stays unsent, the job waits.
+  for (const char* answer : {"+CMS ERROR: 304", "OK"}) {
+    GsmAutomat(t.g(), AtState::SendJob);
+    t.takeCommand();
+    t.line(answer);
+    EXPECT_FALSE(t.takeCommand());
+    EXPECT_EQ(t.logs(), QStringList{"GSM Busy - End of session"});
+    t.clock.advance(2001);
+    AnswerWatch(t.g(), t.clock.tick());
+    EXPECT_EQ(t.logs(), QStringList{"GSM gateway inactive"});
+    EXPECT_FALSE(t.link().SmsSendDone);
+    EXPECT_FALSE(t.link().SmsSendFail);
+  }
 
   // A body in flight is never written again and dies at the fourth time-out.
   sendJob();
@@ -352,7 +423,7 @@ TEST_F(AtAutomaton, Ucs2JobSwitchesTheCharacterSetAndSendsHex) {
   t.gs().JobWideText = QStringLiteral("Čau");
   t.gs().JobTelNo = "+42";
   t.link().AutPhase = 2;
-  GsmAutomat(t.g(), 50);
+  GsmAutomat(t.g(), AtState::Charset);
   EXPECT_EQ(t.converse([](const QByteArray& c) {
     return c.startsWith("AT+CMGS") ? QByteArray("\r\n> ") : kOk;
   }),
@@ -367,7 +438,7 @@ TEST_F(AtAutomaton, PduJobGivesTheLengthWithoutTheServiceCentre) {
   t.link().SmscNo = "+420600000100";
   t.gs().JobTelNo = "+420777111222";
   t.gs().JobText = "Hi";
-  GsmAutomat(t.g(), 56);
+  GsmAutomat(t.g(), AtState::SendJob);
   EXPECT_EQ(t.takeCommand(), "AT+CMGS=16");
   EXPECT_TRUE(t.link().GsmSmsBody.startsWith("0791246000001000"));
   EXPECT_TRUE(t.link().GsmSmsBody.endsWith("02C834"));
@@ -386,7 +457,7 @@ void TimeOut(AtTestGateway& t) {
 TEST_F(AtAutomaton, LateAnswersOfACommandWrittenAgainAnswerNothingLater) {
   const QByteArray storage = "\r\n+CPMS: 2,30,2,30,2,30\r\n" + kOk;
   t.gs().cfg.MemCheOn = true;
-  GsmAutomat(t.g(), 12);
+  GsmAutomat(t.g(), AtState::Storage);
   EXPECT_EQ(t.takeCommand(), "AT+CPMS=\"SM\"");
   TimeOut(t);
   EXPECT_EQ(t.takeCommand(), "AT+CPMS=\"SM\"");
@@ -417,7 +488,7 @@ TEST_F(AtAutomaton, LateAnswersOfACommandWrittenAgainAnswerNothingLater) {
 
 TEST_F(AtAutomaton, AnAnswerLostOnTheWayIsNotWaitedForOnceTheNextCommandIsAnswered) {
   t.gs().cfg.MemCheOn = true;
-  GsmAutomat(t.g(), 11);
+  GsmAutomat(t.g(), AtState::Signal);
   EXPECT_EQ(t.takeCommand(), "AT+CSQ");
   TimeOut(t);
   EXPECT_EQ(t.takeCommand(), "AT+CSQ");
@@ -431,7 +502,7 @@ TEST_F(AtAutomaton, AnAnswerLostOnTheWayIsNotWaitedForOnceTheNextCommandIsAnswer
   t.link().AutPhase = 2;
   t.gs().JobTelNo = "+420777111222";
   t.gs().JobText = "Hi";
-  GsmAutomat(t.g(), 53);
+  GsmAutomat(t.g(), AtState::Params);
   EXPECT_EQ(t.takeCommand(), "AT+CSMP=17,167,0,0");
   TimeOut(t);
   EXPECT_EQ(t.takeCommand(), "AT+CSMP=17,167,0,0");

@@ -18,12 +18,12 @@ struct SimModem {
   QByteArray operator()(const QByteArray& command) {
     if (command == "AT+CPIN?") return "\r\n+CPIN: " + sim + "\r\n" + kOk;
     if (command.startsWith("AT+CPIN=")) {  // echoed, as before "ATE0"
-      if (command != "AT+CPIN=\"1234\"") return command + "\r" + kError;
+      if (command != "AT+CPIN=\"1234\"") return command + "\r\r\n+CME ERROR: 16\r\n";
       sim = "READY";
       return command + "\r" + kOk;
     }
     if (command == "AT+CREG?") return "\r\n+CREG: 0," + registration + "\r\n" + kOk;
-    if (command.startsWith("AT+CNMI")) return refusesIndication ? kError : kOk;
+    if (command.startsWith("AT+CNMI")) return refusesIndication ? "\r\n+CME ERROR: 3\r\n" : kOk;
     if (command.startsWith("AT+CMGL=")) return kOk;
     return kOk;
   }

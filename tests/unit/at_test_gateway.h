@@ -42,7 +42,7 @@ class AtTestGateway {
   std::optional<QByteArray> takeCommand() {
     if (!link().GsmSendOn) return std::nullopt;
     link().GsmSendOn = false;
-    CommandWritten(*gateway_);
+    at::CommandWritten(*gateway_);
     return link().GsmSendStr;
   }
 

@@ -135,6 +135,14 @@ TEST_F(LinkPassesTest, ReceivedBlockIsHandedOverByteByByteInArrivalOrder) {
   EXPECT_EQ(t.device->writes.last(), "\x02frame\x03");
   EXPECT_TRUE(t.link().GateSendStr.isEmpty());
   EXPECT_EQ(t.link().NoAnswerCnt, 0);
+
+  // The connection dropped after its last bytes came: they are read before the relation ends.
+  t.g().hooks().gateReceiver = [&] { seen << t.link().GsmRecvStr; };
+  t.link().ComHandle.reset();
+  t.link().GtNetRecvBuf = "DE";
+  passes().RecvPass();
+  EXPECT_EQ(seen.mid(3), (QList<QByteArray>{"ABCD", "ABCDE"}));
+  EXPECT_FALSE(t.gs().RelationOn);
 }
 
 TEST_F(LinkPassesTest, ReadErrorReadsNothingAndPassesReportStopOnlyWithoutRelation) {
@@ -171,8 +179,10 @@ TEST(LinkPacing, AnswersCarryTheDialogueOnWithoutPassesAndInThePacedOrder) {
 
   LinkTestGateway t;
   BBt1Click(t.g(), StartSender::Button);
-  t.g().TimerTimer();  // the kick-off sets the first command
+  t.g().TimerTimer();  // the kick-off sets the first command, ESC goes before it
   QCoreApplication::processEvents();
+  t.clock.advance(at::kQuietMs);  // the line is quiet after the ESC
+  t.g().passes().SendPass();
   for (int i = 0; i < 2 * expected.size(); ++i) {
     t.g().passes().bytesArrived();
     QCoreApplication::processEvents();

@@ -527,3 +527,65 @@ TEST(ModemSimFaults, UnsolicitedCodesAtTheirRateAndBeforeThePrompt) {
 
 }  // namespace
 }  // namespace kolvane::modemsim
+
+namespace kolvane::modemsim {
+namespace {
+
+// The device keeps its state whatever the connection does: a prompt left open takes what comes
+// as text until ESC; what stands before "AT" on a line is dropped.
+TEST(ModemSimDevice, StateSurvivesTheConnectionAndPowerUpResetsIt) {
+  ModemConfig config;
+  config.leftAtPrompt = true;
+  Modem m(config);
+  EXPECT_EQ(m.cmd("AT"), "AT\r");  // typed into the body
+  m.sim.connectionOpened(m.now);
+  EXPECT_EQ(m.sim.feed("\x1B", m.now), "\r\nOK\r\n");
+  EXPECT_EQ(m.sim.feed("\x1B"
+                       "AT\r",
+                       m.now),
+            "\x1B"
+            "AT\r\r\nOK\r\n");
+  EXPECT_TRUE(m.sim.takeSent().empty());
+
+  m.cmd("AT+CMGF=1");
+  EXPECT_EQ(m.cmd("AT+CMGS=\"+420777\""), "AT+CMGS=\"+420777\"\r\r\n> ");
+  m.sim.connectionOpened(m.now);
+  EXPECT_EQ(m.sim.feed("Hi\x1A", m.now), "Hi\r\n+CMGS: 0\r\n\r\nOK\r\n");
+
+  // Switched off and on: echo on, the prompt gone, the boot lines one after the other.
+  m.cmd("ATE0");
+  m.cmd("AT+CMGS=\"+420777\"");
+  m.sim.powerUp(m.now);
+  EXPECT_EQ(m.sim.takeOutput(m.now + 1200), "\r\nRDY\r\n\r\n+CPIN: READY\r\n");
+  EXPECT_EQ(m.sim.takeOutput(m.now + 2400), "\r\nCall Ready\r\n\r\nSMS Ready\r\n");
+  EXPECT_TRUE(m.sim.echo());
+  EXPECT_FALSE(m.sim.textMode());
+  EXPECT_EQ(m.cmd("AT"), "AT\r\r\nOK\r\n");
+}
+
+TEST(ModemSimDevice, HabitsOfModulesAndSticks) {
+  Modem m;
+  QString error;
+  for (const char* line : {"unsupported AT+CSDH=1", "cme-error AT+CNMI* 3", "echo-stuck on",
+                           "prompt-codes Call Ready|+CIEV: 2,3"})
+    ASSERT_TRUE(applyFaultCommand(m.sim.faults(), QString::fromLatin1(line), &error)) << line;
+  EXPECT_EQ(m.cmd("ATE0"), "ATE0\r\r\nOK\r\n");
+  EXPECT_EQ(m.cmd("AT+CSDH=1"), "AT+CSDH=1\r\r\nCOMMAND NOT SUPPORT\r\n");
+  EXPECT_EQ(m.cmd("AT+CNMI=2,1"), "AT+CNMI=2,1\r\r\nERROR\r\n");
+  m.cmd("AT+CMEE=1");
+  EXPECT_EQ(m.cmd("AT+CNMI=2,1"), "AT+CNMI=2,1\r\r\n+CME ERROR: 3\r\n");
+  m.cmd("AT+CMGF=1");
+  EXPECT_EQ(m.cmd("AT+CMGS=\"+420\""), "AT+CMGS=\"+420\"\r\r\nCall Ready\r\n\r\n> ");
+  m.sim.feed("\x1B", m.now);
+  EXPECT_EQ(m.cmd("AT+CMGS=\"+420\""), "AT+CMGS=\"+420\"\r\r\n+CIEV: 2,3\r\n\r\n> ");
+
+  // Noise spread over its time at a new connection.
+  m.sim.linkFaults().noiseBytes = 1000;
+  m.sim.linkFaults().noiseSpreadMs = 100;
+  m.sim.connectionOpened(m.now);
+  EXPECT_EQ(m.sim.takeOutput(m.now).size(), 200);
+  EXPECT_EQ(m.sim.takeOutput(m.now + 100).size(), 800);
+}
+
+}  // namespace
+}  // namespace kolvane::modemsim

@@ -40,7 +40,7 @@ class SmsListReader : public ::testing::Test {
 
   // The list command goes out and the modem's answer comes back in one receive pass.
   void list(const QByteArray& answer) {
-    GsmAutomat(t.g(), 15);
+    GsmAutomat(t.g(), AtState::List);
     t.takeCommand();
     t.feed(answer);
     t.clock.advance(100);
@@ -170,7 +170,7 @@ TEST_F(SmsListReader, MessagesWithoutSenderOrTextAreListedAndDeleted) {
   EXPECT_EQ(arr()[0].Text, "Hello");
   EXPECT_EQ(arr()[2].TelStr, "+420888");
   EXPECT_EQ(arr()[2].Text, "");
-  GsmAutomat(t.g(), 19);
+  GsmAutomat(t.g(), AtState::Delete);
   EXPECT_EQ(t.converse([](const QByteArray&) { return kOk; }),
             (QList<QByteArray>{"AT+CMGD=1", "AT+CMGD=2", "AT+CMGD=3"}));
 }

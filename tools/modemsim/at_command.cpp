@@ -45,10 +45,11 @@ std::optional<QList<AtParam>> splitParams(const QByteArray& text) {
 }  // namespace
 
 std::optional<AtCommand> parseAtCommand(const QByteArray& line) {
-  const QByteArray text = line.trimmed();
-  if (text.size() < 2 || std::toupper(static_cast<unsigned char>(text[0])) != 'A' ||
-      std::toupper(static_cast<unsigned char>(text[1])) != 'T')
-    return std::nullopt;
+  // A modem looks for the "AT" that begins a command; what came before it (an ESC, noise) is
+  // dropped.
+  const qsizetype at = line.toUpper().indexOf("AT");
+  if (at < 0) return std::nullopt;
+  const QByteArray text = line.mid(at).trimmed();
   AtCommand cmd;
   cmd.line = line;
   const QByteArray rest = text.mid(2);

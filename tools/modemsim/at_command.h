@@ -24,7 +24,7 @@ struct AtCommand {
   bool quoted(qsizetype i) const { return i < params.size() && params[i].quoted; }
 };
 
-// nullopt when the line does not begin with "AT" (such lines are not commands at all).
+// nullopt when the line holds no "AT" (such lines are not commands at all).
 std::optional<AtCommand> parseAtCommand(const QByteArray& line);
 
 }  // namespace kolvane::modemsim

@@ -22,6 +22,14 @@ inline constexpr int kNotSupported = 303;
 inline constexpr int kSimPinRequired = 311;
 inline constexpr int kBadIndex = 321;
 
+// Equipment error codes.
+inline constexpr int kMeNotAllowed = 3;
+inline constexpr int kMeNotSupported = 4;
+inline constexpr int kMeSimPinRequired = 11;
+inline constexpr int kMeSimPukRequired = 12;
+inline constexpr int kMeWrongPassword = 16;
+inline constexpr int kMeUnknown = 100;
+
 inline QByteArray info(const QByteArray& line) {
   return "\r\n" + line + "\r\n" + kOk;
 }

@@ -21,6 +21,22 @@ bool number(const QString& word, int* value) {
   return true;
 }
 
+// "COMMAND N": the value for command lines that match COMMAND; N 0 or "off" removes it.
+bool setCommandValue(QList<QPair<QString, int>>& list, const QStringList& words) {
+  int value = 0;
+  if (words.size() != 2 || !number(words[1], &value)) return false;
+  list.removeIf([&](const auto& e) { return e.first == words[0]; });
+  if (value > 0) list.append({words[0], value});
+  return true;
+}
+
+// The value of the first pattern the command line matches; 0 for none.
+int valueFor(const QList<QPair<QString, int>>& list, const QByteArray& commandLine) {
+  for (const auto& [pattern, value] : list)
+    if (matchesCommand(pattern, commandLine)) return value;
+  return 0;
+}
+
 }  // namespace
 
 bool matchesCommand(const QString& pattern, const QByteArray& commandLine) {
@@ -29,14 +45,29 @@ bool matchesCommand(const QString& pattern, const QByteArray& commandLine) {
   return line.compare(pattern, Qt::CaseInsensitive) == 0;
 }
 
-bool Faults::answersError(const QByteArray& commandLine) const {
-  return std::any_of(errorOn.begin(), errorOn.end(),
+namespace {
+
+bool matchesAny(const QStringList& patterns, const QByteArray& commandLine) {
+  return std::any_of(patterns.begin(), patterns.end(),
                      [&](const QString& pattern) { return matchesCommand(pattern, commandLine); });
 }
 
+}  // namespace
+
+bool Faults::answersError(const QByteArray& commandLine) const {
+  return matchesAny(errorOn, commandLine);
+}
+
+bool Faults::unsupports(const QByteArray& commandLine) const {
+  return matchesAny(unsupported, commandLine);
+}
+
+int Faults::cmeError(const QByteArray& commandLine) const {
+  return valueFor(cmeErrorOn, commandLine);
+}
+
 int Faults::answerDelay(const QByteArray& commandLine, quint32* seed) const {
-  for (const auto& [pattern, ms] : delayOn)
-    if (matchesCommand(pattern, commandLine)) return ms;
+  if (const int ms = valueFor(delayOn, commandLine); ms > 0) return ms;
   if (delayMaxMs <= delayMs) return delayMs;
   // xorshift: the same run of delays every time, so a failing run can be repeated.
   *seed ^= *seed << 13;
@@ -89,12 +120,7 @@ bool applyFaultCommand(Faults& faults, const QString& line, QString* error) {
       faults.delayMaxMs = high;
     }
   } else if (verb == u"delay-on") {
-    int ms = 0;
-    ok = words.size() == 2 && number(words[1], &ms);
-    if (ok) {
-      faults.delayOn.removeIf([&](const auto& d) { return d.first == words[0]; });
-      if (ms > 0) faults.delayOn.append({words[0], ms});
-    }
+    ok = setCommandValue(faults.delayOn, words);
   } else if (verb == u"split") {
     ok = number(first, &faults.splitBytes) &&
          (words.size() < 2 || number(words[1], &faults.splitPauseMs));
@@ -104,6 +130,18 @@ bool applyFaultCommand(Faults& faults, const QString& line, QString* error) {
     ok = number(first, &faults.registration) && faults.registration <= 5;
   } else if (verb == u"urc") {
     ok = number(first, &faults.unsolicitedMs);
+  } else if (verb == u"unsupported") {
+    ok = !rest.isEmpty();
+    if (ok && !faults.unsupported.contains(rest, Qt::CaseInsensitive))
+      faults.unsupported.append(rest);
+  } else if (verb == u"cme-error") {
+    ok = setCommandValue(faults.cmeErrorOn, words);
+  } else if (verb == u"prompt-codes") {
+    ok = !rest.isEmpty();
+    faults.promptCodes.clear();
+    if (ok && rest.compare(u"off", Qt::CaseInsensitive) != 0) faults.promptCodes = rest.split(u'|');
+  } else if (verb == u"echo-stuck") {
+    ok = onOff(first, &faults.echoStuck);
   } else if (verb == u"reset") {
     faults = Faults{};
     ok = true;

@@ -26,8 +26,20 @@ struct Faults {
   int stallBodyMs = 0;    // the next listing stops this long inside its first body (once)
   int registration = 1;   // network registration state answered to AT+CREG? (1 = home)
   int unsolicitedMs = 0;  // an unsolicited code this often, and one before every prompt; 0 = off
+  // Command lines answered "COMMAND NOT SUPPORT", as USB sticks do (a trailing "*" matches a
+  // prefix).
+  QStringList unsupported;
+  // Command lines answered with this equipment error: "+CME ERROR: n" once AT+CMEE=1 asked for
+  // numbers, "ERROR" before.
+  QList<QPair<QString, int>> cmeErrorOn;
+  // Lines sent between a send command and its prompt, one per send in turn.
+  QStringList promptCodes;
+  bool echoStuck = false;  // ATE0 is answered OK, but the echo stays on
 
   bool answersError(const QByteArray& commandLine) const;
+  bool unsupports(const QByteArray& commandLine) const;
+  // The equipment error this command line is answered with; 0 for none.
+  int cmeError(const QByteArray& commandLine) const;
   // How long the answer to this command line is held back; random draws from *seed.
   int answerDelay(const QByteArray& commandLine, quint32* seed) const;
 };
@@ -55,6 +67,10 @@ inline constexpr const char* kFaultCommandHelp =
     "  creg N                AT+CREG? answers registration state N (0 none, 1 home, 2 searching)\n"
     "  urc MS|off            an unsolicited code (RING, +CREG, ^RSSI, ...) every MS, and one\n"
     "                        between every send command and its prompt\n"
+    "  unsupported COMMAND   answer COMMAND NOT SUPPORT to this command line (* = prefix)\n"
+    "  cme-error COMMAND N   answer +CME ERROR: N to it (ERROR until AT+CMEE=1); N off: stop\n"
+    "  prompt-codes A|B|off  send line A before the next prompt, B before the one after, ...\n"
+    "  echo-stuck on|off     ATE0 is answered OK, but the echo stays on\n"
     "  reset                 all faults off\n";
 
 }  // namespace kolvane::modemsim

@@ -35,11 +35,15 @@ std::optional<bool> applyLinkFaultCommand(LinkFaults& faults, const QString& lin
   const QString value = words.value(1);
   bool ok = value.compare(u"off", Qt::CaseInsensitive) == 0;
   const int n = ok ? 0 : value.toInt(&ok);
-  if (!ok || n < 0 || words.size() > 2) {
+  const bool spread = count == &faults.noiseBytes && words.size() == 3;
+  int ms = 0;
+  if (spread) ms = words[2].toInt(&ok);
+  if (!ok || n < 0 || ms < 0 || words.size() > (spread ? 3 : 2)) {
     if (error) *error = QStringLiteral("bad control command: ") + line.trimmed();
     return false;
   }
   *count = n;
+  if (count == &faults.noiseBytes) faults.noiseSpreadMs = ms;
   return true;
 }
 

@@ -14,6 +14,7 @@ struct LinkFaults {
   int dropAtSend = 0;       // send commands that drop the link instead of giving the prompt
   int dropAfterAccept = 0;  // bodies answered "+CMGS: n" (the SMS is sent), then the link drops
   int noiseBytes = 0;       // noise written at every new connection, before any command
+  int noiseSpreadMs = 0;    // ... spread evenly over this long; 0 = at once
   bool unplugged = false;   // the pseudo-terminal is gone until "replug"
   // The link drops right after the answer to each of these command lines, once each.
   QStringList dropAfterAnswer;
@@ -33,9 +34,10 @@ inline constexpr const char* kLinkFaultHelp =
     "  silent-body N         swallow the next N SMS bodies: no answer at all\n"
     "  drop-at-send N        drop the link at the next N send commands (no prompt)\n"
     "  drop-after-accept N   answer the next N bodies \"+CMGS: n\", then drop before OK\n"
-    "  noise BYTES|off       write BYTES of noise at every new connection\n"
+    "  noise BYTES [MS]|off  write BYTES of noise at every new connection, spread over MS\n"
     "  drop-after-answer COMMAND  drop the link once, right after answering this command\n"
     "                        line (trailing * = prefix)\n"
-    "  unplug / replug       pseudo-terminal: remove it / bring it back at the same path\n";
+    "  unplug / replug       pseudo-terminal: remove it / bring it back at the same path\n"
+    "  power-up              the module is switched off and on (echo on, boot lines)\n";
 
 }  // namespace kolvane::modemsim

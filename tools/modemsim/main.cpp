@@ -30,8 +30,11 @@ int main(int argc, char** argv) {
   std::unique_ptr<Endpoint> endpoint;
   if (options.ptyLink.isEmpty())
     endpoint = std::make_unique<TcpEndpoint>(*options.tcpPort);
-  else
-    endpoint = std::make_unique<PtyEndpoint>(options.ptyLink);
+  else {
+    auto pty = std::make_unique<PtyEndpoint>(options.ptyLink);
+    pty->setConnectionPerOpen(true);
+    endpoint = std::move(pty);
+  }
   SimRunner runner(std::move(options), std::move(endpoint));
   QString error;
   if (!runner.start(&error)) {

@@ -29,14 +29,15 @@ QByteArray ModemSim::cpin(const AtCommand& cmd) {
   if (cmd.kind == AtCommand::Kind::Read)
     return info(QByteArray("+CPIN: ") + kStates[static_cast<int>(simLock_)]);
   if (cmd.kind == AtCommand::Kind::Test) return kOk;
-  if (cmd.kind != AtCommand::Kind::Set || simLock_ == SimLock::Ready) return kError;
+  if (cmd.kind != AtCommand::Kind::Set) return kError;
+  if (simLock_ == SimLock::Ready) return meError(kMeNotAllowed);
   const QString given = QString::fromLatin1(cmd.param(0));
   if (simLock_ == SimLock::Puk) {
-    if (given != config_.simPuk || cmd.params.size() < 2) return kError;
+    if (given != config_.simPuk || cmd.params.size() < 2) return meError(kMeWrongPassword);
     config_.simPin = QString::fromLatin1(cmd.param(1));
   } else if (given != config_.simPin) {
     if (--pinTries_ <= 0) simLock_ = SimLock::Puk;
-    return kError;
+    return meError(kMeWrongPassword);
   }
   simLock_ = SimLock::Ready;
   pinTries_ = kMaxPinTries;

@@ -30,9 +30,14 @@ QByteArray ModemSim::cmgs(const AtCommand& cmd) {
       return cmsError(kBadPduParameter);
   }
   send_ = send;
+  QByteArray before;
+  // Modules report what happens to them whenever it happens, between a command and its prompt
+  // as well.
+  const QStringList& codes = config_.faults.promptCodes;
+  if (!codes.isEmpty()) before = "\r\n" + codes[promptCode_++ % codes.size()].toLatin1() + "\r\n";
   // Sticks that chatter do so between the command and its prompt as well.
-  if (config_.faults.unsolicitedMs > 0) return unsolicitedCode() + kPrompt;
-  return kPrompt;
+  if (config_.faults.unsolicitedMs > 0) before += unsolicitedCode();
+  return before + kPrompt;
 }
 
 QByteArray ModemSim::finishSend(Tick now) {

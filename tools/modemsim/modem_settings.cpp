@@ -5,6 +5,8 @@
 #include "modemsim/at_replies.h"
 #include "modemsim/deliver_pdu.h"
 
+#include <map>
+
 namespace kolvane::modemsim {
 
 using namespace replies;
@@ -13,7 +15,7 @@ QByteArray ModemSim::basic(const AtCommand& cmd) {
   const QByteArray& n = cmd.name;
   if (n.isEmpty()) return kOk;
   if (n == "E0" || n == "E" || n == "E1") {
-    echo_ = n == "E1";
+    echo_ = n == "E1" || config_.faults.echoStuck;
     return kOk;
   }
   if (n == "Z" || n == "&F") {
@@ -113,6 +115,28 @@ QByteArray ModemSim::csmp(const AtCommand& cmd) {
   }
   csmp_ = values;
   return kOk;
+}
+
+QByteArray ModemSim::cmee(const AtCommand& cmd) {
+  if (cmd.kind == AtCommand::Kind::Read) return info("+CMEE: " + QByteArray::number(cmee_));
+  if (cmd.kind == AtCommand::Kind::Test) return info("+CMEE: (0-2)");
+  if (cmd.kind != AtCommand::Kind::Set || cmd.params.size() > 1) return kError;
+  bool ok = cmd.param(0).isEmpty();
+  const int n = ok ? 0 : cmd.param(0).toInt(&ok);
+  if (!ok || n < 0 || n > 2) return meError(kMeNotSupported);
+  cmee_ = n;
+  return kOk;
+}
+
+QByteArray ModemSim::meError(int code) const {
+  if (cmee_ == 0) return kError;
+  if (cmee_ == 1) return "\r\n+CME ERROR: " + QByteArray::number(code) + "\r\n";
+  static const std::map<int, const char*> kTexts = {
+      {kMeNotAllowed, "operation not allowed"}, {kMeNotSupported, "operation not supported"},
+      {kMeSimPinRequired, "SIM PIN required"},  {kMeSimPukRequired, "SIM PUK required"},
+      {kMeWrongPassword, "incorrect password"}, {kMeUnknown, "unknown"}};
+  const auto it = kTexts.find(code);
+  return QByteArray("\r\n+CME ERROR: ") + (it != kTexts.end() ? it->second : "unknown") + "\r\n";
 }
 
 QByteArray ModemSim::accepted(const AtCommand& cmd) {

@@ -44,6 +44,10 @@ ModemSim::ModemSim(ModemConfig config)
       echo_(config_.echo),
       serviceCentre_(config_.serviceCentre) {
   if (!config_.simPin.isEmpty()) simLock_ = SimLock::Pin;
+  if (config_.leftAtPrompt) {
+    textMode_ = true;
+    send_ = PendingSend{false, QStringLiteral("+420700000000"), 0, {}};
+  }
 }
 
 void ModemSim::receive(const QByteArray& bytes, Tick now) {
@@ -94,14 +98,34 @@ bool ModemSim::takeHangup() {
   return std::exchange(hangup_, false);
 }
 
-void ModemSim::connectionOpened() {
-  line_.clear();
-  send_.reset();
+void ModemSim::connectionOpened(Tick now) {
   out_.clear();
   connected_ = true;
   hangup_ = false;
   hangupAfterOutput_ = false;
   commandsThisConnection_ = 0;
+  const LinkFaults& f = config_.linkFaults;
+  if (f.noiseBytes <= 0) return;
+  // A chunk every 20 ms over the time given.
+  constexpr int kNoisePauseMs = 20;
+  const int chunks = std::max(1, f.noiseSpreadMs / kNoisePauseMs);
+  out_.push(noise(f.noiseBytes), now, 0, (f.noiseBytes + chunks - 1) / chunks, kNoisePauseMs);
+}
+
+void ModemSim::powerUp(Tick now) {
+  send_.reset();
+  line_.clear();
+  out_.clear();
+  resetSettings();
+  echo_ = true;
+  cmee_ = 0;
+  mems_ = {Storage::SM, Storage::SM, Storage::SM};
+  if (!config_.simPin.isEmpty() && simLock_ == SimLock::Ready) simLock_ = SimLock::Pin;
+  static constexpr std::array<const char*, 3> kSim = {"READY", "SIM PIN", "SIM PUK"};
+  const QByteArray lines[] = {"RDY", QByteArray("+CPIN: ") + kSim[static_cast<int>(simLock_)],
+                              "Call Ready", "SMS Ready"};
+  int at = 0;
+  for (const QByteArray& line : lines) out_.push("\r\n" + line + "\r\n", now, at += 600);
 }
 
 QList<int> ModemSim::inject(const Injection& sms, Tick now) {
@@ -176,6 +200,14 @@ void ModemSim::runLine(const QByteArray& line, Tick now) {
     respond(kError, now);
     return;
   }
+  if (config_.faults.unsupports(line)) {
+    respond("\r\nCOMMAND NOT SUPPORT\r\n", now);
+    return;
+  }
+  if (const int code = config_.faults.cmeError(line); code > 0) {
+    respond(meError(code), now);
+    return;
+  }
   const QByteArray answer = dispatch(*cmd);
   Faults& f = config_.faults;
   const int delay = f.answerDelay(line, &delaySeed_);
@@ -220,7 +252,7 @@ QByteArray ModemSim::dispatch(const AtCommand& cmd) {
                                                     {"+CMGD", &ModemSim::cmgd},
                                                     {"+CMGS", &ModemSim::cmgs},
                                                     {"+CNMI", &ModemSim::cnmi},
-                                                    {"+CMEE", &ModemSim::accepted},
+                                                    {"+CMEE", &ModemSim::cmee},
                                                     {"+CREG", &ModemSim::creg},
                                                     {"+CPIN", &ModemSim::cpin}}};
   // A locked SIM keeps its messages and its service centre to itself.

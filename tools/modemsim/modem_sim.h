@@ -33,6 +33,8 @@ struct ModemConfig {
   bool newMessageIndication = false;  // "+CMTI" for every message stored, without AT+CNMI
   QString simPin;                     // empty: the SIM asks for no PIN
   QString simPuk = QStringLiteral("12345678");
+  // The device sits at a send prompt (text mode), as an earlier program left it.
+  bool leftAtPrompt = false;
   Faults faults;
   LinkFaults linkFaults;
   std::function<QDateTime()> wallClock;  // time stamps; empty: the local time
@@ -57,9 +59,14 @@ class ModemSim {
   // The link should be dropped (drop-after fault); true once. Input is ignored until
   // connectionOpened().
   bool takeHangup();
-  // A new connection: half-typed input, a pending send and unsent answers are dropped; the
-  // settings and the storages stay.
-  void connectionOpened();
+  // A new connection to the device: what it had to say to the last one is lost, its noise
+  // fault starts. The device keeps its state: settings, storages, an open prompt, half-typed
+  // input.
+  void connectionOpened(Tick now = 0);
+  // The module is switched off and on: the prompt and half-typed input are gone, the settings
+  // are the power-on ones (echo on), the SIM asks for its PIN again, and it says so as it boots
+  // ("RDY", "+CPIN: ...", "Call Ready", "SMS Ready").
+  void powerUp(Tick now);
 
   // Stores the injected message (all parts or nothing); the storage indices, empty when full.
   QList<int> inject(const Injection& sms, Tick now);
@@ -111,6 +118,9 @@ class ModemSim {
   QByteArray cpin(const AtCommand& cmd);
   QByteArray creg(const AtCommand& cmd);
   QByteArray cnmi(const AtCommand& cmd);
+  QByteArray cmee(const AtCommand& cmd);
+  // An equipment error as AT+CMEE asks for it: "ERROR", "+CME ERROR: n" or its text.
+  QByteArray meError(int code) const;
   QByteArray unsolicitedCode();
   void emitUnsolicited(Tick now);
   bool simLocked() const;
@@ -140,6 +150,8 @@ class ModemSim {
   int pinTries_ = 3;
   int cnmiMode_ = 0;
   int cnmiMt_ = 0;
+  int cmee_ = 0;
+  int promptCode_ = 0;
   std::optional<Tick> nextUnsolicited_;
   std::size_t unsolicitedIndex_ = 0;
   int nextReference_ = 1;

@@ -62,6 +62,7 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       flag("echo", "Demo: every SMS sent comes back from its number as \"Re: \" + text."),
       value("echo-delay-ms", "Delay of the --echo answer (default 3000).", "MS"),
       flag("ate0", "Start with the command echo off, as after ATE0."),
+      flag("left-at-prompt", "Start at a send prompt (text mode), as an earlier program left it."),
       value("csca", "Service-centre number (default +420600000100).", "NUMBER"),
       value("csq", "Signal value answered to AT+CSQ (default 20).", "N"),
       value("sim-size", "Capacity of the SIM storage (default 30).", "N"),
@@ -159,6 +160,8 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       number(0, 3600000, &m.echoBackDelayMs);
     } else if (name == u"ate0") {
       m.echo = false;
+    } else if (name == u"left-at-prompt") {
+      m.leftAtPrompt = true;
     } else if (name == u"csca") {
       m.serviceCentre = v;
     } else if (name == u"csq") {

@@ -1,6 +1,7 @@
 #include "pty_endpoint.h"
 
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <termios.h>
 #include <unistd.h>
 #include <QFile>
@@ -45,9 +46,23 @@ bool PtyEndpoint::open(QString* error) {
 
   notifier_ = std::make_unique<QSocketNotifier>(master_, QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, &PtyEndpoint::readMaster);
+  if (connectionPerOpen_) {
+    // Our own descriptor is open already: every open seen from now on is another program's.
+    opens_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (opens_ < 0 || ::inotify_add_watch(opens_, name, IN_OPEN) < 0) return fail("inotify");
+    opensNotifier_ = std::make_unique<QSocketNotifier>(opens_, QSocketNotifier::Read);
+    connect(opensNotifier_.get(), &QSocketNotifier::activated, this, &PtyEndpoint::readOpens);
+  }
   Q_EMIT announced(label_ + QStringLiteral(" pty ") + QString::fromLocal8Bit(name));
-  Q_EMIT connected();
+  if (!connectionPerOpen_) Q_EMIT connected();
   return true;
+}
+
+void PtyEndpoint::readOpens() {
+  alignas(inotify_event) char buffer[4096];
+  bool opened = false;
+  while (::read(opens_, buffer, sizeof buffer) > 0) opened = true;
+  if (opened) Q_EMIT connected();
 }
 
 void PtyEndpoint::readMaster() {
@@ -88,6 +103,9 @@ void PtyEndpoint::replug() {
 }
 
 void PtyEndpoint::closePty() {
+  opensNotifier_.reset();
+  if (opens_ >= 0) ::close(opens_);
+  opens_ = -1;
   notifier_.reset();
   if (keeper_ >= 0) ::close(keeper_);
   if (master_ >= 0) ::close(master_);

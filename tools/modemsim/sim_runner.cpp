@@ -24,8 +24,7 @@ SimRunner::SimRunner(RunOptions options, std::unique_ptr<Endpoint> endpoint)
   connect(endpoint_.get(), &Endpoint::received, this, &SimRunner::onReceived);
   connect(endpoint_.get(), &Endpoint::connected, this, [this] {
     trace(QStringLiteral("connected"));
-    sim_.connectionOpened();
-    if (const int n = sim_.linkFaults().noiseBytes; n > 0) endpoint_->write(noise(n));
+    sim_.connectionOpened(tick());
     pump();  // unsolicited codes run from the first moment
   });
   connect(endpoint_.get(), &Endpoint::announced, this,
@@ -49,7 +48,9 @@ bool SimRunner::start(QString* error) {
     controlFile_->readNewLines();
   }
   if (injectFile_ || controlFile_) fileTimer_.start(kFilePollMs);
-  return endpoint_->open(error);
+  if (!endpoint_->open(error)) return false;
+  pump();
+  return true;
 }
 
 void SimRunner::onReceived(const QByteArray& bytes) {
@@ -100,6 +101,12 @@ void SimRunner::pollFiles() {
 }
 
 void SimRunner::controlLine(const QString& line) {
+  if (line.trimmed().compare(u"power-up", Qt::CaseInsensitive) == 0) {
+    trace(QStringLiteral("control: power-up"));
+    sim_.powerUp(tick());
+    pump();
+    return;
+  }
   QString why;
   std::optional<bool> applied = applyLinkFaultCommand(sim_.linkFaults(), line, &why);
   if (!applied) applied = applyFaultCommand(sim_.faults(), line, &why);
