@@ -74,9 +74,8 @@ void ReportNonDelivery(Gateway& g, const QByteArray& reason, bool givenUp) {
   report.number = gs.JobTelNo;
   report.reason = ReasonText(g, reason);
   if (givenUp) {
-    report.reason += QStringLiteral(" (") +
-                     fillPlaceholders(g.Text(469), {QString::number(gs.cfg.SendRetryHours)}) +
-                     QLatin1Char(')');
+    report.reason += QStringLiteral("; ") +
+                     fillPlaceholders(g.Text(469), {QString::number(gs.cfg.SendRetryHours)});
   }
   report.attempts = job.attempts;
   report.text = job.rec.OK ? WrittenText(job.rec) : gs.JobRawText;

@@ -151,6 +151,7 @@ MailPlan TMailRecv::MailToJobs() {
       tMailRec report = ReportRecord(g_, head, about);
       report.Date = MailDate(fromDateTime(now));
       plan.reports << report;
+      plan.reportTexts << storedBody(written);
       ++plan.undispatchedCommands;
       continue;
     }

@@ -3,6 +3,7 @@
 #include <QDateTime>
 
 #include "context/gateway_context.h"
+#include "gsm/modem_error_text.h"
 #include "mail/mail_date.h"
 #include "mail/pop3_routing.h"
 #include "mail/quoted_printable.h"
@@ -42,7 +43,8 @@ std::optional<SendAttempt> ParseAttempt(const QByteArray& entry) {
   return SendAttempt{toDateTime(at), entry.mid(stampSize + 1)};
 }
 
-QString ReasonText(const GatewayContext&, const QByteArray& reason) {
+QString ReasonText(GatewayContext& g, const QByteArray& reason) {
+  if (const auto result = at::FinalResultOf(reason)) return ModemErrorText(g.language(), *result);
   return QString::fromUtf8(reason);
 }
 
@@ -58,7 +60,7 @@ QByteArray WrittenText(const tMailRec& job) {
   return text;
 }
 
-tMailRec ReportRecord(const GatewayContext& g, const tMailRec& job, const SmsReport& report) {
+tMailRec ReportRecord(GatewayContext& g, const tMailRec& job, const SmsReport& report) {
   tMailRec rec;
   rec.NamePC = job.NamePC;
   rec.From = GatewayAddress(g);

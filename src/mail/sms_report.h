@@ -20,8 +20,9 @@ struct SendAttempt {
 QByteArray AttemptEntry(const SendAttempt& attempt);
 std::optional<SendAttempt> ParseAttempt(const QByteArray& entry);
 
-// A modem's answer as reports and the log name it, in the language in force.
-QString ReasonText(const GatewayContext& g, const QByteArray& reason);
+// A modem's answer as reports and the log name it, in the language in force: the words of
+// the modem's error table after the code ("+CMS ERROR: 21 (the network rejected the SMS)").
+QString ReasonText(GatewayContext& g, const QByteArray& reason);
 
 // What a report for the sender of a job says.
 struct SmsReport {
@@ -39,7 +40,7 @@ QByteArray GatewayAddress(const GatewayContext& g);
 
 // The POP3 record of a report about job `job`: from the gateway, a reply going to the number,
 // the body naming the reason, the number, each attempt and the text as written.
-tMailRec ReportRecord(const GatewayContext& g, const tMailRec& job, const SmsReport& report);
+tMailRec ReportRecord(GatewayContext& g, const tMailRec& job, const SmsReport& report);
 
 // The text of a job as its sender wrote it: the written text it carries, else its body without
 // a concatenation header.

@@ -42,8 +42,8 @@ class NetworkErrors(unittest.TestCase):
         gw = Gateway(self, ONLINE, modem_args=("--fault", "send-errors 38|21"), pty=True)
         gw.smtplib(["+420603555001@sms.lan"], mail(b"first", b"Tried again"))
         self.assertTrue(k.wait_until(lambda: gw.logged(
-            "SMS to +420603555001 not sent (+CMS ERROR: 38), next try in 1 min"), DEADLINE),
-            gw.run.lines()[-30:])
+            "SMS to +420603555001 not sent (+CMS ERROR: 38 (network out of order)), "
+            "next try in 1 min"), DEADLINE), gw.run.lines()[-30:])
         failed_at = time.monotonic()
         gw.smtplib(["+420603555002@sms.lan"], mail(
             b"second", WRITTEN.encode(), b"Content-Type: text/plain; charset=utf-8\r\n"))
@@ -59,8 +59,9 @@ class NetworkErrors(unittest.TestCase):
         self.assertEqual(report["Reply-To"].addresses[0].addr_spec, "+420603555002@kolvane.lan")
         body = report.get_content()
         self.assertIn("The SMS to +420603555002 was not sent.\n", body)
-        self.assertIn("Reason: +CMS ERROR: 21", body)
-        self.assertRegex(body, r"Attempts:\n  \d{4}-\d\d-\d\d \d\d:\d\d:\d\d  \+CMS ERROR: 21\n")
+        self.assertIn("Reason: +CMS ERROR: 21 (the network rejected the SMS)\n", body)
+        self.assertRegex(body, r"Attempts:\n  \d{4}-\d\d-\d\d \d\d:\d\d:\d\d  "
+                               r"\+CMS ERROR: 21 \(the network rejected the SMS\)\n")
         self.assertTrue(body.rstrip("\n").endswith("Your text:\n" + WRITTEN), body)
 
         # Stopped while the job waits; the next run tries it at its time, once.

@@ -305,7 +305,8 @@ TEST(Sending, TemporaryErrorsAreRetriedAtTheirTimeOncePermanentOnesReported) {
   s.relation();
   EXPECT_EQ(s.sent(), QStringList{"+420777555666|Goes at once|text"});
   const QStringList shown = s.t.shown();
-  EXPECT_TRUE(shown.contains("SMS to +420777111222 not sent (+CMS ERROR: 38), next try in 1 min"))
+  EXPECT_TRUE(shown.contains(
+      "SMS to +420777111222 not sent (+CMS ERROR: 38 (network out of order)), next try in 1 min"))
       << shown.join(QLatin1Char(10)).toStdString();
   EXPECT_FALSE(shown.contains("GSM gateway: non-delivery SMS to +420777111222"));
   EXPECT_EQ(s.t.commands, QStringList{"nondelivery.sh"});
@@ -316,9 +317,9 @@ TEST(Sending, TemporaryErrorsAreRetriedAtTheirTimeOncePermanentOnesReported) {
   EXPECT_EQ(reports[0].From, "<kolvane@kolvane.lan>");
   EXPECT_EQ(reports[0].ReplyTo, "<+420777333444@kolvane.lan>");
   const QString body = QString::fromUtf8(QpDecode(reports[0].MimeBody));
-  EXPECT_TRUE(
-      body.startsWith("The SMS to +420777333444 was not sent.\r\n"
-                      "Reason: +CMS ERROR: 21\r\nAttempts:\r\n  2026-12-09 10:0"))
+  EXPECT_TRUE(body.startsWith(
+      "The SMS to +420777333444 was not sent.\r\n"
+      "Reason: +CMS ERROR: 21 (the network rejected the SMS)\r\nAttempts:\r\n  2026-12-09 10:0"))
       << body.toStdString();
   EXPECT_TRUE(body.endsWith("\r\n\r\nYour text:\r\nRejected")) << body.toStdString();
 
@@ -361,8 +362,9 @@ TEST(Sending, RetriesEndWithTheRetryHoursAndOneReport) {
   const QList<tMailRec> reports = s.records("Pop3.Tmp");
   ASSERT_EQ(reports.size(), 1);
   const QString body = QString::fromUtf8(QpDecode(reports[0].MimeBody));
-  EXPECT_EQ(body.count("  +CMS ERROR: 42\r\n"), 4) << body.toStdString();
-  EXPECT_TRUE(body.contains("Reason: +CMS ERROR: 42 (tried for 1 hours)")) << body.toStdString();
+  EXPECT_EQ(body.count("  +CMS ERROR: 42 (congestion)\r\n"), 4) << body.toStdString();
+  EXPECT_TRUE(body.contains("Reason: +CMS ERROR: 42 (congestion); tried for 1 hours"))
+      << body.toStdString();
   EXPECT_TRUE(body.contains("Part 2 of 2 of a long SMS.")) << body.toStdString();
   EXPECT_TRUE(body.endsWith("Your text:\r\nsecond half")) << body.toStdString();
   EXPECT_FALSE(QFile::exists(s.t.path("SmtpWait.Tmp")));
