@@ -122,8 +122,8 @@ class NetworkErrors(unittest.TestCase):
                         gw.run.lines()[-30:])
         gw.modem.control("error-off all")
         deletes = len(gw.modem.commands("AT+CMGD="))
-        self.assertTrue(k.wait_until(lambda: len(gw.modem.commands("AT+CMGD=")) > deletes + 1,
-                                     DEADLINE))
+        self.assertTrue(k.wait_until(lambda: len(gw.modem.commands("AT+CMGD=")) > deletes,
+                                     DEADLINE), gw.run.lines()[-40:])
         k.wait_until(lambda: False, 3)
         bodies = [body for *_, body in gw.records("Pop3.Tmp")]
         self.assertEqual(bodies, [b"Same words"] * 3)
