@@ -27,7 +27,7 @@ for deb in "$service" "$desktop"; do
   dpkg-deb --field "$deb" Package Version Depends Recommends
   dpkg-deb --contents "$deb" | awk '{print $1, $6}'
   # Errors fail; warnings are shown.
-  lintian --fail-on error --no-tag-display-limit "$deb"
+  lintian --fail-on error --tag-display-limit 0 "$deb"
 done
 echo "lintian: no errors"
 
@@ -35,7 +35,7 @@ echo "lintian: no errors"
 # window, graphics or X library.
 deps=$(dpkg-deb --field "$service" Depends Recommends | sed 's/^[A-Za-z]*: //' | tr ',|' '\n\n' |
   sed 's/(.*)//; s/^ *//; s/ *$//' | grep -v '^$' | grep -vx adduser)
-desktop_libs='^(libqt6gui|libqt6widgets|libqt6opengl|libx11|libxcb|libegl|libgl1|libgl|libopengl|libglx|qt6-qpa-plugins)'
+desktop_libs='^(libqt6gui6|libqt6widgets6|libqt6opengl6|libx11-6|libxcb1|libegl1|libgl1|libglx0|libglvnd0|libopengl0|libgles2|qt6-qpa-plugins)$'
 pulled=$(apt-cache depends --recurse --no-suggests --no-conflicts --no-breaks --no-replaces \
   --no-enhances $deps 2>/dev/null | grep -v '^ ' | sort -u)
 if grep -E "$desktop_libs" <<<"$pulled"; then

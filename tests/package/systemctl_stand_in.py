@@ -2,7 +2,7 @@
 """A stand-in for systemctl where no systemd runs (a build container): the package try-out
 bind-mounts it over /usr/bin/systemctl in a mount namespace of its own, so the maintainer
 scripts' deb-systemd-helper and deb-systemd-invoke calls act on a service. It runs a unit as
-its file says: ExecStart as User/Group with SupplementaryGroups, AmbientCapabilities and UMask,
+its file says: preset as Debian's default (enable), ExecStart as User/Group with SupplementaryGroups, AmbientCapabilities and UMask,
 the StateDirectory made, ExecReload, KillSignal and TimeoutStopSec on stop (then SIGKILL).
 Each start, stop and reload is noted in STATE/UNIT.events; the program's output goes to
 STATE/UNIT.log."""
@@ -70,6 +70,17 @@ def enabled(unit):
 def masked(unit):
     path = os.path.join("/etc/systemd/system", unit)
     return os.path.islink(path) and os.readlink(path) == "/dev/null"
+
+
+def preset(unit):
+    """Debian's preset enables every unit: the links its [Install] section names."""
+    path = unit_file(unit)
+    for target in unit_keys(unit).get("WantedBy", "").split():
+        wants = os.path.join("/etc/systemd/system", target + ".wants")
+        os.makedirs(wants, exist_ok=True)
+        if not os.path.lexists(os.path.join(wants, unit)):
+            os.symlink(path, os.path.join(wants, unit))
+    return 0
 
 
 def start(unit):
@@ -180,6 +191,8 @@ def main(argv):
             stop(unit)
             if was or action == "restart":
                 rc = rc or start(unit)
+        elif action == "preset":
+            rc = rc or preset(unit)
         elif action == "reload":
             rc = rc or reload(unit)
         else:
