@@ -2,7 +2,8 @@
 // `Kolvane --headless`, in one run: each beside its own kolvane-modemsim over TCP, measured
 // once its first relation has ended and it has idled for a while (the first argument, seconds,
 // default 20). Prints for each the resident memory (anonymous and file-backed), the libraries
-// it has loaded and those of a desktop among them, and for kolvaned what takes its memory.
+// it has loaded and those of a desktop among them, and for kolvaned what takes its memory;
+// beside them the floor, a listener on the same Qt libraries that does nothing else.
 // A second argument names another folder holding the programs.
 #include <QCoreApplication>
 #include <QFile>
@@ -136,6 +137,12 @@ struct Subject {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
+  // The floor: this program as a listener on the same Qt libraries, doing nothing else.
+  if (argc > 1 && qstrcmp(argv[1], "--floor") == 0) {
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return app.exec();
+  }
   const int idleSeconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
   const QString bin =
       argc > 2 ? QString::fromLocal8Bit(argv[2]) : QCoreApplication::applicationDirPath();
@@ -159,6 +166,9 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  QProcess floor;
+  floor.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--floor")});
+  floor.waitForStarted();
   std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
 
   std::printf("idle between relations beside kolvane-modemsim over TCP, %d s after the first:\n",
@@ -181,6 +191,17 @@ int main(int argc, char** argv) {
             ? qPrintable(QStringLiteral("; target %1 MB").arg(kTargetMb))
             : "");
   }
+
+  const QMap<QString, long> bare = residentByMapping(floor.processId());
+  std::printf(
+      "  %-20s resident %5.1f MB (anonymous %.1f, files %.1f), %lld libraries: the "
+      "floor of a Qt Core and Network listener here\n",
+      "Qt alone", statusKb(floor.processId(), "VmRSS:") / 1024.0,
+      statusKb(floor.processId(), "RssAnon:") / 1024.0,
+      statusKb(floor.processId(), "RssFile:") / 1024.0,
+      static_cast<long long>(libraries(bare).size()));
+  floor.kill();
+  floor.waitForFinished(5000);
 
   // What takes the service program's memory, the largest first.
   const QMap<QString, long> mappings = residentByMapping(subjects.front()->gateway.processId());
