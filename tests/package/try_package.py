@@ -191,6 +191,12 @@ def lifecycle(real):
     assert not DESKTOP_LIBS.search(linked), linked
     print("kolvaned: %d libraries linked, %d loaded, none of a desktop"
           % (len(linked.splitlines()), len(loaded_libraries(first))), flush=True)
+    # The unit as systemd itself reads it (its documentation included), where the tool is.
+    if subprocess.run(["sh", "-c", "command -v systemd-analyze"], capture_output=True).returncode == 0:
+        verified = subprocess.run(["systemd-analyze", "verify", "/lib/systemd/system/" + UNIT],
+                                  capture_output=True, text=True, timeout=120)
+        assert verified.returncode == 0 and not verified.stderr.strip(), verified.stderr
+        print("systemd-analyze verify: the unit is sound", flush=True)
     assert os.access("/usr/bin/Kolvane", os.X_OK), "no window program"
     assert os.path.exists("/usr/share/doc/kolvane/README.Debian")
 
