@@ -420,7 +420,8 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
      "Její stav tento uživatel číst nesmí; jako root: Kolvane --status --dir %s"},
     {420, "StatusSockFail", "Status socket %s cannot be opened: %s",
      "Stavový soket %s nelze otevřít: %s"},
-<<<<<<< HEAD
+    {440, "ServiceNoSetup", "kolvaned has no installer: the window program Kolvane (package kolvane-desktop) runs it with *I",
+     "kolvaned nemá instalátor: spouští jej program s okny Kolvane (balíček kolvane-desktop) s *I"},
     {460, "RecvRepeat", "SMS from %s at %s %s was stored before and its delete was not confirmed: it is not stored again",
      "SMS od %s na pozici %s %s už bylo uloženo a jeho smazání nebylo potvrzeno: znovu se neukládá"},
     {461, "SendRetry", "SMS to %s not sent (%s), next try in %s min",
@@ -443,10 +444,6 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
      "zkoušeno %s hodin"},
     {470, "NoTelNo", "no telephone number",
      "chybí telefonní číslo"},
-=======
-    {440, "ServiceNoSetup", "kolvaned has no installer: the window program Kolvane (package kolvane-desktop) runs it with *I",
-     "kolvaned nemá instalátor: spouští jej program s okny Kolvane (balíček kolvane-desktop) s *I"},
->>>>>>> main
 });
 // clang-format on
 
