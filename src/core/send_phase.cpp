@@ -94,8 +94,9 @@ void nonDeliveryStage(Gateway& g) {
   if (!link.SmsSendFail) return;
   link.SmsSendFail = false;
   link.LastActTick = gs.TickBegin;
-  if (g.hooks().cycle.reportNonDelivery) g.hooks().cycle.reportNonDelivery();
-  if (!gs.cfg.CmdOnNonDelivery.isEmpty() && g.hooks().runHookCommand) {
+  const bool reported = !g.hooks().cycle.reportNonDelivery || g.hooks().cycle.reportNonDelivery();
+  // A job that waits for its retry leaves the run file all the same: the jobs behind it go on.
+  if (reported && !gs.cfg.CmdOnNonDelivery.isEmpty() && g.hooks().runHookCommand) {
     g.hooks().runHookCommand(gs.cfg.CmdOnNonDelivery);
   }
   link.SmsSendDone = true;

@@ -5,6 +5,7 @@
 #include "gsm/at_steps.h"
 #include "gsm/link_state.h"
 #include "gsm/relation_phases.h"
+#include "gsm/send_failure.h"
 #include "gsm/sms_list_reader.h"
 #include "settings/catalogue.h"
 
@@ -51,6 +52,15 @@ AtState AfterErrors(const LinkState& link) {
 // After "ATE0" (or instead of it): numeric errors once per connection.
 AtState AfterEcho(const LinkState& link) {
   return link.At.numericErrorsAsked ? AfterErrors(link) : AtState::NumericErrors;
+}
+
+// The entry in hand is gone from the device: what its place lists later is another SMS.
+void DeleteConfirmed(GatewayContext& g) {
+  const LinkState& link = g.link();
+  if (link.DelPos < 0 || link.DelPos >= link.SmsRecvArr.size()) return;
+  const std::int32_t index = link.SmsRecvArr[link.DelPos].MemPos;
+  g.state().SmsStored.deleted(link.MemIdx, index);
+  g.state().SmsActions.deleted(link.MemIdx, index);
 }
 
 AtState NextDelete(LinkState& link) {
@@ -192,6 +202,7 @@ AtState OkTransition(GatewayContext& g, AtState state) {
       next = AtState::ListDone;
       break;
     case AtState::Delete:
+      if (link.GsmSendStr.startsWith(kDelete)) DeleteConfirmed(g);
       next = NextDelete(link);
       break;
     case AtState::CharsetGsm:
@@ -224,11 +235,7 @@ AtState ErrorTransition(GatewayContext& g, AtState state) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   if (link.WaitPrompt || link.WaitResult) {
-    SetLinkIdle(g);
-    g.Log(true, fillPlaceholders(g.Text(59), {QString::fromUtf8(gs.JobTelNo)}));
-    link.WaitResult = false;
-    link.SmsSendFail = true;
-    link.NoAnswerCnt = 0;
+    JobNotSent(g, "ERROR", true);
     return AtState::Failed;
   }
   switch (state) {

@@ -32,6 +32,7 @@ QByteArray RenderMessage(const GatewayContext& g, const tMailRec& rec, const QBy
   QByteArray m;
   m.reserve(rec.MimeBody.size() + rec.Subj.size() + 256);
   m += "From: " + senderOf(g.state(), rec) + "\r\n";
+  if (!rec.ReplyTo.isEmpty()) m += "Reply-To: " + rec.ReplyTo + "\r\n";
   m += "To: " + rec.Toe + "\r\n";
   m += "Subject: " + EncodedWordsHeader(rec.Subj, g.state().cfg.EmlSmsChConv.toLatin1()) + "\r\n";
   // Records written before they carried their own date show the time of fetching.

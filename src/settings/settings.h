@@ -52,6 +52,8 @@ struct Settings {
   int RecoveryStartIncMin{0};
   QString SimPin;  // entered once when the SIM asks; never logged
   bool SmsIndication{true};
+  // How long a job met by temporary network errors is tried again, in hours; 0 = not at all.
+  int SendRetryHours{24};
 
   // Exchange cycle
   bool OnLine{false};

@@ -58,6 +58,7 @@ const std::vector<SettingKey>& settingKeys() {
       key("RecoveryStartIncMin", SettingType::Int, Saved::No, &Settings::RecoveryStartIncMin),
       key("SimPin", SettingType::Str, Saved::Yes, &Settings::SimPin),
       key("SmsIndication", SettingType::Bool, Saved::No, &Settings::SmsIndication),
+      key("SendRetryHours", SettingType::Int, Saved::Yes, &Settings::SendRetryHours),
       key("OnLine", SettingType::Bool, Saved::Yes, &Settings::OnLine),
       key("Interval", SettingType::Real, Saved::Yes, &Settings::Interval),
       key("IntervalOnLine", SettingType::Int, Saved::No, &Settings::IntervalOnLine),

@@ -131,6 +131,7 @@ void gsmPage(QStackedWidget* s) {
   QLineEdit* pin = p.edit("SimPin", 90);
   pin->setEchoMode(QLineEdit::Password);
   p.row({p.lab("LaSimPin"), pin});
+  p.row({p.lab("LaSendRetryHours"), p.edit("SendRetryHours", 50), p.lab("LaSendRetryUnit")});
 }
 
 void serversPage(QStackedWidget* s) {

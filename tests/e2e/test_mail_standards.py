@@ -172,8 +172,11 @@ class Pop3(unittest.TestCase):
         self.assertRaises(poplib.error_proto, box.retr, 1)
         box.quit()
         self.assertEqual([body.rstrip("\n") for _, body in got[:len(texts)]], texts)
-        self.assertEqual(got[-2], ("Undispatched SMS:  (impossible to use a tel. number in "
-                                   "subject)  no number", "Undispatched text\n"))
+        self.assertEqual(got[-2][0], "Undispatched SMS:  (impossible to use a tel. number in "
+                                     "subject)  no number")
+        self.assertEqual(got[-2][1], "The SMS to ? was not sent.\n"
+                                     "Reason: impossible to use a tel. number in subject\n\n"
+                                     "Your text:\nUndispatched text\n")
         self.assertEqual(got[-1], ("Raw =E9", "Latin-1 été\n"))
 
         # Retrieved messages leave the box.

@@ -600,16 +600,29 @@ TEST(ReceivedSms, AnOverdueMessageTheStoreCouldNotTakeKeepsItsParts) {
   EXPECT_EQ(recs[0].MimeBody, QStringLiteral("one […]").toUtf8());
 }
 
+// Only the same entry listed again is the same SMS: one whose delete failed is not stored
+// twice, while another alike in sender, time stamp and text, at the place the first left, is.
 TEST(ReceivedSms, SmsStoredButNotDeletedAreNotStoredAgain) {
   QTemporaryDir dir;
   ManualClock clock(100000, kStart);
   auto sim = makeModem(clock);
   Station s(dir.path(), clock, sim, {});
-  inject(*sim, "+420777111222", "stored once");
+  modemsim::Injection sms;
+  sms.sender = "+420777111222";
+  sms.text = "stored once";
+  sms.time = fromDateTime(kStart);
+  sim->modem.inject(sms, clock.tick());
   sim->modem.faults().errorOn = QStringList{"AT+CMGD*"};
   s.relation();
   EXPECT_EQ(sim->modem.storage(modemsim::Storage::SM).used(), 1);
   sim->modem.faults().errorOn.clear();
   EXPECT_EQ(deletes(s.relation()), QList<QByteArray>{"AT+CMGD=1"});
   EXPECT_EQ(s.pop3().size(), 1);
+  EXPECT_EQ(s.shown.filter("POP3 server saved 0 SMS").size(), 1);
+  EXPECT_EQ(s.gateway->state().cfg.SmsInCnt, 1);
+
+  sim->modem.inject(sms, clock.tick());
+  EXPECT_EQ(deletes(s.relation()), QList<QByteArray>{"AT+CMGD=1"});
+  EXPECT_EQ(s.pop3().size(), 2);
+  EXPECT_EQ(s.shown.filter("POP3 server saved 1 SMS").size(), 2);
 }

@@ -1,0 +1,89 @@
+#include "gsm/modem_error_text.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "settings/language.h"
+
+namespace kolvane {
+
+namespace {
+
+using at::FinalKind;
+
+// Code and catalogue number, in ascending code order.
+constexpr std::array<std::pair<int, int>, 21> kEquipment = {{
+    {0, 200},  {3, 201},  {4, 202},  {10, 203}, {11, 204}, {12, 205}, {13, 206},
+    {14, 207}, {15, 208}, {16, 209}, {17, 210}, {18, 211}, {20, 212}, {21, 213},
+    {22, 214}, {23, 215}, {24, 216}, {30, 217}, {31, 218}, {32, 219}, {100, 220},
+}};
+constexpr std::array<std::pair<int, int>, 32> kMessage = {{
+    {21, 230},  {27, 231},  {28, 232},  {29, 233},  {38, 234},  {41, 235},  {42, 236},  {47, 237},
+    {50, 238},  {96, 239},  {300, 240}, {301, 241}, {302, 242}, {303, 243}, {304, 244}, {305, 245},
+    {310, 246}, {311, 247}, {312, 248}, {313, 249}, {314, 250}, {315, 251}, {316, 252}, {317, 253},
+    {318, 254}, {320, 255}, {321, 256}, {322, 257}, {330, 258}, {331, 259}, {332, 260}, {500, 261},
+}};
+
+template <std::size_t N>
+int NumberIn(const std::array<std::pair<int, int>, N>& table, int code) {
+  const auto it = std::lower_bound(table.begin(), table.end(), code,
+                                   [](const std::pair<int, int>& e, int c) { return e.first < c; });
+  return it != table.end() && it->first == code ? it->second : 0;
+}
+
+// The result as the modem writes it.
+QString AsSaid(const at::FinalResult& r) {
+  QString word;
+  switch (r.kind) {
+    case FinalKind::Ok:
+      return QStringLiteral("OK");
+    case FinalKind::Error:
+      word = QStringLiteral("ERROR");
+      break;
+    case FinalKind::CmeError:
+      word = QStringLiteral("+CME ERROR");
+      break;
+    case FinalKind::CmsError:
+      word = QStringLiteral("+CMS ERROR");
+      break;
+    case FinalKind::ExtError:
+      word = QStringLiteral("+EXT ERROR");
+      break;
+    case FinalKind::CommandNotSupport:
+      return QStringLiteral("COMMAND NOT SUPPORT");
+    case FinalKind::TooManyParameters:
+      return QStringLiteral("TOO MANY PARAMETERS");
+    case FinalKind::NoCarrier:
+      return QStringLiteral("NO CARRIER");
+    case FinalKind::Busy:
+      return QStringLiteral("BUSY");
+    case FinalKind::NoAnswer:
+      return QStringLiteral("NO ANSWER");
+    case FinalKind::NoDialtone:
+      return QStringLiteral("NO DIALTONE");
+  }
+  if (r.code >= 0) return word + QStringLiteral(": ") + QString::number(r.code);
+  // Verbose texts come from the device: only what is printable is shown.
+  QString words = QString::fromLatin1(r.words).simplified();
+  words.removeIf([](QChar c) { return !c.isPrint(); });
+  return words.isEmpty() ? word : word + QStringLiteral(": ") + words.left(80);
+}
+
+}  // namespace
+
+int ModemErrorNumber(const at::FinalResult& result) {
+  if (result.code < 0) return 0;
+  if (result.kind == FinalKind::CmeError) return NumberIn(kEquipment, result.code);
+  if (result.kind == FinalKind::CmsError) return NumberIn(kMessage, result.code);
+  return 0;
+}
+
+QString ModemErrorText(const Language& language, const at::FinalResult& result) {
+  const int number = ModemErrorNumber(result);
+  const QString words = number != 0 ? language.Text(number) : QString();
+  // A language file may leave an entry out or empty it.
+  return words.trimmed().isEmpty() ? AsSaid(result) : words;
+}
+
+}  // namespace kolvane
