@@ -4,7 +4,6 @@ references, entries that cannot be decoded, a listing that stalls inside a body,
 spelled like an allowed number that sends a command."""
 
 import email
-import email.message
 import email.policy
 import os
 import re
@@ -96,12 +95,8 @@ class Senders(unittest.TestCase):
         self.assertIsNone(re.search(r"\+?\d\d", sender), sender)
 
         # The mail program's reply: to the name's address, the number in its subject.
-        reply = email.message.EmailMessage()
-        reply["From"] = "me@lan"
-        reply["To"] = sender
-        reply["Subject"] = "Re: " + str(got["Subject"])
-        reply.set_content("Who is this?")
-        gw.smtplib([sender], reply.as_bytes())
+        reply = mail_gateway.mail(("Re: " + str(got["Subject"])).encode(), b"Who is this?")
+        gw.smtplib([sender], reply)
         self.assertTrue(k.wait_until(
             lambda: any(r[3].startswith(b"Undispatched SMS") for r in gw.records("Pop3.Tmp")),
             DEADLINE), gw.run.lines())
