@@ -88,8 +88,9 @@ void appendMessage(Dispatch& d, const QByteArray& pc, const QByteArray& from,
 
 void appendReport(Dispatch& d, const tSmsRec& sms, const QString& pc, const char* kind,
                   const QString& result) {
-  appendMessage(d, pc.toUtf8(), PhoneToMailAddr(d.g, sms.TelStr),
-                "SMS from phone No.: " + sms.TelStr + kind, sms.Text + QpEncode(result.toUtf8()));
+  const bool isName = IsAlphanumericType(sms.TelType);
+  appendMessage(d, pc.toUtf8(), SenderMailAddr(d.g, sms.TelStr, isName),
+                SenderSubject(sms.TelStr, isName) + kind, sms.Text + QpEncode(result.toUtf8()));
 }
 
 // Only a sender whose listed address type is a telephone number may be trusted: anyone can
@@ -189,7 +190,8 @@ void storeRule(Dispatch& d, const tSmsRec& sms, bool unrouted = false) {
   // A line starting with "." would end the record early.
   QByteArray text = sms.Text;
   for (qsizetype at; (at = text.indexOf("\r\n.")) >= 0;) text.insert(at + 2, ' ');
-  if (AppendReceivedSms(d.g, d.store, d.log, sms.TelStr, sms.Time, text, !unrouted)) {
+  if (AppendReceivedSms(d.g, d.store, d.log, sms.TelStr, sms.Time, text, !unrouted,
+                        IsAlphanumericType(sms.TelType))) {
     if (listed) d.stored << entry;
   } else {
     d.writeFailed = true;
@@ -200,8 +202,9 @@ void storeRule(Dispatch& d, const tSmsRec& sms, bool unrouted = false) {
 // nothing is lost when it is deleted.
 void storeUndecodable(Dispatch& d, const tSmsRec& sms) {
   const QByteArray who = sms.TelStr.isEmpty() ? QByteArray::number(sms.MemPos) : sms.TelStr;
-  const QByteArray from =
-      sms.TelStr.isEmpty() ? d.g.state().cfg.UserName.toUtf8() : PhoneToMailAddr(d.g, sms.TelStr);
+  const QByteArray from = sms.TelStr.isEmpty()
+                              ? d.g.state().cfg.UserName.toUtf8()
+                              : SenderMailAddr(d.g, sms.TelStr, IsAlphanumericType(sms.TelType));
   appendMessage(d, {}, from, "Undecodable SMS: " + who, sms.Text);
   d.g.Log(true, QStringLiteral("Undecodable SMS: ") + QString::fromUtf8(who));
   d.log.write(who, LogText(sms.Text));

@@ -12,6 +12,8 @@ namespace kolvane {
 
 namespace {
 
+const QString kNoMailsStatus = QStringLiteral("mail.none");
+
 void restoreGsmCharset(Gateway& g) {
   g.state().JobUCS2 = false;
   g.link().AutPhase = 3;
@@ -40,10 +42,11 @@ bool nextJob(Gateway& g) {
     return false;
   }
   if (!QFileInfo::exists(gs.file(files::kSmtpRun))) {
-    g.Log(true, g.Text(85));
+    g.LogStatus(kNoMailsStatus, g.Text(85));
     gs.SendPhaseOn = false;
     return false;
   }
+  g.LogStatusEnded(kNoMailsStatus);
   const auto& reader = g.hooks().cycle.readNextJob;
   const int result = reader ? reader() : kJobNone;
   switch (result) {

@@ -78,7 +78,7 @@ void FirstOk(GatewayContext& g) {
   GatewayState& gs = g.state();
   link.FirstOkPending = false;
   link.GsmConnected = true;
-  g.Log(true, g.Text(50));
+  g.LogStatus(kLinkStatus + QStringLiteral("gsm"), g.Text(50));
   if (gs.RefreshMode) {
     gs.RefreshMode = false;
     gs.RefreshOffset = 0;
@@ -184,7 +184,8 @@ AtState OkTransition(GatewayContext& g, AtState state) {
       break;
     case AtState::FormatPdu:
     case AtState::FormatText:
-      g.Log(true, fillPlaceholders(g.Text(52), {ModeName(state)}));
+      g.LogStatus(kLinkStatus + QStringLiteral("mode"),
+                  fillPlaceholders(g.Text(52), {ModeName(state)}));
       next = gs.cfg.PDUText ? AtState::ShowTextParams : AtState::Signal;
       break;
     case AtState::ShowTextParams:

@@ -5,6 +5,7 @@
 #include "gsm/utf8_conversion.h"
 #include "mail/mail_date.h"
 #include "mail/mail_recv.h"
+#include "mail/pop3_routing.h"
 #include "mail/quoted_printable.h"
 #include "mail/sms_parts.h"
 #include "mail/sms_report.h"
@@ -84,6 +85,9 @@ MailPlan TMailRecv::MailToJobs() {
     QString error;
     if (!OKChar && cfg.EmlSmsNoOk != 1) {
       error = g_.Text(145);
+    } else if (IsNameMailAddr(g_, address)) {
+      // A reply to a name: the number in its subject is the name's spelling, nobody's phone.
+      error = g_.Text(500);
     } else if (TelNoFromStr(address).size() < 4) {
       if (To_StrLi.size() >= 2) {
         error = g_.Text(146);

@@ -275,6 +275,9 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
     cfg("LaCmdEx4", "Substitute command > Command to CommandLine : notepad.exe",
         "Náhrada příkazu > Příkaz pro příkazový řádek : notepad.exe"),
     cfg("LaCmdEx5", "Command Line : notepad.exe", "Příkazový řádek : notepad.exe"),
+    cfg("LaCmdTimeout", "Wait for the command's result at most :",
+        "Na výsledek příkazu čekat nejvýše :"),
+    cfg("LaCmdTimeoutUnit", "s", "s"),
 
     // SMS to Commandline, Authorized numbers
     cfg("LaAuthList", "List of numbers which are allowed to use command line",

@@ -444,6 +444,8 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
      "zkoušeno %s hodin"},
     {470, "NoTelNo", "no telephone number",
      "chybí telefonní číslo"},
+    {500, "NameNotTelNo", "the recipient is the name of an SMS sender, not a telephone number",
+     "příjemce je jméno odesílatele SMS, ne telefonní číslo"},
 });
 // clang-format on
 

@@ -145,6 +145,7 @@ struct Settings {
   QString TtsVoice;
   QString InSmsAlarmStr;
   QString FindWinNotRun;
+  int CmdTimeout{60};  // seconds a command's program is waited for
 
   // Command lines run on events
   QString CmdOnClose;

@@ -139,6 +139,7 @@ const std::vector<SettingKey>& settingKeys() {
       key("TtsVoice", SettingType::Str, Saved::Yes, &Settings::TtsVoice),
       key("InSmsAlarmStr", SettingType::Str, Saved::No, &Settings::InSmsAlarmStr),
       key("FindWinNotRun", SettingType::Str, Saved::No, &Settings::FindWinNotRun),
+      key("CmdTimeout", SettingType::Int, Saved::No, &Settings::CmdTimeout),
       key("CmdOnClose", SettingType::Str, Saved::No, &Settings::CmdOnClose),
       key("CmdOnUndispatched", SettingType::Str, Saved::No, &Settings::CmdOnUndispatched),
       key("CmdOnNonDelivery", SettingType::Str, Saved::No, &Settings::CmdOnNonDelivery),

@@ -415,9 +415,10 @@ TEST(ReceivedSms, NamedSendersArriveByNameAndNeverRunCommands) {
       got << r.From + " | " + r.Subj + " | " + r.MimeBody + " | " + r.NamePC;
     EXPECT_EQ(got.mid(0, 3),
               (QList<QByteArray>{
-                  "<111111111@kolvane.lan> | SMS from phone No.: 111111111 | #command#report#x | ",
-                  "<InfoSMS@kolvane.lan> | SMS from phone No.: InfoSMS | Your code | ",
-                  "<Info_SMS_1_@kolvane.lan> | SMS from phone No.: Info SMS<1> | Spaced | "}));
+                  "<name.1-1-1-1-1-1-1-1-1@kolvane.lan> | SMS from: 111111111 (name) | "
+                  "#command#report#x | ",
+                  "<name.InfoSMS@kolvane.lan> | SMS from: InfoSMS (name) | Your code | ",
+                  "<name.Info_SMS_1_@kolvane.lan> | SMS from: Info SMS<1> (name) | Spaced | "}));
     ASSERT_EQ(got.size(), 4);
     EXPECT_TRUE(got[3].contains(" SMS to Command Line | "));
   }
