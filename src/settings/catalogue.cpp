@@ -271,6 +271,8 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
      "Přijato"},
     {170, "GsmCmdUnsup", "GSM command %s not supported by the modem; it is left out",
      "Příkaz GSM %s modem nepodporuje; vynechává se"},
+    {330, "SmtpSizeRefused", "SMTP client \"%s\" announced a mail of %s bytes, over %s MB: not accepted",
+     "SMTP klient \"%s\" ohlásil e-mail o %s bajtech, nad %s MB: nepřijat"},
     {400, "BtnCancel", "Cancel",
      "Storno"},
     {401, "ListenFail", "%s server cannot listen on port %s: %s; it is tried again every minute",
