@@ -41,6 +41,8 @@ QByteArray RenderMessage(const GatewayContext& g, const tMailRec& rec, const QBy
         : date.isEmpty()    ? DateHeaderNow(g)
                             : date) +
        "\r\n";
+  // Clients that sort out duplicates by this id see one message wherever it is fetched.
+  m += "Message-ID: <" + UniqueId(rec) + "@kolvane>\r\n";
   m += "MIME-Version: 1.0\r\n";
   m += "Content-Type: text/plain; charset=\"UTF-8\"\r\n";
   m += "Content-Transfer-Encoding: quoted-printable\r\n";

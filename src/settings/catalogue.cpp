@@ -378,6 +378,8 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
      "+CMS ERROR: 332 (síť neodpověděla včas)"},
     {261, "CmsErr500", "+CMS ERROR: 500 (unknown error)",
      "+CMS ERROR: 500 (neznámá chyba)"},
+    {330, "SmtpSizeRefused", "SMTP client \"%s\" announced a mail of %s bytes, over %s MB: not accepted",
+     "SMTP klient \"%s\" ohlásil e-mail o %s bajtech, nad %s MB: nepřijat"},
     {400, "BtnCancel", "Cancel",
      "Storno"},
     {401, "ListenFail", "%s server cannot listen on port %s: %s; it is tried again every minute",

@@ -82,7 +82,7 @@ struct Settings {
   int Pop3CliMax{100};
   bool DNSOff{false};
   bool HeloAdd{true};
-  bool Ehlo500{true};
+  bool Ehlo500{false};    // true: EHLO gets "500" and the client falls back to HELO
   int SmtpMaxMailMB{32};  // a larger mail is refused with "552"
   int SmtpMaxRcpt{100};   // recipients of one mail; more get "452"
   bool AliasOn{false};

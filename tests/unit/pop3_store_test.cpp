@@ -170,6 +170,9 @@ TEST(Pop3Render, MessageHeadersBodyAndReplacedSender) {
       "Date: Sun, 1 Feb 2026 10:00:00 " +
       zone +
       "\r\n"
+      "Message-ID: <" +
+      UniqueId(rec) +
+      "@kolvane>\r\n"
       "MIME-Version: 1.0\r\n"
       "Content-Type: text/plain; charset=\"UTF-8\"\r\n"
       "Content-Transfer-Encoding: quoted-printable\r\n"
