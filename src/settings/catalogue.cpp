@@ -321,6 +321,8 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
      "Její stav tento uživatel číst nesmí; jako root: Kolvane --status --dir %s"},
     {420, "StatusSockFail", "Status socket %s cannot be opened: %s",
      "Stavový soket %s nelze otevřít: %s"},
+    {440, "ServiceNoSetup", "kolvaned has no installer: the window program Kolvane (package kolvane-desktop) runs it with *I",
+     "kolvaned nemá instalátor: spouští jej program s okny Kolvane (balíček kolvane-desktop) s *I"},
 });
 // clang-format on
 
