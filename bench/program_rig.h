@@ -79,8 +79,8 @@ class Rig {
     ini.write(QStringLiteral("[CFG]\n%4ComTcp=1\nGtIPAdress=127.0.0.1\nGtTCPPort=%1\nSmtpPort=%2\n"
                              "Pop3Port=%3\nStartGo=1\nMemCheOn=0\nDNSOff=1\n")
                   .arg(QString::fromLatin1(ready.mid(ready.lastIndexOf(':') + 1)))
-                  .arg(freePort())
-                  .arg(freePort())
+                  .arg(smtpPort_ = freePort())
+                  .arg(pop3Port_ = freePort())
                   .arg(cfg)
                   .toUtf8());
     ini.close();
@@ -117,12 +117,16 @@ class Rig {
     QFile f(inject_);
     if (f.open(QIODevice::Append)) f.write(line + '\n');
   }
+  quint16 smtpPort() const { return smtpPort_; }
+  quint16 pop3Port() const { return pop3Port_; }
   Peer& modem() { return modem_; }
   Peer& gateway() { return gateway_; }
 
  private:
   QTemporaryDir dir_;
   QString inject_;
+  quint16 smtpPort_ = 0;
+  quint16 pop3Port_ = 0;
   Peer modem_;
   Peer gateway_;
 };

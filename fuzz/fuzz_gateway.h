@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <memory>
+#include <vector>
 
 #include "core/gateway.h"
 #include "mail/client_limits.h"
@@ -29,6 +30,20 @@ class FuzzGateway {
   // Removes a store between inputs so that it does not grow without end.
   void reset(const char* name) const { QFile::remove(path(name)); }
 
+  // Several connections side by side: the input is a run of chunks, each a selector byte
+  // (which session), a length byte and that many bytes, handed to the sessions as they come.
+  template <typename Feed>
+  static void interleaved(const QByteArray& bytes, int sessions, const Feed& feed) {
+    for (qsizetype at = 0; at < bytes.size();) {
+      const int session = static_cast<unsigned char>(bytes[at]) % sessions;
+      const qsizetype length =
+          at + 1 < bytes.size() ? static_cast<unsigned char>(bytes[at + 1]) + 1 : 0;
+      at += 2;
+      feed(session, bytes.mid(at, length));
+      at += length;
+    }
+  }
+
   // One SMTP connection that sends `bytes`, through the line reader and the dialogue; the
   // stores it wrote are removed afterwards.
   void smtpSession(const QByteArray& bytes) {
@@ -36,8 +51,32 @@ class FuzzGateway {
     TMailRecv dialogue(*gateway_, server);
     SmtpLineReader reader(kMaxLineBytes);
     dialogue.StartInitX(QStringLiteral("127.0.0.1"));
-    reader.feed(bytes, [&dialogue](const QByteArray& line, qsizetype dropped) {
-      dialogue.AddRecvStr(line, dropped);
+    reader.feed(
+        bytes, [&dialogue](const QByteArray& line, qsizetype dropped, LineEnd end, LineEnd before) {
+          dialogue.AddRecvStr(line, dropped, end, before);
+        });
+    QCoreApplication::processEvents();
+    for (const char* store : {"Smtp.Tmp", "SmtpPriH.Tmp", "SmtpWait.Tmp", "Pop3.Tmp"}) reset(store);
+  }
+
+  // SMTP connections side by side that send `bytes`, each through its own line reader and
+  // dialogue; the stores they wrote are removed afterwards.
+  void smtpSessions(const QByteArray& bytes) {
+    constexpr int kSessions = 3;
+    std::vector<std::unique_ptr<SmtpServerState>> servers;
+    std::vector<std::unique_ptr<TMailRecv>> dialogues;
+    std::vector<SmtpLineReader> readers(kSessions, SmtpLineReader(kMaxLineBytes));
+    for (int i = 0; i < kSessions; ++i) {
+      servers.push_back(std::make_unique<SmtpServerState>());
+      dialogues.push_back(std::make_unique<TMailRecv>(*gateway_, *servers.back()));
+      dialogues.back()->StartInitX(QStringLiteral("127.0.0.%1").arg(i + 1));
+    }
+    interleaved(bytes, kSessions, [&](int i, const QByteArray& chunk) {
+      TMailRecv& dialogue = *dialogues[i];
+      readers[i].feed(
+          chunk, [&dialogue](const QByteArray& line, qsizetype dropped, LineEnd end,
+                             LineEnd before) { dialogue.AddRecvStr(line, dropped, end, before); });
+      QCoreApplication::processEvents();
     });
     QCoreApplication::processEvents();
     for (const char* store : {"Smtp.Tmp", "SmtpPriH.Tmp", "SmtpWait.Tmp", "Pop3.Tmp"}) reset(store);

@@ -1,8 +1,10 @@
-// Whatever a client sends to the POP3 server, against a store of a few messages. The first
-// run writes the store; later runs read it.
+// Whatever clients send to the POP3 server, several sessions side by side, against a store of
+// a few messages. The first run writes the store; later runs read it.
 #include <QFile>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "fuzz/fuzz_gateway.h"
 #include "mail/mail_rec.h"
@@ -32,9 +34,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto& fg = kolvane::fuzz::FuzzGateway::instance();
   static const bool stored = (writeStore(fg.path("Pop3.Tmp")), true);
   (void)stored;
-  kolvane::Pop3ServerState server;
-  kolvane::Pop3Dialogue dialogue(fg.g(), server);
-  dialogue.start(QStringLiteral("127.0.0.1"));
-  dialogue.AddRecvBytes(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+  // Three sessions side by side, two of them of one PC.
+  constexpr int kSessions = 3;
+  std::vector<std::unique_ptr<kolvane::Pop3ServerState>> servers;
+  std::vector<std::unique_ptr<kolvane::Pop3Dialogue>> dialogues;
+  for (int i = 0; i < kSessions; ++i) {
+    servers.push_back(std::make_unique<kolvane::Pop3ServerState>());
+    dialogues.push_back(std::make_unique<kolvane::Pop3Dialogue>(fg.g(), *servers.back()));
+    dialogues.back()->start(i == 2 ? QStringLiteral("127.0.0.2") : QStringLiteral("127.0.0.1"));
+  }
+  kolvane::fuzz::FuzzGateway::interleaved(
+      QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), kSessions,
+      [&](int i, const QByteArray& chunk) { dialogues[i]->AddRecvBytes(chunk); });
   return 0;
 }

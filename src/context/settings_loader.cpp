@@ -58,6 +58,8 @@ constexpr KeyRange kKeyRanges[] = {
     {"CutEMax", 1, 255},
     {"SmtpCliMax", 0, 1000000},
     {"Pop3CliMax", 0, 1000000},
+    {"MailCliPerHostMax", 1, 100000},
+    {"MailCliTotalMax", 1, 100000},
     {"SmtpRunPos", 0, std::numeric_limits<int>::max()},
     {"MeMaxLi", 0, 1000000},
     {"LogSeekMax", 0, std::numeric_limits<int>::max()},
@@ -388,6 +390,7 @@ SavedItems savedItems(const GatewayState& gs, DateTime now) {
           "PreSetTimeSw", "PreSetPrefix", "PreSetErr",  "PreSetMaskDT",     "PreSetMaskTi",
           "ReportSw",     "ReportPrefix", "ReportAll",  "SmtpCliLimOn",     "Pop3CliLimOn",
           "SmtpCliMax",   "Pop3CliMax",   "UserName",   "SendUCS2SmsPermit"});
+  putAll({"MailCliPerHostMax", "MailCliTotalMax"});
 
   QList<IniText::Entry> comps, names, replacements;
   for (int i = 0; i < gs.Aliases.size(); ++i) {

@@ -21,7 +21,7 @@ bool underWay(Gateway& g) {
          gs.SendPhaseOn || gs.CloseWanted || gs.AlarmBeep || gs.CountersChanged ||
          gs.RunResultsDue || gs.Lamps != gs.LampShown || gs.StatusText != gs.StatusShown ||
          !gs.WaitStore.ReturnSenderID.isEmpty() || !gs.WaitStore.DeleteItemID.isEmpty() ||
-         g.pop3().server().Pop3SendOn || g.smtp().server().SmtpSendOn || g.log().pendingCount() > 0;
+         g.pop3().replyPending() || g.smtp().replyPending() || g.log().pendingCount() > 0;
 }
 
 // The wait until a tick deadline has passed (the stages test "before now"); none when unset.

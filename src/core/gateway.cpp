@@ -10,6 +10,7 @@
 #include "core/cycle_schedule.h"
 #include "core/gateway_start.h"
 #include "core/host_actions.h"
+#include "core/mail_ports.h"
 #include "core/main_cycle.h"
 #include "core/program_folder.h"
 #include "core/received_sms_dispatch.h"
@@ -37,6 +38,7 @@ Gateway::Gateway(const Clock& clock, StartupOptions options, QObject* parent)
   passes_ = std::make_unique<LinkPasses>(*this);
   gtNet_ = std::make_unique<TdmGtNET>(*this);
   listeners_ = std::make_unique<MailListeners>();
+  installMailLimits(*this);
   pop3_ = std::make_unique<TdmPOP3>(*this);
   smtp_ = std::make_unique<TdmSMTP>(*this);
   installLinkHooks();

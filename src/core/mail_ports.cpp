@@ -56,6 +56,17 @@ void noteFailure(Gateway& g, const MailListeners::PortState& p) {
 
 }  // namespace
 
+void installMailLimits(Gateway& g) {
+  MailListeners& l = g.listeners();
+  l.limits = [&g] {
+    const Settings& cfg = g.state().cfg;
+    return MailListeners::Limits{cfg.MailCliPerHostMax, cfg.MailCliTotalMax};
+  };
+  l.onTooMany = [&g](const QString& server, const QString& address) {
+    g.Log(true, fillPlaceholders(g.Text(303), {server, address}));
+  };
+}
+
 void openMailPorts(Gateway& g) {
   GatewayState& gs = g.state();
   MailListeners& l = g.listeners();

@@ -12,6 +12,8 @@ class Gateway;
 // minute until it listens (or at once when the settings are reloaded).
 inline constexpr std::uint32_t kListenRetryMs = 60000;
 
+// Bounds the connections of both mail servers with the settings in force, and logs refusals.
+void installMailLimits(Gateway& gateway);
 // Opens every port not listening yet and sets the lamps; schedules the next try when one
 // fails.
 void openMailPorts(Gateway& gateway);

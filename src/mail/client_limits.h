@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <algorithm>
 
 #include "platform/clock.h"
 
@@ -21,7 +22,8 @@ inline constexpr qint64 kMaxUnsentBytes = 256 * 1024;
 // Mail text kept for conversion: more than the longest SMS a mail can become, in any encoding.
 inline constexpr qsizetype kMaxMailTextBytes = 1024 * 1024;
 
-// A served client that sends no complete line and takes no reply for so long is closed.
+// A client that sends nothing and takes no reply for so long is closed, and so is one that
+// completes nothing in that time.
 inline constexpr Tick kSmtpIdleMs = 5 * 60 * 1000;
 inline constexpr Tick kPop3IdleMs = 10 * 60 * 1000;
 // Tests shorten both time-outs through this environment variable (milliseconds).
@@ -44,17 +46,51 @@ QByteArray printable(QByteArray text);
 // What a client sent, fit for a log line: masked like that and cut after a few hundred bytes.
 QString loggedText(const QByteArray& text);
 
-// The silence of the served client, counted from its last complete line or taken reply.
-class IdleWatch {
+// The time-outs of one session. A client silent for the limit (no byte received, no reply
+// taken) is closed; so is one that completes nothing (no mail accepted, no message retrieved
+// or deleted) within it, whatever it sends. While a mail is transferred only silence counts,
+// and its time is not held against the session.
+class SessionWatch {
  public:
-  explicit IdleWatch(Tick limitMs) : limit_(limitMs) {}
-  void restart(Tick now) { last_ = now; }
-  bool expired(Tick now) const { return now - last_ >= limit_; }
+  enum class Expiry { None, Silent, Idle };
+
+  explicit SessionWatch(Tick limitMs, Tick now) : limit_(limitMs), heard_(now), done_(now) {}
+  void heard(Tick now) { heard_ = now; }
+  void completed(Tick now) {
+    done_ = now;
+    transferFrom_ = now;  // a transfer that goes on counts from here
+  }
+  void transfer(bool on, Tick now) {
+    if (on == transferring_) return;
+    transferring_ = on;
+    if (on) {
+      transferFrom_ = now;
+    } else {
+      done_ += now - transferFrom_;
+    }
+  }
+  Expiry expired(Tick now) const {
+    if (now - heard_ >= limit_) return Expiry::Silent;
+    if (!transferring_ && now - done_ >= limit_) return Expiry::Idle;
+    return Expiry::None;
+  }
+  // Milliseconds until the next time-out is due (0 when one is).
+  Tick dueIn(Tick now) const {
+    const auto left = [this, now](Tick from) {
+      const Tick past = now - from;
+      return past >= limit_ ? Tick{0} : limit_ - past;
+    };
+    const Tick silent = left(heard_);
+    return transferring_ ? silent : std::min(silent, left(done_));
+  }
   Tick limitMs() const { return limit_; }
 
  private:
   Tick limit_;
-  Tick last_ = 0;
+  Tick heard_;
+  Tick done_;
+  Tick transferFrom_ = 0;
+  bool transferring_ = false;
 };
 
 }  // namespace kolvane

@@ -1,7 +1,9 @@
 #include "mail/mail_listeners.h"
 
+#include <QDateTime>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 
 #include "platform/connection_accept.h"
 
@@ -67,6 +69,7 @@ void MailListeners::acceptWaiting(Server& server) {
       client->deleteLater();
       continue;
     }
+    if (!admit(server, client, taken.descriptor)) continue;
     if (const auto& dialogue = this->*server.dialogue) {
       dialogue(client);
     } else {
@@ -74,6 +77,51 @@ void MailListeners::acceptWaiting(Server& server) {
       client->deleteLater();
     }
   }
+}
+
+bool MailListeners::admit(Server& server, QTcpSocket* client, qintptr descriptor) {
+  const QString address = dottedAddress(client->peerAddress());
+  const Limits bounds = limits ? limits() : Limits{};
+  auto at = perHost_.find(address);
+  const int fromHost = at == perHost_.end() ? 0 : at->second;
+  // Descriptors are given out lowest first: one this high means few are left.
+  const qintptr limit = DescriptorLimit();
+  const bool full = descriptor >= limit - std::min(kDescriptorReserve, limit / 4);
+  if (fromHost < bounds.perHost && total_ < bounds.total && !full) {
+    ++total_;
+    if (at == perHost_.end()) at = perHost_.emplace(address, 0).first;
+    ++at->second;
+    connect(client, &QObject::destroyed, this, [this, address] {
+      --total_;
+      const auto it = perHost_.find(address);
+      if (it != perHost_.end() && --it->second <= 0) perHost_.erase(it);
+    });
+    return true;
+  }
+  client->write(server.tooMany);
+  client->disconnectFromHost();
+  if (client->state() == QAbstractSocket::UnconnectedState) {
+    client->deleteLater();
+  } else {
+    connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
+    // A peer that takes nothing does not keep the descriptor.
+    QTimer::singleShot(kAcceptPauseMs, client, [client] {
+      client->abort();
+      client->deleteLater();
+    });
+  }
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  if (server.refusedLoggedAt == 0 || now - server.refusedLoggedAt >= 60000) {
+    server.refusedLoggedAt = now;
+    if (onTooMany) onTooMany(QLatin1String(server.state.name), address);
+  }
+  return false;
+}
+
+QString dottedAddress(const QHostAddress& peer) {
+  bool v4 = false;
+  const quint32 ip4 = peer.toIPv4Address(&v4);
+  return v4 ? QHostAddress(ip4).toString() : peer.toString();
 }
 
 void MailListeners::acceptFailed(Server& server, const QString& reason) {

@@ -19,6 +19,7 @@ const QByteArray kOk = QByteArrayLiteral("250 Kolvane");
 const QByteArray kStoreFailed = QByteArrayLiteral("451 Kolvane mail store not available");
 // A MAIL or RCPT line whose address is not in angle brackets.
 const QByteArray kNoBrackets = QByteArrayLiteral("501 5.5.4 Kolvane syntax: use <address>");
+const QByteArray kBadSequence = QByteArrayLiteral("503 5.5.1 Kolvane bad sequence of commands");
 
 QByteArray upperAscii(const QByteArray& line) {
   QByteArray up = line;
@@ -64,6 +65,8 @@ void TMailRecv::StartInitX(const QString& clientName) {
   SmtpSaveErrCnt = 0;
   NamePC_IPAdr = clientName;
   QuitSeen = false;
+  commandsAllLf_ = true;
+  endTransaction();
   EnvelopeFrom.clear();
   // Recipients of a client that went away mid-mail are not the next client's.
   if (g_.state().cfg.ToTakeFromRcpt) To_StrLi.clear();
@@ -73,16 +76,23 @@ void TMailRecv::EndSession() {
   ++session_;
   heldLines_.clear();
   SmtpDataOn = false;
+  endTransaction();
   clearMail();
 }
 
-void TMailRecv::AddRecvStr(const QByteArray& line, qsizetype dropped) {
+void TMailRecv::endTransaction() {
+  mailGiven_ = false;
+  rcptGiven_ = false;
+}
+
+void TMailRecv::AddRecvStr(const QByteArray& line, qsizetype dropped, LineEnd end, LineEnd before) {
   if (storing_) {
-    heldLines_.append({line, dropped});
+    heldLines_.append({line, dropped, end, before});
     return;
   }
   SmtpRecvStr = line;
   if (!SmtpDataOn) {
+    if (end != LineEnd::Lf) commandsAllLf_ = false;
     if (dropped > 0) {
       // Too long for a command: refused, not read as one.
       server_.setReply("500");
@@ -92,7 +102,11 @@ void TMailRecv::AddRecvStr(const QByteArray& line, qsizetype dropped) {
     command();
     return;
   }
-  if (line == "." && dropped == 0) {
+  // Only <CRLF>.<CRLF> ends the data (a bare-LF dot is how mail is smuggled past a server),
+  // except for a client that ends all its lines with LF.
+  const bool crLf = before == LineEnd::CrLf && end == LineEnd::CrLf;
+  const bool lf = commandsAllLf_ && before == LineEnd::Lf && end == LineEnd::Lf;
+  if (line == "." && dropped == 0 && (crLf || lf)) {
     endOfMail();
     return;
   }
@@ -161,6 +175,7 @@ void TMailRecv::command() {
     server_.setReply(ehlo                             ? EhloReply(cfg, rest)
                      : cfg.HeloAdd && line.size() > 4 ? kOk + rest
                                                       : kOk);
+    endTransaction();
     g_.Log(true, fillPlaceholders(g_.Text(41), {logArg}));
     if (helo && cfg.ToTakeFromRcpt) To_StrLi.clear();
   } else if (ehlo) {
@@ -183,16 +198,26 @@ void TMailRecv::command() {
     } else {
       server_.setReply(kOk + ' ' + printable(*address) + " sender ok");
       EnvelopeFrom = *address;
+      mailGiven_ = true;
     }
   } else if (IdStr.startsWith("RCPT")) {
-    rcpt(line);
+    if (mailGiven_) {
+      rcpt(line);
+    } else {
+      server_.setReply(kBadSequence);
+    }
   } else if (IdStr.startsWith("DATA")) {
+    if (!mailGiven_ || !rcptGiven_) {
+      server_.setReply(kBadSequence);
+      return;
+    }
     server_.setReply("354 Kolvane");
     SmtpDataOn = true;
     DATAInit();
     SmtpTo_Go = false;
   } else if (IdStr.startsWith("RSET")) {
     server_.setReply(kOk);
+    endTransaction();
     if (cfg.ToTakeFromRcpt) To_StrLi.clear();
   } else if (IdStr.startsWith("NOOP")) {
     server_.setReply(kOk);
@@ -238,6 +263,7 @@ void TMailRecv::rcpt(const QByteArray& line) {
     }
   }
   server_.setReply(kOk + ' ' + printable(*address) + " recipient ok");
+  rcptGiven_ = true;
 }
 
 bool TMailRecv::takeRecipients(const QList<QByteArray>& found) {
@@ -264,6 +290,7 @@ void TMailRecv::refuseMail(const QByteArray& reply, const QString& why) {
   g_.Log(true,
          QStringLiteral("SMTP client \"%1\" sent a mail %2: not accepted").arg(NamePC_IPAdr, why));
   SmtpDataOn = false;
+  endTransaction();
   if (g_.state().cfg.ToTakeFromRcpt) To_StrLi.clear();
   clearMail();
 }
@@ -284,6 +311,7 @@ void TMailRecv::endOfMail() {
     return;
   }
   server_.SmtpNetRun = true;
+  endTransaction();
   MailPlan plan = MailToJobs();
   // The mail is over; the next one names its own recipients.
   if (g_.state().cfg.ToTakeFromRcpt) To_StrLi.clear();
@@ -307,6 +335,7 @@ void TMailRecv::storeFinished(std::uint32_t session, const PlanOutcome& outcome)
     SmtpSaveOkCnt += outcome.jobsWritten;
     SmtpSaveErrCnt += outcome.reportsWritten;
     server_.setReply(outcome.stored ? kOk : kStoreFailed);
+    if (outcome.stored && onMailAccepted) onMailAccepted();
   }
   replayHeldLines();
   if (!storing_ && onStoreFinished) onStoreFinished();
@@ -315,7 +344,7 @@ void TMailRecv::storeFinished(std::uint32_t session, const PlanOutcome& outcome)
 void TMailRecv::replayHeldLines() {
   const auto lines = std::exchange(heldLines_, {});
   // A line that ends another mail holds the rest again, in order.
-  for (const auto& [line, dropped] : lines) AddRecvStr(line, dropped);
+  for (const HeldLine& h : lines) AddRecvStr(h.line, h.dropped, h.end, h.before);
 }
 
 }  // namespace kolvane

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "mail/mail_plan.h"
+#include "mail/smtp_line_reader.h"
 #include "mail/smtp_server_state.h"
 #include "platform/clock.h"
 
@@ -25,10 +26,9 @@ struct TextFormat {
   bool delSp = false;
 };
 
-// The SMTP dialogue with the client being served and the conversion of its mails into SMS
-// jobs. One object for the whole run; the connection layer starts it for each client it
-// serves, hands it every received line without its terminator, and delivers the reply left in
-// the shared reply slot.
+// The SMTP dialogue of one connection and the conversion of its mails into SMS jobs. The
+// connection layer starts it when the client is admitted, hands it every received line without
+// its end, and sends the reply left in the session's own reply slot.
 class TMailRecv {
  public:
   TMailRecv(GatewayContext& g, SmtpServerState& server);
@@ -41,8 +41,10 @@ class TMailRecv {
   // The served client is gone: a mail it left half-sent is dropped, and a mail being stored
   // answers no one.
   void EndSession();
-  // One complete line of the client; dropped counts the bytes of it cut off by the reader.
-  void AddRecvStr(const QByteArray& line, qsizetype dropped = 0);
+  // One complete line of the client; dropped counts the bytes of it cut off by the reader, end
+  // and before tell how it and the line before it ended.
+  void AddRecvStr(const QByteArray& line, qsizetype dropped = 0, LineEnd end = LineEnd::CrLf,
+                  LineEnd before = LineEnd::CrLf);
   // Per-mail state reset at DATA.
   void DATAInit();
 
@@ -53,6 +55,8 @@ class TMailRecv {
   std::function<void(const QString& fileName)> onStoreWritten;
   // The mail in hand is stored or refused: reading may go on.
   std::function<void()> onStoreFinished;
+  // A mail was accepted (its "250" is set).
+  std::function<void()> onMailAccepted;
 
   // The mail's records are being written; lines that arrive meanwhile wait their turn.
   bool Storing() const { return storing_; }
@@ -95,6 +99,8 @@ class TMailRecv {
 
  private:
   void command();
+  // RSET, HELO, the end of a mail: the next mail starts with MAIL again.
+  void endTransaction();
   void rcpt(const QByteArray& line);
   // Adds found addresses to the mail's recipients: one per telephone number, at most
   // SmtpMaxRcpt; false when one had to be left out.
@@ -118,8 +124,17 @@ class TMailRecv {
   std::shared_ptr<bool> alive_;  // a store finishing after this object is gone answers no one
   bool storing_ = false;
   std::uint32_t session_ = 0;  // a store finishing after a new StartInitX answers no one
-  QList<std::pair<QByteArray, qsizetype>> heldLines_;  // each with its dropped count
-  qint64 mailBytes_ = 0;                               // size of the mail in hand, as received
+  struct HeldLine {
+    QByteArray line;
+    qsizetype dropped;
+    LineEnd end;
+    LineEnd before;
+  };
+  QList<HeldLine> heldLines_;
+  bool mailGiven_ = false;     // MAIL accepted in this transaction
+  bool rcptGiven_ = false;     // and a RCPT after it
+  bool commandsAllLf_ = true;  // every command of the session ended with a bare LF
+  qint64 mailBytes_ = 0;       // size of the mail in hand, as received
   bool mailTooBig_ = false;
   MailPartType mailType_ = MailPartType::None;  // of the mail's own header
   TextFormat mailFormat_;

@@ -64,13 +64,14 @@ void Pop3Dialogue::start(const QString& clientName) {
   Pop3MaxPosID = 0;
   server_.Pop3RecvStr.clear();
   lineTooLong_ = false;
+  QuitSeen = false;
 }
 
 int Pop3Dialogue::AddRecvBytes(const QByteArray& bytes) {
   int lines = 0;
   const char* at = bytes.constData();
   const char* const end = at + bytes.size();
-  while (at != end) {
+  while (at != end && !QuitSeen) {
     const char* brk = findLineBreak(at, end);
     QByteArray& pending = server_.Pop3RecvStr;
     if (appendToLine(pending, at, brk, kMaxLineBytes) > 0) lineTooLong_ = true;
@@ -129,6 +130,10 @@ void Pop3Dialogue::command(const QByteArray& line) {
 }
 
 void Pop3Dialogue::user(const QByteArray& line) {
+  if (mayOpenMailbox && !mayOpenMailbox()) {
+    server_.setReply("-ERR [IN-USE] mailbox in use");
+    return;
+  }
   Pop3User = line.mid(5);
   g_.Log(true, fillPlaceholders(g_.Text(27), {loggedText(Pop3User)}));
   Pop3MsgListBuild built = BuildPop3MsgList(g_, client_);
@@ -208,6 +213,7 @@ std::int64_t Pop3Dialogue::positionAfterQuit() const {
 }
 
 void Pop3Dialogue::quit() {
+  QuitSeen = true;
   GatewayState& gs = g_.state();
   const auto deleted = std::count_if(Pop3MsgList.begin(), Pop3MsgList.end(),
                                      [](const Pop3Message& m) { return m.deleted; });

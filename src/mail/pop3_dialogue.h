@@ -14,10 +14,10 @@ namespace kolvane {
 
 class GatewayContext;
 
-// The POP3 dialogue with the connection being served. The connection layer starts it for each
-// connection it serves and hands it the received bytes; every reply goes to the shared reply
-// slot. The message list belongs to the connection: commands that need it get "-ERR" until
-// this connection has sent USER.
+// The POP3 dialogue of one session. The connection layer starts it when the connection is
+// admitted and hands it the received bytes; every reply goes to the session's reply slot. The
+// message list belongs to the session: commands that need it get "-ERR" until this session
+// has sent USER.
 class Pop3Dialogue {
  public:
   Pop3Dialogue(GatewayContext& g, Pop3ServerState& server) : g_(g), server_(server) {}
@@ -32,6 +32,11 @@ class Pop3Dialogue {
 
   // QUIT saved the PC's position: the registry and the clients window follow it.
   std::function<void(const QString& client, const QByteArray& position)> onPositionSaved;
+  // USER opens the PC's mailbox; false when another session holds it (the maildrop lock).
+  std::function<bool()> mayOpenMailbox;
+
+  // QUIT was answered: the session ends once the reply has left, and reads nothing more.
+  bool QuitSeen = false;
 
   const QString& client() const { return client_; }
   bool listBuilt() const { return listBuilt_; }

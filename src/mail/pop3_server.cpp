@@ -3,6 +3,9 @@
 #include <QHostInfo>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
+#include <limits>
+#include <vector>
 
 #include "context/gateway_context.h"
 #include "mail/mail_listeners.h"
@@ -12,23 +15,13 @@
 
 namespace kolvane {
 
-namespace {
-
-// The dotted form of the peer, also for an IPv4 client of a dual-stack listener.
-QString peerAddressText(const QTcpSocket& socket) {
-  const QHostAddress peer = socket.peerAddress();
-  bool isV4 = false;
-  const quint32 v4 = peer.toIPv4Address(&isV4);
-  return isV4 ? QHostAddress(v4).toString() : peer.toString();
-}
-
-}  // namespace
-
 TdmPOP3::TdmPOP3(GatewayContext& g, QObject* parent)
     : QObject(parent),
       g_(g),
-      dialogue_(g, server_),
-      registry_(QStringLiteral("Pop3CliDateTime"), QStringLiteral("Pop3CliOnOff")) {
+      registry_(QStringLiteral("Pop3CliDateTime"), QStringLiteral("Pop3CliOnOff")),
+      watchTimer_(new QTimer(this)) {
+  watchTimer_->setSingleShot(true);
+  connect(watchTimer_, &QTimer::timeout, this, [this] { checkTimeouts(); });
   g.listeners().onPop3Client = [this](QTcpSocket* socket) { accept(socket); };
   g.listeners().onPop3Listens = [this] { g_.Log(true, QStringLiteral("POP3 ") + g_.Text(89)); };
   g.listeners().onPop3AcceptFailed = [this](const QString& reason) {
@@ -41,15 +34,6 @@ TdmPOP3::TdmPOP3(GatewayContext& g, QObject* parent)
     ClientsInit();
   };
   hooks.cycle.deliverPop3Reply = [this] { deliverReply(); };
-  // Replies leave as they are set; during the pause after a connect they wait for the cycle.
-  server_.onReply = [this] {
-    const Connection* conn = connection(server_.Pop3RunSockHandle);
-    if (server_.Pop3RunSockHandle != 0 && conn && conn->socket) sendReply();
-  };
-  dialogue_.onPositionSaved = [this](const QString& client, const QByteArray& position) {
-    if (tSocketClient* c = registry_.find(client)) c->PosID = position;
-    Q_EMIT clientsChanged();
-  };
 }
 
 TdmPOP3::~TdmPOP3() {
@@ -57,8 +41,8 @@ TdmPOP3::~TdmPOP3() {
   g_.listeners().onPop3Listens = nullptr;
   g_.listeners().onPop3AcceptFailed = nullptr;
   g_.hooks().cycle.deliverPop3Reply = nullptr;
-  for (auto& [handle, conn] : conns_) {
-    if (conn.socket) conn.socket->disconnect(this);
+  for (auto& [handle, s] : sessions_) {
+    if (s->socket) s->socket->disconnect(this);
   }
 }
 
@@ -79,24 +63,39 @@ QString TdmPOP3::SocketToNamePCorIPAdr(std::int32_t handle) const {
   return QStringLiteral("!?!?!?!?!");
 }
 
-TdmPOP3::Connection* TdmPOP3::connection(std::int32_t handle) {
-  const auto it = conns_.find(handle);
-  return it == conns_.end() ? nullptr : &it->second;
+TdmPOP3::Session* TdmPOP3::session(std::int32_t handle) {
+  const auto it = sessions_.find(handle);
+  return it == sessions_.end() ? nullptr : it->second.get();
 }
 
-void TdmPOP3::updateBusy() {
-  server_.Pop3ConnectBusy = naming_ > 0 || paused_;
+bool TdmPOP3::replyPending() const {
+  return std::any_of(sessions_.begin(), sessions_.end(),
+                     [](const auto& e) { return e.second->server.Pop3SendOn; });
 }
 
 void TdmPOP3::accept(QTcpSocket* socket) {
   const std::int32_t handle = ++nextHandle_;
-  // Until its turn a client's bytes stay in the kernel, whatever it sends.
+  socket->setParent(this);
+  // While it is being named a client's bytes stay in the kernel, whatever it sends.
   socket->setReadBufferSize(kWaitingReadBuffer);
-  conns_[handle].socket = socket;
+  auto owned = std::make_unique<Session>(g_, socket, idleTimeoutMs(kPop3IdleMs), g_.clock().tick());
+  Session& s = *owned;
+  sessions_[handle] = std::move(owned);
+  s.address = dottedAddress(socket->peerAddress());
+  // Replies leave as they are set; during the pause after the connect they wait.
+  s.server.onReply = [this, handle] {
+    if (Session* x = session(handle)) sendReply(*x);
+  };
+  s.dialogue.onPositionSaved = [this](const QString& client, const QByteArray& position) {
+    if (tSocketClient* c = registry_.find(client)) c->PosID = position;
+    Q_EMIT clientsChanged();
+  };
+  s.dialogue.mayOpenMailbox = [this, handle] { return mayOpenMailbox(handle); };
   connect(socket, &QTcpSocket::readyRead, this, [this, handle] { clientRead(handle); });
   connect(socket, &QTcpSocket::bytesWritten, this, [this, handle] {
-    if (handle != server_.Pop3RunSockHandle) return;
-    idle_.restart(g_.clock().tick());
+    Session* x = session(handle);
+    if (!x || !x->registered) return;
+    x->watch.heard(g_.clock().tick());
     // Reading held back for replies the client had not taken goes on.
     clientRead(handle);
   });
@@ -112,12 +111,10 @@ void TdmPOP3::accept(QTcpSocket* socket) {
             if (socket->state() != QAbstractSocket::UnconnectedState) socket->abort();
           });
 
-  ++naming_;
-  updateBusy();
   Q_EMIT connectStatus(QStringLiteral("Unknown Client Connect"));
   g_.Log(g_.state().cfg.Debug,
-         QStringLiteral("POP3 ClientConnect ") + QString::number(conns_.size()));
-  const QString address = peerAddressText(*socket);
+         QStringLiteral("POP3 ClientConnect ") + QString::number(sessions_.size()));
+  const QString address = s.address;
   if (g_.state().cfg.DNSOff) {
     clientConnect(handle, address);
     return;
@@ -130,18 +127,14 @@ void TdmPOP3::accept(QTcpSocket* socket) {
 }
 
 void TdmPOP3::clientConnect(std::int32_t handle, const QString& name) {
-  --naming_;
-  Connection* conn = connection(handle);
-  if (!conn || conn->ended || !conn->socket) {
-    updateBusy();
-    return;  // gone before it was named
-  }
+  Session* s = session(handle);
+  if (!s || s->ended || !s->socket) return;  // gone before it was named
   GatewayState& gs = g_.state();
   const tSocketClient& entry = registry_.connect(
       name, handle, g_.clock().now(), {gs.cfg.Pop3CliLimOn, gs.cfg.Pop3CliMax}, g_.settingsFile());
   const bool allowed = entry.SetOn;
-  conn->name = name;
-  conn->registered = true;
+  s->name = name;
+  s->registered = true;
   Q_EMIT connectStatus(QString());
   Q_EMIT clientsChanged();
   g_.Log(gs.cfg.Debug, QStringLiteral("POP3 ClientConnect ") + name);
@@ -149,62 +142,92 @@ void TdmPOP3::clientConnect(std::int32_t handle, const QString& name) {
   gs.Lamps.pop3Bits |= kLampClient;
 
   if (!allowed) {
-    // Only the client that would have been served hears why.
-    if (server_.Pop3RunSockHandle == 0) conn->socket->write("-ERR POP3 access denied");
+    s->socket->write("-ERR POP3 access denied");
     registry_.forgetHandle(handle);
-    conn->socket->disconnectFromHost();
-  } else if (server_.Pop3RunSockHandle == 0) {
-    serve(handle, "+OK POP3 server ready");
+    s->socket->disconnectFromHost();
+    return;
   }
-  paused_ = true;
-  pauseEnd_ = g_.clock().tick() + kConnectPauseMs;
-  updateBusy();
-  // The pause ends on time rather than at the next tick after it.
-  QTimer::singleShot(kConnectPauseMs, this, [this] { endPauseIfOver(); });
+  s->socket->setReadBufferSize(kServedReadBuffer);
+  const Tick now = g_.clock().tick();
+  s->watch = SessionWatch(idleTimeoutMs(kPop3IdleMs), now);
+  s->dialogue.start(name);
+  // The pause belongs to this connection only; its greeting waits for the end of it.
+  s->paused = true;
+  s->pauseEnd = now + kConnectPauseMs;
+  s->server.setReply("+OK POP3 server ready");
+  QTimer::singleShot(kConnectPauseMs, this, [this, handle] { endPauseIfOver(handle); });
+  if (!watchTimer_->isActive()) watchTimer_->start(static_cast<int>(s->watch.dueIn(now)) + 1);
 }
 
-void TdmPOP3::serve(std::int32_t handle, const QByteArray& greeting) {
-  Connection* conn = connection(handle);
-  server_.Pop3RunSockHandle = handle;
-  server_.Pop3RunName = conn ? conn->name : QString();
-  if (conn && conn->socket) conn->socket->setReadBufferSize(kServedReadBuffer);
-  idle_.restart(g_.clock().tick());
-  dialogue_.start(server_.Pop3RunName);
-  server_.setReply(greeting);
-  // What a waiting client already sent stays unread until now.
-  clientRead(handle);
+bool TdmPOP3::mayOpenMailbox(std::int32_t handle) {
+  const Session* s = session(handle);
+  if (!s) return false;
+  for (const auto& [h, other] : sessions_) {
+    Session& o = *other;
+    if (h == handle || !o.registered || o.ended || !o.dialogue.listBuilt() || o.name != s->name) {
+      continue;
+    }
+    if (o.address != s->address) {
+      g_.Log(true, fillPlaceholders(g_.Text(301), {s->name, s->address}));
+      return false;
+    }
+    // The laptop that woke up: its older session goes, and with it its pending deletions.
+    g_.Log(true, fillPlaceholders(g_.Text(302), {s->name}));
+    clientEnded(h);
+    if (o.socket) o.socket->abort();
+  }
+  return true;
 }
 
 void TdmPOP3::clientRead(std::int32_t handle) {
-  if (handle == 0 || handle != server_.Pop3RunSockHandle || server_.Pop3ConnectBusy) return;
-  Connection* conn = connection(handle);
-  if (!conn || !conn->socket) return;
+  Session* s = session(handle);
+  if (!s || !s->registered || s->ended || s->paused || !s->socket) return;
   // Lines may replace each other's reply, so a whole burst is read at once; replies the
   // client has not taken hold further bytes back in the kernel until they have left.
-  while (conn->socket && handle == server_.Pop3RunSockHandle &&
-         conn->socket->bytesToWrite() <= kMaxUnsentBytes) {
-    const SocketRead read = ReadWaitingBytes(*conn->socket, QStringLiteral("POP3"),
+  while (s->socket && !s->dialogue.QuitSeen && session(handle) == s && !s->ended &&
+         s->socket->bytesToWrite() <= kMaxUnsentBytes) {
+    const SocketRead read = ReadWaitingBytes(*s->socket, QStringLiteral("POP3"),
                                              [this](const QString& line) { g_.Log(true, line); });
     if (read.outcome != SocketRead::Bytes) break;
-    if (dialogue_.AddRecvBytes(read.bytes) > 0) idle_.restart(g_.clock().tick());
+    const Tick now = g_.clock().tick();
+    s->watch.heard(now);
+    s->dialogue.AddRecvBytes(read.bytes);
+    const QList<Pop3Message>& list = s->dialogue.Pop3MsgList;
+    const auto done = std::count_if(list.begin(), list.end(),
+                                    [](const Pop3Message& m) { return m.retrieved || m.deleted; });
+    if (done > s->done) s->watch.completed(now);
+    s->done = done;
   }
 }
 
-void TdmPOP3::closeIfIdle() {
-  Connection* conn = connection(server_.Pop3RunSockHandle);
-  if (!conn || conn->ended || !conn->socket) return;
-  if (!idle_.expired(g_.clock().tick())) return;
-  g_.Log(true, QStringLiteral("POP3 client \"%1\" silent for %2 s: connection closed")
-                   .arg(conn->name)
-                   .arg(idle_.limitMs() / 1000.0));
-  clientEnded(server_.Pop3RunSockHandle);
-  conn->socket->abort();
+void TdmPOP3::checkTimeouts() {
+  const Tick now = g_.clock().tick();
+  Tick next = std::numeric_limits<Tick>::max();
+  for (const auto& [handle, owned] : sessions_) {
+    Session& s = *owned;
+    if (!s.registered || s.ended || !s.socket) continue;
+    const SessionWatch::Expiry expiry = s.watch.expired(now);
+    if (expiry == SessionWatch::Expiry::None) {
+      next = std::min(next, s.watch.dueIn(now));
+      continue;
+    }
+    const QString seconds = QString::number(s.watch.limitMs() / 1000.0);
+    g_.Log(true, expiry == SessionWatch::Expiry::Silent
+                     ? QStringLiteral("POP3 client \"%1\" silent for %2 s: connection closed")
+                           .arg(s.name, seconds)
+                     : fillPlaceholders(g_.Text(300), {QStringLiteral("POP3"), s.name, seconds}));
+    clientEnded(handle);
+    s.socket->abort();
+  }
+  if (next != std::numeric_limits<Tick>::max()) {
+    watchTimer_->start(static_cast<int>(std::min<Tick>(next, 24 * 3600 * 1000)) + 1);
+  }
 }
 
 void TdmPOP3::clientEnded(std::int32_t handle) {
-  Connection* conn = connection(handle);
-  if (!conn || conn->ended) return;
-  conn->ended = true;
+  Session* s = session(handle);
+  if (!s || s->ended) return;
+  s->ended = true;
   registry_.forgetHandle(handle);
   // Queued, so the socket layer finishes its own clean-up first.
   QTimer::singleShot(0, this, [this, handle] { Pop3ClientClose(handle); });
@@ -212,88 +235,73 @@ void TdmPOP3::clientEnded(std::int32_t handle) {
 
 void TdmPOP3::refreshRegistryConnections() {
   for (tSocketClient& c : registry_.clients()) {
-    const Connection* conn = c.Handle != 0 ? connection(c.Handle) : nullptr;
-    const bool open = conn && !conn->ended && conn->socket &&
-                      conn->socket->state() == QAbstractSocket::ConnectedState;
+    const Session* s = c.Handle != 0 ? session(c.Handle) : nullptr;
+    const bool open =
+        s && !s->ended && s->socket && s->socket->state() == QAbstractSocket::ConnectedState;
     if (!open) c.Handle = 0;
     c.ConOn = open;
   }
 }
 
-std::int32_t TdmPOP3::nextToServe() const {
-  // Handles grow with every connection: the first one waiting came first.
-  for (const auto& [handle, conn] : conns_) {
-    if (conn.registered && !conn.ended && conn.socket &&
-        conn.socket->state() == QAbstractSocket::ConnectedState) {
-      return handle;
-    }
-  }
-  return 0;
-}
-
 void TdmPOP3::Pop3ClientClose(std::int32_t handle) {
-  const auto it = conns_.find(handle);
-  if (it == conns_.end()) return;
-  const QString name = it->second.registered ? it->second.name : SocketToNamePCorIPAdr(handle);
-  if (it->second.socket) it->second.socket->deleteLater();
-  conns_.erase(it);
+  const auto it = sessions_.find(handle);
+  if (it == sessions_.end()) return;
+  std::unique_ptr<Session> s = std::move(it->second);
+  sessions_.erase(it);
+  const QString name = s->registered ? s->name : SocketToNamePCorIPAdr(handle);
+  if (s->socket) {
+    s->socket->disconnect(this);
+    s->socket->deleteLater();
+  }
   g_.Log(true, fillPlaceholders(g_.Text(30), {name}));
   refreshRegistryConnections();
-
-  // Only the end of the served connection hands the server on; a waiting client that gives
-  // up leaves the dialogue in progress alone.
-  if (handle == server_.Pop3RunSockHandle || server_.Pop3RunSockHandle == 0) {
-    const std::int32_t next = nextToServe();
-    if (next != 0) {
-      serve(next, "+OK POP3");
-    } else {
-      server_.Pop3RunSockHandle = 0;
-      server_.Pop3RunName.clear();
-      server_.clearReply();
-      dialogue_.start(QString());
-      if (conns_.empty()) g_.state().Lamps.pop3Bits &= ~kLampClient;
-    }
-  }
+  if (sessions_.empty()) g_.state().Lamps.pop3Bits &= ~kLampClient;
   Q_EMIT clientsChanged();
 }
 
 void TdmPOP3::deliverReply() {
-  closeIfIdle();
-  endPauseIfOver();
-  sendReply();
+  checkTimeouts();
+  std::vector<std::int32_t> handles;
+  handles.reserve(sessions_.size());
+  for (const auto& [handle, s] : sessions_) handles.push_back(handle);
+  for (const std::int32_t handle : handles) {
+    endPauseIfOver(handle);
+    if (Session* s = session(handle)) sendReply(*s);
+  }
 }
 
-void TdmPOP3::endPauseIfOver() {
-  if (!paused_ || static_cast<std::int32_t>(g_.clock().tick() - pauseEnd_) < 0) return;
-  paused_ = false;
-  updateBusy();
+void TdmPOP3::endPauseIfOver(std::int32_t handle) {
+  Session* s = session(handle);
+  if (!s || !s->paused || !s->registered) return;
+  if (static_cast<std::int32_t>(g_.clock().tick() - s->pauseEnd) < 0) return;
+  s->paused = false;
   // The greeting held back by the pause goes before the answers to early lines.
-  sendReply();
-  clientRead(server_.Pop3RunSockHandle);
+  sendReply(*s);
+  clientRead(handle);
 }
 
-void TdmPOP3::sendReply() {
+void TdmPOP3::sendReply(Session& s) {
   const GatewayState& gs = g_.state();
-  if (!gs.Pop3Listen || !server_.Pop3SendOn || server_.Pop3SendStr.isEmpty()) return;
-  // A connect being handled holds the reply back instead of losing it.
-  if (server_.Pop3ConnectBusy) return;
-  server_.Pop3SendOn = false;
-  const QByteArray reply = server_.Pop3SendStr;
+  if (!gs.Pop3Listen || !s.server.Pop3SendOn || s.server.Pop3SendStr.isEmpty()) return;
+  // The pause after the connect holds the reply back instead of losing it.
+  if (s.paused) return;
+  s.server.Pop3SendOn = false;
+  const QByteArray reply = s.server.Pop3SendStr;
   g_.Log(gs.cfg.Debug,
          QStringLiteral("POP3 DATA->|") + QString::fromLatin1(reply) + QLatin1Char('|'));
-  Connection* conn = connection(server_.Pop3RunSockHandle);
-  if (conns_.empty() || server_.Pop3RunSockHandle == 0 || !conn) {
+  if (s.ended || !s.socket || s.socket->state() != QAbstractSocket::ConnectedState) {
     g_.Log(gs.cfg.Debug, QStringLiteral("POP3 DATA-> discard"));
     return;
   }
-  if (!conn->socket || conn->socket->state() != QAbstractSocket::ConnectedState) return;
   // The socket keeps whatever the network does not take at once and sends it as it drains,
   // so a long message reaches the client whole.
   const QByteArray data = reply + "\r\n";
-  if (conn->socket->write(data) < data.size()) {
+  if (s.socket->write(data) < data.size()) {
     g_.Log(true,
            QStringLiteral("POP3 Send Error  ->|") + QString::fromLatin1(reply) + QLatin1Char('|'));
   }
+  // After QUIT the server closes the connection once its answer has left.
+  if (s.dialogue.QuitSeen) s.socket->disconnectFromHost();
 }
 
 bool TdmPOP3::deleteItem(const QString& name) {
@@ -309,12 +317,15 @@ bool TdmPOP3::switchOnOff(const QString& name) {
 }
 
 bool TdmPOP3::disconnectClient(const QString& name) {
-  const tSocketClient* c = registry_.find(name);
-  if (!c || c->Handle == 0) return false;
-  Connection* conn = connection(c->Handle);
-  if (!conn || !conn->socket || conn->ended) return false;
-  conn->socket->disconnectFromHost();  // its disconnect event ends the dialogue
-  return true;
+  QList<QPointer<QTcpSocket>> sockets;
+  for (const auto& [h, s] : sessions_) {
+    if (s->registered && !s->ended && s->name == name && s->socket) sockets << s->socket;
+  }
+  // Their disconnect events end the dialogues.
+  for (const QPointer<QTcpSocket>& socket : sockets) {
+    if (socket) socket->disconnectFromHost();
+  }
+  return !sockets.isEmpty();
 }
 
 }  // namespace kolvane

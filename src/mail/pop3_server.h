@@ -3,8 +3,10 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTcpSocket>
 #include <cstdint>
 #include <map>
+#include <memory>
 
 #include "mail/client_limits.h"
 #include "mail/client_registry.h"
@@ -12,17 +14,17 @@
 #include "mail/pop3_server_state.h"
 #include "platform/clock.h"
 
-class QTcpSocket;
+class QTimer;
 
 namespace kolvane {
 
 class GatewayContext;
 
 // The POP3 server's connection layer: admits the connections accepted on Pop3Port, keeps the
-// registry of client PCs with their saved store positions, serves one dialogue at a time and
-// hands the server to the clients waiting in the order they came, reads the served connection
-// into the dialogue, sends each reply as it is set (held back by the pause after a connect
-// until the main cycle's delivery), and closes the connection when it stays silent.
+// registry of client PCs with their saved store positions, and serves every admitted
+// connection as its own session, side by side: each has its dialogue, its pending reply (sent
+// as soon as it is set, held back by the pause after its connect), its time-outs, and is read
+// as its bytes arrive. One session at a time holds a PC's mailbox.
 class TdmPOP3 : public QObject {
   Q_OBJECT
 
@@ -34,8 +36,8 @@ class TdmPOP3 : public QObject {
 
   // Loads the registry and the saved positions from the settings file (start-up).
   void ClientsInit();
-  // Main cycle: closes the served connection when it has been silent too long, then sends
-  // the pending reply to it, or discards it.
+  // Main cycle: closes the sessions whose time is up, ends the pauses that are over and sends
+  // what replies are pending.
   void deliverReply();
 
   // Clients-window actions, by the PC's registry name. Deleting and switching act only on a
@@ -48,12 +50,12 @@ class TdmPOP3 : public QObject {
   QString SocketToNamePCorIPAdr(std::int32_t handle) const;
 
   const QList<tSocketClient>& Clients() const { return registry_.clients(); }
-  Pop3ServerState& server() { return server_; }
-  Pop3Dialogue& dialogue() { return dialogue_; }
-  // Connections open now: served, waiting or still being named.
-  std::size_t connectionCount() const { return conns_.size(); }
+  // Connections open now: served or still being named.
+  std::size_t connectionCount() const { return sessions_.size(); }
+  // Some session has a reply waiting to leave.
+  bool replyPending() const;
 
-  // The pause after a connect, during which the served connection is neither read nor sent to.
+  // The pause after a connect, during which that connection is neither read nor sent to.
   static constexpr Tick kConnectPauseMs = 1000;
 
  Q_SIGNALS:
@@ -63,40 +65,44 @@ class TdmPOP3 : public QObject {
   void connectStatus(const QString& text);
 
  private:
-  struct Connection {
+  struct Session {
+    Session(GatewayContext& g, QTcpSocket* s, Tick limitMs, Tick now)
+        : socket(s), dialogue(g, server), watch(limitMs, now) {}
     QPointer<QTcpSocket> socket;
     QString name;
+    QString address;
+    Pop3ServerState server;  // its own pending reply
+    Pop3Dialogue dialogue;
+    SessionWatch watch;
     bool registered = false;  // named and entered in the registry
     bool ended = false;       // closed; its end is queued
+    bool paused = true;       // the pause after its connect
+    Tick pauseEnd = 0;
+    qsizetype done = 0;  // messages retrieved or deleted
   };
 
-  // Sends the pending reply to the served connection unless a connect is being handled.
-  void sendReply();
-  // Ends the pause after a connect once its time is over.
-  void endPauseIfOver();
+  // Sends the pending reply of a session unless its pause holds it back.
+  void sendReply(Session& s);
+  // Ends the pause after a session's connect once its time is over.
+  void endPauseIfOver(std::int32_t handle);
+  // USER of a session: another session of the same PC from the same address is closed, one
+  // from another address keeps the mailbox.
+  bool mayOpenMailbox(std::int32_t handle);
 
   void accept(QTcpSocket* socket);
   void clientConnect(std::int32_t handle, const QString& name);
   void clientRead(std::int32_t handle);
   void clientEnded(std::int32_t handle);
   void Pop3ClientClose(std::int32_t handle);
-  void serve(std::int32_t handle, const QByteArray& greeting);
-  void closeIfIdle();
-  std::int32_t nextToServe() const;
+  void checkTimeouts();
   void refreshRegistryConnections();
-  void updateBusy();
-  Connection* connection(std::int32_t handle);
+  Session* session(std::int32_t handle);
 
   GatewayContext& g_;
-  Pop3ServerState server_;
-  Pop3Dialogue dialogue_;
   ClientRegistry registry_;
-  std::map<std::int32_t, Connection> conns_;  // by handle, in the order of connecting
+  std::map<std::int32_t, std::unique_ptr<Session>> sessions_;  // by handle, in connect order
   std::int32_t nextHandle_ = 0;
-  int naming_ = 0;  // connects waiting for their name
-  bool paused_ = false;
-  Tick pauseEnd_ = 0;
-  IdleWatch idle_{idleTimeoutMs(kPop3IdleMs)};
+  QTimer* watchTimer_;
 };
 
 }  // namespace kolvane

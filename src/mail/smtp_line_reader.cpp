@@ -6,20 +6,48 @@
 
 namespace kolvane {
 
+void SmtpLineReader::deliver(const QByteArray& line, qsizetype dropped, LineEnd end,
+                             const OnLine& onLine) {
+  const LineEnd before = std::exchange(before_, end);
+  onLine(line, dropped, end, before);
+}
+
 void SmtpLineReader::feed(const QByteArray& bytes, const OnLine& onLine) {
   const char* at = bytes.constData();
   const char* const end = at + bytes.size();
   while (at != end) {
+    if (std::exchange(afterCr_, false)) {
+      const bool lf = *at == '\n';
+      if (lf) {
+        ++at;
+        // The line emitted at its CR ended with CR LF after all.
+        before_ = LineEnd::CrLf;
+      }
+      if (std::exchange(heldDot_, false)) deliver(".", 0, lf ? LineEnd::CrLf : LineEnd::Cr, onLine);
+      continue;
+    }
     const char* brk = findLineBreak(at, end);
     dropped_ += appendToLine(line_, at, brk, maxLine_);
     if (brk == end) break;
     at = brk + 1;
-    const char c = *brk;
-    if (crLf1_ != 0 && c != crLf1_) continue;
-    if (crLf1_ == 0 && !line_.isEmpty()) crLf1_ = c;
     // The buffer is emptied first: a handler that throws leaves no half-line behind.
     const QByteArray line = std::exchange(line_, {});
-    onLine(line, std::exchange(dropped_, 0));
+    const qsizetype dropped = std::exchange(dropped_, 0);
+    if (*brk == '\n') {
+      deliver(line, dropped, LineEnd::Lf, onLine);
+    } else if (at == end) {
+      afterCr_ = true;
+      if (line == "." && dropped == 0) {
+        heldDot_ = true;
+      } else {
+        deliver(line, dropped, LineEnd::Cr, onLine);
+      }
+    } else if (*at == '\n') {
+      ++at;
+      deliver(line, dropped, LineEnd::CrLf, onLine);
+    } else {
+      deliver(line, dropped, LineEnd::Cr, onLine);
+    }
   }
 }
 

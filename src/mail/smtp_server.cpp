@@ -2,6 +2,7 @@
 
 #include <QHostInfo>
 #include <QTcpSocket>
+#include <QTimer>
 #include <algorithm>
 #include <exception>
 #include <limits>
@@ -15,13 +16,6 @@
 namespace kolvane {
 
 namespace {
-
-// The peer in dotted form; an IPv4 client of the dual-stack listener shows as IPv4.
-QString dottedAddress(const QHostAddress& peer) {
-  bool v4 = false;
-  const quint32 ip4 = peer.toIPv4Address(&v4);
-  return v4 ? QHostAddress(ip4).toString() : peer.toString();
-}
 
 // Clears a flag on every way out of a handler.
 class FlagScope {
@@ -40,8 +34,10 @@ class FlagScope {
 TdmSMTP::TdmSMTP(GatewayContext& g, QObject* parent)
     : QObject(parent),
       g_(g),
-      recv_(std::make_unique<TMailRecv>(g, server_)),
-      registry_(QStringLiteral("SmtpCliDateTime"), QStringLiteral("SmtpCliOnOff")) {
+      registry_(QStringLiteral("SmtpCliDateTime"), QStringLiteral("SmtpCliOnOff")),
+      watchTimer_(new QTimer(this)) {
+  watchTimer_->setSingleShot(true);
+  connect(watchTimer_, &QTimer::timeout, this, [this] { checkTimeouts(); });
   MailListeners& l = g_.listeners();
   l.onSmtpClient = [this](QTcpSocket* socket) { accept(socket); };
   l.onSmtpListens = [this] { g_.Log(true, QStringLiteral("SMTP ") + g_.Text(89)); };
@@ -54,18 +50,9 @@ TdmSMTP::TdmSMTP(GatewayContext& g, QObject* parent)
     ClientsInit();
   };
   hooks.cycle.deliverSmtpReply = [this] { deliverReply(); };
-  // Replies leave as they are set; one set with nobody to hear it waits for the cycle.
-  server_.onReply = [this] {
-    if (servedConnection()) sendReply(false);
-  };
-  hooks.cycle.smtpSessionActive = [this] { return server_.SmtpNetRun; };
-  // QUIT ends the connection once its reply has left.
-  recv_->onQuit = [this] {
-    if (const Connection* c = servedConnection()) c->socket->disconnectFromHost();
-  };
-  recv_->onStoreFinished = [this] {
-    idle_.restart(g_.clock().tick());
-    clientRead(runHandle_);
+  hooks.cycle.smtpSessionActive = [this] {
+    return std::any_of(sessions_.begin(), sessions_.end(),
+                       [](const auto& e) { return e.second->server.SmtpNetRun; });
   };
 }
 
@@ -76,6 +63,9 @@ TdmSMTP::~TdmSMTP() {
   l.onSmtpAcceptFailed = nullptr;
   g_.hooks().cycle.deliverSmtpReply = nullptr;
   g_.hooks().cycle.smtpSessionActive = nullptr;
+  for (auto& [handle, s] : sessions_) {
+    if (s->socket) s->socket->disconnect(this);
+  }
 }
 
 void TdmSMTP::ClientsInit() {
@@ -85,22 +75,64 @@ void TdmSMTP::ClientsInit() {
   Q_EMIT clientsChanged();
 }
 
-TdmSMTP::Connection* TdmSMTP::connection(std::int32_t handle) {
-  const auto it = conns_.find(handle);
-  return it == conns_.end() ? nullptr : &it->second;
+Tick TdmSMTP::limitMs() const {
+  return idleTimeoutMs(kSmtpIdleMs);
+}
+
+TdmSMTP::Session* TdmSMTP::session(std::int32_t handle) {
+  const auto it = sessions_.find(handle);
+  return it == sessions_.end() ? nullptr : it->second.get();
+}
+
+std::size_t TdmSMTP::sessionCount() const {
+  return static_cast<std::size_t>(
+      std::count_if(sessions_.begin(), sessions_.end(),
+                    [](const auto& e) { return e.second->registered && !e.second->ended; }));
+}
+
+const TMailRecv* TdmSMTP::mailRecv(const QString& name) const {
+  for (auto it = sessions_.rbegin(); it != sessions_.rend(); ++it) {
+    const Session& s = *it->second;
+    if (s.registered && !s.ended && s.name == name) return &s.recv;
+  }
+  return nullptr;
+}
+
+bool TdmSMTP::replyPending() const {
+  return std::any_of(sessions_.begin(), sessions_.end(),
+                     [](const auto& e) { return e.second->server.SmtpSendOn; });
 }
 
 void TdmSMTP::accept(QTcpSocket* socket) {
   if (nextHandle_ == std::numeric_limits<std::int32_t>::max()) nextHandle_ = 0;
   const std::int32_t handle = ++nextHandle_;
   socket->setParent(this);
-  // Until its turn a client's bytes stay in the kernel, whatever it sends.
+  // While it is being named a client's bytes stay in the kernel, whatever it sends.
   socket->setReadBufferSize(kWaitingReadBuffer);
-  conns_[handle].socket = socket;
+  auto owned = std::make_unique<Session>(g_, socket, limitMs(), g_.clock().tick());
+  Session& s = *owned;
+  sessions_[handle] = std::move(owned);
+  // Replies leave as they are set.
+  s.server.onReply = [this, handle] {
+    if (Session* x = session(handle)) sendReply(*x);
+  };
+  // QUIT ends the connection once its reply has left.
+  s.recv.onQuit = [this, handle] {
+    const Session* x = session(handle);
+    if (x && x->socket) x->socket->disconnectFromHost();
+  };
+  s.recv.onMailAccepted = [this, handle] {
+    if (Session* x = session(handle)) x->watch.completed(g_.clock().tick());
+  };
+  s.recv.onStoreFinished = [this, handle] {
+    if (Session* x = session(handle)) x->watch.heard(g_.clock().tick());
+    clientRead(handle);
+  };
   connect(socket, &QTcpSocket::readyRead, this, [this, handle] { clientRead(handle); });
   connect(socket, &QTcpSocket::bytesWritten, this, [this, handle] {
-    if (handle != runHandle_) return;
-    idle_.restart(g_.clock().tick());
+    Session* x = session(handle);
+    if (!x || !x->registered) return;
+    x->watch.heard(g_.clock().tick());
     // Reading held back for replies the client had not taken goes on.
     clientRead(handle);
   });
@@ -108,11 +140,11 @@ void TdmSMTP::accept(QTcpSocket* socket) {
   connect(socket, &QTcpSocket::errorOccurred, this,
           [this, handle](QAbstractSocket::SocketError error) {
             if (error != QAbstractSocket::RemoteHostClosedError) {
-              const Connection* c = connection(handle);
-              if (c && c->socket) {
+              const Session* x = session(handle);
+              if (x && x->socket) {
                 g_.Log(true, QStringLiteral("SMTP Socket Error ReceiveBuf"));
                 g_.Log(g_.state().cfg.Debug,
-                       QStringLiteral("SMTP Socket Error ") + c->socket->errorString());
+                       QStringLiteral("SMTP Socket Error ") + x->socket->errorString());
               }
             }
             clientEnded(handle);
@@ -133,92 +165,104 @@ void TdmSMTP::accept(QTcpSocket* socket) {
 }
 
 void TdmSMTP::clientConnect(std::int32_t handle, const QString& name) {
-  Connection* c = connection(handle);
+  Session* s = session(handle);
   // Gone while it was being named: its queued end removes it quietly.
-  if (!c || c->ended || !c->socket) return;
-  {
-    FlagScope busy(connectBusy_);
-    GatewayState& gs = g_.state();
-    c->name = name;
-    c->registered = true;
-    const tSocketClient& entry =
-        registry_.connect(name, handle, g_.clock().now(), {gs.cfg.SmtpCliLimOn, gs.cfg.SmtpCliMax},
-                          g_.settingsFile());
-    const bool admitted = entry.SetOn;
-    g_.Log(true, fillPlaceholders(g_.Text(36), {name}));
-    gs.Lamps.smtpBits |= kLampClient;
-    if (!admitted) {
-      // Closed at once and never served: a dialogue in progress goes on undisturbed.
-      clientEnded(handle);
-      c->socket->abort();
-    } else if (runHandle_ == 0) {
-      serve(handle);
-    }
+  if (!s || s->ended || !s->socket) return;
+  GatewayState& gs = g_.state();
+  s->name = name;
+  s->registered = true;
+  const tSocketClient& entry = registry_.connect(
+      name, handle, g_.clock().now(), {gs.cfg.SmtpCliLimOn, gs.cfg.SmtpCliMax}, g_.settingsFile());
+  const bool admitted = entry.SetOn;
+  g_.Log(true, fillPlaceholders(g_.Text(36), {name}));
+  gs.Lamps.smtpBits |= kLampClient;
+  if (!admitted) {
+    // Closed at once, without a word.
+    clientEnded(handle);
+    s->socket->abort();
+  } else {
+    serve(handle);
   }
   Q_EMIT clientsChanged();
 }
 
 void TdmSMTP::serve(std::int32_t handle) {
-  Connection* c = connection(handle);
-  runHandle_ = handle;
-  runName_ = c->name;
-  c->socket->setReadBufferSize(kServedReadBuffer);
-  idle_.restart(g_.clock().tick());
-  recv_->StartInitX(c->name);
-  // Whatever it sent while it waited is read now.
+  Session& s = *session(handle);
+  s.socket->setReadBufferSize(kServedReadBuffer);
+  const Tick now = g_.clock().tick();
+  s.watch = SessionWatch(limitMs(), now);
+  s.recv.StartInitX(s.name);
+  // Whatever it sent while it was being named is read now.
   clientRead(handle);
+  if (!watchTimer_->isActive()) watchTimer_->start(static_cast<int>(s.watch.dueIn(now)) + 1);
 }
 
 void TdmSMTP::clientRead(std::int32_t handle) {
-  if (handle != runHandle_ || clientRun_) return;
-  Connection* c = connection(handle);
-  if (!c || c->ended || !c->socket) return;
-  FlagScope running(clientRun_);
+  Session* s = session(handle);
+  if (!s || !s->registered || s->ended || !s->socket || s->reading) return;
+  FlagScope running(s->reading);
   // A mail being stored, or replies the client has not taken, hold further bytes back in the
-  // kernel; both resume the reading when they are done.
-  while (!recv_->Storing() && c->socket && c->socket->bytesToWrite() <= kMaxUnsentBytes) {
-    if (readStep(*c, handle) <= 0) break;
+  // kernel; both resume the reading when they are done. After QUIT nothing more is read.
+  while (!s->recv.Storing() && !s->recv.QuitSeen && s->socket &&
+         s->socket->bytesToWrite() <= kMaxUnsentBytes) {
+    if (readStep(*s, handle) <= 0) break;
   }
 }
 
-qint64 TdmSMTP::readStep(Connection& c, std::int32_t handle) {
-  SocketRead read = ReadWaitingBytes(*c.socket, QStringLiteral("SMTP"),
+qint64 TdmSMTP::readStep(Session& s, std::int32_t handle) {
+  SocketRead read = ReadWaitingBytes(*s.socket, QStringLiteral("SMTP"),
                                      [this](const QString& line) { g_.Log(true, line); });
   if (read.outcome == SocketRead::Threw) {
     clientEnded(handle);
-    c.socket->abort();
+    s.socket->abort();
   }
   if (read.outcome != SocketRead::Bytes) return read.outcome == SocketRead::Nothing ? 0 : -1;
   const QByteArray bytes = std::move(read.bytes);
   const bool debug = g_.state().cfg.Debug;
+  s.watch.heard(g_.clock().tick());
   try {
-    c.reader.feed(bytes, [this, debug](const QByteArray& line, qsizetype dropped) {
-      idle_.restart(g_.clock().tick());
+    s.reader.feed(bytes, [this, &s, debug](const QByteArray& line, qsizetype dropped, LineEnd end,
+                                           LineEnd before) {
+      if (s.recv.QuitSeen) return;
       g_.Log(debug, QStringLiteral("SMTP DATA<-|") + loggedText(line) + QLatin1Char('|'));
-      recv_->AddRecvStr(line, dropped);
+      s.recv.AddRecvStr(line, dropped, end, before);
+      s.watch.transfer(s.recv.SmtpDataOn || s.recv.Storing(), g_.clock().tick());
     });
   } catch (const std::exception&) {
     // The rest of this read is lost; the connection goes on.
-    c.reader.clearLine();
+    s.reader.clearLine();
   }
   return bytes.size();
 }
 
-void TdmSMTP::closeIfIdle() {
-  Connection* c = runHandle_ != 0 ? connection(runHandle_) : nullptr;
-  if (!c || c->ended || !c->socket || recv_->Storing()) return;
-  if (!idle_.expired(g_.clock().tick())) return;
-  g_.Log(true, QStringLiteral("SMTP client \"%1\" silent for %2 s: connection closed")
-                   .arg(c->name)
-                   .arg(idle_.limitMs() / 1000.0));
-  clientEnded(runHandle_);
-  c->socket->abort();
+void TdmSMTP::checkTimeouts() {
+  const Tick now = g_.clock().tick();
+  Tick next = std::numeric_limits<Tick>::max();
+  for (const auto& [handle, owned] : sessions_) {
+    Session& s = *owned;
+    if (!s.registered || s.ended || !s.socket || s.recv.Storing()) continue;
+    const SessionWatch::Expiry expiry = s.watch.expired(now);
+    if (expiry == SessionWatch::Expiry::None) {
+      next = std::min(next, s.watch.dueIn(now));
+      continue;
+    }
+    const QString seconds = QString::number(s.watch.limitMs() / 1000.0);
+    g_.Log(true, expiry == SessionWatch::Expiry::Silent
+                     ? QStringLiteral("SMTP client \"%1\" silent for %2 s: connection closed")
+                           .arg(s.name, seconds)
+                     : fillPlaceholders(g_.Text(300), {QStringLiteral("SMTP"), s.name, seconds}));
+    clientEnded(handle);
+    s.socket->abort();
+  }
+  if (next != std::numeric_limits<Tick>::max()) {
+    watchTimer_->start(static_cast<int>(std::min<Tick>(next, 24 * 3600 * 1000)) + 1);
+  }
 }
 
 void TdmSMTP::clientEnded(std::int32_t handle) {
-  Connection* c = connection(handle);
-  if (!c || c->ended) return;
-  c->ended = true;
+  Session* s = session(handle);
+  if (!s || s->ended) return;
+  s->ended = true;
   registry_.forgetHandle(handle);
   // Queued, so that the socket finishes its own signal first.
   QMetaObject::invokeMethod(
@@ -226,35 +270,21 @@ void TdmSMTP::clientEnded(std::int32_t handle) {
 }
 
 void TdmSMTP::clientClose(std::int32_t handle) {
-  const auto it = conns_.find(handle);
-  if (it == conns_.end()) return;
-  Connection c = std::move(it->second);
-  conns_.erase(it);
-  if (c.socket) {
-    c.socket->disconnect(this);
-    c.socket->abort();
-    c.socket->deleteLater();
+  const auto it = sessions_.find(handle);
+  if (it == sessions_.end()) return;
+  std::unique_ptr<Session> s = std::move(it->second);
+  sessions_.erase(it);
+  if (s->socket) {
+    s->socket->disconnect(this);
+    s->socket->abort();
+    s->socket->deleteLater();
   }
-  if (!c.registered) return;
-
-  g_.Log(true, fillPlaceholders(g_.Text(37), {c.name}));
+  if (!s->registered) return;
+  // A mail left half-sent is dropped; one being stored is kept and answers no one.
+  s->recv.EndSession();
+  g_.Log(true, fillPlaceholders(g_.Text(37), {s->name}));
   refreshRegistryConnections();
-  // Only the end of the served dialogue hands the server over; a waiting or refused client
-  // that leaves does not disturb it.
-  if (handle == runHandle_) {
-    runHandle_ = 0;
-    runName_.clear();
-    recv_->EndSession();
-    // Handles grow with every connection: the first one waiting came first.
-    const auto next = std::find_if(conns_.begin(), conns_.end(), [](const auto& entry) {
-      return entry.second.registered && !entry.second.ended && entry.second.socket;
-    });
-    if (next != conns_.end()) serve(next->first);
-  }
-  if (runHandle_ == 0) {
-    server_.clearReply();
-    g_.state().Lamps.smtpBits &= ~kLampClient;
-  }
+  if (sessionCount() == 0) g_.state().Lamps.smtpBits &= ~kLampClient;
   Q_EMIT clientsChanged();
 }
 
@@ -264,43 +294,34 @@ void TdmSMTP::refreshRegistryConnections() {
     e.ConOn = false;
   }
   // A PC with several connections shows its latest one.
-  for (const auto& [h, c] : conns_) {
-    if (!c.registered || c.ended) continue;
-    if (tSocketClient* e = registry_.find(c.name)) {
+  for (const auto& [h, s] : sessions_) {
+    if (!s->registered || s->ended) continue;
+    if (tSocketClient* e = registry_.find(s->name)) {
       e->Handle = h;
       e->ConOn = true;
     }
   }
 }
 
-const TdmSMTP::Connection* TdmSMTP::servedConnection() {
-  const Connection* c = runHandle_ != 0 ? connection(runHandle_) : nullptr;
-  if (!c || c->ended || !c->socket || c->socket->state() != QAbstractSocket::ConnectedState) {
-    return nullptr;
-  }
-  return c;
-}
-
 void TdmSMTP::deliverReply() {
-  closeIfIdle();
-  sendReply(connectBusy_);
+  checkTimeouts();
+  for (const auto& [handle, s] : sessions_) sendReply(*s);
 }
 
-void TdmSMTP::sendReply(bool discard) {
-  if (!server_.SmtpSendOn || server_.SmtpSendStr.isEmpty()) return;
-  server_.SmtpSendOn = false;
-  const QByteArray reply = server_.SmtpSendStr;
+void TdmSMTP::sendReply(Session& s) {
+  if (!s.server.SmtpSendOn || s.server.SmtpSendStr.isEmpty()) return;
+  s.server.SmtpSendOn = false;
+  const QByteArray reply = s.server.SmtpSendStr;
   const QString shown = QString::fromLocal8Bit(reply);
   const bool debug = g_.state().cfg.Debug;
   g_.Log(debug, QStringLiteral("SMTP DATA->|") + shown + QLatin1Char('|'));
-  const Connection* c = servedConnection();
-  if (discard || !c) {
+  if (s.ended || !s.socket || s.socket->state() != QAbstractSocket::ConnectedState) {
     g_.Log(debug, QStringLiteral("SMTP DATA-> discard"));
     return;
   }
   // The socket keeps what the network does not take at once and sends it on the loop.
   const QByteArray data = reply + "\r\n";
-  if (c->socket->write(data) != data.size()) {
+  if (s.socket->write(data) != data.size()) {
     g_.Log(true, QStringLiteral("SMTP Send Error  ->|") + shown + QLatin1Char('|'));
   }
 }
@@ -319,8 +340,8 @@ bool TdmSMTP::switchOnOff(const QString& name) {
 
 bool TdmSMTP::disconnectClient(const QString& name) {
   QList<QPointer<QTcpSocket>> sockets;
-  for (const auto& [h, c] : conns_) {
-    if (c.registered && !c.ended && c.name == name && c.socket) sockets << c.socket;
+  for (const auto& [h, s] : sessions_) {
+    if (s->registered && !s->ended && s->name == name && s->socket) sockets << s->socket;
   }
   // Their disconnect events end the dialogues.
   for (const QPointer<QTcpSocket>& s : sockets) {

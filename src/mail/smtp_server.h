@@ -3,27 +3,27 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTcpSocket>
 #include <cstdint>
 #include <map>
 #include <memory>
 
 #include "mail/client_limits.h"
 #include "mail/client_registry.h"
+#include "mail/mail_recv.h"
 #include "mail/smtp_line_reader.h"
 #include "mail/smtp_server_state.h"
 
-class QTcpSocket;
+class QTimer;
 
 namespace kolvane {
 
 class GatewayContext;
-class TMailRecv;
 
 // The SMTP server's connection layer: admits the connections accepted on SmtpPort, keeps the
-// registry of client PCs, serves one dialogue at a time and hands the server to the clients
-// waiting in the order they came, reads the served connection's lines into the dialogue,
-// sends each reply as it is set (one set while nobody is served waits for the main cycle's
-// delivery), and closes the connection when it stays silent.
+// registry of client PCs, and serves every admitted connection as its own session, side by
+// side: each has its dialogue, its pending reply (sent as soon as it is set) and its
+// time-outs, and is read as its bytes arrive.
 class TdmSMTP : public QObject {
   Q_OBJECT
 
@@ -35,8 +35,7 @@ class TdmSMTP : public QObject {
 
   // Loads the registry from the settings file (start-up).
   void ClientsInit();
-  // Main cycle: closes the served connection when it has been silent too long, then sends
-  // the pending reply to it, or discards it.
+  // Main cycle: closes the sessions whose time is up, then sends what replies are pending.
   void deliverReply();
 
   // Clients-window actions, by the PC's registry name. Deleting and switching act only on a
@@ -49,12 +48,14 @@ class TdmSMTP : public QObject {
   QString SocketToNamePCorIPAdr(std::int32_t handle) const { return registry_.nameOf(handle); }
 
   const QList<tSocketClient>& Clients() const { return registry_.clients(); }
-  std::int32_t SmtpRunSockHandle() const { return runHandle_; }
-  const QString& SmtpRunName() const { return runName_; }
-  SmtpServerState& server() { return server_; }
-  TMailRecv& mailRecv() { return *recv_; }
-  // Connections open now: served, waiting or still being named.
-  std::size_t connectionCount() const { return conns_.size(); }
+  // Connections open now: served or still being named.
+  std::size_t connectionCount() const { return sessions_.size(); }
+  // Sessions being served now (admitted and open).
+  std::size_t sessionCount() const;
+  // The dialogue of the newest open session of a PC; null when it has none.
+  const TMailRecv* mailRecv(const QString& name) const;
+  // Some session has a reply waiting to leave.
+  bool replyPending() const;
 
  Q_SIGNALS:
   // The registry changed; the clients window redraws.
@@ -63,12 +64,18 @@ class TdmSMTP : public QObject {
   void connectStatus(const QString& text);
 
  private:
-  struct Connection {
+  struct Session {
+    Session(GatewayContext& g, QTcpSocket* s, Tick limitMs, Tick now)
+        : socket(s), recv(g, server), watch(limitMs, now) {}
     QPointer<QTcpSocket> socket;
     QString name;
     SmtpLineReader reader{kMaxLineBytes};
-    bool registered = false;  // named and entered in the registry
+    SmtpServerState server;  // its own pending reply
+    TMailRecv recv;
+    SessionWatch watch;
+    bool registered = false;  // named and admitted
     bool ended = false;       // closed; its end is queued
+    bool reading = false;     // its bytes are being read (re-entrancy guard)
   };
 
   void accept(QTcpSocket* socket);
@@ -77,28 +84,22 @@ class TdmSMTP : public QObject {
   void clientEnded(std::int32_t handle);
   void clientClose(std::int32_t handle);
   void serve(std::int32_t handle);
-  void closeIfIdle();
-  // The served connection while it is connected, else null.
-  const Connection* servedConnection();
-  // Sends the pending reply to the served connection, or discards it.
-  void sendReply(bool discard);
-  // Reads what the served connection has sent: the count of bytes taken, 0 when none, -1 on
-  // a failure (logged; one that throws closes the connection).
-  qint64 readStep(Connection& c, std::int32_t handle);
+  // Closes the sessions whose time is up and arms the check of the next one.
+  void checkTimeouts();
+  // Sends the pending reply of a session, or discards it when the client is gone.
+  void sendReply(Session& s);
+  // Reads what a session has sent: the count of bytes taken, 0 when none, -1 on a failure
+  // (logged; one that throws closes the connection).
+  qint64 readStep(Session& s, std::int32_t handle);
   void refreshRegistryConnections();
-  Connection* connection(std::int32_t handle);
+  Session* session(std::int32_t handle);
+  Tick limitMs() const;
 
   GatewayContext& g_;
-  SmtpServerState server_;
-  std::unique_ptr<TMailRecv> recv_;
   ClientRegistry registry_;
-  std::map<std::int32_t, Connection> conns_;  // by handle, in the order of connecting
+  std::map<std::int32_t, std::unique_ptr<Session>> sessions_;  // by handle, in connect order
   std::int32_t nextHandle_ = 0;
-  std::int32_t runHandle_ = 0;
-  QString runName_;
-  bool connectBusy_ = false;
-  bool clientRun_ = false;
-  IdleWatch idle_{idleTimeoutMs(kSmtpIdleMs)};
+  QTimer* watchTimer_;
 };
 
 }  // namespace kolvane

@@ -1,5 +1,6 @@
 #include "platform/connection_accept.h"
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -25,6 +26,12 @@ AcceptedConnection AcceptWaiting(qintptr listening) {
         return {};
     }
   }
+}
+
+qintptr DescriptorLimit() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 1 << 20;
+  return static_cast<qintptr>(limit.rlim_cur);
 }
 
 void CloseDescriptor(qintptr descriptor) {

@@ -16,5 +16,7 @@ struct AcceptedConnection {
 AcceptedConnection AcceptWaiting(qintptr listening);
 // Closes a descriptor nothing else owns.
 void CloseDescriptor(qintptr descriptor);
+// How many descriptors the process may hold open.
+qintptr DescriptorLimit();
 
 }  // namespace kolvane

@@ -109,6 +109,9 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
     cfg("CbPop3CliLimOn", "Limit the number of POP3 clients", "Omezit počet POP3 klientů"),
     cfg("LaPop3CliMax", "Maximum number of POP3 clients list",
         "Maximální počet klientů v seznamu POP3"),
+    cfg("LaMailCliPerHostMax", "Connections side by side from one address",
+        "Souběžných spojení z jedné adresy"),
+    cfg("LaMailCliTotalMax", "Connections side by side in all", "Souběžných spojení celkem"),
     cfg("LaUserName", "User Name", "Uživatelské jméno"),
 
     // Exchange

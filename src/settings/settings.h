@@ -80,6 +80,10 @@ struct Settings {
   int SmtpCliMax{100};
   bool Pop3CliLimOn{false};
   int Pop3CliMax{100};
+  // Connections of both servers side by side, from one address and in all; one more is
+  // refused at once.
+  int MailCliPerHostMax{10};
+  int MailCliTotalMax{100};
   bool DNSOff{false};
   bool HeloAdd{true};
   bool Ehlo500{false};    // true: EHLO gets "500" and the client falls back to HELO

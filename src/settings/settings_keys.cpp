@@ -81,6 +81,8 @@ const std::vector<SettingKey>& settingKeys() {
       key("SmtpCliMax", SettingType::Int, Saved::Yes, &Settings::SmtpCliMax),
       key("Pop3CliLimOn", SettingType::Bool, Saved::Yes, &Settings::Pop3CliLimOn),
       key("Pop3CliMax", SettingType::Int, Saved::Yes, &Settings::Pop3CliMax),
+      key("MailCliPerHostMax", SettingType::Int, Saved::Yes, &Settings::MailCliPerHostMax),
+      key("MailCliTotalMax", SettingType::Int, Saved::Yes, &Settings::MailCliTotalMax),
       key("DNSOff", SettingType::Bool, Saved::No, &Settings::DNSOff),
       key("HeloAdd", SettingType::Bool, Saved::No, &Settings::HeloAdd),
       key("Ehlo500", SettingType::Bool, Saved::No, &Settings::Ehlo500),

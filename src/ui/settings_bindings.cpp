@@ -115,6 +115,8 @@ const NumberBinding kNumbers[] = {
     {"SmtpCliMax", &Settings::SmtpCliMax, std::nullopt},
     {"Pop3CliMax", &Settings::Pop3CliMax, std::nullopt},
     {"CmdTimeout", &Settings::CmdTimeout, 60},
+    {"MailCliPerHostMax", &Settings::MailCliPerHostMax, std::nullopt},
+    {"MailCliTotalMax", &Settings::MailCliTotalMax, std::nullopt},
 };
 
 // What the program can use of each number field; anything else would be refused later (a port
@@ -137,6 +139,8 @@ constexpr NumberRange kRanges[] = {
     {"AutoPop3RouteTout", 10, 1, 99999},
     {"SendRetryHours", 0, 0, 720},
     {"CmdTimeout", 14, 0, 86400},
+    {"MailCliPerHostMax", 1, 1, 99999},
+    {"MailCliTotalMax", 1, 1, 99999},
 };
 
 QString rangeText(int min, int max) {

@@ -148,6 +148,8 @@ void serversPage(QStackedWidget* s) {
     p.row({p.lab(maxLabel), p.edit(max, 70)});
     p.endGroup();
   }
+  p.row({p.lab("LaMailCliPerHostMax"), p.edit("MailCliPerHostMax", 70)});
+  p.row({p.lab("LaMailCliTotalMax"), p.edit("MailCliTotalMax", 70)});
   p.row({p.lab("LaUserName"), p.edit("UserName", 200)});
 }
 

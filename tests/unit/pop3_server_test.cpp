@@ -27,7 +27,6 @@ class Pop3ServerTest : public ::testing::Test {
   }
 
   TdmPOP3& pop3() { return t.g().pop3(); }
-  Pop3ServerState& server() { return pop3().server(); }
 
   void addRecord(const QByteArray& id, const QByteArray& body, const QByteArray& namePC = {}) {
     tMailRec r;
@@ -40,8 +39,9 @@ class Pop3ServerTest : public ::testing::Test {
     t.append(QStringLiteral("Pop3.Tmp"), MailRecToStr(r));
   }
 
-  std::unique_ptr<QTcpSocket> connectClient() {
+  std::unique_ptr<QTcpSocket> connectClient(const char* from = "127.0.0.1") {
     auto c = std::make_unique<QTcpSocket>();
+    c->bind(QHostAddress(QString::fromLatin1(from)));
     const std::size_t before = pop3().connectionCount();
     c->connectToHost(QHostAddress::LocalHost, t.g().listeners().pop3Port());
     EXPECT_TRUE(QTest::qWaitFor([&] { return pop3().connectionCount() > before; }, kWaitMs));
@@ -73,9 +73,24 @@ class Pop3ServerTest : public ::testing::Test {
     c.write(line + "\r\n");
     // The reply leaves as soon as it is set; during a connect pause it waits.
     EXPECT_TRUE(
-        QTest::qWaitFor([&] { return c.bytesAvailable() > 0 || server().Pop3SendOn; }, kWaitMs))
+        QTest::qWaitFor([&] { return c.bytesAvailable() > 0 || pop3().replyPending(); }, kWaitMs))
         << line.data();
     return receive(c, multiLine);
+  }
+
+  // QUIT is answered, then the server closes the connection.
+  void quit(std::unique_ptr<QTcpSocket>& c) {
+    const std::size_t before = pop3().connectionCount();
+    EXPECT_EQ(say(*c, "QUIT"), "+OK\r\n");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+          return c->state() == QAbstractSocket::UnconnectedState &&
+                 pop3().connectionCount() == before - 1;
+        },
+        kWaitMs));
+  }
+  bool closed(QTcpSocket& c) {
+    return QTest::qWaitFor([&] { return c.state() == QAbstractSocket::UnconnectedState; }, kWaitMs);
   }
 
   void disconnect(std::unique_ptr<QTcpSocket>& c) {
@@ -101,9 +116,11 @@ TEST_F(Pop3ServerTest, AMessageLeavesThePcsBoxOnlyOnceRetrievedOrDeleted) {
   // A mail checker that only looks takes nothing away.
   say(*c, "USER anyone");
   EXPECT_TRUE(say(*c, "STAT").startsWith("+OK 3 "));
-  EXPECT_EQ(say(*c, "QUIT"), "+OK\r\n");
+  quit(c);
   EXPECT_EQ(position(QStringLiteral("127.0.0.1")), QStringLiteral("260201000000"));
 
+  c = connectClient();
+  receive(*c);
   EXPECT_EQ(say(*c, "user anyone"), "+OK\r\n");
   EXPECT_EQ(say(*c, "PASS x"), "+OK\r\n");
   const QByteArray msg = say(*c, "RETR 1", true);
@@ -118,7 +135,7 @@ TEST_F(Pop3ServerTest, AMessageLeavesThePcsBoxOnlyOnceRetrievedOrDeleted) {
   EXPECT_TRUE(say(*c, "LIST", true).startsWith("+OK 2\r\n2 "));
   EXPECT_TRUE(say(*c, "STAT").startsWith("+OK 2 "));
   const int before = t.gs().cfg.EmlOutCnt;
-  EXPECT_EQ(say(*c, "QUIT"), "+OK\r\n");
+  quit(c);
   EXPECT_EQ(t.gs().cfg.EmlOutCnt, before + 1);
   const QStringList logs = t.logs();
   EXPECT_TRUE(logs.contains(QStringLiteral("POP3 client \"anyone\" logged in")));
@@ -129,6 +146,8 @@ TEST_F(Pop3ServerTest, AMessageLeavesThePcsBoxOnlyOnceRetrievedOrDeleted) {
   EXPECT_EQ(position(QStringLiteral("127.0.0.1")), QStringLiteral("260201000001"));
 
   addRecord("260201000004", "fourth");
+  c = connectClient();
+  receive(*c);
   say(*c, "USER b");
   EXPECT_TRUE(say(*c, "STAT").startsWith("+OK 3 "));
   EXPECT_TRUE(say(*c, "RETR 1", true).contains("\r\n\r\nsecond\r\n.\r\n"));
@@ -142,9 +161,8 @@ TEST_F(Pop3ServerTest, AnIdentifierPastTwelveDigitsDoesNotMoveThePositionAboveLa
   say(*c, "USER a");
   EXPECT_TRUE(say(*c, "STAT").startsWith("+OK 1 "));
   say(*c, "RETR 1", true);
-  say(*c, "QUIT");
+  quit(c);
   EXPECT_EQ(position(QStringLiteral("127.0.0.1")), QStringLiteral("260201000001"));
-  disconnect(c);
   addRecord("260201000002", "later");
   c = connectClient();
   receive(*c);
@@ -166,7 +184,7 @@ TEST_F(Pop3ServerTest, TheListBelongsToTheConnectionThatSentUser) {
     EXPECT_EQ(say(*c, cmd), "-ERR\r\n") << cmd.data();
   }
   EXPECT_EQ(say(*c, "NOOP"), "+OK\r\n");
-  EXPECT_EQ(say(*c, "QUIT"), "+OK\r\n");
+  quit(c);
   EXPECT_EQ(position(QStringLiteral("127.0.0.1")), QString());
 }
 
@@ -177,7 +195,7 @@ TEST_F(Pop3ServerTest, UidlIdsAreTheMessagesOwnAndSizesWhatRetrSends) {
   receive(*c);
   c->write("USER a\n");  // LF alone ends a line too
   EXPECT_TRUE(
-      QTest::qWaitFor([&] { return c->bytesAvailable() > 0 || server().Pop3SendOn; }, kWaitMs));
+      QTest::qWaitFor([&] { return c->bytesAvailable() > 0 || pop3().replyPending(); }, kWaitMs));
   EXPECT_EQ(receive(*c), "+OK\r\n");
   const QByteArray uidl = say(*c, "UIDL", true);
   const QList<QByteArray> lines = uidl.split('\n');
@@ -244,16 +262,26 @@ TEST_F(Pop3ServerTest, ClientsThatLookBeforeTheyFetchGetTheHeaderAndLoseNothing)
   }
 }
 
-TEST_F(Pop3ServerTest, ASecondClientWaitsUntilTheFirstLeavesThenItsEarlyLineIsAnswered) {
-  auto first = connectClient();
+TEST_F(Pop3ServerTest, ClientsAreServedSideBySideEachAfterItsOwnPause) {
+  addRecord("260201000001", "for every PC");
+  auto first = connectClient("127.0.0.1");
   EXPECT_EQ(receive(*first), "+OK POP3 server ready\r\n");
-  auto second = connectClient();
+  say(*first, "USER a");
+  auto second = connectClient("127.0.0.2");
   second->write("NOOP\r\n");
-  cycle();  // past the pause of the second connect
-  EXPECT_EQ(say(*first, "NOOP"), "+OK\r\n");
+  // The second connect's pause holds nothing of the first back.
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return second->state() == QAbstractSocket::ConnectedState; }, kWaitMs));
+  first->write("STAT\r\n");
+  QByteArray stat;
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        stat += first->readAll();
+        return stat.endsWith("\r\n");
+      },
+      kWaitMs));
+  EXPECT_TRUE(stat.startsWith("+OK 1 ")) << stat.data();
   EXPECT_EQ(second->bytesAvailable(), 0);
-  disconnect(first);
-  // The hand-over greets the waiting client, then its early NOOP is answered.
   cycle();
   QByteArray got;
   EXPECT_TRUE(QTest::qWaitFor(
@@ -262,7 +290,37 @@ TEST_F(Pop3ServerTest, ASecondClientWaitsUntilTheFirstLeavesThenItsEarlyLineIsAn
         return got.count("\r\n") >= 2;
       },
       kWaitMs));
-  EXPECT_EQ(got, "+OK POP3\r\n+OK\r\n");
+  EXPECT_EQ(got, "+OK POP3 server ready\r\n+OK\r\n");
+  say(*second, "USER b");
+  EXPECT_TRUE(say(*second, "RETR 1", true).contains("for every PC"));
+  EXPECT_TRUE(say(*first, "RETR 1", true).contains("for every PC"));
+  quit(second);
+  EXPECT_EQ(position(QStringLiteral("127.0.0.2")), QStringLiteral("260201000001"));
+  EXPECT_EQ(position(QStringLiteral("127.0.0.1")), QString());
+}
+
+TEST_F(Pop3ServerTest, ALaptopsSecondSessionReplacesItsFirstAndItsDeletionsAreDropped) {
+  addRecord("260201000001", "first");
+  addRecord("260201000002", "second");
+  auto before = connectClient();
+  receive(*before);
+  say(*before, "USER a");
+  EXPECT_EQ(say(*before, "DELE 1"), "+OK\r\n");
+  // Still logged in before it went to sleep: the one that woke up takes the mailbox.
+  auto after = connectClient();
+  receive(*after);
+  EXPECT_EQ(say(*after, "USER a"), "+OK\r\n");
+  EXPECT_TRUE(closed(*before));
+  EXPECT_TRUE(say(*after, "STAT").startsWith("+OK 2 "));
+  EXPECT_TRUE(t.logs().contains(
+      "POP3 client \"127.0.0.1\" logged in again: its earlier session is closed, its deletions "
+      "dropped"));
+  // A session that has not sent USER holds nothing.
+  auto third = connectClient();
+  receive(*third);
+  EXPECT_EQ(say(*third, "NOOP"), "+OK\r\n");
+  EXPECT_TRUE(say(*after, "RETR 2", true).contains("second"));
+  EXPECT_EQ(third->state(), QAbstractSocket::ConnectedState);
 }
 
 TEST_F(Pop3ServerTest, EveryLineIsAnsweredAndAnOverlongOneRefused) {
@@ -280,23 +338,32 @@ TEST_F(Pop3ServerTest, EveryLineIsAnsweredAndAnOverlongOneRefused) {
   for (const Case& k : cases) EXPECT_EQ(say(*c, k.line), k.reply) << k.line.left(10).data();
 }
 
-TEST_F(Pop3ServerTest, ASilentClientIsClosedAndTheWaitingAreServedInTheOrderTheyCame) {
-  auto a = connectClient();
-  EXPECT_EQ(receive(*a), "+OK POP3 server ready\r\n");
-  auto b = connectClient();
-  auto c = connectClient();  // the same PC: its registry entry names this latest connection
-  cycle();
-  t.clock.advance(kPop3IdleMs - TdmPOP3::kConnectPauseMs - 1);
+TEST_F(Pop3ServerTest, SilentAndTricklingClientsAreClosedAtTheLimitAndOthersServedMeanwhile) {
+  addRecord("260201000001", "first");
+  auto silent = connectClient("127.0.0.1");
+  EXPECT_EQ(receive(*silent), "+OK POP3 server ready\r\n");
+  auto trickle = connectClient("127.0.0.2");
+  EXPECT_EQ(receive(*trickle), "+OK POP3 server ready\r\n");
+  auto fetcher = connectClient("127.0.0.3");
+  EXPECT_EQ(receive(*fetcher), "+OK POP3 server ready\r\n");
+  say(*fetcher, "USER c");
+  // A command every minute is answered but completes nothing; a retrieval does.
+  for (int minute = 1; minute < 10; ++minute) {
+    t.clock.advance(60000);
+    EXPECT_EQ(say(*trickle, "NOOP"), "+OK\r\n");
+    if (minute == 5) say(*fetcher, "RETR 1", true);
+  }
+  EXPECT_EQ(silent->state(), QAbstractSocket::ConnectedState);
+  EXPECT_EQ(trickle->state(), QAbstractSocket::ConnectedState);
+  t.clock.advance(50000);  // past ten minutes since the connects
   pop3().deliverReply();
-  QTest::qWait(20);
-  EXPECT_EQ(a->state(), QAbstractSocket::ConnectedState);
-  t.clock.advance(1);
-  pop3().deliverReply();
+  EXPECT_TRUE(closed(*silent));
+  EXPECT_TRUE(closed(*trickle));
+  EXPECT_EQ(fetcher->state(), QAbstractSocket::ConnectedState);
+  const QStringList logs = t.logs();
+  EXPECT_TRUE(logs.contains("POP3 client \"127.0.0.1\" silent for 600 s: connection closed"));
   EXPECT_TRUE(
-      QTest::qWaitFor([&] { return a->state() == QAbstractSocket::UnconnectedState; }, kWaitMs));
-  EXPECT_TRUE(t.logs().contains("POP3 client \"127.0.0.1\" silent for 600 s: connection closed"));
-  EXPECT_EQ(receive(*b), "+OK POP3\r\n");
-  EXPECT_EQ(c->bytesAvailable(), 0);
+      logs.contains("POP3 client \"127.0.0.2\" completed nothing in 600 s: connection closed"));
 }
 
 TEST_F(Pop3ServerTest, ASwitchedOffPcIsRefusedWithAReason) {
@@ -317,25 +384,21 @@ TEST_F(Pop3ServerTest, ASwitchedOffPcIsRefusedWithAReason) {
       kWaitMs));
   EXPECT_EQ(got, "-ERR POP3 access denied");
   EXPECT_TRUE(QTest::qWaitFor([&] { return pop3().connectionCount() == 0; }, kWaitMs));
-  EXPECT_EQ(server().Pop3RunSockHandle, 0);
   EXPECT_EQ(t.gs().Lamps.pop3Bits & kLampClient, 0);
 }
 
-TEST_F(Pop3ServerTest, RepliesWaitForTheConnectPauseAndAreDroppedWithoutAClient) {
+TEST_F(Pop3ServerTest, RepliesWaitForTheConnectPause) {
   t.gs().cfg.Debug = true;
   auto c = connectClient();
   pop3().deliverReply();  // within the pause
   QTest::qWait(50);
   EXPECT_EQ(c->bytesAvailable(), 0);
-  EXPECT_TRUE(server().Pop3SendOn);
+  EXPECT_TRUE(pop3().replyPending());
   EXPECT_EQ(receive(*c), "+OK POP3 server ready\r\n");
   disconnect(c);
-  EXPECT_FALSE(server().Pop3SendOn);
-  server().setReply("+OK");
-  pop3().deliverReply();
+  EXPECT_FALSE(pop3().replyPending());
   const QStringList logs = t.logs();
-  EXPECT_TRUE(logs.contains(QStringLiteral("POP3 DATA->|+OK|")));
-  EXPECT_TRUE(logs.contains(QStringLiteral("POP3 DATA-> discard")));
+  EXPECT_TRUE(logs.contains(QStringLiteral("POP3 DATA->|+OK POP3 server ready|")));
   EXPECT_TRUE(logs.contains(QStringLiteral("POP3 client \"127.0.0.1\" disconnected")));
 }
 
@@ -362,6 +425,28 @@ TEST_F(Pop3ServerTest, ClientsWindowActions) {
   EXPECT_TRUE(pop3().deleteItem(pc));
   EXPECT_EQ(t.g().settingsFile()->value(QStringLiteral("Pop3CliDateTime"), pc),
             QStringLiteral("0"));
+}
+
+TEST(SessionWatch, SilenceAndNothingCompletedEachEndASessionButAMailOnlyBySilence) {
+  using E = SessionWatch::Expiry;
+  SessionWatch w(100, 0);
+  w.heard(60);
+  EXPECT_EQ(w.expired(99), E::None);
+  EXPECT_EQ(w.dueIn(90), 10u);
+  EXPECT_EQ(w.expired(100), E::Idle);  // heard, but nothing done
+  w.completed(100);
+  EXPECT_EQ(w.expired(159), E::None);
+  EXPECT_EQ(w.expired(160), E::Silent);
+  // Transferring: only silence counts, and its time is not held against the session.
+  w.heard(150);
+  w.transfer(true, 150);
+  w.heard(240);
+  w.heard(330);
+  EXPECT_EQ(w.expired(420), E::None);
+  w.heard(420);
+  w.transfer(false, 420);  // 50 ms before it, 270 in it: 50 left
+  EXPECT_EQ(w.expired(469), E::None);
+  EXPECT_EQ(w.expired(470), E::Idle);
 }
 
 }  // namespace

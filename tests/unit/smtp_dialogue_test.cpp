@@ -83,8 +83,10 @@ TEST_F(SmtpDialogue, AMailThatMakesNoSmsIsRefused) {
   for (const auto& [text, answer] : cases) {
     EXPECT_EQ(mail({"+420603111222@sms.lan"}, text), answer) << text.data();
   }
-  // No recipient left to send to.
-  EXPECT_EQ(mail({"x"}, "Subject: s\n\ntext"), "554 Kolvane no recipient");
+  // No recipient taken: no mail to begin.
+  say("MAIL FROM:<sender@lan>");
+  EXPECT_EQ(say("RCPT TO:<x>").left(3), "550");
+  EXPECT_EQ(say("DATA"), "503 5.5.1 Kolvane bad sequence of commands");
   EXPECT_FALSE(t.exists("Smtp.Tmp"));
   EXPECT_FALSE(t.exists("Pop3.Tmp"));
   EXPECT_TRUE(t.logs().contains("SMTP client \"pc1\" sent a mail without text: not accepted"));
@@ -141,14 +143,12 @@ TEST_F(SmtpDialogue, EachMailHasItsOwnRecipients) {
   const auto jobs = t.records("Smtp.Tmp");
   ASSERT_EQ(jobs.size(), 2);
   EXPECT_EQ(jobs[1].Toe, "<+420603333444@sms.lan>");
-  // A new connection does not inherit recipients of one that left mid-mail.
+  // A new connection does not inherit the transaction of one that left mid-mail.
+  say("MAIL FROM:<a@lan>");
   say("RCPT TO:<+420603555666@sms.lan>");
   recv.StartInitX(QStringLiteral("pc2"));
   reply();
-  EXPECT_EQ(say("DATA"), "354 Kolvane");
-  say("");
-  say("text");
-  EXPECT_EQ(say("."), "554 Kolvane no recipient");
+  EXPECT_EQ(say("DATA"), "503 5.5.1 Kolvane bad sequence of commands");
   EXPECT_EQ(t.records("Smtp.Tmp").size(), 2);
 }
 
@@ -208,6 +208,7 @@ TEST_F(SmtpDialogue, ArbitraryLinesNeverBreakTheDialogue) {
   cfg().PreSetTimeSw = true;
   cfg().SendUCS2SmsPermit = true;
   const QList<QByteArray> pieces = {"DATA",
+                                    "MAIL FROM:<a@b>",
                                     ".",
                                     "",
                                     "RCPT TO:<+420603111222@x>",
@@ -331,6 +332,61 @@ TEST_F(SmtpDialogue, RecipientsAreBoundedAndEachNumberIsOneJob) {
                                               "+420603000006@a.lan"}));
 }
 
+TEST_F(SmtpDialogue, CommandsOutOfOrderAreRefused) {
+  reply();
+  const std::pair<QByteArray, QByteArray> cases[] = {
+      {"RCPT TO:<+420603111222@sms.lan>", "503"},
+      {"DATA", "503"},
+      {"MAIL FROM:<a@lan>", "250"},
+      {"DATA", "503"},
+      {"RCPT TO:<x>", "550"},
+      {"DATA", "503"},  // no recipient taken
+      {"RCPT TO:<+420603111222@sms.lan>", "250"},
+      {"RSET", "250"},
+      {"RCPT TO:<+420603111222@sms.lan>", "503"},
+      {"MAIL FROM:<a@lan>", "250"},
+      {"RCPT TO:<+420603111222@sms.lan>", "250"},
+      {"HELO pc1", "250"},
+      {"DATA", "503"},
+  };
+  for (const auto& [line, code] : cases) EXPECT_EQ(say(line).left(3), code) << line.data();
+  EXPECT_EQ(say("RCPT TO:<+420603111222@sms.lan>"), "503 5.5.1 Kolvane bad sequence of commands");
+  // After a mail the next one starts with MAIL again.
+  EXPECT_EQ(mail({"+420603111222@sms.lan"}, "\ntext"), "250 Kolvane");
+  ASSERT_TRUE(waitStored());
+  EXPECT_EQ(say("DATA").left(3), "503");
+}
+
+TEST_F(SmtpDialogue, OnlyCrLfDotCrLfEndsTheDataUnlessTheClientWritesLfAlone) {
+  say("MAIL FROM:<a@lan>");
+  say("RCPT TO:<+420603111222@sms.lan>");
+  EXPECT_EQ(say("DATA"), "354 Kolvane");
+  recv.AddRecvStr("Subject: s");
+  recv.AddRecvStr("");
+  recv.AddRecvStr("a", 0, LineEnd::Lf);
+  // A dot after a bare LF, or ended by one, is no end in a CR LF session.
+  recv.AddRecvStr(".", 0, LineEnd::CrLf, LineEnd::Lf);
+  recv.AddRecvStr(".", 0, LineEnd::Lf, LineEnd::CrLf);
+  recv.AddRecvStr("b", 0, LineEnd::Cr, LineEnd::Lf);
+  recv.AddRecvStr(".", 0, LineEnd::Cr, LineEnd::Cr);
+  EXPECT_TRUE(recv.SmtpDataOn);
+  EXPECT_EQ(say("."), "250 Kolvane");
+  ASSERT_TRUE(waitStored());
+
+  // A client whose commands all end with LF may end its data with LF too.
+  recv.StartInitX(QStringLiteral("pc2"));
+  reply();
+  for (const QByteArray& line :
+       {QByteArray("MAIL FROM:<a@lan>"), QByteArray("RCPT TO:<+420603111222@sms.lan>"),
+        QByteArray("DATA"), QByteArray("Subject: lf"), QByteArray(), QByteArray("text")}) {
+    recv.AddRecvStr(line, 0, LineEnd::Lf, LineEnd::Lf);
+  }
+  recv.AddRecvStr(".", 0, LineEnd::Lf, LineEnd::Lf);
+  EXPECT_EQ(reply(), "250 Kolvane");
+  ASSERT_TRUE(waitStored());
+  EXPECT_EQ(texts("Smtp.Tmp").size(), 2);
+}
+
 TEST(SmtpLineReader, LinesAreCutAtTheLimitAndTheRestCounted) {
   struct Case {
     QByteArray bytes;
@@ -342,6 +398,7 @@ TEST(SmtpLineReader, LinesAreCutAtTheLimitAndTheRestCounted) {
       {"abcdefg\r\nxy\r\n", {"abcd", "xy"}, {3, 0}},
       {"abcdefgh", {}, {}},
       {"\nabcdef\nab\r\n", {"", "abcd", "ab"}, {0, 2, 0}},
+      {"a\rb\n\r\nc\r\r\n", {"a", "b", "", "c", ""}, {0, 0, 0, 0, 0}},
   };
   for (const Case& c : cases) {
     QList<QByteArray> lines;
@@ -351,7 +408,7 @@ TEST(SmtpLineReader, LinesAreCutAtTheLimitAndTheRestCounted) {
       lines.clear();
       dropped.clear();
       SmtpLineReader r(4);
-      const auto onLine = [&](const QByteArray& l, qsizetype d) {
+      const auto onLine = [&](const QByteArray& l, qsizetype d, LineEnd, LineEnd) {
         lines << l;
         dropped << d;
       };
@@ -364,4 +421,25 @@ TEST(SmtpLineReader, LinesAreCutAtTheLimitAndTheRestCounted) {
       EXPECT_EQ(dropped, c.dropped) << c.bytes.toStdString();
     }
   }
+}
+
+TEST(SmtpLineReader, EachLineTellsHowItAndTheOneBeforeEnded) {
+  using E = LineEnd;
+  QList<std::pair<E, E>> ends;
+  QList<QByteArray> lines;
+  const auto onLine = [&](const QByteArray& l, qsizetype, E end, E before) {
+    lines << l;
+    ends << std::pair{end, before};
+  };
+  // Byte by byte: a CR that is the last byte of a read ends its line at once, a lone dot
+  // waits for the next byte to know whether it ends the data.
+  SmtpLineReader r(100);
+  for (const char b : QByteArray("x\r\n.\r\ny\n.\n.\rz\r")) r.feed(QByteArray(1, b), onLine);
+  EXPECT_EQ(lines, (QList<QByteArray>{"x", ".", "y", ".", ".", "z"}));
+  EXPECT_EQ(ends, (QList<std::pair<E, E>>{{E::Cr, E::CrLf},
+                                          {E::CrLf, E::CrLf},
+                                          {E::Lf, E::CrLf},
+                                          {E::Lf, E::Lf},
+                                          {E::Cr, E::Lf},
+                                          {E::Cr, E::Cr}}));
 }
