@@ -91,6 +91,7 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
     cfg("LaTCPPort", "TCP port", "TCP port"),
     cfg("BtDefault", "Default", "Výchozí"),
     cfg("LaSimPin", "SIM PIN", "PIN SIM karty"),
+    cfg("LaSendResultTimeout", "Wait for the result of a sent SMS", "Čekat na výsledek odeslané SMS"),
     cfg("GbSmsMode", "SMS format or mode", "Formát nebo režim SMS"),
     cfg("LaUcs2Text", "UCS2 - unicode characters (diacritical marks) can be used only in text mode.",
         "UCS2 - znaky unicode (diakritiku) lze použít jen v textovém režimu."),

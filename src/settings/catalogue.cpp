@@ -313,6 +313,12 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
      "Její stav tento uživatel číst nesmí; jako root: Kolvane --status --dir %s"},
     {420, "StatusSockFail", "Status socket %s cannot be opened: %s",
      "Stavový soket %s nelze otevřít: %s"},
+    {480, "SmsNoResult", "GSM gateway: no result for the SMS to %s within %s s; it counts as unsent",
+     "GSM brána: výsledek SMS pro %s nepřišel do %s s; SMS se počítá jako neodeslaná"},
+    {481, "SmsReadAgain", "SMS %s of the %s storage could not be read whole; it stays in the device and is read again",
+     "SMS %s v úložišti %s nebylo možné přečíst celé; zůstává v zařízení a přečte se znovu"},
+    {482, "ListReread", "GSM gateway: the list of SMS does not add up; it is read once more",
+     "GSM brána: seznam SMS nesouhlasí; čte se ještě jednou"},
 });
 // clang-format on
 

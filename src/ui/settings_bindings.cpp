@@ -113,6 +113,7 @@ const NumberBinding kNumbers[] = {
     {"CutEMax", &Settings::CutEMax, 5},
     {"SmtpCliMax", &Settings::SmtpCliMax, std::nullopt},
     {"Pop3CliMax", &Settings::Pop3CliMax, std::nullopt},
+    {"SendResultTimeout", &Settings::SendResultTimeout, 120},
 };
 
 // What the program can use of each number field; anything else would be refused later (a port
@@ -124,9 +125,16 @@ struct NumberRange {
   int max;
 };
 constexpr NumberRange kRanges[] = {
-    {"ComNo", 0, 1, 99},           {"GtTCPPort", 0, 1, 65535},  {"SmtpPort", 1, 1, 65535},
-    {"Pop3Port", 1, 1, 65535},     {"SmtpCliMax", 1, 0, 99999}, {"Pop3CliMax", 1, 0, 99999},
-    {"MaxSmsSendNo", 2, 1, 99999}, {"CutEMax", 4, 1, 255},      {"AutoPop3RouteTout", 10, 1, 99999},
+    {"ComNo", 0, 1, 99},
+    {"GtTCPPort", 0, 1, 65535},
+    {"SendResultTimeout", 0, 1, 3600},
+    {"SmtpPort", 1, 1, 65535},
+    {"Pop3Port", 1, 1, 65535},
+    {"SmtpCliMax", 1, 0, 99999},
+    {"Pop3CliMax", 1, 0, 99999},
+    {"MaxSmsSendNo", 2, 1, 99999},
+    {"CutEMax", 4, 1, 255},
+    {"AutoPop3RouteTout", 10, 1, 99999},
 };
 
 QString rangeText(int min, int max) {

@@ -131,6 +131,8 @@ void gsmPage(QStackedWidget* s) {
   QLineEdit* pin = p.edit("SimPin", 90);
   pin->setEchoMode(QLineEdit::Password);
   p.row({p.lab("LaSimPin"), pin});
+  p.row({p.lab("LaSendResultTimeout"), p.edit("SendResultTimeout", 60),
+         p.lab("LaSendResultUnit", "s")});
 }
 
 void serversPage(QStackedWidget* s) {
