@@ -84,8 +84,10 @@ bool WellFormedHeader(QByteArrayView line) {
   return rest.size() >= 2 && IsDigit(rest[0]) && rest[1] == ',';
 }
 
-// A line that begins the next entry, or the final result of the list command.
-bool EndsBodies(QByteArrayView line) {
+// A line that begins the next entry, or the final result of the list command (control bytes
+// around it, noise of the line, aside).
+bool EndsBodies(QByteArrayView raw) {
+  const QByteArrayView line = at::Visible(raw);
   return (line.startsWith("+CMGL:") && WellFormedHeader(line)) || line == "OK" || line == "ERROR" ||
          line.startsWith("+CMS ERROR") || line.startsWith("+CME ERROR");
 }
@@ -212,19 +214,18 @@ BodyStart SkipToBody(QByteArray& rest, bool textMode, int length) {
     while (start < rest.size() && IsLineEnd(rest[start])) ++start;
     if (start == rest.size()) return BodyStart::Incomplete;
     const QByteArrayView line = LineAt(rest, start);
+    const qsizetype end = start + line.size();
+    qsizetype after = end;
+    while (after < rest.size() && IsLineEnd(rest[after])) ++after;
+    // A text that reads like a code or a result ("RING", "OK") is the body when its length
+    // says so and the next entry or the end follows.
+    if (textMode && line.size() == length && end < rest.size() &&
+        (after == rest.size() || EndsBodies(LineAt(rest, after))))
+      return BodyStart::Present;
     if (EndsBodies(line)) return BodyStart::Missing;
     const bool code = textMode ? ReadsLikeCode(line) : !IsHexLine(line);
     if (!code) return BodyStart::Present;
-    const qsizetype end = start + line.size();
     if (end == rest.size()) return BodyStart::Incomplete;  // it may still grow into a body
-    if (textMode && line.size() == length) {
-      // A text that reads like a code ("RING") is the body when nothing else is.
-      qsizetype next = end;
-      while (next < rest.size() && IsLineEnd(rest[next])) ++next;
-      if (next == rest.size() || EndsBodies(LineAt(rest, next))) return BodyStart::Present;
-    }
-    qsizetype after = end;
-    while (after < rest.size() && IsLineEnd(rest[after])) ++after;
     rest.remove(0, after);
   }
 }

@@ -163,10 +163,16 @@ QByteArray RawEntry(const QByteArray& header, const QByteArray& rest) {
   return "+" + header + (line.isEmpty() ? QByteArray() : "\r\n" + line);
 }
 
-// Where the next entry's header begins: "+CMGL" at the start of a line.
+// Where the next entry's header begins: "+CMGL" at the start of a line (control bytes before
+// it, noise of the line, aside).
 qsizetype HeaderStart(const QByteArray& upper) {
-  for (qsizetype at = upper.indexOf("+CMGL"); at >= 0; at = upper.indexOf("+CMGL", at + 1))
-    if (at == 0 || IsLineEndByte(upper[at - 1])) return at;
+  for (qsizetype at = upper.indexOf("+CMGL"); at >= 0; at = upper.indexOf("+CMGL", at + 1)) {
+    qsizetype before = at;
+    while (before > 0 && static_cast<unsigned char>(upper[before - 1]) < 32 &&
+           !IsLineEndByte(upper[before - 1]))
+      --before;
+    if (before == 0 || IsLineEndByte(upper[before - 1])) return at;
+  }
   return -1;
 }
 

@@ -3,8 +3,8 @@
 #include <QTest>
 #include <memory>
 
-#include "mail/mail_listeners.h"
 #include "mail/client_limits.h"
+#include "mail/mail_listeners.h"
 #include "mail/pop3_server.h"
 #include "platform/ini_file.h"
 #include "support/free_port.h"
