@@ -313,6 +313,8 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
      "Její stav tento uživatel číst nesmí; jako root: Kolvane --status --dir %s"},
     {420, "StatusSockFail", "Status socket %s cannot be opened: %s",
      "Stavový soket %s nelze otevřít: %s"},
+    {440, "ServiceNoSetup", "kolvaned has no installer: the window program Kolvane (package kolvane-desktop) runs it with *I",
+     "kolvaned nemá instalátor: spouští jej program s okny Kolvane (balíček kolvane-desktop) s *I"},
     {480, "SmsNoResult", "GSM gateway: no result for the SMS to %s within %s s; it counts as unsent",
      "GSM brána: výsledek SMS pro %s nepřišel do %s s; SMS se počítá jako neodeslaná"},
     {481, "SmsReadAgain", "SMS %s of the %s storage could not be read whole; it stays in the device and is read again",
