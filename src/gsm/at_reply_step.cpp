@@ -97,6 +97,7 @@ void SmsSent(GatewayContext& g) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   link.WaitResult = false;
+  link.GsmTimeout = kCommandTimeout;  // nothing is awaited any more
   SetLinkIdle(g);
   link.SmsSendDone = true;
   g.Log(true, fillPlaceholders(g.Text(55), {QString::fromUtf8(gs.JobTelNo)}));
@@ -227,6 +228,7 @@ AtState ErrorTransition(GatewayContext& g, AtState state) {
     SetLinkIdle(g);
     g.Log(true, fillPlaceholders(g.Text(59), {QString::fromUtf8(gs.JobTelNo)}));
     link.WaitResult = false;
+    link.GsmTimeout = kCommandTimeout;
     link.SmsSendFail = true;
     link.NoAnswerCnt = 0;
     return AtState::Failed;

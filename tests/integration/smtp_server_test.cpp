@@ -7,8 +7,8 @@
 #include "unit/qt_print.h"
 
 #include "core/gateway_start.h"
-#include "mail/mail_listeners.h"
 #include "mail/client_limits.h"
+#include "mail/mail_listeners.h"
 #include "mail/mail_recv.h"
 #include "mail/smtp_server.h"
 #include "platform/ini_file.h"
