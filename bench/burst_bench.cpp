@@ -84,9 +84,9 @@ void slowNetwork() {
   // Late results and a next round have their chance to send anything twice.
   rig.pumpUntil([] { return false; }, 70000);
   std::printf(
-      "3 SMS on a network taking 40 s per SMS: sent %ld, %ld and %ld times in %.0f s "
-      "(target each once)\n",
-      sends(0), sends(1), sends(2), msBetween(t0, Clock::now()) / 1000.0 - 70);
+      "3 SMS on a network taking 40 s per SMS: sent %ld, %ld and %ld times (target each "
+      "once)\n",
+      sends(0), sends(1), sends(2));
 }
 
 }  // namespace
