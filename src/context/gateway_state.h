@@ -240,6 +240,8 @@ struct GatewayState {
   bool ShortcutClose = false;
   // A close was refused because a relation runs: the program closes when it has ended.
   bool CloseWanted = false;
+  // When the stop or close was asked for: an SMS result still awaited gets a short while more.
+  Tick StopAskedAt = 0;
 };
 
 }  // namespace kolvane

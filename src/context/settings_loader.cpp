@@ -51,6 +51,7 @@ constexpr double kMaxIntervalMinutes = 1000;
 constexpr KeyRange kKeyRanges[] = {
     {"IntervalOnLine", 1000, 86400000},
     {"SendSMSDelay", 0, 3600000},
+    {"SendResultTimeout", 1, 3600},
     {"RefrOn", 0, kMaxTickMinutes, true},
     {"RefrPer", 1, kMaxTickMinutes, true},
     {"RecoveryStartIncMin", 0, 1000000},

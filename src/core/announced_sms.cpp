@@ -11,12 +11,22 @@ namespace {
 // one reads the device afresh: SMS whose announcement was lost, a modem that was reset.
 constexpr std::uint32_t kParkedRoundMs = 60000;
 
+// The send phase waits for its next job: the last one has ended and been settled. A text-mode
+// listing needs the GSM character set, which a UCS2 job has changed.
+bool betweenJobs(const Gateway& g) {
+  const GatewayState& gs = g.state();
+  const LinkState& link = g.link();
+  return gs.SendPhaseDue && !link.WaitPrompt && !link.WaitResult && !link.SmsSendDone &&
+         !link.SmsSendFail && !link.SmsResultMissing && (!gs.cfg.PDUText || gs.LastCharset == 0);
+}
+
 // No command is out or due, and the read and send phases are done or waiting.
 bool linkFree(const Gateway& g) {
   const GatewayState& gs = g.state();
   const LinkState& link = g.link();
-  return gs.RelationOn && !gs.RelationClosing && link.ReadPhaseDone && !gs.SendPhaseOn &&
-         at::NothingOwed(link) && !link.GsmSendOn && link.ListTick == 0 && link.DelPos < 0;
+  return gs.RelationOn && !gs.RelationClosing && link.ReadPhaseDone &&
+         (!gs.SendPhaseOn || betweenJobs(g)) && at::NothingOwed(link) && !link.GsmSendOn &&
+         link.ListTick == 0 && link.DelPos < 0;
 }
 
 }  // namespace
@@ -32,14 +42,19 @@ bool relationParked(const Gateway& g) {
 void announcedSmsStage(Gateway& g) {
   GatewayState& gs = g.state();
   LinkState& link = g.link();
+  // The phone storage is not read in this run.
+  if (!link.PhoneMemOn) link.SmsAnnounced &= AnnouncedBit(0);
   if (!link.SmsAnnounced || !linkFree(g)) return;
-  // A send phase waiting for its delay follows the listing instead.
+  // A send phase waiting for its delay follows the listing instead: it goes on with its next
+  // job once the SMS are stored and deleted.
   gs.SendPhaseDue = false;
   gs.SendPhaseAt = kNoTick;
   link.ReadPhaseDone = false;
-  link.MemIdx = 0;
+  link.ListingAnnounced = true;
   link.LastActTick = gs.TickBegin;
-  GsmAutomat(g, gs.cfg.MemCheOn ? AtState::Storage : AtState::List);
+  if (!gs.cfg.MemCheOn) return GsmAutomat(g, AtState::List);
+  link.MemIdx = (link.SmsAnnounced & AnnouncedBit(0)) ? 0 : 1;
+  GsmAutomat(g, AtState::Storage);
 }
 
 bool parkedIntervalStart(Gateway& g) {

@@ -10,6 +10,7 @@ void allDeletedStage(Gateway& gateway);  // the delete phase has passed the last
 void storageSwitchOrSendPhase(Gateway& gateway);
 void sendPhaseStage(Gateway& gateway);    // the scheduled send phase is due
 void nonDeliveryStage(Gateway& gateway);  // the job in hand failed
+void unsentJobStage(Gateway& gateway);    // the job in hand got no result in time
 void jobDoneStage(Gateway& gateway);      // the job in hand has ended
 void idleEndStage(Gateway& gateway);      // an idle relation ends, or a closing one at rest
 
@@ -17,7 +18,7 @@ void idleEndStage(Gateway& gateway);      // an idle relation ends, or a closing
 // for its answer, no listing is coming in, no listed SMS waits to be stored or deleted, no job
 // waits for its end.
 bool RelationAtSafePoint(Gateway& gateway);
-void relationEndStage(Gateway& gateway);  // both passes have stopped: the link closes
+void relationEndStage(Gateway& gateway);   // both passes have stopped: the link closes
 void announcedSmsStage(Gateway& gateway);  // "+CMTI" came and the link is free: list now
 
 // On-line with announced SMS the relation stays open while idle (up to a minute a round).

@@ -251,6 +251,7 @@ bool Gateway::closeQuery() {
   }
   if (gs_.RelationIdle) return true;
   Log(true, Text(105));
+  if (!gs_.CloseWanted && !gs_.StopPending) gs_.StopAskedAt = clock_.tick();
   gs_.CloseWanted = true;
   return false;
 }

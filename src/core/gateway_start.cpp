@@ -226,6 +226,7 @@ void BBt1Click(Gateway& g, StartSender sender) {
     gs.UserStopped = true;
     if (!gs.RelationIdle) {
       gs.Lamps.semaphore = 0;
+      if (!gs.CloseWanted) gs.StopAskedAt = g.clock().tick();
       gs.StopPending = true;
       gs.StartStopCaption = g.Text(90);
       g.Log(true, g.Text(91));

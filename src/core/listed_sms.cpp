@@ -1,5 +1,6 @@
 #include "core/cycle_stages.h"
 #include "core/gateway.h"
+#include "gsm/at_automaton.h"
 #include "gsm/at_commands.h"
 #include "gsm/at_steps.h"
 #include "gsm/relation_phases.h"
@@ -11,7 +12,8 @@ void storageSwitchOrSendPhase(Gateway& g) {
   LinkState& link = g.link();
   // Closing: no further listing and no send phase; the relation ends at once.
   if (g.state().CloseWanted) return;
-  if (g.state().cfg.MemCheOn && link.MemIdx == 0 && link.PhoneMemOn) {
+  // A listing for announced SMS reads their storage only; another announced one follows it.
+  if (g.state().cfg.MemCheOn && link.MemIdx == 0 && link.PhoneMemOn && !link.ListingAnnounced) {
     // The phone's own storage is listed next, within the same relation.
     link.MemIdx = 1;
     link.DelCnt = 0;
@@ -35,6 +37,15 @@ void listedSmsStage(Gateway& g) {
   if (!link.ListDone) return;
   link.LastActTick = gs.TickBegin;
   link.ListDone = false;
+  if (link.ListDoubtful && !link.ListReread && !gs.CloseWanted) {
+    // Read once more before anything of it is deleted: what garbled it is seldom there twice.
+    link.ListReread = true;
+    g.Log(true, g.Text(482));
+    FreeSMSArr(link);
+    GsmAutomat(g, AtState::List);
+    return;
+  }
+  link.ListReread = false;
   if (!link.SmsRecvArr.isEmpty()) {
     gs.Lamps.linkStage = 4;
     if (link.SmsRecvArr.size() >= 10 && !link.PhoneMemOn) gs.ExtraRoundWanted = true;

@@ -44,7 +44,8 @@ void PromptGiven(GatewayContext& g) {
   link.GsmSendStr = link.GsmSmsBody + at::kCtrlZ;
   link.GsmSendOn = true;
   link.NoAnswerCnt = 0;
-  link.GsmTimeout = at::kLongTimeout;
+  // Networks take up to a minute or two to accept an SMS.
+  link.GsmTimeout = static_cast<std::uint32_t>(g.state().cfg.SendResultTimeout) * 1000u;
   link.WaitResult = true;
 }
 
@@ -89,9 +90,12 @@ void ReplyStep(GatewayContext& g) {
     case at::LineKind::Unsolicited:
       at::UnsolicitedCode(g, r);
       return;
+    case at::LineKind::Continuation:
+      // A "+CMTI" there may be a text as well; one listing more is cheap, a missed SMS is not.
+      if (r.code == at::UnsolicitedKind::NewMessage) at::UnsolicitedCode(g, r);
+      return;
     case at::LineKind::Echo:
       // The answer is still awaited, and a late one must not find the watchdog given up.
-    case at::LineKind::Continuation:
       return;
     case at::LineKind::Prompt:
       if (link.WaitPrompt) PromptGiven(g);
@@ -172,6 +176,9 @@ void KickOffAT(GatewayContext& gateway) {
   link.IndicationOn = false;
   link.NotRegistered = false;
   link.ReadPhaseDone = false;
+  link.ListingAnnounced = false;
+  link.ListReread = false;
+  link.MemIdx = 0;  // a round reads the SIM first
   link.RoundTick = gateway.clock().tick();
   link.GsmSendOn = true;
 }
@@ -193,10 +200,39 @@ void ClearCommandInFlight(LinkState& link) {
   link.DelCnt = 0;
 }
 
+namespace {
+
+// The body is out: its result is awaited SendResultTimeout, nothing else is written meanwhile
+// and the relation stays open. A stop waits for it a short while only.
+void ResultWatch(GatewayContext& g, Tick passTick) {
+  LinkState& link = g.link();
+  GatewayState& gs = g.state();
+  Tick due = link.LastSendTick + link.GsmTimeout;
+  const bool stopping = gs.CloseWanted || gs.StopPending;
+  const Tick stopDue = gs.StopAskedAt + at::kStopResultWaitMs;
+  if (stopping && tickBefore(stopDue, due)) due = stopDue;
+  if (!tickBefore(due, passTick)) return;
+  at::NewCommand(link);  // a result that still comes is a late one
+  link.NoAnswerCnt = 0;
+  link.GsmSendOn = false;
+  link.GsmTimeout = at::kCommandTimeout;
+  link.LastActTick = passTick;
+  // Stopping, the relation's end settles the job: sent when its "+CMGS" came, else unsent.
+  if (stopping) return;
+  if (link.SmsAccepted) return at::SmsSent(g);  // "+CMGS" came, only its "OK" did not
+  g.Log(true, fillPlaceholders(g.Text(480), {QString::fromUtf8(gs.JobTelNo),
+                                             QString::number(gs.cfg.SendResultTimeout)}));
+  link.WaitResult = false;
+  link.SmsResultMissing = true;
+}
+
+}  // namespace
+
 void AnswerWatch(GatewayContext& gateway, Tick passTick) {
   LinkState& link = gateway.link();
   GatewayState& gs = gateway.state();
   if (link.NoAnswerCnt <= 0) return;
+  if (link.WaitResult) return ResultWatch(gateway, passTick);
   // Bytes still arriving for the command (a long listing) are its answer under way.
   if (!tickBefore(link.LastSendTick + link.GsmTimeout, passTick) ||
       !tickBefore(link.AnswerActTick + link.GsmTimeout, passTick))

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "context/gateway_context.h"
 #include "gsm/at_commands.h"
 #include "gsm/at_steps.h"
@@ -37,6 +39,25 @@ void SendJob(GatewayContext& g) {
   }
   gs.Lamps.linkStage = 5;
   link.WaitPrompt = true;
+}
+
+// A delete goes only to an index a header listed, and to each once: after its delete another
+// SMS may be stored at the same index.
+bool Deletable(const LinkState& link, std::int32_t pos) {
+  const std::int32_t index = link.SmsRecvArr[pos].MemPos;
+  if (index < 0) return false;
+  return std::none_of(link.SmsRecvArr.begin(), link.SmsRecvArr.begin() + pos,
+                      [index](const tSmsRec& r) { return r.MemPos == index; });
+}
+
+// The next entry to delete from DelPos on; DeleteDone when none is left.
+AtState NextDeletable(LinkState& link) {
+  while (link.DelPos >= 0 && link.DelPos < link.SmsRecvArr.size() &&
+         !Deletable(link, link.DelPos)) {
+    ++link.DelPos;
+    ++link.DelCnt;
+  }
+  return link.DelPos >= link.SmsRecvArr.size() ? AtState::DeleteDone : AtState::Delete;
 }
 
 QByteArray DeleteCommand(GatewayContext& g) {
@@ -91,7 +112,12 @@ bool WriteCommand(GatewayContext& g, AtState N) {
       link.GsmSendStr = link.MemIdx == 1 ? kStoragePhone : kStorageSim;
       return true;
     case AtState::List:
-      link.SmsAnnounced = false;  // what is announced from now on may miss this listing
+      // What is announced from now on may miss this listing.
+      link.SmsAnnounced =
+          gs.cfg.MemCheOn
+              ? static_cast<std::uint8_t>(link.SmsAnnounced & ~AnnouncedBit(link.MemIdx))
+              : 0;
+      link.ListDoubtful = false;
       link.GsmSendStr = text ? kListText : kListPdu;
       link.ListBuf.clear();
       link.ListPrev.clear();
@@ -140,6 +166,7 @@ void CommandStep(GatewayContext& g, AtState N) {
   GatewayState& gs = g.state();
   NewCommand(link);
   link.DelStandIn = false;
+  if (N == AtState::Delete) N = NextDeletable(link);
   // Closing: the SMS already stored still leave the device (list end, deletes); nothing new
   // starts, and the answered command was the last.
   if (gs.CloseWanted && N != AtState::ListDone && N != AtState::Delete &&

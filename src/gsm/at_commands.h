@@ -38,5 +38,8 @@ inline constexpr char kCtrlZ = 26;
 inline constexpr unsigned kKickOffTimeout = 1000;
 inline constexpr unsigned kCommandTimeout = 2000;
 inline constexpr unsigned kLongTimeout = 8000;
+// A stop waits this long for the result of an SMS whose body is out; after it the job counts
+// as unsent and goes out at the next start.
+inline constexpr unsigned kStopResultWaitMs = 15000;
 
 }  // namespace kolvane::at

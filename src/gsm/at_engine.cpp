@@ -97,6 +97,7 @@ bool ByteReceived(GatewayContext& gateway) {
     link.ListTick = NonZeroTick(gateway.clock().tick());
     link.ListBuf += byte;
   }
+  if (recv.size() == 1) e.bodyBytesAtLineStart = e.bodyBytesLeft;
   if (e.continuation != 0 && e.bodyBytesLeft > 0 && (e.bodyBytesBegun || !IsLineEnd(byte))) {
     e.bodyBytesBegun = true;
     --e.bodyBytesLeft;
@@ -112,6 +113,15 @@ Reading ReadLine(GatewayContext& gateway, const QByteArray& line) {
   r.text = Visible(line).toByteArray();
   switch (r.kind) {
     case LineKind::Continuation:
+      r.code = UnsolicitedKindOf(line);
+      if (r.code != UnsolicitedKind::Other) {
+        // A code the modem sent between the header and its body (the list reader tells a text
+        // that reads like one): the body may still come, and it may end with the next line.
+        e.bodyBytesLeft = e.bodyBytesAtLineStart;
+        e.bodyBytesBegun = false;
+        e.continuation = 2;
+        break;
+      }
       e.continuation = e.bodyBytesLeft > 0 ? 2 : 0;
       break;
     case LineKind::Echo:

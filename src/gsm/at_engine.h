@@ -133,6 +133,7 @@ struct AtEngine {
   int continuation = 0;
   std::int32_t bodyBytesLeft = 0;
   bool bodyBytesBegun = false;
+  std::int32_t bodyBytesAtLineStart = 0;  // before the line now coming
   // The SMS body's echo so far.
   qsizetype bodyEchoed = 0;
   bool bodyEchoing = false;

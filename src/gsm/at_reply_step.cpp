@@ -107,6 +107,7 @@ void SmsSent(GatewayContext& g) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   link.WaitResult = false;
+  link.GsmTimeout = kCommandTimeout;  // nothing is awaited any more
   SetLinkIdle(g);
   link.SmsSendDone = true;
   g.Log(true, fillPlaceholders(g.Text(55), {QString::fromUtf8(gs.JobTelNo)}));
@@ -237,6 +238,7 @@ AtState ErrorTransition(GatewayContext& g, AtState state) {
   GatewayState& gs = g.state();
   if (link.WaitPrompt || link.WaitResult) {
     JobNotSent(g, "ERROR", true);
+    link.GsmTimeout = kCommandTimeout;
     return AtState::Failed;
   }
   switch (state) {

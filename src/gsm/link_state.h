@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <cstdint>
 #include <deque>
@@ -81,6 +82,8 @@ struct LinkState {
   // Why the job in hand was not sent (the modem's answer), and whether a later try may succeed.
   QByteArray SendFailReason;
   bool SendFailTemporary = false;
+  // The job's final result did not come within SendResultTimeout: it counts as unsent.
+  bool SmsResultMissing = false;
   QByteArray GsmSmsBody;
   std::int32_t ErrCnt = 0;
   std::uint8_t ComErrCnt = 0;
@@ -97,9 +100,12 @@ struct LinkState {
   bool RegNoticeLogged = false;       // logged once while it lasts
   bool IndicationOn = false;          // the modem took AT+CNMI in this relation
   bool IndicationRefused = false;     // it refused: polled for the rest of the run
-  bool SmsAnnounced = false;          // "+CMTI" came since the last listing command
-  bool ReadPhaseDone = false;         // the relation's round has listed and deleted
-  Tick RoundTick = 0;                 // the last kick-off
+  // "+CMTI" came for the storage since its last listing command: bit 0 the SIM, bit 1 the phone.
+  std::uint8_t SmsAnnounced = 0;
+  // The listing runs for announced SMS: it reads their storage and no other.
+  bool ListingAnnounced = false;
+  bool ReadPhaseDone = false;  // the relation's round has listed and deleted
+  Tick RoundTick = 0;          // the last kick-off
 
   // The reader of the modem's lines and the command in flight (gsm/at_engine.h).
   at::AtEngine At;
@@ -107,11 +113,20 @@ struct LinkState {
   // Received SMS.
   SmsRecvArray SmsRecvArr;
   SmsLongArray SmsLongArr;
+  // Listings in a row that could not read an entry, by storage and index.
+  QHash<QByteArray, int> UnreadableCounts;
+  // The listing's entries do not add up: it is read once more before anything is deleted.
+  bool ListDoubtful = false;
+  bool ListReread = false;
 
   // ISDN/LAN gateway devices.
   GateProtocolState Gate;
 };
 
 inline constexpr int RestartLimit = 5;
+
+constexpr std::uint8_t AnnouncedBit(std::uint8_t memIdx) {
+  return static_cast<std::uint8_t>(1u << (memIdx & 1u));
+}
 
 }  // namespace kolvane

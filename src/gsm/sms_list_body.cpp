@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "gsm/at_engine.h"
 #include "gsm/gsm_alphabet.h"
 #include "gsm/ucs2.h"
 
@@ -66,10 +67,44 @@ bool IsLineEnd(char c) {
   return c == '\r' || c == '\n';
 }
 
-// A line that begins the next entry, or the final result of the list command.
-bool EndsBodies(QByteArrayView line) {
-  return line.startsWith("+CMGL:") || line == "OK" || line == "ERROR" ||
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// "+CMGL: index," and a status as modems list it: a quoted word of the text mode, or the
+// number of the PDU mode. Anything else that begins so is part of a text.
+bool WellFormedHeader(QByteArrayView line) {
+  QByteArrayView rest = line.sliced(6).trimmed();
+  qsizetype digits = 0;
+  while (digits < rest.size() && IsDigit(rest[digits])) ++digits;
+  if (digits == 0 || digits >= rest.size() || rest[digits] != ',') return false;
+  rest = rest.sliced(digits + 1).trimmed();
+  for (const char* status : {"\"REC UNREAD\"", "\"REC READ\"", "\"STO UNSENT\"", "\"STO SENT\""})
+    if (rest.startsWith(status)) return true;
+  return rest.size() >= 2 && IsDigit(rest[0]) && rest[1] == ',';
+}
+
+// A line that begins the next entry, or the final result of the list command (control bytes
+// around it, noise of the line, aside).
+bool EndsBodies(QByteArrayView raw) {
+  const QByteArrayView line = at::Visible(raw);
+  return (line.startsWith("+CMGL:") && WellFormedHeader(line)) || line == "OK" || line == "ERROR" ||
          line.startsWith("+CMS ERROR") || line.startsWith("+CME ERROR");
+}
+
+bool IsHexLine(QByteArrayView line) {
+  return !line.isEmpty() &&
+         std::all_of(line.begin(), line.end(), [](char c) { return HexValue(c) >= 0 || c == ' '; });
+}
+
+// A line a modem sends on its own: a known code, or one that reads like one ("+CIEV: 2,3",
+// "*PSUTTZ: ...").
+bool ReadsLikeCode(QByteArrayView line) {
+  if (at::UnsolicitedKindOf(line) != at::UnsolicitedKind::Other) return true;
+  if (line.size() < 3 || (line[0] != '+' && line[0] != '^' && line[0] != '*')) return false;
+  qsizetype i = 1;
+  while (i < line.size() && ((line[i] >= 'A' && line[i] <= 'Z') || IsDigit(line[i]))) ++i;
+  return i > 1 && i < line.size() && line[i] == ':';
 }
 
 QByteArrayView LineAt(const QByteArray& rest, qsizetype start) {
@@ -160,9 +195,12 @@ ListedBody TakeTextModeBody(QByteArray& rest, int length, qsizetype lineEnd) {
       count = std::max<qsizetype>(0, count - 7);
     }
     if (valid && !EndsCleanly(rest, count)) {
+      body.addsUp = false;
       const qsizetype next = NextEntryAt(rest);
-      if (next >= 0 && next < count) {
-        count = next;  // the length promised more than came before the next entry
+      if (next >= 0) {
+        // The length is wrong: the text runs to the next entry, and nothing of it is taken
+        // for an entry of its own.
+        count = next;
       } else if (count >= rest.size()) {
         body.complete = false;  // the bytes end inside the body
         return body;
@@ -172,6 +210,28 @@ ListedBody TakeTextModeBody(QByteArray& rest, int length, qsizetype lineEnd) {
     rest.remove(0, std::min(count, rest.size()));
   }
   return body;
+}
+
+BodyStart SkipToBody(QByteArray& rest, bool textMode, int length) {
+  for (;;) {
+    qsizetype start = 0;
+    while (start < rest.size() && IsLineEnd(rest[start])) ++start;
+    if (start == rest.size()) return BodyStart::Incomplete;
+    const QByteArrayView line = LineAt(rest, start);
+    const qsizetype end = start + line.size();
+    qsizetype after = end;
+    while (after < rest.size() && IsLineEnd(rest[after])) ++after;
+    // A text that reads like a code or a result ("RING", "OK") is the body when its length
+    // says so and the next entry or the end follows.
+    if (textMode && line.size() == length && end < rest.size() &&
+        (after == rest.size() || EndsBodies(LineAt(rest, after))))
+      return BodyStart::Present;
+    if (EndsBodies(line)) return BodyStart::Missing;
+    const bool code = textMode ? ReadsLikeCode(line) : !IsHexLine(line);
+    if (!code) return BodyStart::Present;
+    if (end == rest.size()) return BodyStart::Incomplete;  // it may still grow into a body
+    rest.remove(0, after);
+  }
 }
 
 QByteArray FirstBodyLine(const QByteArray& rest) {

@@ -13,7 +13,16 @@ struct ListedBody {
   std::uint8_t LoNo = 0;
   // False when the received bytes end inside the body: a listing cut short by a stall.
   bool complete = true;
+  // False when the body does not end where the header's length says (text mode).
+  bool addsUp = true;
 };
+
+enum class BodyStart { Present, Missing, Incomplete };
+
+// Takes the lines a modem sent on its own between a listed entry's header and its body off the
+// front of `rest` (text mode: a line that reads like a code is the text when the header's
+// `length` says so). Missing when the next entry or the final result follows instead.
+BodyStart SkipToBody(QByteArray& rest, bool textMode, int length);
 
 // Text mode: takes the body that follows a "+CMGL" header off the front of `rest`.
 // `length` is the header's length field (-1 when missing or out of range), `lineEnd` the

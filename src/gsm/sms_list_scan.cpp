@@ -1,5 +1,6 @@
 #include "gsm/sms_list_scan.h"
 
+#include <QSet>
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -10,10 +11,13 @@
 #include "gsm/pdu_codec.h"
 #include "gsm/sms_groups.h"
 #include "gsm/sms_list_body.h"
+#include "settings/catalogue.h"
 
 namespace kolvane {
 
 namespace {
+
+constexpr int kUnreadableListings = 3;
 
 bool IsLineEndByte(char c) {
   return c == '\r' || c == '\n';
@@ -159,6 +163,56 @@ QByteArray RawEntry(const QByteArray& header, const QByteArray& rest) {
   return "+" + header + (line.isEmpty() ? QByteArray() : "\r\n" + line);
 }
 
+// Where the next entry's header begins: "+CMGL" at the start of a line (control bytes before
+// it, noise of the line, aside).
+qsizetype HeaderStart(const QByteArray& upper) {
+  for (qsizetype at = upper.indexOf("+CMGL"); at >= 0; at = upper.indexOf("+CMGL", at + 1)) {
+    qsizetype before = at;
+    while (before > 0 && static_cast<unsigned char>(upper[before - 1]) < 32 &&
+           !IsLineEndByte(upper[before - 1]))
+      --before;
+    if (before == 0 || IsLineEndByte(upper[before - 1])) return at;
+  }
+  return -1;
+}
+
+QByteArray UnreadableKey(const LinkState& link, std::int32_t index) {
+  return QByteArray::number(link.MemIdx) + ':' + QByteArray::number(index);
+}
+
+// An entry whose body is missing or cannot be read whole stays in the device and is read again;
+// only one that stays unreadable over three listings goes to the mail programs as it was
+// listed, and leaves the device.
+void EntryUnreadable(GatewayContext& g, const QByteArray& header, const QByteArray& raw,
+                     const Sender& sender) {
+  LinkState& link = g.link();
+  const std::int32_t index = RecordOfHeader(header).MemPos;
+  const QByteArray key = UnreadableKey(link, index);
+  if (index >= 0 && ++link.UnreadableCounts[key] >= kUnreadableListings) {
+    link.UnreadableCounts.remove(key);
+    StoreUndecodable(g, header, raw, sender);
+    return;
+  }
+  link.ListDoubtful = true;
+  if (index < 0) return;  // no index to delete it by: a header read from a text
+  const QString storage = link.MemIdx == 1 ? g.Text(86) : QStringLiteral("SIM");
+  g.Log(true, fillPlaceholders(g.Text(481), {QString::number(index), storage}));
+}
+
+// After the committing pass: an index listed twice does not add up (one of them was read
+// from a text), and unreadable entries no longer listed are forgotten.
+void ListingRead(GatewayContext& g, const QList<std::int32_t>& listed) {
+  LinkState& link = g.link();
+  if (QSet<std::int32_t>(listed.begin(), listed.end()).size() != listed.size())
+    link.ListDoubtful = true;
+  const QByteArray prefix = QByteArray::number(link.MemIdx) + ':';
+  for (auto it = link.UnreadableCounts.begin(); it != link.UnreadableCounts.end();) {
+    const bool gone =
+        it.key().startsWith(prefix) && !listed.contains(it.key().mid(prefix.size()).toInt());
+    it = gone ? link.UnreadableCounts.erase(it) : std::next(it);
+  }
+}
+
 }  // namespace
 
 int ListedLength(QByteArrayView header) {
@@ -184,13 +238,18 @@ QByteArray EscapeSmsText(QByteArrayView text) {
 
 ListScan ScanSmsList(GatewayContext& g, const QByteArray& answer, bool committing) {
   const bool textMode = g.state().cfg.PDUText;
+  LinkState& link = g.link();
   QByteArray rest = answer;
+  QList<std::int32_t> listed;  // the indexes of this listing's headers
   for (;;) {
     const QByteArray upper = rest.toUpper();
-    const qsizetype cmgl = upper.indexOf("+CMGL");
+    const qsizetype cmgl = HeaderStart(upper);
     const bool ok = upper.contains("OK");
     if (cmgl < 0 && !ok) return ListScan::Incomplete;
-    if (cmgl < 0 || (ok && rest.size() < 10)) return ListScan::Complete;
+    if (cmgl < 0 || (ok && rest.size() < 10)) {
+      if (committing) ListingRead(g, listed);
+      return ListScan::Complete;
+    }
 
     rest.remove(0, cmgl + 1);
     const qsizetype end = std::max(rest.indexOf('\r'), rest.indexOf('\n'));
@@ -198,12 +257,24 @@ ListScan ScanSmsList(GatewayContext& g, const QByteArray& answer, bool committin
     QByteArray header = rest.left(end + 1);
     rest.remove(0, end + 1);
     StripTrailing(header, [](char c) { return IsLineEndByte(c) || c == ' '; });
+    const std::int32_t index = RecordOfHeader(header).MemPos;
+    if (committing) listed << index;
 
     if (textMode && IsStatusReportHeader(header)) {
       if (committing) StoreUndecodable(g, header, RawEntry(header, rest), {});
       continue;
     }
     const int length = ListedLength(header);
+    const BodyStart start = SkipToBody(rest, textMode, textMode ? length : -1);
+    // An empty text has no body line (without a length field no other can be told); any other
+    // entry without one is read again.
+    const std::optional<QByteArray> lengthField = LengthField(header);
+    const bool emptyText =
+        textMode && (!lengthField || lengthField->isEmpty() || *lengthField == "0");
+    if (start == BodyStart::Missing && !emptyText) {
+      if (committing) EntryUnreadable(g, header, "+" + header, {});
+      continue;
+    }
     qsizetype lineEnd = rest.indexOf('\r');
     if (lineEnd < 0) lineEnd = rest.indexOf('\n');
     ++lineEnd;  // 1-based; 0 when there is none
@@ -211,13 +282,15 @@ ListScan ScanSmsList(GatewayContext& g, const QByteArray& answer, bool committin
     if (textMode && ImpossibleLength(header)) {
       const tSmsRec listedRec = RecordOfHeader(header);
       if (committing)
-        StoreUndecodable(g, header, RawEntry(header, rest), {listedRec.TelStr, listedRec.SmsType});
+        EntryUnreadable(g, header, RawEntry(header, rest), {listedRec.TelStr, listedRec.SmsType});
       continue;
     }
 
     ListedBody body;
     std::optional<Sender> sender;
-    if (textMode) {
+    if (start == BodyStart::Missing) {
+      body.text.clear();  // an empty text: its header has no body line
+    } else if (textMode) {
       body = TakeTextModeBody(rest, length, lineEnd);
     } else {
       // Decoding errors are logged once, by the pass that stores.
@@ -231,7 +304,7 @@ ListScan ScanSmsList(GatewayContext& g, const QByteArray& answer, bool committin
         sender = Sender{pdu.address, pdu.addressType};
         if (pdu.undecodable) {
           if (committing)
-            StoreUndecodable(g, header, "+" + header + "\r\n" + pduLine.trimmed(), *sender);
+            EntryUnreadable(g, header, "+" + header + "\r\n" + pduLine.trimmed(), *sender);
           continue;
         }
         header = pdu.header;
@@ -243,7 +316,7 @@ ListScan ScanSmsList(GatewayContext& g, const QByteArray& answer, bool committin
       if (committing)
         g.Log(true, QStringLiteral("SMS %1 incomplete when the listing stalled, left for the "
                                    "next reading")
-                        .arg(QString::number(RecordOfHeader(header).MemPos)));
+                        .arg(QString::number(index)));
       rest.clear();
       continue;
     }
@@ -252,6 +325,8 @@ ListScan ScanSmsList(GatewayContext& g, const QByteArray& answer, bool committin
     StripTrailing(body.text, IsLineEndByte);
 
     if (!committing || header.isEmpty()) continue;
+    if (!body.addsUp) link.ListDoubtful = true;
+    link.UnreadableCounts.remove(UnreadableKey(link, index));
     StoreMessage(g, header, body, sender);
   }
 }

@@ -94,6 +94,7 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
     cfg("LaSendRetryHours", "SMS met by temporary network errors are tried again for :",
         "SMS s dočasnou chybou sítě se zkoušejí znovu po dobu :"),
     cfg("LaSendRetryUnit", "hours (0 = report at once)", "hodin (0 = ihned oznámit)"),
+    cfg("LaSendResultTimeout", "Wait for the result of a sent SMS", "Čekat na výsledek odeslané SMS"),
     cfg("GbSmsMode", "SMS format or mode", "Formát nebo režim SMS"),
     cfg("LaUcs2Text", "UCS2 - unicode characters (diacritical marks) can be used only in text mode.",
         "UCS2 - znaky unicode (diakritiku) lze použít jen v textovém režimu."),

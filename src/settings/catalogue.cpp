@@ -454,6 +454,12 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
      "zkoušeno %s hodin"},
     {470, "NoTelNo", "no telephone number",
      "chybí telefonní číslo"},
+    {480, "SmsNoResult", "GSM gateway: no result for the SMS to %s within %s s; it counts as unsent",
+     "GSM brána: výsledek SMS pro %s nepřišel do %s s; SMS se počítá jako neodeslaná"},
+    {481, "SmsReadAgain", "SMS %s of the %s storage could not be read whole; it stays in the device and is read again",
+     "SMS %s v úložišti %s nebylo možné přečíst celé; zůstává v zařízení a přečte se znovu"},
+    {482, "ListReread", "GSM gateway: the list of SMS does not add up; it is read once more",
+     "GSM brána: seznam SMS nesouhlasí; čte se ještě jednou"},
     {500, "NameNotTelNo", "the recipient is the name of an SMS sender, not a telephone number",
      "příjemce je jméno odesílatele SMS, ne telefonní číslo"},
 });

@@ -64,6 +64,8 @@ struct Settings {
   bool MaxSmsSendOn{false};
   int MaxSmsSendNo{20};
   int SendSMSDelay{1000};
+  // Seconds the final result of a send is awaited before the job counts as unsent.
+  int SendResultTimeout{120};
   int RefrOn{60};
   int RefrPer{10};
   int SmtpRunPos{0};

@@ -67,6 +67,7 @@ const std::vector<SettingKey>& settingKeys() {
       key("MaxSmsSendOn", SettingType::Bool, Saved::Yes, &Settings::MaxSmsSendOn),
       key("MaxSmsSendNo", SettingType::Int, Saved::Yes, &Settings::MaxSmsSendNo),
       key("SendSMSDelay", SettingType::Int, Saved::No, &Settings::SendSMSDelay),
+      key("SendResultTimeout", SettingType::Int, Saved::Yes, &Settings::SendResultTimeout),
       key("RefrOn", SettingType::Int, Saved::No, &Settings::RefrOn),
       key("RefrPer", SettingType::Int, Saved::No, &Settings::RefrPer),
       key("SmtpRunPos", SettingType::Int, Saved::Yes, &Settings::SmtpRunPos),

@@ -117,6 +117,7 @@ const NumberBinding kNumbers[] = {
     {"CmdTimeout", &Settings::CmdTimeout, 60},
     {"MailCliPerHostMax", &Settings::MailCliPerHostMax, std::nullopt},
     {"MailCliTotalMax", &Settings::MailCliTotalMax, std::nullopt},
+    {"SendResultTimeout", &Settings::SendResultTimeout, 120},
 };
 
 // What the program can use of each number field; anything else would be refused later (a port
@@ -130,6 +131,7 @@ struct NumberRange {
 constexpr NumberRange kRanges[] = {
     {"ComNo", 0, 1, 99},
     {"GtTCPPort", 0, 1, 65535},
+    {"SendResultTimeout", 0, 1, 3600},
     {"SmtpPort", 1, 1, 65535},
     {"Pop3Port", 1, 1, 65535},
     {"SmtpCliMax", 1, 0, 99999},

@@ -133,6 +133,8 @@ void gsmPage(QStackedWidget* s) {
   pin->setEchoMode(QLineEdit::Password);
   p.row({p.lab("LaSimPin"), pin});
   p.row({p.lab("LaSendRetryHours"), p.edit("SendRetryHours", 50), p.lab("LaSendRetryUnit")});
+  p.row({p.lab("LaSendResultTimeout"), p.edit("SendResultTimeout", 60),
+         p.lab("LaSendResultUnit", "s")});
 }
 
 void serversPage(QStackedWidget* s) {

@@ -41,7 +41,7 @@ class Lifecycle(unittest.TestCase):
         folder = k.new_folder(self)
         modem = Modem(self, folder)
         run = start(self, folder, modem, "OnLine=1\nSmsIndication=0\nIntervalOnLine=2000\nMemCheOn=0\n"
-                    "SendSMSDelay=100\nSendFiTxtDelay=1\n")
+                    "SendSMSDelay=100\nSendFiTxtDelay=1\nSendResultTimeout=15\n")
         faults = [("drop-at-send 1", None), ("error-on AT+CMGS*", "error-off all"),
                   ("drop-after-accept 1", None), ("silent-body 1", None)]
         for n, (fault, heal) in enumerate(faults):

@@ -71,7 +71,7 @@ TEST(RelationLifecycle, EveryEndMidSendLeavesTheNextRelationToSendTheJobOnce) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.how);
-    Lifecycle f(kOnLine);
+    Lifecycle f(kOnLine + QByteArray("SendResultTimeout=20\n"));
     c.fault(f.sim->modem);
     f.drop("+420777111222\tFirst job\r\n");
     ASSERT_TRUE(f.relations(1, 120000));

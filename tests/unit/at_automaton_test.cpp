@@ -266,17 +266,18 @@ TEST_F(AtAutomaton, ErrorsOutsideTheSendPhase) {
   EXPECT_EQ(t.gs().SendPhaseAt, t.clock.tick() + 1000);
 }
 
+// A delete goes only to an index a header listed, and to each once.
 TEST_F(AtAutomaton, DeletePhaseAdvancesOverErrorsAndUnknownPositions) {
   GsmAutomat(t.g(), AtState::Delete);
-  EXPECT_EQ(t.takeCommand(), "AT+CMGD=200");  // nothing listed
-  t.feed(kOk);
-  t.link().SmsRecvArr.resize(2);
-  t.link().SmsRecvArr[0].MemPos = 4;
-  t.link().SmsRecvArr[1].MemPos = 9;
+  EXPECT_FALSE(t.takeCommand());  // nothing listed
+  t.link().SmsRecvArr.resize(4);
+  for (const int i : {0, 1, 2, 3}) t.link().SmsRecvArr[i].MemPos = QList{4, -1, 9, 4}[i];
   GsmAutomat(t.g(), AtState::Delete);
   EXPECT_EQ(t.converse([](const QByteArray& c) { return c.endsWith('4') ? kError : kOk; }),
             (QList<QByteArray>{"AT+CMGD=4", "AT+CMGD=9"}));
-  EXPECT_EQ(t.link().DelPos, 2);
+  EXPECT_EQ(t.link().DelPos, 4);
+  t.link().SmsRecvArr.resize(2);
+  t.link().SmsRecvArr[1].MemPos = 9;
   EXPECT_EQ(t.link().ErrCnt, 1);
 
   // Messages kept in the device: a harmless exchange per entry keeps the phase moving.
@@ -362,7 +363,7 @@ TEST_F(AtAutomaton, ListedBodiesReadAsAnything) {
   EXPECT_FALSE(t.link().ListDone);
   t.feed("+CMGL: 3" + header + "4\r\nRING\r\n\r\nOK\r\n");
   EXPECT_TRUE(t.link().ListDone);
-  EXPECT_FALSE(t.link().SmsAnnounced);
+  EXPECT_TRUE(t.link().SmsAnnounced);  // a text, or a code: one listing more tells
   ReadSmsList(t.g());
   ASSERT_EQ(t.link().SmsRecvArr.size(), 3);
   EXPECT_EQ(t.link().SmsRecvArr[0].Text, "OK");
@@ -410,15 +411,39 @@ TEST_F(AtAutomaton, JobFailures) {
     EXPECT_FALSE(t.link().SmsSendFail);
   }
 
-  // A body in flight is never written again and dies at the fourth time-out.
-  sendJob();
-  for (int i = 0; i < 4; ++i) {
+  // A body in flight is never written again: its result is awaited SendResultTimeout, then the
+  // job counts as unsent; a "+CMGS" without its "OK" counts as sent.
+  for (const bool accepted : {false, true}) {
+    sendJob();
+    if (accepted) t.line("+CMGS: 3");
+    for (int i = 0; i < 14; ++i) {
+      t.clock.advance(8001);
+      AnswerWatch(t.g(), t.clock.tick());
+      EXPECT_FALSE(t.link().GsmSendOn);
+    }
+    EXPECT_TRUE(t.link().WaitResult);
     EXPECT_TRUE(t.logs().isEmpty());
-    t.clock.advance(8001);
+    t.clock.advance(8001);  // 120 s after the body
     AnswerWatch(t.g(), t.clock.tick());
-    EXPECT_FALSE(t.link().GsmSendOn);
+    EXPECT_FALSE(t.link().WaitResult);
+    EXPECT_EQ(t.link().SmsResultMissing, !accepted);
+    EXPECT_EQ(t.link().SmsSendDone, accepted);
+    EXPECT_EQ(t.logs().filter("within 120 s; it counts as unsent").size(), accepted ? 0 : 1);
+    t.link().SmsResultMissing = t.link().SmsSendDone = false;
   }
-  EXPECT_EQ(t.logs(), QStringList{"GSM gateway inactive"});
+
+  // A stop waits for it 15 s from the stop request.
+  sendJob();
+  t.clock.advance(30000);
+  t.gs().CloseWanted = true;
+  t.gs().StopAskedAt = t.clock.tick();
+  t.clock.advance(15000);
+  AnswerWatch(t.g(), t.clock.tick());
+  EXPECT_EQ(t.link().At.writes, 1);
+  t.clock.advance(1);
+  AnswerWatch(t.g(), t.clock.tick());
+  EXPECT_EQ(t.link().At.writes, 0);  // the relation may end; the job is settled there
+  EXPECT_TRUE(t.link().WaitResult);
 }
 
 TEST_F(AtAutomaton, Ucs2JobSwitchesTheCharacterSetAndSendsHex) {

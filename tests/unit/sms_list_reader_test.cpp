@@ -332,16 +332,29 @@ TEST_F(SmsListReader, AlphanumericSendersAreNamesWithTheirType) {
   EXPECT_EQ(arr()[1].TelType, 145);
 }
 
-TEST_F(SmsListReader, UndecodableEntriesAreKeptRawForDeletion) {
+// An entry that cannot be read stays in the device for two listings; the third delivers it raw.
+TEST_F(SmsListReader, UndecodableEntriesAreKeptRawForDeletionAtTheThirdListing) {
   t.gs().cfg.PDUText = false;
   const QByteArray sender = "0C91247077112122";
   const QByteArray time = "42501001020300";
-  list(PduEntry(1, kPduHello.left(40)) +                        // cut short
-       PduEntry(2, "0004" + sender + "000C" + time + "0161") +  // reserved alphabet
-       PduEntry(3, "0004" + sender + "0000" + time + "A1" + QByteArray(282, '1')) +  // 161 septets
-       PduEntry(4, "00040B9113") +  // no whole sender
-       PduEntry(5, kPduHello) + kOk);
+  const QByteArray answer =
+      PduEntry(1, kPduHello.left(40)) +                        // cut short
+      PduEntry(2, "0004" + sender + "000C" + time + "0161") +  // reserved alphabet
+      PduEntry(3, "0004" + sender + "0000" + time + "A1" + QByteArray(282, '1')) +  // 161 septets
+      PduEntry(4, "00040B9113") +  // no whole sender
+      PduEntry(5, kPduHello) + kOk;
+  for (int listing = 1; listing <= 2; ++listing) {
+    FreeSMSArr(t.link());
+    list(answer);
+    ASSERT_EQ(arr().size(), 1);
+    EXPECT_EQ(arr()[0].MemPos, 5);
+    EXPECT_TRUE(t.link().ListDoubtful);
+    EXPECT_EQ(t.logs().filter("could not be read whole").size(), 4);
+  }
+  FreeSMSArr(t.link());
+  list(answer);
   ASSERT_EQ(arr().size(), 5);
+  EXPECT_FALSE(t.link().ListDoubtful);
   QList<QByteArray> got;
   for (int i = 0; i < 5; ++i) {
     const tSmsRec r = joined(i);
@@ -351,15 +364,18 @@ TEST_F(SmsListReader, UndecodableEntriesAreKeptRawForDeletion) {
                                     "raw 3 +420777111222", "raw 4 ", "5 +420777111222"}));
   EXPECT_EQ(joined(1).Text, "+CMGL: 2,1,,20=0D=0A0004" + sender + "000C" + time + "0161");
 
-  // Text mode: a status report (its first octet where the sender stands, no body line) and a
-  // length no SMS can have.
+  // Text mode: a status report (its first octet where the sender stands, no body line) goes at
+  // once; a length no SMS can have is read again first.
   t.gs().cfg.PDUText = true;
-  FreeSMSArr(t.link());
-  list(
+  const QByteArray text =
       "+CMGL: 3,\"REC UNREAD\",6,12,\"+420777\",145,\"24/05/01,10:20:30+08\","
       "\"24/05/01,10:20:35+08\",0\r\n" +
-      TextHeader(4, "+420888", 999) + "Hi\r\n" + TextHeader(5, "+420999", 2) + "Ho\r\n" + kOk);
-  ASSERT_EQ(arr().size(), 3);
+      TextHeader(4, "+420888", 999) + "Hi\r\n" + TextHeader(5, "+420999", 2) + "Ho\r\n" + kOk;
+  for (int listing = 1; listing <= 3; ++listing) {
+    FreeSMSArr(t.link());
+    list(text);
+    ASSERT_EQ(arr().size(), listing < 3 ? 2 : 3);
+  }
   EXPECT_TRUE(arr()[0].Undecodable);
   EXPECT_TRUE(arr()[0].Text.startsWith("+CMGL: 3,\"REC UNREAD\",6,12,"));
   EXPECT_FALSE(arr()[0].Text.contains("=0D=0A"));  // the next entry is not taken in
@@ -368,6 +384,81 @@ TEST_F(SmsListReader, UndecodableEntriesAreKeptRawForDeletion) {
   EXPECT_EQ(arr()[1].TelStr, "+420888");
   EXPECT_FALSE(arr()[2].Undecodable);
   EXPECT_EQ(arr()[2].Text, "Ho");
+}
+
+// What a modem says on its own between a header and its body is no part of the body; a body
+// that does not come leaves its entry in the device, and nothing of a text is taken for an
+// entry.
+TEST_F(SmsListReader, CodesMissingBodiesAndWrongLengths) {
+  struct Case {
+    const char* what;
+    bool pdu;
+    QByteArray answer;
+    QList<QByteArray> stored;
+    bool doubtful;
+  };
+  const QByteArray code = "\r\n^RSSI: 17\r\n";
+  const auto entry = [](int i, const char* text) {
+    return TextHeader(i, "+42077711100" + QByteArray::number(i), int(qstrlen(text))) + text +
+           "\r\n";
+  };
+  const Case cases[] = {
+      {"text mode, a code after the header",
+       false,
+       entry(1, "One") + TextHeader(2, "+420777111002", 3) + code + "Two\r\n" + entry(3, "Six") +
+           kOk,
+       {"1:One", "2:Two", "3:Six"},
+       false},
+      {"text mode, an unknown code after the header",
+       false,
+       TextHeader(2, "+420777111002", 3) + "\r\n+CIEV: 2,3\r\nTwo\r\n" + kOk,
+       {"2:Two"},
+       false},
+      {"PDU mode, a code after the header",
+       true,
+       PduEntry(1, kPduHello).replace("\r\n00", "\r\n" + code + "00") + code +
+           PduEntry(2, kPduUcs2) + kOk,
+       {"1:Hello there", "2:=C4=8Cau"},
+       false},
+      {"a text that reads like a code, as its length says",
+       false,
+       entry(1, "RING") + entry(2, "BUSY") + kOk,
+       {"1:RING", "2:BUSY"},
+       false},
+      {"a body that never came",
+       false,
+       entry(1, "One") + TextHeader(2, "+420777111002", 3) + code + entry(3, "Six") + kOk,
+       {"1:One", "3:Six"},
+       true},
+      {"a PDU that never came",
+       true,
+       "+CMGL: 1,1,,25\r\n" + PduEntry(2, kPduHello) + kOk,
+       {"2:Hello there"},
+       true},
+      {"a length too short, and a line of the text that begins like an entry",
+       false,
+       TextHeader(1, "+420777111001", 5) + "Hello\r\n+CMGL: list\r\nbye\r\n" + entry(2, "Two") +
+           kOk,
+       {"1:Hello=0D=0A+CMGL: list=0D=0Abye", "2:Two"},
+       true},
+      {"an index listed twice",
+       false,
+       entry(1, "One") + entry(1, "Uno") + kOk,
+       {"1:One", "1:Uno"},
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    t.gs().cfg.PDUText = !c.pdu;
+    t.link().UnreadableCounts.clear();
+    FreeSMSArr(t.link());
+    list(c.answer);
+    QList<QByteArray> texts;
+    for (const tSmsRec& r : arr()) texts << QByteArray::number(r.MemPos) + ":" + r.Text;
+    EXPECT_EQ(texts, c.stored);
+    EXPECT_EQ(t.link().ListDoubtful, c.doubtful);
+    t.logs();
+  }
 }
 
 TEST_F(SmsListReader, IncompleteGroupWaitsForALaterRelation) {

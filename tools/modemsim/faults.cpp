@@ -153,6 +153,14 @@ bool applyFaultCommand(Faults& faults, const QString& line, QString* error) {
     if (ok && rest.compare(u"off", Qt::CaseInsensitive) != 0) faults.promptCodes = rest.split(u'|');
   } else if (verb == u"echo-stuck") {
     ok = onOff(first, &faults.echoStuck);
+  } else if (verb == u"send-delay") {
+    ok = number(first, &faults.sendDelayMs);
+  } else if (verb == u"list-code" || verb == u"list-cut") {
+    int entry = 0;
+    const QString code = verb == u"list-cut" ? QString() : rest.mid(first.size()).trimmed();
+    ok = number(first, &entry) && entry > 0 &&
+         (verb == u"list-cut" ? words.size() == 1 : !code.isEmpty());
+    if (ok) faults.listCodes.append({entry, code});
   } else if (verb == u"reset") {
     faults = Faults{};
     ok = true;

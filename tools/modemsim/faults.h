@@ -38,6 +38,10 @@ struct Faults {
   // Lines sent between a send command and its prompt, one per send in turn.
   QStringList promptCodes;
   bool echoStuck = false;  // ATE0 is answered OK, but the echo stays on
+  int sendDelayMs = 0;     // the network takes this long to accept each SMS: its result waits
+  // Listings to come, one entry each in turn: a line sent between the header of entry N
+  // (1-based) and its body, or with an empty line the body left out.
+  QList<QPair<int, QString>> listCodes;
 
   bool answersError(const QByteArray& commandLine) const;
   bool unsupports(const QByteArray& commandLine) const;
@@ -76,6 +80,10 @@ inline constexpr const char* kFaultCommandHelp =
     "  cme-error COMMAND N   answer +CME ERROR: N to it (ERROR until AT+CMEE=1); N off: stop\n"
     "  prompt-codes A|B|off  send line A before the next prompt, B before the one after, ...\n"
     "  echo-stuck on|off     ATE0 is answered OK, but the echo stays on\n"
+    "  send-delay MS|off     the network takes MS to accept each SMS: its result comes then\n"
+    "  list-code N TEXT      the next listing sends line TEXT between the header of its entry N\n"
+    "                        and the body (repeated: the listings after it, in turn)\n"
+    "  list-cut N            the next listing leaves out the body of its entry N\n"
     "  reset                 all faults off\n";
 
 }  // namespace kolvane::modemsim

@@ -38,6 +38,7 @@ inline constexpr const char* kLinkFaultHelp =
     "  drop-after-answer COMMAND  drop the link once, right after answering this command\n"
     "                        line (trailing * = prefix)\n"
     "  unplug / replug       pseudo-terminal: remove it / bring it back at the same path\n"
-    "  power-up              the module is switched off and on (echo on, boot lines)\n";
+    "  power-up              the module is switched off and on (echo on, boot lines)\n"
+    "  burst N MS [NUMBER]   N SMS arrive MS apart (\"Burst B.K\"), announced as any other\n";
 
 }  // namespace kolvane::modemsim

@@ -169,7 +169,8 @@ void ModemSim::commandByte(char byte, Tick now) {
 
 void ModemSim::bodyByte(char byte, Tick now) {
   if (byte == kCtrlZ) {
-    respond(finishSend(now), now);
+    const QByteArray result = finishSend(now);
+    respond(result, now, config_.faults.sendDelayMs > 0 ? config_.faults.sendDelayMs : -1);
   } else if (byte == kEscape) {
     send_.reset();
     respond(kOk, now);

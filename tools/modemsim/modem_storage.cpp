@@ -70,6 +70,16 @@ QByteArray ModemSim::cmgl(const AtCommand& cmd) {
   // Listing a received message marks it read.
   for (StoredSms* sms : listed)
     if (sms->status == SmsStatus::RecUnread) sms->status = SmsStatus::RecRead;
+  if (!config_.faults.listCodes.isEmpty()) {
+    const auto [entry, code] = config_.faults.listCodes.takeFirst();
+    if (entry <= entries.size()) {
+      QByteArray& e = entries[entry - 1];
+      const qsizetype headerEnd = e.indexOf("\r\n");
+      // Modules frame what they say on their own with line ends, wherever it falls.
+      e = code.isEmpty() ? e.left(headerEnd)
+                         : e.left(headerEnd) + "\r\n\r\n" + code.toLatin1() + e.mid(headerEnd);
+    }
+  }
   if (entries.isEmpty()) return kOk;
   return "\r\n" + entries.join("\r\n") + "\r\n" + kOk;
 }

@@ -90,6 +90,7 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       value("link-fault", "Fault of the link or the send dialogue (repeatable; see below).",
             "COMMAND"),
       value("stall-body", "Fault: the first listing stops MS inside its first body.", "MS"),
+      value("send-delay", "The network takes MS to accept each SMS (its result waits).", "MS"),
       flag("trace", "Print the traffic on stderr."),
   });
 
@@ -211,6 +212,8 @@ ParsedOptions parseOptions(const QStringList& arguments) {
         fail(why.isEmpty() ? QStringLiteral("unknown fault ") + v : why);
     } else if (name == u"stall-body") {
       number(0, 3600000, &m.faults.stallBodyMs);
+    } else if (name == u"send-delay") {
+      number(0, 3600000, &m.faults.sendDelayMs);
     } else if (name == u"trace") {
       o.trace = true;
     }

@@ -100,7 +100,32 @@ void SimRunner::pollFiles() {
   pump();
 }
 
+// "burst N GAP_MS [NUMBER]": N SMS arrive GAP_MS apart, as the parts of a long SMS do.
+bool SimRunner::burst(const QString& line) {
+  const QStringList words = line.split(u' ', Qt::SkipEmptyParts);
+  if (words.value(0).compare(u"burst", Qt::CaseInsensitive) != 0) return false;
+  bool countOk = false;
+  bool gapOk = false;
+  const int count = words.value(1).toInt(&countOk);
+  const int gap = words.value(2).toInt(&gapOk);
+  if (!countOk || !gapOk || count < 1 || count > 100 || gap < 0 || words.size() > 4) {
+    printLine(stderr, QStringLiteral("modemsim: bad control command: ") + line);
+    return true;
+  }
+  ++bursts_;
+  for (int k = 0; k < count; ++k) {
+    Injection sms;
+    sms.sender = words.value(3, QStringLiteral("+420777000111"));
+    sms.text = QStringLiteral("Burst %1.%2").arg(bursts_).arg(k + 1);
+    sim_.injectAt(sms, tick() + static_cast<Tick>(k * gap));
+  }
+  trace(QStringLiteral("control: ") + line);
+  pump();
+  return true;
+}
+
 void SimRunner::controlLine(const QString& line) {
+  if (burst(line.trimmed())) return;
   if (line.trimmed().compare(u"power-up", Qt::CaseInsensitive) == 0) {
     trace(QStringLiteral("control: power-up"));
     sim_.powerUp(tick());

@@ -28,6 +28,7 @@ class SimRunner final : public QObject {
   void pump();
   void pollFiles();
   void controlLine(const QString& line);
+  bool burst(const QString& line);
   void writeSent();
   void trace(const QString& what, const QByteArray& bytes = {}) const;
 
@@ -41,6 +42,7 @@ class SimRunner final : public QObject {
   std::optional<FileTail> controlFile_;
   QString lastRejection_;
   bool unplugged_ = false;
+  int bursts_ = 0;
 };
 
 }  // namespace kolvane::modemsim
