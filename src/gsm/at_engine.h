@@ -133,6 +133,8 @@ struct AtEngine {
   int continuation = 0;
   std::int32_t bodyBytesLeft = 0;
   bool bodyBytesBegun = false;
+  // The final result credited last: what an error transition reads of the error.
+  FinalResult lastResult;
   // The SMS body's echo so far.
   qsizetype bodyEchoed = 0;
   bool bodyEchoing = false;

@@ -51,6 +51,8 @@ struct Settings {
   bool TestStartOn{true};
   int RecoveryStartIncMin{0};
   QString SimPin;  // entered once when the SIM asks; never logged
+  QString
+      SimPinRefused;  // digest of the PIN last entered until the SIM took it (gsm/sim_pin_mark.h)
   bool SmsIndication{true};
 
   // Exchange cycle

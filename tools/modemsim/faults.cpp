@@ -142,6 +142,12 @@ bool applyFaultCommand(Faults& faults, const QString& line, QString* error) {
     if (ok && rest.compare(u"off", Qt::CaseInsensitive) != 0) faults.promptCodes = rest.split(u'|');
   } else if (verb == u"echo-stuck") {
     ok = onOff(first, &faults.echoStuck);
+  } else if (verb == u"sim-busy") {
+    ok = number(first, &faults.simBusyMs);
+  } else if (verb == u"no-sim") {
+    ok = onOff(first, &faults.noSim);
+  } else if (verb == u"cnmi-boot") {
+    ok = number(first, &faults.cnmiBootMs);
   } else if (verb == u"reset") {
     faults = Faults{};
     ok = true;

@@ -35,6 +35,13 @@ struct Faults {
   // Lines sent between a send command and its prompt, one per send in turn.
   QStringList promptCodes;
   bool echoStuck = false;  // ATE0 is answered OK, but the echo stays on
+  // The SIM: busy for this long after it took its PIN and after power-up (+CME ERROR: 14,
+  // +CMS ERROR: 314); missing from its holder (+CME ERROR: 10, +CMS ERROR: 310).
+  int simBusyMs = 0;
+  bool noSim = false;
+  // A module still booting refuses new-message indications (+CMS ERROR: 302) for this long
+  // after power-up.
+  int cnmiBootMs = 0;
 
   bool answersError(const QByteArray& commandLine) const;
   bool unsupports(const QByteArray& commandLine) const;
@@ -71,6 +78,9 @@ inline constexpr const char* kFaultCommandHelp =
     "  cme-error COMMAND N   answer +CME ERROR: N to it (ERROR until AT+CMEE=1); N off: stop\n"
     "  prompt-codes A|B|off  send line A before the next prompt, B before the one after, ...\n"
     "  echo-stuck on|off     ATE0 is answered OK, but the echo stays on\n"
+    "  sim-busy MS|off       the SIM is busy MS after it took its PIN and after power-up\n"
+    "  no-sim on|off         no SIM in the holder\n"
+    "  cnmi-boot MS|off      AT+CNMI is refused MS after power-up (the module boots)\n"
     "  reset                 all faults off\n";
 
 }  // namespace kolvane::modemsim
