@@ -30,8 +30,9 @@ struct CycleHooks {
   // Send phase: reads the next job of the run file. 1 ready, 2 ready after a charset change,
   // 0 not sendable and reported, 3 / -3 nothing read. Empty: -3.
   std::function<int()> readNextJob;
-  // Non-delivery: the report of the job in hand goes into the POP3 store.
-  std::function<void()> reportNonDelivery;
+  // The job in hand was not sent: it waits for a retry (false), or its report goes into the
+  // POP3 store (true).
+  std::function<bool()> reportNonDelivery;
 
   // The one pending reply of each mail dialogue, sent to its client.
   std::function<void()> deliverPop3Reply;

@@ -26,6 +26,9 @@ struct LinkState;
 // What every layer reaches of the running gateway: the shared state, the log, the texts, the
 // settings file, the clock, the hooks, and the link's and the mail servers' own objects. The
 // gateway that starts, cycles and stops the program builds it.
+// Status kinds of the link; a relation after a failed one shows them all again.
+inline const QString kLinkStatus = QStringLiteral("link.");
+
 class GatewayContext {
  public:
   GatewayContext(const GatewayContext&) = delete;
@@ -65,6 +68,10 @@ class GatewayContext {
 
   // Log(show, text) of every module.
   void Log(bool show, const QString& text) { log_->Log(show, text); }
+  // A line that repeats a state ("connected", the signal): shown when it changed, otherwise at
+  // most once an hour (LogWriter::status). The kinds of the link begin with kLinkStatus.
+  void LogStatus(const QString& kind, const QString& text) { log_->status(kind, text); }
+  void LogStatusEnded(const QString& prefix) { log_->statusEnded(prefix); }
 
  protected:
   GatewayContext(const Clock& clock, StartupOptions options, const QString& programDir);

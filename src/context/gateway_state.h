@@ -183,6 +183,8 @@ struct GatewayState {
   std::int32_t SmtpRunNext = 0;
   std::int32_t SmtpRunSize = -1;
   bool StoreMovePending = false;
+  // The job's record as read from the run file: a retry or a report takes it from here.
+  QByteArray JobRecord;
   QByteArray JobNamePC, JobTelNo, JobSubj;
   bool JobReport = false;
   QByteArray JobRawText;
@@ -208,6 +210,9 @@ struct GatewayState {
   bool SpeakThreadOn = false;
   // Listed command and speech SMS acted on: each runs once, whatever later listings show.
   ListedEntryGuard SmsActions;
+  // Listed SMS stored whose delete the device has not confirmed: listed again (a failed
+  // delete, a relation ended before it), they are not stored twice.
+  ListedEntryGuard SmsStored;
 
   // Display state the windows show.
   LampState Lamps;

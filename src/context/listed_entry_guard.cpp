@@ -34,4 +34,9 @@ bool ListedEntryGuard::firstRepeat(const ListedEntry& e) {
   return true;
 }
 
+void ListedEntryGuard::deleted(std::uint8_t storage, std::int32_t index) {
+  std::erase_if(
+      items_, [&](const Item& i) { return i.entry.storage == storage && i.entry.index == index; });
+}
+
 }  // namespace kolvane

@@ -17,8 +17,9 @@ struct ListedEntry {
   bool operator==(const ListedEntry&) const = default;
 };
 
-// Listed entries whose action (a command line, a spoken text) has run, so that no later
-// listing runs it again. Bounded: the oldest are forgotten first.
+// Listed entries the gateway has dealt with (an action run, a message stored) while the device
+// has not confirmed their delete, so that no later listing deals with them again. Bounded: the
+// oldest are forgotten first.
 class ListedEntryGuard {
  public:
   enum class State {
@@ -31,6 +32,8 @@ class ListedEntryGuard {
   void stored(const ListedEntry& e);
   // True the first time a stored entry is listed again: the device did not delete it.
   bool firstRepeat(const ListedEntry& e);
+  // The device confirmed the delete at this place: what is listed there later is another SMS.
+  void deleted(std::uint8_t storage, std::int32_t index);
 
   static constexpr std::size_t kMax = 1000;
 

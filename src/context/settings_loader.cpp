@@ -65,6 +65,7 @@ constexpr KeyRange kKeyRanges[] = {
     {"AutoPop3RouteTout", 0, 52560000},
     {"ComTcp", 0, 1},
     {"EmlSmsNoOk", 0, 1},
+    {"CmdTimeout", 0, 86400},
 };
 
 KeyRange keyRange(const char* name) {

@@ -6,6 +6,7 @@ CommandRunner::CommandRunner(Launch launch, ResultsDue resultsDue)
     : launch_(std::move(launch)), resultsDue_(std::move(resultsDue)) {}
 
 CommandRunner::~CommandRunner() {
+  stopping_ = true;
   waitUntilIdle();
 }
 
@@ -49,7 +50,7 @@ void CommandRunner::work() {
     }
     if (!rec.CmdLi.isEmpty()) {
       try {
-        rec.RunErrCode = launch_(rec);
+        rec.RunErrCode = launch_(rec, stopping_);
       } catch (...) {
         rec.RunErrCode = kRunNotRun;
       }

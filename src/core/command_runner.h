@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -16,8 +17,9 @@ namespace kolvane {
 // the owner learns on its own thread that results wait.
 class CommandRunner {
  public:
-  // Starts one record's command on the worker thread; returns its result code.
-  using Launch = std::function<std::int32_t(const ExtAppRunRec&)>;
+  // Starts one record's command on the worker thread and returns its result code; a waited
+  // command gives up its wait when `stopping` is set (the runner is going).
+  using Launch = std::function<std::int32_t(ExtAppRunRec&, const std::atomic<bool>& stopping)>;
   // Called on the thread that made the runner once a worker has ended with results.
   using ResultsDue = std::function<void()>;
 
@@ -44,6 +46,7 @@ class CommandRunner {
   std::deque<ExtAppRunRec> pending_;
   std::vector<ExtAppRunRec> finished_;
   bool workerActive_ = false;
+  std::atomic<bool> stopping_ = false;
   std::thread worker_;  // touched by the owner's thread only
   QObject context_;     // lives on the owner's thread; receives the end notice
 };

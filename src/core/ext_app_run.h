@@ -25,6 +25,13 @@ struct ExtAppRunRec {
   bool SaveStatus = false;  // run, result waiting to be reported
   // Title of the guard window, taken when the command was queued.
   QString FindWinNotRun;
+  // An SMS command's program is waited for this long (CmdTimeout); a hook's never.
+  int WaitMs = 0;
+  // What the wait found: the program ended with ExitStatus, or it is still running.
+  bool Waited = false;
+  bool Ended = false;
+  int ExitStatus = -1;
+  QByteArray FirstLine;  // of its standard output, as written
 };
 
 // Description of a result code.

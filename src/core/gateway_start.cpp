@@ -47,6 +47,9 @@ void alignSchedule(GatewayState& gs, Tick now) {
 void linkOpened(Gateway& g) {
   GatewayState& gs = g.state();
   LinkState& link = g.link();
+  // The last relation failed: what this one finds is news again.
+  if (link.LinkFailed || link.OutageFailures > 0 || !link.GsmConnected)
+    g.LogStatusEnded(kLinkStatus);
   link.LinkFailed = false;
   // The device is back after an outage (a re-plug): a module that refused its new-message
   // indications while it booted is asked again.
@@ -60,7 +63,8 @@ void linkOpened(Gateway& g) {
   // Nothing of an earlier relation is in flight: the kick-off is the first command.
   ClearCommandInFlight(link);
   at::ConnectionOpened(link);
-  if (link.LinkKind == 1) g.Log(true, serialDeviceOf(gs) + ' ' + g.Text(87));
+  if (link.LinkKind == 1)
+    g.LogStatus(kLinkStatus + QStringLiteral("opened"), serialDeviceOf(gs) + ' ' + g.Text(87));
   gs.KickOffPending = true;
   link.KickOffDiscard = true;
   gs.Lamps.linkStage = 1;

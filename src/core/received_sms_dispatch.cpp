@@ -31,8 +31,9 @@ struct Dispatch {
   QFile& store;
   TrafficLogFile& log;
   bool writeFailed = false;
-  QList<QByteArray> storedKeys;  // remembered once the whole listing is stored
-  QList<ListedEntry> acted;      // commands and speech reported with this listing
+  QList<ListedEntry> stored;  // remembered once the whole listing is stored
+  QList<ListedEntry> acted;   // commands and speech reported with this listing
+  int repeats = 0;            // listed entries stored before and not stored again
 };
 
 ListedEntry listedEntry(const Gateway& g, const tSmsRec& sms) {
@@ -87,8 +88,9 @@ void appendMessage(Dispatch& d, const QByteArray& pc, const QByteArray& from,
 
 void appendReport(Dispatch& d, const tSmsRec& sms, const QString& pc, const char* kind,
                   const QString& result) {
-  appendMessage(d, pc.toUtf8(), PhoneToMailAddr(d.g, sms.TelStr),
-                "SMS from phone No.: " + sms.TelStr + kind, sms.Text + QpEncode(result.toUtf8()));
+  const bool isName = IsAlphanumericType(sms.TelType);
+  appendMessage(d, pc.toUtf8(), SenderMailAddr(d.g, sms.TelStr, isName),
+                SenderSubject(sms.TelStr, isName) + kind, sms.Text + QpEncode(result.toUtf8()));
 }
 
 // Only a sender whose listed address type is a telephone number may be trusted: anyone can
@@ -170,19 +172,27 @@ bool speechRule(Dispatch& d, const tSmsRec& sms) {
   return true;
 }
 
-constexpr std::size_t kRecentlyStoredMax = 1000;
-
 // unrouted: the route marks of the text are not read (a refused "#command#..." would otherwise
 // go to a PC named like the command word, that is to nobody).
 void storeRule(Dispatch& d, const tSmsRec& sms, bool unrouted = false) {
-  const std::deque<QByteArray>& recent = d.g.link().RecentlyStored;
-  const QByteArray key = sms.TelStr + '\t' + sms.Time + '\t' + sms.Text;
-  if (std::find(recent.begin(), recent.end(), key) != recent.end()) return;
+  // Only the same entry listed again is the same SMS: another SMS may well come from the same
+  // sender in the same second with the same text. A message joined from waiting parts or
+  // overdue has no place of its own in the device.
+  const bool listed = sms.MemPos >= 0;
+  const ListedEntry entry = listedEntry(d.g, sms);
+  if (listed && d.g.state().SmsStored.state(entry) != ListedEntryGuard::State::New) {
+    ++d.repeats;
+    d.g.Log(true, fillPlaceholders(d.g.Text(460), {QString::fromUtf8(sms.TelStr),
+                                                   QLatin1String(entry.storage == 1 ? "ME" : "SM"),
+                                                   QString::number(entry.index)}));
+    return;
+  }
   // A line starting with "." would end the record early.
   QByteArray text = sms.Text;
   for (qsizetype at; (at = text.indexOf("\r\n.")) >= 0;) text.insert(at + 2, ' ');
-  if (AppendReceivedSms(d.g, d.store, d.log, sms.TelStr, sms.Time, text, !unrouted)) {
-    d.storedKeys << key;
+  if (AppendReceivedSms(d.g, d.store, d.log, sms.TelStr, sms.Time, text, !unrouted,
+                        IsAlphanumericType(sms.TelType))) {
+    if (listed) d.stored << entry;
   } else {
     d.writeFailed = true;
   }
@@ -192,8 +202,9 @@ void storeRule(Dispatch& d, const tSmsRec& sms, bool unrouted = false) {
 // nothing is lost when it is deleted.
 void storeUndecodable(Dispatch& d, const tSmsRec& sms) {
   const QByteArray who = sms.TelStr.isEmpty() ? QByteArray::number(sms.MemPos) : sms.TelStr;
-  const QByteArray from =
-      sms.TelStr.isEmpty() ? d.g.state().cfg.UserName.toUtf8() : PhoneToMailAddr(d.g, sms.TelStr);
+  const QByteArray from = sms.TelStr.isEmpty()
+                              ? d.g.state().cfg.UserName.toUtf8()
+                              : SenderMailAddr(d.g, sms.TelStr, IsAlphanumericType(sms.TelType));
   appendMessage(d, {}, from, "Undecodable SMS: " + who, sms.Text);
   d.g.Log(true, QStringLiteral("Undecodable SMS: ") + QString::fromUtf8(who));
   d.log.write(who, LogText(sms.Text));
@@ -235,7 +246,7 @@ void DispatchReceivedSms(Gateway& g) {
     storageSwitchOrSendPhase(g);
     return;
   }
-  Dispatch d{g, store->file(), log, false, {}, {}};
+  Dispatch d{g, store->file(), log, false, {}, {}, 0};
   const qint64 storeSize = store->file().size();
   const SmsLongArray waitingBefore = link.SmsLongArr;
   const int listed = static_cast<int>(link.SmsRecvArr.size());
@@ -265,14 +276,13 @@ void DispatchReceivedSms(Gateway& g) {
   SaveWaitingParts(g);
   store.reset();
   log.close();
-  for (const QByteArray& key : std::as_const(d.storedKeys)) {
-    link.RecentlyStored.push_back(key);
-    if (link.RecentlyStored.size() > kRecentlyStoredMax) link.RecentlyStored.pop_front();
-  }
+  for (const ListedEntry& entry : std::as_const(d.stored)) gs.SmsStored.ran(entry);
   for (const ListedEntry& entry : std::as_const(d.acted)) gs.SmsActions.stored(entry);
 
-  g.Log(true, fillPlaceholders(g.Text(35), {QString::number(listed)}));
-  gs.cfg.SmsInCnt += listed;
+  // What reached the store: an entry stored before is no new SMS.
+  const int saved = listed - d.repeats;
+  g.Log(true, fillPlaceholders(g.Text(35), {QString::number(saved)}));
+  gs.cfg.SmsInCnt += saved;
   gs.CountersChanged = true;
   gs.StatusText = g.Text(120);
   GsmAutomat(g, AtState::Delete);
@@ -292,7 +302,7 @@ void DeliverOverdueParts(Gateway& g) {
   TrafficLogFile log = g.traffic().open(g.state().cfg.Pop3TxtMask);
   auto store = FileOpenAppend(g.state().file(files::kPop3Tmp));
   if (!store->isOpen()) return;  // tried again at the next check
-  Dispatch d{g, store->file(), log, false, {}, {}};
+  Dispatch d{g, store->file(), log, false, {}, {}, 0};
   const qint64 storeSize = store->file().size();
   const SmsLongArray waitingBefore = g.link().SmsLongArr;
   storeOverdueMessages(d);

@@ -32,7 +32,8 @@ void closeSerialLink(Gateway& g) {
   LinkState& link = g.link();
   link.ComHandle->close();
   link.ComHandle.reset();
-  g.Log(true, serialDeviceOf(gs) + QLatin1Char(' ') + g.Text(88));
+  g.LogStatus(kLinkStatus + QStringLiteral("closed"),
+              serialDeviceOf(gs) + QLatin1Char(' ') + g.Text(88));
   if (link.ErrCnt > 3) g.Log(true, fillPlaceholders(g.Text(65), {QString::number(link.ErrCnt)}));
   link.ErrCnt = 0;
   linkClosed(g);
@@ -51,7 +52,7 @@ bool closeGatewayLink(Gateway& g) {
   const bool timeLeft = static_cast<std::int32_t>(link.GtNetCloseUntil - gs.TickBegin) > 0;
   if (link.GtNetConnected && timeLeft) return true;
   link.GtNetClosing = false;
-  g.Log(true, g.Text(122));
+  g.LogStatus(kLinkStatus + QStringLiteral("closed"), g.Text(122));
   linkClosed(g);
   return false;
 }

@@ -1,20 +1,46 @@
 #include "core/run_command.h"
 
+#include <QStringDecoder>
 #include <algorithm>
 
 #include "core/gateway.h"
 #include "core/local_sms.h"
 #include "core/shell_open.h"
 #include "core/top_window.h"
+#include "core/waited_run.h"
 
 namespace kolvane {
 
 namespace {
 
+// Enough of a program's answer for one SMS beside the result.
+constexpr qsizetype kOutputShownMax = 100;
+
+// The first output line as text: UTF-8, else the machine's 8-bit code page.
+QString outputText(const QByteArray& line) {
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString text = utf8.decode(line);
+  return utf8.hasError() ? QString::fromLocal8Bit(line) : text;
+}
+
+// What the sender learns: the program's own result, never where it lives.
 LocalSms resultSms(const ExtAppRunRec& rec) {
-  QString body = QStringLiteral("Return code : %1\r\nDescription : %2\r\nCommand line : %3")
-                     .arg(rec.RunErrCode)
-                     .arg(RunResultText(rec.RunErrCode), rec.CmdLi);
+  QString body;
+  if (!rec.Waited) {
+    body = QStringLiteral("Return code : %1\r\nDescription : %2")
+               .arg(rec.RunErrCode)
+               .arg(RunResultText(rec.RunErrCode));
+  } else if (!rec.Ended) {
+    body = QStringLiteral("Description : still running");
+  } else {
+    body = QStringLiteral("Return code : %1\r\nDescription : %2")
+               .arg(rec.ExitStatus)
+               .arg(rec.ExitStatus == 0
+                        ? QStringLiteral("OK")
+                        : QStringLiteral("Error - exit status %1").arg(rec.ExitStatus));
+  }
+  const QString output = outputText(rec.FirstLine).left(kOutputShownMax).trimmed();
+  if (!output.isEmpty()) body += QStringLiteral("\r\nOutput : ") + output;
   if (!rec.Params.isEmpty()) body += QStringLiteral("\r\nParameters : ") + rec.Params;
   return {rec.CmdTelNo,
           QByteArrayLiteral("Kolvane sent the return value of the command line launch as SMS"),
@@ -56,11 +82,18 @@ std::optional<SmsCommand> SmsCommandFromText(const QString& rest, const QString&
   return SmsCommand{listed->CmdStr, params.mid(lead)};
 }
 
-std::int32_t LaunchRecord(const ExtAppRunRec& rec) {
+std::int32_t LaunchRecord(ExtAppRunRec& rec, const std::atomic<bool>& stopping) {
   if (!rec.FindWinNotRun.isEmpty() && TopLevelWindowExists(rec.FindWinNotRun)) {
     return kRunGuardWindow;
   }
-  return ShellOpen(rec.CmdLi, rec.Params);
+  // A hook's program runs on its own; nobody reads its result.
+  if (rec.CmdTelNo.isEmpty()) return ShellOpen(rec.CmdLi, rec.Params);
+  const WaitedRun run = RunAndWait(rec.CmdLi, rec.Params, rec.WaitMs, stopping);
+  rec.Waited = run.code > 32;
+  rec.Ended = run.ended;
+  rec.ExitStatus = run.exitStatus;
+  rec.FirstLine = run.firstLine;
+  return run.code;
 }
 
 void RunCommand(Gateway& g, CommandRunner& runner, RunForm form, const QString& commandLine,
@@ -71,6 +104,7 @@ void RunCommand(Gateway& g, CommandRunner& runner, RunForm form, const QString& 
   rec.CmdLi = form == RunForm::Hook ? gs.ProgramDir + QLatin1String(kHookProgram) : commandLine;
   rec.Params = params;
   rec.FindWinNotRun = gs.cfg.FindWinNotRun;
+  rec.WaitMs = gs.cfg.CmdTimeout * 1000;
   if (runner.append(std::move(rec))) gs.RunThreadOn = true;
 }
 

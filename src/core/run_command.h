@@ -20,8 +20,10 @@ enum class RunForm {
 // The sibling program a hook starts, in the program folder.
 inline constexpr char kHookProgram[] = "CmdKolvane";
 
-// Starts a record on the worker: the guard window first, then the command itself.
-std::int32_t LaunchRecord(const ExtAppRunRec& rec);
+// Starts a record on the worker: the guard window first, then the command itself. An SMS
+// command's program is waited for (up to WaitMs) and its end and first output line kept in the
+// record; a hook's is not.
+std::int32_t LaunchRecord(ExtAppRunRec& rec, const std::atomic<bool>& stopping);
 
 // What a command SMS asks to run.
 struct SmsCommand {

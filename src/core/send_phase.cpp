@@ -12,6 +12,8 @@ namespace kolvane {
 
 namespace {
 
+const QString kNoMailsStatus = QStringLiteral("mail.none");
+
 void restoreGsmCharset(Gateway& g) {
   g.state().JobUCS2 = false;
   g.link().AutPhase = 3;
@@ -40,10 +42,11 @@ bool nextJob(Gateway& g) {
     return false;
   }
   if (!QFileInfo::exists(gs.file(files::kSmtpRun))) {
-    g.Log(true, g.Text(85));
+    g.LogStatus(kNoMailsStatus, g.Text(85));
     gs.SendPhaseOn = false;
     return false;
   }
+  g.LogStatusEnded(kNoMailsStatus);
   const auto& reader = g.hooks().cycle.readNextJob;
   const int result = reader ? reader() : kJobNone;
   switch (result) {
@@ -94,8 +97,9 @@ void nonDeliveryStage(Gateway& g) {
   if (!link.SmsSendFail) return;
   link.SmsSendFail = false;
   link.LastActTick = gs.TickBegin;
-  if (g.hooks().cycle.reportNonDelivery) g.hooks().cycle.reportNonDelivery();
-  if (!gs.cfg.CmdOnNonDelivery.isEmpty() && g.hooks().runHookCommand) {
+  const bool reported = !g.hooks().cycle.reportNonDelivery || g.hooks().cycle.reportNonDelivery();
+  // A job that waits for its retry leaves the run file all the same: the jobs behind it go on.
+  if (reported && !gs.cfg.CmdOnNonDelivery.isEmpty() && g.hooks().runHookCommand) {
     g.hooks().runHookCommand(gs.cfg.CmdOnNonDelivery);
   }
   link.SmsSendDone = true;

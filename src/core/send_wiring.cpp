@@ -18,7 +18,7 @@ void installSendHooks(Gateway& g) {
   c.priHMerge = [&g] { PriHMerge(g); };
   c.smtpRunCut = [&g] { SmtpRunCut(g); };
   c.readNextJob = [&g] { return ReadNextJob(g); };
-  c.reportNonDelivery = [&g] { ReportNonDelivery(g); };
+  c.reportNonDelivery = [&g] { return JobNotDelivered(g); };
   c.sendUpFiles = [&g] { SendUpFiles(g); };
   c.runWaitingStore = [&g, watch = std::make_shared<WaitingStoreWatch>(g.state().ProgramDir)] {
     watch->run(g);

@@ -21,11 +21,8 @@ bool startDetached(const QString& program, const QStringList& arguments) {
   return process.startDetached();
 }
 
-std::int32_t openDocument(const QFileInfo& document) {
-  if (!document.isReadable()) return kRunAccessDenied;
-  const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-  if (opener.isEmpty()) return kRunNoAssociation;
-  return startDetached(opener, {document.absoluteFilePath()}) ? kRunStarted : kRunNoAssociation;
+ResolvedCommand failed(std::int32_t code) {
+  return {code, {}, {}, false};
 }
 
 }  // namespace
@@ -43,22 +40,35 @@ OpenTarget SplitCommandLine(const QString& commandLine, const QString& params) {
   return target;
 }
 
-std::int32_t ShellOpen(const QString& commandLine, const QString& params) {
+ResolvedCommand ResolveCommand(const QString& commandLine, const QString& params) {
   const OpenTarget target = SplitCommandLine(commandLine, params);
-  if (target.program.isEmpty()) return kRunFileNotFound;
+  if (target.program.isEmpty()) return failed(kRunFileNotFound);
 
   QFileInfo file(target.program);
   if (!target.program.contains(QLatin1Char('/')) && !file.exists()) {
     const QString found = QStandardPaths::findExecutable(target.program);
-    if (found.isEmpty()) return kRunFileNotFound;
+    if (found.isEmpty()) return failed(kRunFileNotFound);
     file = QFileInfo(found);
   }
   if (!file.exists()) {
-    return QFileInfo(file.absolutePath()).isDir() ? kRunFileNotFound : kRunPathNotFound;
+    return failed(QFileInfo(file.absolutePath()).isDir() ? kRunFileNotFound : kRunPathNotFound);
   }
-  if (file.isDir() || !file.isExecutable()) return openDocument(file);
-  if (startDetached(file.absoluteFilePath(), target.arguments)) return kRunStarted;
-  return file.isReadable() ? kRunBadFormat : kRunAccessDenied;
+  if (file.isDir() || !file.isExecutable()) {
+    // A document opens in its desktop application.
+    if (!file.isReadable()) return failed(kRunAccessDenied);
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) return failed(kRunNoAssociation);
+    return {kRunStarted, opener, {file.absoluteFilePath()}, true};
+  }
+  return {kRunStarted, file.absoluteFilePath(), target.arguments, false};
+}
+
+std::int32_t ShellOpen(const QString& commandLine, const QString& params) {
+  const ResolvedCommand command = ResolveCommand(commandLine, params);
+  if (command.code <= 32) return command.code;
+  if (startDetached(command.program, command.arguments)) return kRunStarted;
+  if (command.document) return kRunNoAssociation;
+  return QFileInfo(command.program).isReadable() ? kRunBadFormat : kRunAccessDenied;
 }
 
 }  // namespace kolvane

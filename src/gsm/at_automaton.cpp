@@ -8,6 +8,7 @@
 #include "gsm/at_engine.h"
 #include "gsm/at_steps.h"
 #include "gsm/link_state.h"
+#include "gsm/send_failure.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -70,6 +71,10 @@ AtState FinalStep(GatewayContext& g, AtState state, const at::FinalResult& resul
   if (result.ok()) return at::OkTransition(g, state);
   if (result.notSupported() && !link.WaitResult && at::Optional(state))
     return at::NotSupported(g, state);
+  if (link.WaitResult) {
+    JobNotSent(g, FinalResultText(result), IsTemporarySendError(result));
+    return AtState::Failed;
+  }
   return at::ErrorTransition(g, state);
 }
 

@@ -43,7 +43,8 @@ void ServiceCentreNumber(GatewayContext& g, const QByteArray& upper) {
     return;
   }
   link.SmscNo = number;
-  g.Log(true, fillPlaceholders(g.Text(45), {QString::fromUtf8(number)}));
+  g.LogStatus(kLinkStatus + QStringLiteral("centre"),
+              fillPlaceholders(g.Text(45), {QString::fromUtf8(number)}));
 }
 
 // Signal quality 0..31 (99 unknown) shown as 0..100 % in steps of 4.
@@ -55,7 +56,8 @@ void SignalQuality(GatewayContext& g, const QByteArray& upper) {
   else if (r >= 30)
     r = 30;
   const long q = std::lrint(r * 25.0 / 30.0);  // halves to even
-  g.Log(true, g.Text(57) + QLatin1Char(' ') + QString::number(4 * q) + QLatin1Char('%'));
+  g.LogStatus(kLinkStatus + QStringLiteral("signal"),
+              g.Text(57) + QLatin1Char(' ') + QString::number(4 * q) + QLatin1Char('%'));
 }
 
 }  // namespace

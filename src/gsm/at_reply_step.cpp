@@ -6,6 +6,7 @@
 #include "gsm/link_state.h"
 #include "gsm/modem_error_text.h"
 #include "gsm/relation_phases.h"
+#include "gsm/send_failure.h"
 #include "gsm/sms_list_reader.h"
 #include "settings/catalogue.h"
 
@@ -55,6 +56,15 @@ AtState AfterAttention(const LinkState& link) {
   return link.At.numericErrorsAsked ? AtState::PinQuery : AtState::NumericErrors;
 }
 
+// The entry in hand is gone from the device: what its place lists later is another SMS.
+void DeleteConfirmed(GatewayContext& g) {
+  const LinkState& link = g.link();
+  if (link.DelPos < 0 || link.DelPos >= link.SmsRecvArr.size()) return;
+  const std::int32_t index = link.SmsRecvArr[link.DelPos].MemPos;
+  g.state().SmsStored.deleted(link.MemIdx, index);
+  g.state().SmsActions.deleted(link.MemIdx, index);
+}
+
 AtState NextDelete(LinkState& link) {
   ++link.DelCnt;
   ++link.DelPos;
@@ -73,7 +83,7 @@ void FirstOk(GatewayContext& g) {
   // A modem silent for a while (a restart, a re-plug) is asked for its indications anew.
   if (link.Silence.failures > 0) link.IndicationRefusals = 0;
   link.Silence = {};
-  g.Log(true, g.Text(50));
+  g.LogStatus(kLinkStatus + QStringLiteral("gsm"), g.Text(50));
   if (gs.RefreshMode) {
     gs.RefreshMode = false;
     gs.RefreshOffset = 0;
@@ -189,7 +199,8 @@ AtState OkTransition(GatewayContext& g, AtState state) {
       break;
     case AtState::FormatPdu:
     case AtState::FormatText:
-      g.Log(true, fillPlaceholders(g.Text(52), {ModeName(state)}));
+      g.LogStatus(kLinkStatus + QStringLiteral("mode"),
+                  fillPlaceholders(g.Text(52), {ModeName(state)}));
       next = gs.cfg.PDUText ? AtState::ShowTextParams : AtState::Signal;
       break;
     case AtState::ShowTextParams:
@@ -208,6 +219,7 @@ AtState OkTransition(GatewayContext& g, AtState state) {
       next = AtState::ListDone;
       break;
     case AtState::Delete:
+      if (link.GsmSendStr.startsWith(kDelete)) DeleteConfirmed(g);
       next = NextDelete(link);
       break;
     case AtState::CharsetGsm:
@@ -240,11 +252,7 @@ AtState ErrorTransition(GatewayContext& g, AtState state) {
   LinkState& link = g.link();
   GatewayState& gs = g.state();
   if (link.WaitPrompt || link.WaitResult) {
-    SetLinkIdle(g);
-    g.Log(true, fillPlaceholders(g.Text(59), {QString::fromUtf8(gs.JobTelNo)}));
-    link.WaitResult = false;
-    link.SmsSendFail = true;
-    link.NoAnswerCnt = 0;
+    JobNotSent(g, "ERROR", true);
     return AtState::Failed;
   }
   switch (state) {

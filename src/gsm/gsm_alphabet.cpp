@@ -10,23 +10,25 @@ namespace kolvane {
 
 namespace {
 
-// Output of each GSM code 0–127 apart from escape (27), which pairs with the next byte.
+// Each code of the GSM 7-bit default alphabet as UTF-8; escape (27) pairs with the next byte.
 constexpr std::array<std::string_view, 128> kGsmToText = [] {
   std::array<std::string_view, 128> t{};
   constexpr std::string_view kAscii =
       " !\"#$%&'()*+,-./"
       "0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz";
   for (std::size_t c = 32; c < 123; ++c) t[c] = kAscii.substr(c - 32, 1);
-  constexpr std::string_view kLow[32] = {"@", "L", "$",  "Y", "e", "e", "u", "i", "o", "c", "\n",
-                                         "O", "o", "\r", "A", "a", "Δ", "_", "Φ", "Γ", "Λ", "Ω",
-                                         "Π", "Ψ", "Σ",  "Θ", "Ξ", "",  "Æ", "æ", "ß", "E"};
+  constexpr std::string_view kLow[32] = {"@", "£", "$",  "¥", "è", "é", "ù", "ì", "ò", "Ç", "\n",
+                                         "Ø", "ø", "\r", "Å", "å", "Δ", "_", "Φ", "Γ", "Λ", "Ω",
+                                         "Π", "Ψ", "Σ",  "Θ", "Ξ", "",  "Æ", "æ", "ß", "É"};
   for (std::size_t c = 0; c < 32; ++c) t[c] = kLow[c];
-  t[36] = "-";
-  t[64] = "@";
-  t[91] = "A", t[92] = "O", t[93] = "N", t[94] = "U", t[95] = "-", t[96] = "?";
-  t[123] = "a", t[124] = "o", t[125] = "n", t[126] = "u", t[127] = "a";
+  t[36] = "¤";
+  t[64] = "¡";
+  t[91] = "Ä", t[92] = "Ö", t[93] = "Ñ", t[94] = "Ü", t[95] = "§", t[96] = "¿";
+  t[123] = "ä", t[124] = "ö", t[125] = "ñ", t[126] = "ü", t[127] = "à";
   return t;
 }();
+
+constexpr std::uint8_t kGsmFormFeedExt = 10;
 
 }  // namespace
 
@@ -36,10 +38,19 @@ QByteArray GsmAlphabetToText(QByteArrayView gsm) {
   for (qsizetype i = 0; i < gsm.size(); ++i) {
     const auto b = static_cast<std::uint8_t>(gsm[i]);
     if (b == kGsmEscape) {
-      // An unknown or missing extension code shows nothing; both bytes are used up.
+      // An extension code a phone does not know shows as the character of the main table.
       if (++i < gsm.size()) {
-        const char32_t ext = GsmExtensionChar(static_cast<std::uint8_t>(gsm[i]));
-        if (ext != 0) out += QString::fromUcs4(&ext, 1).toUtf8();
+        const auto code = static_cast<std::uint8_t>(gsm[i]);
+        const char32_t ext = GsmExtensionChar(code);
+        if (ext != 0) {
+          out += QString::fromUcs4(&ext, 1).toUtf8();
+        } else if (code == kGsmFormFeedExt) {
+          out += '\f';
+        } else if (code < 128) {
+          out.append(kGsmToText[code].data(), kGsmToText[code].size());
+        } else {
+          out += '-';
+        }
       }
     } else if (b >= 128) {
       out += '-';

@@ -107,11 +107,11 @@ void TdmGtNET::onError(QAbstractSocket::SocketError error) {
 }
 
 void TdmGtNET::sckGtNETcliConnecting() {
-  gateway_.Log(true, gateway_.Text(116));
+  gateway_.LogStatus(kLinkStatus + QStringLiteral("connecting"), gateway_.Text(116));
 }
 
 void TdmGtNET::sckGtNETcliConnect() {
-  gateway_.Log(true, gateway_.Text(115));
+  gateway_.LogStatus(kLinkStatus + QStringLiteral("opened"), gateway_.Text(115));
   socketOwned_ = true;
   LinkState& link = gateway_.link();
   link.GtNetConnected = true;

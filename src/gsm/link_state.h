@@ -76,6 +76,9 @@ struct LinkState {
   bool WaitResult = false;
   bool SmsSendDone = false;
   bool SmsSendFail = false;
+  // Why the job in hand was not sent (the modem's answer), and whether a later try may succeed.
+  QByteArray SendFailReason;
+  bool SendFailTemporary = false;
   QByteArray GsmSmsBody;
   std::int32_t ErrCnt = 0;
   std::uint8_t ComErrCnt = 0;
@@ -110,9 +113,6 @@ struct LinkState {
   // Received SMS.
   SmsRecvArray SmsRecvArr;
   SmsLongArray SmsLongArr;
-  // Sender, time stamp and text of the SMS stored lately: a link that drops between storing
-  // and deleting leaves them in the device, and the next listing must not store them again.
-  std::deque<QByteArray> RecentlyStored;
 
   // ISDN/LAN gateway devices.
   GateProtocolState Gate;

@@ -121,8 +121,7 @@ QByteArray UnpackHexSeptets(QByteArrayView hex, int firstBit) {
     unsigned v = static_cast<unsigned char>(octets[bit / 8]) >> (bit % 8);
     if (bit % 8 > 1)
       v |= static_cast<unsigned>(static_cast<unsigned char>(octets[bit / 8 + 1])) << (8 - bit % 8);
-    v &= 0x7F;
-    if (v != 0) septets += static_cast<char>(v);
+    septets += static_cast<char>(v & 0x7F);
   }
   return septets;
 }
@@ -142,9 +141,14 @@ ListedBody TakeTextModeBody(QByteArray& rest, int length, qsizetype lineEnd) {
     // Packed septets as hex. A line of one character cannot hold a whole octet: that is a
     // one-character text. After an 8-bit reference header one fill bit follows; a 16-bit one
     // fills whole septets.
+    const int septets = length;
     const HexHeader header = TakeHexConcatHeader(rest, length, body);
-    body.text = UnpackHexSeptets(TakeHexLine(rest, 2 * length + 20, 4 * length, body.complete),
-                                 header == HexHeader::Ref8 ? 1 : 0);
+    const QByteArray text =
+        UnpackHexSeptets(TakeHexLine(rest, 2 * length + 20, 4 * length, body.complete),
+                         header == HexHeader::Ref8 ? 1 : 0);
+    // The length counts the header's septets too; septets past it are fill, not "@".
+    const int headerSeptets = header == HexHeader::Ref8 ? 7 : header == HexHeader::Ref16 ? 8 : 0;
+    body.text = GsmAlphabetToText(text.left(std::max(0, septets - headerSeptets)));
   } else {
     qsizetype count = valid ? length : lineEnd;
     // Septet form of the concatenation header, as the modem's GSM character set shows it.

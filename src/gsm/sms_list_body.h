@@ -7,7 +7,7 @@ namespace kolvane {
 
 // The body of one listed message and the concatenation found with it.
 struct ListedBody {
-  QByteArray text;  // UTF-8 (septet values for the packed form)
+  QByteArray text;  // UTF-8
   std::uint16_t LoID = 0;
   std::uint8_t LoHi = 0;
   std::uint8_t LoNo = 0;
@@ -29,7 +29,7 @@ QByteArray FirstBodyLine(const QByteArray& rest);
 QByteArray TakePduLine(QByteArray& rest);
 
 // Packed septets given as hex: each pair of hex digits an octet, other characters skipped;
-// septets from `firstBit` on, zero septets dropped.
+// septets from `firstBit` on ("@" is septet 0, so none is dropped).
 QByteArray UnpackHexSeptets(QByteArrayView hex, int firstBit);
 
 }  // namespace kolvane

@@ -53,6 +53,17 @@ void LogWriter::debug(const QString& text) {
   logLocked(options_.Debug, text);
 }
 
+void LogWriter::status(const QString& kind, const QString& text) {
+  std::lock_guard lock(mutex_);
+  const bool changed = status_.shows(kind, text, clock_.tick());
+  logLocked(changed || options_.Debug, text);
+}
+
+void LogWriter::statusEnded(const QString& prefix) {
+  std::lock_guard lock(mutex_);
+  status_.forget(prefix);
+}
+
 void LogWriter::logLocked(bool show, const QString& text) {
   const QString line =
       logTimeStamp(fromDateTime(clock_.now()).time(), timeSeparator_) + QStringLiteral("  ") + text;

@@ -11,6 +11,7 @@
 #include "log/history_ring.h"
 #include "log/log_file.h"
 #include "log/log_options.h"
+#include "log/status_lines.h"
 #include "platform/clock.h"
 
 namespace kolvane {
@@ -40,6 +41,11 @@ class LogWriter {
   void Log8(bool show, const QByteArray& text);
   // A diagnostic trace, shown only with Debug on.
   void debug(const QString& text);
+  // A status line of a kind, its text being the state: shown when the state changed, else at
+  // most once an hour; with Debug on always.
+  void status(const QString& kind, const QString& text);
+  // The state of the kinds beginning with prefix ended: their next status lines are shown.
+  void statusEnded(const QString& prefix);
 
   // Lines logged but not yet taken into the log memo, oldest first.
   std::optional<QString> takePendingLine();
@@ -68,6 +74,7 @@ class LogWriter {
   Watch watch_;
   std::deque<QString> pending_;
   HistoryRing history_;
+  StatusLines status_;
   LogFile file_;
   QString exceptReportPath_;
 };

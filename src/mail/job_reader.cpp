@@ -7,6 +7,7 @@
 #include "gsm/relation_phases.h"
 #include "gsm/utf8_conversion.h"
 #include "mail/quoted_printable.h"
+#include "mail/sms_report.h"
 #include "mail/store_append.h"
 #include "mail/store_file.h"
 #include "settings/catalogue.h"
@@ -84,20 +85,31 @@ int readyResult(GatewayState& gs) {
 
 // A well-formed job that cannot be sent goes back to its sender through the POP3 store; a wide
 // text too long for a UCS-2 SMS names the limit.
-void reportUndispatched(GatewayContext& g, tMailRec rec, int over) {
+void reportUndispatched(GatewayContext& g, const tMailRec& rec, int over) {
   GatewayState& gs = g.state();
   static const QByteArray kMark = QByteArrayLiteral("Undispatched SMS: ");
-  const QByteArray reason =
-      over > 0 ? " (" + fillPlaceholders(g.Text(149), {QString::number(over)}).toLocal8Bit() + ") "
-               : QByteArray();
-  rec.Subj = kMark + reason + gs.JobSubj;
-  if (AppendRecord(g, gs.file(files::kPop3Tmp), rec, true) != AppendResult::Failed) {
+  const QString limit =
+      over > 0 ? fillPlaceholders(g.Text(149), {QString::number(over)}) : QString();
+  SmsReport about;
+  about.mark = over > 0 ? kMark + " (" + limit.toLocal8Bit() + ") " : kMark;
+  about.number = gs.JobTelNo;
+  if (gs.JobTelNo.isEmpty()) {
+    about.reason = g.Text(470);
+  } else {
+    about.reason =
+        over > 0 ? limit : fillPlaceholders(g.Text(149), {QString::number(kMaxGsmChars)});
+  }
+  about.text = WrittenText(rec);
+  tMailRec head = rec;
+  head.Subj = gs.JobSubj;
+  const tMailRec report = ReportRecord(g, head, about);
+  if (AppendRecord(g, gs.file(files::kPop3Tmp), report, true) != AppendResult::Failed) {
     g.traffic().trafficLine(
         gs.cfg.Pop3TxtMask, gs.JobTelNo,
         '!' + kMark + '!' + LogTextOfRaw(gs.JobRawText) + '(' + gs.JobRawText + ')');
     gs.Lamps.pop3Bits |= kLampStore;
   }
-  g.Log(true, QString::fromLocal8Bit(rec.Subj));
+  g.Log(true, QString::fromLocal8Bit(report.Subj));
 }
 
 // Bytes that hold no job are kept aside for a look by hand.
@@ -128,6 +140,7 @@ int ReadNextJob(GatewayContext& g) {
   gs.SmtpRunNext = std::max(gs.cfg.SmtpRunPos, 0) +
                    (rec.EndPos < 0 ? static_cast<std::int32_t>(chunk.size()) : rec.EndPos);
   if (gs.SmtpRunSize >= 0 && gs.SmtpRunNext + 10 > gs.SmtpRunSize) gs.JobLast = true;
+  gs.JobRecord = rec.EndPos < 0 ? chunk : chunk.left(rec.EndPos + 1);
   const int over = takeJob(gs, rec);
   if (gs.JobOk) return readyResult(gs);
 

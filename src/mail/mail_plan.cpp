@@ -59,10 +59,10 @@ void setStoreLamp(std::uint8_t& bits) {
   bits |= kLampStore;
 }
 
-void reportWritten(GatewayContext& g, const tMailRec& report) {
+void reportWritten(GatewayContext& g, const tMailRec& report, const QByteArray& text) {
   GatewayState& gs = g.state();
   g.traffic().trafficLine(gs.cfg.Pop3TxtMask, bareAddress(report.Toe),
-                          "!Undispatched SMS: !" + LogText(report.MimeBody));
+                          "!Undispatched SMS: !" + LogText(text));
   setStoreLamp(gs.Lamps.pop3Bits);
 }
 
@@ -103,15 +103,16 @@ PlanOutcome completeStoredPlan(GatewayContext& g, const MailPlan& plan, bool job
       setStoreLamp(gs.Lamps.smtpBits);
     }
     written(plan.jobStore);
-    for (const tMailRec& report : plan.reports) {
-      if (AppendRecord(g, pop3, report, true) == AppendResult::Failed) continue;
+    for (qsizetype i = 0; i < plan.reports.size(); ++i) {
+      if (AppendRecord(g, pop3, plan.reports[i], true) == AppendResult::Failed) continue;
       ++out.reportsWritten;
-      reportWritten(g, report);
+      reportWritten(g, plan.reports[i], plan.reportTexts.value(i));
       written(files::kPop3Tmp);
     }
   } else {
     out.reportsWritten = static_cast<int>(plan.reports.size());
-    for (const tMailRec& report : plan.reports) reportWritten(g, report);
+    for (qsizetype i = 0; i < plan.reports.size(); ++i)
+      reportWritten(g, plan.reports[i], plan.reportTexts.value(i));
     if (!plan.reports.isEmpty()) written(files::kPop3Tmp);
   }
 

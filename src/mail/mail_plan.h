@@ -20,6 +20,7 @@ struct MailPlan {
   const char* jobStore = nullptr;  // file name of the jobs' store
   QList<tMailRec> jobs;
   QList<tMailRec> reports;
+  QList<QByteArray> reportTexts;  // the text of each report as written, quoted-printable
   QList<tMailRec> copies;
   QList<QByteArray> routedTelNos;  // numbers whose answers go to the sending PC
   QByteArray routePC;

@@ -16,6 +16,9 @@ const QByteArray kCrLf = QByteArrayLiteral("\r\n");
 const QByteArray kPreSetLine = QByteArrayLiteral("\r\nPreSetTime: ");
 const QString kPreSetFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 const QByteArray kDateLine = QByteArrayLiteral("\r\nDate: ");
+const QByteArray kReplyToLine = QByteArrayLiteral("\r\nReply-To: ");
+const QByteArray kWrittenLine = QByteArrayLiteral("\r\nWritten: ");
+const QByteArray kAttemptLine = QByteArrayLiteral("\r\nAttempt: ");
 
 // Header values come from single lines; a stray line break would end the record early.
 QByteArray headerValue(const QByteArray& value) {
@@ -56,6 +59,20 @@ std::optional<QByteArray> optionalLine(const QByteArray& window, qsizetype head,
   return window.mid(start, window.indexOf(kCrLf, start) - start);
 }
 
+// Every value of a header line a record may have several times, in order.
+QList<QByteArray> repeatedLines(const QByteArray& window, qsizetype head, const QByteArray& line) {
+  QList<QByteArray> values;
+  const qsizetype subject = window.indexOf("\r\nSubject: ");
+  if (head < 0 || subject < 0 || subject > head) return values;
+  const QByteArray headers = window.left(head + 2);
+  for (qsizetype at = headers.indexOf(line, subject + 2); at >= 0;
+       at = headers.indexOf(line, at + line.size())) {
+    const qsizetype start = at + line.size();
+    values << window.mid(start, window.indexOf(kCrLf, start) - start);
+  }
+  return values;
+}
+
 QByteArray labelValue(const QByteArray& window, const char* label) {
   const qsizetype at = window.indexOf(label);
   if (at < 0) return {};
@@ -79,6 +96,10 @@ QByteArray MailRecToStr(const tMailRec& rec) {
   out += "To: " + headerValue(rec.Toe) + kCrLf;
   out += "Subject: " + headerValue(rec.Subj) + kCrLf;
   if (!rec.Date.isEmpty()) out += kDateLine.mid(2) + headerValue(rec.Date) + kCrLf;
+  if (!rec.ReplyTo.isEmpty()) out += kReplyToLine.mid(2) + headerValue(rec.ReplyTo) + kCrLf;
+  if (!rec.Written.isEmpty()) out += kWrittenLine.mid(2) + headerValue(rec.Written) + kCrLf;
+  for (const QByteArray& attempt : rec.Attempts)
+    out += kAttemptLine.mid(2) + headerValue(attempt) + kCrLf;
   if (rec.SendTime != 0) {
     out +=
         kPreSetLine.mid(2) + fromDateTime(rec.SendTime).toString(kPreSetFormat).toLatin1() + kCrLf;
@@ -107,6 +128,9 @@ tMailRec StrToMailRec(const QByteArray& window, const SubjectRules& rules) {
 
   const qsizetype head = window.indexOf("\r\n\r\n");
   rec.Date = optionalLine(window, head, kDateLine).value_or(QByteArray());
+  rec.ReplyTo = optionalLine(window, head, kReplyToLine).value_or(QByteArray());
+  rec.Written = optionalLine(window, head, kWrittenLine).value_or(QByteArray());
+  rec.Attempts = repeatedLines(window, head, kAttemptLine);
   const auto fixed = optionalLine(window, head, kPreSetLine);
   if (fixed) {
     const QDateTime at = QDateTime::fromString(QString::fromLatin1(*fixed), kPreSetFormat);
@@ -155,7 +179,8 @@ QByteArray TelNoFromSubject(const QByteArray& subject) {
     }
     i = end - 1;
   }
-  return TelNoFromStr(text);
+  // An order number, a count or a time is no reason to send an SMS anywhere.
+  return {};
 }
 
 }  // namespace kolvane

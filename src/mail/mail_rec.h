@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <cstdint>
 
@@ -20,6 +21,13 @@ struct tMailRec {
   // POP3 records: the message's date as its Date header shows it; records written before
   // records carried one have none.
   QByteArray Date;
+  // Reports: where a reply goes (the number's address); empty for other records.
+  QByteArray ReplyTo;
+  // Jobs: the text as its writer wrote it, quoted-printable, when the SMS carries it converted.
+  QByteArray Written;
+  // Jobs met by temporary errors: one entry per attempt, its time ("yyyy-MM-dd HH:mm:ss"), a
+  // space and the modem's answer.
+  QList<QByteArray> Attempts;
   // The fields below are computed when the record is read; only the ones above and MimeBody
   // are stored.
   QByteArray TelNo;
@@ -41,8 +49,8 @@ struct SubjectRules {
 };
 SubjectRules subjectRules(const Settings& cfg, DateTime now);
 
-// The stored bytes of one record: header lines (the date and the preset time only when set), an
-// empty line, the dot-safe body, ".".
+// The stored bytes of one record: header lines (the date, the reply address, the written text,
+// the preset time and the attempts only when set), an empty line, the dot-safe body, ".".
 QByteArray MailRecToStr(const tMailRec& rec);
 
 // Parses the first record found in a window; the labels are searched in the whole window, so
@@ -54,7 +62,7 @@ tMailRec StrToMailRec(const QByteArray& window, const SubjectRules& rules);
 QByteArray TelNoFromStr(const QByteArray& text);
 
 // The telephone number in a subject, its encoded words decoded: the first run of digits with
-// at least six characters, or four beginning with "+" or "00"; else as TelNoFromStr.
+// at least six characters, or four beginning with "+" or "00"; empty when none looks so.
 QByteArray TelNoFromSubject(const QByteArray& subject);
 
 // The preset sending time named in a subject after the prefix, or 0.

@@ -7,6 +7,7 @@
 #include "mail/client_limits.h"
 #include "mail/mail_addresses.h"
 #include "mail/mail_rec.h"
+#include "mail/smtp_extensions.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -16,6 +17,8 @@ namespace {
 const QByteArray kOk = QByteArrayLiteral("250 Kolvane");
 // The client keeps a mail answered so and delivers it again later.
 const QByteArray kStoreFailed = QByteArrayLiteral("451 Kolvane mail store not available");
+// A MAIL or RCPT line whose address is not in angle brackets.
+const QByteArray kNoBrackets = QByteArrayLiteral("501 5.5.4 Kolvane syntax: use <address>");
 
 QByteArray upperAscii(const QByteArray& line) {
   QByteArray up = line;
@@ -99,8 +102,7 @@ void TMailRecv::AddRecvStr(const QByteArray& line, qsizetype dropped) {
 void TMailRecv::contentLine(const QByteArray& line, qsizetype dropped) {
   mailBytes_ += line.size() + dropped + 2;
   if (mailTooBig_) return;
-  const qint64 maxBytes = qint64{std::max(1, g_.state().cfg.SmtpMaxMailMB)} * 1024 * 1024;
-  if (mailBytes_ > maxBytes) {
+  if (mailBytes_ > SmtpMaxMailBytes(g_.state().cfg)) {
     // Only counted from here on; the end of the data refuses it.
     mailTooBig_ = true;
     BodyMail_Str.clear();
@@ -156,18 +158,32 @@ void TMailRecv::command() {
   const bool ehlo = IdStr.startsWith("EHLO");
 
   if (helo || (ehlo && !cfg.Ehlo500)) {
-    server_.setReply(cfg.HeloAdd && line.size() > 4 ? kOk + rest : kOk);
+    server_.setReply(ehlo                             ? EhloReply(cfg, rest)
+                     : cfg.HeloAdd && line.size() > 4 ? kOk + rest
+                                                      : kOk);
     g_.Log(true, fillPlaceholders(g_.Text(41), {logArg}));
     if (helo && cfg.ToTakeFromRcpt) To_StrLi.clear();
   } else if (ehlo) {
+    // The old answer, for a settings file that still asks for it.
     server_.setReply(line.size() > 4 ? "500" + rest : QByteArray("500"));
     g_.Log(true, fillPlaceholders(g_.Text(40), {logArg}) + QStringLiteral(" - EHLO"));
   } else if (IdStr.startsWith("AUTH")) {
     server_.setReply("235 Authentication omitted");
   } else if (IdStr.startsWith("MAIL")) {
     const auto address = bracketedAddress(line);
-    server_.setReply(address ? kOk + ' ' + printable(*address) + " sender ok" : QByteArray("550"));
-    if (address) EnvelopeFrom = *address;
+    const auto size = DeclaredMailSize(IdStr);
+    const int maxMB = std::max(1, cfg.SmtpMaxMailMB);
+    if (!address) {
+      server_.setReply(kNoBrackets);
+    } else if (size && *size > SmtpMaxMailBytes(cfg)) {
+      // Refused before the client sends what would be refused at its end.
+      server_.setReply("552 Kolvane mail over " + QByteArray::number(maxMB) + " MB");
+      g_.Log(true, fillPlaceholders(g_.Text(330), {NamePC_IPAdr, QString::number(*size),
+                                                   QString::number(maxMB)}));
+    } else {
+      server_.setReply(kOk + ' ' + printable(*address) + " sender ok");
+      EnvelopeFrom = *address;
+    }
   } else if (IdStr.startsWith("RCPT")) {
     rcpt(line);
   } else if (IdStr.startsWith("DATA")) {
@@ -206,7 +222,7 @@ void TMailRecv::rcpt(const QByteArray& line) {
   GatewayState& gs = g_.state();
   const auto address = bracketedAddress(line);
   if (!address) {
-    server_.setReply("550");
+    server_.setReply(kNoBrackets);
     return;
   }
   if (gs.cfg.ToTakeFromRcpt) {

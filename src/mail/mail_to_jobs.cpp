@@ -5,8 +5,10 @@
 #include "gsm/utf8_conversion.h"
 #include "mail/mail_date.h"
 #include "mail/mail_recv.h"
+#include "mail/pop3_routing.h"
 #include "mail/quoted_printable.h"
 #include "mail/sms_parts.h"
+#include "mail/sms_report.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -83,6 +85,9 @@ MailPlan TMailRecv::MailToJobs() {
     QString error;
     if (!OKChar && cfg.EmlSmsNoOk != 1) {
       error = g_.Text(145);
+    } else if (IsNameMailAddr(g_, address)) {
+      // A reply to a name: the number in its subject is the name's spelling, nobody's phone.
+      error = g_.Text(500);
     } else if (TelNoFromStr(address).size() < 4) {
       if (To_StrLi.size() >= 2) {
         error = g_.Text(146);
@@ -133,15 +138,24 @@ MailPlan TMailRecv::MailToJobs() {
       }
     }
 
+    // The text as the sender wrote it, for a report.
+    const QByteArray written =
+        ucs2 ? text : (BodySMS_Utf8WinOk ? BodySMS_Utf8Str : GsmAlphabetToText(text));
     if (!error.isEmpty()) {
-      tMailRec report;
-      report.NamePC = namePC;
-      report.From = sender;
-      report.Toe = toe;
-      report.Subj = "Undispatched SMS:  (" + error.toLocal8Bit() + ") " + Subj_Str;
+      tMailRec head;
+      head.NamePC = namePC;
+      head.Toe = toe;
+      head.Subj = Subj_Str;
+      SmsReport about;
+      about.mark = "Undispatched SMS:  (" + error.toLocal8Bit() + ") ";
+      about.number =
+          TelNoFromStr(address).size() >= 4 ? TelNoFromStr(address) : TelNoFromSubject(Subj_Str);
+      about.reason = error;
+      about.text = written;
+      tMailRec report = ReportRecord(g_, head, about);
       report.Date = MailDate(fromDateTime(now));
-      report.MimeBody = storedBody(ucs2 ? text : GsmAlphabetToText(text));
       plan.reports << report;
+      plan.reportTexts << storedBody(written);
       ++plan.undispatchedCommands;
       continue;
     }
@@ -153,6 +167,11 @@ MailPlan TMailRecv::MailToJobs() {
     } else {
       for (const QByteArray& chunk : std::as_const(chunks)) parts << GsmAlphabetToText(chunk);
     }
+    // Kept with each part when what is sent differs from what was written.
+    QByteArray joined;
+    for (const QByteArray& part : std::as_const(parts)) joined += part;
+    const QByteArray writtenKept =
+        written.trimmed() == joined.trimmed() ? QByteArray() : QpEncode(written.trimmed());
     if (concatenated) {
       const std::uint8_t ref = NextConcatRef(gs.ConcatRef);
       for (qsizetype i = 0; i < parts.size(); ++i)
@@ -161,6 +180,7 @@ MailPlan TMailRecv::MailToJobs() {
 
     for (const QByteArray& part : std::as_const(parts)) {
       tMailRec job;
+      job.Written = writtenKept;
       job.NamePC = namePC;
       job.From = sender;
       job.Toe = toe;
@@ -172,6 +192,7 @@ MailPlan TMailRecv::MailToJobs() {
       if (cfg.SmtpToPop3Report) {
         tMailRec copy = job;
         copy.SendTime = 0;
+        copy.Written.clear();
         copy.Date = MailDate(fromDateTime(now));
         copy.From = namePC;
         copy.Subj = Subj_Str + " ( " + g_.Text(150).toLocal8Bit() + " )";

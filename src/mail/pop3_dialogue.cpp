@@ -6,6 +6,7 @@
 #include "context/gateway_context.h"
 #include "mail/client_limits.h"
 #include "mail/pop3_dialogue_list.h"
+#include "mail/pop3_extensions.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -91,8 +92,10 @@ int Pop3Dialogue::AddRecvBytes(const QByteArray& bytes) {
 
 void Pop3Dialogue::command(const QByteArray& line) {
   const QByteArray verb = asciiUpper(line.left(4));
-  if (verb == "AUTH" || verb == "CAPA") {
+  if (verb == "AUTH") {
     server_.setReply("-ERR");
+  } else if (verb == "CAPA") {
+    server_.setReply(Pop3CapaReply());
   } else if (verb == "USER") {
     user(line);
   } else if (verb == "PASS" || verb == "NOOP") {
@@ -103,7 +106,7 @@ void Pop3Dialogue::command(const QByteArray& line) {
   } else if (verb == "QUIT") {
     quit();
   } else if (verb == "STAT" || verb == "LIST" || verb == "UIDL" || verb == "RETR" ||
-             verb == "DELE") {
+             verb == "DELE" || verb == "TOP " || verb == "TOP") {
     if (!listBuilt_) {
       server_.setReply("-ERR");  // no USER in this connection yet
     } else if (verb == "STAT") {
@@ -115,11 +118,13 @@ void Pop3Dialogue::command(const QByteArray& line) {
       server_.setReply(uidlReply(line));
     } else if (verb == "RETR") {
       server_.setReply(retrReply(line));
+    } else if (verb.startsWith("TOP")) {
+      server_.setReply(topReply(line));
     } else {
       server_.setReply(deleReply(line));
     }
   } else {
-    server_.setReply("-ERR");  // TOP and whatever else this server does not know
+    server_.setReply("-ERR");  // whatever this server does not know
   }
 }
 
@@ -175,6 +180,15 @@ QByteArray Pop3Dialogue::retrReply(const QByteArray& line) {
   Pop3Message& message = Pop3MsgList[*n - 1];
   message.retrieved = true;
   return "+OK " + QByteArray::number(message.text.size()) + "\r\n" + dotStuffed(message.text) + '.';
+}
+
+// The header and the first lines of the body; the message stays in the PC's box.
+QByteArray Pop3Dialogue::topReply(const QByteArray& line) const {
+  const auto args = ParseTopArguments(line);
+  if (!args || args->message < 1 || args->message > Pop3MsgList.size()) return "-ERR";
+  const Pop3Message& message = Pop3MsgList[args->message - 1];
+  if (message.deleted) return "-ERR";
+  return "+OK\r\n" + dotStuffed(TopOfMessage(message.text, args->lines)) + '.';
 }
 
 QByteArray Pop3Dialogue::deleReply(const QByteArray& line) {

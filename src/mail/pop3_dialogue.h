@@ -48,6 +48,7 @@ class Pop3Dialogue {
   QByteArray listReply(const QByteArray& line) const;
   QByteArray uidlReply(const QByteArray& line) const;
   QByteArray retrReply(const QByteArray& line);
+  QByteArray topReply(const QByteArray& line) const;
   QByteArray deleReply(const QByteArray& line);
   // The 1-based number of a LIST, UIDL, RETR or DELE line when it names a message not deleted.
   std::optional<qsizetype> validNumber(const QByteArray& line) const;

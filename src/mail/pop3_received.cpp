@@ -13,7 +13,7 @@ namespace kolvane {
 
 bool AppendReceivedSms(GatewayContext& g, QFile& store, TrafficLogFile& log,
                        const QByteArray& number, const QByteArray& time, const QByteArray& text,
-                       bool byRouteMark) {
+                       bool byRouteMark, bool senderIsName) {
   GatewayState& gs = g.state();
   const Settings& cfg = gs.cfg;
   bool written = true;
@@ -21,10 +21,12 @@ bool AppendReceivedSms(GatewayContext& g, QFile& store, TrafficLogFile& log,
   const QByteArray sender = number.isEmpty() ? QByteArrayLiteral("unknown") : number;
   tMailRec rec;
   rec.PosID = NewPosID(g, store);
-  rec.NamePC = RouteNames(g, number, text, byRouteMark);
-  rec.From = '<' + PhoneToMailAddr(g, sender) + '>';
+  const bool isName = senderIsName && !number.isEmpty();
+  // A name spelled like a number must not take that number's routing.
+  rec.NamePC = RouteNames(g, isName ? QByteArray() : number, text, byRouteMark);
+  rec.From = '<' + SenderMailAddr(g, sender, isName) + '>';
   rec.Toe = '<' + cfg.UserName.toUtf8() + '>';
-  rec.Subj = "SMS from phone No.: " + sender;
+  rec.Subj = SenderSubject(sender, isName);
   rec.Date = ReceivedSmsDate(g, time);
   if (cfg.TimeToSubject) rec.Subj = time + ' ' + rec.Subj;
   const QByteArray mark = SubjectMark(g, text);

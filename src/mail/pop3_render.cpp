@@ -32,6 +32,7 @@ QByteArray RenderMessage(const GatewayContext& g, const tMailRec& rec, const QBy
   QByteArray m;
   m.reserve(rec.MimeBody.size() + rec.Subj.size() + 256);
   m += "From: " + senderOf(g.state(), rec) + "\r\n";
+  if (!rec.ReplyTo.isEmpty()) m += "Reply-To: " + rec.ReplyTo + "\r\n";
   m += "To: " + rec.Toe + "\r\n";
   m += "Subject: " + EncodedWordsHeader(rec.Subj, g.state().cfg.EmlSmsChConv.toLatin1()) + "\r\n";
   // Records written before they carried their own date show the time of fetching.
@@ -40,6 +41,8 @@ QByteArray RenderMessage(const GatewayContext& g, const tMailRec& rec, const QBy
         : date.isEmpty()    ? DateHeaderNow(g)
                             : date) +
        "\r\n";
+  // Clients that sort out duplicates by this id see one message wherever it is fetched.
+  m += "Message-ID: <" + UniqueId(rec) + "@kolvane>\r\n";
   m += "MIME-Version: 1.0\r\n";
   m += "Content-Type: text/plain; charset=\"UTF-8\"\r\n";
   m += "Content-Transfer-Encoding: quoted-printable\r\n";

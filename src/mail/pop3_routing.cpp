@@ -4,9 +4,17 @@
 
 #include "context/gateway_context.h"
 #include "gsm/utf8_conversion.h"
+#include "mail/mail_rec.h"
 #include "mail/quoted_printable.h"
 
 namespace kolvane {
+
+namespace {
+
+const QByteArray kPlus = QByteArrayLiteral("<+>");
+const QByteArray kNameMark = QByteArrayLiteral("name.");
+
+}  // namespace
 
 QByteArray MailLocalPart(const QByteArray& name) {
   static const QByteArray kSigns = QByteArrayLiteral("!#$%&'*+-/=?^_`{|}~");
@@ -26,11 +34,40 @@ QByteArray MailLocalPart(const QByteArray& name) {
 }
 
 QByteArray PhoneToMailAddr(const GatewayContext& g, const QByteArray& number) {
-  static const QByteArray kPlus = QByteArrayLiteral("<+>");
   QByteArray pattern = g.state().cfg.InMailAdr.toUtf8();
   const qsizetype at = pattern.indexOf(kPlus);
   if (at < 0) return MailLocalPart(number);
   return pattern.replace(at, kPlus.size(), MailLocalPart(number));
+}
+
+QByteArray NameToMailAddr(const GatewayContext& g, const QByteArray& name) {
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  QByteArray local = kNameMark;
+  for (const char c : MailLocalPart(name)) {
+    if (digit(c) && !local.isEmpty() && digit(local.back())) local += '-';
+    local += c == '+' ? '_' : c;
+  }
+  QByteArray pattern = g.state().cfg.InMailAdr.toUtf8();
+  const qsizetype at = pattern.indexOf(kPlus);
+  return at < 0 ? local : pattern.replace(at, kPlus.size(), local);
+}
+
+bool IsNameMailAddr(const GatewayContext& g, const QByteArray& address) {
+  const QByteArray pattern = g.state().cfg.InMailAdr.toUtf8();
+  const qsizetype at = pattern.indexOf(kPlus);
+  const QByteArray head = (at < 0 ? QByteArray() : pattern.left(at)) + kNameMark;
+  const QByteArray tail = at < 0 ? QByteArray() : pattern.mid(at + kPlus.size());
+  const QByteArray a = address.toLower();
+  return a.size() > head.size() + tail.size() && a.startsWith(head.toLower()) &&
+         a.endsWith(tail.toLower()) && TelNoFromStr(a).size() < 4;
+}
+
+QByteArray SenderMailAddr(const GatewayContext& g, const QByteArray& sender, bool isName) {
+  return isName ? NameToMailAddr(g, sender) : PhoneToMailAddr(g, sender);
+}
+
+QByteArray SenderSubject(const QByteArray& sender, bool isName) {
+  return isName ? "SMS from: " + sender + " (name)" : "SMS from phone No.: " + sender;
 }
 
 bool IsKnownPc(const GatewayContext& g, const QString& name) {

@@ -12,6 +12,15 @@ class GatewayContext;
 // what may stand in a mail address; every other character becomes "_".
 QByteArray PhoneToMailAddr(const GatewayContext& g, const QByteArray& number);
 QByteArray MailLocalPart(const QByteArray& name);
+// The sender address of a name (an alphanumeric sender): InMailAdr with "name." and the name in
+// place of "<+>", its digits never two in a row nor after a "+", so that no job reader takes it
+// for a telephone number.
+QByteArray NameToMailAddr(const GatewayContext& g, const QByteArray& name);
+// A recipient address NameToMailAddr made: mail to it reaches nobody.
+bool IsNameMailAddr(const GatewayContext& g, const QByteArray& address);
+// The sender address and the subject of a received SMS from a number or, isName, a name.
+QByteArray SenderMailAddr(const GatewayContext& g, const QByteArray& sender, bool isName);
+QByteArray SenderSubject(const QByteArray& sender, bool isName);
 
 // A PC by that name exists (without regard to case): a client of the SMTP or POP3 server, a PC
 // of the alias table or, with aliases on, one of its aliases, or the basket PC.

@@ -4,6 +4,7 @@
 
 #include "context/gateway_context.h"
 #include "mail/quoted_printable.h"
+#include "mail/sms_report.h"
 #include "mail/store_file.h"
 #include "mail/store_move.h"
 #include "mail/store_protocols.h"
@@ -44,7 +45,17 @@ void route(GatewayContext& g, tMailRec rec, DateTime now, ScanPlan& plan) {
     QByteArray line = '!' + mark + '!' + text;
     if (!returned) line += '(' + rec.MimeBody + ')';
     plan.lines.append({gs.cfg.Pop3TxtMask, rec.TelNo, line});
-    rec.Subj = mark + rec.Subj;
+    if (!returned) {
+      // A job without its time cannot wait for it: its sender hears why.
+      SmsReport about;
+      about.mark = mark;
+      about.number = rec.TelNo;
+      about.reason = g.Text(148);
+      about.text = WrittenText(rec);
+      rec = ReportRecord(g, rec, about);
+    } else {
+      rec.Subj = mark + rec.Subj;
+    }
     // A new identifier: PCs already past the old one still get the record.
     plan.pop3.records.append({rec, true});
     plan.changes = true;

@@ -91,6 +91,9 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
     cfg("LaTCPPort", "TCP port", "TCP port"),
     cfg("BtDefault", "Default", "Výchozí"),
     cfg("LaSimPin", "SIM PIN", "PIN SIM karty"),
+    cfg("LaSendRetryHours", "SMS met by temporary network errors are tried again for :",
+        "SMS s dočasnou chybou sítě se zkoušejí znovu po dobu :"),
+    cfg("LaSendRetryUnit", "hours (0 = report at once)", "hodin (0 = ihned oznámit)"),
     cfg("GbSmsMode", "SMS format or mode", "Formát nebo režim SMS"),
     cfg("LaUcs2Text", "UCS2 - unicode characters (diacritical marks) can be used only in text mode.",
         "UCS2 - znaky unicode (diakritiku) lze použít jen v textovém režimu."),
@@ -272,6 +275,9 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
     cfg("LaCmdEx4", "Substitute command > Command to CommandLine : notepad.exe",
         "Náhrada příkazu > Příkaz pro příkazový řádek : notepad.exe"),
     cfg("LaCmdEx5", "Command Line : notepad.exe", "Příkazový řádek : notepad.exe"),
+    cfg("LaCmdTimeout", "Wait for the command's result at most :",
+        "Na výsledek příkazu čekat nejvýše :"),
+    cfg("LaCmdTimeoutUnit", "s", "s"),
 
     // SMS to Commandline, Authorized numbers
     cfg("LaAuthList", "List of numbers which are allowed to use command line",

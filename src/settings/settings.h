@@ -54,6 +54,8 @@ struct Settings {
   QString
       SimPinRefused;  // digest of the PIN last entered until the SIM took it (gsm/sim_pin_mark.h)
   bool SmsIndication{true};
+  // How long a job met by temporary network errors is tried again, in hours; 0 = not at all.
+  int SendRetryHours{24};
 
   // Exchange cycle
   bool OnLine{false};
@@ -82,7 +84,7 @@ struct Settings {
   int Pop3CliMax{100};
   bool DNSOff{false};
   bool HeloAdd{true};
-  bool Ehlo500{true};
+  bool Ehlo500{false};    // true: EHLO gets "500" and the client falls back to HELO
   int SmtpMaxMailMB{32};  // a larger mail is refused with "552"
   int SmtpMaxRcpt{100};   // recipients of one mail; more get "452"
   bool AliasOn{false};
@@ -145,6 +147,7 @@ struct Settings {
   QString TtsVoice;
   QString InSmsAlarmStr;
   QString FindWinNotRun;
+  int CmdTimeout{60};  // seconds a command's program is waited for
 
   // Command lines run on events
   QString CmdOnClose;

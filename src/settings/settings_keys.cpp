@@ -60,6 +60,7 @@ const std::vector<SettingKey>& settingKeys() {
       // Written by the link at once, not at the stop.
       key("SimPinRefused", SettingType::Str, Saved::No, &Settings::SimPinRefused),
       key("SmsIndication", SettingType::Bool, Saved::No, &Settings::SmsIndication),
+      key("SendRetryHours", SettingType::Int, Saved::Yes, &Settings::SendRetryHours),
       key("OnLine", SettingType::Bool, Saved::Yes, &Settings::OnLine),
       key("Interval", SettingType::Real, Saved::Yes, &Settings::Interval),
       key("IntervalOnLine", SettingType::Int, Saved::No, &Settings::IntervalOnLine),
@@ -140,6 +141,7 @@ const std::vector<SettingKey>& settingKeys() {
       key("TtsVoice", SettingType::Str, Saved::Yes, &Settings::TtsVoice),
       key("InSmsAlarmStr", SettingType::Str, Saved::No, &Settings::InSmsAlarmStr),
       key("FindWinNotRun", SettingType::Str, Saved::No, &Settings::FindWinNotRun),
+      key("CmdTimeout", SettingType::Int, Saved::No, &Settings::CmdTimeout),
       key("CmdOnClose", SettingType::Str, Saved::No, &Settings::CmdOnClose),
       key("CmdOnUndispatched", SettingType::Str, Saved::No, &Settings::CmdOnUndispatched),
       key("CmdOnNonDelivery", SettingType::Str, Saved::No, &Settings::CmdOnNonDelivery),

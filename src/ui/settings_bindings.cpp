@@ -106,6 +106,7 @@ struct NumberBinding {
 };
 const NumberBinding kNumbers[] = {
     {"GtTCPPort", &Settings::GtTCPPort, std::nullopt},
+    {"SendRetryHours", &Settings::SendRetryHours, 24},
     {"AutoPop3RouteTout", &Settings::AutoPop3RouteTout, std::nullopt},
     {"MaxSmsSendNo", &Settings::MaxSmsSendNo, std::nullopt},
     {"SmtpPort", &Settings::SmtpPort, 25},
@@ -113,6 +114,7 @@ const NumberBinding kNumbers[] = {
     {"CutEMax", &Settings::CutEMax, 5},
     {"SmtpCliMax", &Settings::SmtpCliMax, std::nullopt},
     {"Pop3CliMax", &Settings::Pop3CliMax, std::nullopt},
+    {"CmdTimeout", &Settings::CmdTimeout, 60},
 };
 
 // What the program can use of each number field; anything else would be refused later (a port
@@ -124,9 +126,17 @@ struct NumberRange {
   int max;
 };
 constexpr NumberRange kRanges[] = {
-    {"ComNo", 0, 1, 99},           {"GtTCPPort", 0, 1, 65535},  {"SmtpPort", 1, 1, 65535},
-    {"Pop3Port", 1, 1, 65535},     {"SmtpCliMax", 1, 0, 99999}, {"Pop3CliMax", 1, 0, 99999},
-    {"MaxSmsSendNo", 2, 1, 99999}, {"CutEMax", 4, 1, 255},      {"AutoPop3RouteTout", 10, 1, 99999},
+    {"ComNo", 0, 1, 99},
+    {"GtTCPPort", 0, 1, 65535},
+    {"SmtpPort", 1, 1, 65535},
+    {"Pop3Port", 1, 1, 65535},
+    {"SmtpCliMax", 1, 0, 99999},
+    {"Pop3CliMax", 1, 0, 99999},
+    {"MaxSmsSendNo", 2, 1, 99999},
+    {"CutEMax", 4, 1, 255},
+    {"AutoPop3RouteTout", 10, 1, 99999},
+    {"SendRetryHours", 0, 0, 720},
+    {"CmdTimeout", 14, 0, 86400},
 };
 
 QString rangeText(int min, int max) {

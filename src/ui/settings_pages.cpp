@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <functional>
 #include <initializer_list>
 
 #include "ui/serial_port_picker.h"
@@ -131,6 +132,7 @@ void gsmPage(QStackedWidget* s) {
   QLineEdit* pin = p.edit("SimPin", 90);
   pin->setEchoMode(QLineEdit::Password);
   p.row({p.lab("LaSimPin"), pin});
+  p.row({p.lab("LaSendRetryHours"), p.edit("SendRetryHours", 50), p.lab("LaSendRetryUnit")});
 }
 
 void serversPage(QStackedWidget* s) {
@@ -289,7 +291,8 @@ struct ActionPage {
   std::initializer_list<const char*> example;
 };
 
-void actionPage(QStackedWidget* s, const ActionPage& a) {
+void actionPage(QStackedWidget* s, const ActionPage& a,
+                const std::function<void(Page&)>& more = {}) {
   Page p(s);
   p.add(p.chk(a.on));
   p.add(p.chk(a.copy), 20);
@@ -297,15 +300,22 @@ void actionPage(QStackedWidget* s, const ActionPage& a) {
   if (a.result) p.add(p.chk(a.result), 20);
   p.gap(16);
   for (const char* name : a.example) p.add(p.lab(name), name == *a.example.begin() ? 0 : 20);
+  if (more) more(p);
 }
 
 void commandPage(QStackedWidget* s) {
-  actionPage(s, {"CbSmsToCmdSw",
-                 "CbSmsToCmdEml",
-                 "LaSmsToCmdPC",
-                 "SmsToCmdPC",
-                 "CbSmsToCmdStat",
-                 {"LaCmdEx1", "LaCmdEx2", "LaCmdEx3", "LaCmdEx4", "LaCmdEx5"}});
+  actionPage(
+      s,
+      {"CbSmsToCmdSw",
+       "CbSmsToCmdEml",
+       "LaSmsToCmdPC",
+       "SmsToCmdPC",
+       "CbSmsToCmdStat",
+       {"LaCmdEx1", "LaCmdEx2", "LaCmdEx3", "LaCmdEx4", "LaCmdEx5"}},
+      [](Page& p) {
+        p.gap(16);
+        p.row({p.lab("LaCmdTimeout"), p.edit("CmdTimeout", 70), p.lab("LaCmdTimeoutUnit", "s")});
+      });
 }
 
 void numbersPage(QStackedWidget* s) {

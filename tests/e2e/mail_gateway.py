@@ -173,7 +173,7 @@ class Gateway:
             return []
         # Lines that only some records have (the date, a preset time) follow the subject.
         pattern = re.compile(rb"PosID: \d{12}\r\nNamePC: (.*?)\r\nFrom: (.*?)\r\nTo: (.*?)\r\n"
-                             rb"Subject: ([^\r\n]*)\r\n(?:[A-Za-z]+: [^\r\n]*\r\n)*\r\n"
+                             rb"Subject: ([^\r\n]*)\r\n(?:[A-Za-z-]+: [^\r\n]*\r\n)*\r\n"
                              rb"(.*?)\r\n\.\r\n", re.S)
         return [tuple(m.groups()) for m in pattern.finditer(data)]
 

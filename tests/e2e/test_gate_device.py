@@ -13,7 +13,8 @@ import mail_gateway as mg
 GATESIM = os.path.join(k.BIN_DIR, "kolvane-gatesim")
 DEADLINE = 90.0
 # A relation ends 9 s after the device fell silent; the next one starts 14 s after the last.
-CFG = "GsmDevice=PRImaGate\nStartGo=1\nOnLine=1\nSmsIndication=0\nIntervalOnLine=14000\n"
+# Debug shows every relation's end, which an idle log tells only once an hour.
+CFG = "GsmDevice=PRImaGate\nStartGo=1\nOnLine=1\nSmsIndication=0\nIntervalOnLine=14000\nDebug=1\n"
 
 
 class GateSim(mg.ModemProcess):

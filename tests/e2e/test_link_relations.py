@@ -11,7 +11,9 @@ from mail_gateway import ModemProcess as Modem
 
 RELATION_DEADLINE = 60.0
 # Short relations: no phone storage, no wait before the send phase.
-QUICK = "StartGo=1\nOnLine=1\nSmsIndication=0\nIntervalOnLine=9000\nMemCheOn=0\nSendSMSDelay=100\n"
+# Debug shows every relation's end, which an idle log tells only once an hour.
+QUICK = ("StartGo=1\nOnLine=1\nSmsIndication=0\nIntervalOnLine=9000\nMemCheOn=0\nSendSMSDelay=100\n"
+         "Debug=1\n")
 
 
 def count(run, text):

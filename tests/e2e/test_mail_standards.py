@@ -64,9 +64,8 @@ class Smtp(unittest.TestCase):
         self.assertEqual(gw.records("Smtp.Tmp"), [])
         self.assertEqual(gw.records("Pop3.Tmp"), [])
 
-        # HELO at once: the refused EHLO (setting Ehlo500) is the only reply swaks would flag.
         swaks = subprocess.run(["swaks", "--server", "127.0.0.1", "--port", str(gw.port),
-                                "--protocol", "SMTP", "--helo", "pc3", "--from", "me@lan", "--to",
+                                "--helo", "pc3", "--from", "me@lan", "--to",
                                 "420603000003@sms.lan", "--body", "Hello", "--timeout", "20"],
                                capture_output=True)
         self.assertEqual(swaks.returncode, 0, swaks.stdout)
@@ -172,8 +171,11 @@ class Pop3(unittest.TestCase):
         self.assertRaises(poplib.error_proto, box.retr, 1)
         box.quit()
         self.assertEqual([body.rstrip("\n") for _, body in got[:len(texts)]], texts)
-        self.assertEqual(got[-2], ("Undispatched SMS:  (impossible to use a tel. number in "
-                                   "subject)  no number", "Undispatched text\n"))
+        self.assertEqual(got[-2][0], "Undispatched SMS:  (impossible to use a tel. number in "
+                                     "subject)  no number")
+        self.assertEqual(got[-2][1], "The SMS to ? was not sent.\n"
+                                     "Reason: impossible to use a tel. number in subject\n\n"
+                                     "Your text:\nUndispatched text\n")
         self.assertEqual(got[-1], ("Raw =E9", "Latin-1 été\n"))
 
         # Retrieved messages leave the box.

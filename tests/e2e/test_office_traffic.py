@@ -45,7 +45,8 @@ class Poller(threading.Thread):
 
 class OfficeTraffic(unittest.TestCase):
     def test_polling_and_mail_do_not_hold_the_relation(self):
-        gw = Gateway(self, "OnLine=1\nDNSOff=1\n")
+        # Debug shows every relation's end.
+        gw = Gateway(self, "OnLine=1\nDNSOff=1\nDebug=1\n")
         poller = Poller(gw.pop3_port)
         poller.start()
         self.addCleanup(poller.done.set)

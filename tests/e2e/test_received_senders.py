@@ -3,6 +3,8 @@ modem: senders that are names, parts of different senders with one reference, 16
 references, entries that cannot be decoded, a listing that stalls inside a body, and a name
 spelled like an allowed number that sends a command."""
 
+import email
+import email.policy
 import os
 import re
 import unittest
@@ -40,7 +42,7 @@ class Senders(unittest.TestCase):
             sorted((h["From"], h["Subject"], "raw" if raw.fullmatch(body) else body)
                    for h, body in got),
             sorted([
-                ("<InfoSMS@kolvane.lan>", "SMS from phone No.: InfoSMS", "Your code is 1234"),
+                ("<name.InfoSMS@kolvane.lan>", "SMS from: InfoSMS (name)", "Your code is 1234"),
                 ("<+420777111222@kolvane.lan>", "SMS from phone No.: +420777111222",
                  "First from A, second from A"),
                 ("<+420777333444@kolvane.lan>", "SMS from phone No.: +420777333444",
@@ -68,11 +70,39 @@ class Senders(unittest.TestCase):
         self.assertTrue(k.wait_until(lambda: os.path.exists(allowed), DEADLINE), gw.run.lines())
         got = fetch_all(gw.pop3_port)
         plain = [(h["From"], body) for h, body in got
-                 if h["Subject"] == "SMS from phone No.: 111111111"]
-        self.assertEqual(plain, [("<111111111@kolvane.lan>", "#command#touch#" + forged)])
+                 if h["Subject"] == "SMS from: 111111111 (name)"]
+        self.assertEqual(plain, [("<name.1-1-1-1-1-1-1-1-1@kolvane.lan>",
+                                  "#command#touch#" + forged)])
         self.assertFalse(os.path.exists(forged))
         self.assertTrue(k.wait_until(
             lambda: any("refused" in line for line in gw.run.lines()), DEADLINE), gw.run.lines())
+        self.assertEqual(gw.run.stop(timeout=DEADLINE), 0)
+
+    def test_a_name_spelled_as_a_number_is_shown_as_a_name_and_a_reply_reaches_nobody(self):
+        gw = Gateway(self, QUICK + "PDUText=1\n")
+        gw.modem.inject("+420777000111", "Your parcel waits", "alpha")
+        self.assertTrue(k.wait_until(lambda: len(gw.records("Pop3.Tmp")) >= 1, DEADLINE),
+                        gw.run.lines())
+        box = mail_gateway.Pop3From(gw.pop3_port, "127.0.0.1")
+        box.user("anyone")
+        box.pass_("secret")
+        _, lines, _ = box.retr(1)
+        box.dele(1)
+        box.quit()
+        got = email.message_from_bytes(b"\r\n".join(lines), policy=email.policy.default)
+        self.assertEqual(str(got["Subject"]), "SMS from: +420777000111 (name)")
+        sender = got["From"].addresses[0].addr_spec
+        self.assertIsNone(re.search(r"\+?\d\d", sender), sender)
+
+        # The mail program's reply: to the name's address, the number in its subject.
+        reply = mail_gateway.mail(("Re: " + str(got["Subject"])).encode(), b"Who is this?")
+        gw.smtplib([sender], reply)
+        self.assertTrue(k.wait_until(
+            lambda: any(r[3].startswith(b"Undispatched SMS") for r in gw.records("Pop3.Tmp")),
+            DEADLINE), gw.run.lines())
+        report = [r for r in gw.records("Pop3.Tmp") if r[3].startswith(b"Undispatched SMS")][0]
+        self.assertIn(b"the recipient is the name of an SMS sender", report[3])
+        self.assertEqual(gw.modem.sent(), [])
         self.assertEqual(gw.run.stop(timeout=DEADLINE), 0)
 
     def test_a_body_cut_by_a_stall_is_read_whole_later(self):

@@ -4,6 +4,7 @@ headless beside kolvane-modemsim."""
 
 import os
 import signal
+import time
 import unittest
 
 import kolvane_e2e as k
@@ -87,12 +88,35 @@ class Lifecycle(unittest.TestCase):
         folder = k.new_folder(self)
         modem = Modem(self, folder)
         run = start(self, folder, modem, "OnLine=1\nSmsIndication=0\n")
-        self.assertTrue(k.wait_until(lambda: count(run, "GSM gateway connected") >= 2, DEADLINE),
+        self.assertTrue(k.wait_until(lambda: len(modem.commands("AT+CSQ")) >= 2, DEADLINE),
                         run.lines())
         for i in range(3):
             drop(folder, "+42077733344%d\tDropped line %d" % (i, i))
         # SendFiTxtDelay (10 s by default) and one relation at most.
         self.assertTrue(k.wait_until(lambda: len(modem.texts()) == 3, 10 + 15), run.lines())
+        self.assertEqual(run.stop(timeout=DEADLINE), 0)
+
+    def test_an_idle_on_line_minute_logs_at_most_three_lines(self):
+        folder = k.new_folder(self)
+        modem = Modem(self, folder)
+        run = start(self, folder, modem, "OnLine=1\nSmsIndication=0\n")
+        # The first relations tell the state once.
+        self.assertTrue(k.wait_until(lambda: len(modem.commands("AT+CSQ")) >= 3, DEADLINE),
+                        run.lines())
+        before, relations = len(run.lines()), len(modem.commands("AT+CSQ"))
+        time.sleep(60)
+        idle = run.lines()[before:]
+        self.assertLessEqual(len(idle), 3, idle)
+        # The relations went on all the while: one every 5 s by default.
+        self.assertGreaterEqual(len(modem.commands("AT+CSQ")) - relations, 8)
+        self.assertEqual(run.stop(timeout=DEADLINE), 0)
+
+    def test_with_debug_each_status_line_is_shown(self):
+        folder = k.new_folder(self)
+        modem = Modem(self, folder)
+        run = start(self, folder, modem, "OnLine=1\nSmsIndication=0\nDebug=1\n")
+        for text in ("GSM gateway connected", "SMTP server no mails to send for GSM gateway"):
+            self.assertTrue(k.wait_until(lambda: count(run, text) >= 3, DEADLINE), run.lines())
         self.assertEqual(run.stop(timeout=DEADLINE), 0)
 
     def test_noise_at_connect_is_dropped_and_the_sim_read(self):

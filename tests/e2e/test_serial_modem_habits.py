@@ -10,7 +10,8 @@ import mail_gateway
 from mail_gateway import Gateway, mail
 
 DEADLINE = 90.0
-ONLINE = "StartGo=1\nOnLine=1\nSendSMSDelay=100\nSendFiTxtDelay=1\nDNSOff=1\nMemCheOn=0\n"
+# Debug shows every opening of the device, which an idle log tells only once an hour.
+ONLINE = "StartGo=1\nOnLine=1\nSendSMSDelay=100\nSendFiTxtDelay=1\nDNSOff=1\nMemCheOn=0\nDebug=1\n"
 CODES = "Call Ready|+CIEV: 2,3|*PSUTTZ: 2024,5,1,10,20,30,\"+08\",1"
 
 

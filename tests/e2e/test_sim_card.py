@@ -147,8 +147,8 @@ class SimCard(unittest.TestCase):
         gw = Gateway(self, ONLINE + "IntervalOnLine=1000\nSmsIndication=0\n"
                      "CmdOnConnectFailed=modem silent\n",
                      modem_args=("--silent",), pty=True, prepare=hook_script)
-        self.assertTrue(k.wait_until(lambda: gw.logged("GSM Gate disconnected") >= 3, DEADLINE),
-                        gw.run.lines()[-30:])
+        closed = lambda: sum(1 for l in gw.run.lines() if l.endswith("modem disconnected"))
+        self.assertTrue(k.wait_until(lambda: closed() >= 3, DEADLINE), gw.run.lines()[-30:])
         self.assertEqual(gw.logged("GSM gateway inactive"), 1)
         self.assertTrue(k.wait_until(lambda: len(hook_runs(gw.folder)) == 1, DEADLINE))
         gw.modem.control("silent off")  # the first "OK" ends the outage

@@ -86,7 +86,8 @@ TEST(MainCycle, LogLinesAreNoActivityOfTheRelation) {
 }
 
 TEST(MainCycle, OnLineStartsARelationEveryIntervalOnLine) {
-  LinkTestGateway t("OnLine=1\nSmsIndication=0\nIntervalOnLine=20000\n");
+  // Debug shows each opening, which the log otherwise tells once an hour.
+  LinkTestGateway t("OnLine=1\nSmsIndication=0\nIntervalOnLine=20000\nDebug=1\n");
   BBt1Click(t.g(), StartSender::Button);
   QList<Tick> connects;
   t.g().log().setEchoSink([&](const QString& line) {
@@ -151,7 +152,7 @@ TEST(MainCycle, GuardKeepsTheTickOutWhileAPassIsBusyOrAStartWaits) {
 }
 
 TEST(MainCycle, BytesAboveAsciiRestartUntilTheLimitThenTheRelationEnds) {
-  LinkTestGateway t("Interval=0\n");
+  LinkTestGateway t("Interval=0\nDebug=1\n");
   // Only once the kick-off has been answered; noise before it is no line error.
   t.answer = [](const QByteArray& line) {
     return line == "AT" ? QByteArray("\r\nOK\r\n") : QByteArray("\xFF");

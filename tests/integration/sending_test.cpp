@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "unit/qt_print.h"
 
 #include "core/gateway_start.h"
@@ -7,6 +9,7 @@
 #include "mail/mail_rec.h"
 #include "mail/pseudo_address.h"
 #include "mail/quoted_printable.h"
+#include "mail/sms_report.h"
 #include "support/link_test_gateway.h"
 #include "support/sim_modem_device.h"
 
@@ -181,7 +184,7 @@ TEST(Sending, LfOnlyDropFileGoesOutInPduMode) {
 
 TEST(Sending, CmsErrorGivesANonDeliveryReportAndTheRunGoesOn) {
   Sending s;
-  s.sim->modem.faults().cmsError = 500;
+  s.sim->modem.faults().cmsError = 28;
   s.write("Smtp.Tmp", jobRecord("261209000000", "+420777111222", "Lost = gone", "Order 42") +
                           jobRecord("261209000001", "+420777333444", "Also lost"));
   const List commands = s.relation();
@@ -197,10 +200,10 @@ TEST(Sending, CmsErrorGivesANonDeliveryReportAndTheRunGoesOn) {
   EXPECT_EQ(reports[0].PosID, "261209000000");
   EXPECT_EQ(reports[1].PosID, "261209000001");
   EXPECT_EQ(reports[0].NamePC, "pc7");
-  EXPECT_EQ(reports[0].From, "<kolvane>");
+  EXPECT_EQ(reports[0].From, "<kolvane@kolvane.lan>");
   EXPECT_EQ(reports[0].Toe, "<+420777111222>");
   EXPECT_EQ(reports[0].Subj, "Non-delivery SMS: Order 42");
-  EXPECT_EQ(reports[0].MimeBody, "Lost =3D gone");
+  EXPECT_TRUE(QpDecode(reports[0].MimeBody).endsWith("Your text:\r\nLost = gone"));
   EXPECT_EQ(s.traffic(s.t.gs().cfg.Pop3TxtMask),
             (List{"+420777111222\t!Non-delivery SMS: !Lost = gone",
                   "+420777333444\t!Non-delivery SMS: !Also lost"}));
@@ -224,7 +227,7 @@ TEST(Sending, UnfitJobsAndMishmashAreSetAsideAndTheRestIsSent) {
   const QList<tMailRec> back = s.records("Pop3.Tmp");
   ASSERT_EQ(back.size(), 2);
   EXPECT_EQ(back[0].Subj, "Undispatched SMS: Too long");
-  EXPECT_EQ(QpDecode(back[0].MimeBody), tooLong);
+  EXPECT_TRUE(QpDecode(back[0].MimeBody).endsWith("Your text:\r\n" + tooLong));
   EXPECT_EQ(back[1].Subj, "Undispatched SMS: Nobody");
   const QStringList shown = s.t.shown();
   EXPECT_TRUE(shown.contains("Undispatched SMS: Too long"));
@@ -288,4 +291,100 @@ TEST(Sending, CommandLineTextsAreSentAndLeaveTheSettingsFile) {
   EXPECT_EQ(s.t.gs().JobSubj, "Kolvane sends SMS message from command line");
   EXPECT_EQ(s.t.gs().JobNamePC, "localhost");
   EXPECT_TRUE(ini.read().entries("ParamAsSMS").isEmpty());
+}
+
+// A network error that may pass: the job waits for its try a minute later while the jobs
+// behind it go out; a refused number is reported at once, naming why, with the text as
+// written, from the gateway, a reply going to the number.
+TEST(Sending, TemporaryErrorsAreRetriedAtTheirTimeOncePermanentOnesReported) {
+  Sending s;
+  s.sim->modem.faults().sendScript = {"38", "21"};
+  s.write("Smtp.Tmp", jobRecord("261209000000", "+420777111222", "Try again") +
+                          jobRecord("261209000001", "+420777333444", "Rejected", "Order 7") +
+                          jobRecord("261209000002", "+420777555666", "Goes at once"));
+  s.relation();
+  EXPECT_EQ(s.sent(), QStringList{"+420777555666|Goes at once|text"});
+  const QStringList shown = s.t.shown();
+  EXPECT_TRUE(shown.contains(
+      "SMS to +420777111222 not sent (+CMS ERROR: 38 (network out of order)), next try in 1 min"))
+      << shown.join(QLatin1Char(10)).toStdString();
+  EXPECT_FALSE(shown.contains("GSM gateway: non-delivery SMS to +420777111222"));
+  EXPECT_EQ(s.t.commands, QStringList{"nondelivery.sh"});
+
+  const QList<tMailRec> reports = s.records("Pop3.Tmp");
+  ASSERT_EQ(reports.size(), 1);
+  EXPECT_EQ(reports[0].Subj, "Non-delivery SMS: Order 7");
+  EXPECT_EQ(reports[0].From, "<kolvane@kolvane.lan>");
+  EXPECT_EQ(reports[0].ReplyTo, "<+420777333444@kolvane.lan>");
+  const QString body = QString::fromUtf8(QpDecode(reports[0].MimeBody));
+  EXPECT_TRUE(body.startsWith(
+      "The SMS to +420777333444 was not sent.\r\n"
+      "Reason: +CMS ERROR: 21 (the network rejected the SMS)\r\nAttempts:\r\n  2026-12-09 10:0"))
+      << body.toStdString();
+  EXPECT_TRUE(body.endsWith("\r\n\r\nYour text:\r\nRejected")) << body.toStdString();
+
+  const QList<tMailRec> waiting = s.records("SmtpWait.Tmp");
+  ASSERT_EQ(waiting.size(), 1);
+  EXPECT_EQ(waiting[0].PosID, "261209000000");
+  ASSERT_EQ(waiting[0].Attempts.size(), 1);
+  EXPECT_TRUE(waiting[0].Attempts[0].endsWith(" +CMS ERROR: 38"));
+  const auto tried = ParseAttempt(waiting[0].Attempts[0]);
+  ASSERT_TRUE(tried);
+  EXPECT_NEAR(waiting[0].SendTime, tried->at + 1.0 / 1440, 1.0 / 86400);
+
+  s.relation();  // before its time
+  EXPECT_TRUE(s.sent().isEmpty());
+  s.t.loop().run(61000);
+  s.relation();
+  EXPECT_EQ(s.sent(), QStringList{"+420777111222|Try again|text"});
+  s.t.loop().run(61000);
+  s.relation();
+  EXPECT_TRUE(s.sent().isEmpty());
+  EXPECT_EQ(s.records("Pop3.Tmp").size(), 1);
+  EXPECT_FALSE(QFile::exists(s.t.path("SmtpWait.Tmp")));
+}
+
+// Tries after 1, 5 and 15 minutes, and then the hour is over: one report naming every try.
+TEST(Sending, RetriesEndWithTheRetryHoursAndOneReport) {
+  Sending s("SendRetryHours=1\nPDUText=0\n");
+  s.sim->modem.faults().cmsError = 42;
+  const QByteArray part = QByteArray("\x05\x00\x03\x2A\x02\x02\x00", 7) + "second half";
+  s.write("Smtp.Tmp", jobRecord("261209000000", "+420777111222", part, "Long"));
+  int tries = 0;
+  for (int minute = 0; minute < 90 && s.records("Pop3.Tmp").isEmpty(); ++minute) {
+    s.relation();
+    tries += static_cast<int>(
+        std::count_if(s.sim->commands.begin(), s.sim->commands.end(),
+                      [](const QByteArray& c) { return c.startsWith("AT+CMGS="); }));
+    s.t.loop().run(60000);
+  }
+  EXPECT_EQ(tries, 4);
+  const QList<tMailRec> reports = s.records("Pop3.Tmp");
+  ASSERT_EQ(reports.size(), 1);
+  const QString body = QString::fromUtf8(QpDecode(reports[0].MimeBody));
+  EXPECT_EQ(body.count("  +CMS ERROR: 42 (congestion)\r\n"), 4) << body.toStdString();
+  EXPECT_TRUE(body.contains("Reason: +CMS ERROR: 42 (congestion); tried for 1 hours"))
+      << body.toStdString();
+  EXPECT_TRUE(body.contains("Part 2 of 2 of a long SMS.")) << body.toStdString();
+  EXPECT_TRUE(body.endsWith("Your text:\r\nsecond half")) << body.toStdString();
+  EXPECT_FALSE(QFile::exists(s.t.path("SmtpWait.Tmp")));
+}
+
+// A part of a concatenated SMS tried again keeps its reference: the phone joins it.
+TEST(Sending, APartRetriedKeepsItsReference) {
+  Sending s("PDUText=0\n");
+  s.sim->modem.faults().sendScript = {"ok", "332"};
+  s.write("Smtp.Tmp", jobRecord("261209000000", "+420777111222",
+                                QByteArray("\x05\x00\x03\x2A\x02\x01\x00", 7) + "First half, ") +
+                          jobRecord("261209000001", "+420777111222",
+                                    QByteArray("\x05\x00\x03\x2A\x02\x02\x00", 7) + "second half"));
+  s.relation();
+  s.t.loop().run(61000);
+  s.relation();
+  const std::vector<modemsim::SentSms> sent = s.sim->modem.takeSent();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].concat.reference, 0x2A);
+  EXPECT_EQ(sent[1].concat.reference, 0x2A);
+  EXPECT_EQ(sent[1].concat.part, 2);
+  EXPECT_EQ(sent[1].text, "second half");
 }

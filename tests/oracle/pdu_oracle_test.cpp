@@ -217,6 +217,8 @@ TEST_F(PduOracle, OurDecoderReadsGammuDeliverPdus) {
   const QString greek = QString::fromUtf8("ΔΦΓΛΩΠΨΣΘΞ Æ æ ß @ $ ok");
   const QString czech = QString::fromUtf8("Příliš žluťoučký kůň úpěl ďábelské ódy");
   const QString cyrillic = QString::fromUtf8("Съешь же ещё этих мягких французских булок");
+  // Every letter and sign of the alphabet that is no ASCII, as it reaches the mail programs.
+  const QString alphabet = QString::fromUtf8("àèìòù ÅåÆæØøÑñß ÄÖÜäöü ÉÇ £¥§¿¡ _¤@ $ é Ø ø Ç ¿ ¡ ¤");
 
   struct Expect {
     QString text;
@@ -230,6 +232,7 @@ TEST_F(PduOracle, OurDecoderReadsGammuDeliverPdus) {
   };
   add(sms("+420603123456", ext, gsm), {ext});
   add(sms("+420603123456", greek, gsm), {greek});
+  add(sms("+420603123456", alphabet, gsm), {alphabet});
   add(sms("603123456", "national sender", gsm), {"national sender"});
   add(sms("+420603123456", czech, ucs2), {czech});
   add(sms("+79161234567", cyrillic, ucs2), {cyrillic});

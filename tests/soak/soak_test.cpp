@@ -285,6 +285,11 @@ class Soak {
       holdBack();
       g_->TimerTimer();
       g_->TmrAlarmTimer();
+      // A job back from the waiting store (its time or its retry has come) wants a relation.
+      if (QFileInfo::exists(path(files::kSmtpTmp))) {
+        lastEvent_ = elapsed_;
+        break;
+      }
     }
     QCoreApplication::processEvents();
   }
@@ -419,7 +424,8 @@ class Soak {
         mf.dropAfter = pick(3, 14);
         break;
       case Fault::CmsError:
-        mf.cmsError = 500;
+        // A network out of order the job waits out, or a number refused for good.
+        mf.cmsError = pick(0, 2) == 0 ? 21 : 38;
         break;
       case Fault::StoreHeld:
         held_.emplace(path(pick(0, 1) ? files::kPop3Tmp : files::kSmtpTmp));

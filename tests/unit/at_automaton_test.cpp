@@ -3,6 +3,7 @@
 #include "unit/at_test_gateway.h"
 #include "unit/qt_print.h"
 
+#include "gsm/send_failure.h"
 #include "gsm/sms_list_reader.h"
 
 namespace kolvane {
@@ -371,9 +372,11 @@ TEST_F(AtAutomaton, ListedBodiesReadAsAnything) {
 
 TEST_F(AtAutomaton, JobFailures) {
   sendJob();
-  t.line("+CMS ERROR: 500");
+  t.line("+CMS ERROR: 21");
   EXPECT_TRUE(t.link().SmsSendFail);
   EXPECT_FALSE(t.link().SmsSendDone);
+  EXPECT_FALSE(t.link().SendFailTemporary);
+  EXPECT_EQ(t.link().SendFailReason, "+CMS ERROR: 21");
   EXPECT_EQ(t.logs(), QStringList{"GSM gateway: non-delivery SMS to +420777111222"});
   t.link().SmsSendFail = false;
 
@@ -531,6 +534,29 @@ TEST_F(AtAutomaton, NoiseInTheKickOffsAnswerAsksForTheKickOffAgain) {
   // Once the device has answered, such a byte is a line error again.
   t.feed("\xF3");
   EXPECT_TRUE(t.gs().RestartWanted);
+}
+
+// Peers retry what the network may get over; every other answer is final.
+TEST(SendFailure, TemporaryAnswersAndTheirText) {
+  const struct {
+    const char* line;
+    bool temporary;
+  } cases[] = {
+      {"+CMS ERROR: 38", true},  {"+CMS ERROR: 41", true},
+      {"+CMS ERROR: 42", true},  {"+CMS ERROR: 47", true},
+      {"+CMS ERROR: 331", true}, {"+CMS ERROR: 332", true},
+      {"+CMS ERROR: 500", true}, {"ERROR", true},
+      {"+CMS ERROR: 21", false}, {"+CMS ERROR: 28", false},
+      {"+CMS ERROR: 29", false}, {"+CMS ERROR: 50", false},
+      {"+CMS ERROR: 96", false}, {"+CMS ERROR: 304", false},
+      {"+CME ERROR: 38", false},
+  };
+  for (const auto& c : cases) {
+    const auto result = at::FinalResultOf(c.line);
+    ASSERT_TRUE(result) << c.line;
+    EXPECT_EQ(IsTemporarySendError(*result), c.temporary) << c.line;
+    EXPECT_EQ(FinalResultText(*result), c.line);
+  }
 }
 
 }  // namespace

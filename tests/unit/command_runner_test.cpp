@@ -12,6 +12,7 @@
 #include "core/command_runner.h"
 #include "core/shell_open.h"
 #include "core/top_window.h"
+#include "core/waited_run.h"
 
 namespace kolvane {
 namespace {
@@ -94,6 +95,34 @@ TEST(ShellOpen, ShellSyntaxReachesTheProgramAsPlainText) {
   EXPECT_FALSE(QFile::exists(marker));
 }
 
+TEST(RunAndWait, GivesTheExitStatusAndFirstLineOrLeavesTheProgramRunning) {
+  const std::atomic<bool> go = false;
+  const struct {
+    QString line;
+    int waitMs;
+    std::int32_t code;
+    bool ended;
+    int status;
+    QByteArray first;
+  } cases[] = {
+      {"/bin/false", 5000, 42, true, 1, ""},
+      {"/bin/true", 5000, 42, true, 0, ""},
+      {"/bin/kolvane-no-such-program", 5000, 2, false, -1, ""},
+      {"sh -c \"printf 'one\\r\\ntwo\\n'; exit 3\"", 5000, 42, true, 3, "one"},
+      // Far more than a pipe holds: read to the end, never blocking the program.
+      {"sh -c \"head -c 3000000 /dev/zero | tr '\\0' x; echo; exit 0\"", 20000, 42, true, 0,
+       QByteArray(1024, 'x')},
+      {"sh -c \"echo started; exec sleep 3\"", 300, 42, false, -1, "started"},
+  };
+  for (const auto& c : cases) {
+    const WaitedRun run = RunAndWait(c.line, {}, c.waitMs, go);
+    EXPECT_EQ(run.code, c.code) << c.line.toStdString();
+    EXPECT_EQ(run.ended, c.ended) << c.line.toStdString();
+    EXPECT_EQ(run.exitStatus, c.status) << c.line.toStdString();
+    EXPECT_EQ(run.firstLine, c.first) << c.line.toStdString();
+  }
+}
+
 TEST(CommandRunner, RunsInQueueOrderAndReportsOnTheOwnersThread) {
   std::vector<QString> launched;  // written by the worker only while the owner waits
   int due = 0;
@@ -101,7 +130,7 @@ TEST(CommandRunner, RunsInQueueOrderAndReportsOnTheOwnersThread) {
   std::promise<void> allQueued;
   const std::shared_future<void> queued = allQueued.get_future().share();
   CommandRunner runner(
-      [&](const ExtAppRunRec& r) {
+      [&](const ExtAppRunRec& r, const std::atomic<bool>&) {
         queued.wait();
         launched.push_back(r.CmdLi);
         return r.CmdLi == "bad" ? 2 : 42;
@@ -132,7 +161,7 @@ TEST(CommandRunner, RunsInQueueOrderAndReportsOnTheOwnersThread) {
 TEST(CommandRunner, ConcurrentAppendsAndTakesLoseNothing) {
   std::atomic<int> launches = 0;
   CommandRunner runner(
-      [&](const ExtAppRunRec&) {
+      [&](const ExtAppRunRec&, const std::atomic<bool>&) {
         ++launches;
         return 42;
       },

@@ -5,8 +5,8 @@
 
 #include "unit/qt_print.h"
 
-#include "gsm/gate_frame.h"
 #include "gate/gate_protocol.h"
+#include "gsm/gate_frame.h"
 #include "gsm/ucs2.h"
 #include "mail/quoted_printable.h"
 #include "mail/store_append.h"

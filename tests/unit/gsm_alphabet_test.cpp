@@ -16,23 +16,25 @@ QByteArray Bytes(std::initializer_list<int> codes) {
   return b;
 }
 
-TEST(GsmAlphabetToText, ReducesToBaseLettersAndKeepsGsmOwnCharacters) {
-  EXPECT_EQ(GsmAlphabetToText(Bytes({0, 1, 2, 3, 4, 9, 11, 14, 28, 29, 30, 31, 91, 96, 127})),
-            "@L$YecOAÆæßEA?a");
-  EXPECT_EQ(GsmAlphabetToText(Bytes({16, 18, 19, 20, 21, 22, 23, 24, 25, 26})), "ΔΦΓΛΩΠΨΣΘΞ");
-  EXPECT_EQ(GsmAlphabetToText(Bytes({10, 13})), "\n\r");
-}
-
-TEST(GsmAlphabetToText, SignsWithoutSubstituteBecomeDash) {
-  EXPECT_EQ(GsmAlphabetToText(Bytes({17})), "_");
-  EXPECT_EQ(GsmAlphabetToText(Bytes({36, 95, 128, 255})), "----");
+// Received text reaches the mail programs as written: every code of both tables as itself.
+TEST(GsmAlphabetToText, EveryCodeOfBothTablesAsItself) {
+  QByteArray all;
+  for (int c = 0; c < 128; ++c) {
+    if (c != 27) all += static_cast<char>(c);
+  }
+  EXPECT_EQ(QString::fromUtf8(GsmAlphabetToText(all)),
+            QStringLiteral("@£$¥èéùìòÇ\nØø\rÅåΔ_ΦΓΛΩΠΨΣΘΞÆæßÉ !\"#¤%&'()*+,-./0123456789:;<=>?"
+                           "¡ABCDEFGHIJKLMNOPQRSTUVWXYZÄÖÑÜ§¿abcdefghijklmnopqrstuvwxyzäöñüà"));
+  EXPECT_EQ(GsmAlphabetToText(Bytes(
+                {27, 20, 27, 40, 27, 41, 27, 47, 27, 60, 27, 61, 27, 62, 27, 64, 27, 101, 27, 10})),
+            "^{}\\[~]|€\f");
+  EXPECT_EQ(GsmAlphabetToText(Bytes({128, 255})), "--");
 }
 
 TEST(GsmAlphabetToText, EscapeTakesTheNextByteWhateverItIs) {
   EXPECT_EQ(GsmAlphabetToText(Bytes({27, 60, 'x', 27, 62})), "[x]");
-  EXPECT_EQ(GsmAlphabetToText(Bytes({27, 20, 27, 40, 27, 41, 27, 47, 27, 61, 27, 64, 27, 101})),
-            "^{}\\~|€");
-  EXPECT_EQ(GsmAlphabetToText(Bytes({'a', 27, 'b', 'c'})), "ac");
+  // A code the extension table lacks shows as the main table's character.
+  EXPECT_EQ(GsmAlphabetToText(Bytes({'a', 27, 'b', 'c', 27, 0})), "abc@");
   EXPECT_EQ(GsmAlphabetToText(Bytes({'a', 27})), "a");
 }
 

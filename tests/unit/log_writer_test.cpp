@@ -55,6 +55,36 @@ TEST_F(LogWriterTest, ShowFlagAndDebugDecideWhatIsShownAndEchoed) {
   EXPECT_FALSE(writer.takePendingLine());
 }
 
+TEST_F(LogWriterTest, StatusLinesRepeatOnlyWhenTheirStateChangesOrAnHourPassed) {
+  const QString idle = QStringLiteral("no mails");
+  const QString signal = QStringLiteral("signal");
+  const struct {
+    std::uint32_t advanceMs;
+    QString kind, text;
+    bool shown;
+  } steps[] = {
+      {0, idle, "none to send", true},
+      {5000, idle, "none to send", false},
+      {0, signal, "52%", true},  // another kind has its own state
+      {5000, signal, "52%", false},
+      {5000, signal, "56%", true},
+      {3600 * 1000 - 15001, idle, "none to send", false},
+      {1, idle, "none to send", true},  // an hour after it was shown
+  };
+  for (const auto& s : steps) {
+    clock.advance(s.advanceMs);
+    writer.status(s.kind, s.text);
+    EXPECT_EQ(takeAll().size(), s.shown ? 1 : 0)
+        << s.kind.toStdString() << " " << s.text.toStdString();
+  }
+  writer.statusEnded(idle);
+  writer.status(idle, "none to send");
+  EXPECT_EQ(takeAll().size(), 1);
+  configure(true, false);
+  writer.status(idle, "none to send");
+  EXPECT_EQ(takeAll().size(), 1);  // Debug shows each
+}
+
 TEST_F(LogWriterTest, HistoryRingKeepsTheLastFiftyLinesWithExceptReport) {
   writer.Log(true, QStringLiteral("not kept"));
   EXPECT_TRUE(writer.historyInReportOrder().isEmpty());

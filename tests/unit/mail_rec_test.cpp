@@ -91,6 +91,22 @@ TEST(StrToMailRec, TheDateLineOnlyWhereTheHeadersAre) {
   EXPECT_EQ(r.MimeBody, "Date: Mon, 1 Jan 2024 00:00:00 +0000");
 }
 
+// What a job carries through its retries and a report needs, kept by every store it passes.
+TEST(StrToMailRec, ReplyAddressWrittenTextAndAttempts) {
+  tMailRec job = record("text");
+  job.ReplyTo = "<+420777@kolvane.lan>";
+  job.Written = "na=C3=AFve";
+  job.Attempts = {"2026-12-09 10:00:00 +CMS ERROR: 38", "2026-12-09 10:01:00 ERROR"};
+  const QByteArray bytes = MailRecToStr(job);
+  const tMailRec r = StrToMailRec(bytes + MailRecToStr(record("next")), rules());
+  EXPECT_TRUE(r.OK);
+  EXPECT_EQ(r.ReplyTo, job.ReplyTo);
+  EXPECT_EQ(r.Written, job.Written);
+  EXPECT_EQ(r.Attempts, job.Attempts);
+  EXPECT_EQ(r.MimeBody, "text");
+  EXPECT_TRUE(StrToMailRec(MailRecToStr(record("Attempt: x")), rules()).Attempts.isEmpty());
+}
+
 TEST(StrToMailRec, WindowsFromTheReadersOfAStore) {
   const QByteArray first = MailRecToStr(record("one"));
   tMailRec second = record("two");
@@ -135,7 +151,9 @@ TEST(TelNoFromSubject, EncodedWordsDecodedAndTimesSkipped) {
       {"=?UTF-8?B?xb3DoWRvc3QgKzQyMDc3NzcwMDAwMQ==?=", "+420777700001"},
       {"=?iso-8859-2?Q?=AEadost_00420777700003?= later", "00420777700003"},
       {"2026-03-15 call 777123456", "777123456"},
-      {"SendTime 08:30", "08"},  // nothing like a number: the first run, as before
+      {"SendTime 08:30", ""},
+      {"Order 12345 shipped", ""},
+      {"+1 hour, then +42077", "+42077"},
       {"no digits", ""},
   };
   for (const auto& [subject, number] : cases) {

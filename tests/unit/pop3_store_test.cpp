@@ -89,6 +89,29 @@ TEST(Pop3Routing, SenderAddressAndSubjectMark) {
   EXPECT_EQ(SubjectMark(t.g(), QpEncode("no [end")), "");
 }
 
+TEST(Pop3Routing, ANameSpelledAsANumberGetsAnAddressNoReplyCanUse) {
+  StoreTestGateway t;
+  const struct {
+    QByteArray name, address;
+  } cases[] = {
+      {"+420777000111", "name._4-2-0-7-7-7-0-0-0-1-1-1@kolvane.lan"},
+      {"Tesco24", "name.Tesco2-4@kolvane.lan"},
+      {"O2 Info", "name.O2_Info@kolvane.lan"},
+  };
+  for (const auto& c : cases) {
+    const QByteArray address = NameToMailAddr(t.g(), c.name);
+    EXPECT_EQ(address, c.address);
+    EXPECT_LT(TelNoFromStr(address).size(), 4);
+    EXPECT_TRUE(IsNameMailAddr(t.g(), address)) << address.constData();
+  }
+  EXPECT_FALSE(IsNameMailAddr(t.g(), "+420777000111@kolvane.lan"));
+  EXPECT_FALSE(IsNameMailAddr(t.g(), "name.surname@firm.cz"));
+  EXPECT_EQ(SenderSubject("+420777000111", true), "SMS from: +420777000111 (name)");
+  EXPECT_EQ(SenderSubject("+420777000111", false), "SMS from phone No.: +420777000111");
+  t.gs().cfg.InMailAdr = "sms-<+>@x.y";
+  EXPECT_TRUE(IsNameMailAddr(t.g(), NameToMailAddr(t.g(), "Bank")));
+}
+
 TEST(Pop3Release, RoutedBasketAndAliasRecords) {
   StoreTestGateway t;
   const tMailRec forPc7 = pop3Record("260201000000", "PC7");
@@ -147,6 +170,9 @@ TEST(Pop3Render, MessageHeadersBodyAndReplacedSender) {
       "Date: Sun, 1 Feb 2026 10:00:00 " +
       zone +
       "\r\n"
+      "Message-ID: <" +
+      UniqueId(rec) +
+      "@kolvane>\r\n"
       "MIME-Version: 1.0\r\n"
       "Content-Type: text/plain; charset=\"UTF-8\"\r\n"
       "Content-Transfer-Encoding: quoted-printable\r\n"

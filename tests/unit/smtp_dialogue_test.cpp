@@ -17,22 +17,38 @@ using SmtpDialogue = SmtpTestSession;
 TEST_F(SmtpDialogue, GreetingHeloAndEhlo) {
   EXPECT_EQ(reply(), "220 Kolvane");
   EXPECT_EQ(say("HELO pc1"), "250 Kolvane PC1");
+  const QByteArray extensions = "\r\n250-8BITMIME\r\n250-PIPELINING\r\n250 SIZE 33554432";
+  EXPECT_EQ(say("EHLO x"), "250-Kolvane X" + extensions);
+  EXPECT_EQ(t.logs(),
+            (QStringList{"SMTP client \"pc1\" logged in", "SMTP client \"x\" logged in"}));
+  cfg().SmtpMaxMailMB = 2;
+  cfg().HeloAdd = false;
+  EXPECT_EQ(say("EHLO x"), "250-Kolvane\r\n250-8BITMIME\r\n250-PIPELINING\r\n250 SIZE 2097152");
+  EXPECT_EQ(say("HELO pc1"), "250 Kolvane");
+  // A settings file that asks for the old answer gets it.
+  cfg().Ehlo500 = true;
   EXPECT_EQ(say("EHLO x"), "500 X");
   EXPECT_EQ(say("EHLO"), "500");
-  EXPECT_EQ(t.logs(),
-            (QStringList{"SMTP client \"pc1\" logged in", "SMTP client \"x\" Denied - EHLO",
-                         "SMTP client \"\" Denied - EHLO"}));
-  cfg().Ehlo500 = false;
-  cfg().HeloAdd = false;
-  EXPECT_EQ(say("EHLO x"), "250 Kolvane");
-  EXPECT_EQ(say("HELO pc1"), "250 Kolvane");
+  t.logs();
+  EXPECT_EQ(say("EHLO x"), "500 X");
+  EXPECT_EQ(t.logs(), QStringList{"SMTP client \"x\" Denied - EHLO"});
 }
 
 TEST_F(SmtpDialogue, EnvelopeCommands) {
   reply();
   EXPECT_EQ(say("MAIL FROM:<x>"), "250 Kolvane <x> sender ok");
-  EXPECT_EQ(say("MAIL FROM: x@y"), "550");
-  EXPECT_EQ(say("MAIL FROM:x> <y"), "550");
+  const QByteArray syntax = "501 5.5.4 Kolvane syntax: use <address>";
+  for (const char* line : {"MAIL FROM: x@y", "MAIL FROM:x> <y", "RCPT TO:+420603111222@sms.lan"}) {
+    EXPECT_EQ(say(line), syntax) << line;
+  }
+  // A size over the limit is refused before the mail is sent.
+  EXPECT_EQ(say("MAIL FROM:<x> SIZE=33554432 BODY=8BITMIME"), "250 Kolvane <x> sender ok");
+  for (const char* line :
+       {"MAIL FROM:<x> SIZE=33554433", "mail from:<x> body=8bitmime size=99999999999999999999"}) {
+    EXPECT_EQ(say(line), "552 Kolvane mail over 32 MB") << line;
+  }
+  EXPECT_EQ(t.logs().value(0),
+            "SMTP client \"pc1\" announced a mail of 33554433 bytes, over 32 MB: not accepted");
   EXPECT_EQ(say("RCPT TO:<x>"), "550 Kolvane <x> no mail address");
   EXPECT_TRUE(recv.To_StrLi.isEmpty());
   EXPECT_EQ(say("rcpt to:<+420603111222@sms.lan>"),
@@ -257,7 +273,7 @@ TEST_F(SmtpDialogue, OverlongCommandsBigMailsAndControlBytesAreRefusedOrMasked) 
                          "c\x7f"
                          "d\xC3\xA9"),
        0, "250 Kolvane A?B?C?D\xC3\xA9"},
-      {"EHLO \x01", 0, "500 ?"},
+      {"EHLO \x01", 0, "250-Kolvane ?\r\n250-8BITMIME\r\n250-PIPELINING\r\n250 SIZE 33554432"},
       {"MAIL FROM:<x\ty>", 0, "250 Kolvane <x?y> sender ok"},
       // Cut at the CR, the address is no address.
       {"RCPT TO:<+420603111222@\r.lan>", 0, "550 Kolvane <+420603111222@?.lan> no mail address"},

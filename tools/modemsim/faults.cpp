@@ -105,6 +105,17 @@ bool applyFaultCommand(Faults& faults, const QString& line, QString* error) {
           [&](const QString& p) { return p.compare(rest, Qt::CaseInsensitive) == 0; });
   } else if (verb == u"cms-error") {
     ok = number(first, &faults.cmsError);
+  } else if (verb == u"send-errors") {
+    faults.sendScript.clear();
+    ok = !rest.isEmpty();
+    if (ok && rest.compare(u"off", Qt::CaseInsensitive) != 0) {
+      faults.sendScript = rest.split(u'|');
+      for (const QString& step : std::as_const(faults.sendScript)) {
+        int code = 0;
+        ok = ok && (step == u"ok" || step == u"error" || (number(step, &code) && code > 0));
+      }
+      if (!ok) faults.sendScript.clear();
+    }
   } else if (verb == u"high-bytes") {
     ok = onOff(first, &faults.highBytes);
   } else if (verb == u"drop-after") {

@@ -10,10 +10,13 @@ namespace kolvane::modemsim {
 
 // Misbehaviour switched on for tests; all off by default.
 struct Faults {
-  bool silent = false;     // nothing is answered, not even the echo
-  int cpas = 0;            // activity status answered to AT+CPAS (3 = ringing, 4 = call)
-  QStringList errorOn;     // command lines answered ERROR; a trailing "*" matches a prefix
-  int cmsError = 0;        // +CMS ERROR code answered to every SMS body; 0 = sends succeed
+  bool silent = false;  // nothing is answered, not even the echo
+  int cpas = 0;         // activity status answered to AT+CPAS (3 = ringing, 4 = call)
+  QStringList errorOn;  // command lines answered ERROR; a trailing "*" matches a prefix
+  int cmsError = 0;     // +CMS ERROR code answered to every SMS body; 0 = sends succeed
+  // Answers to the next SMS bodies, one per send in turn: a +CMS ERROR code, "error" (a plain
+  // ERROR) or "ok"; the sends after them go as without it.
+  QStringList sendScript;
   bool highBytes = false;  // every answer starts with the byte 0xFF
   int dropAfter = 0;       // the link drops when command N+1 arrives; 0 = never
   int delayMs = 0;         // every answer is held back this long
@@ -64,6 +67,8 @@ inline constexpr const char* kFaultCommandHelp =
     "  error-on COMMAND      answer ERROR to this command line (trailing * = prefix)\n"
     "  error-off COMMAND|all stop answering ERROR to it\n"
     "  cms-error N|off       answer +CMS ERROR: N to every SMS sent\n"
+    "  send-errors A|B|off   answer the next SMS sent with A, the one after with B, ...:\n"
+    "                        a +CMS ERROR code, error (plain ERROR) or ok\n"
     "  high-bytes on|off     put the byte 0xFF in front of every answer\n"
     "  drop-after N|off      drop the link when command N+1 of a connection arrives\n"
     "  delay MS|MIN-MAX      hold every answer back MS milliseconds, or at random\n"

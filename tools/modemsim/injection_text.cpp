@@ -57,6 +57,13 @@ std::optional<Injection> parseInjectLine(const QString& line, Storage storage, Q
       concat = true;
     } else if (flag.startsWith(u"age=") && (extra.age = flag.mid(4).toInt(&refOk), refOk) &&
                extra.age >= 0) {
+    } else if (flag.startsWith(u"stamp=")) {
+      // The network's time stamp, local time: two SMS may well carry the same one.
+      extra.time = QDateTime::fromString(raw.trimmed().mid(6), Qt::ISODate);
+      if (!extra.time.isValid()) {
+        if (error) *error = QStringLiteral("bad time stamp ") + raw;
+        return std::nullopt;
+      }
     } else if (flag == u"gsm") {
       coding = Coding::Gsm7;
     } else if (flag == u"ucs2") {
@@ -79,6 +86,7 @@ std::optional<Injection> parseInjectLine(const QString& line, Storage storage, Q
     sms->alphanumericSender = extra.alphanumericSender;
     sms->reference = extra.reference;
     sms->age = extra.age;
+    if (extra.time.isValid()) sms->time = extra.time;
     if (rawEntry) sms->rawEntry = sms->text.toLatin1();
   }
   return sms;

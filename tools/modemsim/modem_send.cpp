@@ -61,7 +61,13 @@ QByteArray ModemSim::finishSend(Tick now) {
     sms = decodeTextBody(send);
     if (!sms) return cmsError(kBadTextParameter);
   }
-  if (config_.faults.cmsError > 0) return cmsError(config_.faults.cmsError);
+  if (!config_.faults.sendScript.isEmpty()) {
+    const QString step = config_.faults.sendScript.takeFirst();
+    if (step == u"error") return kError;
+    if (step != u"ok") return cmsError(step.toInt());
+  } else if (config_.faults.cmsError > 0) {
+    return cmsError(config_.faults.cmsError);
+  }
 
   sms->time = wallTime();
   sms->messageReference = nextMessageReference_;
