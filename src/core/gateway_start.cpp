@@ -48,7 +48,7 @@ void linkOpened(Gateway& g) {
   GatewayState& gs = g.state();
   LinkState& link = g.link();
   // The last relation failed: what this one finds is news again.
-  if (link.LinkFailed || link.OutageFailures > 0 || !link.GsmConnected)
+  if (link.LinkFailed || link.Outage.failures > 0 || !link.GsmConnected)
     g.LogStatusEnded(kLinkStatus);
   link.LinkFailed = false;
   // The device is back after an outage (a re-plug): a module that refused its new-message
