@@ -17,7 +17,6 @@ namespace {
 
 const QString kStart = QStringLiteral("Start");
 const QString kStop = QStringLiteral("Stop");
-constexpr Tick kOutageLogMs = 60 * 60 * 1000;
 
 // RelationBase becomes the last point of its grid not after now; a refresh offset the last
 // refresh point not after now. Counted rather than looped, and ordered wrap-safe.
@@ -49,10 +48,13 @@ void linkOpened(Gateway& g) {
   GatewayState& gs = g.state();
   LinkState& link = g.link();
   // The last relation failed: what this one finds is news again.
-  if (link.LinkFailed || link.OutageFailures > 0 || !link.GsmConnected)
+  if (link.LinkFailed || link.Outage.failures > 0 || !link.GsmConnected)
     g.LogStatusEnded(kLinkStatus);
   link.LinkFailed = false;
-  link.OutageFailures = 0;
+  // The device is back after an outage (a re-plug): a module that refused its new-message
+  // indications while it booted is asked again.
+  if (link.Outage.failures > 0) link.IndicationRefusals = 0;
+  link.Outage = {};
   gs.RelationOn = true;
   // A relation ended while the link was being opened (a pass saw no relation) is not this one.
   gs.RelationClosing = false;
@@ -83,18 +85,11 @@ void outageReported(Gateway& g) {
   const QString text =
       link.LinkKind == 1 ? fillPlaceholders(g.Text(406), {serialDeviceOf(gs), gs.DeviceOpenProblem})
                          : fillPlaceholders(g.Text(75), {gs.ComTcpText()});
-  ++link.OutageUnlogged;
-  if (++link.OutageFailures == 1) {
-    g.Log(true, text);
-    if (!gs.cfg.CmdOnConnectFailed.isEmpty() && g.hooks().runHookCommand)
-      g.hooks().runHookCommand(gs.cfg.CmdOnConnectFailed);
-  } else if (tickDue(link.OutageLogAt, now)) {
-    g.Log(true, text + QStringLiteral(" - %1 times in the last hour").arg(link.OutageUnlogged));
-  } else {
-    return;
-  }
-  link.OutageUnlogged = 0;
-  link.OutageLogAt = tickAfter(now, kOutageLogMs);
+  const std::optional<QString> line = link.Outage.failed(text, now);
+  if (!line) return;
+  g.Log(true, *line);
+  if (link.Outage.began() && !gs.cfg.CmdOnConnectFailed.isEmpty() && g.hooks().runHookCommand)
+    g.hooks().runHookCommand(gs.cfg.CmdOnConnectFailed);
 }
 
 void linkFailed(Gateway& g) {

@@ -66,7 +66,7 @@ QString registrationText(std::int8_t state) {
 QString linkText(Gateway& g) {
   const GatewayState& gs = g.state();
   const LinkState& link = g.link();
-  if (link.OutageFailures > 0) {
+  if (link.Outage.failures > 0) {
     return QStringLiteral("cannot be opened: ") +
            (link.LinkKind == 1 ? gs.DeviceOpenProblem : QStringLiteral("no connection"));
   }
@@ -86,8 +86,8 @@ void deviceLines(Gateway& g, Lines& out) {
                                           : serialDeviceOf(gs);
   out.add(QStringLiteral("device"), where + QStringLiteral(" (") + kind + QLatin1Char(')'));
   out.add(QStringLiteral("link"), linkText(g));
-  if (link.OutageFailures > 0) {
-    out.add(QStringLiteral("link failures in a row"), static_cast<long long>(link.OutageFailures));
+  if (link.Outage.failures > 0) {
+    out.add(QStringLiteral("link failures in a row"), static_cast<long long>(link.Outage.failures));
   }
   if (gs.IntervalMs != 0 && gs.RelationBase != 0 && !gs.RelationOn) {
     const auto left = static_cast<std::int32_t>(gs.RelationBase + gs.IntervalMs - g.clock().tick());

@@ -244,14 +244,25 @@ void AnswerWatch(GatewayContext& gateway, Tick passTick) {
     link.GsmSendOn = false;
     return;
   }
+  // A PIN is entered once: the SIM's next "+CPIN:" tells whether it took.
+  if (link.GsmSendStr.startsWith(at::kPinEntry)) return at::PinEntryTimedOut(gateway);
   if (link.NoAnswerCnt >= 4) {
+    // Set to end at once: the answer was no prompt, a bad one, or an error.
+    const bool endedAtOnce = link.NoAnswerCnt >= 100;
     link.NoAnswerCnt = 0;
+    const QString& cmd = gs.cfg.CmdOnConnectFailed;
+    const auto runHook = [&] {
+      if (!cmd.isEmpty() && gateway.hooks().runHookCommand) gateway.hooks().runHookCommand(cmd);
+    };
     if (link.CpasValue == 3 || link.CpasValue == 4) {
       gateway.Log(true, gateway.Text(64));
-    } else {
+    } else if (endedAtOnce || link.WaitPrompt || link.WaitResult) {
       gateway.Log(true, gateway.Text(63));
-      const QString& cmd = gs.cfg.CmdOnConnectFailed;
-      if (!cmd.isEmpty() && gateway.hooks().runHookCommand) gateway.hooks().runHookCommand(cmd);
+      runHook();
+    } else if (const auto line = link.Silence.failed(gateway.Text(63), passTick)) {
+      // A modem that never answers is one outage, however many relations meet it.
+      gateway.Log(true, *line);
+      if (link.Silence.began()) runHook();
     }
     if (gs.TestStart) gs.TestStartErr = link.GsmConnected ? 5 : 3;
     return;

@@ -152,6 +152,7 @@ Reading ReadLine(GatewayContext& gateway, const QByteArray& line) {
       } else if (!(link.GsmSendOn && e.writes == 0)) {
         // A command not written yet is answered by nothing that comes before it.
         r.credited = true;
+        e.lastResult = *r.final;
         if (e.writes > 0) --e.writes;
       }
       break;

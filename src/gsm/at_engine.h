@@ -134,6 +134,8 @@ struct AtEngine {
   std::int32_t bodyBytesLeft = 0;
   bool bodyBytesBegun = false;
   std::int32_t bodyBytesAtLineStart = 0;  // before the line now coming
+  // The final result credited last: what an error transition reads of the error.
+  FinalResult lastResult;
   // The SMS body's echo so far.
   qsizetype bodyEchoed = 0;
   bool bodyEchoing = false;

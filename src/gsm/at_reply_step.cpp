@@ -4,6 +4,7 @@
 #include "gsm/at_commands.h"
 #include "gsm/at_steps.h"
 #include "gsm/link_state.h"
+#include "gsm/modem_error_text.h"
 #include "gsm/relation_phases.h"
 #include "gsm/send_failure.h"
 #include "gsm/sms_list_reader.h"
@@ -44,14 +45,15 @@ bool IsBusy(std::uint8_t cpas) {
   return cpas == 3 || cpas == 4;
 }
 
-// After the numeric errors: the service-centre number once per run, then the format.
-AtState AfterErrors(const LinkState& link) {
+// After "ATE0" (or instead of it): the service-centre number once per run, then the format.
+AtState AfterEcho(const LinkState& link) {
   return link.CscaPending ? AtState::ServiceCentre : AtState::Format;
 }
 
-// After "ATE0" (or instead of it): numeric errors once per connection.
-AtState AfterEcho(const LinkState& link) {
-  return link.At.numericErrorsAsked ? AfterErrors(link) : AtState::NumericErrors;
+// After the kick-off: numeric errors once per connection, before the SIM is asked (a busy or
+// missing SIM says so only in numbers), then the SIM.
+AtState AfterAttention(const LinkState& link) {
+  return link.At.numericErrorsAsked ? AtState::PinQuery : AtState::NumericErrors;
 }
 
 // The entry in hand is gone from the device: what its place lists later is another SMS.
@@ -78,6 +80,9 @@ void FirstOk(GatewayContext& g) {
   GatewayState& gs = g.state();
   link.FirstOkPending = false;
   link.GsmConnected = true;
+  // A modem silent for a while (a restart, a re-plug) is asked for its indications anew.
+  if (link.Silence.failures > 0) link.IndicationRefusals = 0;
+  link.Silence = {};
   g.LogStatus(kLinkStatus + QStringLiteral("gsm"), g.Text(50));
   if (gs.RefreshMode) {
     gs.RefreshMode = false;
@@ -134,6 +139,15 @@ AtState StorageFailed(GatewayContext& g) {
   return AtState::Failed;
 }
 
+// The error that ends the kick-off, in words; once while the same error lasts.
+void ErrorLogged(GatewayContext& g) {
+  LinkState& link = g.link();
+  const QString text =
+      fillPlaceholders(g.Text(176), {QString::fromUtf8(Traced(link.GsmSendStr)),
+                                     ModemErrorText(g.language(), link.At.lastResult)});
+  if (std::exchange(link.ErrorNotice, text) != text) g.Log(true, text);
+}
+
 }  // namespace
 
 void DebugLog(GatewayContext& gateway, const QString& text) {
@@ -162,7 +176,8 @@ AtState OkTransition(GatewayContext& g, AtState state) {
       gs.JobUCS2 = false;
       gs.JobLast = false;
       link.SmsAccepted = false;
-      next = AtState::PinQuery;  // the SIM and the network first
+      link.SimBusySince.reset();
+      next = AfterAttention(link);  // the SIM and the network first
       break;
     case AtState::Activity:
       link.AutPhase = 2;
@@ -177,7 +192,7 @@ AtState OkTransition(GatewayContext& g, AtState state) {
       next = AfterEcho(link);
       break;
     case AtState::NumericErrors:
-      next = AfterErrors(link);
+      next = AtState::PinQuery;
       break;
     case AtState::ServiceCentre:
       link.CscaPending = false;
@@ -201,6 +216,7 @@ AtState OkTransition(GatewayContext& g, AtState state) {
       break;
     case AtState::ListPdu:
     case AtState::ListText:
+      link.ErrorNotice.clear();  // the kick-off got through
       next = AtState::ListDone;
       break;
     case AtState::Delete:
@@ -247,7 +263,7 @@ AtState ErrorTransition(GatewayContext& g, AtState state) {
       gs.cfg.EchoSkip = true;  // for the rest of the run; not written back
       return AfterEcho(link);
     case AtState::NumericErrors:
-      return AfterErrors(link);  // driven as before, with plain errors
+      return AtState::PinQuery;  // driven as before, with plain errors
     case AtState::FormatPdu:
     case AtState::FormatText:
       g.Log(true, fillPlaceholders(g.Text(60), {ModeName(state)}));
@@ -269,6 +285,7 @@ AtState ErrorTransition(GatewayContext& g, AtState state) {
     case AtState::Indication:
       return SimError(g, state);
     default:
+      ErrorLogged(g);
       link.GsmSendStr.clear();
       link.GsmSendOn = false;
       link.NoAnswerCnt = 100;
@@ -304,7 +321,7 @@ AtState LeftOutTransition(GatewayContext& g, AtState state) {
     case AtState::PinQuery:
       return AtState::Registration;  // a SIM the modem does not ask about needs no PIN
     case AtState::Indication:
-      return AfterSignal(g);  // polled
+      return ReadingStart(g);  // polled
     default:
       return OkTransition(g, state);
   }

@@ -43,9 +43,13 @@ void SmsSent(GatewayContext& gateway);
 AtState SimOk(GatewayContext& gateway, AtState state);
 AtState SimError(GatewayContext& gateway, AtState state);
 bool WriteSimCommand(GatewayContext& gateway, AtState N);
+// The PIN got no answer in its time: it is never written again.
+void PinEntryTimedOut(GatewayContext& gateway);
 void SimInformation(GatewayContext& gateway, const QByteArray& upper);
 // After the signal: the indications in on-line mode, the storage or the listing.
 AtState AfterSignal(GatewayContext& gateway);
+// The storage or the listing: the reading begins.
+AtState ReadingStart(const GatewayContext& gateway);
 
 // A command or its echo as traces show it: the PIN masked.
 QByteArray Traced(const QByteArray& line);

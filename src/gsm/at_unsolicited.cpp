@@ -31,6 +31,7 @@ void UnsolicitedCode(GatewayContext& g, const Reading& line) {
       // The module started anew since the relation read it: its settings are gone, and the
       // next relation makes them again.
       if (link.ReadPhaseDone) link.At.restarted = true;
+      link.IndicationRefusals = 0;  // one refused while it booted is asked again
       break;
     default:
       break;

@@ -11,6 +11,7 @@
 #include "gsm/at_engine.h"
 #include "gsm/device_link.h"
 #include "gsm/gate_state.h"
+#include "gsm/outage_count.h"
 #include "gsm/relation_faults.h"
 #include "gsm/sms_rec.h"
 #include "platform/clock.h"
@@ -51,11 +52,8 @@ struct LinkState {
   // relation, noise at connect, the answer to an ESC) and is dropped.
   bool KickOffDiscard = false;
   RelationFaults Faults;
-  // Opens of the link failed in a row (an outage), those not yet logged, and when the next
-  // log line about them is due.
-  std::uint32_t OutageFailures = 0;
-  std::uint32_t OutageUnlogged = 0;
-  Tick OutageLogAt = 0;
+  // Opens of the link failed in a row (an outage).
+  OutageCount Outage;
 
   // AT automaton.
   std::uint32_t GsmTimeout = 2000;
@@ -92,14 +90,22 @@ struct LinkState {
   bool LinkFailed = false;
 
   // SIM, network and new-message indications, from the kick-off's questions.
-  QByteArray SimState;                // what "+CPIN:" said in this relation
-  std::optional<QString> PinRefused;  // the SimPin the SIM refused: never entered again
-  QByteArray SimNotice;               // the SIM line logged last, so a lasting state logs once
-  std::int8_t RegState = -1;          // "+CREG:" registration state of this relation; -1 unknown
-  bool NotRegistered = false;         // this relation keeps its jobs
-  bool RegNoticeLogged = false;       // logged once while it lasts
-  bool IndicationOn = false;          // the modem took AT+CNMI in this relation
-  bool IndicationRefused = false;     // it refused: polled for the rest of the run
+  QByteArray SimState;  // what "+CPIN:" said in this relation
+  QString SimNotice;    // the SIM line logged last, so a lasting state logs once
+  // The PIN went out and got no answer (or "SIM busy"): the SIM's next "+CPIN:" tells whether
+  // it took. It is never written again meanwhile.
+  bool PinUnanswered = false;
+  std::optional<Tick> SimBusySince;  // the SIM answered "busy" first in this kick-off
+  std::int8_t RegState = -1;         // "+CREG:" registration state of this relation; -1 unknown
+  bool NotRegistered = false;        // this relation keeps its jobs
+  bool RegNoticeLogged = false;      // logged once while it lasts
+  bool IndicationOn = false;         // the modem took AT+CNMI in this relation
+  // Refusals of AT+CNMI in a row; at three the modem is polled until it is connected anew (after
+  // an outage or a restart of the module).
+  std::uint8_t IndicationRefusals = 0;
+  // The modem never answers: one line when it begins, then once an hour; the first "OK" ends it.
+  OutageCount Silence;
+  QString ErrorNotice;  // the modem error logged last in the kick-off, so it logs once
   // "+CMTI" came for the storage since its last listing command: bit 0 the SIM, bit 1 the phone.
   std::uint8_t SmsAnnounced = 0;
   // The listing runs for announced SMS: it reads their storage and no other.

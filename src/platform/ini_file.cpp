@@ -127,6 +127,12 @@ bool IniFile::update(const std::function<void(IniText&)>& edit) {
   if (!lock.held()) return fail(QStringLiteral("folder lock failed, not saved !!!"));
   QByteArray before;
   QFile file(path_);
+  // A file made read-only is the administrator's word, as on Windows, even where the folder
+  // would let the rename replace it.
+  constexpr auto kAnyWrite =
+      QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+  if (file.exists() && !(file.permissions() & kAnyWrite))
+    return fail(QStringLiteral("read-only, not saved !!!"));
   if (file.exists()) {
     if (!file.open(QIODevice::ReadOnly)) return fail(QStringLiteral("read failed, not saved !!!"));
     before = file.readAll();

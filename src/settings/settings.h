@@ -51,6 +51,8 @@ struct Settings {
   bool TestStartOn{true};
   int RecoveryStartIncMin{0};
   QString SimPin;  // entered once when the SIM asks; never logged
+  QString
+      SimPinRefused;  // digest of the PIN last entered until the SIM took it (gsm/sim_pin_mark.h)
   bool SmsIndication{true};
   // How long a job met by temporary network errors is tried again, in hours; 0 = not at all.
   int SendRetryHours{24};

@@ -57,6 +57,8 @@ const std::vector<SettingKey>& settingKeys() {
       key("TestStartOn", SettingType::Bool, Saved::No, &Settings::TestStartOn),
       key("RecoveryStartIncMin", SettingType::Int, Saved::No, &Settings::RecoveryStartIncMin),
       key("SimPin", SettingType::Str, Saved::Yes, &Settings::SimPin),
+      // Written by the link at once, not at the stop.
+      key("SimPinRefused", SettingType::Str, Saved::No, &Settings::SimPinRefused),
       key("SmsIndication", SettingType::Bool, Saved::No, &Settings::SmsIndication),
       key("SendRetryHours", SettingType::Int, Saved::Yes, &Settings::SendRetryHours),
       key("OnLine", SettingType::Bool, Saved::Yes, &Settings::OnLine),

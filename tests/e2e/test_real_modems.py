@@ -53,7 +53,8 @@ class RealModems(unittest.TestCase):
         gw = Gateway(self, ONLINE + "IntervalOnLine=1000\nSimPin=1111\n",
                      modem_args=("--pin", PIN))
         drop(gw, [("+420777333444", "Never without the SIM")])
-        refused = "SIM PIN refused; it is not tried again until SIM PIN is changed in the settings"
+        refused = ("SIM PIN refused: +CME ERROR: 16 (incorrect PIN); it is not tried again until "
+                   "SIM PIN is changed in the settings")
         self.assertTrue(k.wait_until(lambda: gw.logged("GSM Gate disconnected") >= 4, DEADLINE),
                         gw.run.lines()[-30:])
         self.assertEqual(gw.modem.commands("AT+CPIN="), ['AT+CPIN="1111"'])
@@ -85,7 +86,12 @@ class RealModems(unittest.TestCase):
         expected = sorted(b"polled %d" % i for i in range(3))
         self.assertTrue(k.wait_until(lambda: sorted(bodies(gw)) == expected, DEADLINE),
                         gw.run.lines()[-30:])
-        self.assertEqual(len(gw.modem.commands("AT+CNMI")), 1)  # refused once, not asked again
+        # Refused three times in a row: not asked again until the module restarts.
+        self.assertTrue(k.wait_until(lambda: len(gw.modem.commands("AT+CNMI")) == 3, DEADLINE))
+        k.wait_until(lambda: False, 3)
+        self.assertEqual(len(gw.modem.commands("AT+CNMI")), 3)
+        self.assertEqual(gw.logged("GSM modem refused to announce new SMS three times (ERROR); "
+                                   "it is polled until it restarts"), 1)
 
     def test_jobs_wait_while_the_network_is_not_registered(self):
         gw = Gateway(self, ONLINE + "IntervalOnLine=1000\n", modem_args=("--creg", "2"))

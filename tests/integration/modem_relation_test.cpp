@@ -54,13 +54,13 @@ struct ModemRelation {
 // A modem left at its prompt by anyone gets ESC first; errors are asked for as numbers.
 const QList<QByteArray> kTextModeStart{"\x1B",
                                        "AT",
+                                       "AT+CMEE=1",
                                        "AT+CPIN?",
                                        "AT+CREG?",
                                        "AT+CSCS=\"GSM\"",
                                        "AT+CSMP=17,167,0,0",
                                        "AT+CPAS",
                                        "ATE0",
-                                       "AT+CMEE=1",
                                        "AT+CSCA?",
                                        "AT+CMGF=1",
                                        "AT+CSDH=1",
@@ -112,6 +112,31 @@ TEST(ModemRelation, SilentModemIsDeclaredInactive) {
   EXPECT_EQ(r.sim->commands, (QList<QByteArray>{"\x1B", "AT", "AT", "AT"}));
   EXPECT_TRUE(r.t.shown().contains("GSM gateway inactive"));
   EXPECT_EQ(r.t.commands, QStringList{"notify.sh"});
+}
+
+// A modem that opens but never answers is one outage: one line and one run of its command, then
+// a line an hour with the count; the first "OK" ends it.
+TEST(ModemRelation, ASilentModemIsReportedOncePerOutage) {
+  ModemRelation r(
+      "ComTcp=0\nOnLine=1\nSmsIndication=0\nIntervalOnLine=3000\nMemCheOn=0\n"
+      "CmdOnConnectFailed=alert.sh\n");
+  r.sim->modem.faults().silent = true;
+  r.t.gs().StartupDue = true;
+  r.t.loop().run(61 * 60 * 1000);
+  QStringList log = r.t.shown();
+  EXPECT_EQ(log.count("GSM gateway inactive"), 1);
+  const QStringList hourly = log.filter("GSM gateway inactive - ");
+  ASSERT_EQ(hourly.size(), 1) << log.join('\n').toStdString();
+  EXPECT_TRUE(hourly[0].endsWith(" times in the last hour"));
+  EXPECT_EQ(r.t.commands, QStringList{"alert.sh"});
+
+  r.sim->modem.faults().silent = false;
+  ASSERT_TRUE(
+      r.t.loop().runUntil([&] { return r.t.shown().contains("GSM gateway connected"); }, 20000));
+  r.sim->modem.faults().silent = true;
+  ASSERT_TRUE(
+      r.t.loop().runUntil([&] { return r.t.shown().contains("GSM gateway inactive"); }, 30000));
+  EXPECT_EQ(r.t.commands, (QStringList{"alert.sh", "alert.sh"}));
 }
 
 TEST(ModemRelation, OnLineAnnouncedSmsAreListedAtOnceWhileTheLinkStaysOpen) {

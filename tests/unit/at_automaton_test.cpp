@@ -58,10 +58,10 @@ TEST_F(AtAutomaton, TextModeRelationReadsTheSimAndSkipsTheServiceCentreNextTime)
   startRelation();
   EXPECT_EQ(t.link().GsmTimeout, 1000u);
   const QList<QByteArray> first = t.converse([](const QByteArray& c) { return Modem(c); });
-  EXPECT_EQ(first, (QList<QByteArray>{"AT", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"",
-                                      "AT+CSMP=17,167,0,0", "AT+CPAS", "ATE0", "AT+CMEE=1",
-                                      "AT+CSCA?", "AT+CMGF=1", "AT+CSDH=1", "AT+CSQ",
-                                      "AT+CPMS=\"SM\"", "AT+CMGL=\"ALL\""}));
+  EXPECT_EQ(first,
+            (QList<QByteArray>{"AT", "AT+CMEE=1", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"",
+                               "AT+CSMP=17,167,0,0", "AT+CPAS", "ATE0", "AT+CSCA?", "AT+CMGF=1",
+                               "AT+CSDH=1", "AT+CSQ", "AT+CPMS=\"SM\"", "AT+CMGL=\"ALL\""}));
   EXPECT_TRUE(t.link().ListDone);
   EXPECT_EQ(t.gs().Lamps.linkStage, 3);
   ReadSmsList(t.g());
@@ -95,9 +95,9 @@ TEST_F(AtAutomaton, PduModeRelationHasNoHeaderDisplayAndListsByNumber) {
   t.gs().cfg.MemCheOn = false;
   startRelation();
   EXPECT_EQ(t.converse([](const QByteArray& c) { return Modem(c, {}); }),
-            (QList<QByteArray>{"AT", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"",
-                               "AT+CSMP=17,167,0,0", "AT+CPAS", "ATE0", "AT+CMEE=1", "AT+CSCA?",
-                               "AT+CMGF=0", "AT+CSQ", "AT+CMGL=4"}));
+            (QList<QByteArray>{"AT", "AT+CMEE=1", "AT+CPIN?", "AT+CREG?", "AT+CSCS=\"GSM\"",
+                               "AT+CSMP=17,167,0,0", "AT+CPAS", "ATE0", "AT+CSCA?", "AT+CMGF=0",
+                               "AT+CSQ", "AT+CMGL=4"}));
   EXPECT_TRUE(t.logs().contains("GSM PDU SMS mode set on"));
 }
 
@@ -507,11 +507,11 @@ TEST_F(AtAutomaton, LateAnswersOfACommandWrittenAgainAnswerNothingLater) {
   TimeOut(t);
   EXPECT_EQ(t.takeCommand(), "AT");
   t.feed(kOk);
-  EXPECT_EQ(t.takeCommand(), "AT+CPIN?");
+  EXPECT_EQ(t.takeCommand(), "AT+CMEE=1");
   t.feed(kOk + kOk);
   EXPECT_FALSE(t.takeCommand());
   t.feed(kOk);
-  EXPECT_EQ(t.takeCommand(), "AT+CREG?");
+  EXPECT_EQ(t.takeCommand(), "AT+CPIN?");
 }
 
 TEST_F(AtAutomaton, AnAnswerLostOnTheWayIsNotWaitedForOnceTheNextCommandIsAnswered) {
@@ -555,7 +555,7 @@ TEST_F(AtAutomaton, NoiseInTheKickOffsAnswerAsksForTheKickOffAgain) {
   t.feed("\xF2\r\n");
   EXPECT_FALSE(t.takeCommand());
   t.feed(kOk + kOk + kOk);
-  EXPECT_EQ(t.takeCommand(), "AT+CPIN?");
+  EXPECT_EQ(t.takeCommand(), "AT+CMEE=1");
   // Once the device has answered, such a byte is a line error again.
   t.feed("\xF3");
   EXPECT_TRUE(t.gs().RestartWanted);

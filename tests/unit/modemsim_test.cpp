@@ -490,6 +490,50 @@ TEST(ModemSimSim, PinThreeTriesThenPukThenNewPin) {
   EXPECT_EQ(m.sim.pinTriesLeft(), 3);
 }
 
+// The SIM's tries are told as they change, so they outlive the simulator; a SIM busy after its
+// PIN or a power-up, a missing SIM and a module booting answer as real ones do.
+TEST(ModemSimSim, TriesKeptBusyMissingAndBooting) {
+  ModemConfig config;
+  config.simPin = QStringLiteral("1234");
+  config.pinTries = 2;  // as a state file left them
+  QList<int> told;
+  config.simChanged = [&](int tries, const QString&) { told << tries; };
+  Modem m(config);
+  m.cmd("ATE0");
+  m.cmd("AT+CMEE=1");
+  EXPECT_EQ(m.cmd("AT+CPIN=\"0000\""), "\r\n+CME ERROR: 16\r\n");
+  m.sim.faults().simBusyMs = 4000;
+  EXPECT_EQ(m.cmd("AT+CPIN?"), "\r\n+CME ERROR: 14\r\n");  // still reading itself after power-on
+  m.now += 4000;
+  EXPECT_EQ(m.cmd("AT+CPIN=\"1234\""), "\r\nOK\r\n");
+  EXPECT_EQ(told, (QList<int>{1, 3}));
+  m.now += 3999;
+  EXPECT_EQ(m.cmd("AT+CPIN?"), "\r\n+CME ERROR: 14\r\n");
+  EXPECT_EQ(m.cmd("AT+CMGL=4"), "\r\n+CMS ERROR: 314\r\n");
+  m.now += 1;
+  EXPECT_EQ(m.cmd("AT+CPIN?"), "\r\n+CPIN: READY\r\n\r\nOK\r\n");
+
+  m.sim.faults().noSim = true;
+  EXPECT_EQ(m.cmd("AT+CPIN?"), "\r\n+CME ERROR: 10\r\n");
+  EXPECT_EQ(m.cmd("AT+CPMS=\"SM\""), "\r\n+CMS ERROR: 310\r\n");
+  m.sim.faults().noSim = false;
+
+  m.sim.faults().cnmiBootMs = 3000;
+  m.sim.faults().simBusyMs = 0;
+  EXPECT_EQ(m.cmd("AT+CNMI=2,1,0,0,0"), "\r\nOK\r\n");  // booted long ago
+  m.sim.powerUp(m.now);
+  m.sim.takeOutput(m.now + 5000);
+  m.cmd("ATE0");
+  EXPECT_EQ(m.cmd("AT+CPIN=\"1234\""), "\r\nOK\r\n");
+  EXPECT_EQ(m.cmd("AT+CNMI=2,1,0,0,0"), "\r\n+CMS ERROR: 302\r\n");
+  m.now += 3000;
+  EXPECT_EQ(m.cmd("AT+CNMI=2,1,0,0,0"), "\r\nOK\r\n");
+
+  config.pinTries = 0;  // used up: the SIM wants its PUK from the start
+  Modem locked(config);
+  EXPECT_EQ(locked.quietCmd("AT+CPIN?"), "\r\n+CPIN: SIM PUK\r\n\r\nOK\r\n");
+}
+
 TEST(ModemSimSim, RegistrationAndArrivalsAnnouncedAfterCnmi) {
   Modem m;
   m.cmd("ATE0");

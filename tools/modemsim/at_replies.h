@@ -19,14 +19,18 @@ inline constexpr int kNotAllowed = 302;
 inline constexpr int kBadPduParameter = 304;
 inline constexpr int kBadTextParameter = 305;
 inline constexpr int kNotSupported = 303;
+inline constexpr int kSimNotInserted = 310;
 inline constexpr int kSimPinRequired = 311;
+inline constexpr int kSimBusy = 314;
 inline constexpr int kBadIndex = 321;
 
 // Equipment error codes.
 inline constexpr int kMeNotAllowed = 3;
 inline constexpr int kMeNotSupported = 4;
+inline constexpr int kMeSimNotInserted = 10;
 inline constexpr int kMeSimPinRequired = 11;
 inline constexpr int kMeSimPukRequired = 12;
+inline constexpr int kMeSimBusy = 14;
 inline constexpr int kMeWrongPassword = 16;
 inline constexpr int kMeUnknown = 100;
 

@@ -161,6 +161,12 @@ bool applyFaultCommand(Faults& faults, const QString& line, QString* error) {
     ok = number(first, &entry) && entry > 0 &&
          (verb == u"list-cut" ? words.size() == 1 : !code.isEmpty());
     if (ok) faults.listCodes.append({entry, code});
+  } else if (verb == u"sim-busy") {
+    ok = number(first, &faults.simBusyMs);
+  } else if (verb == u"no-sim") {
+    ok = onOff(first, &faults.noSim);
+  } else if (verb == u"cnmi-boot") {
+    ok = number(first, &faults.cnmiBootMs);
   } else if (verb == u"reset") {
     faults = Faults{};
     ok = true;

@@ -42,6 +42,13 @@ struct Faults {
   // Listings to come, one entry each in turn: a line sent between the header of entry N
   // (1-based) and its body, or with an empty line the body left out.
   QList<QPair<int, QString>> listCodes;
+  // The SIM: busy for this long after it took its PIN and after power-up (+CME ERROR: 14,
+  // +CMS ERROR: 314); missing from its holder (+CME ERROR: 10, +CMS ERROR: 310).
+  int simBusyMs = 0;
+  bool noSim = false;
+  // A module still booting refuses new-message indications (+CMS ERROR: 302) for this long
+  // after power-up.
+  int cnmiBootMs = 0;
 
   bool answersError(const QByteArray& commandLine) const;
   bool unsupports(const QByteArray& commandLine) const;
@@ -84,6 +91,9 @@ inline constexpr const char* kFaultCommandHelp =
     "  list-code N TEXT      the next listing sends line TEXT between the header of its entry N\n"
     "                        and the body (repeated: the listings after it, in turn)\n"
     "  list-cut N            the next listing leaves out the body of its entry N\n"
+    "  sim-busy MS|off       the SIM is busy MS after it took its PIN and after power-up\n"
+    "  no-sim on|off         no SIM in the holder\n"
+    "  cnmi-boot MS|off      AT+CNMI is refused MS after power-up (the module boots)\n"
     "  reset                 all faults off\n";
 
 }  // namespace kolvane::modemsim

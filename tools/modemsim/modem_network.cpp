@@ -26,9 +26,11 @@ constexpr std::array<const char*, 11> kUnsolicited = {
 
 QByteArray ModemSim::cpin(const AtCommand& cmd) {
   static constexpr std::array<const char*, 3> kStates = {"READY", "SIM PIN", "SIM PUK"};
+  if (cmd.kind == AtCommand::Kind::Test) return kOk;
+  if (config_.faults.noSim) return meError(kMeSimNotInserted);
+  if (within(simBusyFrom_, config_.faults.simBusyMs)) return meError(kMeSimBusy);
   if (cmd.kind == AtCommand::Kind::Read)
     return info(QByteArray("+CPIN: ") + kStates[static_cast<int>(simLock_)]);
-  if (cmd.kind == AtCommand::Kind::Test) return kOk;
   if (cmd.kind != AtCommand::Kind::Set) return kError;
   if (simLock_ == SimLock::Ready) return meError(kMeNotAllowed);
   const QString given = QString::fromLatin1(cmd.param(0));
@@ -37,11 +39,23 @@ QByteArray ModemSim::cpin(const AtCommand& cmd) {
     config_.simPin = QString::fromLatin1(cmd.param(1));
   } else if (given != config_.simPin) {
     if (--pinTries_ <= 0) simLock_ = SimLock::Puk;
+    simStateChanged();
     return meError(kMeWrongPassword);
   }
   simLock_ = SimLock::Ready;
   pinTries_ = kMaxPinTries;
+  // Checking the PIN and reading the SIM take it a while.
+  simBusyFrom_ = now_;
+  simStateChanged();
   return kOk;
+}
+
+void ModemSim::simStateChanged() {
+  if (config_.simChanged) config_.simChanged(pinTriesLeft(), config_.simPin);
+}
+
+bool ModemSim::within(const std::optional<Tick>& from, int ms) const {
+  return from && ms > 0 && !reached(*from + static_cast<Tick>(ms), now_);
 }
 
 QByteArray ModemSim::creg(const AtCommand& cmd) {
@@ -56,6 +70,7 @@ QByteArray ModemSim::cnmi(const AtCommand& cmd) {
                 ",0,0,0");
   if (cmd.kind == AtCommand::Kind::Test) return info("+CNMI: (0-3),(0,1),(0),(0),(0)");
   if (cmd.kind != AtCommand::Kind::Set) return kError;
+  if (within(poweredAt_, config_.faults.cnmiBootMs)) return cmsError(kNotAllowed);
   bool modeOk = false;
   bool mtOk = true;
   const int mode = cmd.param(0).toInt(&modeOk);

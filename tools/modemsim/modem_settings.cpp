@@ -134,7 +134,8 @@ QByteArray ModemSim::meError(int code) const {
   static const std::map<int, const char*> kTexts = {
       {kMeNotAllowed, "operation not allowed"}, {kMeNotSupported, "operation not supported"},
       {kMeSimPinRequired, "SIM PIN required"},  {kMeSimPukRequired, "SIM PUK required"},
-      {kMeWrongPassword, "incorrect password"}, {kMeUnknown, "unknown"}};
+      {kMeWrongPassword, "incorrect password"}, {kMeUnknown, "unknown"},
+      {kMeSimNotInserted, "SIM not inserted"},  {kMeSimBusy, "SIM busy"}};
   const auto it = kTexts.find(code);
   return QByteArray("\r\n+CME ERROR: ") + (it != kTexts.end() ? it->second : "unknown") + "\r\n";
 }

@@ -43,7 +43,8 @@ ModemSim::ModemSim(ModemConfig config)
       stores_{MessageStore(config_.simCapacity), MessageStore(config_.phoneCapacity)},
       echo_(config_.echo),
       serviceCentre_(config_.serviceCentre) {
-  if (!config_.simPin.isEmpty()) simLock_ = SimLock::Pin;
+  pinTries_ = std::max(0, config_.pinTries);
+  if (!config_.simPin.isEmpty()) simLock_ = pinTries_ == 0 ? SimLock::Puk : SimLock::Pin;
   if (config_.leftAtPrompt) {
     textMode_ = true;
     send_ = PendingSend{false, QStringLiteral("+420700000000"), 0, {}};
@@ -121,6 +122,8 @@ void ModemSim::powerUp(Tick now) {
   cmee_ = 0;
   mems_ = {Storage::SM, Storage::SM, Storage::SM};
   if (!config_.simPin.isEmpty() && simLock_ == SimLock::Ready) simLock_ = SimLock::Pin;
+  poweredAt_ = now;
+  simBusyFrom_ = now;
   static constexpr std::array<const char*, 3> kSim = {"READY", "SIM PIN", "SIM PUK"};
   const QByteArray lines[] = {"RDY", QByteArray("+CPIN: ") + kSim[static_cast<int>(simLock_)],
                               "Call Ready", "SMS Ready"};
@@ -184,6 +187,7 @@ void ModemSim::runLine(const QByteArray& line, Tick now) {
   const std::optional<AtCommand> cmd = parseAtCommand(line);
   if (!cmd) return;  // only lines beginning with AT are commands
   ++commandsThisConnection_;
+  now_ = now;
   if (config_.faults.dropAfter > 0 && commandsThisConnection_ > config_.faults.dropAfter) {
     hangup_ = true;
     connected_ = false;
@@ -261,8 +265,11 @@ QByteArray ModemSim::dispatch(const AtCommand& cmd) {
                                                           "+CMGD", "+CMGS", "+CNMI"};
   if (cmd.kind == AtCommand::Kind::Basic) return basic(cmd);
   if (cmd.kind == AtCommand::Kind::Malformed) return kError;
-  if (simLocked() && std::find(kNeedSim.begin(), kNeedSim.end(), cmd.name) != kNeedSim.end())
-    return cmsError(kSimPinRequired);
+  if (std::find(kNeedSim.begin(), kNeedSim.end(), cmd.name) != kNeedSim.end()) {
+    if (config_.faults.noSim) return cmsError(kSimNotInserted);
+    if (within(simBusyFrom_, config_.faults.simBusyMs)) return cmsError(kSimBusy);
+    if (simLocked()) return cmsError(kSimPinRequired);
+  }
   for (const Entry& e : kTable)
     if (cmd.name == e.name) return (this->*e.handler)(cmd);
   return kError;

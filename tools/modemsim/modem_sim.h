@@ -33,6 +33,11 @@ struct ModemConfig {
   bool newMessageIndication = false;  // "+CMTI" for every message stored, without AT+CNMI
   QString simPin;                     // empty: the SIM asks for no PIN
   QString simPuk = QStringLiteral("12345678");
+  // Tries left for the PIN (0: the SIM wants its PUK), as a state file kept them; a SIM keeps
+  // its count whatever the device and the program do.
+  int pinTries = 3;
+  // Told the tries left and the PIN whenever either changes.
+  std::function<void(int triesLeft, const QString& pin)> simChanged;
   // The device sits at a send prompt (text mode), as an earlier program left it.
   bool leftAtPrompt = false;
   Faults faults;
@@ -124,6 +129,9 @@ class ModemSim {
   QByteArray unsolicitedCode();
   void emitUnsolicited(Tick now);
   bool simLocked() const;
+  // Within the window of a fault, counted from its start.
+  bool within(const std::optional<Tick>& from, int ms) const;
+  void simStateChanged();
   bool announcesArrivals() const { return config_.newMessageIndication || cnmiMt_ == 1; }
   QByteArray finishSend(Tick now);
   std::optional<SentSms> decodeTextBody(const PendingSend& send);
@@ -148,6 +156,11 @@ class ModemSim {
   enum class SimLock { Ready, Pin, Puk };
   SimLock simLock_ = SimLock::Ready;
   int pinTries_ = 3;
+  // The command being answered arrived at now_; the module last powered up, and the SIM last
+  // took its PIN or powered up.
+  Tick now_ = 0;
+  std::optional<Tick> poweredAt_ = Tick{0};
+  std::optional<Tick> simBusyFrom_ = Tick{0};
   int cnmiMode_ = 0;
   int cnmiMt_ = 0;
   int cmee_ = 0;

@@ -71,6 +71,12 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       flag("no-cnmi", "Fault: answer ERROR to AT+CNMI (no new-message indications)."),
       value("pin", "The SIM asks for this PIN (three tries, then the PUK).", "PIN"),
       value("puk", "PUK of the SIM (default 12345678).", "PUK"),
+      value("sim-state",
+            "Keep the SIM's PIN tries (and a PIN its PUK set) in PATH, across restarts.", "PATH"),
+      value("sim-busy-ms", "Fault: the SIM is busy MS after it took its PIN and after power-up.",
+            "MS"),
+      flag("no-sim", "Fault: no SIM in the holder."),
+      value("cnmi-boot-ms", "Fault: AT+CNMI is refused MS after power-up (booting).", "MS"),
       value("creg", "Registration state answered to AT+CREG? (default 1, home).", "N"),
       value("urc-ms", "Fault: an unsolicited code every MS, and one before every prompt.", "MS"),
       flag("silent", "Fault: answer nothing."),
@@ -179,6 +185,14 @@ ParsedOptions parseOptions(const QStringList& arguments) {
       m.simPin = v;
     } else if (name == u"puk") {
       m.simPuk = v;
+    } else if (name == u"sim-state") {
+      o.simStatePath = v;
+    } else if (name == u"sim-busy-ms") {
+      number(0, 3600000, &m.faults.simBusyMs);
+    } else if (name == u"no-sim") {
+      m.faults.noSim = true;
+    } else if (name == u"cnmi-boot-ms") {
+      number(0, 3600000, &m.faults.cnmiBootMs);
     } else if (name == u"creg") {
       number(0, 5, &m.faults.registration);
     } else if (name == u"urc-ms") {

@@ -16,6 +16,7 @@ struct RunOptions {
   QString sentPath;
   QString injectPath;
   QString controlPath;
+  QString simStatePath;                 // the SIM's tries and PIN, kept across restarts
   Storage injectStorage = Storage::SM;  // the last --storage, for inject-file lines
   bool trace = false;
   std::vector<Injection> injections;  // in command-line order

@@ -2,6 +2,8 @@
 
 #include "modemsim/sim_io.h"
 
+#include <QFile>
+#include <QSaveFile>
 #include <cstdio>
 
 #include "modemsim/injection_text.h"
@@ -13,10 +15,36 @@ namespace {
 
 constexpr int kFilePollMs = 200;
 
+// The SIM as its state file left it ("tries=N", "pin=P" lines), and the file kept up to date.
+ModemConfig withSimState(const RunOptions& o) {
+  ModemConfig m = o.modem;
+  const QString path = o.simStatePath;
+  if (path.isEmpty()) return m;
+  QFile file(path);
+  if (file.open(QIODevice::ReadOnly)) {
+    for (const QByteArray& line : file.readAll().split('\n')) {
+      bool ok = false;
+      if (line.startsWith("tries=")) {
+        const int tries = line.mid(6).trimmed().toInt(&ok);
+        if (ok && tries >= 0 && tries <= 3) m.pinTries = tries;
+      } else if (line.startsWith("pin=") && !m.simPin.isEmpty()) {
+        m.simPin = QString::fromLatin1(line.mid(4).trimmed());
+      }
+    }
+  }
+  m.simChanged = [path](int tries, const QString& pin) {
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly)) return;
+    out.write("tries=" + QByteArray::number(tries) + "\npin=" + pin.toLatin1() + '\n');
+    if (!out.commit()) printLine(stderr, QStringLiteral("modemsim: cannot write ") + path);
+  };
+  return m;
+}
+
 }  // namespace
 
 SimRunner::SimRunner(RunOptions options, std::unique_ptr<Endpoint> endpoint)
-    : options_(std::move(options)), sim_(options_.modem), endpoint_(std::move(endpoint)) {
+    : options_(std::move(options)), sim_(withSimState(options_)), endpoint_(std::move(endpoint)) {
   clock_.start();
   pumpTimer_.setSingleShot(true);
   connect(&pumpTimer_, &QTimer::timeout, this, &SimRunner::pump);
