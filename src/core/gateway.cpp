@@ -23,6 +23,9 @@
 #include "mail/mail_listeners.h"
 #include "mail/pop3_server.h"
 #include "mail/smtp_server.h"
+#include "mail/store_file.h"
+#include "mail/store_repair.h"
+#include "mail/store_rescue.h"
 #include "settings/catalogue.h"
 #include "settings/exe_ini_block.h"
 
@@ -130,6 +133,11 @@ IniText Gateway::loadAllSettings(DateTime startTime) {
                   .arg(QDir::toNativeSeparators(file.path())));
   }
   const IniText read = file.read();
+  if (!file.exists()) {
+    Log(true, fillPlaceholders(Text(511), {QDir::toNativeSeparators(file.path())}));
+  } else if (const auto bytes = ReadWholeFile(file.path()); bytes && bytes->trimmed().isEmpty()) {
+    Log(true, fillPlaceholders(Text(512), {QDir::toNativeSeparators(file.path())}));
+  }
   loadSettings(gs_, layeredSettings(read), startTime,
                [this](const QString& line) { Log(true, line); });
   applyLogOptions();
@@ -172,6 +180,8 @@ bool Gateway::InitX() {
   // 11. From here on every write goes to the file itself.
   settingsFile_.emplace(gs_.file(files::kSettings));
   settingsFile_->setFailureLog([this](const QString& line) { Log(true, line); });
+  settingsFile_->setReadOnlyNotice([this] { Log(true, Text(513)); });
+  settingsFile_->noticeIfReadOnly();
 
   // 12. Hand a command-line text to whichever copy sends it.
   // The installer's switch is no text to send.
@@ -228,6 +238,8 @@ void Gateway::normalRunStart(DateTime startTime) {
   gs_.CounterDateText = counterDateLabel(clock_.now());
   gs_.CountersChanged = true;
   Log(true, QString());
+  RestoreRescuedAppends(*this);
+  RepairCutStores(*this);
   if (hooks_.loadClientLists) hooks_.loadClientLists();
   if (hooks_.checkPop3Store) hooks_.checkPop3Store();
 
@@ -269,16 +281,23 @@ void Gateway::shutdown() {
       hooks_.runHookCommand(gs_.cfg.CmdOnClose);
     }
     if (hooks_.savePlacementsOfOpenWindows) hooks_.savePlacementsOfOpenWindows();
-    writeBackSettings();
-    if (hooks_.stopLinkPasses) hooks_.stopLinkPasses();
-    if (hooks_.linkHandleOpen && hooks_.linkHandleOpen()) {
-      // The device gets 400 ms to settle before its handle is closed.
-      QTimer::singleShot(400, this, [this] {
-        if (hooks_.closeLinkHandle) hooks_.closeLinkHandle();
-        Q_EMIT finished();
-      });
-      return;
-    }
+    // Records still queued for a held store reach it, or Rescue.Tmp, before the program ends.
+    FinishAppendsThen(*this, [this] { finishShutdown(); });
+    return;
+  }
+  QTimer::singleShot(0, this, [this] { Q_EMIT finished(); });
+}
+
+void Gateway::finishShutdown() {
+  writeBackSettings();
+  if (hooks_.stopLinkPasses) hooks_.stopLinkPasses();
+  if (hooks_.linkHandleOpen && hooks_.linkHandleOpen()) {
+    // The device gets 400 ms to settle before its handle is closed.
+    QTimer::singleShot(400, this, [this] {
+      if (hooks_.closeLinkHandle) hooks_.closeLinkHandle();
+      Q_EMIT finished();
+    });
+    return;
   }
   QTimer::singleShot(0, this, [this] { Q_EMIT finished(); });
 }

@@ -91,6 +91,7 @@ class Gateway : public QObject, public GatewayContext {
   IniText loadAllSettings(DateTime startTime);
   void normalRunStart(DateTime startTime);
   void shutdown();
+  void finishShutdown();
   void installLinkHooks();
   // Before the event loop sleeps: the cycle and recovery timers go off at their next due moment.
   void armTimers();
