@@ -1,182 +1,218 @@
-// Resident memory of the headless gateway over many mail sessions with Debug=1: SMTP sessions
-// that each deliver one mail, then POP3 sessions that each log in, ask STAT and quit. The
-// program's resident memory is read after the first 1,000 sessions of each kind and at the end,
-// side by side (target: at most 2 MB more at the end). Arguments: SMTP sessions and POP3
-// sessions (default 100,000 each), clients at once (default 4).
+// Resident memory and loaded libraries of the service program kolvaned beside
+// `Kolvane --headless`, in one run: each beside its own kolvane-modemsim over TCP, measured
+// once its first relation has ended and it has idled for a while (the first argument, seconds,
+// default 20). Prints for each the resident memory (anonymous and file-backed), the libraries
+// it has loaded and those of a desktop among them, and for kolvaned what takes its memory;
+// beside them the floor, a listener on the same Qt libraries that does nothing else.
+// A second argument names another folder holding the programs.
 #include <QCoreApplication>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
-#include <QTcpSocket>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
-
-#include "program_rig.h"
 
 namespace {
 
-long residentKb(qint64 pid) {
+constexpr double kTargetMb = 11.0;
+
+quint16 freePort() {
+  QTcpServer probe;
+  probe.listen(QHostAddress::LocalHost, 0);
+  return probe.serverPort();
+}
+
+bool waitForLine(QProcess& p, const QByteArray& text, int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (std::chrono::steady_clock::now() < end) {
+    while (p.canReadLine()) {
+      if (p.readLine().trimmed().contains(text)) return true;
+    }
+    if (p.state() == QProcess::NotRunning) return false;
+    p.waitForReadyRead(200);
+  }
+  return false;
+}
+
+long statusKb(qint64 pid, const char* field) {
   QFile status(QStringLiteral("/proc/%1/status").arg(pid));
   if (!status.open(QIODevice::ReadOnly)) return 0;
   for (const QByteArray& line : status.readAll().split('\n')) {
-    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+    if (line.startsWith(field)) return line.mid(qstrlen(field)).trimmed().split(' ')[0].toLong();
   }
   return 0;
 }
 
-// One session after the other on one connection at a time: each line is sent after the reply
-// to the one before; the POP3 STAT reply and the mail's 250 count as done.
-class SessionClient : public QObject {
- public:
-  using Script = std::vector<QByteArray>;
-  SessionClient(quint16 port, Script script, std::function<bool()> another)
-      : port_(port), script_(std::move(script)), another_(std::move(another)) {
-    connect(&socket_, &QTcpSocket::readyRead, this, [this] { read(); });
-    connect(&socket_, &QTcpSocket::disconnected, this, [this] { next(); });
-    next();
+// The proportional set: each page shared with other processes counted by its share.
+long pssKb(qint64 pid) {
+  QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+  if (!rollup.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : rollup.readAll().split('\n')) {
+    if (line.startsWith("Pss:")) return line.mid(4).trimmed().split(' ')[0].toLong();
   }
-  int failed() const { return failed_; }
+  return 0;
+}
 
- private:
-  void next() {
-    if (!another_()) return;
-    step_ = 0;
-    buffer_.clear();
-    socket_.abort();
-    socket_.connectToHost(QHostAddress::LocalHost, port_);
-  }
-
-  void read() {
-    buffer_ += socket_.readAll();
-    for (qsizetype end; (end = buffer_.indexOf("\r\n")) >= 0;) {
-      const QByteArray reply = buffer_.left(end);
-      buffer_.remove(0, end + 2);
-      // The multi-line answer of EHLO or a 354 are answered like any other reply.
-      if (reply.size() > 3 && reply[3] == '-') continue;
-      if (reply.startsWith('5') || reply.startsWith("-ERR")) ++failed_;
-      if (step_ < script_.size()) socket_.write(script_[step_++] + "\r\n");
+// Resident kilobytes per mapped file ("[heap]", "[anon]" and the like for the others).
+QMap<QString, long> residentByMapping(qint64 pid) {
+  QMap<QString, long> out;
+  QFile smaps(QStringLiteral("/proc/%1/smaps").arg(pid));
+  if (!smaps.open(QIODevice::ReadOnly)) return out;
+  static const QRegularExpression header(QStringLiteral("^[0-9a-f]+-[0-9a-f]+ "));
+  QString current;
+  for (const QByteArray& raw : smaps.readAll().split('\n')) {
+    const QString line = QString::fromUtf8(raw);
+    if (header.match(line).hasMatch()) {
+      const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+      current = words.size() >= 6 ? words.mid(5).join(QLatin1Char(' ')) : QStringLiteral("[anon]");
+    } else if (line.startsWith(QLatin1String("Rss:"))) {
+      out[current] += line.mid(4).trimmed().split(QLatin1Char(' '))[0].toLong();
     }
   }
+  return out;
+}
 
-  QTcpSocket socket_;
-  quint16 port_;
-  Script script_;
-  std::function<bool()> another_;
-  QByteArray buffer_;
-  std::size_t step_ = 0;
-  int failed_ = 0;
-};
+QStringList libraries(const QMap<QString, long>& mappings) {
+  QStringList out;
+  for (auto it = mappings.begin(); it != mappings.end(); ++it) {
+    if (it.key().contains(QLatin1String(".so"))) out << it.key();
+  }
+  return out;
+}
 
-struct Phase {
-  const char* name;
-  quint16 port;
-  SessionClient::Script script;
-  int sessions;
+QStringList desktopLibraries(const QStringList& libs) {
+  static const QRegularExpression desktop(QStringLiteral(
+      "libQt6(Widgets|Gui|OpenGL|XcbQpa|Svg)|libX11|libxcb|libEGL|libGL|libOpenGL|libGLX"));
+  QStringList out;
+  for (const QString& l : libs) {
+    if (desktop.match(l).hasMatch()) out << l.section(QLatin1Char('/'), -1);
+  }
+  return out;
+}
+
+// One gateway beside its own simulated modem, in a folder of its own.
+struct Subject {
+  QString name;
+  QTemporaryDir dir;
+  QProcess modem;
+  QProcess gateway;
+
+  bool start(const QString& bin, const QString& program, const QStringList& args) {
+    modem.start(bin + QStringLiteral("/kolvane-modemsim"),
+                {QStringLiteral("--tcp"), QStringLiteral("0")});
+    if (!modem.waitForStarted() || !modem.waitForReadyRead(5000)) return false;
+    const QByteArray ready = modem.readLine().trimmed();
+    QFile ini(dir.filePath(QStringLiteral("Kolvane.ini")));
+    if (!ini.open(QIODevice::WriteOnly)) return false;
+    ini.write(QStringLiteral("[CFG]\nComTcp=1\nGtIPAdress=127.0.0.1\nGtTCPPort=%1\nInterval=5\n"
+                             "SmtpPort=%2\nPop3Port=%3\n")
+                  .arg(QString::fromLatin1(ready.mid(ready.lastIndexOf(':') + 1)))
+                  .arg(freePort())
+                  .arg(freePort())
+                  .toUtf8());
+    ini.close();
+    gateway.setProcessChannelMode(QProcess::MergedChannels);
+    gateway.start(bin + QLatin1Char('/') + program,
+                  args + QStringList{QStringLiteral("--dir"), dir.path()});
+    return gateway.waitForStarted();
+  }
+
+  ~Subject() {
+    gateway.terminate();
+    gateway.waitForFinished(20000);
+    modem.terminate();
+    modem.waitForFinished(5000);
+  }
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  const int smtpSessions = argc > 1 ? std::max(1000, std::atoi(argv[1])) : 100000;
-  const int pop3Sessions = argc > 2 ? std::max(1000, std::atoi(argv[2])) : 100000;
-  const int clients = argc > 3 ? std::clamp(std::atoi(argv[3]), 1, 50) : 4;
-  const QString bin = QCoreApplication::applicationDirPath();
-  QTemporaryDir dir;
-
-  // A modem that never answers: the mail servers open, the jobs stay in the mail store.
-  QProcess modem;
-  modem.start(bin + QStringLiteral("/kolvane-modemsim"),
-              {QStringLiteral("--tcp"), QStringLiteral("0"), QStringLiteral("--silent")});
-  if (!modem.waitForStarted() || !modem.waitForReadyRead(5000)) {
-    std::fprintf(stderr, "cannot start kolvane-modemsim\n");
-    return 1;
+  // The floor: this program as a listener on the same Qt libraries, doing nothing else.
+  if (argc > 1 && qstrcmp(argv[1], "--floor") == 0) {
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return app.exec();
   }
-  const QByteArray ready = modem.readLine().trimmed();
-  const quint16 smtpPort = bench::freePort();
-  const quint16 pop3Port = bench::freePort();
-  QFile ini(dir.filePath(QStringLiteral("Kolvane.ini")));
-  if (!ini.open(QIODevice::WriteOnly)) return 1;
-  ini.write(QStringLiteral("[CFG]\nComTcp=1\nGtIPAdress=127.0.0.1\nGtTCPPort=%1\nStartGo=1\n"
-                           "OnLine=1\nDebug=1\nDNSOff=1\nSmtpPort=%2\nPop3Port=%3\n")
-                .arg(QString::fromLatin1(ready.mid(ready.lastIndexOf(':') + 1)))
-                .arg(smtpPort)
-                .arg(pop3Port)
-                .toUtf8());
-  ini.close();
+  const int idleSeconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+  const QString bin =
+      argc > 2 ? QString::fromLocal8Bit(argv[2]) : QCoreApplication::applicationDirPath();
 
-  QProcess gateway;
-  gateway.setProcessChannelMode(QProcess::MergedChannels);
-  const QString program = qEnvironmentVariable("KOLVANE_PROGRAM");
-  gateway.start(program.isEmpty() ? bin + QStringLiteral("/Kolvane") : program,
-                {QStringLiteral("--headless"), QStringLiteral("--dir"), dir.path()});
-  QByteArray seen;
-  const auto end = bench::Clock::now() + std::chrono::seconds(30);
-  while (!seen.contains("POP3 server listens") && bench::Clock::now() < end &&
-         gateway.state() != QProcess::NotRunning) {
-    gateway.waitForReadyRead(200);
-    seen += gateway.readAll();
-  }
-  if (!seen.contains("POP3 server listens")) {
-    std::fprintf(stderr, "the gateway's mail servers did not open\n");
-    return 1;
-  }
-  // Debug lines by the hundred thousand: read and dropped, so the pipe never fills.
-  QObject::connect(&gateway, &QProcess::readyRead, &gateway, [&gateway] { gateway.readAll(); });
-
-  const std::vector<Phase> phases = {
-      {"SMTP",
-       smtpPort,
-       {"HELO bench", "MAIL FROM:<bench@lan>", "RCPT TO:<+420603100000@sms.lan>", "DATA",
-        "Subject: bench\r\n\r\nbench mail\r\n.", "QUIT"},
-       smtpSessions},
-      {"POP3", pop3Port, {"USER benchpc", "PASS x", "STAT", "QUIT"}, pop3Sessions}};
-  const qint64 pid = gateway.processId();
-  std::printf("resident memory of the gateway, Debug=1 (%d clients at once)\n", clients);
-  std::printf("%-6s %10s %16s %12s %10s\n", "", "sessions", "after 1,000 kB", "at end kB",
-              "growth kB");
-  bool withinTarget = true;
-  for (const Phase& phase : phases) {
-    int started = 0;
-    int done = -clients;  // each client's first call starts its first session
-    long afterFirst = 0;
-    const auto another = [&]() {
-      ++done;
-      if (done == 1000) afterFirst = residentKb(pid);
-      if (started == phase.sessions) {
-        if (done >= phase.sessions) app.quit();
-        return false;
-      }
-      ++started;
-      return true;
-    };
-    std::vector<std::unique_ptr<SessionClient>> pool;
-    for (int i = 0; i < clients; ++i) {
-      pool.push_back(std::make_unique<SessionClient>(phase.port, phase.script, another));
+  std::vector<std::unique_ptr<Subject>> subjects;
+  const std::pair<QString, QStringList> programs[] = {
+      {QStringLiteral("kolvaned"), {}},
+      {QStringLiteral("Kolvane"), {QStringLiteral("--headless")}}};
+  for (const auto& [program, args] : programs) {
+    auto s = std::make_unique<Subject>();
+    s->name = (program + QLatin1Char(' ') + args.join(QLatin1Char(' '))).trimmed();
+    if (!s->start(bin, program, args)) {
+      std::fprintf(stderr, "cannot start %s beside kolvane-modemsim\n", qPrintable(s->name));
+      return 1;
     }
-    QTimer::singleShot(std::chrono::hours(3), &app, [&] {
-      std::fprintf(stderr, "timed out\n");
-      app.quit();
-    });
-    app.exec();
-    const long atEnd = residentKb(pid);
-    int failed = 0;
-    for (const auto& c : pool) failed += c->failed();
-    std::printf("%-6s %10d %16ld %12ld %10ld%s\n", phase.name, phase.sessions, afterFirst, atEnd,
-                atEnd - afterFirst, failed ? " (some replies were errors)" : "");
-    std::fflush(stdout);
-    withinTarget = withinTarget && atEnd - afterFirst <= 2048;
+    subjects.push_back(std::move(s));
   }
-  std::printf("target: at most 2048 kB growth after the first 1,000 sessions: %s\n",
-              withinTarget ? "met" : "MISSED");
-  gateway.terminate();
-  gateway.waitForFinished(20000);
-  modem.terminate();
-  modem.waitForFinished(5000);
-  return withinTarget ? 0 : 1;
+  for (auto& s : subjects) {
+    if (!waitForLine(s->gateway, "GSM Gate disconnected", 60000)) {
+      std::fprintf(stderr, "%s: the first relation did not end\n", qPrintable(s->name));
+      return 1;
+    }
+  }
+  QProcess floor;
+  floor.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--floor")});
+  floor.waitForStarted();
+  std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+
+  std::printf("idle between relations beside kolvane-modemsim over TCP, %d s after the first:\n",
+              idleSeconds);
+  for (auto& s : subjects) {
+    s->gateway.readAll();
+    const qint64 pid = s->gateway.processId();
+    const QMap<QString, long> mappings = residentByMapping(pid);
+    const QStringList libs = libraries(mappings);
+    const QStringList desktop = desktopLibraries(libs);
+    const long rss = statusKb(pid, "VmRSS:");
+    std::printf(
+        "  %-20s resident %5.1f MB (anonymous %.1f, files %.1f; proportional %.1f), "
+        "%lld libraries, desktop: %s%s\n",
+        qPrintable(s->name), rss / 1024.0, statusKb(pid, "RssAnon:") / 1024.0,
+        statusKb(pid, "RssFile:") / 1024.0, pssKb(pid) / 1024.0,
+        static_cast<long long>(libs.size()),
+        desktop.isEmpty() ? "none" : qPrintable(desktop.join(QLatin1Char(' '))),
+        s.get() == subjects.front().get()
+            ? qPrintable(QStringLiteral("; target %1 MB").arg(kTargetMb))
+            : "");
+  }
+
+  const QMap<QString, long> bare = residentByMapping(floor.processId());
+  std::printf(
+      "  %-20s resident %5.1f MB (anonymous %.1f, files %.1f), %lld libraries: the "
+      "floor of a Qt Core and Network listener here\n",
+      "Qt alone", statusKb(floor.processId(), "VmRSS:") / 1024.0,
+      statusKb(floor.processId(), "RssAnon:") / 1024.0,
+      statusKb(floor.processId(), "RssFile:") / 1024.0,
+      static_cast<long long>(libraries(bare).size()));
+  floor.kill();
+  floor.waitForFinished(5000);
+
+  // What takes the service program's memory, the largest first.
+  const QMap<QString, long> mappings = residentByMapping(subjects.front()->gateway.processId());
+  std::vector<std::pair<long, QString>> largest;
+  for (auto it = mappings.begin(); it != mappings.end(); ++it) {
+    largest.emplace_back(it.value(), it.key().section(QLatin1Char('/'), -1));
+  }
+  std::sort(largest.rbegin(), largest.rend());
+  std::printf("kolvaned's resident memory by mapping:\n");
+  for (std::size_t i = 0; i < std::min<std::size_t>(12, largest.size()); ++i) {
+    std::printf("  %7.2f MB  %s\n", largest[i].first / 1024.0, qPrintable(largest[i].second));
+  }
+  return 0;
 }

@@ -313,6 +313,8 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
      "Její stav tento uživatel číst nesmí; jako root: Kolvane --status --dir %s"},
     {420, "StatusSockFail", "Status socket %s cannot be opened: %s",
      "Stavový soket %s nelze otevřít: %s"},
+    {440, "ServiceNoSetup", "kolvaned has no installer: the window program Kolvane (package kolvane-desktop) runs it with *I",
+     "kolvaned nemá instalátor: spouští jej program s okny Kolvane (balíček kolvane-desktop) s *I"},
     {510, "CutRecord", "%s ended in a record cut off (%s bytes); they were moved to %s",
      "%s končil useknutým záznamem (%s bajtů); byl přesunut do %s"},
     {511, "SetMissing", "Settings file %s not found: the defaults are used",

@@ -19,6 +19,8 @@ _SOURCE_DIR = os.environ.get(
     "KOLVANE_SOURCE_DIR", os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
 BIN_DIR = os.environ.get("KOLVANE_BIN_DIR", os.path.join(_SOURCE_DIR, "build", "bin"))
 PROGRAM = os.path.join(BIN_DIR, "Kolvane")
+# The service program: the same gateway without windows, on the same command line.
+SERVICE_PROGRAM = os.path.join(BIN_DIR, "kolvaned")
 
 # The start-up line holds only the time stamp and two spaces.
 STAMP_LINE = re.compile(r"^\d\d:\d\d:\d\d  $")
