@@ -1,6 +1,7 @@
 """What a run of months meets: repairs the program makes are logged, a read-only settings file
 is left alone, and a stop while a store is held by another program loses nothing."""
 
+import datetime
 import fcntl
 import os
 import smtplib
@@ -65,8 +66,9 @@ class CutRecords(unittest.TestCase):
     def test_a_record_cut_off_at_the_end_of_a_store_is_kept_aside_and_told(self):
         folder = k.new_folder(self)
         k.write_ini(folder, "[CFG]\n" + mail_gateway.free_mail_ports())
-        whole = record(b"261201000000", b"whole")
-        cut = record(b"261201000001", b"cut")[:60]
+        today = datetime.date.today().strftime("%y%m%d").encode()  # never expired
+        whole = record(today + b"000000", b"whole")
+        cut = record(today + b"000001", b"cut")[:60]
         for store in ("Smtp.Tmp", "Pop3.Tmp"):
             k.write_bytes(os.path.join(folder, store), whole + cut)
         lines = k.run_once(self, folder)
