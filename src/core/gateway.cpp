@@ -133,10 +133,11 @@ IniText Gateway::loadAllSettings(DateTime startTime) {
                   .arg(QDir::toNativeSeparators(file.path())));
   }
   const IniText read = file.read();
+  // Told once the run's first line is out, and only by the copy that runs.
   if (!file.exists()) {
-    Log(true, fillPlaceholders(Text(511), {QDir::toNativeSeparators(file.path())}));
+    settingsNotice_ = fillPlaceholders(Text(511), {QDir::toNativeSeparators(file.path())});
   } else if (const auto bytes = ReadWholeFile(file.path()); bytes && bytes->trimmed().isEmpty()) {
-    Log(true, fillPlaceholders(Text(512), {QDir::toNativeSeparators(file.path())}));
+    settingsNotice_ = fillPlaceholders(Text(512), {QDir::toNativeSeparators(file.path())});
   }
   loadSettings(gs_, layeredSettings(read), startTime,
                [this](const QString& line) { Log(true, line); });
@@ -181,7 +182,6 @@ bool Gateway::InitX() {
   settingsFile_.emplace(gs_.file(files::kSettings));
   settingsFile_->setFailureLog([this](const QString& line) { Log(true, line); });
   settingsFile_->setReadOnlyNotice([this] { Log(true, Text(513)); });
-  settingsFile_->noticeIfReadOnly();
 
   // 12. Hand a command-line text to whichever copy sends it.
   // The installer's switch is no text to send.
@@ -238,6 +238,8 @@ void Gateway::normalRunStart(DateTime startTime) {
   gs_.CounterDateText = counterDateLabel(clock_.now());
   gs_.CountersChanged = true;
   Log(true, QString());
+  if (!settingsNotice_.isEmpty()) Log(true, settingsNotice_);
+  if (IniFile* ini = settingsFile()) ini->noticeIfReadOnly();
   RestoreRescuedAppends(*this);
   RepairCutStores(*this);
   if (hooks_.loadClientLists) hooks_.loadClientLists();

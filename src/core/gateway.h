@@ -115,6 +115,7 @@ class Gateway : public QObject, public GatewayContext {
   std::unique_ptr<DirChangeProbe> folderProbe_;
   QSocketNotifier* folderNotifier_ = nullptr;
   bool shutDown_ = false;
+  QString settingsNotice_;  // a missing or empty settings file, told after the first line
   int exitCode_ = 0;
   bool anotherCopyRuns_ = false;
   bool textHandedOver_ = false;

@@ -50,11 +50,10 @@ TEST_F(GatewayStartup, FreshFolderStartsWithDefaultsAndSavesWhatChangedAtClose) 
   EXPECT_EQ(gs.CounterDateText, "9.12.");
   EXPECT_EQ(gs.cfg.SmsOutCnt, 0);
   EXPECT_TRUE(gs.RelationIdle);
-  // The missing settings file is told, then the separator line of a new run.
-  EXPECT_EQ(drain(*g),
-            (QStringList{QStringLiteral("Settings file %1 not found: the defaults are used")
-                             .arg(dir.filePath("Kolvane.ini")),
-                         ""}));
+  // The separator line of a new run, then the missing settings file.
+  EXPECT_EQ(drain(*g), (QStringList{"", QStringLiteral("Settings file %1 not found: the defaults "
+                                                       "are used")
+                                            .arg(dir.filePath("Kolvane.ini"))}));
   g->state().cfg.SmsOutCnt = 2;
   QSignalSpy finished(g.get(), &Gateway::finished);
   ASSERT_TRUE(g->requestClose());
