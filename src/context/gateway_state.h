@@ -33,6 +33,8 @@ inline constexpr char kSmtpPriHRun[] = "SmtpPriH.Run";
 inline constexpr char kPop3Tmp[] = "Pop3.Tmp";
 inline constexpr char kPop3Cut[] = "Pop3.Cut";
 inline constexpr char kMishmashPrefix[] = "Mishmash";
+// Appends a stop could not write, for the next start to write first.
+inline constexpr char kRescueTmp[] = "Rescue.Tmp";
 }  // namespace files
 
 // The five lamp fields, compared and copied as one unit.

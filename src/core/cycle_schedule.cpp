@@ -52,8 +52,7 @@ CycleWait nextCycleWait(Gateway& g) {
     earliest(untilTick(gs.RelationBase + gs.IntervalMs, now, wait));
     if (gs.RefreshMode)
       earliest(untilTick(gs.RelationBase + gs.RefreshOffset + gs.RefrPer, now, wait));
-    const bool trim = gs.cfg.MeMaxLi > 0 && g.memo().lineCount() > gs.cfg.MeMaxLi;
-    if (window || trim) earliest(untilTick(gs.NextSecondTick, now, wait));
+    if (window) earliest(untilTick(gs.NextSecondTick, now, wait));
   }
   earliest(untilTick(gs.SendUpAtTick, now, wait));
   earliest(untilTick(gs.ListenRetryAt, now, wait));

@@ -82,8 +82,11 @@ QString smsText(const Settings& cfg, const QString& text) {
       GsmAlphabetToText(Utf8ToGsmAlphabet(Utf8TranslitToAscii(text.toUtf8()))));
 }
 
-// False when the job could not be written to the mail store: the line must stay.
-bool takeLineAsJob(Gateway& g, const QByteArray& line, TrafficLogFile& sentOut) {
+enum class Taken { Yes, Failed, Held };
+
+// Failed or Held when the job is not in the mail store: the line must stay. A line is taken
+// only once its job is written, never while it waits in memory for a held store.
+Taken takeLineAsJob(Gateway& g, const QByteArray& line, TrafficLogFile& sentOut) {
   GatewayState& gs = g.state();
   QByteArray number;
   QByteArray raw = line;
@@ -102,8 +105,9 @@ bool takeLineAsJob(Gateway& g, const QByteArray& line, TrafficLogFile& sentOut) 
                            .toString(fromDateTime(g.clock().now()), QLocale::ShortFormat)
                            .toLocal8Bit(),
         text, SendUpSender()};
-    const LocalSmsResult result = StoreLocalSms(g, sms);
-    if (result.outcome == LocalSmsResult::Failed) return false;
+    const LocalSmsResult result = StoreLocalSms(g, sms, QueueWhenHeld::No);
+    if (result.outcome == LocalSmsResult::Failed) return Taken::Failed;
+    if (result.outcome == LocalSmsResult::Held) return Taken::Held;
     if (result.outcome == LocalSmsResult::Refused) {
       ReportRefusedLocalSms(g, sms, result.reason);
       logged.prepend("!!!Error!!! ");
@@ -113,7 +117,7 @@ bool takeLineAsJob(Gateway& g, const QByteArray& line, TrafficLogFile& sentOut) 
   }
   sentOut.write(number, logged);
   g.Log(gs.cfg.Debug, QStringLiteral("SendUp -> |") + text + '|');
-  return true;
+  return Taken::Yes;
 }
 
 // The bytes at the start of the file, which is cut after them; no new space is needed, so it
@@ -132,8 +136,13 @@ bool sendLines(Gateway& g, const QString& work, const QByteArray& text) {
   TrafficLogFile sentOut = g.traffic().open(gs.cfg.SentOutTxtMask);
   for (QByteArray rest = text; !(rest = trimStart(rest, "\r\n ")).isEmpty();) {
     const QByteArray unread = rest;
-    if (!takeLineAsJob(g, takeLine(rest), sentOut)) {
-      g.Log(true, QStringLiteral("Error on processing ") + gs.cfg.SendUpTxtName);
+    const Taken taken = takeLineAsJob(g, takeLine(rest), sentOut);
+    if (taken != Taken::Yes) {
+      // A held store is tried again at the next scan.
+      g.Log(taken == Taken::Failed || gs.cfg.Debug,
+            (taken == Taken::Failed ? QStringLiteral("Error on processing ")
+                                    : QStringLiteral("Mail store held, kept for the next scan: ")) +
+                gs.cfg.SendUpTxtName);
       if (!keepOnly(work, unread)) {
         g.Log(true, QStringLiteral("!!! %1 - WriteFile error !!!").arg(gs.cfg.SendUpTmpName));
       }

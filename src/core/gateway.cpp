@@ -24,6 +24,9 @@
 #include "mail/mail_listeners.h"
 #include "mail/pop3_server.h"
 #include "mail/smtp_server.h"
+#include "mail/store_file.h"
+#include "mail/store_repair.h"
+#include "mail/store_rescue.h"
 #include "settings/catalogue.h"
 #include "settings/exe_ini_block.h"
 
@@ -132,6 +135,12 @@ IniText Gateway::loadAllSettings(DateTime startTime) {
                   .arg(QDir::toNativeSeparators(file.path())));
   }
   const IniText read = file.read();
+  // Told once the run's first line is out, and only by the copy that runs.
+  if (!file.exists()) {
+    settingsNotice_ = fillPlaceholders(Text(511), {QDir::toNativeSeparators(file.path())});
+  } else if (const auto bytes = ReadWholeFile(file.path()); bytes && bytes->trimmed().isEmpty()) {
+    settingsNotice_ = fillPlaceholders(Text(512), {QDir::toNativeSeparators(file.path())});
+  }
   loadSettings(gs_, layeredSettings(read), startTime,
                [this](const QString& line) { Log(true, line); });
   applyLogOptions();
@@ -174,6 +183,7 @@ bool Gateway::InitX() {
   // 11. From here on every write goes to the file itself.
   settingsFile_.emplace(gs_.file(files::kSettings));
   settingsFile_->setFailureLog([this](const QString& line) { Log(true, line); });
+  settingsFile_->setReadOnlyNotice([this] { Log(true, Text(513)); });
 
   // 12. Hand a command-line text to whichever copy sends it.
   // The installer's switch is no text to send.
@@ -230,6 +240,10 @@ void Gateway::normalRunStart(DateTime startTime) {
   gs_.CounterDateText = counterDateLabel(clock_.now());
   gs_.CountersChanged = true;
   Log(true, QString());
+  if (!settingsNotice_.isEmpty()) Log(true, settingsNotice_);
+  if (IniFile* ini = settingsFile()) ini->noticeIfReadOnly();
+  RestoreRescuedAppends(*this);
+  RepairCutStores(*this);
   if (hooks_.loadClientLists) hooks_.loadClientLists();
   if (hooks_.checkPop3Store) hooks_.checkPop3Store();
 
@@ -272,16 +286,23 @@ void Gateway::shutdown() {
       hooks_.runHookCommand(gs_.cfg.CmdOnClose);
     }
     if (hooks_.savePlacementsOfOpenWindows) hooks_.savePlacementsOfOpenWindows();
-    writeBackSettings();
-    if (hooks_.stopLinkPasses) hooks_.stopLinkPasses();
-    if (hooks_.linkHandleOpen && hooks_.linkHandleOpen()) {
-      // The device gets 400 ms to settle before its handle is closed.
-      QTimer::singleShot(400, this, [this] {
-        if (hooks_.closeLinkHandle) hooks_.closeLinkHandle();
-        Q_EMIT finished();
-      });
-      return;
-    }
+    // Records still queued for a held store reach it, or Rescue.Tmp, before the program ends.
+    FinishAppendsThen(*this, [this] { finishShutdown(); });
+    return;
+  }
+  QTimer::singleShot(0, this, [this] { Q_EMIT finished(); });
+}
+
+void Gateway::finishShutdown() {
+  writeBackSettings();
+  if (hooks_.stopLinkPasses) hooks_.stopLinkPasses();
+  if (hooks_.linkHandleOpen && hooks_.linkHandleOpen()) {
+    // The device gets 400 ms to settle before its handle is closed.
+    QTimer::singleShot(400, this, [this] {
+      if (hooks_.closeLinkHandle) hooks_.closeLinkHandle();
+      Q_EMIT finished();
+    });
+    return;
   }
   QTimer::singleShot(0, this, [this] { Q_EMIT finished(); });
 }

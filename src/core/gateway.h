@@ -91,6 +91,7 @@ class Gateway : public QObject, public GatewayContext {
   IniText loadAllSettings(DateTime startTime);
   void normalRunStart(DateTime startTime);
   void shutdown();
+  void finishShutdown();
   void installLinkHooks();
   // Before the event loop sleeps: the cycle and recovery timers go off at their next due moment.
   void armTimers();
@@ -114,6 +115,7 @@ class Gateway : public QObject, public GatewayContext {
   std::unique_ptr<DirChangeProbe> folderProbe_;
   QSocketNotifier* folderNotifier_ = nullptr;
   bool shutDown_ = false;
+  QString settingsNotice_;  // a missing or empty settings file, told after the first line
   int exitCode_ = 0;
   bool anotherCopyRuns_ = false;
   bool textHandedOver_ = false;

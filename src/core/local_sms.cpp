@@ -26,7 +26,7 @@ tMailRec localRecord(const LocalSms& sms, const QByteArray& subject, const QByte
 
 }  // namespace
 
-LocalSmsResult StoreLocalSms(Gateway& g, const LocalSms& sms) {
+LocalSmsResult StoreLocalSms(Gateway& g, const LocalSms& sms, QueueWhenHeld queue) {
   GatewayState& gs = g.state();
   const SmsSplit split = SplitSmsText(sms.text, LocalSmsCoding(sms.text, gs.cfg), gs.cfg);
   if (split.refusedOver > 0) {
@@ -40,7 +40,9 @@ LocalSmsResult StoreLocalSms(Gateway& g, const LocalSms& sms) {
         split.concatenated ? ConcatHeader(ref, split.parts.size(), i + 1) : QByteArray();
     jobs << localRecord(sms, sms.subject, header + split.parts[i].toUtf8());
   }
-  if (AppendRecords(g, gs.file(files::kSmtpTmp), jobs) == AppendResult::Failed) return {};
+  const AppendResult written = AppendRecords(g, gs.file(files::kSmtpTmp), jobs, queue);
+  if (written == AppendResult::Failed) return {};
+  if (written == AppendResult::Held) return {LocalSmsResult::Held, {}};
   gs.Lamps.smtpBits |= kLampStore;
   if (split.shortened) {
     g.Log(true, QStringLiteral("SMS to %1 sent in part: the first %2 SMS of its text")

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include "mail/store_append.h"
+
 namespace kolvane {
 
 class Gateway;
@@ -18,15 +20,17 @@ struct LocalSms {
 };
 
 struct LocalSmsResult {
-  enum Outcome { Stored, Refused, Failed };
+  enum Outcome { Stored, Refused, Held, Failed };
   Outcome outcome = Failed;
   QString reason;  // Refused: why the settings cannot carry the text whole
 };
 
 // Appends the jobs that carry the text whole (one SMS, or its parts) to the mail store in one
 // write and marks the store as holding mail. A text the settings cannot carry whole writes
-// nothing (Refused); a store that cannot be opened gives Failed.
-LocalSmsResult StoreLocalSms(Gateway& g, const LocalSms& sms);
+// nothing (Refused); a store that cannot be opened gives Failed. A held store queues the jobs,
+// or, for a caller that keeps the text itself (QueueWhenHeld::No), gives Held.
+LocalSmsResult StoreLocalSms(Gateway& g, const LocalSms& sms,
+                             QueueWhenHeld queue = QueueWhenHeld::Yes);
 
 // A refused text goes back as "Undispatched SMS", naming the reason, into the POP3 store for
 // this PC, and is logged.

@@ -75,7 +75,7 @@ void restartStage(Gateway& g) {
 
 // A log line is no activity of the relation: mail traffic or debug lines would keep it open.
 void logMemoStage(Gateway& g) {
-  g.memo().showPendingLine(g.log());
+  g.memo().showPendingLines(g.log(), g.state().cfg.MeMaxLi);
 }
 
 void countdownStage(Gateway& g) {
@@ -94,7 +94,7 @@ void countdownStage(Gateway& g) {
     }
   }
   if (text != gs.StatusText) gs.StatusText = text;
-  g.memo().trim(gs.cfg.MeMaxLi, gs.RelationOn);
+  g.memo().trim(gs.cfg.MeMaxLi);
 }
 
 void periodicStart(Gateway& g) {

@@ -18,6 +18,7 @@
 #include "mail/quoted_printable.h"
 #include "mail/smtp_server.h"
 #include "mail/store_file.h"
+#include "mail/store_repair.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -238,7 +239,7 @@ void DispatchReceivedSms(Gateway& g) {
   const QString storeName = QLatin1String(files::kPop3Tmp);
   TrafficLogFile log = g.traffic().open(gs.cfg.Pop3TxtMask);
   gs.StatusText = g.Text(74) + QLatin1Char(' ') + storeName;
-  auto store = FileOpenAppend(gs.file(files::kPop3Tmp));
+  auto store = OpenStoreToAppend(g, gs.file(files::kPop3Tmp));
   if (!store->isOpen()) {
     g.Log(true, fillPlaceholders(g.Text(121), {storeName}));
     // The SMS stay in the device for the next listing; the relation goes on to its sending.
@@ -300,7 +301,7 @@ void DeliverOverdueParts(Gateway& g) {
       });
   if (!due) return;
   TrafficLogFile log = g.traffic().open(g.state().cfg.Pop3TxtMask);
-  auto store = FileOpenAppend(g.state().file(files::kPop3Tmp));
+  auto store = OpenStoreToAppend(g, g.state().file(files::kPop3Tmp));
   if (!store->isOpen()) return;  // tried again at the next check
   Dispatch d{g, store->file(), log, false, {}, {}, 0};
   const qint64 storeSize = store->file().size();

@@ -17,18 +17,27 @@ QString shownText(const QString& line) {
   return out;
 }
 
-bool LogMemo::showPendingLine(LogWriter& writer) {
-  const std::optional<QString> line = writer.takePendingLine();
-  if (!line) return false;
-  lines_.append(shownText(*line));
-  ++added_;
-  return true;
+int MemoLineLimit(int meMaxLi) {
+  constexpr int kUnlimited = 10000;
+  return meMaxLi > 0 ? meMaxLi : kUnlimited;
 }
 
-bool LogMemo::trim(int meMaxLi, bool relationOn) {
-  if (meMaxLi <= 0 || relationOn || lines_.size() <= meMaxLi) return false;
-  lines_.removeFirst();
-  ++dropped_;
+bool LogMemo::showPendingLines(LogWriter& writer, int meMaxLi) {
+  bool moved = false;
+  while (const std::optional<QString> line = writer.takePendingLine()) {
+    lines_.append(shownText(*line));
+    ++added_;
+    moved = true;
+  }
+  trim(meMaxLi);
+  return moved;
+}
+
+bool LogMemo::trim(int meMaxLi) {
+  const qsizetype over = lines_.size() - MemoLineLimit(meMaxLi);
+  if (over <= 0) return false;
+  lines_.remove(0, over);
+  dropped_ += static_cast<std::uint64_t>(over);
   return true;
 }
 

@@ -11,16 +11,19 @@ class LogWriter;
 // One log line as the log window shows it: characters below 32 become "<code>" ("<13>").
 QString shownText(const QString& line);
 
+// The most lines the log window keeps: MeMaxLi, and for 0 ("no limit") 10,000, so a run of
+// months never fills the memory.
+int MemoLineLimit(int meMaxLi);
+
 // The lines of the log window, owned by the gateway; the window only displays them. Touched by
 // the main cycle's thread only.
 class LogMemo {
  public:
-  // Moves at most one pending line of the writer into the memo; true when a line moved, so
-  // that the caller can record the activity.
-  bool showPendingLine(LogWriter& writer);
-  // Drops the first line when meMaxLi > 0, no relation is open and more than meMaxLi lines are
-  // held; true when a line was dropped.
-  bool trim(int meMaxLi, bool relationOn);
+  // Moves the pending lines of the writer into the memo, which then keeps its last
+  // MemoLineLimit(meMaxLi) lines; true when a line moved.
+  bool showPendingLines(LogWriter& writer, int meMaxLi);
+  // Drops the first lines beyond MemoLineLimit(meMaxLi); true when a line was dropped.
+  bool trim(int meMaxLi);
 
   void clear() {
     dropped_ += static_cast<std::uint64_t>(lines_.size());

@@ -1,6 +1,7 @@
 #include "log/log_writer.h"
 
 #include "log/log_formats.h"
+#include "log/log_memo.h"
 
 namespace kolvane {
 
@@ -70,6 +71,9 @@ void LogWriter::logLocked(bool show, const QString& text) {
   if (options_.ExceptReport) history_.put(line);
   if (!show) return;
   pending_.push_back(line);
+  // Lines the log window would drop at once do not wait for it either.
+  while (pending_.size() > static_cast<std::size_t>(MemoLineLimit(options_.MeMaxLi)))
+    pending_.pop_front();
   if (echo_) echo_(line);
   if (watch_) watch_(text);
   if (options_.LogFiOn) file_.append(line, options_);

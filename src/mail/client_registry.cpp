@@ -28,19 +28,40 @@ void ClientRegistry::load(const IniText& ini, DateTime now,
     c.SetOn = parseIniBool(ini.value(onOffSection_, key, QString())).value_or(true);
     clients_ << c;
   }
+  for (qsizetype at; clients_.size() > kMax && (at = oldestExpendable()) >= 0;) {
+    clients_.removeAt(at);
+  }
+}
+
+qsizetype ClientRegistry::oldestExpendable() const {
+  qsizetype found = -1;
+  for (qsizetype i = 0; i < clients_.size(); ++i) {
+    const tSocketClient& c = clients_[i];
+    if (c.ConOn || (c.SetOn && c.ConTime != 0)) continue;
+    if (found < 0 || c.ConTime < clients_[found].ConTime) found = i;
+  }
+  return found;
 }
 
 tSocketClient& ClientRegistry::connect(const QString& name, std::int32_t handle, DateTime now,
                                        Limit limit, IniFile* file) {
   qsizetype at = indexOf(name);
   const bool isNew = at < 0;
+  QString evicted;
   if (isNew) {
     tSocketClient c;
     c.Name = name;
-    if (limit.on) {
-      const auto counted = std::count_if(clients_.cbegin(), clients_.cend(),
-                                         [](const auto& e) { return e.ConTime > 0 && e.SetOn; });
-      c.SetOn = counted <= limit.max;
+    const auto counted = std::count_if(clients_.cbegin(), clients_.cend(),
+                                       [](const auto& e) { return e.ConTime > 0 && e.SetOn; });
+    if (limit.on) c.SetOn = counted <= limit.max;
+    // A registry full of switched-on PCs admits no stranger.
+    if (counted >= kMax) c.SetOn = false;
+    if (clients_.size() >= kMax) {
+      const qsizetype old = oldestExpendable();
+      if (old >= 0) {
+        evicted = clients_[old].Name;
+        clients_.removeAt(old);
+      }
     }
     clients_ << c;
     at = clients_.size() - 1;
@@ -51,6 +72,10 @@ tSocketClient& ClientRegistry::connect(const QString& name, std::int32_t handle,
   c.Handle = handle;
   if (file) {
     file->update([&](IniText& ini) {
+      if (!evicted.isEmpty()) {
+        ini.removeKey(onOffSection_, evicted);
+        ini.removeKey(dateTimeSection_, evicted);
+      }
       if (isNew) ini.setValue(onOffSection_, name, formatIniBool(c.SetOn));
       ini.setValue(dateTimeSection_, name, regional::formatReal(c.ConTime));
     });

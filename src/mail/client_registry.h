@@ -14,9 +14,13 @@ class IniFile;
 
 // The client PCs of one mail server, kept in two sections of the settings file keyed by the
 // client name: the time of the last connection (0 = removed) and whether the PC may connect.
-// Entries are never deleted from the sections.
+// The registry holds at most kMax PCs: a new one makes room by the oldest entry that is removed,
+// switched off or never admitted (and not connected), which leaves the sections too; a
+// switched-on PC never goes, so when none other is left the new PC is not admitted.
 class ClientRegistry {
  public:
+  static constexpr qsizetype kMax = 1000;
+
   ClientRegistry(QString dateTimeSection, QString onOffSection);
 
   // Entries of the sections with a connection time other than 0, in section order. An
@@ -49,6 +53,9 @@ class ClientRegistry {
   const QList<tSocketClient>& clients() const { return clients_; }
 
  private:
+  // The entry that gives way to a new PC; -1 when every entry is a switched-on or connected PC.
+  qsizetype oldestExpendable() const;
+
   QString dateTimeSection_;
   QString onOffSection_;
   QList<tSocketClient> clients_;

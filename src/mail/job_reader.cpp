@@ -10,6 +10,7 @@
 #include "mail/sms_report.h"
 #include "mail/store_append.h"
 #include "mail/store_file.h"
+#include "mail/store_repair.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -114,12 +115,8 @@ void reportUndispatched(GatewayContext& g, const tMailRec& rec, int over) {
 
 // Bytes that hold no job are kept aside for a look by hand.
 void keepMishmash(GatewayContext& g, const QByteArray& chunk) {
-  GatewayState& gs = g.state();
   g.Log(true, runFault(" - Mishmash in file !!!"));
-  const QByteArray stamp =
-      fromDateTime(g.clock().now()).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1();
-  AppendBytes(g, gs.ProgramDir + QLatin1String(files::kMishmashPrefix) + files::kSmtpRun,
-              stamp + "->|" + chunk + "|<-\r\n");
+  AppendBytes(g, MishmashPath(g, QLatin1String(files::kSmtpRun)), MishmashLine(g, chunk));
 }
 
 }  // namespace

@@ -5,9 +5,11 @@
 #include <memory>
 
 #include "context/gateway_context.h"
+#include "mail/pop3_routing.h"
 #include "mail/quoted_printable.h"
 #include "mail/store_append.h"
 #include "mail/store_file.h"
+#include "mail/store_repair.h"
 
 namespace kolvane {
 
@@ -24,7 +26,7 @@ enum class Write { Done, Held, Failed };
 Write writeOnce(GatewayContext& g, const QString& path, const QList<tMailRec>& records) {
   // Appends already waiting for this store keep their place in front.
   if (AppendsQueuedFor(g.state(), path)) return Write::Held;
-  auto store = FileOpenAppend(path);
+  auto store = OpenStoreToAppend(g, path);
   if (!store->isOpen()) {
     return store->error() == ExclusiveFile::OpenError::Busy ? Write::Held : Write::Failed;
   }
@@ -64,21 +66,6 @@ void reportWritten(GatewayContext& g, const tMailRec& report, const QByteArray& 
   g.traffic().trafficLine(gs.cfg.Pop3TxtMask, bareAddress(report.Toe),
                           "!Undispatched SMS: !" + LogText(text));
   setStoreLamp(gs.Lamps.pop3Bits);
-}
-
-void route(GatewayState& gs, const QByteArray& telNo, const QByteArray& pc, DateTime endTime) {
-  auto& arr = gs.AutoPop3RoutArr;
-  auto it = std::find_if(arr.rbegin(), arr.rend(),
-                         [&telNo](const tAutoPop3RoutRec& r) { return r.TelNo == telNo; });
-  tAutoPop3RoutRec* entry = nullptr;
-  if (it != arr.rend()) {
-    entry = &*it;
-  } else {
-    arr.append({telNo, 0, {}});
-    entry = &arr.back();
-  }
-  entry->EndTime = endTime;
-  entry->NamePC = pc;
 }
 
 // Everything that follows once the mail's own records are on disk.
@@ -123,7 +110,8 @@ PlanOutcome completeStoredPlan(GatewayContext& g, const MailPlan& plan, bool job
   }
 
   const DateTime routeEnd = g.clock().now() + gs.cfg.AutoPop3RouteTout / 1440.0;
-  for (const QByteArray& telNo : plan.routedTelNos) route(gs, telNo, plan.routePC, routeEnd);
+  for (const QByteArray& telNo : plan.routedTelNos)
+    NoteAutoRoute(gs, telNo, plan.routePC, routeEnd, g.clock().now());
 
   WaitStoreState& wait = gs.WaitStore;
   if (plan.earliestWait != 0 && wait.WaitNextTime != 0 && wait.WaitNextTime > plan.earliestWait) {

@@ -6,6 +6,7 @@
 #include "mail/mail_rec.h"
 #include "mail/pop3_render.h"
 #include "mail/store_file.h"
+#include "mail/store_repair.h"
 
 namespace kolvane {
 
@@ -68,7 +69,7 @@ void readMessages(GatewayContext& g, const QString& client, QFile& file, Pop3Msg
 
 Pop3MsgListBuild BuildPop3MsgList(GatewayContext& g, const QString& client) {
   Pop3MsgListBuild out;
-  const auto store = FileOpenAppend(g.state().file(files::kPop3Tmp));
+  const auto store = OpenStoreToAppend(g, g.state().file(files::kPop3Tmp));
   out.Pop3ClientPos = savedPosition(g, client);
   if (!store->isOpen()) {
     g.Log(true, QStringLiteral("POP3.TMP Error CreateFile"));

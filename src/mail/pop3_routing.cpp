@@ -114,6 +114,25 @@ QByteArray RouteNames(const GatewayContext& g, const QByteArray& number, const Q
   return names;
 }
 
+void NoteAutoRoute(GatewayState& gs, const QByteArray& telNo, const QByteArray& pc,
+                   DateTime endTime, DateTime now) {
+  auto& arr = gs.AutoPop3RoutArr;
+  auto it = std::find_if(arr.rbegin(), arr.rend(),
+                         [&telNo](const tAutoPop3RoutRec& r) { return r.TelNo == telNo; });
+  if (it == arr.rend()) {
+    arr.removeIf([now](const tAutoPop3RoutRec& r) { return r.EndTime < now; });
+    if (arr.size() >= kMaxAutoRoutes) {
+      arr.erase(std::min_element(arr.begin(), arr.end(), [](const auto& a, const auto& b) {
+        return a.EndTime < b.EndTime;
+      }));
+    }
+    arr.append({telNo, endTime, pc});
+    return;
+  }
+  it->EndTime = endTime;
+  it->NamePC = pc;
+}
+
 QByteArray SubjectMark(const GatewayContext& g, const QByteArray& text) {
   const Settings& cfg = g.state().cfg;
   if (cfg.ToSubjBeginBody.isEmpty() || cfg.ToSubjEndBody.isEmpty()) return {};

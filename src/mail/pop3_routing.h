@@ -3,9 +3,18 @@
 #include <QByteArray>
 #include <QString>
 
+#include "platform/clock.h"
+
 namespace kolvane {
 
 class GatewayContext;
+struct GatewayState;
+
+// Answers from the number go to the PC until endTime. A new number's entry drops those whose
+// time is over, and no more than kMaxAutoRoutes are kept: the one that ends first makes room.
+inline constexpr qsizetype kMaxAutoRoutes = 1000;
+void NoteAutoRoute(GatewayState& gs, const QByteArray& telNo, const QByteArray& pc,
+                   DateTime endTime, DateTime now);
 
 // The sender address of a received SMS: InMailAdr with its first "<+>" replaced by the number,
 // or the number itself when the pattern has none. A sender's name (alphanumeric sender) keeps

@@ -3,6 +3,7 @@
 #include "context/gateway_context.h"
 #include "mail/store_file.h"
 #include "mail/store_protocols.h"
+#include "mail/store_repair.h"
 #include "platform/private_files.h"
 
 namespace kolvane {
@@ -57,7 +58,7 @@ void SmtpRunCut(GatewayContext& g) {
     // leaves the run file whole this once.
     bool kept = false;
     if (QFile::exists(smtpTmp)) {
-      auto store = FileOpenAppend(smtpTmp);
+      auto store = OpenStoreToAppend(g, smtpTmp);
       kept = store->isOpen() && AppendWhole(store->file(), tail);
     } else {
       QFile cutFile(cutPath);

@@ -8,6 +8,7 @@
 #include "context/gateway_context.h"
 #include "mail/mail_date.h"
 #include "mail/store_file.h"
+#include "mail/store_repair.h"
 
 namespace kolvane {
 
@@ -16,6 +17,7 @@ namespace {
 constexpr int kQuickRetries = 20;
 constexpr int kQuickRetryMs = 10;
 constexpr int kSlowRetryMs = 1000;
+constexpr int kStopRetryMs = 50;
 
 void scheduleRetry(GatewayContext& g) {
   PendingAppends& q = g.state().StoreAppends;
@@ -23,7 +25,9 @@ void scheduleRetry(GatewayContext& g) {
   q.retryScheduled = true;
   const bool failing =
       std::any_of(q.items.begin(), q.items.end(), [](const PendingAppend& p) { return p.failed; });
-  const int delay = q.retries < kQuickRetries && !failing ? kQuickRetryMs : kSlowRetryMs;
+  const int delay = q.stopping                              ? kStopRetryMs
+                    : q.retries < kQuickRetries && !failing ? kQuickRetryMs
+                                                            : kSlowRetryMs;
   QTimer::singleShot(delay, g.timerOwner(), [&g] { RetryPendingAppends(g); });
 }
 
@@ -31,7 +35,7 @@ enum class Attempt { Written, Busy, Failed };
 
 Attempt attempt(GatewayContext& g, const QString& path, const AppendMaker& make,
                 bool logFailure = true) {
-  auto store = FileOpenAppend(path);
+  auto store = OpenStoreToAppend(g, path);
   if (!store->isOpen()) {
     if (store->error() == ExclusiveFile::OpenError::Busy) return Attempt::Busy;
     g.Log(logFailure, QStringLiteral("!!! ") + QFileInfo(path).fileName() +
@@ -54,8 +58,10 @@ bool AppendsQueuedFor(const GatewayState& gs, const QString& path) {
                      [&path](const PendingAppend& p) { return p.path == path; });
 }
 
-AppendResult AppendToStore(GatewayContext& g, const QString& path, AppendMaker make) {
+AppendResult AppendToStore(GatewayContext& g, const QString& path, AppendMaker make,
+                           RescueForm rescue, QueueWhenHeld queue) {
   PendingAppends& q = g.state().StoreAppends;
+  const QString name = QFileInfo(path).fileName();
   // Behind a queued append the record waits its turn, so a store keeps its order.
   if (!AppendsQueuedFor(g.state(), path)) {
     switch (attempt(g, path, make)) {
@@ -64,12 +70,17 @@ AppendResult AppendToStore(GatewayContext& g, const QString& path, AppendMaker m
       case Attempt::Failed:
         return AppendResult::Failed;
       case Attempt::Busy:
-        g.Log(g.state().cfg.Debug,
-              QFileInfo(path).fileName() + QStringLiteral(" held by another writer, retrying"));
+        if (queue == QueueWhenHeld::No) return AppendResult::Held;
+        g.Log(g.state().cfg.Debug, name + QStringLiteral(" held by another writer, retrying"));
         break;
     }
   }
-  q.items.push_back({path, std::move(make), false});
+  if (queue == QueueWhenHeld::No) return AppendResult::Held;
+  if (q.items.size() >= PendingAppends::kMax) {
+    g.Log(true, QStringLiteral("!!! ") + name + QStringLiteral(" - held too long, not saved !!!"));
+    return AppendResult::Failed;
+  }
+  q.items.push_back({path, std::move(make), std::move(rescue), false});
   scheduleRetry(g);
   return AppendResult::Queued;
 }
@@ -79,18 +90,28 @@ AppendResult AppendRecord(GatewayContext& g, const QString& path, const tMailRec
   tMailRec dated = rec;
   if (dated.Date.isEmpty() && QFileInfo(path).fileName() == QLatin1String(files::kPop3Tmp))
     dated.Date = MailDateNow(g);
+  tMailRec unnumbered = dated;
+  if (newPosId) unnumbered.PosID.clear();
   return AppendToStore(g, path,
                        [rec = std::move(dated), newPosId](GatewayContext& gw, QFile& store) {
                          tMailRec r = rec;
                          if (newPosId) r.PosID = NewPosID(gw, store);
                          return MailRecToStr(r);
-                       });
+                       },
+                       {MailRecToStr(unnumbered), true});
 }
 
-AppendResult AppendRecords(GatewayContext& g, const QString& path, const QList<tMailRec>& recs) {
-  return AppendToStore(g, path, [recs](GatewayContext& gw, QFile& store) {
-    return NumberedRecords(gw, store, recs);
-  });
+AppendResult AppendRecords(GatewayContext& g, const QString& path, const QList<tMailRec>& recs,
+                           QueueWhenHeld queue) {
+  QByteArray unnumbered;
+  for (tMailRec rec : recs) {
+    rec.PosID.clear();
+    unnumbered += MailRecToStr(rec);
+  }
+  return AppendToStore(
+      g, path,
+      [recs](GatewayContext& gw, QFile& store) { return NumberedRecords(gw, store, recs); },
+      {unnumbered, true}, queue);
 }
 
 QByteArray NumberedRecords(GatewayContext& g, QFile& store, const QList<tMailRec>& records) {
@@ -105,7 +126,7 @@ QByteArray NumberedRecords(GatewayContext& g, QFile& store, const QList<tMailRec
 }
 
 AppendResult AppendBytes(GatewayContext& g, const QString& path, const QByteArray& bytes) {
-  return AppendToStore(g, path, [bytes](GatewayContext&, QFile&) { return bytes; });
+  return AppendToStore(g, path, [bytes](GatewayContext&, QFile&) { return bytes; }, {bytes, false});
 }
 
 void RetryPendingAppends(GatewayContext& g) {

@@ -7,6 +7,7 @@
 #include "context/gateway_context.h"
 #include "mail/store_append.h"
 #include "mail/store_file.h"
+#include "mail/store_repair.h"
 
 namespace kolvane {
 
@@ -50,7 +51,7 @@ MoveResult AppendAllOrNone(GatewayContext& g, const QList<StoreBatch>& batches,
     if (batch.records.isEmpty()) continue;
     // Appends queued for the store keep their place in front.
     if (AppendsQueuedFor(g.state(), batch.path)) return fail(MoveResult::Held, batch.path);
-    auto store = FileOpenAppend(batch.path);
+    auto store = OpenStoreToAppend(g, batch.path);
     if (!store->isOpen()) {
       return fail(
           store->error() == ExclusiveFile::OpenError::Busy ? MoveResult::Held : MoveResult::Failed,

@@ -98,6 +98,22 @@ bool IniFile::exists() const {
   return QFileInfo::exists(path_);
 }
 
+bool IniFile::writable() const {
+  const QFileInfo info(path_);
+  if (!info.exists()) return QFileInfo(info.absolutePath()).isWritable();
+  // The mode bits count even for a user whom the system would let write (root).
+  constexpr auto kWrite =
+      QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+  return (info.permissions() & kWrite).toInt() != 0 &&
+         ::access(QFile::encodeName(path_).constData(), W_OK) == 0;
+}
+
+void IniFile::noticeIfReadOnly() {
+  if (readOnlyReported_ || !exists() || writable()) return;
+  readOnlyReported_ = true;
+  if (readOnlyNotice_) readOnlyNotice_();
+}
+
 bool IniFile::unreadable() const {
   if (encoding_ != Encoding::Utf8) return false;
   QFile file(path_);
@@ -123,6 +139,10 @@ bool IniFile::update(const std::function<void(IniText&)>& edit) {
     if (failureLog_) failureLog_(QStringLiteral("!!! ") + name + QStringLiteral(" - ") + why);
     return false;
   };
+  if (exists() && !writable()) {
+    noticeIfReadOnly();
+    return false;
+  }
   const FolderLock lock(path_);
   if (!lock.held()) return fail(QStringLiteral("folder lock failed, not saved !!!"));
   QByteArray before;

@@ -22,6 +22,9 @@ class IniFile {
 
   const QString& path() const { return path_; }
   bool exists() const;
+  // Whether a write can reach the file: a missing file in a writable folder, or a file whose
+  // mode allows writing. A read-only file is never replaced nor has its mode changed.
+  bool writable() const;
   // True when the file exists but holds no INI text.
   bool unreadable() const;
   // The whole file as it is now (empty when missing or unreadable).
@@ -35,12 +38,18 @@ class IniFile {
   // log) when the file cannot be written; it is then left as it was.
   bool update(const std::function<void(IniText&)>& edit);
   void setFailureLog(FailureLog log) { failureLog_ = std::move(log); }
+  // Told once when a write finds the file read-only; the write is then left out.
+  void setReadOnlyNotice(std::function<void()> notice) { readOnlyNotice_ = std::move(notice); }
+  // Tells the notice now when the file is read-only (at start-up), so a write does not again.
+  void noticeIfReadOnly();
 
  private:
   QString path_;
   Encoding encoding_;
   FailureLog failureLog_;
+  std::function<void()> readOnlyNotice_;
   bool binaryReported_ = false;
+  bool readOnlyReported_ = false;
 };
 
 // True for bytes that no editor saves as INI text: NUL bytes (UTF-16 among them), a UTF-16

@@ -191,6 +191,7 @@ void TfSiSend::send() {
     case LocalSmsResult::Refused:
       state_->setText(result.reason);
       break;
+    case LocalSmsResult::Held:  // only for a caller that keeps the text itself
     case LocalSmsResult::Failed:
       state_->setText(g_.Text(121).replace(QLatin1String("%s"), QLatin1String(files::kSmtpTmp)));
       break;

@@ -147,7 +147,8 @@ TEST(MainCycle, GuardKeepsTheTickOutWhileAPassIsBusyOrAStartWaits) {
   }
   EXPECT_EQ(t.g().memo().lineCount(), memoLines);
   t.g().TimerTimer();
-  EXPECT_EQ(t.g().memo().lineCount(), memoLines + 1);
+  EXPECT_GT(t.g().memo().lineCount(), memoLines);
+  EXPECT_EQ(t.g().log().pendingCount(), 0u);
   EXPECT_FALSE(t.gs().Run);
 }
 

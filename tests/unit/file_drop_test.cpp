@@ -166,16 +166,18 @@ TEST_F(FileDrop, OnlyWhatItsWriterIsDoneWithIsTaken) {
   EXPECT_EQ(jobs().value(4), "777555|five");
 }
 
-TEST_F(FileDrop, HeldMailStoreKeepsTheJobsForLater) {
+TEST_F(FileDrop, HeldMailStoreKeepsTheLinesUntilTheirJobsAreWritten) {
   t.write("SendUp.txt", "777111\tfirst\r\n777222\tsecond\r\n");
   {
     ExclusiveFile holder(t.path("Smtp.Tmp"));
     ASSERT_TRUE(holder.open(QIODevice::ReadWrite | QIODevice::Append));
     scan();
-    EXPECT_FALSE(t.exists("SendUp.txt"));
+    EXPECT_EQ(t.read("SendUp.tmp"), "777111\tfirst\r\n777222\tsecond\r\n");
     EXPECT_EQ(t.read("Smtp.Tmp"), "");
+    EXPECT_TRUE(t.gs().StoreAppends.items.empty());  // nothing waits in memory only
   }
-  RetryPendingAppends(t.g());
+  SendUpFiles(t.g());
+  EXPECT_FALSE(t.exists("SendUp.tmp"));
   EXPECT_EQ(jobs(), (List{"777111|first", "777222|second"}));
   EXPECT_EQ(t.records("Smtp.Tmp")[1].PosID, "260201000001");
 }

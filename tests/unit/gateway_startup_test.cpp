@@ -50,7 +50,10 @@ TEST_F(GatewayStartup, FreshFolderStartsWithDefaultsAndSavesWhatChangedAtClose) 
   EXPECT_EQ(gs.CounterDateText, "9.12.");
   EXPECT_EQ(gs.cfg.SmsOutCnt, 0);
   EXPECT_TRUE(gs.RelationIdle);
-  EXPECT_EQ(drain(*g), QStringList{""});  // the separator line of a new run
+  // The separator line of a new run, then the missing settings file.
+  EXPECT_EQ(drain(*g), (QStringList{"", QStringLiteral("Settings file %1 not found: the defaults "
+                                                       "are used")
+                                            .arg(dir.filePath("Kolvane.ini"))}));
   g->state().cfg.SmsOutCnt = 2;
   QSignalSpy finished(g.get(), &Gateway::finished);
   ASSERT_TRUE(g->requestClose());
@@ -179,7 +182,9 @@ TEST_F(GatewayStartup, CycleWaitsForStartupAndResetsCountersAtMidnight) {
   EXPECT_EQ(gs.CounterDateText, "10.12.");
   ASSERT_TRUE(store.open(QIODevice::ReadOnly));
   EXPECT_EQ(store.readAll(), record("261203000000"));
-  EXPECT_EQ(g->memo().lineCount(), 1);
+  // The tick took every line logged into the memo.
+  EXPECT_GT(g->memo().lineCount(), 0);
+  EXPECT_EQ(g->log().pendingCount(), 0u);
 }
 
 TEST(SystemClockTime, AgreesWithTheLocalDateTime) {

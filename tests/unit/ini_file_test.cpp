@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "platform/exclusive_file.h"
@@ -134,6 +135,30 @@ TEST(IniFile, SaveIsAtomicAndAFileThatIsNoIniTextIsNeverWritten) {
   EXPECT_FALSE(ini.setValue("CFG", "A", "2"));
   EXPECT_EQ(readAll(path), "[CFG]\r\nA=1\r\n");
   EXPECT_EQ(failures, QStringList{"!!! Kolvane.ini - write failed, old file kept !!!"});
+}
+
+TEST(IniFile, AReadOnlyFileIsLeftAsItIsAndToldOnce) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("Kolvane.ini");
+  writeAll(path, "[CFG]\nDebug=0\n");
+  ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup));
+  IniFile ini(path);
+  int told = 0;
+  ini.setReadOnlyNotice([&told] { ++told; });
+  QStringList failures;
+  ini.setFailureLog([&failures](const QString& line) { failures << line; });
+  EXPECT_FALSE(ini.writable());
+  EXPECT_FALSE(ini.setValue("CFG", "Debug", "1"));
+  EXPECT_FALSE(ini.setValue("CFG", "Other", "2"));
+  EXPECT_EQ(told, 1);
+  EXPECT_TRUE(failures.isEmpty());
+  EXPECT_EQ(readAll(path), "[CFG]\nDebug=0\n");
+  EXPECT_EQ((QFileInfo(path).permissions() & (QFile::WriteOwner | QFile::WriteOther)).toInt(), 0);
+  // Made writable again, the next write goes through.
+  ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+  EXPECT_TRUE(ini.writable());
+  EXPECT_TRUE(ini.setValue("CFG", "Debug", "1"));
+  EXPECT_EQ(ini.value("CFG", "Debug"), "1");
 }
 
 TEST(ExclusiveFile, SecondOpenFailsWhileHeldAndTruncationWaitsForTheLock) {

@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 
 #include "log/log_memo.h"
+#include "log/log_options.h"
 #include "log/log_writer.h"
 
 namespace kolvane {
@@ -13,47 +14,35 @@ TEST(LogMemoShowTest, ControlCharactersShowAsTheirCodes) {
   EXPECT_EQ(shownText(QString(QChar(0)) + QStringLiteral(" ~ěš")), QStringLiteral("<0> ~ěš"));
 }
 
-TEST(LogMemoShowTest, MovesOnePendingLinePerCallInOrder) {
+TEST(LogMemoTest, KeepsItsLimitAsLinesComeWhateverTheWindowOrTheWriterLags) {
   ManualClock clock;
   QTemporaryDir dir;
   LogWriter writer(clock, dir.path());
+  LogOptions options;
+  options.MeMaxLi = 200;
+  writer.configure(options);
   LogMemo memo;
   writer.Log(true, QStringLiteral("one\r\n"));
-  writer.Log(true, QStringLiteral("two"));
-
-  EXPECT_TRUE(memo.showPendingLine(writer));
-  ASSERT_EQ(memo.lineCount(), 1);
+  EXPECT_TRUE(memo.showPendingLines(writer, 200));
   EXPECT_TRUE(memo.lines().first().endsWith(QStringLiteral("  one<13><10>")));
-  EXPECT_EQ(writer.pendingCount(), 1u);
-  EXPECT_TRUE(memo.showPendingLine(writer));
-  EXPECT_TRUE(memo.lines().last().endsWith(QStringLiteral("  two")));
-  EXPECT_FALSE(memo.showPendingLine(writer));
-  EXPECT_EQ(memo.lineCount(), 2);
+  EXPECT_FALSE(memo.showPendingLines(writer, 200));
+  // A burst larger than the limit: the writer keeps no more than the memo would.
+  for (int i = 0; i < 1000; ++i) writer.Log(true, QString::number(i));
+  EXPECT_EQ(writer.pendingCount(), 200u);
+  EXPECT_TRUE(memo.showPendingLines(writer, 200));
+  ASSERT_EQ(memo.lineCount(), 200);
+  EXPECT_TRUE(memo.lines().first().endsWith(QStringLiteral("  800")));
+  EXPECT_TRUE(memo.lines().last().endsWith(QStringLiteral("  999")));
+  EXPECT_EQ(memo.addedCount() - memo.droppedCount(), 200u);
+  // A lower limit set while running takes effect at once.
+  EXPECT_TRUE(memo.trim(50));
+  EXPECT_EQ(memo.lineCount(), 50);
 }
 
-class LogMemoTrimTest : public ::testing::Test {
- protected:
-  void fill(int lines) {
-    ManualClock clock;
-    QTemporaryDir dir;
-    LogWriter writer(clock, dir.path());
-    for (int i = 0; i < lines; ++i) writer.Log(true, QString::number(i));
-    while (memo.showPendingLine(writer)) {
-    }
-  }
-
-  LogMemo memo;
-};
-
-TEST_F(LogMemoTrimTest, TrimsOneLinePerCallOnlyWithALimitAndNoRelation) {
-  fill(250);
-  EXPECT_FALSE(memo.trim(0, false));
-  EXPECT_FALSE(memo.trim(200, true));
-  EXPECT_EQ(memo.lineCount(), 250);
-  for (int second = 0; second < 50; ++second) EXPECT_TRUE(memo.trim(200, false));
-  EXPECT_FALSE(memo.trim(200, false));
-  ASSERT_EQ(memo.lineCount(), 200);
-  EXPECT_TRUE(memo.lines().first().endsWith(QStringLiteral("  50")));
+TEST(LogMemoTest, NoLimitMeansTenThousandLines) {
+  EXPECT_EQ(MemoLineLimit(0), 10000);
+  EXPECT_EQ(MemoLineLimit(-5), 10000);
+  EXPECT_EQ(MemoLineLimit(300), 300);
 }
 
 }  // namespace

@@ -111,6 +111,7 @@ TEST_F(LogWriterTest, ConcurrentWritersLoseAndInterleaveNothing) {
   options.ExceptReport = true;
   options.LogFiOn = true;
   options.LogSeekMax = 10'000'000;
+  options.MeMaxLi = 0;  // 10,000 lines wait for the memo: none of these is dropped
   writer.configure(options);
   writer.prepareLogFiles();
   QStringList echoed;  // the sink runs under the writer's lock
