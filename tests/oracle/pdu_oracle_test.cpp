@@ -265,8 +265,9 @@ TEST_F(PduOracle, OurDecoderReadsGammuDeliverPdus) {
     EXPECT_EQ(ours.LoHi, expect[i].parts);
     EXPECT_EQ(ours.LoNo, expect[i].part);
     // The second oracle reads gammu's PDU the same way (gammu's own 7-bit reading would not).
+    // It reads GSM 0x5F as "`" where the alphabet (and gammu) has "§".
     if (!node.isEmpty()) {
-      EXPECT_EQ(node[i]["text"].toString(), expect[i].text);
+      EXPECT_EQ(node[i]["text"].toString(), QString(expect[i].text).replace(u'§', u'`'));
     }
   }
   NoteNodeMissing();

@@ -72,7 +72,6 @@ TEST(CycleSchedule, KeepsItsPaceWhileAnythingIsUnderWay) {
       {"alarm", [](QuietGateway& t) { t.gs().AlarmBeep = true; }},
       {"memo line", [](QuietGateway& t) { t.g().Log(true, "line"); }},
       {"lamp", [](QuietGateway& t) { t.gs().Lamps.pop3Bits ^= 1; }},
-      {"reply", [](QuietGateway& t) { t.g().pop3().server().Pop3SendOn = true; }},
       {"view request", [](QuietGateway& t) { t.gs().WaitStore.DeleteItemID = "1"; }},
   };
   for (const auto& c : cases) {

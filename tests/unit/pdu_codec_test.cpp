@@ -223,7 +223,7 @@ TEST(DecodePdu, OtherUserDataHeadersAreSkippedNotShown) {
   // Without the header indicator leading "050003" is text.
   const Decoded plain = Decode("0004" + kSender + "0004" + kTime + "03050003");
   EXPECT_EQ(plain.pdu.LoHi, 0);
-  EXPECT_EQ(plain.pdu.text, "e@Y");
+  EXPECT_EQ(plain.pdu.text, "é@¥");
 }
 
 TEST(DecodePdu, FirstOctetByMessageType) {

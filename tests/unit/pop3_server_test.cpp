@@ -254,9 +254,17 @@ TEST_F(Pop3ServerTest, ClientsThatLookBeforeTheyFetchGetTheHeaderAndLoseNothing)
   EXPECT_EQ(got, "+OK\r\n");
   // Looking took nothing away; TOP of the whole message is what RETR sends.
   EXPECT_EQ(position(QStringLiteral("127.0.0.1")), QStringLiteral("260201000000"));
+  // QUIT closed that connection.
+  c = connectClient();
+  receive(*c);
   say(*c, "USER a");
   const QByteArray retr = say(*c, "RETR 1", true);
-  EXPECT_EQ(retr.mid(retr.indexOf("\r\n")), whole.mid(3));
+  // A record without its own date is dated when it is served: the reconnect took a second.
+  const auto undated = [](QByteArray m) {
+    const qsizetype at = m.indexOf("\r\nDate: ");
+    return m.remove(at, m.indexOf("\r\n", at + 2) - at).toStdString();
+  };
+  EXPECT_EQ(undated(retr.mid(retr.indexOf("\r\n"))), undated(whole.mid(3)));
   for (const QByteArray cmd : {"TOP 1 x", "TOP 1", "TOP 2 0", "TOP 1 -1"}) {
     EXPECT_EQ(say(*c, cmd), "-ERR\r\n") << cmd.data();
   }
