@@ -111,7 +111,9 @@ class EditsAndReload(unittest.TestCase):
         self.assertLessEqual(len(k.ini_lines(gw.folder)), lines_before + 10)
 
     def test_sighup_applies_a_changed_interval_without_a_restart(self):
-        gw = mail_gateway.Gateway(self, "OnLine=1\nSmsIndication=0\nIntervalOnLine=600000\n")
+        # Debug=1: a repeated connection line is otherwise logged once an hour.
+        gw = mail_gateway.Gateway(self, "OnLine=1\nSmsIndication=0\nIntervalOnLine=600000\n"
+                                  "Debug=1\n")
         relations = lambda: count(gw.run, "Connection to GSM Gate through ethernet succeeded")
         self.assertTrue(k.wait_until(lambda: relations() == 1, DEADLINE))
         k.set_value(gw.folder, "CFG", "IntervalOnLine", "1000")
