@@ -31,12 +31,12 @@ long residentKb() {
   return 0;
 }
 
-bool writeStore(const QString& path, int count) {
+bool writeStore(const QString& path, int count, const QByteArray& day = "260201") {
   QFile store(path);
   if (!store.open(QIODevice::WriteOnly)) return false;
   for (int i = 1; i <= count; ++i) {
     kolvane::tMailRec r;
-    r.PosID = "260201" + QByteArray::number(i).rightJustified(6, '0');
+    r.PosID = day + QByteArray::number(i).rightJustified(6, '0');
     r.From = "<+420777" + QByteArray::number(100000 + i) + "@sms.example>";
     r.Toe = "<kolvane>";
     r.Subj = "SMS from phone No.: +420777" + QByteArray::number(100000 + i);
@@ -74,7 +74,7 @@ int userOnStore(int count) {
 // One mail program fetching every message in one session.
 class FetchClient : public QObject {
  public:
-  FetchClient(int id, quint16 port, std::function<void()> done) : done_(std::move(done)) {
+  FetchClient(int id, quint16 port, std::function<void()> done) : id_(id), done_(std::move(done)) {
     connect(&socket_, &QTcpSocket::readyRead, this, [this] { read(); });
     connect(&socket_, &QTcpSocket::disconnected, this, [this] { finish(); });
     socket_.bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(id + 1)));
@@ -98,6 +98,7 @@ class FetchClient : public QObject {
       const QByteArray reply = buffer_.left(at);
       buffer_.remove(0, at + end.size());
       if (!reply.startsWith("+OK")) {
+        std::fprintf(stderr, "refused: %s\n", reply.constData());
         socket_.abort();
         finish();
         return;
@@ -109,7 +110,7 @@ class FetchClient : public QObject {
   void answer(const QByteArray& reply) {
     switch (step_) {
       case Step::Greeting:
-        send("USER bench", Step::User);
+        send("USER bench" + QByteArray::number(id_), Step::User);
         break;
       case Step::User:
         send("PASS x", Step::Pass);
@@ -162,12 +163,15 @@ class FetchClient : public QObject {
   bool finished_ = false;
   bench::Clock::time_point began_;
   bench::Clock::time_point ended_;
+  int id_;
   std::function<void()> done_;
 };
 
 int sideBySide(QCoreApplication& app, int count, int clients) {
   bench::Rig rig;
-  if (!writeStore(rig.path("Pop3.Tmp"), count)) return 1;
+  // Dated today: the program expires older records at its start.
+  if (!writeStore(rig.path("Pop3.Tmp"), count, QDate::currentDate().toString("yyMMdd").toLatin1()))
+    return 1;
   // The modem answers nothing: the store keeps what it holds.
   if (!rig.start(QStringLiteral("OnLine=1\nIntervalOnLine=600000\n"),
                  {QStringLiteral("--silent")}) ||
