@@ -1,5 +1,11 @@
 #include "mail/client_limits.h"
 
+#include <QTimer>
+#include <limits>
+
+#include "context/gateway_context.h"
+#include "settings/catalogue.h"
+
 #include <algorithm>
 
 namespace kolvane {
@@ -37,6 +43,20 @@ QString loggedText(const QByteArray& text) {
   constexpr qsizetype kMaxLogged = 256;
   const QString shown = QString::fromLocal8Bit(printable(text.left(kMaxLogged)));
   return text.size() > kMaxLogged ? shown + QStringLiteral("...") : shown;
+}
+
+QString SessionExpiredLine(GatewayContext& g, const QString& server, const QString& name,
+                           const SessionWatch& watch, SessionWatch::Expiry expiry) {
+  const QString seconds = QString::number(watch.limitMs() / 1000.0);
+  return expiry == SessionWatch::Expiry::Silent
+             ? QStringLiteral("%1 client \"%2\" silent for %3 s: connection closed")
+                   .arg(server, name, seconds)
+             : fillPlaceholders(g.Text(300), {server, name, seconds});
+}
+
+void ArmSessionWatch(QTimer& timer, Tick next) {
+  if (next == std::numeric_limits<Tick>::max()) return;
+  timer.start(static_cast<int>(std::min<Tick>(next, 24 * 3600 * 1000)) + 1);
 }
 
 }  // namespace kolvane

@@ -6,7 +6,11 @@
 
 #include "platform/clock.h"
 
+class QTimer;
+
 namespace kolvane {
+
+class GatewayContext;
 
 // Bounds that keep one careless or hostile LAN client from holding a mail server, or its
 // memory, for everyone else.
@@ -92,5 +96,11 @@ class SessionWatch {
   Tick transferFrom_ = 0;
   bool transferring_ = false;
 };
+
+// The log line of a session closed at its limit ("SMTP" or "POP3").
+QString SessionExpiredLine(GatewayContext& g, const QString& server, const QString& name,
+                           const SessionWatch& watch, SessionWatch::Expiry expiry);
+// Wakes the server's watch when the soonest session is due (next: max when none is).
+void ArmSessionWatch(QTimer& timer, Tick next);
 
 }  // namespace kolvane

@@ -211,17 +211,11 @@ void TdmPOP3::checkTimeouts() {
       next = std::min(next, s.watch.dueIn(now));
       continue;
     }
-    const QString seconds = QString::number(s.watch.limitMs() / 1000.0);
-    g_.Log(true, expiry == SessionWatch::Expiry::Silent
-                     ? QStringLiteral("POP3 client \"%1\" silent for %2 s: connection closed")
-                           .arg(s.name, seconds)
-                     : fillPlaceholders(g_.Text(300), {QStringLiteral("POP3"), s.name, seconds}));
+    g_.Log(true, SessionExpiredLine(g_, QStringLiteral("POP3"), s.name, s.watch, expiry));
     clientEnded(handle);
     s.socket->abort();
   }
-  if (next != std::numeric_limits<Tick>::max()) {
-    watchTimer_->start(static_cast<int>(std::min<Tick>(next, 24 * 3600 * 1000)) + 1);
-  }
+  ArmSessionWatch(*watchTimer_, next);
 }
 
 void TdmPOP3::clientEnded(std::int32_t handle) {

@@ -246,17 +246,11 @@ void TdmSMTP::checkTimeouts() {
       next = std::min(next, s.watch.dueIn(now));
       continue;
     }
-    const QString seconds = QString::number(s.watch.limitMs() / 1000.0);
-    g_.Log(true, expiry == SessionWatch::Expiry::Silent
-                     ? QStringLiteral("SMTP client \"%1\" silent for %2 s: connection closed")
-                           .arg(s.name, seconds)
-                     : fillPlaceholders(g_.Text(300), {QStringLiteral("SMTP"), s.name, seconds}));
+    g_.Log(true, SessionExpiredLine(g_, QStringLiteral("SMTP"), s.name, s.watch, expiry));
     clientEnded(handle);
     s.socket->abort();
   }
-  if (next != std::numeric_limits<Tick>::max()) {
-    watchTimer_->start(static_cast<int>(std::min<Tick>(next, 24 * 3600 * 1000)) + 1);
-  }
+  ArmSessionWatch(*watchTimer_, next);
 }
 
 void TdmSMTP::clientEnded(std::int32_t handle) {
