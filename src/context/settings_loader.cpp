@@ -69,6 +69,8 @@ constexpr KeyRange kKeyRanges[] = {
     {"ComTcp", 0, 1},
     {"EmlSmsNoOk", 0, 1},
     {"CmdTimeout", 0, 86400},
+    {"SmtpsPort", 0, 65535},
+    {"Pop3sPort", 0, 65535},
 };
 
 KeyRange keyRange(const char* name) {

@@ -12,6 +12,12 @@ namespace kolvane {
 // The pseudo-domain of the addresses this system makes up (SMS senders, file drop, command line).
 inline constexpr char kPseudoDomain[] = "kolvane.lan";
 
+// An entry of section MailUsers: an account's name and its password's salted hash.
+struct MailUser {
+  QString name;
+  QString hash;
+};
+
 // Every key of section CFG of "Kolvane.ini", named by its key, with its compiled-in default.
 struct Settings {
   // General and diagnostics
@@ -94,6 +100,14 @@ struct Settings {
   int SmtpMaxMailMB{32};  // a larger mail is refused with "552"
   int SmtpMaxRcpt{100};   // recipients of one mail; more get "452"
   bool AliasOn{false};
+  // TLS and accounts of the mail servers
+  int SmtpsPort{0};           // SMTP with TLS from the first byte; 0 = off
+  int Pop3sPort{0};           // POP3 with TLS from the first byte; 0 = off
+  QString MailListenAddress;  // every mail port binds to it; empty = every address
+  QString TlsCertFile;        // PEM; empty or unreadable: the gateway's own certificate
+  QString TlsKeyFile;
+  bool MailTlsRequired{false};  // nothing but EHLO/CAPA/QUIT/STARTTLS/STLS in clear
+  QString MailTrustedHosts{QStringLiteral("127.0.0.1 ::1")};  // may send without AUTH
 
   // E-mail to SMS
   bool ToTakeFromRcpt{true};
@@ -168,6 +182,9 @@ struct Settings {
   int EmlInCnt{0};
   int EmlOutCnt{0};
   DateTime DTSaveToIni{0};
+
+  // Section MailUsers, read with CFG; empty: no accounts.
+  std::vector<MailUser> MailUsers;
 };
 
 enum class SettingType { Bool, Int, Int16, Int8, Real, DateTime, Str, Str8 };
