@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 
 #include "context/char_replacement.h"
 #include "context/listed_entry_guard.h"
@@ -16,6 +17,8 @@
 #include "settings/settings.h"
 
 namespace kolvane {
+
+struct TlsIdentity;
 
 // Working files, each the program folder plus a fixed name.
 namespace files {
@@ -158,6 +161,9 @@ struct GatewayState {
   // port by its server's name.
   Tick ListenRetryAt = 0;
   std::map<QString, QString> ListenFailureLogged;
+  // The certificate the mail servers serve (mail/tls_identity.h); replaced whole on SIGHUP, so
+  // a session keeps the one it began with.
+  std::shared_ptr<const TlsIdentity> MailTls;
   // Why the serial device did not open at the last try (empty when it did).
   QString DeviceOpenProblem;
 
