@@ -61,21 +61,33 @@ class FuzzGateway {
 
   // SMTP connections side by side that send `bytes`, each through its own line reader and
   // dialogue; the stores they wrote are removed afterwards.
+  // Whether the sessions must encrypt first: some inputs run with MailTlsRequired.
+  void requireTlsByFirstByte(const QByteArray& bytes) {
+    gateway_->state().cfg.MailTlsRequired = !bytes.isEmpty() && (bytes[0] & 0x40) != 0;
+  }
+
   void smtpSessions(const QByteArray& bytes) {
     constexpr int kSessions = 3;
     std::vector<std::unique_ptr<SmtpServerState>> servers;
     std::vector<std::unique_ptr<TMailRecv>> dialogues;
     std::vector<SmtpLineReader> readers(kSessions, SmtpLineReader(kMaxLineBytes));
+    requireTlsByFirstByte(bytes);
     for (int i = 0; i < kSessions; ++i) {
       servers.push_back(std::make_unique<SmtpServerState>());
       dialogues.push_back(std::make_unique<TMailRecv>(*gateway_, *servers.back()));
       dialogues.back()->StartInitX(QStringLiteral("127.0.0.%1").arg(i + 1));
+      dialogues.back()->tlsAvailable = [] { return true; };
     }
     interleaved(bytes, kSessions, [&](int i, const QByteArray& chunk) {
       TMailRecv& dialogue = *dialogues[i];
       readers[i].feed(
           chunk, [&dialogue](const QByteArray& line, qsizetype dropped, LineEnd end,
                              LineEnd before) { dialogue.AddRecvStr(line, dropped, end, before); });
+      // The rest of a chunk after STARTTLS is dropped; the next chunk comes over TLS.
+      if (dialogue.TlsStarting) {
+        readers[i].clearLine();
+        dialogue.TlsStarted();
+      }
       QCoreApplication::processEvents();
     });
     QCoreApplication::processEvents();

@@ -42,9 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     servers.push_back(std::make_unique<kolvane::Pop3ServerState>());
     dialogues.push_back(std::make_unique<kolvane::Pop3Dialogue>(fg.g(), *servers.back()));
     dialogues.back()->start(i == 2 ? QStringLiteral("127.0.0.2") : QStringLiteral("127.0.0.1"));
+    dialogues.back()->tlsAvailable = [] { return true; };
   }
-  kolvane::fuzz::FuzzGateway::interleaved(
-      QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), kSessions,
-      [&](int i, const QByteArray& chunk) { dialogues[i]->AddRecvBytes(chunk); });
+  const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+  fg.requireTlsByFirstByte(bytes);
+  kolvane::fuzz::FuzzGateway::interleaved(bytes, kSessions, [&](int i, const QByteArray& chunk) {
+    dialogues[i]->AddRecvBytes(chunk);
+    // The next chunk comes over TLS.
+    if (dialogues[i]->TlsStarting) dialogues[i]->TlsStarted();
+  });
   return 0;
 }

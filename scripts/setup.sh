@@ -10,6 +10,7 @@ PACKAGES=(
   qt6-speech-speechd-plugin speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
   libgtest-dev libgmock-dev libbenchmark-dev clang-format
   python3 python3-gammu socat swaks curl netcat-openbsd xvfb xauth desktop-file-utils
+  msmtp fetchmail openssl
 )
 
 missing=()

@@ -1,7 +1,10 @@
 #include "core/mail_ports.h"
 
+#include <QSslSocket>
+
 #include "core/gateway.h"
 #include "mail/mail_listeners.h"
+#include "mail/tls_identity.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -9,7 +12,8 @@ namespace kolvane {
 namespace {
 
 // Every listening port of the mail servers: its setting, how it is opened and read, and the
-// flag and lamp that follow it. A new port is one more line.
+// flag and lamp that follow it. A new port is one more line. The TLS ports have neither flag
+// nor lamp, and port 0 switches them off.
 struct MailPort {
   int Settings::*port;
   bool (MailListeners::*listen)(int);
@@ -22,7 +26,27 @@ constexpr MailPort kMailPorts[] = {
      &GatewayState::SmtpListen, &LampState::smtpBits},
     {&Settings::Pop3Port, &MailListeners::listenPop3, &MailListeners::pop3State,
      &GatewayState::Pop3Listen, &LampState::pop3Bits},
+    {&Settings::SmtpsPort, &MailListeners::listenSmtps, &MailListeners::smtpsState, nullptr,
+     nullptr},
+    {&Settings::Pop3sPort, &MailListeners::listenPop3s, &MailListeners::pop3sState, nullptr,
+     nullptr},
 };
+
+// MailListenAddress, or every address when it is empty or no address (told once).
+QHostAddress listenAddress(Gateway& g) {
+  const QString& text = g.state().cfg.MailListenAddress;
+  QString& logged = g.state().ListenFailureLogged[QStringLiteral("MailListenAddress")];
+  QHostAddress address;
+  if (text.trimmed().isEmpty() || address.setAddress(text.trimmed())) {
+    logged.clear();
+    return address.isNull() ? QHostAddress(QHostAddress::Any) : address;
+  }
+  if (logged != text) {
+    logged = text;
+    g.Log(true, fillPlaceholders(g.Text(551), {text}));
+  }
+  return QHostAddress::Any;
+}
 
 QString reasonText(Gateway& g, const MailListeners::PortState& p) {
   switch (p.problem) {
@@ -65,20 +89,35 @@ void installMailLimits(Gateway& g) {
   l.onTooMany = [&g](const QString& server, const QString& address) {
     g.Log(true, fillPlaceholders(g.Text(303), {server, address}));
   };
+  l.serverTls = [&g]() -> std::optional<QSslConfiguration> {
+    const std::shared_ptr<const TlsIdentity> identity = g.state().MailTls;
+    if (!identity || !identity->valid()) return std::nullopt;
+    QSslConfiguration c = QSslConfiguration::defaultConfiguration();
+    c.setLocalCertificate(identity->certificate);
+    c.setPrivateKey(identity->key);
+    return c;
+  };
+  l.onTlsFailed = [&g](const QString& server, const QString& address, const QString& reason) {
+    g.Log(true, fillPlaceholders(g.Text(550), {server, address, reason}));
+  };
+  l.onSmtpsListens = [&g] { g.Log(true, QStringLiteral("SMTPS ") + g.Text(89)); };
+  l.onPop3sListens = [&g] { g.Log(true, QStringLiteral("POP3S ") + g.Text(89)); };
 }
 
 void openMailPorts(Gateway& g) {
   GatewayState& gs = g.state();
   MailListeners& l = g.listeners();
+  l.setListenAddress(listenAddress(g));
   bool failing = false;
   for (const MailPort& m : kMailPorts) {
-    bool& listening = gs.*m.listening;
-    if (!listening) (l.*m.listen)(gs.cfg.*m.port);
+    const int port = gs.cfg.*m.port;
+    if (!m.listening && port == 0) continue;
     const MailListeners::PortState& p = (l.*m.state)();
-    listening = p.listening;
-    setLampBit(gs.Lamps.*m.lamp, kLampListening, listening);
+    if (!(m.listening ? gs.*m.listening : p.listening)) (l.*m.listen)(port);
+    if (m.listening) gs.*m.listening = p.listening;
+    if (m.lamp) setLampBit(gs.Lamps.*m.lamp, kLampListening, p.listening);
     noteFailure(g, p);
-    failing = failing || !listening;
+    failing = failing || !p.listening;
   }
   gs.ListenRetryAt = failing ? tickAfter(g.clock().tick(), kListenRetryMs) : 0;
 }

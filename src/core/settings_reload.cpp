@@ -94,7 +94,8 @@ bool needsRestart(const QString& key) {
       QStringLiteral("AtSend"), QStringLiteral("EchoSkip"), QStringLiteral("MemCheOn"),
       QStringLiteral("SMSDeleteOff"), QStringLiteral("LiptelUCS2"), QStringLiteral("SmsIndication"),
       // The ports listen from the start; the log files begin their generation there.
-      QStringLiteral("SmtpPort"), QStringLiteral("Pop3Port"), QStringLiteral("MultiRun"),
+      QStringLiteral("SmtpPort"), QStringLiteral("Pop3Port"), QStringLiteral("SmtpsPort"),
+      QStringLiteral("Pop3sPort"), QStringLiteral("MailListenAddress"), QStringLiteral("MultiRun"),
       QStringLiteral("LogFiOn"), QStringLiteral("LogFiNumMask"), QStringLiteral("LogFiDateMask"),
       QStringLiteral("SendUpTxtName"), QStringLiteral("SendUpTmpName"),
       // What the program itself keeps.

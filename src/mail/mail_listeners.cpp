@@ -1,15 +1,19 @@
 #include "mail/mail_listeners.h"
 
 #include <QDateTime>
-#include <QTcpSocket>
+#include <QSslSocket>
 #include <QTimer>
 #include <algorithm>
+#include <memory>
+#include <utility>
 
 #include "platform/connection_accept.h"
 
 namespace kolvane {
 
-MailListeners::MailListeners(QObject* parent) : QObject(parent) {}
+MailListeners::MailListeners(QObject* parent) : QObject(parent) {
+  uptime_.start();
+}
 
 namespace {
 
@@ -36,7 +40,7 @@ bool MailListeners::listen(Server& server, int port) {
     state.problem = Problem::NoPort;
     return false;
   }
-  if (!server.socket.listen(QHostAddress::Any, static_cast<quint16>(port))) {
+  if (!server.socket.listen(address_, static_cast<quint16>(port))) {
     state.problem = problemOf(server.socket.serverError());
     state.detail = server.socket.errorString();
     return false;
@@ -63,14 +67,17 @@ void MailListeners::acceptWaiting(Server& server) {
     }
     if (taken.descriptor < 0) return;
     server.failing = false;
-    auto* client = new QTcpSocket(this);
+    // Every connection can be encrypted: the TLS ports at once, the others at STARTTLS/STLS.
+    auto* client = new QSslSocket(this);
     if (!client->setSocketDescriptor(taken.descriptor)) {
       CloseDescriptor(taken.descriptor);
       client->deleteLater();
       continue;
     }
     if (!admit(server, client, taken.descriptor)) continue;
-    if (const auto& dialogue = this->*server.dialogue) {
+    if (server.implicitTls) {
+      handOverEncrypted(server, client);
+    } else if (const auto& dialogue = this->*server.dialogue) {
       dialogue(client);
     } else {
       client->close();
@@ -98,7 +105,8 @@ bool MailListeners::admit(Server& server, QTcpSocket* client, qintptr descriptor
     });
     return true;
   }
-  client->write(server.tooMany);
+  // A TLS port has no words in clear: its refused connection is closed.
+  if (!server.implicitTls) client->write(server.tooMany);
   client->disconnectFromHost();
   if (client->state() == QAbstractSocket::UnconnectedState) {
     client->deleteLater();
@@ -116,6 +124,59 @@ bool MailListeners::admit(Server& server, QTcpSocket* client, qintptr descriptor
     if (onTooMany) onTooMany(QLatin1String(server.state.name), address);
   }
   return false;
+}
+
+bool MailListeners::startTls(QSslSocket& socket) const {
+  const std::optional<QSslConfiguration> configuration = tlsConfiguration();
+  if (!configuration) return false;
+  QSslConfiguration c = *configuration;
+  c.setProtocol(QSsl::TlsV1_2OrLater);
+  c.setPeerVerifyMode(QSslSocket::VerifyNone);
+  socket.setSslConfiguration(c);
+  socket.startServerEncryption();
+  return true;
+}
+
+void MailListeners::tlsFailed(const QString& server, const QString& address,
+                              const QString& reason) {
+  if (!tlsFailures_.logs(address, static_cast<Tick>(uptime_.elapsed()))) return;
+  if (onTlsFailed) onTlsFailed(server, address, reason);
+}
+
+void MailListeners::handOverEncrypted(Server& server, QSslSocket* client) {
+  const QString name = QLatin1String(server.state.name);
+  const QString address = dottedAddress(client->peerAddress());
+  // The failure is told once, whichever of its signals comes first.
+  const auto failed = std::make_shared<bool>(false);
+  const auto fail = [this, client, name, address, failed](const QString& reason) {
+    if (std::exchange(*failed, true)) return;
+    tlsFailed(name, address, reason);
+    client->abort();
+    client->deleteLater();
+  };
+  if (!startTls(*client)) {
+    fail(QStringLiteral("no certificate"));
+    return;
+  }
+  auto* limit = new QTimer(client);
+  limit->setSingleShot(true);
+  connect(limit, &QTimer::timeout, client,
+          [fail] { fail(QStringLiteral("no handshake within %1 s").arg(kHandshakeMs / 1000)); });
+  limit->start(static_cast<int>(kHandshakeMs));
+  connect(client, &QAbstractSocket::errorOccurred, client,
+          [client, fail] { fail(client->errorString()); });
+  connect(client, &QSslSocket::encrypted, this, [this, &server, client, limit] {
+    limit->deleteLater();
+    // From here on the dialogue owns the connection and its errors.
+    client->disconnect(this);
+    disconnect(client, &QAbstractSocket::errorOccurred, client, nullptr);
+    if (const auto& dialogue = this->*server.dialogue) {
+      dialogue(client);
+    } else {
+      client->close();
+      client->deleteLater();
+    }
+  });
 }
 
 QString dottedAddress(const QHostAddress& peer) {

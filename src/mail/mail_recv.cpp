@@ -65,6 +65,7 @@ void TMailRecv::StartInitX(const QString& clientName) {
   SmtpSaveErrCnt = 0;
   NamePC_IPAdr = clientName;
   QuitSeen = false;
+  TlsStarting = false;
   commandsAllLf_ = true;
   endTransaction();
   EnvelopeFrom.clear();
@@ -80,12 +81,37 @@ void TMailRecv::EndSession() {
   clearMail();
 }
 
+void TMailRecv::TlsStarted() {
+  TlsStarting = false;
+  TlsActive = true;
+  // Nothing said in clear carries over.
+  endTransaction();
+  EnvelopeFrom.clear();
+  if (g_.state().cfg.ToTakeFromRcpt) To_StrLi.clear();
+}
+
+bool TMailRecv::tlsMissing() const {
+  return g_.state().cfg.MailTlsRequired && !TlsActive;
+}
+
+void TMailRecv::startTls() {
+  if (TlsActive || !tlsAvailable || !tlsAvailable()) {
+    server_.setReply("454 4.7.0 TLS not available");
+    return;
+  }
+  TlsStarting = true;
+  server_.setReply("220 2.0.0 Ready to start TLS");
+  if (onStartTls) onStartTls();
+}
+
 void TMailRecv::endTransaction() {
   mailGiven_ = false;
   rcptGiven_ = false;
 }
 
 void TMailRecv::AddRecvStr(const QByteArray& line, qsizetype dropped, LineEnd end, LineEnd before) {
+  // What a client sends between STARTTLS and the handshake is not a command.
+  if (TlsStarting) return;
   if (storing_) {
     heldLines_.append({line, dropped, end, before});
     return;
@@ -170,9 +196,11 @@ void TMailRecv::command() {
   const QString logArg = loggedText(line.mid(5));
   const bool helo = IdStr.startsWith("HELO");
   const bool ehlo = IdStr.startsWith("EHLO");
+  const bool offerTls = !TlsActive && tlsAvailable && tlsAvailable();
 
-  if (helo || (ehlo && !cfg.Ehlo500)) {
-    server_.setReply(ehlo                             ? EhloReply(cfg, rest)
+  // A client that must encrypt first needs EHLO to learn of STARTTLS.
+  if (helo || (ehlo && (!cfg.Ehlo500 || cfg.MailTlsRequired))) {
+    server_.setReply(ehlo                             ? EhloReply(cfg, rest, offerTls)
                      : cfg.HeloAdd && line.size() > 4 ? kOk + rest
                                                       : kOk);
     endTransaction();
@@ -182,8 +210,14 @@ void TMailRecv::command() {
     // The old answer, for a settings file that still asks for it.
     server_.setReply(line.size() > 4 ? "500" + rest : QByteArray("500"));
     g_.Log(true, fillPlaceholders(g_.Text(40), {logArg}) + QStringLiteral(" - EHLO"));
+  } else if (IdStr.startsWith("STARTTLS")) {
+    startTls();
+  } else if (IdStr.startsWith("AUTH") && tlsMissing()) {
+    server_.setReply("538 5.7.11 Encryption required");
   } else if (IdStr.startsWith("AUTH")) {
     server_.setReply("235 Authentication omitted");
+  } else if (IdStr.startsWith("MAIL") && tlsMissing()) {
+    server_.setReply("530 5.7.0 Must issue a STARTTLS command first");
   } else if (IdStr.startsWith("MAIL")) {
     const auto address = bracketedAddress(line);
     const auto size = DeclaredMailSize(IdStr);
@@ -238,7 +272,7 @@ void TMailRecv::command() {
     QuitSeen = true;
     if (onQuit) onQuit();
   } else {
-    // STARTTLS and whatever else: a client waiting for an answer gets one.
+    // Whatever else: a client waiting for an answer gets one.
     server_.setReply("502 Kolvane");
   }
 }

@@ -61,6 +61,18 @@ class TMailRecv {
   // The mail's records are being written; lines that arrive meanwhile wait their turn.
   bool Storing() const { return storing_; }
 
+  // TLS: the connection is encrypted; STARTTLS is answered and its handshake not done yet
+  // (nothing more is read until it is).
+  bool TlsActive = false;
+  bool TlsStarting = false;
+  // The connection layer can encrypt this connection (a certificate is at hand).
+  std::function<bool()> tlsAvailable;
+  // STARTTLS got its "220": the connection layer drops what the client sent after it and
+  // starts the handshake.
+  std::function<void()> onStartTls;
+  // The handshake is done: the session starts afresh, the client says EHLO again.
+  void TlsStarted();
+
   // Conversion steps, in the order the end of a mail runs them.
   void MailLine();
   void MailDecode();
@@ -99,6 +111,9 @@ class TMailRecv {
 
  private:
   void command();
+  void startTls();
+  // MailTlsRequired and still in clear.
+  bool tlsMissing() const;
   // RSET, HELO, the end of a mail: the next mail starts with MAIL again.
   void endTransaction();
   void rcpt(const QByteArray& line);

@@ -65,13 +65,34 @@ void Pop3Dialogue::start(const QString& clientName) {
   server_.Pop3RecvStr.clear();
   lineTooLong_ = false;
   QuitSeen = false;
+  TlsStarting = false;
+}
+
+void Pop3Dialogue::TlsStarted() {
+  start(client_);
+  TlsActive = true;
+}
+
+bool Pop3Dialogue::offersTls() const {
+  return !TlsActive && !listBuilt_ && tlsAvailable && tlsAvailable();
+}
+
+void Pop3Dialogue::stls() {
+  if (!offersTls()) {
+    server_.setReply("-ERR");
+    return;
+  }
+  TlsStarting = true;
+  server_.setReply("+OK Begin TLS negotiation");
+  if (onStartTls) onStartTls();
 }
 
 int Pop3Dialogue::AddRecvBytes(const QByteArray& bytes) {
   int lines = 0;
   const char* at = bytes.constData();
   const char* const end = at + bytes.size();
-  while (at != end && !QuitSeen) {
+  // What a client sends between STLS and the handshake is not a command.
+  while (at != end && !QuitSeen && !TlsStarting) {
     const char* brk = findLineBreak(at, end);
     QByteArray& pending = server_.Pop3RecvStr;
     if (appendToLine(pending, at, brk, kMaxLineBytes) > 0) lineTooLong_ = true;
@@ -88,15 +109,21 @@ int Pop3Dialogue::AddRecvBytes(const QByteArray& bytes) {
       command(line);
     }
   }
+  if (TlsStarting) server_.Pop3RecvStr.clear();
   return lines;
 }
 
 void Pop3Dialogue::command(const QByteArray& line) {
   const QByteArray verb = asciiUpper(line.left(4));
-  if (verb == "AUTH") {
+  const bool login = verb == "USER" || verb == "PASS" || verb == "APOP" || verb == "AUTH";
+  if (login && g_.state().cfg.MailTlsRequired && !TlsActive) {
+    server_.setReply("-ERR [AUTH] TLS required");
+  } else if (verb == "AUTH") {
     server_.setReply("-ERR");
   } else if (verb == "CAPA") {
-    server_.setReply(Pop3CapaReply());
+    server_.setReply(Pop3CapaReply(offersTls()));
+  } else if (verb == "STLS") {
+    stls();
   } else if (verb == "USER") {
     user(line);
   } else if (verb == "PASS" || verb == "NOOP") {

@@ -38,6 +38,18 @@ class Pop3Dialogue {
   // QUIT was answered: the session ends once the reply has left, and reads nothing more.
   bool QuitSeen = false;
 
+  // TLS: the connection is encrypted; STLS is answered and its handshake not done yet
+  // (nothing more is read until it is).
+  bool TlsActive = false;
+  bool TlsStarting = false;
+  // The connection layer can encrypt this connection (a certificate is at hand).
+  std::function<bool()> tlsAvailable;
+  // STLS got its "+OK": the connection layer drops what the client sent after it and starts
+  // the handshake.
+  std::function<void()> onStartTls;
+  // The handshake is done: the session starts afresh in the authorization state.
+  void TlsStarted();
+
   const QString& client() const { return client_; }
   bool listBuilt() const { return listBuilt_; }
 
@@ -48,6 +60,8 @@ class Pop3Dialogue {
 
  private:
   void user(const QByteArray& line);
+  void stls();
+  bool offersTls() const;
   void quit();
   QByteArray scanReply(const QByteArray& line, QByteArray (*field)(const Pop3Message&)) const;
   QByteArray listReply(const QByteArray& line) const;

@@ -19,15 +19,16 @@ std::optional<long long> decimal(const QByteArray& word) {
 
 }  // namespace
 
-QByteArray Pop3CapaReply() {
-  // The list grows with what the server learns (STLS once it speaks TLS).
-  return "+OK Capability list follows\r\n"
-         "USER\r\n"
-         "UIDL\r\n"
-         "TOP\r\n"
-         "RESP-CODES\r\n"
-         "PIPELINING\r\n"
-         ".";
+QByteArray Pop3CapaReply(bool stls) {
+  QByteArray reply =
+      "+OK Capability list follows\r\n"
+      "USER\r\n"
+      "UIDL\r\n"
+      "TOP\r\n"
+      "RESP-CODES\r\n"
+      "PIPELINING\r\n";
+  if (stls) reply += "STLS\r\n";
+  return reply + '.';
 }
 
 std::optional<TopArguments> ParseTopArguments(const QByteArray& line) {

@@ -5,8 +5,9 @@
 
 namespace kolvane {
 
-// The answer to CAPA: what this server does, one capability a line, ended by ".".
-QByteArray Pop3CapaReply();
+// The answer to CAPA: what this server does, one capability a line, ended by ".". stls offers
+// STLS (a connection in clear that could be encrypted).
+QByteArray Pop3CapaReply(bool stls = false);
 
 // The message number and the count of body lines of a "TOP n m" line; none when either is
 // missing or not a number.

@@ -1,7 +1,7 @@
 #include "mail/pop3_server.h"
 
 #include <QHostInfo>
-#include <QTcpSocket>
+#include <QSslSocket>
 #include <QTimer>
 #include <algorithm>
 #include <limits>
@@ -91,6 +91,27 @@ void TdmPOP3::accept(QTcpSocket* socket) {
     Q_EMIT clientsChanged();
   };
   s.dialogue.mayOpenMailbox = [this, handle] { return mayOpenMailbox(handle); };
+  auto* ssl = qobject_cast<QSslSocket*>(socket);
+  s.dialogue.TlsActive = ssl && ssl->isEncrypted();
+  s.dialogue.tlsAvailable = [this, ssl] { return ssl && g_.listeners().tlsConfiguration(); };
+  s.dialogue.onStartTls = [this, handle, ssl] {
+    // Bytes sent after STLS and before the handshake are dropped, never taken as commands.
+    ssl->readAll();
+    if (!g_.listeners().startTls(*ssl)) {
+      clientEnded(handle);
+      ssl->abort();
+    }
+  };
+  if (ssl) {
+    connect(ssl, &QSslSocket::encrypted, this, [this, handle] {
+      Session* x = session(handle);
+      if (!x || !x->dialogue.TlsStarting) return;
+      x->dialogue.TlsStarted();
+      x->done = 0;
+      x->watch.heard(g_.clock().tick());
+      clientRead(handle);
+    });
+  }
   connect(socket, &QTcpSocket::readyRead, this, [this, handle] { clientRead(handle); });
   connect(socket, &QTcpSocket::bytesWritten, this, [this, handle] {
     Session* x = session(handle);
@@ -102,7 +123,10 @@ void TdmPOP3::accept(QTcpSocket* socket) {
   connect(socket, &QTcpSocket::disconnected, this, [this, handle] { clientEnded(handle); });
   connect(socket, &QTcpSocket::errorOccurred, this,
           [this, handle, socket](QAbstractSocket::SocketError error) {
-            if (error != QAbstractSocket::RemoteHostClosedError) {
+            const Session* x = session(handle);
+            if (x && x->dialogue.TlsStarting) {
+              g_.listeners().tlsFailed(QStringLiteral("POP3"), x->address, socket->errorString());
+            } else if (error != QAbstractSocket::RemoteHostClosedError) {
               g_.Log(true, QStringLiteral("POP3 Socket Error ReceiveBuf"));
               g_.Log(g_.state().cfg.Debug,
                      QStringLiteral("POP3 Socket Error ") + socket->errorString());
@@ -184,8 +208,8 @@ void TdmPOP3::clientRead(std::int32_t handle) {
   if (!s || !s->registered || s->ended || s->paused || !s->socket) return;
   // Lines may replace each other's reply, so a whole burst is read at once; replies the
   // client has not taken hold further bytes back in the kernel until they have left.
-  while (s->socket && !s->dialogue.QuitSeen && session(handle) == s && !s->ended &&
-         s->socket->bytesToWrite() <= kMaxUnsentBytes) {
+  while (s->socket && !s->dialogue.QuitSeen && !s->dialogue.TlsStarting && session(handle) == s &&
+         !s->ended && s->socket->bytesToWrite() <= kMaxUnsentBytes) {
     const SocketRead read = ReadWaitingBytes(*s->socket, QStringLiteral("POP3"),
                                              [this](const QString& line) { g_.Log(true, line); });
     if (read.outcome != SocketRead::Bytes) break;
@@ -276,7 +300,8 @@ void TdmPOP3::endPauseIfOver(std::int32_t handle) {
 
 void TdmPOP3::sendReply(Session& s) {
   const GatewayState& gs = g_.state();
-  if (!gs.Pop3Listen || !s.server.Pop3SendOn || s.server.Pop3SendStr.isEmpty()) return;
+  const bool listening = gs.Pop3Listen || g_.listeners().pop3sListening();
+  if (!listening || !s.server.Pop3SendOn || s.server.Pop3SendStr.isEmpty()) return;
   // The pause after the connect holds the reply back instead of losing it.
   if (s.paused) return;
   s.server.Pop3SendOn = false;

@@ -12,11 +12,12 @@ qint64 SmtpMaxMailBytes(const Settings& cfg) {
   return qint64{std::max(1, cfg.SmtpMaxMailMB)} * 1024 * 1024;
 }
 
-QByteArray EhloReply(const Settings& cfg, const QByteArray& rest) {
+QByteArray EhloReply(const Settings& cfg, const QByteArray& rest, bool startTls) {
   // Clients use these to stream commands and send 8-bit text; not ENHANCEDSTATUSCODES,
   // which would promise a code in every reply.
-  const QList<QByteArray> extensions = {"8BITMIME", "PIPELINING",
-                                        "SIZE " + QByteArray::number(SmtpMaxMailBytes(cfg))};
+  QList<QByteArray> extensions = {"8BITMIME", "PIPELINING",
+                                  "SIZE " + QByteArray::number(SmtpMaxMailBytes(cfg))};
+  if (startTls) extensions << "STARTTLS";
   QByteArray reply = "250-Kolvane";
   if (cfg.HeloAdd) reply += rest;
   for (qsizetype i = 0; i < extensions.size(); ++i) {

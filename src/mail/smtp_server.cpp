@@ -1,7 +1,7 @@
 #include "mail/smtp_server.h"
 
 #include <QHostInfo>
-#include <QTcpSocket>
+#include <QSslSocket>
 #include <QTimer>
 #include <algorithm>
 #include <exception>
@@ -128,6 +128,29 @@ void TdmSMTP::accept(QTcpSocket* socket) {
     if (Session* x = session(handle)) x->watch.heard(g_.clock().tick());
     clientRead(handle);
   };
+  auto* ssl = qobject_cast<QSslSocket*>(socket);
+  s.recv.TlsActive = ssl && ssl->isEncrypted();
+  s.recv.tlsAvailable = [this, ssl] { return ssl && g_.listeners().tlsConfiguration(); };
+  s.recv.onStartTls = [this, handle, ssl] {
+    Session* x = session(handle);
+    if (!x) return;
+    // Bytes sent after STARTTLS and before the handshake are dropped, never taken as commands.
+    x->reader.clearLine();
+    ssl->readAll();
+    if (!g_.listeners().startTls(*ssl)) {
+      clientEnded(handle);
+      ssl->abort();
+    }
+  };
+  if (ssl) {
+    connect(ssl, &QSslSocket::encrypted, this, [this, handle] {
+      Session* x = session(handle);
+      if (!x || !x->recv.TlsStarting) return;
+      x->recv.TlsStarted();
+      x->watch.heard(g_.clock().tick());
+      clientRead(handle);
+    });
+  }
   connect(socket, &QTcpSocket::readyRead, this, [this, handle] { clientRead(handle); });
   connect(socket, &QTcpSocket::bytesWritten, this, [this, handle] {
     Session* x = session(handle);
@@ -137,18 +160,21 @@ void TdmSMTP::accept(QTcpSocket* socket) {
     clientRead(handle);
   });
   connect(socket, &QTcpSocket::disconnected, this, [this, handle] { clientEnded(handle); });
-  connect(socket, &QTcpSocket::errorOccurred, this,
-          [this, handle](QAbstractSocket::SocketError error) {
-            if (error != QAbstractSocket::RemoteHostClosedError) {
-              const Session* x = session(handle);
-              if (x && x->socket) {
-                g_.Log(true, QStringLiteral("SMTP Socket Error ReceiveBuf"));
-                g_.Log(g_.state().cfg.Debug,
-                       QStringLiteral("SMTP Socket Error ") + x->socket->errorString());
-              }
-            }
-            clientEnded(handle);
-          });
+  connect(
+      socket, &QTcpSocket::errorOccurred, this, [this, handle](QAbstractSocket::SocketError error) {
+        const Session* x = session(handle);
+        if (x && x->socket && x->recv.TlsStarting) {
+          g_.listeners().tlsFailed(QStringLiteral("SMTP"), dottedAddress(x->socket->peerAddress()),
+                                   x->socket->errorString());
+        } else if (error != QAbstractSocket::RemoteHostClosedError) {
+          if (x && x->socket) {
+            g_.Log(true, QStringLiteral("SMTP Socket Error ReceiveBuf"));
+            g_.Log(g_.state().cfg.Debug,
+                   QStringLiteral("SMTP Socket Error ") + x->socket->errorString());
+          }
+        }
+        clientEnded(handle);
+      });
 
   const QString address = dottedAddress(socket->peerAddress());
   if (g_.state().cfg.DNSOff) {
@@ -203,7 +229,7 @@ void TdmSMTP::clientRead(std::int32_t handle) {
   FlagScope running(s->reading);
   // A mail being stored, or replies the client has not taken, hold further bytes back in the
   // kernel; both resume the reading when they are done. After QUIT nothing more is read.
-  while (!s->recv.Storing() && !s->recv.QuitSeen && s->socket &&
+  while (!s->recv.Storing() && !s->recv.QuitSeen && !s->recv.TlsStarting && s->socket &&
          s->socket->bytesToWrite() <= kMaxUnsentBytes) {
     if (readStep(*s, handle) <= 0) break;
   }
@@ -232,6 +258,8 @@ qint64 TdmSMTP::readStep(Session& s, std::int32_t handle) {
     // The rest of this read is lost; the connection goes on.
     s.reader.clearLine();
   }
+  // The rest of a read that held STARTTLS is dropped with it.
+  if (s.recv.TlsStarting) s.reader.clearLine();
   return bytes.size();
 }
 

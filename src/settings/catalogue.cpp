@@ -494,6 +494,10 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
      "%s: %s zápisů z minulého běhu přidáno do úložišť"},
     {518, "RescueLeft", "%s: %s writes cannot reach their stores now, kept for the next start",
      "%s: %s zápisů nyní nelze zapsat do úložišť, zůstávají pro příští start"},
+    {550, "TlsFailed", "%s TLS handshake with %s failed (%s): connection closed",
+     "%s navázání TLS s %s selhalo (%s): spojení uzavřeno"},
+    {551, "ListenAddrBad", "MailListenAddress \"%s\" is no address: the mail servers listen on every address",
+     "MailListenAddress \"%s\" není adresa: poštovní servery naslouchají na všech adresách"},
 });
 // clang-format on
 

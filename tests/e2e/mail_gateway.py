@@ -2,6 +2,7 @@
 the end-to-end tests of the mail paths."""
 
 import fcntl
+import hashlib
 import os
 import poplib
 import quopri
@@ -9,6 +10,7 @@ import random
 import re
 import smtplib
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -185,6 +187,13 @@ class Gateway:
             s.quit()
         finally:
             s.close()
+
+
+def fingerprint(folder, digest="sha256"):
+    """The fingerprint of the gateway's own certificate in its folder, "AB:CD:..."."""
+    with open(os.path.join(folder, "Kolvane.crt")) as f:
+        der = ssl.PEM_cert_to_DER_cert(f.read())
+    return ":".join("%02X" % b for b in hashlib.new(digest, der).digest())
 
 
 def mail(subject, body, headers=b"Content-Type: text/plain; charset=us-ascii\r\n"):
