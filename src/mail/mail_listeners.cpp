@@ -137,6 +137,11 @@ bool MailListeners::startTls(QSslSocket& socket) const {
   return true;
 }
 
+bool MailListeners::startTlsAfterCommand(QSslSocket& socket) const {
+  socket.readAll();
+  return startTls(socket);
+}
+
 void MailListeners::tlsFailed(const QString& server, const QString& address,
                               const QString& reason) {
   if (!tlsFailures_.logs(address, static_cast<Tick>(uptime_.elapsed()))) return;

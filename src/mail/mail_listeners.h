@@ -94,6 +94,9 @@ class MailListeners : public QObject {
   }
   // Starts the server's handshake on a connection; false when there is no configuration.
   bool startTls(QSslSocket& socket) const;
+  // The same after STARTTLS or STLS was answered: what the client sent after the command is
+  // dropped first, never to be taken as commands.
+  bool startTlsAfterCommand(QSslSocket& socket) const;
   // A handshake failed: logged through onTlsFailed at most once an hour per address.
   void tlsFailed(const QString& server, const QString& address, const QString& reason);
   std::function<void(const QString& server, const QString& address, const QString& reason)>

@@ -95,9 +95,7 @@ void TdmPOP3::accept(QTcpSocket* socket) {
   s.dialogue.TlsActive = ssl && ssl->isEncrypted();
   s.dialogue.tlsAvailable = [this, ssl] { return ssl && g_.listeners().tlsConfiguration(); };
   s.dialogue.onStartTls = [this, handle, ssl] {
-    // Bytes sent after STLS and before the handshake are dropped, never taken as commands.
-    ssl->readAll();
-    if (!g_.listeners().startTls(*ssl)) {
+    if (!g_.listeners().startTlsAfterCommand(*ssl)) {
       clientEnded(handle);
       ssl->abort();
     }

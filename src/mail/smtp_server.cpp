@@ -134,10 +134,8 @@ void TdmSMTP::accept(QTcpSocket* socket) {
   s.recv.onStartTls = [this, handle, ssl] {
     Session* x = session(handle);
     if (!x) return;
-    // Bytes sent after STARTTLS and before the handshake are dropped, never taken as commands.
     x->reader.clearLine();
-    ssl->readAll();
-    if (!g_.listeners().startTls(*ssl)) {
+    if (!g_.listeners().startTlsAfterCommand(*ssl)) {
       clientEnded(handle);
       ssl->abort();
     }

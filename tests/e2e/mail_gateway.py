@@ -196,6 +196,25 @@ def fingerprint(folder, digest="sha256"):
     return ":".join("%02X" % b for b in hashlib.new(digest, der).digest())
 
 
+def fetchmail_setup(gw, keep=True):
+    """A fetchmail home in the gateway's folder with Debian's default settings and the
+    certificate's fingerprint as its trust: (command, environment, box of delivered mails)."""
+    home = os.path.join(gw.folder, "fetchmail")
+    box = os.path.join(home, "box")
+    os.makedirs(box)
+    rc = os.path.join(home, "fetchmailrc")
+    with open(rc, "w") as f:
+        f.write('set no syslog\npoll 127.0.0.1 protocol POP3 service %d timeout 20\n'
+                '  user "anyone" password "secret" sslfingerprint "%s" no sslcertck\n'
+                '  mda "cat > %s/msg.$$"\n  %s\n'
+                % (gw.pop3_port, fingerprint(gw.folder, "md5"), box,
+                   "keep" if keep else "nokeep"))
+    os.chmod(rc, 0o600)
+    # As root fetchmail keeps its lock in /run whatever its home: one of its own.
+    command = ["fetchmail", "-f", rc, "-v", "--pidfile", os.path.join(home, "fetchmail.pid")]
+    return command, dict(os.environ, FETCHMAILHOME=home, HOME=home), box
+
+
 def mail(subject, body, headers=b"Content-Type: text/plain; charset=us-ascii\r\n"):
     return (b"From: Me <me@lan>\r\nTo: someone\r\nSubject: " + subject + b"\r\n" + headers
             + b"\r\n" + body)

@@ -53,28 +53,13 @@ class Fetchers(unittest.TestCase):
         if not shutil.which("fetchmail"):
             self.skipTest("fetchmail is not installed")
         gw = Gateway(self, QUICK)
-        home = os.path.join(gw.folder, "fetchmail")
-        box = os.path.join(home, "box")
-        os.makedirs(box)
-        rc = os.path.join(home, "fetchmailrc")
-        # Default settings and the certificate's fingerprint as trust: fetchmail asks CAPA,
-        # starts TLS with STLS, and without "keep" it reads each message with TOP and deletes
-        # it.
-        with open(rc, "w") as f:
-            f.write('set no syslog\npoll 127.0.0.1 protocol POP3 service %d timeout 20\n'
-                    '  user "anyone" password "secret" sslfingerprint "%s" no sslcertck\n'
-                    '  mda "cat > %s/msg.$$"\n  %s\n'
-                    % (gw.pop3_port, mail_gateway.fingerprint(gw.folder, "md5"), box,
-                       "keep" if keep else "nokeep"))
-        os.chmod(rc, 0o600)
-        env = dict(os.environ, FETCHMAILHOME=home, HOME=home)
+        # fetchmail asks CAPA, starts TLS with STLS, and without "keep" it reads each
+        # message with TOP and deletes it.
+        command, env, box = mail_gateway.fetchmail_setup(gw, keep)
         said = []
 
         def fetch():
-            # As root fetchmail keeps its lock in /run whatever its home: one of its own.
-            done = subprocess.run(["fetchmail", "-f", rc, "-v", "--pidfile",
-                                   os.path.join(home, "fetchmail.pid")], env=env,
-                                  capture_output=True, timeout=120)
+            done = subprocess.run(command, env=env, capture_output=True, timeout=120)
             # 0: mail delivered, 1: nothing new.
             self.assertIn(done.returncode, (0, 1), done.stdout + done.stderr)
             self.assertNotIn(b"refused", done.stdout + done.stderr)

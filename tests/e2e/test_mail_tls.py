@@ -110,20 +110,8 @@ class MailTls(unittest.TestCase):
             self.assertEqual(done.returncode, 0, done.stderr)
             self.assertIn(b"Received SMS", done.stdout)
         if shutil.which("fetchmail"):
-            home = os.path.join(gw.folder, "fetchmail")
-            box = os.path.join(home, "box")
-            os.makedirs(box)
-            rc = os.path.join(home, "fetchmailrc")
-            with open(rc, "w") as f:
-                f.write('set no syslog\npoll 127.0.0.1 protocol POP3 service %d timeout 20\n'
-                        '  user "anyone" password "secret" sslfingerprint "%s" no sslcertck\n'
-                        '  mda "cat > %s/msg.$$"\n  keep\n'
-                        % (gw.pop3_port, mail_gateway.fingerprint(gw.folder, "md5"), box))
-            os.chmod(rc, 0o600)
-            done = subprocess.run(["fetchmail", "-f", rc, "-v", "--pidfile",
-                                   os.path.join(home, "fetchmail.pid")],
-                                  env=dict(os.environ, FETCHMAILHOME=home, HOME=home),
-                                  capture_output=True, timeout=120)
+            command, env, box = mail_gateway.fetchmail_setup(gw)
+            done = subprocess.run(command, env=env, capture_output=True, timeout=120)
             said = done.stdout + done.stderr
             self.assertEqual(done.returncode, 0, said)
             self.assertIn(b"POP3> STLS", said)
