@@ -27,6 +27,7 @@
 #include "mail/store_file.h"
 #include "mail/store_repair.h"
 #include "mail/store_rescue.h"
+#include "mail/tls_identity.h"
 #include "settings/catalogue.h"
 #include "settings/exe_ini_block.h"
 
@@ -242,6 +243,8 @@ void Gateway::normalRunStart(DateTime startTime) {
   Log(true, QString());
   if (!settingsNotice_.isEmpty()) Log(true, settingsNotice_);
   if (IniFile* ini = settingsFile()) ini->noticeIfReadOnly();
+  // Before any start opens the mail ports.
+  refreshTlsIdentity(*this);
   RestoreRescuedAppends(*this);
   RepairCutStores(*this);
   if (hooks_.loadClientLists) hooks_.loadClientLists();

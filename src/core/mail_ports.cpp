@@ -92,10 +92,7 @@ void installMailLimits(Gateway& g) {
   l.serverTls = [&g]() -> std::optional<QSslConfiguration> {
     const std::shared_ptr<const TlsIdentity> identity = g.state().MailTls;
     if (!identity || !identity->valid()) return std::nullopt;
-    QSslConfiguration c = QSslConfiguration::defaultConfiguration();
-    c.setLocalCertificate(identity->certificate);
-    c.setPrivateKey(identity->key);
-    return c;
+    return serverTlsConfiguration(*identity);
   };
   l.onTlsFailed = [&g](const QString& server, const QString& address, const QString& reason) {
     g.Log(true, fillPlaceholders(g.Text(550), {server, address, reason}));

@@ -5,6 +5,7 @@
 #include "context/settings_loader.h"
 #include "core/gateway.h"
 #include "core/mail_ports.h"
+#include "mail/tls_identity.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -139,6 +140,8 @@ void reloadSettings(Gateway& g) {
   baseline.reloaded(fileNow, before, savedItems(gs, now),
                     [&g](const QString& name) { g.logSettingsConflict(name); });
 
+  // The certificate files may have been replaced whether or not their names changed.
+  refreshTlsIdentity(g);
   // A port that failed is tried at once: the administrator may have freed it.
   if (gs.ListenRetryAt != 0) openMailPorts(g);
   if (g.hooks().settingsReloaded) g.hooks().settingsReloaded();

@@ -10,14 +10,16 @@
 namespace kolvane {
 
 class GatewayContext;
+class Language;
 
 // The certificate and key the mail servers serve.
 struct TlsIdentity {
   QSslCertificate certificate;
   QSslKey key;
-  QString fingerprint;  // SHA-256 of the certificate, "AB:CD:..."
-  QString certFile;     // the file it was read from, native separators
-  bool own = false;     // the gateway's own certificate, not the named one
+  QString fingerprint;           // SHA-256 of the certificate, "AB:CD:..."
+  QList<QSslCertificate> chain;  // what the named file holds after its first certificate
+  QString certFile;              // the file it was read from, native separators
+  bool own = false;              // the gateway's own certificate, not the named one
   bool valid() const { return !certificate.isNull() && !key.isNull(); }
 };
 
@@ -36,9 +38,10 @@ using TlsLog = std::function<void(const QString&)>;
 // gateway's own in the folder (Kolvane.crt / Kolvane.key: made, reused, made anew when the host
 // name changed). Logs why a named one was not used and the fingerprint in use. An identity
 // that is not valid() means not even the own one could be made (logged).
-TlsIdentity loadTlsIdentity(const TlsSources& sources, const TlsLog& log);
+TlsIdentity loadTlsIdentity(const TlsSources& sources, const Language& texts, const TlsLog& log);
 
-// The same from the settings in force, this machine's host name and addresses.
+// The same from the settings in force, in the language in force, this machine's host name and
+// addresses.
 TlsIdentity loadTlsIdentity(GatewayContext& g, const QString& folder);
 
 // Loads the identity into the gateway state (GatewayState::MailTls), at start and on SIGHUP.

@@ -113,7 +113,18 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
     cfg("LaMailCliPerHostMax", "Connections side by side from one address",
         "Souběžných spojení z jedné adresy"),
     cfg("LaMailCliTotalMax", "Connections side by side in all", "Souběžných spojení celkem"),
+    cfg("LaMailListenAddress", "Listen on the address (empty: on every one)",
+        "Naslouchat na adrese (prázdné: na všech)"),
     cfg("LaUserName", "User Name", "Uživatelské jméno"),
+    cfg("LaSmtpsPort", "SMTP port with TLS (0 = off)", "Port SMTP s TLS (0 = vypnuto)"),
+    cfg("LaPop3sPort", "POP3 port with TLS (0 = off)", "Port POP3 s TLS (0 = vypnuto)"),
+    cfg("LaTlsCertFile", "Certificate file (PEM)", "Soubor certifikátu (PEM)"),
+    cfg("LaTlsKeyFile", "Key file (PEM)", "Soubor klíče (PEM)"),
+    cfg("LaTlsFingerprint",
+        "SHA-256 fingerprint of the certificate in use (empty files: the gateway's own)",
+        "Otisk SHA-256 používaného certifikátu (prázdné soubory: vlastní certifikát brány)"),
+    cfg("CbMailTlsRequired", "Encryption required: nothing is accepted in clear",
+        "Vyžadovat šifrování: nic se nepřijme nešifrovaně"),
 
     // Exchange
     cfg("LaExMode", "SMS, E-mail exchange mode :", "Režim výměny SMS, e-mail :"),

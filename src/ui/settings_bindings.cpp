@@ -9,6 +9,7 @@
 #include "context/settings_loader.h"
 #include "core/gateway.h"
 #include "core/host_actions.h"
+#include "mail/tls_identity.h"
 #include "platform/regional.h"
 #include "settings/language_refresh.h"
 #include "ui/serial_port_picker.h"
@@ -48,6 +49,7 @@ constexpr SwitchBinding kSwitches[] = {
     {"RbOnLine", &Settings::OnLine},
     {"CbSmtpCliLimOn", &Settings::SmtpCliLimOn},
     {"CbPop3CliLimOn", &Settings::Pop3CliLimOn},
+    {"CbMailTlsRequired", &Settings::MailTlsRequired},
     {"CbCutEMail", &Settings::CutEMail},
     {"RbSendPart", &Settings::CutELong},
     {"CbConcatenateSMS", &Settings::ConcatenateSMS},
@@ -95,6 +97,9 @@ constexpr TextBinding kTexts[] = {
     {"SmsToCmdPC", &Settings::SmsToCmdPC},
     {"SmsToTtsPC", &Settings::SmsToTtsPC},
     {"SimPin", &Settings::SimPin},
+    {"MailListenAddress", &Settings::MailListenAddress},
+    {"TlsCertFile", &Settings::TlsCertFile},
+    {"TlsKeyFile", &Settings::TlsKeyFile},
 };
 
 // Number fields; a field that does not read as a number keeps the setting, or takes the
@@ -111,6 +116,8 @@ const NumberBinding kNumbers[] = {
     {"MaxSmsSendNo", &Settings::MaxSmsSendNo, std::nullopt},
     {"SmtpPort", &Settings::SmtpPort, 25},
     {"Pop3Port", &Settings::Pop3Port, 110},
+    {"SmtpsPort", &Settings::SmtpsPort, 0},
+    {"Pop3sPort", &Settings::Pop3sPort, 0},
     {"CutEMax", &Settings::CutEMax, 5},
     {"SmtpCliMax", &Settings::SmtpCliMax, std::nullopt},
     {"Pop3CliMax", &Settings::Pop3CliMax, std::nullopt},
@@ -134,6 +141,8 @@ constexpr NumberRange kRanges[] = {
     {"SendResultTimeout", 0, 1, 3600},
     {"SmtpPort", 1, 1, 65535},
     {"Pop3Port", 1, 1, 65535},
+    {"SmtpsPort", 1, 0, 65535},
+    {"Pop3sPort", 1, 0, 65535},
     {"SmtpCliMax", 1, 0, 99999},
     {"Pop3CliMax", 1, 0, 99999},
     {"MaxSmsSendNo", 2, 1, 99999},
@@ -239,6 +248,8 @@ void FCfg::loadControls() {
   const auto found = voices->findItems(s.TtsVoice, Qt::MatchExactly);
   voices->setCurrentRow(found.isEmpty() ? -1 : voices->row(found.first()));
 
+  const std::shared_ptr<const TlsIdentity> tls = gs.MailTls;
+  control<QLineEdit>("TlsFingerprint")->setText(tls ? tls->fingerprint : QString());
   control<QPushButton>("BtTest")->setVisible(s.Debug);
   loading_ = false;
   intervalEnabling();
@@ -290,7 +301,10 @@ void FCfg::saveControls() {
   for (const SwitchBinding& b : kSwitches) {
     s.*b.member = control<QAbstractButton>(b.control)->isChecked();
   }
+  const QStringList tlsFiles{s.TlsCertFile, s.TlsKeyFile};
   for (const TextBinding& b : kTexts) s.*b.member = control<QLineEdit>(b.control)->text();
+  // Other certificate files serve from the next connection on.
+  if (tlsFiles != QStringList{s.TlsCertFile, s.TlsKeyFile}) refreshTlsIdentity(g_);
   for (const NumberBinding& b : kNumbers) {
     s.*b.member = number(control<QLineEdit>(b.control)).value_or(b.fallback.value_or(s.*b.member));
   }

@@ -137,6 +137,24 @@ void gsmPage(QStackedWidget* s) {
          p.lab("LaSendResultUnit", "s")});
 }
 
+// Encryption of both servers: the ports with TLS from the first byte, the certificate and
+// whether anything may pass in clear.
+void tlsGroup(Page& p) {
+  p.beginGroup("GbTls", "TLS");
+  p.row({p.lab("LaSmtpsPort"), p.edit("SmtpsPort", 70), p.lab("LaPop3sPort"),
+         p.edit("Pop3sPort", 70)});
+  p.row({p.lab("LaTlsCertFile"), p.edit("TlsCertFile", 300)});
+  p.row({p.lab("LaTlsKeyFile"), p.edit("TlsKeyFile", 300)});
+  // Read-only but selectable: the administrator copies it into the mail programs.
+  QLineEdit* fingerprint = p.edit("TlsFingerprint", 0);
+  fingerprint->setReadOnly(true);
+  fingerprint->setFrame(false);
+  p.add(p.lab("LaTlsFingerprint"));
+  p.add(fingerprint);
+  p.add(p.chk("CbMailTlsRequired"));
+  p.endGroup();
+}
+
 void serversPage(QStackedWidget* s) {
   Page p(s);
   for (const auto& [group, title, portLabel, port, limit, maxLabel, max] :
@@ -152,7 +170,9 @@ void serversPage(QStackedWidget* s) {
   }
   p.row({p.lab("LaMailCliPerHostMax"), p.edit("MailCliPerHostMax", 70)});
   p.row({p.lab("LaMailCliTotalMax"), p.edit("MailCliTotalMax", 70)});
+  p.row({p.lab("LaMailListenAddress"), p.edit("MailListenAddress", 200)});
   p.row({p.lab("LaUserName"), p.edit("UserName", 200)});
+  tlsGroup(p);
 }
 
 void exchangePage(QStackedWidget* s) {

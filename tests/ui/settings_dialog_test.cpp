@@ -276,6 +276,43 @@ TEST_F(SettingsDialog, ChangedSettingReachesTheGatewayAndTheFile) {
   EXPECT_EQ(t.gs().cfg.SmtpPort, 2525);
 }
 
+TEST_F(SettingsDialog, TlsFieldsReachTheSettingsAndNewCertificateFilesServeAtOnce) {
+  dialog.loadControls();
+  ASSERT_TRUE(t.gs().MailTls);
+  auto* fingerprint = c<QLineEdit>("TlsFingerprint");
+  EXPECT_EQ(fingerprint->text(), t.gs().MailTls->fingerprint);
+  EXPECT_TRUE(fingerprint->isReadOnly());
+  c<QLineEdit>("SmtpsPort")->setText("465");
+  c<QLineEdit>("Pop3sPort")->setText("995");
+  c<QLineEdit>("MailListenAddress")->setText("127.0.0.1");
+  c<QLineEdit>("TlsCertFile")->setText("office.crt");
+  c<QCheckBox>("CbMailTlsRequired")->setChecked(true);
+  t.logs();
+  ok();
+  const Settings& s = t.gs().cfg;
+  EXPECT_EQ(std::tuple(s.SmtpsPort, s.Pop3sPort, s.MailListenAddress, s.MailTlsRequired),
+            std::tuple(465, 995, QString("127.0.0.1"), true));
+  const IniFile ini(t.path("Kolvane.ini"));
+  EXPECT_EQ(ini.value("CFG", "TlsCertFile"), "office.crt");
+  EXPECT_EQ(ini.value("CFG", "MailTlsRequired"), "1");
+  // Tried at once: a missing file is named and the gateway's own certificate goes on serving.
+  EXPECT_EQ(t.logs().filter("office.crt").size(), 1);
+  EXPECT_TRUE(t.gs().MailTls->own);
+
+  // The page as a user sees it, when asked for (under xvfb-run).
+  const QString shots = qEnvironmentVariable("KOLVANE_SCREENSHOT_DIR");
+  if (shots.isEmpty()) return;
+  for (const char* lang : {"btnEN", "btnCZ"}) {
+    QMetaObject::invokeMethod(c<QAbstractButton>(lang), "click");
+    dialog.loadControls();
+    dialog.selectNode(1);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    QTest::qWait(200);
+    dialog.grab().save(shots + "/settings-mail-" + QString(lang).mid(3).toLower() + ".png");
+  }
+}
+
 TEST_F(SettingsDialog, CharsetTestWritesThePageAndOpensIt) {
   t.gs().cfg.Debug = true;
   dialog.loadControls();
