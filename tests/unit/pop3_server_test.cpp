@@ -241,7 +241,7 @@ TEST_F(Pop3ServerTest, ClientsThatLookBeforeTheyFetchGetTheHeaderAndLoseNothing)
   };
   EXPECT_EQ(next("\r\n.\r\n"),
             "+OK Capability list follows\r\nUSER\r\nUIDL\r\nTOP\r\nRESP-CODES\r\nPIPELINING\r\n"
-            ".\r\n");
+            "STLS\r\n.\r\n");
   EXPECT_EQ(next("\r\n"), "+OK\r\n");
   const QByteArray header = next("\r\n.\r\n");
   EXPECT_TRUE(header.startsWith("+OK\r\nFrom: ")) << header.data();
