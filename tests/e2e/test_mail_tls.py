@@ -85,7 +85,9 @@ class MailTls(unittest.TestCase):
                                   timeout=60)
             self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
             sent += 1
-        self.assertEqual(len(gw.records("Smtp.Tmp")), sent, gw.run.lines())
+        # The modem may have sent some already: the server's own count tells.
+        self.assertEqual(gw.logged("SMTP server received and saved 1 mails"), sent,
+                         gw.run.lines())
 
         # Fetching: poplib both ways, curl over STLS, fetchmail trusting the fingerprint.
         p = mail_gateway.Pop3From(gw.pop3_port, "127.0.0.2")
@@ -103,7 +105,9 @@ class MailTls(unittest.TestCase):
         self.assertEqual(p.stat()[0], 1)
         p.quit()
         if shutil.which("curl"):
+            # Another PC: what one PC retrieved has left its box.
             done = subprocess.run(["curl", "-s", "--ssl-reqd", "-k", "--max-time", "30",
+                                   "--interface", "127.0.0.3",
                                    "-u", "anyone:secret",
                                    "pop3://127.0.0.1:%d/1" % gw.pop3_port],
                                   capture_output=True)
