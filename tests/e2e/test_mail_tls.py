@@ -9,6 +9,7 @@ import poplib
 import shutil
 import signal
 import smtplib
+import socket
 import ssl
 import subprocess
 import unittest
@@ -122,7 +123,11 @@ class MailTls(unittest.TestCase):
             self.assertEqual(len(os.listdir(box)), 1, said)
 
     def test_nothing_in_clear_when_tls_is_required(self):
-        gw = tls_gateway(self, "MailTlsRequired=1\nEhlo500=1\n")
+        gw = tls_gateway(self, "MailTlsRequired=1\nEhlo500=1\nMailListenAddress=127.0.0.1\n")
+        # Bound to one address: another of the machine's is not served.
+        for port in (gw.port, gw.pop3_port, gw.smtps_port, gw.pop3s_port):
+            with self.assertRaises(ConnectionRefusedError):
+                socket.create_connection(("127.0.0.2", port), timeout=5).close()
         s = smtplib.SMTP("127.0.0.1", gw.port, local_hostname="pc1", timeout=20)
         self.assertEqual(s.ehlo()[0], 250)
         self.assertEqual(s.docmd("MAIL FROM:<me@lan>")[0], 530)
@@ -158,7 +163,12 @@ class MailTls(unittest.TestCase):
                 return hashlib.sha256(s.sock.getpeercert(binary_form=True)).hexdigest()
 
         first = make_certificate()
-        gw = tls_gateway(self, "TlsCertFile=%s\nTlsKeyFile=%s\n" % (crt, key))
+        gw = tls_gateway(self, "TlsCertFile=%s\nTlsKeyFile=%s\nMailListenAddress=office\n"
+                         % (crt, key))
+        # An address that is none: told once, every address is served.
+        self.assertEqual(gw.logged('MailListenAddress "office" is no address: the mail servers '
+                                   'listen on every address'), 1, gw.run.lines())
+        socket.create_connection(("127.0.0.2", gw.port), timeout=5).close()
         self.assertEqual(served(gw), first, gw.run.lines())
         second = make_certificate()
         reloaded = gw.logged("Settings reloaded")
