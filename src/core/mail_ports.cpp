@@ -97,6 +97,7 @@ void installMailLimits(Gateway& g) {
   l.onTlsFailed = [&g](const QString& server, const QString& address, const QString& reason) {
     g.Log(true, fillPlaceholders(g.Text(550), {server, address, reason}));
   };
+  l.text = [&g](int n) { return g.Text(n); };
   l.onSmtpsListens = [&g] { g.Log(true, QStringLiteral("SMTPS ") + g.Text(89)); };
   l.onPop3sListens = [&g] { g.Log(true, QStringLiteral("POP3S ") + g.Text(89)); };
 }

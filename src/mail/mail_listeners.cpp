@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/connection_accept.h"
+#include "settings/catalogue.h"
 
 namespace kolvane {
 
@@ -159,14 +160,16 @@ void MailListeners::handOverEncrypted(Server& server, QSslSocket* client) {
     client->abort();
     client->deleteLater();
   };
+  const auto reason = [this](int n) { return text ? text(n) : QString::number(n); };
   if (!startTls(*client)) {
-    fail(QStringLiteral("no certificate"));
+    fail(reason(552));
     return;
   }
   auto* limit = new QTimer(client);
   limit->setSingleShot(true);
-  connect(limit, &QTimer::timeout, client,
-          [fail] { fail(QStringLiteral("no handshake within %1 s").arg(kHandshakeMs / 1000)); });
+  connect(limit, &QTimer::timeout, client, [fail, reason] {
+    fail(fillPlaceholders(reason(553), {QString::number(kHandshakeMs / 1000)}));
+  });
   limit->start(static_cast<int>(kHandshakeMs));
   connect(client, &QAbstractSocket::errorOccurred, client,
           [client, fail] { fail(client->errorString()); });

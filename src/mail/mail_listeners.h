@@ -101,6 +101,8 @@ class MailListeners : public QObject {
   void tlsFailed(const QString& server, const QString& address, const QString& reason);
   std::function<void(const QString& server, const QString& address, const QString& reason)>
       onTlsFailed;
+  // The catalogue text n, for the reasons of those lines.
+  std::function<QString(int n)> text;
   // A handshake not done by then closes the connection.
   static constexpr Tick kHandshakeMs = 30000;
 

@@ -526,6 +526,10 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
      "%s navázání TLS s %s selhalo (%s): spojení uzavřeno"},
     {551, "ListenAddrBad", "MailListenAddress \"%s\" is no address: the mail servers listen on every address",
      "MailListenAddress \"%s\" není adresa: poštovní servery naslouchají na všech adresách"},
+    {552, "TlsNoIdentity", "no certificate",
+     "žádný certifikát"},
+    {553, "TlsSlow", "no handshake within %s s",
+     "navázání neproběhlo do %s s"},
 });
 // clang-format on
 
