@@ -45,7 +45,7 @@ class Smtp(unittest.TestCase):
         self.assertEqual(s.noop()[0], 250)
         self.assertEqual(s.verify("someone@lan")[0], 252)
         self.assertEqual(s.docmd("HELP")[0], 214)
-        self.assertEqual(s.docmd("STARTTLS")[0], 502)
+        self.assertEqual(s.docmd("EXPN list")[0], 502)
         self.assertEqual(s.docmd("XYZZY")[0], 502)
         # An address without "@" makes no SMS: refused at once.
         s.helo("pc1")
