@@ -394,6 +394,9 @@ SavedItems savedItems(const GatewayState& gs, DateTime now) {
           "ReportSw",     "ReportPrefix", "ReportAll",  "SmtpCliLimOn",     "Pop3CliLimOn",
           "SmtpCliMax",   "Pop3CliMax",   "UserName",   "SendUCS2SmsPermit"});
   putAll({"MailCliPerHostMax", "MailCliTotalMax"});
+  // The settings dialog's TLS fields.
+  putAll({"SmtpsPort", "Pop3sPort", "MailListenAddress", "TlsCertFile", "TlsKeyFile",
+          "MailTlsRequired"});
 
   QList<IniText::Entry> comps, names, replacements;
   for (int i = 0; i < gs.Aliases.size(); ++i) {

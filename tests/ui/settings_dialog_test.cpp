@@ -17,6 +17,7 @@
 #include "context/settings_loader.h"
 #include "core/host_actions.h"
 #include "mail/smtp_server.h"
+#include "mail/tls_identity.h"
 #include "platform/ini_file.h"
 #include "platform/regional.h"
 #include "settings/settings.h"
