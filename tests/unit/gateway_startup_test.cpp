@@ -3,10 +3,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 
 #include "core/gateway.h"
 #include "core/settings_reload.h"
+#include "mail/tls_identity.h"
 #include "platform/regional.h"
 
 using namespace kolvane;
@@ -50,10 +52,18 @@ TEST_F(GatewayStartup, FreshFolderStartsWithDefaultsAndSavesWhatChangedAtClose) 
   EXPECT_EQ(gs.CounterDateText, "9.12.");
   EXPECT_EQ(gs.cfg.SmsOutCnt, 0);
   EXPECT_TRUE(gs.RelationIdle);
-  // The separator line of a new run, then the missing settings file.
-  EXPECT_EQ(drain(*g), (QStringList{"", QStringLiteral("Settings file %1 not found: the defaults "
-                                                       "are used")
-                                            .arg(dir.filePath("Kolvane.ini"))}));
+  // The separator line of a new run, the missing settings file, the mail servers' certificate
+  // made for this machine.
+  ASSERT_TRUE(gs.MailTls && gs.MailTls->own);
+  const QString crt = dir.filePath("Kolvane.crt");
+  EXPECT_EQ(drain(*g),
+            (QStringList{"",
+                         QStringLiteral("Settings file %1 not found: the defaults are used")
+                             .arg(dir.filePath("Kolvane.ini")),
+                         QStringLiteral("The gateway's own TLS certificate %1 was made for %2")
+                             .arg(crt, QSysInfo::machineHostName()),
+                         QStringLiteral("Mail servers' TLS certificate: %1, SHA-256 fingerprint %2")
+                             .arg(crt, gs.MailTls->fingerprint)}));
   g->state().cfg.SmsOutCnt = 2;
   QSignalSpy finished(g.get(), &Gateway::finished);
   ASSERT_TRUE(g->requestClose());
