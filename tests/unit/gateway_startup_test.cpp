@@ -9,6 +9,7 @@
 #include "core/gateway.h"
 #include "core/settings_reload.h"
 #include "mail/tls_identity.h"
+#include "mail/tls_pem.h"
 #include "platform/regional.h"
 
 using namespace kolvane;
@@ -101,6 +102,29 @@ TEST_F(GatewayStartup, AReloadAppliesWhatCanChangeAndNamesWhatWaitsForAStart) {
   QFile f(dir.filePath("Kolvane.ini"));
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_EQ(f.readAll(), before);
+}
+
+TEST_F(GatewayStartup, AReloadServesAReplacedNamedCertificate) {
+  const auto named = [this](const char* host) {
+    const auto pem = makeSelfSignedPem(QLatin1String(host), {}, nullptr);
+    QFile f(dir.filePath("office.pem"));
+    EXPECT_TRUE(pem && f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(pem->certificate + pem->key);
+  };
+  named("first");
+  writeIni("[CFG]\nTlsCertFile=office.pem\n");
+  auto g = make();
+  ASSERT_TRUE(g->InitX());
+  const auto cn = [&g] {
+    return g->state().MailTls->certificate.subjectInfo(QSslCertificate::CommonName);
+  };
+  EXPECT_EQ(cn(), QStringList{"first"});
+  named("second");
+  drain(*g);
+  reloadSettings(*g);
+  EXPECT_EQ(cn(), QStringList{"second"});
+  EXPECT_EQ(drain(*g).filter(g->state().MailTls->fingerprint).size(), 1);
+  EXPECT_FALSE(QFile::exists(dir.filePath("Kolvane.crt")));
 }
 
 TEST_F(GatewayStartup, LampsFollowTheStoreFiles) {
