@@ -9,6 +9,7 @@
 
 #include "mail/pop3_dialogue_list.h"
 #include "mail/pop3_server_state.h"
+#include "mail/secret_mask.h"
 
 namespace kolvane {
 
@@ -37,6 +38,8 @@ class Pop3Dialogue {
 
   // QUIT was answered: the session ends once the reply has left, and reads nothing more.
   bool QuitSeen = false;
+  // Whether the next line answers a challenge for a secret: the trace masks it.
+  ClientLine expecting = ClientLine::Command;
 
   const QString& client() const { return client_; }
   bool listBuilt() const { return listBuilt_; }

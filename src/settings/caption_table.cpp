@@ -125,6 +125,11 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
         "Otisk SHA-256 používaného certifikátu (bez souborů: vlastní certifikát brány)"),
     cfg("CbMailTlsRequired", "Encryption required: nothing is accepted in clear",
         "Vyžadovat šifrování: nic se nepřijme nešifrovaně"),
+    cfg("GbMailUsers", "Mail accounts (none: every user name and password is taken)",
+        "Poštovní účty (žádný: platí každé jméno a heslo)"),
+    cfg("LaMailUser", "Account", "Účet"),
+    cfg("BtSetPassword", "Set password...", "Nastavit heslo..."),
+    cfg("BtRemoveUser", "Remove", "Odebrat"),
 
     // Exchange
     cfg("LaExMode", "SMS, E-mail exchange mode :", "Režim výměny SMS, e-mail :"),
