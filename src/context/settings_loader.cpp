@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "platform/regional.h"
+#include "settings/mail_users.h"
 #include "settings/value_codec.h"
 
 namespace kolvane {
@@ -302,6 +303,7 @@ void loadSettings(GatewayState& gs, const IniText& layered, DateTime startTime, 
 
   loadLists(gs, layered, startTime);
   loadPlacements(gs, layered);
+  s.MailUsers = ReadMailUsers(layered, log);
 }
 
 QString paramAsSmsValue(const QString& text) {
@@ -394,6 +396,9 @@ SavedItems savedItems(const GatewayState& gs, DateTime now) {
           "ReportSw",     "ReportPrefix", "ReportAll",  "SmtpCliLimOn",     "Pop3CliLimOn",
           "SmtpCliMax",   "Pop3CliMax",   "UserName",   "SendUCS2SmsPermit"});
   putAll({"MailCliPerHostMax", "MailCliTotalMax"});
+  // The settings dialog's TLS fields.
+  putAll({"SmtpsPort", "Pop3sPort", "MailListenAddress", "TlsCertFile", "TlsKeyFile",
+          "MailTlsRequired"});
 
   QList<IniText::Entry> comps, names, replacements;
   for (int i = 0; i < gs.Aliases.size(); ++i) {

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "mail/mail_plan.h"
+#include "mail/secret_mask.h"
 #include "mail/smtp_line_reader.h"
 #include "mail/smtp_server_state.h"
 #include "platform/clock.h"
@@ -50,6 +51,8 @@ class TMailRecv {
 
   // The client sent QUIT; its connection is closed once the reply has left.
   bool QuitSeen = false;
+  // Whether the next line answers a challenge for a secret: the trace masks it.
+  ClientLine expecting = ClientLine::Command;
   std::function<void()> onQuit;
   // A store file received records (store windows reload it from the start).
   std::function<void(const QString& fileName)> onStoreWritten;

@@ -101,8 +101,8 @@ int Pop3Dialogue::AddRecvBytes(const QByteArray& bytes) {
     if (pending.isEmpty()) continue;
     const QByteArray line = std::exchange(pending, {});
     ++lines;
-    g_.Log(g_.state().cfg.Debug,
-           QStringLiteral("POP3 DATA<-|") + loggedText(line) + QLatin1Char('|'));
+    g_.Log(g_.state().cfg.Debug, QStringLiteral("POP3 DATA<-|") +
+                                     loggedText(MaskSecrets(line, expecting)) + QLatin1Char('|'));
     if (std::exchange(lineTooLong_, false)) {
       server_.setReply("-ERR");  // too long for a command
     } else {

@@ -9,6 +9,7 @@
 
 #include "mail/pop3_dialogue_list.h"
 #include "mail/pop3_server_state.h"
+#include "mail/secret_mask.h"
 
 namespace kolvane {
 
@@ -37,6 +38,8 @@ class Pop3Dialogue {
 
   // QUIT was answered: the session ends once the reply has left, and reads nothing more.
   bool QuitSeen = false;
+  // Whether the next line answers a challenge for a secret: the trace masks it.
+  ClientLine expecting = ClientLine::Command;
 
   // TLS: the connection is encrypted; STLS is answered and its handshake not done yet
   // (nothing more is read until it is).

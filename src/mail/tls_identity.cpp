@@ -148,6 +148,17 @@ QStringList machineAddresses() {
   return out;
 }
 
+TlsIdentity loadForMachine(GatewayContext& g, const QString& folder) {
+  const Settings& cfg = g.state().cfg;
+  const TlsSources s{folder, cfg.TlsCertFile, cfg.TlsKeyFile, QSysInfo::machineHostName(),
+                     machineAddresses()};
+  return loadTlsIdentity(s, g.language(), [&g](const QString& line) { g.Log(true, line); });
+}
+
+void logInUse(GatewayContext& g, const TlsIdentity& id) {
+  if (id.valid()) g.Log(true, g.language().Text(530, {id.certFile, id.fingerprint}));
+}
+
 }  // namespace
 
 TlsIdentity loadTlsIdentity(const TlsSources& s, const Language& texts, const TlsLog& log) {
@@ -161,20 +172,21 @@ TlsIdentity loadTlsIdentity(const TlsSources& s, const Language& texts, const Tl
     id = readIdentity(certPath, keyPath, texts, &why);
     if (!why.isEmpty()) log(texts.Text(531, {native(certPath), why}));
   }
-  if (!id.valid()) id = ownIdentity(s, texts, log);
-  if (id.valid()) log(texts.Text(530, {id.certFile, id.fingerprint}));
-  return id;
+  return id.valid() ? id : ownIdentity(s, texts, log);
 }
 
 TlsIdentity loadTlsIdentity(GatewayContext& g, const QString& folder) {
-  const Settings& cfg = g.state().cfg;
-  const TlsSources s{folder, cfg.TlsCertFile, cfg.TlsKeyFile, QSysInfo::machineHostName(),
-                     machineAddresses()};
-  return loadTlsIdentity(s, g.language(), [&g](const QString& line) { g.Log(true, line); });
+  TlsIdentity id = loadForMachine(g, folder);
+  logInUse(g, id);
+  return id;
 }
 
 void refreshTlsIdentity(GatewayContext& g) {
-  g.state().MailTls = std::make_shared<const TlsIdentity>(loadTlsIdentity(g, g.state().ProgramDir));
+  GatewayState& gs = g.state();
+  auto id = std::make_shared<const TlsIdentity>(loadForMachine(g, gs.ProgramDir));
+  // A reload that changed nothing of it says nothing of it.
+  if (!gs.MailTls || gs.MailTls->fingerprint != id->fingerprint) logInUse(g, *id);
+  gs.MailTls = std::move(id);
 }
 
 QSslConfiguration serverTlsConfiguration(const TlsIdentity& id) {

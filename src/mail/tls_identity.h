@@ -36,15 +36,16 @@ using TlsLog = std::function<void(const QString&)>;
 
 // The named certificate when it is readable, PEM, matches its key and is in date; else the
 // gateway's own in the folder (Kolvane.crt / Kolvane.key: made, reused, made anew when the host
-// name changed). Logs why a named one was not used and the fingerprint in use. An identity
-// that is not valid() means not even the own one could be made (logged).
+// name changed). Logs why a named or kept one was not used, and a made one. An identity that is
+// not valid() means not even the own one could be made (logged).
 TlsIdentity loadTlsIdentity(const TlsSources& sources, const Language& texts, const TlsLog& log);
 
-// The same from the settings in force, in the language in force, this machine's host name and
-// addresses.
+// The same from the settings in force, in the language in force, for this machine's host name
+// and addresses; logs the fingerprint in use too.
 TlsIdentity loadTlsIdentity(GatewayContext& g, const QString& folder);
 
-// Loads the identity into the gateway state (GatewayState::MailTls), at start and on SIGHUP.
+// Loads the identity into the gateway state (GatewayState::MailTls), at start and on SIGHUP;
+// logs the fingerprint in use when it is new.
 void refreshTlsIdentity(GatewayContext& g);
 
 // A server's TLS configuration: the identity, TLS 1.2 and 1.3 only, no client certificates.

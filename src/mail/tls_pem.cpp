@@ -134,6 +134,8 @@ std::optional<PemPair> makeSelfSignedPem(const QString& hostName, const QStringL
   if (!addExtension(cert.get(), &ctx, NID_basic_constraints, "critical,CA:FALSE") ||
       !addExtension(cert.get(), &ctx, NID_ext_key_usage, "serverAuth") ||
       !addExtension(cert.get(), &ctx, NID_subject_key_identifier, "hash") ||
+      // Strict verifiers (Python's default since 3.13) want it even of a self-signed one.
+      !addExtension(cert.get(), &ctx, NID_authority_key_identifier, "keyid:always") ||
       !addAltNames(cert.get(), hostName, addresses))
     return fail("certificate extensions");
   if (X509_sign(cert.get(), key.get(), EVP_sha256()) == 0) return fail("signature");

@@ -121,10 +121,15 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
     cfg("LaTlsCertFile", "Certificate file (PEM)", "Soubor certifikátu (PEM)"),
     cfg("LaTlsKeyFile", "Key file (PEM)", "Soubor klíče (PEM)"),
     cfg("LaTlsFingerprint",
-        "SHA-256 fingerprint of the certificate in use (empty files: the gateway's own)",
-        "Otisk SHA-256 používaného certifikátu (prázdné soubory: vlastní certifikát brány)"),
+        "SHA-256 fingerprint of the certificate in use (no files named: the gateway's own)",
+        "Otisk SHA-256 používaného certifikátu (bez souborů: vlastní certifikát brány)"),
     cfg("CbMailTlsRequired", "Encryption required: nothing is accepted in clear",
         "Vyžadovat šifrování: nic se nepřijme nešifrovaně"),
+    cfg("GbMailUsers", "Mail accounts (none: every user name and password is taken)",
+        "Poštovní účty (žádný: platí každé jméno a heslo)"),
+    cfg("LaMailUser", "Account", "Účet"),
+    cfg("BtSetPassword", "Set password...", "Nastavit heslo..."),
+    cfg("BtRemoveUser", "Remove", "Odebrat"),
 
     // Exchange
     cfg("LaExMode", "SMS, E-mail exchange mode :", "Režim výměny SMS, e-mail :"),

@@ -149,6 +149,9 @@ void tlsGroup(Page& p) {
   QLineEdit* fingerprint = p.edit("TlsFingerprint", 0);
   fingerprint->setReadOnly(true);
   fingerprint->setFrame(false);
+  // Wide enough for all of its 32 bytes.
+  fingerprint->setMinimumWidth(
+      fingerprint->fontMetrics().horizontalAdvance(QStringLiteral("DD:").repeated(32)));
   p.add(p.lab("LaTlsFingerprint"));
   p.add(fingerprint);
   p.add(p.chk("CbMailTlsRequired"));

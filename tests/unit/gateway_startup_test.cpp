@@ -3,10 +3,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 
 #include "core/gateway.h"
 #include "core/settings_reload.h"
+#include "mail/tls_identity.h"
+#include "mail/tls_pem.h"
 #include "platform/regional.h"
 
 using namespace kolvane;
@@ -50,10 +53,18 @@ TEST_F(GatewayStartup, FreshFolderStartsWithDefaultsAndSavesWhatChangedAtClose) 
   EXPECT_EQ(gs.CounterDateText, "9.12.");
   EXPECT_EQ(gs.cfg.SmsOutCnt, 0);
   EXPECT_TRUE(gs.RelationIdle);
-  // The separator line of a new run, then the missing settings file.
-  EXPECT_EQ(drain(*g), (QStringList{"", QStringLiteral("Settings file %1 not found: the defaults "
-                                                       "are used")
-                                            .arg(dir.filePath("Kolvane.ini"))}));
+  // The separator line of a new run, the missing settings file, the mail servers' certificate
+  // made for this machine.
+  ASSERT_TRUE(gs.MailTls && gs.MailTls->own);
+  const QString crt = dir.filePath("Kolvane.crt");
+  EXPECT_EQ(drain(*g),
+            (QStringList{"",
+                         QStringLiteral("Settings file %1 not found: the defaults are used")
+                             .arg(dir.filePath("Kolvane.ini")),
+                         QStringLiteral("The gateway's own TLS certificate %1 was made for %2")
+                             .arg(crt, QSysInfo::machineHostName()),
+                         QStringLiteral("Mail servers' TLS certificate: %1, SHA-256 fingerprint %2")
+                             .arg(crt, gs.MailTls->fingerprint)}));
   g->state().cfg.SmsOutCnt = 2;
   QSignalSpy finished(g.get(), &Gateway::finished);
   ASSERT_TRUE(g->requestClose());
@@ -91,6 +102,29 @@ TEST_F(GatewayStartup, AReloadAppliesWhatCanChangeAndNamesWhatWaitsForAStart) {
   QFile f(dir.filePath("Kolvane.ini"));
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_EQ(f.readAll(), before);
+}
+
+TEST_F(GatewayStartup, AReloadServesAReplacedNamedCertificate) {
+  const auto named = [this](const char* host) {
+    const auto pem = makeSelfSignedPem(QLatin1String(host), {}, nullptr);
+    QFile f(dir.filePath("office.pem"));
+    EXPECT_TRUE(pem && f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(pem->certificate + pem->key);
+  };
+  named("first");
+  writeIni("[CFG]\nTlsCertFile=office.pem\n");
+  auto g = make();
+  ASSERT_TRUE(g->InitX());
+  const auto cn = [&g] {
+    return g->state().MailTls->certificate.subjectInfo(QSslCertificate::CommonName);
+  };
+  EXPECT_EQ(cn(), QStringList{"first"});
+  named("second");
+  drain(*g);
+  reloadSettings(*g);
+  EXPECT_EQ(cn(), QStringList{"second"});
+  EXPECT_EQ(drain(*g).filter(g->state().MailTls->fingerprint).size(), 1);
+  EXPECT_FALSE(QFile::exists(dir.filePath("Kolvane.crt")));
 }
 
 TEST_F(GatewayStartup, LampsFollowTheStoreFiles) {

@@ -57,7 +57,6 @@ TEST_F(TlsIdentityTest, OwnCertificateIsMadeOnceKeptPrivateAndRemadeForANewHostN
   EXPECT_TRUE(alt.values(QSsl::IpAddressEntry).contains("192.0.2.7"));
   EXPECT_GT(first.certificate.expiryDate(), QDateTime::currentDateTimeUtc().addYears(9));
   EXPECT_EQ(linesWith("was made for alpha").size(), 1);
-  EXPECT_EQ(linesWith(first.fingerprint.toLatin1()).size(), 1);
   EXPECT_EQ(first.fingerprint.size(), 32 * 3 - 1);
 
   const TlsIdentity again = load("ALPHA");
