@@ -109,6 +109,16 @@ tSocketClient* ClientRegistry::find(const QString& name) {
   return at < 0 ? nullptr : &clients_[at];
 }
 
+void ClientRegistry::adoptName(const QString& name) {
+  if (indexOf(name) >= 0) return;
+  for (tSocketClient& c : clients_) {
+    if (c.Name.compare(name, Qt::CaseInsensitive) == 0) {
+      c.Name = name;
+      return;
+    }
+  }
+}
+
 bool ClientRegistry::deleteItem(const QString& name, IniFile* file) {
   tSocketClient* c = find(name);
   if (!c || c->ConOn) return false;

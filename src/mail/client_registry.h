@@ -43,6 +43,9 @@ class ClientRegistry {
   // Exact, case-sensitive look-up; -1 when unknown.
   qsizetype indexOf(const QString& name) const;
   tSocketClient* find(const QString& name);
+  // An account takes over the entry of a PC known by its name in another case: the entry is
+  // renamed to the account's spelling (the settings sections are read without regard to case).
+  void adoptName(const QString& name);
 
   // Clients-window actions on a PC that is not connected; false when the PC is unknown or
   // connected. A deleted PC leaves the window and the limit's count until it connects again.

@@ -9,6 +9,7 @@
 
 #include "context/gateway_context.h"
 #include "mail/mail_listeners.h"
+#include "mail/mail_login.h"
 #include "mail/socket_read.h"
 #include "platform/ini_file.h"
 #include "settings/catalogue.h"
@@ -91,6 +92,7 @@ void TdmPOP3::accept(QTcpSocket* socket) {
     Q_EMIT clientsChanged();
   };
   s.dialogue.mayOpenMailbox = [this, handle] { return mayOpenMailbox(handle); };
+  s.dialogue.onLogin = [this, handle](const LoginResult& r) { return login(handle, r); };
   connect(socket, &QTcpSocket::readyRead, this, [this, handle] { clientRead(handle); });
   connect(socket, &QTcpSocket::bytesWritten, this, [this, handle] {
     Session* x = session(handle);
@@ -130,9 +132,13 @@ void TdmPOP3::clientConnect(std::int32_t handle, const QString& name) {
   Session* s = session(handle);
   if (!s || s->ended || !s->socket) return;  // gone before it was named
   GatewayState& gs = g_.state();
-  const tSocketClient& entry = registry_.connect(
-      name, handle, g_.clock().now(), {gs.cfg.Pop3CliLimOn, gs.cfg.Pop3CliMax}, g_.settingsFile());
-  const bool allowed = entry.SetOn;
+  // With accounts the client is entered under the account it logs in with.
+  s->listed = !AccountsSet(gs.cfg);
+  const bool allowed =
+      !s->listed || registry_
+                        .connect(name, handle, g_.clock().now(),
+                                 {gs.cfg.Pop3CliLimOn, gs.cfg.Pop3CliMax}, g_.settingsFile())
+                        .SetOn;
   s->name = name;
   s->registered = true;
   Q_EMIT connectStatus(QString());
@@ -155,7 +161,7 @@ void TdmPOP3::clientConnect(std::int32_t handle, const QString& name) {
   s->paused = true;
   s->pauseEnd = now + kConnectPauseMs;
   s->server.setReply("+OK POP3 server ready");
-  QTimer::singleShot(kConnectPauseMs, this, [this, handle] { endPauseIfOver(handle); });
+  armPauseEnd(handle, kConnectPauseMs);
   if (!watchTimer_->isActive()) watchTimer_->start(static_cast<int>(s->watch.dueIn(now)) + 1);
 }
 
@@ -177,6 +183,63 @@ bool TdmPOP3::mayOpenMailbox(std::int32_t handle) {
     if (o.socket) o.socket->abort();
   }
   return true;
+}
+
+bool TdmPOP3::login(std::int32_t handle, const LoginResult& result) {
+  Session* s = session(handle);
+  if (!s) return false;
+  GatewayState& gs = g_.state();
+  const Tick now = g_.clock().tick();
+  const LoginThrottle::Answer answer = throttle_.checked(s->address, result.ok, now);
+  if (answer.logDelay) {
+    g_.Log(true, fillPlaceholders(g_.Text(592),
+                                  {QStringLiteral("POP3"), QString::number(answer.failures),
+                                   s->address, QString::number(answer.nextDelayMs / 1000)}));
+  }
+  if (answer.delayMs > 0) {
+    // The answer and the lines after it wait; the loop goes on meanwhile.
+    s->paused = true;
+    s->pauseEnd = now + answer.delayMs;
+    s->dialogue.HoldLines(true);
+    armPauseEnd(handle, answer.delayMs);
+  }
+  if (!result.ok) return true;
+  registry_.forgetHandle(handle);
+  registry_.adoptName(result.account);
+  tSocketClient& entry =
+      registry_.connect(result.account, handle, g_.clock().now(),
+                        {gs.cfg.Pop3CliLimOn, gs.cfg.Pop3CliMax}, g_.settingsFile());
+  if (entry.PosID.isEmpty() && g_.settingsFile()) {
+    entry.PosID = g_.settingsFile()
+                      ->value(QStringLiteral("ClientsPos"), result.account, QStringLiteral("????"))
+                      .toLatin1();
+  }
+  const bool on = entry.SetOn;
+  s->name = result.account;
+  s->listed = true;
+  refreshRegistryConnections();
+  Q_EMIT clientsChanged();
+  if (on) return true;
+  // A switched-off account is refused like a switched-off PC.
+  if (s->socket) {
+    s->socket->write("-ERR POP3 access denied\r\n");
+    s->socket->disconnectFromHost();
+  }
+  registry_.forgetHandle(handle);
+  return false;
+}
+
+void TdmPOP3::armPauseEnd(std::int32_t handle, Tick ms) {
+  QTimer::singleShot(static_cast<int>(ms), Qt::PreciseTimer, this, [this, handle] {
+    const Session* s = session(handle);
+    if (!s || !s->paused) return;
+    const auto left = static_cast<std::int32_t>(s->pauseEnd - g_.clock().tick());
+    if (left > 0) {
+      armPauseEnd(handle, static_cast<Tick>(left));
+    } else {
+      endPauseIfOver(handle);
+    }
+  });
 }
 
 void TdmPOP3::clientRead(std::int32_t handle) {
@@ -271,6 +334,7 @@ void TdmPOP3::endPauseIfOver(std::int32_t handle) {
   s->paused = false;
   // The greeting held back by the pause goes before the answers to early lines.
   sendReply(*s);
+  s->dialogue.HoldLines(false);
   clientRead(handle);
 }
 

@@ -494,6 +494,12 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
      "%s: %s zápisů z minulého běhu přidáno do úložišť"},
     {518, "RescueLeft", "%s: %s writes cannot reach their stores now, kept for the next start",
      "%s: %s zápisů nyní nelze zapsat do úložišť, zůstávají pro příští start"},
+    {590, "SmtpAuthAs", "SMTP client \"%s\" logged in as \"%s\"",
+     "SMTP klient \"%s\" přihlášen jako \"%s\""},
+    {591, "MailAuthFail", "%s client \"%s\": wrong user name or password",
+     "%s klient \"%s\": chybné jméno nebo heslo"},
+    {592, "MailAuthDelay", "%s: %s wrong passwords from %s within a minute: its login answers wait %s s",
+     "%s: %s chybných hesel z %s během minuty: odpovědi na přihlášení čekají %s s"},
 });
 // clang-format on
 
