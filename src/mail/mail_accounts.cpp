@@ -10,11 +10,6 @@ namespace kolvane {
 
 namespace {
 
-bool nameChar(QChar c) {
-  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
-         c == u'.' || c == u'_' || c == u'-';
-}
-
 // Equal bytes, in a time that depends only on the lengths.
 bool sameBytes(const QByteArray& a, const QByteArray& b) {
   if (a.size() != b.size()) return false;
@@ -35,17 +30,6 @@ QByteArray cryptOutput(const QByteArray& password, const QByteArray& setting) {
 }
 
 }  // namespace
-
-bool ValidAccountName(const QString& name) {
-  return !name.isEmpty() && name.size() <= 32 && std::all_of(name.begin(), name.end(), nameChar);
-}
-
-bool IsPasswordHash(const QString& value) {
-  const QByteArray bytes = value.toLatin1();
-  return value.startsWith(u'$') && bytes.size() < CRYPT_OUTPUT_SIZE &&
-         QString::fromLatin1(bytes) == value && !bytes.contains('\0') &&
-         crypt_checksalt(bytes.constData()) == CRYPT_SALT_OK;
-}
 
 QString HashPassword(const QByteArray& password) {
   if (password.isEmpty()) return {};

@@ -3,16 +3,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include "settings/mail_users.h"
 #include "settings/settings.h"
 
 namespace kolvane {
-
-// 1 to 32 of letters, digits, ".", "_" and "-".
-bool ValidAccountName(const QString& name);
-
-// A value [MailUsers] may hold: a self-describing, salted hash libcrypt accepts ("$y$…" and the
-// like), never a password in clear.
-bool IsPasswordHash(const QString& value);
 
 // A fresh salted yescrypt hash ("$y$…") of the password; empty when the password is empty,
 // holds a NUL byte, or the hashing fails.

@@ -53,6 +53,8 @@ class TMailRecv {
 
   // The client sent QUIT; its connection is closed once the reply has left.
   bool QuitSeen = false;
+  // Whether the next line answers a challenge for a secret: the trace masks it.
+  ClientLine expecting = ClientLine::Command;
   std::function<void()> onQuit;
   // A store file received records (store windows reload it from the start).
   std::function<void(const QString& fileName)> onStoreWritten;
@@ -64,8 +66,6 @@ class TMailRecv {
   // Set by the connection layer before StartInitX: the client's address is in
   // MailTrustedHosts, so with accounts set it may send without AUTH.
   bool TrustedHost = false;
-  // What the next client line is: a secret asked for by an AUTH challenge is never traced.
-  ClientLine expecting = ClientLine::Command;
   // A login was checked; called before its answer is set. The connection layer delays the
   // answer or takes the account as the client's name; false when it closed the connection.
   std::function<bool(const LoginResult&)> onLogin;

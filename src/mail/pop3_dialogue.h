@@ -42,11 +42,11 @@ class Pop3Dialogue {
   // layer delays the answer or takes the account as the client's name; false when it closed
   // the connection.
   std::function<bool(const LoginResult&)> onLogin;
-  // What the next client line is; a line asked for as a secret is never traced.
-  ClientLine expecting = ClientLine::Command;
 
   // QUIT was answered: the session ends once the reply has left, and reads nothing more.
   bool QuitSeen = false;
+  // Whether the next line answers a challenge for a secret: the trace masks it.
+  ClientLine expecting = ClientLine::Command;
 
   const QString& client() const { return client_; }
   bool listBuilt() const { return listBuilt_; }

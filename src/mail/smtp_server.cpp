@@ -234,8 +234,9 @@ qint64 TdmSMTP::readStep(Session& s, std::int32_t handle) {
     s.reader.feed(bytes, [this, &s, debug](const QByteArray& line, qsizetype dropped, LineEnd end,
                                            LineEnd before) {
       if (s.recv.QuitSeen) return;
-      g_.Log(debug, QStringLiteral("SMTP DATA<-|") +
-                        loggedText(MaskSecrets(line, s.recv.expecting)) + QLatin1Char('|'));
+      // A mail's text is traced as it came; only commands may carry secrets.
+      const QByteArray traced = s.recv.SmtpDataOn ? line : MaskSecrets(line, s.recv.expecting);
+      g_.Log(debug, QStringLiteral("SMTP DATA<-|") + loggedText(traced) + QLatin1Char('|'));
       s.recv.AddRecvStr(line, dropped, end, before);
       s.watch.transfer(s.recv.SmtpDataOn || s.recv.Storing(), g_.clock().tick());
     });
