@@ -1,6 +1,10 @@
 #include "mail/login_throttle.h"
 
+#include <QTimer>
 #include <algorithm>
+
+#include "context/gateway_context.h"
+#include "settings/catalogue.h"
 
 namespace kolvane {
 
@@ -45,6 +49,28 @@ void LoginThrottle::makeRoom(Tick now) {
         });
     entries_.erase(quietest);
   }
+}
+
+Tick ThrottledLogin(GatewayContext& g, LoginThrottle& throttle, const QString& protocol,
+                    const QString& address, bool ok) {
+  const LoginThrottle::Answer answer = throttle.checked(address, ok, g.clock().tick());
+  if (answer.logDelay) {
+    g.Log(true, fillPlaceholders(g.Text(592), {protocol, QString::number(answer.failures), address,
+                                               QString::number(answer.nextDelayMs / 1000)}));
+  }
+  return answer.delayMs;
+}
+
+void CallAtTick(QObject* owner, const GatewayContext& g, Tick due, std::function<void()> done) {
+  const auto left = static_cast<std::int32_t>(due - g.clock().tick());
+  if (left <= 0) {
+    done();
+    return;
+  }
+  QTimer::singleShot(left, Qt::PreciseTimer, owner,
+                     [owner, &g, due, done = std::move(done)]() mutable {
+                       CallAtTick(owner, g, due, std::move(done));
+                     });
 }
 
 }  // namespace kolvane

@@ -2,11 +2,16 @@
 
 #include <QString>
 #include <cstddef>
+#include <functional>
 #include <map>
 
 #include "platform/clock.h"
 
+class QObject;
+
 namespace kolvane {
+
+class GatewayContext;
 
 // Slows down password guessing: after three wrong logins from one address within a minute,
 // that address's next login answers wait 2 s, doubling with every further wrong one up to
@@ -43,5 +48,14 @@ class LoginThrottle {
 
   std::map<QString, Entry> entries_;
 };
+
+// A login of a mail server (protocol "SMTP" or "POP3") from address was checked: the delay its
+// answer waits, the delay it earned logged once a minute.
+Tick ThrottledLogin(GatewayContext& g, LoginThrottle& throttle, const QString& protocol,
+                    const QString& address, bool ok);
+
+// Calls done on the loop of owner once the gateway's clock reaches due; a timer that fires a
+// moment early waits on.
+void CallAtTick(QObject* owner, const GatewayContext& g, Tick due, std::function<void()> done);
 
 }  // namespace kolvane

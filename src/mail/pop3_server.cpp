@@ -161,7 +161,7 @@ void TdmPOP3::clientConnect(std::int32_t handle, const QString& name) {
   s->paused = true;
   s->pauseEnd = now + kConnectPauseMs;
   s->server.setReply("+OK POP3 server ready");
-  armPauseEnd(handle, kConnectPauseMs);
+  CallAtTick(this, g_, s->pauseEnd, [this, handle] { endPauseIfOver(handle); });
   if (!watchTimer_->isActive()) watchTimer_->start(static_cast<int>(s->watch.dueIn(now)) + 1);
 }
 
@@ -190,18 +190,13 @@ bool TdmPOP3::login(std::int32_t handle, const LoginResult& result) {
   if (!s) return false;
   GatewayState& gs = g_.state();
   const Tick now = g_.clock().tick();
-  const LoginThrottle::Answer answer = throttle_.checked(s->address, result.ok, now);
-  if (answer.logDelay) {
-    g_.Log(true, fillPlaceholders(g_.Text(592),
-                                  {QStringLiteral("POP3"), QString::number(answer.failures),
-                                   s->address, QString::number(answer.nextDelayMs / 1000)}));
-  }
-  if (answer.delayMs > 0) {
+  const Tick delay = ThrottledLogin(g_, throttle_, QStringLiteral("POP3"), s->address, result.ok);
+  if (delay > 0) {
     // The answer and the lines after it wait; the loop goes on meanwhile.
     s->paused = true;
-    s->pauseEnd = now + answer.delayMs;
+    s->pauseEnd = now + delay;
     s->dialogue.HoldLines(true);
-    armPauseEnd(handle, answer.delayMs);
+    CallAtTick(this, g_, s->pauseEnd, [this, handle] { endPauseIfOver(handle); });
   }
   if (!result.ok) return true;
   registry_.forgetHandle(handle);
@@ -227,19 +222,6 @@ bool TdmPOP3::login(std::int32_t handle, const LoginResult& result) {
   }
   registry_.forgetHandle(handle);
   return false;
-}
-
-void TdmPOP3::armPauseEnd(std::int32_t handle, Tick ms) {
-  QTimer::singleShot(static_cast<int>(ms), Qt::PreciseTimer, this, [this, handle] {
-    const Session* s = session(handle);
-    if (!s || !s->paused) return;
-    const auto left = static_cast<std::int32_t>(s->pauseEnd - g_.clock().tick());
-    if (left > 0) {
-      armPauseEnd(handle, static_cast<Tick>(left));
-    } else {
-      endPauseIfOver(handle);
-    }
-  });
 }
 
 void TdmPOP3::clientRead(std::int32_t handle) {

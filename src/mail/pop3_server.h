@@ -93,8 +93,6 @@ class TdmPOP3 : public QObject {
   // PASS of a session with accounts set: its answer may wait, and the account becomes the
   // client's registry name; false when the account is switched off (the connection closes).
   bool login(std::int32_t handle, const LoginResult& result);
-  // Ends the pause at its time, even when the timer fires a moment early.
-  void armPauseEnd(std::int32_t handle, Tick ms);
 
   void accept(QTcpSocket* socket);
   void clientConnect(std::int32_t handle, const QString& name);

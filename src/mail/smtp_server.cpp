@@ -325,18 +325,13 @@ bool TdmSMTP::login(std::int32_t handle, const LoginResult& result) {
   if (!s) return false;
   GatewayState& gs = g_.state();
   const Tick now = g_.clock().tick();
-  const LoginThrottle::Answer answer = throttle_.checked(s->address, result.ok, now);
-  if (answer.logDelay) {
-    g_.Log(true, fillPlaceholders(g_.Text(592),
-                                  {QStringLiteral("SMTP"), QString::number(answer.failures),
-                                   s->address, QString::number(answer.nextDelayMs / 1000)}));
-  }
-  if (answer.delayMs > 0) {
+  const Tick delay = ThrottledLogin(g_, throttle_, QStringLiteral("SMTP"), s->address, result.ok);
+  if (delay > 0) {
     // The answer and everything after it wait; the loop goes on meanwhile.
     s->held = true;
-    s->heldUntil = now + answer.delayMs;
+    s->heldUntil = now + delay;
     s->recv.HoldLines(true);
-    armRelease(handle, answer.delayMs);
+    CallAtTick(this, g_, s->heldUntil, [this, handle] { releaseIfOver(handle); });
   }
   if (!result.ok || result.account.isEmpty()) return true;
   registry_.forgetHandle(handle);
@@ -354,19 +349,6 @@ bool TdmSMTP::login(std::int32_t handle, const LoginResult& result) {
   clientEnded(handle);
   if (s->socket) s->socket->abort();
   return false;
-}
-
-void TdmSMTP::armRelease(std::int32_t handle, Tick ms) {
-  QTimer::singleShot(static_cast<int>(ms), Qt::PreciseTimer, this, [this, handle] {
-    const Session* s = session(handle);
-    if (!s || !s->held) return;
-    const auto left = static_cast<std::int32_t>(s->heldUntil - g_.clock().tick());
-    if (left > 0) {
-      armRelease(handle, static_cast<Tick>(left));
-    } else {
-      releaseIfOver(handle);
-    }
-  });
 }
 
 void TdmSMTP::releaseIfOver(std::int32_t handle) {

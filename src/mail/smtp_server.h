@@ -95,7 +95,6 @@ class TdmSMTP : public QObject {
   bool login(std::int32_t handle, const LoginResult& result);
   // Ends a wait for a login answer once its time is over: the answer leaves, reading goes on.
   void releaseIfOver(std::int32_t handle);
-  void armRelease(std::int32_t handle, Tick ms);
   // Closes the sessions whose time is up and arms the check of the next one.
   void checkTimeouts();
   // Sends the pending reply of a session, or discards it when the client is gone.
