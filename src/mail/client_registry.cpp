@@ -109,14 +109,16 @@ tSocketClient* ClientRegistry::find(const QString& name) {
   return at < 0 ? nullptr : &clients_[at];
 }
 
-void ClientRegistry::adoptName(const QString& name) {
-  if (indexOf(name) >= 0) return;
-  for (tSocketClient& c : clients_) {
-    if (c.Name.compare(name, Qt::CaseInsensitive) == 0) {
-      c.Name = name;
-      return;
-    }
+tSocketClient& ClientRegistry::loginAs(const QString& account, std::int32_t handle, DateTime now,
+                                       Limit limit, IniFile* file) {
+  forgetHandle(handle);
+  if (indexOf(account) < 0) {
+    const auto known = std::find_if(clients_.begin(), clients_.end(), [&](const tSocketClient& c) {
+      return c.Name.compare(account, Qt::CaseInsensitive) == 0;
+    });
+    if (known != clients_.end()) known->Name = account;
   }
+  return connect(account, handle, now, limit, file);
 }
 
 bool ClientRegistry::deleteItem(const QString& name, IniFile* file) {

@@ -199,10 +199,8 @@ bool TdmPOP3::login(std::int32_t handle, const LoginResult& result) {
     CallAtTick(this, g_, s->pauseEnd, [this, handle] { endPauseIfOver(handle); });
   }
   if (!result.ok) return true;
-  registry_.forgetHandle(handle);
-  registry_.adoptName(result.account);
   tSocketClient& entry =
-      registry_.connect(result.account, handle, g_.clock().now(),
+      registry_.loginAs(result.account, handle, g_.clock().now(),
                         {gs.cfg.Pop3CliLimOn, gs.cfg.Pop3CliMax}, g_.settingsFile());
   if (entry.PosID.isEmpty() && g_.settingsFile()) {
     entry.PosID = g_.settingsFile()

@@ -334,10 +334,8 @@ bool TdmSMTP::login(std::int32_t handle, const LoginResult& result) {
     CallAtTick(this, g_, s->heldUntil, [this, handle] { releaseIfOver(handle); });
   }
   if (!result.ok || result.account.isEmpty()) return true;
-  registry_.forgetHandle(handle);
-  registry_.adoptName(result.account);
   const bool on = registry_
-                      .connect(result.account, handle, g_.clock().now(),
+                      .loginAs(result.account, handle, g_.clock().now(),
                                {gs.cfg.SmtpCliLimOn, gs.cfg.SmtpCliMax}, g_.settingsFile())
                       .SetOn;
   s->name = result.account;

@@ -248,6 +248,15 @@ TEST_F(MailLogin, TheAccountIsTheMailbox) {
   addRecord("260201000005", "", "for the basket");
   EXPECT_EQ(mailbox("127.0.0.1", "alice", "alice-pw"), QList<QByteArray>{});
   EXPECT_EQ(mailbox("127.0.0.3", "bob", "bob-pw"), QList<QByteArray>{"for the basket"});
+  // The account takes over the switch of the PC of its name.
+  IniFile& ini = *t.g().settingsFile();
+  ini.setValue(QStringLiteral("Pop3CliDateTime"), QStringLiteral("BOB"), QStringLiteral("46000"));
+  ini.setValue(QStringLiteral("Pop3CliOnOff"), QStringLiteral("BOB"), QStringLiteral("0"));
+  t.g().pop3().ClientsInit();
+  EXPECT_EQ(mailbox("127.0.0.1", "bob", "bob-pw"), QList<QByteArray>{"-ERR POP3 access denied"});
+  const auto& clients = t.g().pop3().Clients();
+  EXPECT_TRUE(std::any_of(clients.begin(), clients.end(),
+                          [](const tSocketClient& e) { return e.Name == "bob" && !e.SetOn; }));
 }
 
 TEST_F(MailLogin, WrongPasswordsDelayTheAddressesAnswers) {
