@@ -59,7 +59,10 @@ class Accounts(unittest.TestCase):
         self.assertTrue(k.wait_until(
             lambda: gw.logged("Mail accounts reloaded: 0 in force"), DEADLINE), gw.run.lines())
         self.assertEqual(password_tool(gw.folder, "--delete-user", "alice")[0], 1)
+        # The program's own write-back at its end leaves the accounts as the tools made them.
+        self.assertEqual(password_tool(gw.folder, "--set-password", "bob", stdin=b"pw\n")[0], 0)
         self.assertEqual(gw.run.stop(), 0)
+        self.assertRegex(k.read_bytes(k.settings_path(gw.folder)).decode(), r"\nbob=\$y\$")
 
         traces = "\n".join(gw.run.stdout + gw.run.stderr)
         for name in os.listdir(gw.folder):
