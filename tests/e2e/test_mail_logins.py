@@ -190,6 +190,10 @@ class Logins(unittest.TestCase):
         self.assertEqual({r[0] for r in gw.records("Smtp.Tmp")}, {b"127.0.0.2"})
         self.assertEqual(box(gw.pop3_port, "127.0.0.2", "me", "pw"), ["for anyone"])
         self.assertEqual(gw.run.stop(), 0)
+        # The lines that answer a challenge are secrets too, with Debug=1.
+        traces = "\n".join(gw.run.stdout)
+        self.assertIn("SMTP DATA<-|****|", traces)
+        self.assertNotIn(base64.b64encode(b"anything").decode(), traces)
 
 
 if __name__ == "__main__":
