@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -95,11 +96,15 @@ AccountAnswer accountCommand(const CommandLine& cl, const QString& folder, const
     changes.append({cl.account, hash});
     done = fillPlaceholders(language.Text(575), {cl.account, path});
   } else {
-    if (!file.read().hasKey(section, cl.account)) {
+    const QStringList names = file.read().keys(section);
+    const auto known = std::find_if(names.begin(), names.end(), [&](const QString& n) {
+      return n.compare(cl.account, Qt::CaseInsensitive) == 0;
+    });
+    if (known == names.end()) {
       return failed(fillPlaceholders(language.Text(577), {cl.account, path}));
     }
-    changes.append({cl.account, {}});
-    done = fillPlaceholders(language.Text(576), {cl.account, path});
+    changes.append({*known, {}});
+    done = fillPlaceholders(language.Text(576), {*known, path});
   }
   if (file.unreadable() || !file.writable() || !StoreAccountChanges(file, changes)) {
     return failed(fillPlaceholders(language.Text(578), {path}));
