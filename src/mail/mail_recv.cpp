@@ -66,6 +66,10 @@ void TMailRecv::StartInitX(const QString& clientName) {
   NamePC_IPAdr = clientName;
   QuitSeen = false;
   TlsStarting = false;
+  auth_.reset();
+  authenticated_ = false;
+  linesHeld_ = false;
+  expecting = ClientLine::Command;
   commandsAllLf_ = true;
   endTransaction();
   EnvelopeFrom.clear();
@@ -76,6 +80,9 @@ void TMailRecv::StartInitX(const QString& clientName) {
 void TMailRecv::EndSession() {
   ++session_;
   heldLines_.clear();
+  auth_.reset();
+  linesHeld_ = false;
+  expecting = ClientLine::Command;
   SmtpDataOn = false;
   endTransaction();
   clearMail();
@@ -84,7 +91,10 @@ void TMailRecv::EndSession() {
 void TMailRecv::TlsStarted() {
   TlsStarting = false;
   TlsActive = true;
-  // Nothing said in clear carries over.
+  // Nothing said in clear carries over, a login neither.
+  auth_.reset();
+  authenticated_ = false;
+  expecting = ClientLine::Command;
   endTransaction();
   EnvelopeFrom.clear();
   if (g_.state().cfg.ToTakeFromRcpt) To_StrLi.clear();
@@ -112,7 +122,7 @@ void TMailRecv::endTransaction() {
 void TMailRecv::AddRecvStr(const QByteArray& line, qsizetype dropped, LineEnd end, LineEnd before) {
   // What a client sends between STARTTLS and the handshake is not a command.
   if (TlsStarting) return;
-  if (storing_) {
+  if (storing_ || linesHeld_) {
     heldLines_.append({line, dropped, end, before});
     return;
   }
@@ -121,7 +131,13 @@ void TMailRecv::AddRecvStr(const QByteArray& line, qsizetype dropped, LineEnd en
     if (end != LineEnd::Lf) commandsAllLf_ = false;
     if (dropped > 0) {
       // Too long for a command: refused, not read as one.
+      auth_.reset();
+      expecting = ClientLine::Command;
       server_.setReply("500");
+      return;
+    }
+    if (auth_.active()) {
+      authLine(line);
       return;
     }
     IdStr = upperAscii(line);
@@ -200,7 +216,7 @@ void TMailRecv::command() {
 
   // A client that must encrypt first needs EHLO to learn of STARTTLS.
   if (helo || (ehlo && (!cfg.Ehlo500 || cfg.MailTlsRequired))) {
-    server_.setReply(ehlo                             ? EhloReply(cfg, rest, offerTls)
+    server_.setReply(ehlo ? EhloReply(cfg, rest, offerTls, !tlsMissing())
                      : cfg.HeloAdd && line.size() > 4 ? kOk + rest
                                                       : kOk);
     endTransaction();
@@ -215,14 +231,16 @@ void TMailRecv::command() {
   } else if (IdStr.startsWith("AUTH") && tlsMissing()) {
     server_.setReply("538 5.7.11 Encryption required");
   } else if (IdStr.startsWith("AUTH")) {
-    server_.setReply("235 Authentication omitted");
+    auth(line);
   } else if (IdStr.startsWith("MAIL") && tlsMissing()) {
     server_.setReply("530 5.7.0 Must issue a STARTTLS command first");
   } else if (IdStr.startsWith("MAIL")) {
     const auto address = bracketedAddress(line);
     const auto size = DeclaredMailSize(IdStr);
     const int maxMB = std::max(1, cfg.SmtpMaxMailMB);
-    if (!address) {
+    if (authRequired()) {
+      server_.setReply("530 5.7.0 Authentication required");
+    } else if (!address) {
       server_.setReply(kNoBrackets);
     } else if (size && *size > SmtpMaxMailBytes(cfg)) {
       // Refused before the client sends what would be refused at its end.

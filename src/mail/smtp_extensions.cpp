@@ -12,11 +12,13 @@ qint64 SmtpMaxMailBytes(const Settings& cfg) {
   return qint64{std::max(1, cfg.SmtpMaxMailMB)} * 1024 * 1024;
 }
 
-QByteArray EhloReply(const Settings& cfg, const QByteArray& rest, bool startTls) {
+QByteArray EhloReply(const Settings& cfg, const QByteArray& rest, bool startTls, bool auth) {
   // Clients use these to stream commands and send 8-bit text; not ENHANCEDSTATUSCODES,
   // which would promise a code in every reply.
+  // AUTH with or without accounts, so that a client set up with a password always works.
   QList<QByteArray> extensions = {"8BITMIME", "PIPELINING",
                                   "SIZE " + QByteArray::number(SmtpMaxMailBytes(cfg))};
+  if (auth) extensions << "AUTH PLAIN LOGIN";
   if (startTls) extensions << "STARTTLS";
   QByteArray reply = "250-Kolvane";
   if (cfg.HeloAdd) reply += rest;

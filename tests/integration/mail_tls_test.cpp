@@ -131,9 +131,11 @@ class MailTls : public ::testing::Test {
   StoreTestGateway t;
 };
 
-const QByteArray kEhloInClear =
-    "250-Kolvane\r\n250-8BITMIME\r\n250-PIPELINING\r\n250-SIZE 1048576\r\n250 STARTTLS";
-const QByteArray kEhloOverTls = "250-Kolvane\r\n250-8BITMIME\r\n250-PIPELINING\r\n250 SIZE 1048576";
+const QByteArray kEhlo = "250-Kolvane\r\n250-8BITMIME\r\n250-PIPELINING\r\n250";
+const QByteArray kEhloInClear = kEhlo + "-SIZE 1048576\r\n250-AUTH PLAIN LOGIN\r\n250 STARTTLS";
+const QByteArray kEhloOverTls = kEhlo + "-SIZE 1048576\r\n250 AUTH PLAIN LOGIN";
+// Encryption required: no AUTH in clear.
+const QByteArray kEhloTlsFirst = kEhlo + "-SIZE 1048576\r\n250 STARTTLS";
 
 TEST_F(MailTls, SmtpStartsTlsAndDropsWhatWasPipelinedAfterIt) {
   cfg().Ehlo500 = false;
@@ -164,7 +166,7 @@ TEST_F(MailTls, RequiredTlsRefusesEverythingInClear) {
   cfg().HeloAdd = false;
   cfg().SmtpMaxMailMB = 1;
   auto c = smtp();
-  EXPECT_EQ(c->say("EHLO pc"), kEhloInClear);
+  EXPECT_EQ(c->say("EHLO pc"), kEhloTlsFirst);
   EXPECT_EQ(c->say("MAIL FROM:<a@lan>"), "530 5.7.0 Must issue a STARTTLS command first");
   EXPECT_EQ(c->say("AUTH PLAIN AGEAYg=="), "538 5.7.11 Encryption required");
   EXPECT_EQ(c->say("RCPT TO:<+420603111222@sms.lan>"),
