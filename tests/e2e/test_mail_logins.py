@@ -175,7 +175,7 @@ class Logins(unittest.TestCase):
                 return answer.rstrip(b"\r\n")
 
             self.assertEqual(say(None), b"220 Kolvane")
-            self.assertEqual(say(b"EHLO [127.0.0.2]"), b"250 AUTH PLAIN LOGIN")
+            self.assertEqual(say(b"EHLO [127.0.0.2]"), b"250 STARTTLS")
             self.assertEqual(say(b"AUTH LOGIN"), b"334 VXNlcm5hbWU6")
             self.assertEqual(say(base64.b64encode(b"me@office")), b"334 UGFzc3dvcmQ6")
             self.assertEqual(say(base64.b64encode(b"anything")),

@@ -182,7 +182,7 @@ TEST_F(MailLogin, SmtpAnswers) {
     cfg().MailUsers.clear();
     if (k.accounts) setAccounts();
     auto c = smtp(k.from);
-    EXPECT_TRUE(say(*c, "EHLO pc", 5).endsWith("|250 AUTH PLAIN LOGIN"));
+    EXPECT_TRUE(say(*c, "EHLO pc", 6).endsWith("|250-AUTH PLAIN LOGIN|250 STARTTLS"));
     for (const auto& [line, expected] : k.dialogue) {
       EXPECT_EQ(say(*c, line), expected)
           << k.accounts << ' ' << k.from << ' ' << line.toStdString();
