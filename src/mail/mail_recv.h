@@ -8,8 +8,10 @@
 #include <memory>
 #include <utility>
 
+#include "mail/mail_login.h"
 #include "mail/mail_plan.h"
 #include "mail/secret_mask.h"
+#include "mail/smtp_auth.h"
 #include "mail/smtp_line_reader.h"
 #include "mail/smtp_server_state.h"
 #include "platform/clock.h"
@@ -61,6 +63,17 @@ class TMailRecv {
   // A mail was accepted (its "250" is set).
   std::function<void()> onMailAccepted;
 
+  // Set by the connection layer before StartInitX: the client's address is in
+  // MailTrustedHosts, so with accounts set it may send without AUTH.
+  bool TrustedHost = false;
+  // A login was checked; called before its answer is set. The connection layer delays the
+  // answer or takes the account as the client's name; false when it closed the connection.
+  std::function<bool(const LoginResult&)> onLogin;
+  // AUTH succeeded in this session.
+  bool Authenticated() const { return authenticated_; }
+  // While a login answer waits, the lines after it wait too; off replays them in order.
+  void HoldLines(bool on);
+
   // The mail's records are being written; lines that arrive meanwhile wait their turn.
   bool Storing() const { return storing_; }
 
@@ -102,6 +115,12 @@ class TMailRecv {
 
  private:
   void command();
+  // AUTH and the lines of its exchange (smtp_dialogue_auth.cpp).
+  void auth(const QByteArray& line);
+  void authLine(const QByteArray& line);
+  void authStep(const SmtpAuthExchange::Step& step);
+  // MAIL is refused until AUTH: accounts are set and the client is not a trusted host.
+  bool authRequired() const;
   // RSET, HELO, the end of a mail: the next mail starts with MAIL again.
   void endTransaction();
   void rcpt(const QByteArray& line);
@@ -134,6 +153,9 @@ class TMailRecv {
     LineEnd before;
   };
   QList<HeldLine> heldLines_;
+  SmtpAuthExchange auth_;
+  bool authenticated_ = false;
+  bool linesHeld_ = false;
   bool mailGiven_ = false;     // MAIL accepted in this transaction
   bool rcptGiven_ = false;     // and a RCPT after it
   bool commandsAllLf_ = true;  // every command of the session ended with a bare LF

@@ -546,6 +546,12 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
     {586, "PwdPending", "%s (new password)", "%s (nové heslo)"},
     {587, "RunningNotTold", "the running program was not reached (%s): send it SIGHUP",
      "běžící program nebyl zastižen (%s): pošlete mu SIGHUP"},
+    {590, "SmtpAuthAs", "SMTP client \"%s\" logged in as \"%s\"",
+     "SMTP klient \"%s\" přihlášen jako \"%s\""},
+    {591, "MailAuthFail", "%s client \"%s\": wrong user name or password",
+     "%s klient \"%s\": chybné jméno nebo heslo"},
+    {592, "MailAuthDelay", "%s: %s wrong passwords from %s within a minute: its login answers wait %s s",
+     "%s: %s chybných hesel z %s během minuty: odpovědi na přihlášení čekají %s s"},
 });
 // clang-format on
 
