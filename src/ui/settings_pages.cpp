@@ -143,8 +143,8 @@ void tlsGroup(Page& p) {
   p.beginGroup("GbTls", "TLS");
   p.row({p.lab("LaSmtpsPort"), p.edit("SmtpsPort", 70), p.lab("LaPop3sPort"),
          p.edit("Pop3sPort", 70)});
-  p.row({p.lab("LaTlsCertFile"), p.edit("TlsCertFile", 300)});
-  p.row({p.lab("LaTlsKeyFile"), p.edit("TlsKeyFile", 300)});
+  p.row({p.lab("LaTlsCertFile"), p.edit("TlsCertFile", 230), p.lab("LaTlsKeyFile"),
+         p.edit("TlsKeyFile", 230)});
   // Read-only but selectable: the administrator copies it into the mail programs.
   QLineEdit* fingerprint = p.edit("TlsFingerprint", 0);
   fingerprint->setReadOnly(true);
