@@ -111,6 +111,7 @@ class TMailRecv {
   void refuseMail(const QByteArray& reply, const QString& why);
   void storeFinished(std::uint32_t session, const PlanOutcome& outcome);
   void replayHeldLines();
+  void dropHeldLines();
   void headerLine();
   void bodyLine();
   void startPart();
@@ -130,7 +131,10 @@ class TMailRecv {
     LineEnd end;
     LineEnd before;
   };
+  void holdLine(HeldLine held);
   QList<HeldLine> heldLines_;
+  qint64 heldBytes_ = 0;       // their size, with each line's bookkeeping
+  bool heldOver_ = false;      // lines past the bound were dropped
   bool mailGiven_ = false;     // MAIL accepted in this transaction
   bool rcptGiven_ = false;     // and a RCPT after it
   bool commandsAllLf_ = true;  // every command of the session ended with a bare LF

@@ -494,6 +494,10 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
      "%s: %s zápisů z minulého běhu přidáno do úložišť"},
     {518, "RescueLeft", "%s: %s writes cannot reach their stores now, kept for the next start",
      "%s: %s zápisů nyní nelze zapsat do úložišť, zůstávají pro příští start"},
+    {610, "SmsSentLate", "GSM gateway: the SMS to %s was sent after all (its result came late); it is not sent again",
+     "GSM brána: SMS na %s byla přece odeslána (výsledek přišel pozdě); znovu se neposílá"},
+    {611, "SmtpHeldOver", "SMTP client \"%s\" sent more than %s MB before its replies: the rest is dropped, the session closed",
+     "SMTP klient \"%s\" poslal před odpověďmi přes %s MB: zbytek zahozen, spojení uzavřeno"},
 });
 // clang-format on
 
