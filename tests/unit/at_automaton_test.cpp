@@ -429,9 +429,11 @@ TEST_F(AtAutomaton, JobFailures) {
     // Not sent: a temporary failure, retried from the waiting store.
     EXPECT_EQ(t.link().SmsSendFail && t.link().SendFailTemporary && t.link().ResultGivenUp,
               !accepted);
-    EXPECT_EQ(t.link().SendFailReason, accepted ? "" : "no result of the send within 120 s");
+    EXPECT_EQ(t.link().SendFailReason,
+              QByteArray(accepted ? "" : "no result of the send within 120 s"));
     EXPECT_EQ(t.link().SmsSendDone, accepted);
     t.link().SmsSendFail = t.link().ResultGivenUp = t.link().SmsSendDone = false;
+    t.link().SendFailReason.clear();
   }
 
   // A stop waits for it 15 s from the stop request.
