@@ -27,6 +27,16 @@ class FuzzGateway {
 
   Gateway& g() { return *gateway_; }
   QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
+  // With on, one account (a quick hash, so that logins do not slow the fuzzing down) and the
+  // first session's address trusted; without, no accounts.
+  void accounts(bool on) {
+    auto& cfg = gateway_->state().cfg;
+    cfg.MailUsers.clear();
+    if (on) cfg.MailUsers.push_back({QStringLiteral("alice"), QString::fromLatin1(kQuickHash)});
+  }
+  // The hash of "alice-pw".
+  static constexpr const char* kQuickHash = "$1$fuzzsalt$rqfzKfHJvsov/OM/.rEin1";
+
   // Removes a store between inputs so that it does not grow without end.
   void reset(const char* name) const { QFile::remove(path(name)); }
 
@@ -69,6 +79,7 @@ class FuzzGateway {
     for (int i = 0; i < kSessions; ++i) {
       servers.push_back(std::make_unique<SmtpServerState>());
       dialogues.push_back(std::make_unique<TMailRecv>(*gateway_, *servers.back()));
+      dialogues.back()->TrustedHost = i == 0;
       dialogues.back()->StartInitX(QStringLiteral("127.0.0.%1").arg(i + 1));
     }
     interleaved(bytes, kSessions, [&](int i, const QByteArray& chunk) {

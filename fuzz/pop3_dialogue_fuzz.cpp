@@ -1,5 +1,6 @@
 // Whatever clients send to the POP3 server, several sessions side by side, against a store of
-// a few messages. The first run writes the store; later runs read it.
+// a few messages. The first run writes the store; later runs read it. An odd first byte sets
+// an account, so USER and PASS are checked.
 #include <QFile>
 #include <cstddef>
 #include <cstdint>
@@ -34,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto& fg = kolvane::fuzz::FuzzGateway::instance();
   static const bool stored = (writeStore(fg.path("Pop3.Tmp")), true);
   (void)stored;
+  fg.accounts(size > 0 && (data[0] & 1) != 0);
   // Three sessions side by side, two of them of one PC.
   constexpr int kSessions = 3;
   std::vector<std::unique_ptr<kolvane::Pop3ServerState>> servers;

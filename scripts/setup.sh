@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-serialport-dev qt6-speech-dev qt6-declarative-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
   qt6-speech-speechd-plugin speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
-  libgtest-dev libgmock-dev libbenchmark-dev clang-format
+  libcrypt-dev libgtest-dev libgmock-dev libbenchmark-dev clang-format
   python3 python3-gammu socat swaks curl netcat-openbsd xvfb xauth desktop-file-utils
 )
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "platform/regional.h"
+#include "settings/mail_users.h"
 #include "settings/value_codec.h"
 
 namespace kolvane {
@@ -302,6 +303,7 @@ void loadSettings(GatewayState& gs, const IniText& layered, DateTime startTime, 
 
   loadLists(gs, layered, startTime);
   loadPlacements(gs, layered);
+  s.MailUsers = ReadMailUsers(layered, log);
 }
 
 QString paramAsSmsValue(const QString& text) {

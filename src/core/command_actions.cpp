@@ -1,12 +1,16 @@
 #include "core/command_actions.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <cstdio>
 
 #include "context/startup_options.h"
+#include "core/account_command.h"
 #include "core/gateway.h"
 #include "core/status_client.h"
+#include "platform/ini_file.h"
+#include "settings/language.h"
 
 namespace kolvane {
 
@@ -36,6 +40,8 @@ std::optional<int> answerWithoutGateway(int argc, char** argv, const CommandLine
       return exitcode::kUsage;
     case Action::Status:
     case Action::Queue:
+    case Action::SetPassword:
+    case Action::DeleteUser:
       break;
   }
   QCoreApplication app(argc, argv);
@@ -43,7 +49,18 @@ std::optional<int> answerWithoutGateway(int argc, char** argv, const CommandLine
   options.programFile = QCoreApplication::applicationFilePath();
   options.programDir = cl.dir;
   options.userFolderFallback = true;
-  const StatusAnswer answer = statusCommand(resolveProgramDir(options), cl.action == Action::Queue);
+  const QString folder = resolveProgramDir(options);
+  if (cl.action == Action::SetPassword || cl.action == Action::DeleteUser) {
+    Language language(folder);
+    language.setLanguage(IniFile(QDir(folder).filePath(QLatin1String(files::kSettings)))
+                             .value(QStringLiteral("CFG"), QStringLiteral("Language")));
+    const AccountAnswer done = accountCommand(cl, folder, language, [&](QString* why) {
+      return readNewPassword(cl.account, language, why);
+    });
+    print(done.error ? stderr : stdout, done.line + QLatin1Char('\n'));
+    return done.exitCode;
+  }
+  const StatusAnswer answer = statusCommand(folder, cl.action == Action::Queue);
   for (const QString& line : answer.lines) print(stdout, line + QLatin1Char('\n'));
   if (!answer.error.isEmpty()) print(stderr, answer.error + QLatin1Char('\n'));
   return answer.exitCode;

@@ -6,7 +6,8 @@
 
 namespace kolvane {
 
-// --help, --version, a wrong command line, --status and --queue are answered without a
+// --help, --version, a wrong command line, --status, --queue and the password tools are
+// answered without a
 // gateway: the exit code, or nullopt when the command line runs the program. The same for
 // every program of the gateway.
 std::optional<int> answerWithoutGateway(int argc, char** argv, const CommandLine& cl);

@@ -1,5 +1,7 @@
 #include "core/command_line.h"
 
+#include "mail/mail_accounts.h"
+
 namespace kolvane {
 
 namespace {
@@ -48,6 +50,16 @@ CommandLine parseCommandLine(const QStringList& args) {
       if (!act(CommandLine::Action::Status)) return wrong(cl, a + QStringLiteral(" with another"));
     } else if (a == QLatin1String("--queue")) {
       if (!act(CommandLine::Action::Queue)) return wrong(cl, a + QStringLiteral(" with another"));
+    } else if (a == QLatin1String("--set-password") || a == QLatin1String("--delete-user")) {
+      const auto action = a == QLatin1String("--set-password") ? CommandLine::Action::SetPassword
+                                                               : CommandLine::Action::DeleteUser;
+      if (!act(action)) return wrong(cl, a + QStringLiteral(" with another"));
+      if (!takeValue(args, i, cl.account)) return wrong(cl, a + QStringLiteral(" needs a name"));
+      if (!ValidAccountName(cl.account)) {
+        return wrong(cl, QStringLiteral("%1 is no account name (1-32 letters, digits, \".\", "
+                                        "\"_\", \"-\")")
+                             .arg(cl.account));
+      }
     } else if (a == QLatin1String("--headless")) {
       cl.headless = true;
     } else if (a == QLatin1String("--dir")) {
@@ -86,6 +98,9 @@ QString usageText(const QString& programName) {
              "  --device gate    with --demo: a simulated ISDN/LAN gateway device instead\n"
              "  --status         the state of the program running on the folder\n"
              "  --queue          the SMS jobs waiting in the folder\n"
+             "  --set-password NAME  sets the password of mail account NAME, read from\n"
+             "                   standard input (from a terminal: asked twice, not shown)\n"
+             "  --delete-user NAME   removes mail account NAME\n"
              "  --help           this text\n"
              "  --version        the version\n"
              "  --               every argument after it is a text\n"
@@ -93,7 +108,9 @@ QString usageText(const QString& programName) {
              "A TEXT is queued as SMS to RunParDefTelNo when RunParamAsSMS=1; *I starts the\n"
              "installer.\n"
              "Signals: TERM and INT end the program once the relation with the modem is over;\n"
-             "HUP reads Kolvane.ini again.\n"
+             "HUP reads Kolvane.ini again; --set-password and --delete-user tell the running "
+             "program\n"
+             "at once.\n"
              "Exit status: 0 done, 1 failed, 2 wrong command line, 3 not running (--status),\n"
              "4 the running program may not be reached by this user.\n")
       .arg(programName);

@@ -11,13 +11,14 @@ namespace kolvane {
 // argument keeps its meaning (a text to send, "*I", a ".DEF" name, the uninstaller's folder),
 // and so does every argument after a lone "--".
 struct CommandLine {
-  enum class Action { Run, Help, Version, Status, Queue, Wrong };
+  enum class Action { Run, Help, Version, Status, Queue, SetPassword, DeleteUser, Wrong };
   Action action = Action::Run;
   bool headless = false;
   bool demo = false;
   DemoDevice demoDevice = DemoDevice::Modem;
   QString dir;            // --dir, or the demo's folder; empty = the program's own folder
   bool dirGiven = false;  // --dir or --demo named the folder
+  QString account;        // --set-password, --delete-user: the account's name
   QStringList rest;       // the arguments that are no options
   QString wrong;          // Action::Wrong: what is wrong, for the usage's first line
 };

@@ -1,6 +1,7 @@
 #include "core/settings_reload.h"
 
 #include <QDir>
+#include <algorithm>
 
 #include "context/settings_loader.h"
 #include "core/gateway.h"
@@ -61,6 +62,12 @@ void takeLists(GatewayState& gs, const GatewayState& fresh,
   if (changes.hasSection(QStringLiteral("SmsToCmdSubst"))) gs.SmsToCmdSubst = fresh.SmsToCmdSubst;
   if (changes.hasSection(QStringLiteral("AutoPop3Routing")) && gs.cfg.AutoPop3Routing)
     gs.AutoPop3RoutArr = fresh.AutoPop3RoutArr;
+}
+
+bool sameAccounts(const std::vector<MailUser>& a, const std::vector<MailUser>& b) {
+  return std::equal(
+      a.begin(), a.end(), b.begin(), b.end(),
+      [](const MailUser& x, const MailUser& y) { return x.name == y.name && x.hash == y.hash; });
 }
 
 // What the settings in force derive, after some of them changed.
@@ -134,6 +141,9 @@ void reloadSettings(Gateway& g) {
     applied << QLatin1String(k->name);
   }
   takeLists(gs, fresh, changes);
+  // The accounts follow the file: only the password tools and the dialog write them.
+  const bool accountsChanged = !sameAccounts(gs.cfg.MailUsers, fresh.cfg.MailUsers);
+  if (accountsChanged) gs.cfg.MailUsers = fresh.cfg.MailUsers;
   applyDerived(g, fresh, applied);
   baseline.reloaded(fileNow, before, savedItems(gs, now),
                     [&g](const QString& name) { g.logSettingsConflict(name); });
@@ -142,6 +152,13 @@ void reloadSettings(Gateway& g) {
   if (gs.ListenRetryAt != 0) openMailPorts(g);
   if (g.hooks().settingsReloaded) g.hooks().settingsReloaded();
   g.Log(true, g.Text(410));
+  if (accountsChanged) {
+    QStringList names;
+    for (const MailUser& u : gs.cfg.MailUsers) names << u.name;
+    g.Log(true, fillPlaceholders(
+                    g.Text(570),
+                    {names.isEmpty() ? QStringLiteral("0") : names.join(QStringLiteral(", "))}));
+  }
   if (!atStart.isEmpty()) {
     g.Log(true, fillPlaceholders(g.Text(412), {atStart.join(QStringLiteral(", "))}));
   }

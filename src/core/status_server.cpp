@@ -9,6 +9,7 @@
 
 #include "core/gateway.h"
 #include "core/queue_listing.h"
+#include "core/settings_reload.h"
 #include "core/status_report.h"
 #include "settings/catalogue.h"
 
@@ -99,6 +100,9 @@ void StatusServer::answer(QLocalSocket* caller) {
     const GatewayState& gs = g_.state();
     lines = queueLines(waitingJobs(gs.ProgramDir, gs.cfg.SmtpRunPos,
                                    subjectRules(gs.cfg, g_.clock().now()), gs.SendPhaseOn));
+  } else if (request == kReloadRequest) {
+    reloadSettings(g_);
+    lines << QLatin1String(kReloadedAnswer);
   } else {
     lines << QStringLiteral("unknown request");
   }

@@ -19,6 +19,9 @@ QString statusSocketPath(const QString& folder);
 // The requests, one line each; the answer is lines of text, then the connection closes.
 inline constexpr char kStatusRequest[] = "status";
 inline constexpr char kQueueRequest[] = "queue";
+// Reads the settings file again, as SIGHUP does; answered kReloadedAnswer.
+inline constexpr char kReloadRequest[] = "reload";
+inline constexpr char kReloadedAnswer[] = "reloaded";
 inline constexpr char kDeniedAnswer[] = "denied";
 
 class StatusServer : public QObject {

@@ -109,6 +109,18 @@ tSocketClient* ClientRegistry::find(const QString& name) {
   return at < 0 ? nullptr : &clients_[at];
 }
 
+tSocketClient& ClientRegistry::loginAs(const QString& account, std::int32_t handle, DateTime now,
+                                       Limit limit, IniFile* file) {
+  forgetHandle(handle);
+  if (indexOf(account) < 0) {
+    const auto known = std::find_if(clients_.begin(), clients_.end(), [&](const tSocketClient& c) {
+      return c.Name.compare(account, Qt::CaseInsensitive) == 0;
+    });
+    if (known != clients_.end()) known->Name = account;
+  }
+  return connect(account, handle, now, limit, file);
+}
+
 bool ClientRegistry::deleteItem(const QString& name, IniFile* file) {
   tSocketClient* c = find(name);
   if (!c || c->ConOn) return false;

@@ -43,6 +43,11 @@ class ClientRegistry {
   // Exact, case-sensitive look-up; -1 when unknown.
   qsizetype indexOf(const QString& name) const;
   tSocketClient* find(const QString& name);
+  // A connection logged in as an account: it is the account's from now on, as connect gives
+  // it. The account takes over the entry of a PC known by its name in another case, renamed to
+  // the account's spelling (the settings sections are read without regard to case).
+  tSocketClient& loginAs(const QString& account, std::int32_t handle, DateTime now, Limit limit,
+                         IniFile* file);
 
   // Clients-window actions on a PC that is not connected; false when the PC is unknown or
   // connected. A deleted PC leaves the window and the limit's count until it connects again.

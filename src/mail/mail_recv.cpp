@@ -65,6 +65,10 @@ void TMailRecv::StartInitX(const QString& clientName) {
   SmtpSaveErrCnt = 0;
   NamePC_IPAdr = clientName;
   QuitSeen = false;
+  auth_.reset();
+  authenticated_ = false;
+  linesHeld_ = false;
+  expecting = ClientLine::Command;
   commandsAllLf_ = true;
   endTransaction();
   EnvelopeFrom.clear();
@@ -75,6 +79,9 @@ void TMailRecv::StartInitX(const QString& clientName) {
 void TMailRecv::EndSession() {
   ++session_;
   dropHeldLines();
+  auth_.reset();
+  linesHeld_ = false;
+  expecting = ClientLine::Command;
   SmtpDataOn = false;
   endTransaction();
   clearMail();
@@ -86,7 +93,7 @@ void TMailRecv::endTransaction() {
 }
 
 void TMailRecv::AddRecvStr(const QByteArray& line, qsizetype dropped, LineEnd end, LineEnd before) {
-  if (storing_) {
+  if (storing_ || linesHeld_) {
     holdLine({line, dropped, end, before});
     return;
   }
@@ -95,7 +102,13 @@ void TMailRecv::AddRecvStr(const QByteArray& line, qsizetype dropped, LineEnd en
     if (end != LineEnd::Lf) commandsAllLf_ = false;
     if (dropped > 0) {
       // Too long for a command: refused, not read as one.
+      auth_.reset();
+      expecting = ClientLine::Command;
       server_.setReply("500");
+      return;
+    }
+    if (auth_.active()) {
+      authLine(line);
       return;
     }
     IdStr = upperAscii(line);
@@ -183,12 +196,14 @@ void TMailRecv::command() {
     server_.setReply(line.size() > 4 ? "500" + rest : QByteArray("500"));
     g_.Log(true, fillPlaceholders(g_.Text(40), {logArg}) + QStringLiteral(" - EHLO"));
   } else if (IdStr.startsWith("AUTH")) {
-    server_.setReply("235 Authentication omitted");
+    auth(line);
   } else if (IdStr.startsWith("MAIL")) {
     const auto address = bracketedAddress(line);
     const auto size = DeclaredMailSize(IdStr);
     const int maxMB = std::max(1, cfg.SmtpMaxMailMB);
-    if (!address) {
+    if (authRequired()) {
+      server_.setReply("530 5.7.0 Authentication required");
+    } else if (!address) {
       server_.setReply(kNoBrackets);
     } else if (size && *size > SmtpMaxMailBytes(cfg)) {
       // Refused before the client sends what would be refused at its end.
@@ -368,8 +383,8 @@ void TMailRecv::replayHeldLines() {
   // A line that ends another mail holds the rest again, in order.
   for (const HeldLine& h : lines) AddRecvStr(h.line, h.dropped, h.end, h.before);
   if (!over || QuitSeen) return;
-  // Told after the answer to the mail now stored, when one is.
-  if (storing_) {
+  // Told after the answer to the mail now stored (or the login now checked), when one is.
+  if (storing_ || linesHeld_) {
     heldOver_ = true;
     return;
   }

@@ -8,7 +8,10 @@
 #include <memory>
 #include <utility>
 
+#include "mail/mail_login.h"
 #include "mail/mail_plan.h"
+#include "mail/secret_mask.h"
+#include "mail/smtp_auth.h"
 #include "mail/smtp_line_reader.h"
 #include "mail/smtp_server_state.h"
 #include "platform/clock.h"
@@ -50,6 +53,8 @@ class TMailRecv {
 
   // The client sent QUIT; its connection is closed once the reply has left.
   bool QuitSeen = false;
+  // Whether the next line answers a challenge for a secret: the trace masks it.
+  ClientLine expecting = ClientLine::Command;
   std::function<void()> onQuit;
   // A store file received records (store windows reload it from the start).
   std::function<void(const QString& fileName)> onStoreWritten;
@@ -57,6 +62,17 @@ class TMailRecv {
   std::function<void()> onStoreFinished;
   // A mail was accepted (its "250" is set).
   std::function<void()> onMailAccepted;
+
+  // Set by the connection layer before StartInitX: the client's address is in
+  // MailTrustedHosts, so with accounts set it may send without AUTH.
+  bool TrustedHost = false;
+  // A login was checked; called before its answer is set. The connection layer delays the
+  // answer or takes the account as the client's name; false when it closed the connection.
+  std::function<bool(const LoginResult&)> onLogin;
+  // AUTH succeeded in this session.
+  bool Authenticated() const { return authenticated_; }
+  // While a login answer waits, the lines after it wait too; off replays them in order.
+  void HoldLines(bool on);
 
   // The mail's records are being written; lines that arrive meanwhile wait their turn.
   bool Storing() const { return storing_; }
@@ -99,6 +115,12 @@ class TMailRecv {
 
  private:
   void command();
+  // AUTH and the lines of its exchange (smtp_dialogue_auth.cpp).
+  void auth(const QByteArray& line);
+  void authLine(const QByteArray& line);
+  void authStep(const SmtpAuthExchange::Step& step);
+  // MAIL is refused until AUTH: accounts are set and the client is not a trusted host.
+  bool authRequired() const;
   // RSET, HELO, the end of a mail: the next mail starts with MAIL again.
   void endTransaction();
   void rcpt(const QByteArray& line);
@@ -133,8 +155,11 @@ class TMailRecv {
   };
   void holdLine(HeldLine held);
   QList<HeldLine> heldLines_;
-  qint64 heldBytes_ = 0;       // their size, with each line's bookkeeping
-  bool heldOver_ = false;      // lines past the bound were dropped
+  qint64 heldBytes_ = 0;   // their size, with each line's bookkeeping
+  bool heldOver_ = false;  // lines past the bound were dropped
+  SmtpAuthExchange auth_;
+  bool authenticated_ = false;
+  bool linesHeld_ = false;
   bool mailGiven_ = false;     // MAIL accepted in this transaction
   bool rcptGiven_ = false;     // and a RCPT after it
   bool commandsAllLf_ = true;  // every command of the session ended with a bare LF

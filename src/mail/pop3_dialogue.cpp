@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 #include "context/gateway_context.h"
 #include "mail/client_limits.h"
@@ -58,6 +59,10 @@ QByteArray fromLine(const QByteArray& message) {
 void Pop3Dialogue::start(const QString& clientName) {
   client_ = clientName;
   listBuilt_ = false;
+  userGiven_ = false;
+  linesHeld_ = false;
+  heldBytes_.clear();
+  expecting = ClientLine::Command;
   Pop3User.clear();
   Pop3MsgList.clear();
   Pop3ClientPos = 0;
@@ -67,11 +72,21 @@ void Pop3Dialogue::start(const QString& clientName) {
   QuitSeen = false;
 }
 
-int Pop3Dialogue::AddRecvBytes(const QByteArray& bytes) {
+void Pop3Dialogue::HoldLines(bool on) {
+  linesHeld_ = on;
+  if (!on && !heldBytes_.isEmpty()) AddRecvBytes({});
+}
+
+int Pop3Dialogue::AddRecvBytes(const QByteArray& received) {
+  const QByteArray bytes = std::exchange(heldBytes_, {}) + received;
   int lines = 0;
   const char* at = bytes.constData();
   const char* const end = at + bytes.size();
   while (at != end && !QuitSeen) {
+    if (linesHeld_) {
+      heldBytes_ = QByteArray(at, end - at);
+      break;
+    }
     const char* brk = findLineBreak(at, end);
     QByteArray& pending = server_.Pop3RecvStr;
     if (appendToLine(pending, at, brk, kMaxLineBytes) > 0) lineTooLong_ = true;
@@ -80,8 +95,8 @@ int Pop3Dialogue::AddRecvBytes(const QByteArray& bytes) {
     if (pending.isEmpty()) continue;
     const QByteArray line = std::exchange(pending, {});
     ++lines;
-    g_.Log(g_.state().cfg.Debug,
-           QStringLiteral("POP3 DATA<-|") + loggedText(line) + QLatin1Char('|'));
+    g_.Log(g_.state().cfg.Debug, QStringLiteral("POP3 DATA<-|") +
+                                     loggedText(MaskSecrets(line, expecting)) + QLatin1Char('|'));
     if (std::exchange(lineTooLong_, false)) {
       server_.setReply("-ERR");  // too long for a command
     } else {
@@ -99,7 +114,9 @@ void Pop3Dialogue::command(const QByteArray& line) {
     server_.setReply(Pop3CapaReply());
   } else if (verb == "USER") {
     user(line);
-  } else if (verb == "PASS" || verb == "NOOP") {
+  } else if (verb == "PASS") {
+    pass(line);
+  } else if (verb == "NOOP") {
     server_.setReply("+OK");
   } else if (verb == "RSET" && listBuilt_) {
     for (Pop3Message& m : Pop3MsgList) m.deleted = false;
@@ -130,12 +147,53 @@ void Pop3Dialogue::command(const QByteArray& line) {
 }
 
 void Pop3Dialogue::user(const QByteArray& line) {
+  if (AccountsSet(g_.state().cfg)) {
+    // Answered alike for every name: only PASS tells, and not which of the two was wrong.
+    if (listBuilt_) {
+      server_.setReply("-ERR already logged in");
+      return;
+    }
+    Pop3User = line.mid(5);
+    userGiven_ = true;
+    server_.setReply("+OK");
+    return;
+  }
   if (mayOpenMailbox && !mayOpenMailbox()) {
     server_.setReply("-ERR [IN-USE] mailbox in use");
     return;
   }
   Pop3User = line.mid(5);
   g_.Log(true, fillPlaceholders(g_.Text(27), {loggedText(Pop3User)}));
+  openMailbox();
+}
+
+void Pop3Dialogue::pass(const QByteArray& line) {
+  const Settings& cfg = g_.state().cfg;
+  if (!AccountsSet(cfg)) {
+    server_.setReply("+OK");  // the PC decides the mailbox
+    return;
+  }
+  if (listBuilt_ || !std::exchange(userGiven_, false)) {
+    server_.setReply(listBuilt_ ? "-ERR already logged in" : "-ERR USER first");
+    return;
+  }
+  const LoginResult result = CheckLogin(cfg, Pop3User, line.mid(5));
+  if (onLogin && !onLogin(result)) return;
+  if (!result.ok) {
+    g_.Log(true, fillPlaceholders(g_.Text(591), {QStringLiteral("POP3"), client_}));
+    server_.setReply("-ERR [AUTH] invalid user name or password");
+    return;
+  }
+  client_ = result.account;
+  if (mayOpenMailbox && !mayOpenMailbox()) {
+    server_.setReply("-ERR [IN-USE] mailbox in use");
+    return;
+  }
+  g_.Log(true, fillPlaceholders(g_.Text(27), {client_}));
+  openMailbox();
+}
+
+void Pop3Dialogue::openMailbox() {
   Pop3MsgListBuild built = BuildPop3MsgList(g_, client_);
   Pop3MsgList = std::move(built.Pop3MsgList);
   Pop3ClientPos = built.Pop3ClientPos;

@@ -7,8 +7,10 @@
 #include <functional>
 #include <optional>
 
+#include "mail/mail_login.h"
 #include "mail/pop3_dialogue_list.h"
 #include "mail/pop3_server_state.h"
+#include "mail/secret_mask.h"
 
 namespace kolvane {
 
@@ -27,6 +29,8 @@ class Pop3Dialogue {
   // Received bytes; CR LF, CR and LF all end a line, empty lines are ignored, and a line too
   // long for a command is refused. Returns the number of lines completed.
   int AddRecvBytes(const QByteArray& bytes);
+  // While a login answer waits, the bytes after it wait too; off goes on with them.
+  void HoldLines(bool on);
   // One line without its terminator. Every line is answered.
   void command(const QByteArray& line);
 
@@ -34,9 +38,15 @@ class Pop3Dialogue {
   std::function<void(const QString& client, const QByteArray& position)> onPositionSaved;
   // USER opens the PC's mailbox; false when another session holds it (the maildrop lock).
   std::function<bool()> mayOpenMailbox;
+  // With accounts, PASS checked a login; called before its answer is set. The connection
+  // layer delays the answer or takes the account as the client's name; false when it closed
+  // the connection.
+  std::function<bool(const LoginResult&)> onLogin;
 
   // QUIT was answered: the session ends once the reply has left, and reads nothing more.
   bool QuitSeen = false;
+  // Whether the next line answers a challenge for a secret: the trace masks it.
+  ClientLine expecting = ClientLine::Command;
 
   const QString& client() const { return client_; }
   bool listBuilt() const { return listBuilt_; }
@@ -48,6 +58,9 @@ class Pop3Dialogue {
 
  private:
   void user(const QByteArray& line);
+  void pass(const QByteArray& line);
+  // The mailbox of the client opens: its message list is built.
+  void openMailbox();
   void quit();
   QByteArray scanReply(const QByteArray& line, QByteArray (*field)(const Pop3Message&)) const;
   QByteArray listReply(const QByteArray& line) const;
@@ -66,6 +79,9 @@ class Pop3Dialogue {
   Pop3ServerState& server_;
   QString client_;
   bool listBuilt_ = false;
+  bool userGiven_ = false;  // with accounts: USER came, PASS may follow
+  bool linesHeld_ = false;
+  QByteArray heldBytes_;      // received while a login answer waits
   bool lineTooLong_ = false;  // the line being received is past the limit; its rest is dropped
 };
 

@@ -4,6 +4,7 @@
 
 #include "context/gateway_context.h"
 #include "gsm/utf8_conversion.h"
+#include "mail/mail_accounts.h"
 #include "mail/mail_rec.h"
 #include "mail/quoted_printable.h"
 
@@ -77,7 +78,8 @@ bool IsKnownPc(const GatewayContext& g, const QString& name) {
   };
   const GatewayState& gs = g.state();
   const auto& knownClient = g.hooks().knownClientPc;
-  return (knownClient && knownClient(name)) || same(gs.cfg.BasketName) ||
+  return (knownClient && knownClient(name)) || FindAccount(gs.cfg, name) ||
+         same(gs.cfg.BasketName) ||
          std::any_of(gs.Aliases.begin(), gs.Aliases.end(), [&](const AliasType& a) {
            return same(a.NamePC) || (gs.cfg.AliasOn && same(a.AliasName));
          });

@@ -31,8 +31,8 @@ bool IsNameMailAddr(const GatewayContext& g, const QByteArray& address);
 QByteArray SenderMailAddr(const GatewayContext& g, const QByteArray& sender, bool isName);
 QByteArray SenderSubject(const QByteArray& sender, bool isName);
 
-// A PC by that name exists (without regard to case): a client of the SMTP or POP3 server, a PC
-// of the alias table or, with aliases on, one of its aliases, or the basket PC.
+// A PC by that name exists (without regard to case): a client of the SMTP or POP3 server, a mail
+// account, a PC of the alias table or, with aliases on, one of its aliases, or the basket PC.
 bool IsKnownPc(const GatewayContext& g, const QString& name);
 // The names of a comma-separated list that are known PCs.
 QByteArray KnownPcNames(const GatewayContext& g, const QByteArray& names);

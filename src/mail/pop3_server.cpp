@@ -9,6 +9,7 @@
 
 #include "context/gateway_context.h"
 #include "mail/mail_listeners.h"
+#include "mail/mail_login.h"
 #include "mail/socket_read.h"
 #include "platform/ini_file.h"
 #include "settings/catalogue.h"
@@ -91,6 +92,7 @@ void TdmPOP3::accept(QTcpSocket* socket) {
     Q_EMIT clientsChanged();
   };
   s.dialogue.mayOpenMailbox = [this, handle] { return mayOpenMailbox(handle); };
+  s.dialogue.onLogin = [this, handle](const LoginResult& r) { return login(handle, r); };
   connect(socket, &QTcpSocket::readyRead, this, [this, handle] { clientRead(handle); });
   connect(socket, &QTcpSocket::bytesWritten, this, [this, handle] {
     Session* x = session(handle);
@@ -130,9 +132,13 @@ void TdmPOP3::clientConnect(std::int32_t handle, const QString& name) {
   Session* s = session(handle);
   if (!s || s->ended || !s->socket) return;  // gone before it was named
   GatewayState& gs = g_.state();
-  const tSocketClient& entry = registry_.connect(
-      name, handle, g_.clock().now(), {gs.cfg.Pop3CliLimOn, gs.cfg.Pop3CliMax}, g_.settingsFile());
-  const bool allowed = entry.SetOn;
+  // With accounts the client is entered under the account it logs in with.
+  s->listed = !AccountsSet(gs.cfg);
+  const bool allowed =
+      !s->listed || registry_
+                        .connect(name, handle, g_.clock().now(),
+                                 {gs.cfg.Pop3CliLimOn, gs.cfg.Pop3CliMax}, g_.settingsFile())
+                        .SetOn;
   s->name = name;
   s->registered = true;
   Q_EMIT connectStatus(QString());
@@ -155,7 +161,7 @@ void TdmPOP3::clientConnect(std::int32_t handle, const QString& name) {
   s->paused = true;
   s->pauseEnd = now + kConnectPauseMs;
   s->server.setReply("+OK POP3 server ready");
-  QTimer::singleShot(kConnectPauseMs, this, [this, handle] { endPauseIfOver(handle); });
+  CallAtTick(this, g_, s->pauseEnd, [this, handle] { endPauseIfOver(handle); });
   if (!watchTimer_->isActive()) watchTimer_->start(static_cast<int>(s->watch.dueIn(now)) + 1);
 }
 
@@ -177,6 +183,43 @@ bool TdmPOP3::mayOpenMailbox(std::int32_t handle) {
     if (o.socket) o.socket->abort();
   }
   return true;
+}
+
+bool TdmPOP3::login(std::int32_t handle, const LoginResult& result) {
+  Session* s = session(handle);
+  if (!s) return false;
+  GatewayState& gs = g_.state();
+  const Tick now = g_.clock().tick();
+  const Tick delay = ThrottledLogin(g_, throttle_, QStringLiteral("POP3"), s->address, result.ok);
+  if (delay > 0) {
+    // The answer and the lines after it wait; the loop goes on meanwhile.
+    s->paused = true;
+    s->pauseEnd = now + delay;
+    s->dialogue.HoldLines(true);
+    CallAtTick(this, g_, s->pauseEnd, [this, handle] { endPauseIfOver(handle); });
+  }
+  if (!result.ok) return true;
+  tSocketClient& entry =
+      registry_.loginAs(result.account, handle, g_.clock().now(),
+                        {gs.cfg.Pop3CliLimOn, gs.cfg.Pop3CliMax}, g_.settingsFile());
+  if (entry.PosID.isEmpty() && g_.settingsFile()) {
+    entry.PosID = g_.settingsFile()
+                      ->value(QStringLiteral("ClientsPos"), result.account, QStringLiteral("????"))
+                      .toLatin1();
+  }
+  const bool on = entry.SetOn;
+  s->name = result.account;
+  s->listed = true;
+  refreshRegistryConnections();
+  Q_EMIT clientsChanged();
+  if (on) return true;
+  // A switched-off account is refused like a switched-off PC.
+  if (s->socket) {
+    s->socket->write("-ERR POP3 access denied\r\n");
+    s->socket->disconnectFromHost();
+  }
+  registry_.forgetHandle(handle);
+  return false;
 }
 
 void TdmPOP3::clientRead(std::int32_t handle) {
@@ -271,6 +314,7 @@ void TdmPOP3::endPauseIfOver(std::int32_t handle) {
   s->paused = false;
   // The greeting held back by the pause goes before the answers to early lines.
   sendReply(*s);
+  s->dialogue.HoldLines(false);
   clientRead(handle);
 }
 

@@ -10,6 +10,7 @@
 
 #include "mail/client_limits.h"
 #include "mail/client_registry.h"
+#include "mail/login_throttle.h"
 #include "mail/pop3_dialogue.h"
 #include "mail/pop3_server_state.h"
 #include "platform/clock.h"
@@ -74,9 +75,10 @@ class TdmPOP3 : public QObject {
     Pop3ServerState server;  // its own pending reply
     Pop3Dialogue dialogue;
     SessionWatch watch;
-    bool registered = false;  // named and entered in the registry
+    bool registered = false;  // named (and, but for an untrusted login with accounts, listed)
+    bool listed = false;      // in the registry under its name (with accounts: once logged in)
     bool ended = false;       // closed; its end is queued
-    bool paused = true;       // the pause after its connect
+    bool paused = true;       // the pause after its connect, or a login answer that waits
     Tick pauseEnd = 0;
     qsizetype done = 0;  // messages retrieved or deleted
   };
@@ -88,6 +90,9 @@ class TdmPOP3 : public QObject {
   // USER of a session: another session of the same PC from the same address is closed, one
   // from another address keeps the mailbox.
   bool mayOpenMailbox(std::int32_t handle);
+  // PASS of a session with accounts set: its answer may wait, and the account becomes the
+  // client's registry name; false when the account is switched off (the connection closes).
+  bool login(std::int32_t handle, const LoginResult& result);
 
   void accept(QTcpSocket* socket);
   void clientConnect(std::int32_t handle, const QString& name);
@@ -100,6 +105,7 @@ class TdmPOP3 : public QObject {
 
   GatewayContext& g_;
   ClientRegistry registry_;
+  LoginThrottle throttle_;
   std::map<std::int32_t, std::unique_ptr<Session>> sessions_;  // by handle, in connect order
   std::int32_t nextHandle_ = 0;
   QTimer* watchTimer_;

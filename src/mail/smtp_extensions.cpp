@@ -15,8 +15,10 @@ qint64 SmtpMaxMailBytes(const Settings& cfg) {
 QByteArray EhloReply(const Settings& cfg, const QByteArray& rest) {
   // Clients use these to stream commands and send 8-bit text; not ENHANCEDSTATUSCODES,
   // which would promise a code in every reply.
+  // AUTH with or without accounts, so that a client set up with a password always works.
   const QList<QByteArray> extensions = {"8BITMIME", "PIPELINING",
-                                        "SIZE " + QByteArray::number(SmtpMaxMailBytes(cfg))};
+                                        "SIZE " + QByteArray::number(SmtpMaxMailBytes(cfg)),
+                                        "AUTH PLAIN LOGIN"};
   QByteArray reply = "250-Kolvane";
   if (cfg.HeloAdd) reply += rest;
   for (qsizetype i = 0; i < extensions.size(); ++i) {

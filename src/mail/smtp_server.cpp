@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <exception>
 #include <limits>
+#include <vector>
 
 #include "context/gateway_context.h"
 #include "mail/mail_listeners.h"
+#include "mail/mail_login.h"
 #include "mail/mail_recv.h"
 #include "mail/socket_read.h"
 #include "settings/catalogue.h"
@@ -121,6 +123,7 @@ void TdmSMTP::accept(QTcpSocket* socket) {
     const Session* x = session(handle);
     if (x && x->socket) x->socket->disconnectFromHost();
   };
+  s.recv.onLogin = [this, handle](const LoginResult& result) { return login(handle, result); };
   s.recv.onMailAccepted = [this, handle] {
     if (Session* x = session(handle)) x->watch.completed(g_.clock().tick());
   };
@@ -151,6 +154,8 @@ void TdmSMTP::accept(QTcpSocket* socket) {
           });
 
   const QString address = dottedAddress(socket->peerAddress());
+  s.address = address;
+  s.trusted = IsTrustedHost(g_.state().cfg.MailTrustedHosts, socket->peerAddress());
   if (g_.state().cfg.DNSOff) {
     clientConnect(handle, address);
     return;
@@ -171,9 +176,13 @@ void TdmSMTP::clientConnect(std::int32_t handle, const QString& name) {
   GatewayState& gs = g_.state();
   s->name = name;
   s->registered = true;
-  const tSocketClient& entry = registry_.connect(
-      name, handle, g_.clock().now(), {gs.cfg.SmtpCliLimOn, gs.cfg.SmtpCliMax}, g_.settingsFile());
-  const bool admitted = entry.SetOn;
+  // With accounts an untrusted client is entered under the account it logs in with.
+  s->listed = !AccountsSet(gs.cfg) || s->trusted;
+  const bool admitted =
+      !s->listed || registry_
+                        .connect(name, handle, g_.clock().now(),
+                                 {gs.cfg.SmtpCliLimOn, gs.cfg.SmtpCliMax}, g_.settingsFile())
+                        .SetOn;
   g_.Log(true, fillPlaceholders(g_.Text(36), {name}));
   gs.Lamps.smtpBits |= kLampClient;
   if (!admitted) {
@@ -191,6 +200,7 @@ void TdmSMTP::serve(std::int32_t handle) {
   s.socket->setReadBufferSize(kServedReadBuffer);
   const Tick now = g_.clock().tick();
   s.watch = SessionWatch(limitMs(), now);
+  s.recv.TrustedHost = s.trusted;
   s.recv.StartInitX(s.name);
   // Whatever it sent while it was being named is read now.
   clientRead(handle);
@@ -199,7 +209,7 @@ void TdmSMTP::serve(std::int32_t handle) {
 
 void TdmSMTP::clientRead(std::int32_t handle) {
   Session* s = session(handle);
-  if (!s || !s->registered || s->ended || !s->socket || s->reading) return;
+  if (!s || !s->registered || s->ended || !s->socket || s->reading || s->held) return;
   FlagScope running(s->reading);
   // A mail being stored, or replies the client has not taken, hold further bytes back in the
   // kernel; both resume the reading when they are done. After QUIT nothing more is read.
@@ -224,7 +234,9 @@ qint64 TdmSMTP::readStep(Session& s, std::int32_t handle) {
     s.reader.feed(bytes, [this, &s, debug](const QByteArray& line, qsizetype dropped, LineEnd end,
                                            LineEnd before) {
       if (s.recv.QuitSeen) return;
-      g_.Log(debug, QStringLiteral("SMTP DATA<-|") + loggedText(line) + QLatin1Char('|'));
+      // A mail's text is traced as it came; only commands may carry secrets.
+      const QByteArray traced = s.recv.SmtpDataOn ? line : MaskSecrets(line, s.recv.expecting);
+      g_.Log(debug, QStringLiteral("SMTP DATA<-|") + loggedText(traced) + QLatin1Char('|'));
       s.recv.AddRecvStr(line, dropped, end, before);
       s.watch.transfer(s.recv.SmtpDataOn || s.recv.Storing(), g_.clock().tick());
     });
@@ -289,7 +301,7 @@ void TdmSMTP::refreshRegistryConnections() {
   }
   // A PC with several connections shows its latest one.
   for (const auto& [h, s] : sessions_) {
-    if (!s->registered || s->ended) continue;
+    if (!s->registered || !s->listed || s->ended) continue;
     if (tSocketClient* e = registry_.find(s->name)) {
       e->Handle = h;
       e->ConOn = true;
@@ -299,11 +311,55 @@ void TdmSMTP::refreshRegistryConnections() {
 
 void TdmSMTP::deliverReply() {
   checkTimeouts();
-  for (const auto& [handle, s] : sessions_) sendReply(*s);
+  std::vector<std::int32_t> handles;
+  handles.reserve(sessions_.size());
+  for (const auto& [handle, s] : sessions_) handles.push_back(handle);
+  for (const std::int32_t handle : handles) {
+    releaseIfOver(handle);
+    if (Session* s = session(handle)) sendReply(*s);
+  }
+}
+
+bool TdmSMTP::login(std::int32_t handle, const LoginResult& result) {
+  Session* s = session(handle);
+  if (!s) return false;
+  GatewayState& gs = g_.state();
+  const Tick now = g_.clock().tick();
+  const Tick delay = ThrottledLogin(g_, throttle_, QStringLiteral("SMTP"), s->address, result.ok);
+  if (delay > 0) {
+    // The answer and everything after it wait; the loop goes on meanwhile.
+    s->held = true;
+    s->heldUntil = now + delay;
+    s->recv.HoldLines(true);
+    CallAtTick(this, g_, s->heldUntil, [this, handle] { releaseIfOver(handle); });
+  }
+  if (!result.ok || result.account.isEmpty()) return true;
+  const bool on = registry_
+                      .loginAs(result.account, handle, g_.clock().now(),
+                               {gs.cfg.SmtpCliLimOn, gs.cfg.SmtpCliMax}, g_.settingsFile())
+                      .SetOn;
+  s->name = result.account;
+  s->listed = true;
+  refreshRegistryConnections();
+  Q_EMIT clientsChanged();
+  if (on) return true;
+  // A switched-off account is closed at once, like a switched-off PC.
+  clientEnded(handle);
+  if (s->socket) s->socket->abort();
+  return false;
+}
+
+void TdmSMTP::releaseIfOver(std::int32_t handle) {
+  Session* s = session(handle);
+  if (!s || !s->held || static_cast<std::int32_t>(g_.clock().tick() - s->heldUntil) < 0) return;
+  s->held = false;
+  sendReply(*s);
+  s->recv.HoldLines(false);
+  clientRead(handle);
 }
 
 void TdmSMTP::sendReply(Session& s) {
-  if (!s.server.SmtpSendOn || s.server.SmtpSendStr.isEmpty()) return;
+  if (s.held || !s.server.SmtpSendOn || s.server.SmtpSendStr.isEmpty()) return;
   s.server.SmtpSendOn = false;
   const QByteArray reply = s.server.SmtpSendStr;
   const QString shown = QString::fromLocal8Bit(reply);

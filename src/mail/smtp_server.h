@@ -10,6 +10,7 @@
 
 #include "mail/client_limits.h"
 #include "mail/client_registry.h"
+#include "mail/login_throttle.h"
 #include "mail/mail_recv.h"
 #include "mail/smtp_line_reader.h"
 #include "mail/smtp_server_state.h"
@@ -73,9 +74,14 @@ class TdmSMTP : public QObject {
     SmtpServerState server;  // its own pending reply
     TMailRecv recv;
     SessionWatch watch;
+    QString address;          // dotted
+    bool trusted = false;     // in MailTrustedHosts
     bool registered = false;  // named and admitted
-    bool ended = false;       // closed; its end is queued
-    bool reading = false;     // its bytes are being read (re-entrancy guard)
+    bool listed = false;      // in the registry under its name (with accounts: once logged in)
+    bool held = false;        // a login answer waits (wrong passwords from its address)
+    Tick heldUntil = 0;
+    bool ended = false;    // closed; its end is queued
+    bool reading = false;  // its bytes are being read (re-entrancy guard)
   };
 
   void accept(QTcpSocket* socket);
@@ -84,6 +90,11 @@ class TdmSMTP : public QObject {
   void clientEnded(std::int32_t handle);
   void clientClose(std::int32_t handle);
   void serve(std::int32_t handle);
+  // A login of the session was checked: its answer may wait, and an account becomes the
+  // client's registry name; false when the account is switched off (the connection closes).
+  bool login(std::int32_t handle, const LoginResult& result);
+  // Ends a wait for a login answer once its time is over: the answer leaves, reading goes on.
+  void releaseIfOver(std::int32_t handle);
   // Closes the sessions whose time is up and arms the check of the next one.
   void checkTimeouts();
   // Sends the pending reply of a session, or discards it when the client is gone.
@@ -97,6 +108,7 @@ class TdmSMTP : public QObject {
 
   GatewayContext& g_;
   ClientRegistry registry_;
+  LoginThrottle throttle_;
   std::map<std::int32_t, std::unique_ptr<Session>> sessions_;  // by handle, in connect order
   std::int32_t nextHandle_ = 0;
   QTimer* watchTimer_;

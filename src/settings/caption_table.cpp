@@ -114,6 +114,11 @@ constexpr std::array kEntries = std::to_array<CaptionEntry>({
         "Souběžných spojení z jedné adresy"),
     cfg("LaMailCliTotalMax", "Connections side by side in all", "Souběžných spojení celkem"),
     cfg("LaUserName", "User Name", "Uživatelské jméno"),
+    cfg("GbMailUsers", "Mail accounts (none: every user name and password is taken)",
+        "Poštovní účty (žádný: platí každé jméno a heslo)"),
+    cfg("LaMailUser", "Account", "Účet"),
+    cfg("BtSetPassword", "Set password...", "Nastavit heslo..."),
+    cfg("BtRemoveUser", "Remove", "Odebrat"),
 
     // Exchange
     cfg("LaExMode", "SMS, E-mail exchange mode :", "Režim výměny SMS, e-mail :"),

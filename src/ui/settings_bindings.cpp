@@ -11,6 +11,7 @@
 #include "core/host_actions.h"
 #include "platform/regional.h"
 #include "settings/language_refresh.h"
+#include "ui/mail_accounts_box.h"
 #include "ui/serial_port_picker.h"
 #include "ui/settings_dialog.h"
 #include "ui/string_grid.h"
@@ -181,6 +182,7 @@ void FCfg::loadControls() {
   loading_ = true;
   GatewayState& gs = g_.state();
   const Settings& s = gs.cfg;
+  control<MailAccountsBox>("GbMailUsers")->load(s.MailUsers);
   auto* gsmDevice = control<QComboBox>("GsmDevice");
   gsmDevice->setCurrentIndex(std::max(
       0, gsmDevice->findText(
@@ -321,6 +323,7 @@ void FCfg::saveControls() {
   gs.PgNdx = currentNode();
   // Settings reach the file now, so that a power cut does not lose them.
   g_.writeBackSettings();
+  storeMailAccounts(g_, control<MailAccountsBox>("GbMailUsers")->changes());
   storeComName(g_, comName);
   if (g_.hooks().cycle.refreshStatusDisplay) g_.hooks().cycle.refreshStatusDisplay();
 }

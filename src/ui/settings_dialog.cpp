@@ -18,6 +18,7 @@
 #include "core/gateway.h"
 #include "core/shell_open.h"
 #include "settings/caption_texts.h"
+#include "ui/mail_accounts_box.h"
 #include "ui/message_box.h"
 #include "ui/settings_pages.h"
 #include "ui/string_grid.h"
@@ -88,6 +89,10 @@ void FCfg::build() {
   header_->setObjectName(QStringLiteral("LaHeader"));
   header_->setStyleSheet(QStringLiteral("font-weight: bold; padding: 4px;"));
   pages_ = buildSettingsPages(this);
+  // The accounts close the e-mail page, above its closing stretch.
+  if (auto* mailPage = qobject_cast<QVBoxLayout*>(pages_->widget(1)->layout())) {
+    mailPage->insertWidget(mailPage->count() - 1, new MailAccountsBox(g_.language()));
+  }
 
   auto* right = new QVBoxLayout;
   right->addWidget(header_);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -16,10 +17,12 @@
 
 #include "context/settings_loader.h"
 #include "core/host_actions.h"
+#include "mail/mail_accounts.h"
 #include "mail/smtp_server.h"
 #include "platform/ini_file.h"
 #include "platform/regional.h"
 #include "settings/settings.h"
+#include "ui/mail_accounts_box.h"
 #include "ui/secondary_windows.h"
 #include "ui/serial_port_picker.h"
 #include "ui/settings_dialog.h"
@@ -483,3 +486,68 @@ TEST_F(SettingsDialog, DevicePickerListsPortsKeepsATypedPathAndSavesComName) {
 }
 
 }  // namespace
+
+TEST_F(SettingsDialog, MailAccountsAreListedSetAndRemoved) {
+  IniFile ini(t.path(QStringLiteral("Kolvane.ini")));
+  ASSERT_TRUE(ini.setValue(QStringLiteral("Other"), QStringLiteral("Keep"), QStringLiteral("1")));
+  ASSERT_TRUE(StoreAccountChanges(ini, {{QStringLiteral("Alice"), HashPassword("old")},
+                                        {QStringLiteral("bob"), HashPassword("bobs")}}));
+  t.g().state().cfg.MailUsers = ReadMailUsers(ini.read(), [](const QString&) {});
+  dialog.loadControls();
+  auto* box = c<ui::MailAccountsBox>("GbMailUsers");
+  auto* list = c<QListWidget>("LbMailUsers");
+  ASSERT_EQ(list->count(), 2);
+  QStringList refused;
+  std::optional<QByteArray> typed = QByteArray("new pw");
+  box->askPassword = [&](const QString&) { return typed; };
+  box->refuse = [&](const QString& text) { refused << text; };
+
+  list->setCurrentRow(0);  // Alice, picked from the list, typed in other case below
+  EXPECT_EQ(c<QLineEdit>("EdMailUser")->text(), QStringLiteral("Alice"));
+  c<QLineEdit>("EdMailUser")->setText(QStringLiteral("ALICE"));
+  QTest::mouseClick(c<QPushButton>("BtSetPassword"), Qt::LeftButton);
+  EXPECT_EQ(list->item(0)->text(), QStringLiteral("Alice (new password)"));
+  c<QLineEdit>("EdMailUser")->setText(QStringLiteral("bob"));
+  QTest::mouseClick(c<QPushButton>("BtRemoveUser"), Qt::LeftButton);
+  for (const char* name : {"a b", "carol"}) {
+    c<QLineEdit>("EdMailUser")->setText(QString::fromLatin1(name));
+    typed = QByteArray();  // an empty password is refused like a bad name
+    QTest::mouseClick(c<QPushButton>("BtSetPassword"), Qt::LeftButton);
+  }
+  EXPECT_EQ(refused.size(), 2);
+  ASSERT_EQ(list->count(), 1);
+  ok();
+
+  const auto& users = t.g().state().cfg.MailUsers;
+  ASSERT_EQ(users.size(), 1u);
+  EXPECT_EQ(users[0].name, QStringLiteral("Alice"));
+  EXPECT_TRUE(PasswordMatches(users[0].hash, "new pw"));
+  EXPECT_EQ(ini.value(QStringLiteral("Other"), QStringLiteral("Keep")), QStringLiteral("1"));
+  EXPECT_FALSE(ini.read().hasKey(QStringLiteral("MailUsers"), QStringLiteral("bob")));
+  QFile file(t.path(QStringLiteral("Kolvane.ini")));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(file.readAll().contains("new pw"));
+}
+
+// A picture of the e-mail page for a look: run under xvfb-run with KOLVANE_SHOTS set.
+TEST_F(SettingsDialog, DISABLED_MailPageScreenshot) {
+  const QString out = qEnvironmentVariable("KOLVANE_SHOTS");
+  ASSERT_FALSE(out.isEmpty());
+  IniFile ini(t.path(QStringLiteral("Kolvane.ini")));
+  ASSERT_TRUE(StoreAccountChanges(ini, {{QStringLiteral("reception"), HashPassword("a")},
+                                        {QStringLiteral("j.novak"), HashPassword("b")}}));
+  t.g().state().cfg.MailUsers = ReadMailUsers(ini.read(), [](const QString&) {});
+  dialog.loadControls();
+  dialog.selectNode(1);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  QTest::qWait(300);
+  EXPECT_TRUE(dialog.grab().save(out + "/settings-mail-accounts.png"));
+  QTimer::singleShot(300, [&] {
+    if (auto* d = QApplication::activeModalWidget()) {
+      d->grab().save(out + "/settings-mail-password.png");
+      d->close();
+    }
+  });
+  ui::askNewPassword(&dialog, t.g().language(), QStringLiteral("reception"));
+}

@@ -17,13 +17,16 @@ using SmtpDialogue = SmtpTestSession;
 TEST_F(SmtpDialogue, GreetingHeloAndEhlo) {
   EXPECT_EQ(reply(), "220 Kolvane");
   EXPECT_EQ(say("HELO pc1"), "250 Kolvane PC1");
-  const QByteArray extensions = "\r\n250-8BITMIME\r\n250-PIPELINING\r\n250 SIZE 33554432";
+  const QByteArray extensions =
+      "\r\n250-8BITMIME\r\n250-PIPELINING\r\n250-SIZE 33554432\r\n250 AUTH PLAIN LOGIN";
   EXPECT_EQ(say("EHLO x"), "250-Kolvane X" + extensions);
   EXPECT_EQ(t.logs(),
             (QStringList{"SMTP client \"pc1\" logged in", "SMTP client \"x\" logged in"}));
   cfg().SmtpMaxMailMB = 2;
   cfg().HeloAdd = false;
-  EXPECT_EQ(say("EHLO x"), "250-Kolvane\r\n250-8BITMIME\r\n250-PIPELINING\r\n250 SIZE 2097152");
+  EXPECT_EQ(
+      say("EHLO x"),
+      "250-Kolvane\r\n250-8BITMIME\r\n250-PIPELINING\r\n250-SIZE 2097152\r\n250 AUTH PLAIN LOGIN");
   EXPECT_EQ(say("HELO pc1"), "250 Kolvane");
   // A settings file that asks for the old answer gets it.
   cfg().Ehlo500 = true;
@@ -56,7 +59,8 @@ TEST_F(SmtpDialogue, EnvelopeCommands) {
   EXPECT_EQ(recv.To_StrLi, QList<QByteArray>{"+420603111222@sms.lan"});
   EXPECT_EQ(say("RSET"), "250 Kolvane");
   EXPECT_TRUE(recv.To_StrLi.isEmpty());
-  EXPECT_EQ(say("AUTH LOGIN"), "235 Authentication omitted");
+  EXPECT_EQ(say("AUTH LOGIN"), "334 VXNlcm5hbWU6");
+  EXPECT_EQ(say("*"), "501 5.7.0 Authentication cancelled");
   EXPECT_FALSE(t.exists("Smtp.Tmp"));
 }
 
@@ -299,7 +303,9 @@ TEST_F(SmtpDialogue, OverlongCommandsBigMailsAndControlBytesAreRefusedOrMasked) 
                          "c\x7f"
                          "d\xC3\xA9"),
        0, "250 Kolvane A?B?C?D\xC3\xA9"},
-      {"EHLO \x01", 0, "250-Kolvane ?\r\n250-8BITMIME\r\n250-PIPELINING\r\n250 SIZE 33554432"},
+      {"EHLO \x01", 0,
+       "250-Kolvane ?\r\n250-8BITMIME\r\n250-PIPELINING\r\n250-SIZE 33554432\r\n250 AUTH PLAIN "
+       "LOGIN"},
       {"MAIL FROM:<x\ty>", 0, "250 Kolvane <x?y> sender ok"},
       // Cut at the CR, the address is no address.
       {"RCPT TO:<+420603111222@\r.lan>", 0, "550 Kolvane <+420603111222@?.lan> no mail address"},
