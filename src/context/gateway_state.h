@@ -91,6 +91,11 @@ struct WaitStoreState {
   bool PreSetTimeRun = false;  // a scan is running
   DateTime WaitNextTime = 0;   // earliest preset time known to wait; 0 = scan at every tick
   bool MoveFailing = false;    // the last scan's jobs found no room in their next store
+  // The job waiting because its send's result never came, until it leaves for its retry: a late
+  // "+CMGS" means it went out after all, and SentLateID takes it out of the store.
+  QByteArray GivenUpID;
+  QByteArray GivenUpTelNo;
+  QByteArray SentLateID;
 };
 
 // The drop file as the file drop last saw it: taken once it has stood unchanged for a second,

@@ -17,7 +17,7 @@ bool betweenJobs(const Gateway& g) {
   const GatewayState& gs = g.state();
   const LinkState& link = g.link();
   return gs.SendPhaseDue && !link.WaitPrompt && !link.WaitResult && !link.SmsSendDone &&
-         !link.SmsSendFail && !link.SmsResultMissing && (!gs.cfg.PDUText || gs.LastCharset == 0);
+         !link.SmsSendFail && (!gs.cfg.PDUText || gs.LastCharset == 0);
 }
 
 // No command is out or due, and the read and send phases are done or waiting.

@@ -10,7 +10,6 @@ void allDeletedStage(Gateway& gateway);  // the delete phase has passed the last
 void storageSwitchOrSendPhase(Gateway& gateway);
 void sendPhaseStage(Gateway& gateway);    // the scheduled send phase is due
 void nonDeliveryStage(Gateway& gateway);  // the job in hand failed
-void unsentJobStage(Gateway& gateway);    // the job in hand got no result in time
 void jobDoneStage(Gateway& gateway);      // the job in hand has ended
 void idleEndStage(Gateway& gateway);      // an idle relation ends, or a closing one at rest
 

@@ -192,9 +192,8 @@ void relationStages(Gateway& g) {
   allDeletedStage(g);   // 13
   sendPhaseStage(g);    // 14
   nonDeliveryStage(g);  // 15
-  unsentJobStage(g);
-  jobDoneStage(g);  // 16
-  idleEndStage(g);  // 17
+  jobDoneStage(g);      // 16
+  idleEndStage(g);      // 17
 }
 
 // The stages of a relation, in the tick's order: the restart a line error asked for, the

@@ -40,7 +40,7 @@ JobInHand jobInHand(Gateway& g, const QByteArray& reason) {
 
 }  // namespace
 
-Retry RetryJobLater(Gateway& g, const QByteArray& reason) {
+Retry RetryJobLater(Gateway& g, const QByteArray& reason, bool resultGivenUp) {
   GatewayState& gs = g.state();
   JobInHand job = jobInHand(g, reason);
   if (!job.rec.OK) return Retry::NotKept;
@@ -59,6 +59,10 @@ Retry RetryJobLater(Gateway& g, const QByteArray& reason) {
   }
   WaitStoreState& w = gs.WaitStore;
   if (w.WaitNextTime != 0) w.WaitNextTime = std::min(w.WaitNextTime, next);
+  if (resultGivenUp) {
+    w.GivenUpID = rec.PosID;
+    w.GivenUpTelNo = gs.JobTelNo;
+  }
   setLampBit(gs.WaitLamp, kLampStore, true);
   g.Log(true, fillPlaceholders(g.Text(461), {QString::fromUtf8(gs.JobTelNo), ReasonText(g, reason),
                                              QString::number(minutes)}));
@@ -100,7 +104,8 @@ bool JobNotDelivered(Gateway& g) {
   LinkState& link = g.link();
   const QByteArray reason = std::exchange(link.SendFailReason, {});
   const bool temporary = std::exchange(link.SendFailTemporary, false);
-  const Retry retry = temporary ? RetryJobLater(g, reason) : Retry::NotKept;
+  const bool givenUp = std::exchange(link.ResultGivenUp, false);
+  const Retry retry = temporary ? RetryJobLater(g, reason, givenUp) : Retry::NotKept;
   if (retry == Retry::Waiting) return false;
   if (temporary) {
     g.Log(true, fillPlaceholders(g.Text(59), {QString::fromUtf8(g.state().JobTelNo)}));

@@ -70,6 +70,7 @@ void sendPhaseEnded(Gateway& g) {
   link.WaitPrompt = false;
   link.WaitResult = false;
   link.SmsAccepted = false;
+  link.ResultGivenUp = false;
   gs.SendPhaseDue = false;
   gs.SendPhaseOn = false;
   gs.SendPhaseAt = kNoTick;

@@ -105,25 +105,6 @@ void nonDeliveryStage(Gateway& g) {
   link.SmsSendDone = true;
 }
 
-namespace {
-
-// The one place that decides what becomes of a job whose result never came: it keeps its run
-// position, and the next relation sends it again.
-void jobUnsent(Gateway& g) {
-  g.state().SendPhaseOn = false;
-}
-
-}  // namespace
-
-void unsentJobStage(Gateway& g) {
-  GatewayState& gs = g.state();
-  LinkState& link = g.link();
-  if (!link.SmsResultMissing) return;
-  link.SmsResultMissing = false;
-  link.LastActTick = gs.TickBegin;
-  jobUnsent(g);
-}
-
 void jobDoneStage(Gateway& g) {
   GatewayState& gs = g.state();
   LinkState& link = g.link();

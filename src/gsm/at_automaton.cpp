@@ -220,10 +220,10 @@ void ResultWatch(GatewayContext& g, Tick passTick) {
   // Stopping, the relation's end settles the job: sent when its "+CMGS" came, else unsent.
   if (stopping) return;
   if (link.SmsAccepted) return at::SmsSent(g);  // "+CMGS" came, only its "OK" did not
-  g.Log(true, fillPlaceholders(g.Text(480), {QString::fromUtf8(gs.JobTelNo),
-                                             QString::number(gs.cfg.SendResultTimeout)}));
-  link.WaitResult = false;
-  link.SmsResultMissing = true;
+  // A network this slow is as good as out of order: the job waits for its retry.
+  link.ResultGivenUp = true;
+  SendFailedTemporarily(
+      g, fillPlaceholders(g.Text(468), {QString::number(gs.cfg.SendResultTimeout)}).toUtf8());
 }
 
 }  // namespace

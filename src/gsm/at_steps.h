@@ -31,6 +31,10 @@ AtState NotSupported(GatewayContext& gateway, AtState state);
 void InformationLine(GatewayContext& gateway, const QByteArray& upper);
 // A line the modem sent on its own (RING, +CMTI:, "Call Ready" ...): no answer, it ends nothing.
 void UnsolicitedCode(GatewayContext& gateway, const Reading& line);
+// A "+CMGS" in `text` that no send awaits is the late result of the send given up on last: it
+// went out after all, and its job leaves the waiting store instead of going a second time (the
+// modem answers in order, so an older one would have come first).
+void LateSendResult(GatewayContext& gateway, QByteArrayView text);
 
 // Writes the command of state N and arms the watchdog for it.
 void CommandStep(GatewayContext& gateway, AtState N);

@@ -1,6 +1,9 @@
+#include <utility>
+
 #include "context/gateway_context.h"
 #include "gsm/at_steps.h"
 #include "gsm/link_state.h"
+#include "settings/catalogue.h"
 
 namespace kolvane::at {
 
@@ -34,8 +37,20 @@ void UnsolicitedCode(GatewayContext& g, const Reading& line) {
       link.IndicationRefusals = 0;  // one refused while it booted is asked again
       break;
     default:
+      LateSendResult(g, line.text);
       break;
   }
+}
+
+void LateSendResult(GatewayContext& g, QByteArrayView text) {
+  GatewayState& gs = g.state();
+  WaitStoreState& w = gs.WaitStore;
+  if (w.GivenUpID.isEmpty() || !text.toByteArray().toUpper().contains("+CMGS:")) return;
+  w.SentLateID = std::exchange(w.GivenUpID, {});
+  g.Log(true,
+        fillPlaceholders(g.Text(610), {QString::fromUtf8(std::exchange(w.GivenUpTelNo, {}))}));
+  ++gs.cfg.SmsOutCnt;
+  gs.CountersChanged = true;
 }
 
 }  // namespace kolvane::at

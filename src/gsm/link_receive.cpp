@@ -6,6 +6,7 @@
 
 #include "context/gateway_context.h"
 #include "gsm/at_automaton.h"
+#include "gsm/at_steps.h"
 #include "gsm/link_state.h"
 
 namespace kolvane {
@@ -38,6 +39,8 @@ void LinkPasses::RecvPass() {
       if (link.KickOffDiscard || !gateway_.state().RelationOn) {
         // Left over from before the next command, or the device is gone. While the line
         // settles after ESC, bytes put the next command off.
+        // A late "+CMGS" is still the answer of the send given up on.
+        if (!block.isEmpty()) at::LateSendResult(gateway_, block);
         if (!block.isEmpty() && at::Settling(link)) {
           at::BytesDiscarded(link, passTick);
           scheduleFollowUp(static_cast<int>(at::SettleDue(link) - passTick) + 1);

@@ -80,8 +80,9 @@ struct LinkState {
   // Why the job in hand was not sent (the modem's answer), and whether a later try may succeed.
   QByteArray SendFailReason;
   bool SendFailTemporary = false;
-  // The job's final result did not come within SendResultTimeout: it counts as unsent.
-  bool SmsResultMissing = false;
+  // The job in hand's final result did not come within SendResultTimeout: the send may still
+  // have gone out, and a late "+CMGS" says so.
+  bool ResultGivenUp = false;
   QByteArray GsmSmsBody;
   std::int32_t ErrCnt = 0;
   std::uint8_t ComErrCnt = 0;

@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "settings/catalogue.h"
 #include "settings/language.h"
 
 namespace kolvane {
@@ -70,7 +71,36 @@ QString AsSaid(const at::FinalResult& r) {
   return words.isEmpty() ? word : word + QStringLiteral(": ") + words.left(80);
 }
 
+// Letters and digits only, lower case, without the tail words some modems add.
+QByteArray WordsKey(QByteArrayView words) {
+  QByteArray key;
+  for (const char c : words) {
+    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) key += c;
+    if (c >= 'A' && c <= 'Z') key += static_cast<char>(c - 'A' + 'a');
+  }
+  for (const QByteArrayView tail : {QByteArrayView("unspecified"), QByteArrayView("error")}) {
+    if (key.endsWith(tail) && key.size() > tail.size()) key.chop(tail.size());
+  }
+  return key;
+}
+
 }  // namespace
+
+int MessageErrorCodeOfWords(QByteArrayView words) {
+  const QByteArray key = WordsKey(words);
+  if (key.isEmpty()) return -1;
+  for (const auto& [code, number] : kMessage) {
+    const CatalogueEntry* entry = catalogueEntry(number);
+    if (entry == nullptr) continue;
+    // "+CMS ERROR: 38 (network out of order)": the words are in the brackets.
+    const QByteArrayView english(entry->english);
+    const qsizetype open = english.indexOf('(');
+    const qsizetype close = english.lastIndexOf(')');
+    if (open >= 0 && close > open && WordsKey(english.sliced(open + 1, close - open - 1)) == key)
+      return code;
+  }
+  return -1;
+}
 
 int ModemErrorNumber(const at::FinalResult& result) {
   if (result.code < 0) return 0;

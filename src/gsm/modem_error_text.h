@@ -16,4 +16,9 @@ QString ModemErrorText(const Language& language, const at::FinalResult& result);
 // The catalogue number of the words of an error code (200 to 299); 0 when it has none.
 int ModemErrorNumber(const at::FinalResult& result);
 
+// The message-service code a verbose answer's words name ("+CMS ERROR: Network out of order"
+// of a modem set to AT+CMEE=2 → 38), read back from the table's English words, case, blanks,
+// dashes and a trailing "unspecified" or "error" aside; -1 for words it does not know.
+int MessageErrorCodeOfWords(QByteArrayView words);
+
 }  // namespace kolvane

@@ -5,6 +5,7 @@
 
 #include "context/gateway_context.h"
 #include "gsm/link_state.h"
+#include "gsm/modem_error_text.h"
 #include "settings/catalogue.h"
 
 namespace kolvane {
@@ -47,8 +48,13 @@ bool IsTemporarySendError(const at::FinalResult& result) {
   // 331 no network service, 332 network time-out, 500 unknown error.
   static constexpr std::array kTemporary{38, 41, 42, 47, 331, 332, 500};
   if (result.kind == at::FinalKind::Error) return true;
-  return result.kind == at::FinalKind::CmsError &&
-         std::find(kTemporary.begin(), kTemporary.end(), result.code) != kTemporary.end();
+  // A modem set to verbose errors names the code in words, in either kind of error.
+  const bool verbose =
+      result.code < 0 && !result.words.isEmpty() &&
+      (result.kind == at::FinalKind::CmsError || result.kind == at::FinalKind::CmeError);
+  const int code = verbose ? MessageErrorCodeOfWords(result.words) : result.code;
+  return (verbose || result.kind == at::FinalKind::CmsError) &&
+         std::find(kTemporary.begin(), kTemporary.end(), code) != kTemporary.end();
 }
 
 void JobNotSent(GatewayContext& g, const QByteArray& reason, bool temporary) {

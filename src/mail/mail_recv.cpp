@@ -56,7 +56,7 @@ TMailRecv::~TMailRecv() = default;
 
 void TMailRecv::StartInitX(const QString& clientName) {
   ++session_;
-  heldLines_.clear();
+  dropHeldLines();
   server_.setReply("220 Kolvane");
   SmtpDataOn = false;
   // A mail the previous client left half-sent is dropped.
@@ -79,7 +79,7 @@ void TMailRecv::StartInitX(const QString& clientName) {
 
 void TMailRecv::EndSession() {
   ++session_;
-  heldLines_.clear();
+  dropHeldLines();
   auth_.reset();
   linesHeld_ = false;
   expecting = ClientLine::Command;
@@ -123,7 +123,7 @@ void TMailRecv::AddRecvStr(const QByteArray& line, qsizetype dropped, LineEnd en
   // What a client sends between STARTTLS and the handshake is not a command.
   if (TlsStarting) return;
   if (storing_ || linesHeld_) {
-    heldLines_.append({line, dropped, end, before});
+    holdLine({line, dropped, end, before});
     return;
   }
   SmtpRecvStr = line;
@@ -393,10 +393,46 @@ void TMailRecv::storeFinished(std::uint32_t session, const PlanOutcome& outcome)
   if (!storing_ && onStoreFinished) onStoreFinished();
 }
 
+void TMailRecv::dropHeldLines() {
+  heldLines_.clear();
+  heldBytes_ = 0;
+  heldOver_ = false;
+}
+
+// Lines sent while the mail in hand is stored wait their turn, as much as a mail may hold. A
+// client that sends more does not wait for its replies: the rest is dropped, and the session
+// ends once the lines kept are answered.
+void TMailRecv::holdLine(HeldLine held) {
+  constexpr qint64 kLineCost = 64;  // a held line's own bookkeeping
+  const qint64 cost = held.line.size() + kLineCost;
+  if (heldOver_ || heldBytes_ + cost > SmtpMaxMailBytes(g_.state().cfg)) {
+    heldOver_ = true;
+    return;
+  }
+  heldBytes_ += cost;
+  heldLines_.append(std::move(held));
+}
+
 void TMailRecv::replayHeldLines() {
   const auto lines = std::exchange(heldLines_, {});
+  heldBytes_ = 0;
+  const bool over = std::exchange(heldOver_, false);
   // A line that ends another mail holds the rest again, in order.
   for (const HeldLine& h : lines) AddRecvStr(h.line, h.dropped, h.end, h.before);
+  if (!over || QuitSeen) return;
+  // Told after the answer to the mail now stored (or the login now checked), when one is.
+  if (storing_ || linesHeld_) {
+    heldOver_ = true;
+    return;
+  }
+  g_.Log(true, fillPlaceholders(
+                   g_.Text(611),
+                   {NamePC_IPAdr, QString::number(std::max(1, g_.state().cfg.SmtpMaxMailMB))}));
+  SmtpDataOn = false;
+  clearMail();
+  server_.setReply("421 Kolvane too much sent before the replies, closing");
+  QuitSeen = true;
+  if (onQuit) onQuit();
 }
 
 }  // namespace kolvane

@@ -148,6 +148,7 @@ class TMailRecv {
   void refuseMail(const QByteArray& reply, const QString& why);
   void storeFinished(std::uint32_t session, const PlanOutcome& outcome);
   void replayHeldLines();
+  void dropHeldLines();
   void headerLine();
   void bodyLine();
   void startPart();
@@ -167,7 +168,10 @@ class TMailRecv {
     LineEnd end;
     LineEnd before;
   };
+  void holdLine(HeldLine held);
   QList<HeldLine> heldLines_;
+  qint64 heldBytes_ = 0;   // their size, with each line's bookkeeping
+  bool heldOver_ = false;  // lines past the bound were dropped
   SmtpAuthExchange auth_;
   bool authenticated_ = false;
   bool linesHeld_ = false;

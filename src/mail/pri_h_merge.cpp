@@ -3,6 +3,7 @@
 #include "context/gateway_context.h"
 #include "mail/store_file.h"
 #include "mail/store_protocols.h"
+#include "mail/store_repair.h"
 
 namespace kolvane {
 
@@ -12,37 +13,39 @@ constexpr char kSmtpIns[] = "Smtp.ins";
 constexpr char kSmtpApp[] = "Smtp.app";
 
 // Appends the whole of one file to another. The merge's files are its own, so a busy file is
-// not queued: the merge stops and its working files are picked up by the next one.
-bool appendFile(const QString& from, const QString& to) {
+// not queued: the merge stops and its working files are picked up by the next one. A record cut
+// off at the end of `to` (a crash mid-write) is set aside first, so no job joins it.
+bool appendFile(GatewayContext& g, const QString& from, const QString& to) {
   const auto bytes = ReadWholeFile(from);
   if (!bytes) return false;
   if (bytes->isEmpty()) return true;
-  auto store = FileOpenAppend(to);
+  auto store = OpenStoreToAppend(g, to);
   return store->isOpen() && AppendWhole(store->file(), *bytes);
 }
 
 // Moves `from` to the end of `to`, or becomes `to` when that does not exist.
-bool moveToEnd(const QString& from, const QString& to) {
+bool moveToEnd(GatewayContext& g, const QString& from, const QString& to) {
   if (!QFile::exists(to)) return QFile::rename(from, to);
-  return appendFile(from, to) && QFile::remove(from);
+  return appendFile(g, from, to) && QFile::remove(from);
 }
 
 // Working files of an interrupted merge hold jobs: the priority run and the taken mail store go
 // in front of the priority store, jobs that arrived meanwhile to the end of the mail store. A
 // crash in here can repeat a job, never lose one. False: leave the merge for next time.
-bool recoverInterruptedMerge(const GatewayState& gs) {
+bool recoverInterruptedMerge(GatewayContext& g) {
+  const GatewayState& gs = g.state();
   const QString priHTmp = gs.file(files::kSmtpPriHTmp);
   const QString priHRun = gs.file(files::kSmtpPriHRun);
   if (QFile::exists(priHRun)) {
-    if (QFile::exists(priHTmp) && !(appendFile(priHTmp, priHRun) && QFile::remove(priHTmp))) {
+    if (QFile::exists(priHTmp) && !(appendFile(g, priHTmp, priHRun) && QFile::remove(priHTmp))) {
       return false;
     }
     if (!QFile::rename(priHRun, priHTmp)) return false;
   }
   const QString ins = gs.file(kSmtpIns);
-  if (QFile::exists(ins) && !moveToEnd(ins, priHTmp)) return false;
+  if (QFile::exists(ins) && !moveToEnd(g, ins, priHTmp)) return false;
   const QString app = gs.file(kSmtpApp);
-  if (QFile::exists(app) && !moveToEnd(app, gs.file(files::kSmtpTmp))) return false;
+  if (QFile::exists(app) && !moveToEnd(g, app, gs.file(files::kSmtpTmp))) return false;
   return true;
 }
 
@@ -50,7 +53,7 @@ bool recoverInterruptedMerge(const GatewayState& gs) {
 
 void PriHMerge(GatewayContext& g, const std::function<void()>& duringMerge) {
   const GatewayState& gs = g.state();
-  if (!recoverInterruptedMerge(gs)) return;
+  if (!recoverInterruptedMerge(g)) return;
   const QString priHTmp = gs.file(files::kSmtpPriHTmp);
   const QString priHRun = gs.file(files::kSmtpPriHRun);
   const QString smtpTmp = gs.file(files::kSmtpTmp);
@@ -64,12 +67,12 @@ void PriHMerge(GatewayContext& g, const std::function<void()>& duringMerge) {
   if (!QFile::rename(priHTmp, priHRun)) return;
   if (!QFile::rename(smtpTmp, ins)) return;
   if (duringMerge) duringMerge();
-  if (!appendFile(ins, priHRun) || !QFile::remove(ins)) return;
+  if (!appendFile(g, ins, priHRun) || !QFile::remove(ins)) return;
   if (QFile::exists(smtpTmp)) {
     // A writer started a new mail store meanwhile: its jobs follow the merged ones.
     if (!QFile::rename(smtpTmp, app)) return;
     if (!QFile::rename(priHRun, smtpTmp)) return;
-    if (appendFile(app, smtpTmp)) QFile::remove(app);
+    if (appendFile(g, app, smtpTmp)) QFile::remove(app);
     return;
   }
   QFile::rename(priHRun, smtpTmp);

@@ -13,8 +13,9 @@ namespace {
 
 const QByteArray kRecordEnd = QByteArrayLiteral("\r\n.\r\n");
 
-constexpr const char* kRecordStores[] = {files::kSmtpTmp, files::kSmtpPriHTmp, files::kSmtpWaitTmp,
-                                         files::kPop3Tmp};
+// The priority merge's run file too: it takes whole stores one after the other.
+constexpr const char* kRecordStores[] = {files::kSmtpTmp, files::kSmtpPriHTmp, files::kSmtpPriHRun,
+                                         files::kSmtpWaitTmp, files::kPop3Tmp};
 
 bool isRecordStore(const QString& path) {
   const QString name = QFileInfo(path).fileName();

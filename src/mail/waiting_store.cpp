@@ -31,7 +31,8 @@ struct ScanPlan {
   StoreBatch waiting;
   QList<TrafficLine> lines;
   DateTime earliest = kNoTime;
-  bool changes = false;  // a job leaves the waiting store
+  bool changes = false;       // a job leaves the waiting store
+  QList<QByteArray> retried;  // the PosIDs going back for their next try
 };
 
 // Where one waiting job goes.
@@ -59,6 +60,8 @@ void route(GatewayContext& g, tMailRec rec, DateTime now, ScanPlan& plan) {
     // A new identifier: PCs already past the old one still get the record.
     plan.pop3.records.append({rec, true});
     plan.changes = true;
+  } else if (rec.PosID == w.SentLateID) {
+    plan.changes = true;  // its late result said it went out
   } else if (rec.PosID == w.DeleteItemID) {
     plan.lines.append({gs.cfg.SmtpTxtMask, rec.TelNo, "!Manual delete SMS: !" + text});
     plan.changes = true;
@@ -69,6 +72,7 @@ void route(GatewayContext& g, tMailRec rec, DateTime now, ScanPlan& plan) {
     plan.lines.append({gs.cfg.SmtpTxtMask, rec.TelNo, text});
     plan.smtp.records.append({rec, false});
     plan.changes = true;
+    plan.retried.append(rec.PosID);
   }
 }
 
@@ -138,6 +142,12 @@ void scan(GatewayContext& g, const QString& runPath) {
   if (plan->earliest != kNoTime) w.WaitNextTime = plan->earliest;
   w.ReturnSenderID.clear();
   w.DeleteItemID.clear();
+  w.SentLateID.clear();
+  // Once its retry is on its way, a "+CMGS" may be that send's own.
+  if (plan->retried.contains(w.GivenUpID)) {
+    w.GivenUpID.clear();
+    w.GivenUpTelNo.clear();
+  }
 }
 
 }  // namespace
@@ -147,7 +157,11 @@ void PreSetTimeProc(GatewayContext& g) {
   const QString waitTmp = gs.file(files::kSmtpWaitTmp);
   const QString waitRun = gs.file(files::kSmtpWaitRun);
   if (QFile::exists(waitTmp) && !QFile::exists(waitRun)) QFile::rename(waitTmp, waitRun);
-  if (QFile::exists(waitRun)) scan(g, waitRun);
+  if (QFile::exists(waitRun)) {
+    scan(g, waitRun);
+  } else {
+    gs.WaitStore.SentLateID.clear();  // its job has left already
+  }
   setLampBit(gs.WaitLamp, kLampStore, QFile::exists(waitTmp) || QFile::exists(waitRun));
   setLampBit(gs.Lamps.smtpBits, kLampStore, QFile::exists(gs.file(files::kSmtpTmp)));
   setLampBit(gs.Lamps.pop3Bits, kLampStore, QFile::exists(gs.file(files::kPop3Tmp)));
@@ -156,7 +170,7 @@ void PreSetTimeProc(GatewayContext& g) {
 bool WaitingStoreDue(const GatewayContext& g) {
   const WaitStoreState& w = g.state().WaitStore;
   return w.WaitNextTime == 0 || g.clock().now() > w.WaitNextTime || !w.ReturnSenderID.isEmpty() ||
-         !w.DeleteItemID.isEmpty();
+         !w.DeleteItemID.isEmpty() || !w.SentLateID.isEmpty();
 }
 
 bool RunWaitingStoreIfDue(GatewayContext& g) {

@@ -560,6 +560,10 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
      "%s klient \"%s\": chybné jméno nebo heslo"},
     {592, "MailAuthDelay", "%s: %s wrong passwords from %s within a minute: its login answers wait %s s",
      "%s: %s chybných hesel z %s během minuty: odpovědi na přihlášení čekají %s s"},
+    {610, "SmsSentLate", "GSM gateway: the SMS to %s was sent after all (its result came late); it is not sent again",
+     "GSM brána: SMS na %s byla přece odeslána (výsledek přišel pozdě); znovu se neposílá"},
+    {611, "SmtpHeldOver", "SMTP client \"%s\" sent more than %s MB before its replies: the rest is dropped, the session closed",
+     "SMTP klient \"%s\" poslal před odpověďmi přes %s MB: zbytek zahozen, spojení uzavřeno"},
 });
 // clang-format on
 

@@ -97,14 +97,33 @@ class RealNetworks(unittest.TestCase):
         self.assertEqual(gw.logged("GSM gateway inactive"), 0)
         self.assertEqual(gw.run.stop(timeout=DEADLINE), 0)
 
-    def test_a_result_that_never_comes_leaves_the_job_unsent_and_sent_again(self):
+    def test_a_result_that_never_comes_waits_for_its_retry_and_a_late_one_counts_as_sent(self):
+        # The first body is swallowed, the second accepted after 8 s: both outwait the 3 s.
         gw = self.gateway(BASE + "MemCheOn=0\nSendResultTimeout=3\n", "--send-delay", "8000")
-        self.send_mails(gw, 1)
-        self.assertTrue(k.wait_until(lambda: len(gw.modem.sent()) >= 2, DEADLINE),
+        gw.modem.control("silent-body 1")
+        self.assertTrue(k.wait_until(lambda: self.traced(gw, "control: silent-body 1"), 10))
+        self.send_mails(gw, 2)
+        late = ("GSM gateway: the SMS to +420603555001 was sent after all (its result came late); "
+                "it is not sent again")
+        self.assertTrue(k.wait_until(lambda: gw.logged(late), DEADLINE), gw.run.lines()[-40:])
+        gw.modem.control("send-delay off")
+        self.assertEqual(gw.logged("SMS to +420603555000 not sent (no result of the send within "
+                                   "3 s), next try in 1 min"), 1)
+        # Only the unanswered one waits for its retry, and it goes once then.
+        self.assertTrue(k.wait_until(
+            lambda: [r[4] for r in gw.records("SmtpWait.Tmp")] == [b"Mail 0"], 10))
+        self.assertTrue(k.wait_until(lambda: len(gw.modem.sent()) == 2, DEADLINE),
                         gw.run.lines()[-40:])
-        self.assertGreaterEqual(gw.logged("GSM gateway: no result for the SMS to +420603555000 "
-                                          "within 3 s; it counts as unsent"), 1)
-        gw.run.kill()
+        k.wait_until(lambda: False, 10)  # past the other one's retry time
+        self.assertEqual(sorted((s[0], s[1]) for s in gw.modem.sent()),
+                         [("+420603555000", "Mail 0"), ("+420603555001", "Mail 1")])
+        self.assertEqual(gw.records("SmtpWait.Tmp"), [])
+        self.assertEqual(gw.records("Pop3.Tmp"), [])
+        self.assertEqual(gw.run.stop(timeout=DEADLINE), 0)
+
+    def traced(self, gw, text):
+        with open(gw.modem.trace_path, "rb") as f:
+            return text in f.read().decode("latin-1")
 
     def test_a_stop_waits_for_the_result_and_the_next_start_sends_nothing_again(self):
         gw = self.gateway(BASE + "MemCheOn=0\n", "--send-delay", "6000")

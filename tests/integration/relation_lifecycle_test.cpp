@@ -62,7 +62,6 @@ TEST(RelationLifecycle, EveryEndMidSendLeavesTheNextRelationToSendTheJobOnce) {
   };
   const auto none = [](modemsim::ModemSim&) {};
   const Case cases[] = {
-      {"silent after the body", [](auto& m) { m.linkFaults().silentBodies = 1; }, none, 0},
       {"link dropped at the send command", [](auto& m) { m.linkFaults().dropAtSend = 1; }, none, 0},
       {"prompt refused", [](auto& m) { m.faults().errorOn << "AT+CMGS*"; },
        [](auto& m) { m.faults().errorOn.clear(); }, 0},

@@ -412,7 +412,7 @@ TEST_F(AtAutomaton, JobFailures) {
   }
 
   // A body in flight is never written again: its result is awaited SendResultTimeout, then the
-  // job counts as unsent; a "+CMGS" without its "OK" counts as sent.
+  // job waits for its retry; a "+CMGS" without its "OK" counts as sent.
   for (const bool accepted : {false, true}) {
     sendJob();
     if (accepted) t.line("+CMGS: 3");
@@ -426,10 +426,14 @@ TEST_F(AtAutomaton, JobFailures) {
     t.clock.advance(8001);  // 120 s after the body
     AnswerWatch(t.g(), t.clock.tick());
     EXPECT_FALSE(t.link().WaitResult);
-    EXPECT_EQ(t.link().SmsResultMissing, !accepted);
+    // Not sent: a temporary failure, retried from the waiting store.
+    EXPECT_EQ(t.link().SmsSendFail && t.link().SendFailTemporary && t.link().ResultGivenUp,
+              !accepted);
+    EXPECT_EQ(t.link().SendFailReason,
+              QByteArray(accepted ? "" : "no result of the send within 120 s"));
     EXPECT_EQ(t.link().SmsSendDone, accepted);
-    EXPECT_EQ(t.logs().filter("within 120 s; it counts as unsent").size(), accepted ? 0 : 1);
-    t.link().SmsResultMissing = t.link().SmsSendDone = false;
+    t.link().SmsSendFail = t.link().ResultGivenUp = t.link().SmsSendDone = false;
+    t.link().SendFailReason.clear();
   }
 
   // A stop waits for it 15 s from the stop request.
@@ -567,14 +571,33 @@ TEST(SendFailure, TemporaryAnswersAndTheirText) {
     const char* line;
     bool temporary;
   } cases[] = {
-      {"+CMS ERROR: 38", true},  {"+CMS ERROR: 41", true},
-      {"+CMS ERROR: 42", true},  {"+CMS ERROR: 47", true},
-      {"+CMS ERROR: 331", true}, {"+CMS ERROR: 332", true},
-      {"+CMS ERROR: 500", true}, {"ERROR", true},
-      {"+CMS ERROR: 21", false}, {"+CMS ERROR: 28", false},
-      {"+CMS ERROR: 29", false}, {"+CMS ERROR: 50", false},
-      {"+CMS ERROR: 96", false}, {"+CMS ERROR: 304", false},
+      {"+CMS ERROR: 38", true},
+      {"+CMS ERROR: 41", true},
+      {"+CMS ERROR: 42", true},
+      {"+CMS ERROR: 47", true},
+      {"+CMS ERROR: 331", true},
+      {"+CMS ERROR: 332", true},
+      {"+CMS ERROR: 500", true},
+      {"ERROR", true},
+      {"+CMS ERROR: 21", false},
+      {"+CMS ERROR: 28", false},
+      {"+CMS ERROR: 29", false},
+      {"+CMS ERROR: 50", false},
+      {"+CMS ERROR: 96", false},
+      {"+CMS ERROR: 304", false},
       {"+CME ERROR: 38", false},
+      // Verbose answers (AT+CMEE=2): the well-known words of the temporary codes.
+      {"+CMS ERROR: Network out of order", true},
+      {"+CMS ERROR: TEMPORARY FAILURE", true},
+      {"+CMS ERROR: congestion", true},
+      {"+CMS ERROR: Resources unavailable, unspecified", true},
+      {"+CMS ERROR: no network service", true},
+      {"+CME ERROR: Network time-out", true},
+      {"+CME ERROR: unknown", true},
+      {"+CMS ERROR: unknown error", true},
+      {"+CMS ERROR: Unidentified subscriber", false},
+      {"+CMS ERROR: network busy today", false},
+      {"+CME ERROR: SIM busy", false},
   };
   for (const auto& c : cases) {
     const auto result = at::FinalResultOf(c.line);

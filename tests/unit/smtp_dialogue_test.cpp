@@ -175,6 +175,31 @@ TEST_F(SmtpDialogue, MailWaitsForAStoreBrieflyHeld) {
   EXPECT_TRUE(t.logs().contains("SMTP server received and saved 1 mails"));
 }
 
+// A client that goes on sending while its mail is stored is held as much as a mail may hold;
+// past that its lines are dropped and, once the rest is answered, the session closes.
+TEST_F(SmtpDialogue, LinesHeldWhileAMailIsStoredAreBoundedByTheMailSize) {
+  cfg().SmtpMaxMailMB = 1;
+  say("HELO pc1");
+  auto holder = std::make_unique<ExclusiveFile>(t.path("Smtp.Tmp"));
+  ASSERT_TRUE(holder->open(QIODevice::ReadWrite));
+  EXPECT_EQ(mailTo("+420603111222@sms.lan", "Subject: s", "first"), "-");
+  ASSERT_TRUE(recv.Storing());
+  recv.AddRecvStr("MAIL FROM:<sender@lan>");
+  recv.AddRecvStr("RCPT TO:<+420603111333@sms.lan>");
+  recv.AddRecvStr("DATA");
+  for (int i = 0; i < 1500; ++i) recv.AddRecvStr(QByteArray(1000, 'x'));
+  recv.AddRecvStr(".");
+  holder.reset();
+  ASSERT_TRUE(waitStored());
+  EXPECT_EQ(reply(), "421 Kolvane too much sent before the replies, closing");
+  EXPECT_TRUE(recv.QuitSeen);
+  EXPECT_FALSE(recv.SmtpDataOn);
+  EXPECT_EQ(texts("Smtp.Tmp"), QList<QByteArray>{"first"});  // the cut mail is not taken
+  EXPECT_TRUE(
+      t.logs().contains("SMTP client \"pc1\" sent more than 1 MB before its replies: "
+                        "the rest is dropped, the session closed"));
+}
+
 TEST_F(SmtpDialogue, MailIsRefusedForNowWhenTheStoreStaysHeld) {
   say("HELO pc1");
   ExclusiveFile holder(t.path("Smtp.Tmp"));

@@ -193,6 +193,17 @@ TEST_F(StoreProtocols, PriHMergeTakesBackWhatAnInterruptedMergeLeft) {
   }
 }
 
+TEST_F(StoreProtocols, PriHMergeSetsARecordCutOffInItsRunFileAside) {
+  add("SmtpPriH.Run", job("1", "<+420777>", "urgent-1"));
+  const QByteArray cut = "PosID: 6\r\nNamePC: pc\r\nTo: <+42";
+  t.write("SmtpPriH.Run", t.read("SmtpPriH.Run") + cut);
+  add("SmtpPriH.Tmp", job("5", "<+420777>", "urgent-2"));
+  add("Smtp.ins", job("2", "<+420777>", "old"));
+  PriHMerge(t.g());
+  EXPECT_EQ(ids("Smtp.Tmp"), (List{"1", "5", "2"}));
+  EXPECT_TRUE(t.read("MishmashSmtpPriH.Run").contains("->|" + cut + "|<-"));
+}
+
 TEST_F(StoreProtocols, SmtpRunCutKeepsMaxSmsSendNo) {
   t.gs().cfg.MaxSmsSendNo = 3;
   QByteArray run;
