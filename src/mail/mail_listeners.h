@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+#include "mail/login_throttle.h"
 #include "mail/tls_failures.h"
 
 class QSslSocket;
@@ -106,6 +107,10 @@ class MailListeners : public QObject {
   // A handshake not done by then closes the connection.
   static constexpr Tick kHandshakeMs = 30000;
 
+  // Wrong passwords by address, counted across SMTP and POP3: a guesser gains nothing by
+  // switching servers.
+  LoginThrottle& loginThrottle() { return loginThrottle_; }
+
   static constexpr int kAcceptPauseMs = 1000;
   // Descriptors no connection may take (a quarter of a small table).
   static constexpr qintptr kDescriptorReserve = 32;
@@ -143,6 +148,7 @@ class MailListeners : public QObject {
   int total_ = 0;
   QHostAddress address_{QHostAddress::Any};
   TlsFailures tlsFailures_;
+  LoginThrottle loginThrottle_;
   QElapsedTimer uptime_;  // the clock of tlsFailures_
 
   Server smtp_{"SMTP", "421 4.7.0 Kolvane too many connections\r\n", &MailListeners::onSmtpClient,

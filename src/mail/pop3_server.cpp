@@ -212,7 +212,8 @@ bool TdmPOP3::login(std::int32_t handle, const LoginResult& result) {
   if (!s) return false;
   GatewayState& gs = g_.state();
   const Tick now = g_.clock().tick();
-  const Tick delay = ThrottledLogin(g_, throttle_, QStringLiteral("POP3"), s->address, result.ok);
+  const Tick delay = ThrottledLogin(g_, g_.listeners().loginThrottle(), QStringLiteral("POP3"),
+                                    s->address, result.ok);
   if (delay > 0) {
     // The answer and the lines after it wait; the loop goes on meanwhile.
     s->paused = true;

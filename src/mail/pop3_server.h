@@ -10,7 +10,6 @@
 
 #include "mail/client_limits.h"
 #include "mail/client_registry.h"
-#include "mail/login_throttle.h"
 #include "mail/pop3_dialogue.h"
 #include "mail/pop3_server_state.h"
 #include "platform/clock.h"
@@ -105,7 +104,6 @@ class TdmPOP3 : public QObject {
 
   GatewayContext& g_;
   ClientRegistry registry_;
-  LoginThrottle throttle_;
   std::map<std::int32_t, std::unique_ptr<Session>> sessions_;  // by handle, in connect order
   std::int32_t nextHandle_ = 0;
   QTimer* watchTimer_;

@@ -351,7 +351,8 @@ bool TdmSMTP::login(std::int32_t handle, const LoginResult& result) {
   if (!s) return false;
   GatewayState& gs = g_.state();
   const Tick now = g_.clock().tick();
-  const Tick delay = ThrottledLogin(g_, throttle_, QStringLiteral("SMTP"), s->address, result.ok);
+  const Tick delay = ThrottledLogin(g_, g_.listeners().loginThrottle(), QStringLiteral("SMTP"),
+                                    s->address, result.ok);
   if (delay > 0) {
     // The answer and everything after it wait; the loop goes on meanwhile.
     s->held = true;

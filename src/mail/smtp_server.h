@@ -10,7 +10,6 @@
 
 #include "mail/client_limits.h"
 #include "mail/client_registry.h"
-#include "mail/login_throttle.h"
 #include "mail/mail_recv.h"
 #include "mail/smtp_line_reader.h"
 #include "mail/smtp_server_state.h"
@@ -108,7 +107,6 @@ class TdmSMTP : public QObject {
 
   GatewayContext& g_;
   ClientRegistry registry_;
-  LoginThrottle throttle_;
   std::map<std::int32_t, std::unique_ptr<Session>> sessions_;  // by handle, in connect order
   std::int32_t nextHandle_ = 0;
   QTimer* watchTimer_;

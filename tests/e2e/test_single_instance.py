@@ -13,6 +13,8 @@ class SingleInstance(unittest.TestCase):
     def test_second_start_on_the_same_folder_says_why_and_fails(self):
         folder = k.new_folder(self)
         first = k.start(self, folder)
+        # The first copy's start is over once it has its certificate.
+        self.assertTrue(k.wait_until(lambda: os.path.exists(os.path.join(folder, "Kolvane.key"))))
         before = sorted(os.listdir(folder))
         # A service manager sees the refusal and its reason.
         rc, out, err = k.run_to_end(folder)

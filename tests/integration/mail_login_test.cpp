@@ -279,7 +279,7 @@ TEST_F(MailLogin, WrongPasswordsDelayTheAddressesAnswers) {
   EXPECT_EQ(answer(*c, 300), "");
   cycle(1);
   EXPECT_EQ(answer(*c, kWaitMs, 2), "+OK|+OK 0 0");
-  // A right login forgot the address; the other server counts on its own.
+  // A right login forgot the address on both servers.
   auto s = smtp("127.0.0.2");
   const QByteArray wrong = "AUTH PLAIN " + b64(QByteArray("\0bob\0x", 6));
   for (int i = 0; i < 3; ++i) {
@@ -289,6 +289,13 @@ TEST_F(MailLogin, WrongPasswordsDelayTheAddressesAnswers) {
   EXPECT_EQ(answer(*s, 300), "");
   cycle(2000);
   EXPECT_EQ(answer(*s), "535 5.7.8 Authentication credentials invalid");
+  // The count is the address's: switching servers gains the guesser nothing.
+  auto c2 = pop3("127.0.0.2");
+  EXPECT_EQ(say(*c2, "USER bob"), "+OK");
+  c2->write("PASS guess\r\n");
+  EXPECT_EQ(answer(*c2, 300), "");
+  cycle(4000);
+  EXPECT_EQ(answer(*c2), refused);
 }
 
 TEST(LoginThrottle, DelaysDoubleAndEnd) {

@@ -64,8 +64,8 @@ TEST(MainWindow, FirstPaintEndsTheWaitAndTheFirstRefreshDrawsEveryPanel) {
   EXPECT_EQ(labelText(s, "lblC10"), "Sent");
   EXPECT_EQ(labelText(s, "lblC00"), "9.12.");
   EXPECT_TRUE(labelText(s, "stat1_0").startsWith(" Version: "));
-  // The start-up's time-stamp line reached the log memo.
-  EXPECT_EQ(s.child<QPlainTextEdit>("Me1")->toPlainText().size(), 10);
+  // The start-up's time-stamp line reached the log memo first.
+  EXPECT_EQ(s.child<QPlainTextEdit>("Me1")->toPlainText().section('\n', 0, 0).size(), 10);
 }
 
 TEST(MainWindow, ExactlyTheLinkStageImageShowsAndNoneOutsideTheRange) {
