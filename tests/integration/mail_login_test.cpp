@@ -15,6 +15,7 @@
 #include "mail/smtp_server.h"
 #include "platform/ini_file.h"
 #include "support/free_port.h"
+#include "support/sms_record.h"
 #include "unit/store_test_gateway.h"
 
 using namespace kolvane;
@@ -93,14 +94,7 @@ class MailLogin : public ::testing::Test {
     return answer(c, kWaitMs, lines, dotted);
   }
   void addRecord(const QByteArray& id, const QByteArray& namePC, const QByteArray& text) {
-    tMailRec r;
-    r.PosID = id;
-    r.NamePC = namePC;
-    r.From = "<+420777111222@sms.example>";
-    r.Toe = "<kolvane>";
-    r.Subj = "SMS from phone No.: +420777111222";
-    r.MimeBody = text;
-    t.append(QStringLiteral("Pop3.Tmp"), MailRecToStr(r));
+    t.append(QStringLiteral("Pop3.Tmp"), MailRecToStr(SmsRecord(id, namePC, text)));
   }
   // The texts a POP3 login is offered, after USER and PASS; the answer to PASS when refused.
   QList<QByteArray> mailbox(const char* from, const QByteArray& user, const QByteArray& pass) {

@@ -8,6 +8,7 @@
 #include "mail/pop3_server.h"
 #include "platform/ini_file.h"
 #include "support/free_port.h"
+#include "support/sms_record.h"
 #include "unit/store_test_gateway.h"
 
 namespace kolvane {
@@ -29,14 +30,7 @@ class Pop3ServerTest : public ::testing::Test {
   TdmPOP3& pop3() { return t.g().pop3(); }
 
   void addRecord(const QByteArray& id, const QByteArray& body, const QByteArray& namePC = {}) {
-    tMailRec r;
-    r.PosID = id;
-    r.NamePC = namePC;
-    r.From = "<+420777111222@sms.example>";
-    r.Toe = "<kolvane>";
-    r.Subj = "SMS from phone No.: +420777111222";
-    r.MimeBody = body;
-    t.append(QStringLiteral("Pop3.Tmp"), MailRecToStr(r));
+    t.append(QStringLiteral("Pop3.Tmp"), MailRecToStr(SmsRecord(id, namePC, body)));
   }
 
   std::unique_ptr<QTcpSocket> connectClient(const char* from = "127.0.0.1") {
